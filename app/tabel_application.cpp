@@ -1,0 +1,28 @@
+#include "app/tabel_application.h"
+#include "data/db_error.h"
+#include "data/prompts.h"
+
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+
+TabelApplication::TabelApplication(int& argc, char** argv) : QApplication(argc, argv)
+{
+    QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+    auto* qtRu = new QTranslator(this);
+    if (qtRu->load(QLocale(QLocale::Russian), QStringLiteral("qtbase"), QStringLiteral("_"),
+                   QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        installTranslator(qtRu);
+}
+
+bool TabelApplication::notify(QObject* receiver, QEvent* event)
+{
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const DbError& e) {
+        if (m_prompts) m_prompts->error(e.text());
+    } catch (const std::exception& e) {
+        if (m_prompts) m_prompts->error(QString::fromLocal8Bit(e.what()));
+    }
+    return false;
+}

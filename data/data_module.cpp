@@ -1,0 +1,140 @@
+#include "data/data_module.h"
+#include "data/codes.h"
+#include "data/prompts.h"
+
+namespace sql {
+
+const QString Workers = QStringLiteral("select * from accounts_dep.person order by fio");
+const QString Izdel = QStringLiteral("select *  from accounts_dep.IZDEL order by marka");
+
+const QString Oper = QStringLiteral(
+    "select izdel.MARKA, vid_oper.VID, oper.NAIMEN, (SELECT (CASE naimen WHEN 0 THEN 'Готовая продукция' ELSE 'Заготовки' END)) as nmn,\n"
+    "count(o_id) norma, min(price)::numeric cena,\n"
+    "oper.id, oper.i_id, oper.VID as oper_vid from accounts_dep.norm,accounts_dep.OPER,accounts_dep.IZDEL,accounts_dep.VID_OPER where OPER.i_id=IZDEL.id and norm.o_id=oper.id\n"
+    "and oper.vid=vid_oper.id group by izdel.MARKA, vid_oper.VID, oper.NAIMEN, oper.id, oper.i_id, oper.VID order by izdel.marka, vid_oper.vid, oper.naimen");
+
+const QString Vid_oper = QStringLiteral("select * from accounts_dep.VID_OPER order by vid");
+
+const QString Smena1 = QStringLiteral(
+    "select smena.id, smena.data, smena.smena, smena.i_id, smena.o_id, smena.w_id, \n"
+    "smena.cena,person.s_caption fio, izdel.marka, vid_oper.vid, (SELECT (CASE naimen WHEN 0 THEN 'Готовая продукция' ELSE 'Заготовки' END)) as nmn, oper.naimen,  smena.brak, smena.kol_vo::numeric,\n"
+    "round((kol_vo-brak)*smena.cena::numeric, 2) as summa, smena.prize, color,time, smena.ok, vvod, smena.id_doc, smena.id_doc_item, smena.f_gds_qty_use, smena.id_gds_use, smena.id_cons_use\n"
+    "from cmn_contractor.person person, accounts_dep.izdel,accounts_dep.oper,accounts_dep.smena,accounts_dep.vid_oper \n"
+    "where smena.i_id=izdel.id and smena.o_id=oper.id and (w_id=person.id or s_code::t_id=w_id) and \n"
+    "oper.vid=vid_oper.id and smena.smena=1 and smena.data=:data and ok!=:ok order by \n"
+    "fio, izdel.marka, vid_oper.vid, oper.naimen, color");
+
+namespace {
+QString smenaN(int shift, const QString& line2)
+{
+    return QStringLiteral(
+               "select smena.data, smena.smena, smena.i_id, smena.o_id, smena.w_id, \n"
+               "%1\n"
+               "round((kol_vo-brak)*smena.cena::numeric, 2) as summa, smena.prize, smena.id, color,time,smena.ok,vvod, smena.id_doc, smena.id_doc_item, smena.f_gds_qty_use, smena.id_gds_use, smena.id_cons_use  \n"
+               "from cmn_contractor.person person,accounts_dep.izdel,accounts_dep.oper,accounts_dep.smena,accounts_dep.vid_oper \n"
+               "where smena.i_id=izdel.id and smena.o_id=oper.id and (w_id=person.id or s_code::t_id=w_id) and \n"
+               "oper.vid=vid_oper.id and smena.smena=%2 and smena.data=:data and ok<>:ok order by fio")
+        .arg(line2)
+        .arg(shift);
+}
+
+QString hTabel(int shift)
+{
+    return QStringLiteral(
+               "select person.s_caption fio, \n"
+               "(coalesce(d1,0)+coalesce(d2,0)+coalesce(d3,0)+coalesce(d4,0)+coalesce(d5,0)+coalesce(d6,0)+coalesce(d7,0)+coalesce(d8,0)+coalesce(d9,0)+coalesce(d10,0)+\n"
+               "coalesce(d11,0)+coalesce(d12,0)+coalesce(d13,0)+coalesce(d14,0)+coalesce(d15,0)+coalesce(d16,0)+coalesce(d17,0)+coalesce(d18,0)+coalesce(d19,0)+coalesce(d20,0)+\n"
+               "coalesce(d21,0)+coalesce(d22,0)+coalesce(d23,0)+coalesce(d24,0)+coalesce(d25,0)+coalesce(d26,0)+coalesce(d27,0)+coalesce(d28,0)+coalesce(d29,0)+coalesce(d30,0)+\n"
+               "coalesce(d31,0)) as summ, \n"
+               "case when (coalesce(d1,0)+coalesce(d2,0)+coalesce(d3,0)+coalesce(d4,0)+coalesce(d5,0)+coalesce(d6,0)+coalesce(d7,0)+coalesce(d8,0)+coalesce(d9,0)+coalesce(d10,0)+\n"
+               "coalesce(d11,0)+coalesce(d12,0)+coalesce(d13,0)+coalesce(d14,0)+coalesce(d15,0)+coalesce(d16,0)+coalesce(d17,0)+coalesce(d18,0)+coalesce(d19,0)+coalesce(d20,0)+\n"
+               "coalesce(d21,0)+coalesce(d22,0)+coalesce(d23,0)+coalesce(d24,0)+coalesce(d25,0)+coalesce(d26,0)+coalesce(d27,0)+coalesce(d28,0)+coalesce(d29,0)+coalesce(d30,0)+\n"
+               "coalesce(d31,0))=0 then 0 else\n"
+               "(sum(s.cena*(kol_vo-brak))/(coalesce(d1,0)+coalesce(d2,0)+coalesce(d3,0)+coalesce(d4,0)+coalesce(d5,0)+coalesce(d6,0)+coalesce(d7,0)+coalesce(d8,0)+coalesce(d9,0)+coalesce(d10,0)+\n"
+               "coalesce(d11,0)+coalesce(d12,0)+coalesce(d13,0)+coalesce(d14,0)+coalesce(d15,0)+coalesce(d16,0)+coalesce(d17,0)+coalesce(d18,0)+coalesce(d19,0)+coalesce(d20,0)+\n"
+               "coalesce(d21,0)+coalesce(d22,0)+coalesce(d23,0)+coalesce(d24,0)+coalesce(d25,0)+coalesce(d26,0)+coalesce(d27,0)+coalesce(d28,0)+coalesce(d29,0)+coalesce(d30,0)+\n"
+               "coalesce(d31,0))) end ::numeric(10,2) as average_price, sum(s.cena*(kol_vo-brak))::numeric(10,2) as cena_all,\n"
+               "h_tabel.*\n"
+               "from accounts_dep.h_tabel, cmn_contractor.person, accounts_dep.smena s where \n"
+               "h_tabel.w_id=person.s_code::integer and h_tabel.smena=%1 and month=:mnth and s.w_id = h_tabel.w_id and\n"
+               "h_tabel.year=:yea and s.data >=:date1 and s.data <:date2\n"
+               "group by person.s_caption,h_tabel.w_id,h_tabel.month,h_tabel.year,h_tabel.smena,h_tabel.id \n"
+               "order by fio")
+        .arg(shift);
+}
+} // namespace
+
+const QString Smena2 = smenaN(2, QStringLiteral("smena.cena, s_caption fio, izdel.marka, vid_oper.vid, (SELECT (CASE naimen WHEN 0 THEN 'Готовая продукция' ELSE 'Заготовки' END)) as nmn, oper.naimen, smena.kol_vo::numeric, smena.brak, "));
+const QString Smena3 = smenaN(3, QStringLiteral("smena.cena,s_caption fio, izdel.marka, vid_oper.vid, (SELECT (CASE naimen WHEN 0 THEN 'Готовая продукция' ELSE 'Заготовки' END)) as nmn,  oper.naimen, smena.kol_vo::numeric, smena.brak, "));
+const QString Smena4 = smenaN(4, QStringLiteral("smena.cena,person.s_caption fio, izdel.marka, vid_oper.vid, (SELECT (CASE naimen WHEN 0 THEN 'Готовая продукция' ELSE 'Заготовки' END)) as nmn, oper.naimen, smena.kol_vo::numeric, smena.brak, "));
+
+const QString H_Tabel_1 = hTabel(1);
+const QString H_Tabel_2 = hTabel(2);
+const QString H_Tabel_3 = hTabel(3);
+
+const QString Oper_del = QStringLiteral("delete from accounts_dep.oper where id=:id");
+
+} // namespace sql
+
+TDataModule6::TDataModule6(const QSqlDatabase& db, Prompts& prompts, QObject* parent)
+    : QObject(parent),
+      ADO_DB(db),
+      Workers(db, sql::Workers), Izdel(db, sql::Izdel), Oper(db, sql::Oper), Vid_oper(db, sql::Vid_oper),
+      Smena1(db, sql::Smena1), Smena2(db, sql::Smena2), Smena3(db, sql::Smena3), Smena4(db, sql::Smena4),
+      H_Tabel_1(db, sql::H_Tabel_1), H_Tabel_2(db, sql::H_Tabel_2), H_Tabel_3(db, sql::H_Tabel_3),
+      Control(db),
+      DelSmena(db), SQL_exec(db), H_Tabel_ins(db), Oper_ins(db), Oper_ed(db), Oper_del(db, sql::Oper_del),
+      m_prompts(prompts)
+{
+    Workers.setObjectName(QStringLiteral("Workers"));
+    Izdel.setObjectName(QStringLiteral("Izdel"));
+    Oper.setObjectName(QStringLiteral("Oper"));
+    Vid_oper.setObjectName(QStringLiteral("Vid_oper"));
+    Control.setObjectName(QStringLiteral("Control"));
+    Dataset* shifts[] = {&Smena1, &Smena2, &Smena3, &Smena4};
+    for (int i = 0; i < 4; ++i) {
+        shifts[i]->setObjectName(QStringLiteral("Smena%1").arg(i + 1));
+        // The stored marks left out: "ok" for shift 1, "ta" for the others; the login sets "ta" on all.
+        shifts[i]->setParam(QStringLiteral("ok"), i == 0 ? codes::kMarkApproved : codes::kMarkNone);
+        shifts[i]->setFilterText(QStringLiteral("i_id<>7777"));
+    }
+    H_Tabel_1.setObjectName(QStringLiteral("H_Tabel_1"));
+    H_Tabel_2.setObjectName(QStringLiteral("H_Tabel_2"));
+    H_Tabel_3.setObjectName(QStringLiteral("H_Tabel_3"));
+}
+
+Dataset& TDataModule6::smenaQuery(int shift)
+{
+    switch (shift) {
+    case 2: return Smena2;
+    case 3: return Smena3;
+    case 4: return Smena4;
+    default: return Smena1;
+    }
+}
+
+int TDataModule6::CheckDuplicate(const QString& sql, const QString& message, const Params& params)
+{
+    Control.close();
+    Control.clearSql();
+    Control.addSql(sql);
+    Control.setParams(params);
+    Control.open();
+    const int cnt = Control.asInt(QStringLiteral("cnt"));
+    Control.close();
+    if (cnt > 0) {
+        m_prompts.error(message, QStringLiteral("Ошибка"));
+        return 1;
+    }
+    return 0;
+}
+
+QString TDataModule6::NormalizeDecimal(const QString& text) const
+{
+    qsizetype at = text.indexOf(QLatin1Char(','));
+    if (at < 0) at = text.indexOf(QLatin1Char('.'));
+    if (at < 0) return text;
+    QString result = text;
+    result.replace(at, 1, DbDelimiter);
+    return result;
+}

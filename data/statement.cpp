@@ -1,0 +1,132 @@
+#include "data/statement.h"
+#include "data/db_error.h"
+
+#include <QSqlError>
+
+namespace {
+
+bool isNameStart(QChar c) { return c.isLetter() || c == QLatin1Char('_'); }
+bool isNameChar(QChar c) { return c.isLetterOrNumber() || c == QLatin1Char('_'); }
+
+} // namespace
+
+void Statement::setText(const QString& text)
+{
+    m_text = text;
+    m_names.clear();
+    m_bindable.clear();
+    m_bindable.reserve(text.size());
+    const int n = text.size();
+    for (int i = 0; i < n;) {
+        const QChar c = text.at(i);
+        // String literals, quoted identifiers and comments carry no parameters.
+        if (c == QLatin1Char('\'') || c == QLatin1Char('"')) {
+            int j = i + 1;
+            while (j < n) {
+                if (text.at(j) == c) {
+                    if (j + 1 < n && text.at(j + 1) == c) { j += 2; continue; }
+                    break;
+                }
+                ++j;
+            }
+            j = qMin(j + 1, n);
+            m_bindable += QStringView(text).mid(i, j - i);
+            i = j;
+            continue;
+        }
+        if (c == QLatin1Char('-') && i + 1 < n && text.at(i + 1) == QLatin1Char('-')) {
+            int j = text.indexOf(QLatin1Char('\n'), i);
+            if (j < 0) j = n;
+            m_bindable += QLatin1Char(' '); // the driver would take a :word in a comment for a parameter
+            i = j;
+            continue;
+        }
+        if (c == QLatin1Char('/') && i + 1 < n && text.at(i + 1) == QLatin1Char('*')) {
+            int j = text.indexOf(QLatin1String("*/"), i + 2);
+            j = j < 0 ? n : j + 2;
+            m_bindable += QLatin1Char(' ');
+            i = j;
+            continue;
+        }
+        if (c == QLatin1Char(':')) {
+            if (i + 1 < n && text.at(i + 1) == QLatin1Char(':')) { // a cast
+                m_bindable += QLatin1String("::");
+                i += 2;
+                continue;
+            }
+            if (i + 1 < n && isNameStart(text.at(i + 1))) {
+                int j = i + 1;
+                while (j < n && isNameChar(text.at(j))) ++j;
+                const QString name = text.mid(i + 1, j - i - 1).toLower();
+                if (!m_names.contains(name)) m_names << name;
+                m_bindable += QLatin1Char(':') + name;
+                i = j;
+                continue;
+            }
+        }
+        m_bindable += c;
+        ++i;
+    }
+    // Values of parameters the new text still names are kept, as a component keeps them.
+    for (auto it = m_values.begin(); it != m_values.end();) {
+        if (m_names.contains(it.key())) ++it; else it = m_values.erase(it);
+    }
+}
+
+bool Statement::hasParameter(const QString& name) const { return m_names.contains(name.toLower()); }
+
+void Statement::setParam(const QString& name, const QVariant& value)
+{
+    const QString key = name.toLower();
+    if (!m_names.contains(key))
+        throw DbError(QStringLiteral("Параметр %1 не найден в тексте запроса").arg(name));
+    m_values.insert(key, value);
+}
+
+void Statement::setParams(const Params& params)
+{
+    for (const auto& [name, value] : params) setParam(name, value);
+}
+
+QVariant Statement::param(const QString& name) const { return m_values.value(name.toLower()); }
+
+QSqlQuery Statement::exec(const QSqlDatabase& db, bool forwardOnly) const
+{
+    QSqlQuery q(db);
+    q.setForwardOnly(forwardOnly);
+    // Exact digits of numeric columns: amounts are shown and summed without binary rounding.
+    q.setNumericalPrecisionPolicy(QSql::HighPrecision);
+    if (m_names.isEmpty()) {
+        if (!q.exec(m_bindable)) throwQueryError(q);
+        return q;
+    }
+    if (!q.prepare(m_bindable)) throwQueryError(q);
+    for (const QString& name : m_names) {
+        const auto it = m_values.constFind(name);
+        if (it == m_values.cend())
+            throw DbError(QStringLiteral("Параметру %1 не задано значение").arg(name));
+        q.bindValue(QLatin1Char(':') + name, it.value());
+    }
+    if (!q.exec()) throwQueryError(q);
+    return q;
+}
+
+void throwQueryError(const QSqlQuery& q)
+{
+    const QSqlError e = q.lastError();
+    QString text = e.databaseText().isEmpty() ? e.text() : e.databaseText();
+    // The driver appends "(SQLSTATE)" to the server's text; the code travels separately.
+    const QString code = e.nativeErrorCode();
+    if (!code.isEmpty()) {
+        const QString tail = QStringLiteral("(%1)").arg(code);
+        if (text.endsWith(tail)) text.chop(tail.size());
+    }
+    throw DbError(text.trimmed(), code);
+}
+
+void execSql(const QSqlDatabase& db, const QString& text, const Params& params)
+{
+    Statement s(text);
+    s.setParams(params);
+    s.exec(db);
+}

@@ -1,0 +1,48 @@
+#pragma once
+#include <QHash>
+#include <QList>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <utility>
+
+/// Parameter values by name, as callers write them: {{"w_id", 5}, {"data", date}}.
+using Params = QList<std::pair<QString, QVariant>>;
+
+/// An SQL text with named parameters (:name), bound by name regardless of letter case.
+/// Every value travels as a bound parameter; nothing is spliced into the text.
+class Statement {
+public:
+    Statement() = default;
+    explicit Statement(const QString& text) { setText(text); }
+
+    void setText(const QString& text);
+    const QString& text() const { return m_text; }
+    /// The parameters the text names, in lower case, each once, in order of first use.
+    const QStringList& parameterNames() const { return m_names; }
+    bool hasParameter(const QString& name) const;
+
+    /// Sets a parameter by name, ignoring case; throws DbError when the text has no such parameter.
+    void setParam(const QString& name, const QVariant& value);
+    void setParams(const Params& params);
+    QVariant param(const QString& name) const;
+    void clearParams() { m_values.clear(); }
+
+    /// Prepares and executes on the connection; throws DbError with the server's text on refusal,
+    /// and when a parameter of the text was given no value.
+    QSqlQuery exec(const QSqlDatabase& db, bool forwardOnly = true) const;
+
+private:
+    QString m_text;       // as written
+    QString m_bindable;   // with every placeholder in lower case, as the driver binds them
+    QStringList m_names;
+    QHash<QString, QVariant> m_values;
+};
+
+/// Runs a statement with parameters and throws DbError on refusal; the result is released.
+void execSql(const QSqlDatabase& db, const QString& text, const Params& params = {});
+
+/// Throws DbError carrying the query's error.
+[[noreturn]] void throwQueryError(const QSqlQuery& q);

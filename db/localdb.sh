@@ -1,0 +1,140 @@
+#!/usr/bin/env bash
+# A local PostgreSQL 15 cluster for the demo and the tests.
+#
+#   db/localdb.sh [--dir DIR] [--port PORT] [--throwaway] start
+#   db/localdb.sh [--dir DIR] [--port PORT] load DBNAME [--demo] [--fresh] [--template]
+#   db/localdb.sh [--dir DIR] [--port PORT] stop
+#   db/localdb.sh [--dir DIR] [--port PORT] status
+#
+# The cluster lives in DIR (default .pgdata in the checkout), listens on 127.0.0.1:PORT
+# (default 5432) and runs as a non-root OS user, since PostgreSQL refuses root.
+# Every step is idempotent: start on a running cluster and load of an existing
+# database (without --fresh) do nothing.
+set -euo pipefail
+
+here=$(cd "$(dirname "$0")" && pwd)
+top=$(cd "$here/.." && pwd)
+dir="$top/.pgdata"
+port=5432
+throwaway=0
+args=()
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --dir) dir=$2; shift 2 ;;
+    --port) port=$2; shift 2 ;;
+    --throwaway) throwaway=1; shift ;;
+    *) args+=("$1"); shift ;;
+  esac
+done
+set -- "${args[@]}"
+cmd=${1:-}
+[ -n "$cmd" ] || { sed -n '2,11p' "$0" | sed 's/^# \{0,1\}//'; exit 2; }
+shift
+
+pgbin=$(ls -d /usr/lib/postgresql/15/bin 2>/dev/null || true)
+[ -x "$pgbin/initdb" ] || { echo "localdb: PostgreSQL 15 is not installed (/usr/lib/postgresql/15/bin)" >&2; exit 1; }
+
+mkdir -p "$dir"
+dir=$(cd "$dir" && pwd)
+data="$dir/data"
+sock="$dir/run"
+log="$dir/server.log"
+
+# PostgreSQL will not run as root: run it as the postgres user (or a user of our own).
+if [ "$(id -u)" = 0 ]; then
+  owner=postgres
+  id "$owner" >/dev/null 2>&1 || { owner=tabelpg; id "$owner" >/dev/null 2>&1 || useradd --system --no-create-home "$owner"; }
+  as_owner() { runuser -u "$owner" -- "$@"; }
+else
+  owner=$(id -un)
+  as_owner() { "$@"; }
+fi
+
+psql_super() { "$pgbin/psql" -X -q -v ON_ERROR_STOP=1 -h "$sock" -p "$port" -U postgres "$@"; }
+
+running() { [ -f "$data/postmaster.pid" ] && as_owner "$pgbin/pg_ctl" -D "$data" status >/dev/null 2>&1; }
+
+port_taken() { (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; }
+
+start() {
+  if [ ! -f "$data/PG_VERSION" ]; then
+    mkdir -p "$data" "$sock"
+    chown -R "$owner" "$dir"
+    chmod 700 "$data"
+    if ! as_owner test -w "$data"; then
+      echo "localdb: the user $owner cannot write $data; put the checkout where $owner can reach it" >&2; exit 1
+    fi
+    as_owner "$pgbin/initdb" -D "$data" -U postgres -E UTF8 --locale=C.UTF-8 \
+      --auth-local=trust --auth-host=scram-sha-256 $([ $throwaway = 1 ] && echo --no-sync) >"$dir/initdb.log" 2>&1 \
+      || { echo "localdb: initdb failed, see $dir/initdb.log" >&2; exit 1; }
+  fi
+  chown "$owner" "$sock" 2>/dev/null || true
+  if running; then return 0; fi
+  if port_taken; then
+    echo "localdb: port $port on 127.0.0.1 is taken by another program; choose another with --port" >&2; exit 1
+  fi
+  local opts="-c listen_addresses=127.0.0.1 -c port=$port -k $sock -c max_connections=100"
+  if [ $throwaway = 1 ]; then
+    opts="$opts -c fsync=off -c synchronous_commit=off -c full_page_writes=off"
+  fi
+  if locale -a 2>/dev/null | grep -qi '^ru_RU\.utf-\?8$' && [ $throwaway = 0 ]; then
+    opts="$opts -c lc_messages=ru_RU.UTF-8"
+  fi
+  : > "$log"; chown "$owner" "$log"
+  if ! as_owner "$pgbin/pg_ctl" -D "$data" -l "$log" -o "$opts" -w -t 30 start >/dev/null; then
+    echo "localdb: the server did not come up on port $port; its log says:" >&2
+    tail -n 15 "$log" >&2
+    exit 1
+  fi
+  # The client logs in as "sys"; roles belong to the cluster, not to a database.
+  psql_super -d postgres <<'SQL'
+do $$ begin
+  if not exists (select 1 from pg_roles where rolname = 'sys') then
+    create role sys login superuser password 'vultsab';
+  end if;
+end $$;
+SQL
+}
+
+load() {
+  local db=${1:?database name}; shift
+  local demo=0 fresh=0 template=0
+  for a in "$@"; do
+    case "$a" in
+      --demo) demo=1 ;; --fresh) fresh=1 ;; --template) template=1 ;;
+      *) echo "localdb: unknown option $a" >&2; exit 2 ;;
+    esac
+  done
+  running || { echo "localdb: the server in $dir is not running; run start first" >&2; exit 1; }
+  local exists
+  exists=$(psql_super -d postgres -tA -v db="$db" <<'SQL'
+select count(*) from pg_database where datname = :'db';
+SQL
+)
+  if [ "$exists" = 1 ] && [ $fresh = 0 ]; then return 0; fi
+  if [ "$exists" = 1 ]; then
+    psql_super -d postgres -v db="$db" <<'SQL'
+update pg_database set datistemplate = false where datname = :'db';
+select pg_terminate_backend(pid) from pg_stat_activity where datname = :'db';
+drop database :"db";
+SQL
+  fi
+  psql_super -d postgres -v db="$db" <<<'create database :"db" owner sys;' >/dev/null
+  psql_super -d "$db" -f "$here/schema.sql" >/dev/null
+  if [ $demo = 1 ]; then psql_super -d "$db" -f "$here/demo.sql" >/dev/null; fi
+  if [ $template = 1 ]; then
+    psql_super -d postgres -v db="$db" <<<"update pg_database set datistemplate = true where datname = :'db';" >/dev/null
+  fi
+}
+
+stop() {
+  if running; then as_owner "$pgbin/pg_ctl" -D "$data" -m fast -w stop >/dev/null; fi
+}
+
+case "$cmd" in
+  start) start ;;
+  load) load "$@" ;;
+  stop) stop ;;
+  status) if running; then echo "running on 127.0.0.1:$port ($dir)"; else echo "stopped ($dir)"; exit 3; fi ;;
+  *) echo "localdb: unknown command $cmd" >&2; exit 2 ;;
+esac

@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Builds everything, starts a throwaway PostgreSQL of its own on port 55432, runs the whole
+# suite through ctest and stops the server. Exits non-zero on any failure.
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+bash "$top/scripts/setup.sh"
+
+pgdir="$top/build/pgtest"
+port=${TABEL_TEST_PORT:-55432}
+db() { bash "$top/db/localdb.sh" --dir "$pgdir" --port "$port" --throwaway "$@"; }
+db stop 2>/dev/null || true
+rm -rf "$pgdir"
+db start
+trap 'db stop' EXIT
+# Each test class copies this template into a database of its own.
+db load tabel_template --template
+
+export TABEL_TEST_PORT=$port TABEL_TEST_TEMPLATE=tabel_template
+export QT_QPA_PLATFORM=offscreen
+export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-/tmp/runtime-$(id -u)}
+mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+cd "$top/build"
+ctest --output-on-failure -j2 --timeout 300

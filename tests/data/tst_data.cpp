@@ -1,0 +1,394 @@
+#include "app/startup.h"
+#include "data/codes.h"
+#include "data/data_module.h"
+#include "data/db_error.h"
+#include "data/transaction.h"
+#include "tests/support/scripted_prompts.h"
+#include "tests/support/test_database.h"
+#include "ui/grid_model.h"
+
+#include <QAbstractItemModelTester>
+#include <QTest>
+
+class TestData : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+
+    void normalizeDecimal_data();
+    void normalizeDecimal();
+    void checkDuplicate_data();
+    void checkDuplicate();
+    void commandLine_data();
+    void commandLine();
+    void unreachableServerSaysSoAndGivesNoConnection();
+
+    void shiftQueriesShowEveryMarkButNull();
+    void parametersBindIgnoringCaseAndFailLoudly();
+    void filterForms_data();
+    void filterForms();
+    void navigationSortLocateAndRefresh();
+    void writesThroughTheDatasetWithAwkwardText_data();
+    void writesThroughTheDatasetWithAwkwardText();
+    void transactionRollsBackWhenNotCommitted();
+    void gridModelIsAWellBehavedModel();
+    void demoDataKeepsTheTimesheetInvariant();
+
+private:
+    TestDatabase* m_db = nullptr;
+    ScriptedPrompts m_prompts;
+    TDataModule6* m_dm = nullptr;
+};
+
+void TestData::initTestCase()
+{
+    QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+    m_db = new TestDatabase(QStringLiteral("data"));
+    m_dm = new TDataModule6(m_db->db(), m_prompts);
+    m_db->exec(QStringLiteral(R"(
+        insert into cmn_contractor.person (id, s_caption, s_code) values
+          (1, 'Иванов И.И.', '1'), (900, 'Петров П.П.', '2'), (901, 'Чужой Ч.Ч.', '77777');
+        insert into accounts_dep.person (id, fio) values (1, 'Иванов И.И.'), (2, 'Петров П.П.');
+        select setval('accounts_dep.person_id_seq', 2);
+        insert into cmn_gds_and_srv.gds_and_srv (id, s_caption, massa, id_class_item) values (10001, 'ДМ-1', 1, null);
+        insert into accounts_dep.vid_oper (id, vid) values (1, 'Сварка');
+        select setval('accounts_dep.vid_oper_id_seq', 1);
+        insert into accounts_dep.oper (id, vid, naimen, i_id) values (1, 1, 0, 10001);
+        insert into accounts_dep.smena (data, smena, w_id, i_id, o_id, cena, kol_vo, brak, time, ok) values
+          ('2024-03-15', 1, 1, 10001, 1, 10.5, 10, 1, 8, 'ok'),
+          ('2024-03-15', 1, 1, 10001, 1, 10.5, 5, 0, 2, 'no'),
+          ('2024-03-15', 1, 2, 10001, 1, 3.25, 4, 0, 3, 'да'),
+          ('2024-03-15', 1, 2, 10001, 1, 3.25, 4, 0, 3, null),
+          ('2024-03-15', 2, 2, 10001, 1, 3.25, 4, 0, 3, 'no');
+    )"));
+}
+
+void TestData::cleanupTestCase()
+{
+    delete m_dm;
+    delete m_db;
+}
+
+void TestData::normalizeDecimal_data()
+{
+    QTest::addColumn<QString>("delimiter");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("comma") << "." << "12,5" << "12.5";
+    QTest::newRow("point kept") << "." << "12.5" << "12.5";
+    QTest::newRow("first comma only") << "." << "1,5.5" << "1.5.5";
+    QTest::newRow("integer") << "." << "12" << "12";
+    QTest::newRow("to comma") << "," << "12.5" << "12,5";
+    QTest::newRow("empty delimiter before the check") << "" << "12,5" << "125";
+}
+
+void TestData::normalizeDecimal()
+{
+    QFETCH(QString, delimiter);
+    QFETCH(QString, text);
+    QFETCH(QString, expected);
+    m_dm->setDbDelimiter(delimiter);
+    QCOMPARE(m_dm->NormalizeDecimal(text), expected);
+}
+
+void TestData::checkDuplicate_data()
+{
+    QTest::addColumn<QString>("sql");
+    QTest::addColumn<int>("result");
+    QTest::newRow("zero") << "select 0 as cnt" << 0;
+    QTest::newRow("null") << "select null::integer as cnt" << 0;
+    QTest::newRow("no rows") << "select 1 as cnt where false" << 0;
+    QTest::newRow("above zero") << "select count(*) as cnt from accounts_dep.person" << 1;
+}
+
+void TestData::checkDuplicate()
+{
+    QFETCH(QString, sql);
+    QFETCH(int, result);
+    m_prompts.clear();
+    QCOMPARE(m_dm->CheckDuplicate(sql, QStringLiteral("Такой уже есть")), result);
+    QCOMPARE(m_prompts.said().size(), result);
+    if (result) {
+        QCOMPARE(m_prompts.said().first().text, QStringLiteral("Такой уже есть"));
+        QCOMPARE(m_prompts.said().first().title, QStringLiteral("Ошибка"));
+        QCOMPARE(m_prompts.said().first().kind, ScriptedPrompts::Said::Error);
+    }
+    QVERIFY(!m_dm->Control.isOpen());
+}
+
+void TestData::commandLine_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("database");
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<int>("port");
+    const QString def = ConnectionSettings::defaultServer();
+    QTest::newRow("none") << QStringList{} << "vorteks" << def << 5432;
+    QTest::newRow("database alone is ignored") << QStringList{"other"} << "vorteks" << def << 5432;
+    QTest::newRow("database and server") << QStringList{"other", "db.plant"} << "other" << "db.plant" << 5432;
+    QTest::newRow("server with port") << QStringList{"other", "10.1.2.3:6543"} << "other" << "10.1.2.3" << 6543;
+    QTest::newRow("empty server") << QStringList{"other", ""} << "vorteks" << def << 5432;
+}
+
+void TestData::commandLine()
+{
+    QFETCH(QStringList, args);
+    const ConnectionSettings s = ConnectionSettings::fromArguments(args);
+    QTEST(s.database, "database");
+    QTEST(s.host, "host");
+    QTEST(s.port, "port");
+    QCOMPARE(s.user, QStringLiteral("sys"));
+}
+
+void TestData::unreachableServerSaysSoAndGivesNoConnection()
+{
+    ScriptedPrompts prompts;
+    // Nothing listens on port 1 of the loopback address.
+    const auto db = connectFromCommandLine({QStringLiteral("vorteks"), QStringLiteral("127.0.0.1:1")}, prompts, QStringLiteral("probe"));
+    QVERIFY(!db.has_value());
+    QCOMPARE(prompts.said().size(), 1);
+    QCOMPARE(prompts.said().first().text, QStringLiteral("Подключение к БД отсутсвует!!!"));
+    QCOMPARE(prompts.said().first().title, QStringLiteral("Ошибка!"));
+}
+
+void TestData::shiftQueriesShowEveryMarkButNull()
+{
+    Dataset& q = m_dm->Smena1;
+    q.setParam(QStringLiteral("OK"), codes::kMarkNone);
+    q.setParam(QStringLiteral("DATA"), QDate(2024, 3, 15));
+    q.open();
+    QStringList marks;
+    for (q.first(); !q.eof(); q.next()) marks << q.asString(QStringLiteral("ok"));
+    marks.sort();
+    QCOMPARE(marks, (QStringList{"no", "ok", "да"}));
+    // Worker 2 is known to the enterprise only by his person code.
+    QVERIFY(q.locate(QStringLiteral("fio"), QStringLiteral("петров п.п.")));
+    QCOMPARE(q.asInt(QStringLiteral("w_id")), 2);
+    QVERIFY(q.locate(QStringLiteral("ok"), QStringLiteral("ok")));
+    QCOMPARE(q.asDouble(QStringLiteral("summa")), 94.5);
+    QCOMPARE(q.asString(QStringLiteral("nmn")), QStringLiteral("Готовая продукция"));
+    q.close();
+
+    // The stored mark of shift 1 hides approved entries until the login sets "ta".
+    TDataModule6 fresh(m_db->db(), m_prompts);
+    fresh.Smena1.setParam(QStringLiteral("data"), QDate(2024, 3, 15));
+    fresh.Smena1.open();
+    QCOMPARE(fresh.Smena1.recordCount(), 2);
+    fresh.Smena2.setParam(QStringLiteral("data"), QDate(2024, 3, 15));
+    fresh.Smena2.open();
+    QCOMPARE(fresh.Smena2.recordCount(), 1);
+    for (int shift : {3, 4}) {
+        fresh.smenaQuery(shift).setParam(QStringLiteral("data"), QDate(2024, 3, 15));
+        fresh.smenaQuery(shift).open();
+        QCOMPARE(fresh.smenaQuery(shift).recordCount(), 0);
+    }
+    QCOMPARE(&fresh.smenaQuery(7), &fresh.Smena1);
+}
+
+void TestData::parametersBindIgnoringCaseAndFailLoudly()
+{
+    Dataset q(m_db->db(), QStringLiteral("select :Value::text as v, ':notaparam' as lit, 1::integer as n -- :comment"));
+    QCOMPARE(q.hasParameter(QStringLiteral("VALUE")), true);
+    QCOMPARE(q.hasParameter(QStringLiteral("notaparam")), false);
+    QVERIFY_THROWS_EXCEPTION(DbError, q.open());               // given no value
+    QVERIFY_THROWS_EXCEPTION(DbError, q.setParam(QStringLiteral("other"), 1));
+    q.setParam(QStringLiteral("VALUE"), QStringLiteral("О'Брайен \"%\\"));
+    q.open();
+    QCOMPARE(q.asString(QStringLiteral("V")), QStringLiteral("О'Брайен \"%\\"));
+    QCOMPARE(q.asString(QStringLiteral("lit")), QStringLiteral(":notaparam"));
+    QVERIFY_THROWS_EXCEPTION(DbError, q.asString(QStringLiteral("no_such_field")));
+}
+
+void TestData::filterForms_data()
+{
+    QTest::addColumn<QString>("filter");
+    QTest::addColumn<QStringList>("names");
+    QTest::newRow("equal") << "n=2" << QStringList{"Борисов"};
+    QTest::newRow("not equal") << "n<>2" << QStringList{"Абрамов", "абвгд", "Д'Артаньян", "100%", "a_b"};
+    QTest::newRow("and") << "n<>2 and k=0" << QStringList{"Абрамов", "Д'Артаньян"};
+    QTest::newRow("starts with, case ignored") << "name like 'аб%'" << QStringList{"Абрамов", "абвгд"};
+    QTest::newRow("contains") << "name like '%ов%'" << QStringList{"Абрамов", "Борисов"};
+    QTest::newRow("quote") << "name like 'Д''%'" << QStringList{"Д'Артаньян"};
+    QTest::newRow("underscore is literal") << "name like 'a_%'" << QStringList{"a_b"};
+}
+
+void TestData::filterForms()
+{
+    QFETCH(QString, filter);
+    QFETCH(QStringList, names);
+    Dataset q(m_db->db(), QStringLiteral(
+        "select * from (values ('Абрамов', 1, 0), ('Борисов', 2, 0), ('абвгд', 3, 1), ('Д''Артаньян', 4, 0),"
+        " ('100%', 5, 1), ('a_b', 6, 1)) t(name, n, k)"));
+    q.open();
+    q.setFilterText(filter);
+    QCOMPARE(q.recordCount(), 6);   // not applied until switched on
+    q.setFiltered(true);
+    QStringList got;
+    for (q.first(); !q.eof(); q.next()) got << q.asString(QStringLiteral("name"));
+    QCOMPARE(got, names);
+    q.setFiltered(false);
+    QCOMPARE(q.recordCount(), 6);
+    QVERIFY_THROWS_EXCEPTION(DbError, q.setFilterText(QStringLiteral("name > 'a'")));
+
+    // A typed % is taken literally by the structured form.
+    q.setFilter(RowFilter::like(QStringLiteral("name"), QStringLiteral("100%"), false));
+    q.setFiltered(true);
+    QCOMPARE(q.recordCount(), 1);
+    q.setFilter(RowFilter::like(QStringLiteral("name"), QStringLiteral("%"), true));
+    QCOMPARE(q.recordCount(), 1);
+}
+
+void TestData::navigationSortLocateAndRefresh()
+{
+    Dataset q(m_db->db(), QStringLiteral("select g as id, 'r' || g as name from generate_series(1, 5) g"));
+    QCOMPARE(q.recNo(), 0);
+    q.open();
+    QCOMPARE(q.recNo(), 1);
+    QVERIFY(!q.eof());
+    q.last();
+    q.next();
+    QVERIFY(q.eof());
+    QCOMPARE(q.recNo(), 5);
+    q.setRecNo(3);
+    q.refresh();
+    QCOMPARE(q.recNo(), 3);
+    QVERIFY(q.locate(QStringLiteral("NAME"), QStringLiteral("R4")));
+    QCOMPARE(q.asInt(QStringLiteral("id")), 4);
+    QVERIFY(!q.locate(QStringLiteral("name"), QStringLiteral("r9")));
+    q.setSort(QStringLiteral("id DESC"));
+    q.first();
+    QCOMPARE(q.asInt(QStringLiteral("id")), 5);
+    q.close();
+    QCOMPARE(q.asInt(QStringLiteral("id")), 0);   // no row: NULL reads as 0
+
+    Dataset empty(m_db->db(), QStringLiteral("select 1 as id where false"));
+    empty.open();
+    QVERIFY(empty.eof());
+    QCOMPARE(empty.asString(QStringLiteral("id")), QString());
+}
+
+void TestData::writesThroughTheDatasetWithAwkwardText_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::newRow("apostrophe") << "О'Коннор А.Б.";
+    QTest::newRow("quotes") << "\"Кавычкин\" В.Г.";
+    QTest::newRow("backslash") << "Слеш\\ Д.Е.";
+    QTest::newRow("percent and underscore") << "100% _Ж.З.";
+    QTest::newRow("statement") << "x'); drop table accounts_dep.person; --";
+}
+
+void TestData::writesThroughTheDatasetWithAwkwardText()
+{
+    QFETCH(QString, name);
+    Dataset& w = m_dm->Workers;
+    w.setUpdateTable(QStringLiteral("accounts_dep.person"));
+    w.open();
+    const int before = w.recordCount();
+    w.append();
+    w.setField(QStringLiteral("fio"), name);
+    w.post();
+    QCOMPARE(w.recordCount(), before + 1);
+    QCOMPARE(w.asString(QStringLiteral("fio")), name);
+    const int id = w.asInt(QStringLiteral("id"));
+    QVERIFY(id > 0);
+
+    w.edit();
+    w.setField(QStringLiteral("s_staffpos_hl"), name);
+    w.post();
+    w.refresh();
+    QVERIFY(w.locate(QStringLiteral("id"), id));
+    QCOMPARE(w.asString(QStringLiteral("s_staffpos_hl")), name);
+
+    w.setFilter(RowFilter::like(QStringLiteral("fio"), name, false));
+    w.setFiltered(true);
+    QCOMPARE(w.recordCount(), 1);
+    w.remove();
+    QCOMPARE(w.recordCount(), 0);
+    w.setFiltered(false);
+    QCOMPARE(w.recordCount(), before);
+    QCOMPARE(m_db->scalar(QStringLiteral("select count(*) from accounts_dep.person")).toInt(), before);
+    w.close();
+}
+
+void TestData::transactionRollsBackWhenNotCommitted()
+{
+    const auto count = [&] { return m_db->scalar(QStringLiteral("select count(*) from accounts_dep.vid_oper")).toInt(); };
+    const int before = count();
+    try {
+        Transaction tx(m_db->db());
+        execSql(m_db->db(), QStringLiteral("insert into accounts_dep.vid_oper (vid) values (:v)"), {{QStringLiteral("v"), QStringLiteral("Резка")}});
+        execSql(m_db->db(), QStringLiteral("insert into accounts_dep.no_such_table values (1)"));
+        tx.commit();
+        QFAIL("the second statement must be refused");
+    } catch (const DbError& e) {
+        QVERIFY2(e.text().contains(QStringLiteral("no_such_table")), qPrintable(e.text()));
+        QCOMPARE(e.sqlState(), QStringLiteral("42P01"));
+    }
+    QCOMPARE(count(), before);
+}
+
+void TestData::gridModelIsAWellBehavedModel()
+{
+    Dataset& q = m_dm->Smena1;
+    q.setParam(QStringLiteral("ok"), codes::kMarkNone);
+    q.setParam(QStringLiteral("data"), QDate(2024, 3, 15));
+    GridModel model(&q, {{QStringLiteral("fio"), QStringLiteral("Фамилия И.О.")},
+                         {QStringLiteral("summa"), QStringLiteral("Итого (р.)")},
+                         {QStringLiteral("nope"), QStringLiteral("Нет поля")}});
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    q.open();
+    QCOMPARE(model.rowCount(), 3);
+    QCOMPARE(model.headerData(1, Qt::Horizontal).toString(), QStringLiteral("Итого (р.)"));
+    q.locate(QStringLiteral("ok"), QStringLiteral("ok"));
+    QCOMPARE(model.data(model.index(q.recNo() - 1, 1)).toString(), QStringLiteral("94,5"));
+    QCOMPARE(model.data(model.index(0, 2)).toString(), QString());
+    q.setFilterText(QStringLiteral("w_id=2"));
+    q.setFiltered(true);
+    QCOMPARE(model.rowCount(), 1);
+    q.setFiltered(false);
+    q.close();
+    QCOMPARE(model.rowCount(), 0);
+}
+
+void TestData::demoDataKeepsTheTimesheetInvariant()
+{
+    TestDatabase demo(QStringLiteral("demo"), QStringLiteral("demo"));
+    demo.loadDemo();
+    QVERIFY(demo.scalar(QStringLiteral("select count(*) from accounts_dep.smena")).toInt() > 1000);
+    QVERIFY(demo.scalar(QStringLiteral("select count(distinct ok) from accounts_dep.smena")).toInt() == 3);
+    // Every day column equals the day's hours of the journal (or of the hour entries) and back.
+    const QString mismatches = QStringLiteral(R"(
+        with cells as (
+          select h.w_id, h.month, h.year, h.smena, h.i_type, h.i_night, d.day,
+                 (array[d1,d2,d3,d4,d5,d6,d7,d8,d9,d10,d11,d12,d13,d14,d15,d16,d17,d18,d19,d20,
+                        d21,d22,d23,d24,d25,d26,d27,d28,d29,d30,d31])[d.day] as hours
+            from accounts_dep.h_tabel h cross join generate_series(1, 31) d(day)
+        ), journal as (
+          select w_id, extract(month from data)::int m, extract(year from data)::int y, smena,
+                 extract(day from data)::int as day, sum(time) as hours
+            from accounts_dep.smena group by 1, 2, 3, 4, 5
+        ), hours as (
+          select id_p::int w_id, i_mnth m, i_year y, id_o::int kind, i_night, extract(day from d_date)::int as day, sum(cnt) as hours
+            from accounts_dep.fatigue group by 1, 2, 3, 4, 5, 6
+        )
+        select count(*) from cells c
+          left join journal j on c.i_type = 0 and j.w_id = c.w_id and j.m = c.month and j.y = c.year
+                              and j.smena = c.smena and j.day = c.day
+          left join hours f on c.i_type <> 0 and f.w_id = c.w_id and f.m = c.month and f.y = c.year
+                              and f.kind = c.i_type and f.i_night = c.i_night and f.day = c.day
+         where coalesce(c.hours, 0) <> coalesce(j.hours, f.hours, 0)
+    )");
+    QCOMPARE(demo.scalar(mismatches).toInt(), 0);
+    QCOMPARE(demo.scalar(QStringLiteral(
+        "select count(*) from accounts_dep.smena s where not exists (select 1 from accounts_dep.h_tabel h "
+        "where h.w_id = s.w_id and h.smena = s.smena and h.i_type = 0 "
+        "and h.month = extract(month from s.data) and h.year = extract(year from s.data))")).toInt(), 0);
+    // Workers 27..30 are found only through their person code.
+    QCOMPARE(demo.scalar(QStringLiteral(
+        "select count(*) from cmn_contractor.person where id between 27 and 30")).toInt(), 0);
+    QVERIFY(demo.scalar(QStringLiteral("select count(*) from accounts_dep.smena where w_id > 26")).toInt() > 0);
+}
+
+QTEST_MAIN(TestData)
+#include "tst_data.moc"

@@ -1,0 +1,105 @@
+#include "tests/support/test_database.h"
+#include "data/connection.h"
+
+#include <QCoreApplication>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QUuid>
+#include <stdexcept>
+
+namespace {
+
+QSqlDatabase adminConnection()
+{
+    const QString name = QStringLiteral("tabel_test_admin");
+    if (QSqlDatabase::contains(name)) return QSqlDatabase::database(name);
+    ConnectionSettings s;
+    s.host = QStringLiteral("127.0.0.1");
+    s.port = TestDatabase::port();
+    s.database = QStringLiteral("postgres");
+    return openConnection(s, name);
+}
+
+void run(const QSqlDatabase& db, const QString& sql)
+{
+    QSqlQuery q(db);
+    if (!q.exec(sql))
+        throw std::runtime_error(("test database: " + q.lastError().text() + "\n" + sql.left(300)).toStdString());
+}
+
+} // namespace
+
+int TestDatabase::port()
+{
+    const QByteArray p = qgetenv("TABEL_TEST_PORT");
+    if (p.isEmpty()) throw std::runtime_error("TABEL_TEST_PORT is not set: run the suite through scripts/test.sh");
+    return p.toInt();
+}
+
+TestDatabase::TestDatabase(const QString& tag, const QString& connectionName) : m_connection(connectionName)
+{
+    const QByteArray tmpl = qgetenv("TABEL_TEST_TEMPLATE");
+    m_name = QStringLiteral("t_%1_%2").arg(tag.toLower(), QUuid::createUuid().toString(QUuid::Id128).left(8));
+    run(adminConnection(), QStringLiteral("create database %1 template %2")
+                               .arg(m_name, tmpl.isEmpty() ? QStringLiteral("tabel_template") : QString::fromLatin1(tmpl)));
+    ConnectionSettings s;
+    s.host = QStringLiteral("127.0.0.1");
+    s.port = port();
+    s.database = m_name;
+    openConnection(s, m_connection);
+}
+
+QSqlDatabase TestDatabase::openAnother(const QString& connectionName) const
+{
+    ConnectionSettings s;
+    s.host = QStringLiteral("127.0.0.1");
+    s.port = port();
+    s.database = m_name;
+    const_cast<TestDatabase*>(this)->m_others << connectionName;
+    return openConnection(s, connectionName);
+}
+
+TestDatabase::~TestDatabase()
+{
+    for (const QString& c : std::as_const(m_others) + QStringList{m_connection}) {
+        if (QSqlDatabase::contains(c)) {
+            QSqlDatabase::database(c, false).close();
+            QSqlDatabase::removeDatabase(c);
+        }
+    }
+    try {
+        run(adminConnection(), QStringLiteral("drop database if exists %1 with (force)").arg(m_name));
+    } catch (...) {
+    }
+}
+
+void TestDatabase::exec(const QString& sql) const
+{
+    // The driver runs only the first statement of a batch: one statement at a time.
+    static const QRegularExpression end(QStringLiteral(";\\s*(\\n|$)"));
+    for (const QString& statement : sql.split(end, Qt::SkipEmptyParts))
+        if (!statement.trimmed().isEmpty()) run(db(), statement);
+}
+
+QVariant TestDatabase::scalar(const QString& sql) const
+{
+    QSqlQuery q(db());
+    if (!q.exec(sql)) throw std::runtime_error(("test database: " + q.lastError().text()).toStdString());
+    return q.next() ? q.value(0) : QVariant();
+}
+
+void TestDatabase::loadDemo() const
+{
+    QProcess psql;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("PGPASSWORD"), QStringLiteral("vultsab"));
+    psql.setProcessEnvironment(env);
+    psql.start(QStringLiteral("psql"), {QStringLiteral("-X"), QStringLiteral("-q"), QStringLiteral("-v"), QStringLiteral("ON_ERROR_STOP=1"),
+                                        QStringLiteral("-h"), QStringLiteral("127.0.0.1"), QStringLiteral("-p"), QString::number(port()),
+                                        QStringLiteral("-U"), QStringLiteral("sys"), QStringLiteral("-d"), m_name,
+                                        QStringLiteral("-f"), QStringLiteral(TABEL_SOURCE_DIR "/db/demo.sql")});
+    if (!psql.waitForFinished(120000) || psql.exitCode() != 0)
+        throw std::runtime_error(("loading db/demo.sql failed: " + psql.readAllStandardError()).toStdString());
+}

@@ -1,0 +1,33 @@
+#pragma once
+#include <QSqlDatabase>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+/// A database of the test's own, copied from the reference schema's template on the test
+/// server (TABEL_TEST_PORT, TABEL_TEST_TEMPLATE), connected under a connection name, and
+/// dropped again when the object goes. No server is a failure, never a skip.
+class TestDatabase {
+public:
+    explicit TestDatabase(const QString& tag, const QString& connectionName = QStringLiteral("ADO_DB"));
+    ~TestDatabase();
+    TestDatabase(const TestDatabase&) = delete;
+    TestDatabase& operator=(const TestDatabase&) = delete;
+
+    QSqlDatabase db() const { return QSqlDatabase::database(m_connection, false); }
+    const QString& name() const { return m_name; }
+    static int port();
+    /// A second connection to the same database (for concurrency tests).
+    QSqlDatabase openAnother(const QString& connectionName) const;
+    /// Runs statements (separated by ";" at line ends are fine) and fails the test on error.
+    void exec(const QString& sql) const;
+    /// The first column of the first row of a query, or an invalid variant.
+    QVariant scalar(const QString& sql) const;
+    /// Loads db/demo.sql into this database.
+    void loadDemo() const;
+
+private:
+    QString m_name;
+    QString m_connection;
+    QStringList m_others;
+};
