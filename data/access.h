@@ -1,0 +1,37 @@
+#pragma once
+#include <QString>
+#include <QStringList>
+
+/// The roles that the access codes select, and what each role may not use.
+namespace access {
+
+enum class Role { None, Full, Planner, Foremen, Warehouse };
+
+inline const QString kForemenCode = QStringLiteral("kolpant");
+
+/// The role of a typed code: the text is trimmed, letter case counts; None for any other text.
+Role roleForCode(const QString& typed);
+
+/// What a role loses: controls of a window, by object name, that it disables.
+struct Restriction {
+    Role role;
+    QString window;       ///< "Form1", "Form18"
+    QStringList controls; ///< object names of widgets or menu items
+};
+
+/// Every role's disabled controls, in one table.
+const QList<Restriction>& restrictions();
+
+/// The controls of a window that the role disables.
+QStringList disabledControls(Role role, const QString& window);
+
+/// Whether the role may use a control ("Form18", "Button2"); full access may use all.
+inline bool mayUse(Role role, const QString& window, const QString& control)
+{
+    return role != Role::None && !disabledControls(role, window).contains(control);
+}
+
+/// Whether the menu "Табель" is open to the role (full access only).
+inline bool mayUseTimesheets(Role role) { return role == Role::Full; }
+
+} // namespace access

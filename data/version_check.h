@@ -1,0 +1,19 @@
+#pragma once
+
+class TDataModule6;
+
+/// When this client was built: date as yyyymmdd, time of day in seconds.
+struct BuildStamp {
+    int date = 0;
+    int time = 0;
+};
+
+enum class VersionVerdict {
+    Current,   ///< the database has seen no newer build
+    Outdated   ///< a newer build has run against this database: this one must stop
+};
+
+/// Reads the version row, hands its delimiter to the data module, raises the row to this
+/// build's stamp when the build is newer (in one statement that only ever raises it, so two
+/// clients starting at once cannot lower it), and tells whether a newer build has run.
+VersionVerdict checkVersion(TDataModule6& dm, const BuildStamp& stamp);
