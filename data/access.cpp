@@ -1,6 +1,6 @@
 #include "data/access.h"
 
-namespace access {
+namespace access_rights {
 
 Role roleForCode(const QString& typed)
 {
@@ -34,4 +34,4 @@ QStringList disabledControls(Role role, const QString& window)
     return out;
 }
 
-} // namespace access
+} // namespace access_rights

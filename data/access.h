@@ -3,7 +3,7 @@
 #include <QStringList>
 
 /// The roles that the access codes select, and what each role may not use.
-namespace access {
+namespace access_rights {
 
 enum class Role { None, Full, Planner, Foremen, Warehouse };
 
@@ -34,4 +34,4 @@ inline bool mayUse(Role role, const QString& window, const QString& control)
 /// Whether the menu "Табель" is open to the role (full access only).
 inline bool mayUseTimesheets(Role role) { return role == Role::Full; }
 
-} // namespace access
+} // namespace access_rights
