@@ -1,0 +1,324 @@
+#include "journal/journal_window.h"
+#include "data/access.h"
+#include "data/codes.h"
+#include "data/command.h"
+#include "data/data_module.h"
+#include "data/prompts.h"
+#include "data/transaction.h"
+#include "journal/timesheet_cell.h"
+#include "ui/data_grid.h"
+#include "ui/guard.h"
+
+#include <QApplication>
+#include <QCalendarWidget>
+#include <QCheckBox>
+#include <QDateEdit>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+
+const QString kUpdtOK = QStringLiteral("update accounts_dep.smena set ok=:ok where id=:id");
+const QString kDeleteEntry = QStringLiteral("delete from accounts_dep.smena where id=:id");
+
+const QColor kGreen(0, 128, 0);
+const QColor kRed(255, 0, 0);
+
+bool isDayOff(const QDate& d) { return d.dayOfWeek() >= 6; }
+
+QVariant okCellStyle(const Dataset& ds, int row, int role)
+{
+    if (role != Qt::ForegroundRole && role != Qt::FontRole) return {};
+    const bool approved = codes::isApproved(Dataset::toText(ds.valueAt(row, QStringLiteral("ok"))));
+    if (role == Qt::ForegroundRole) return QBrush(approved ? kGreen : kRed);
+    QFont f;
+    f.setBold(true);
+    return f;
+}
+
+QList<ColumnSpec> journalColumns()
+{
+    const auto right = Qt::AlignRight | Qt::AlignVCenter;
+    return {
+        {"fio", "Фамилия И.О.", Qt::AlignLeft | Qt::AlignVCenter, false, 170},
+        {"marka", "Марка изделия", Qt::AlignLeft | Qt::AlignVCenter, false, 110},
+        {"vid", "Операция", Qt::AlignLeft | Qt::AlignVCenter, false, 150},
+        {"nmn", "Вид", Qt::AlignLeft | Qt::AlignVCenter, false, 120},
+        {"color", "Цвет", right, false, 50},
+        {"time", "Часы", right, false, 45},
+        {"kol_vo", "Кол-во", right, false, 60},
+        {"brak", "Брак", right, false, 45},
+        {"summa", "Итого (р.)", right, false, 80},
+        {"prize", "Премия (%)", right, true, 70},
+        {"ok", "OK", Qt::AlignCenter, false, 40, {}, okCellStyle},
+        {"vvod", "Заведен", Qt::AlignLeft | Qt::AlignVCenter, false, 90},
+    };
+}
+
+} // namespace
+
+TForm1::TForm1(TDataModule6& dm, QWidget* parent) : QDialog(parent), m_dm(dm), m_prompts(dm.prompts())
+{
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Табель"));
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+    updtOK = new Command(dm.ADO_DB, kUpdtOK);
+
+    auto* layout = new QVBoxLayout(this);
+
+    MainMenu1 = new QMenuBar(this);
+    MainMenu1->setObjectName(QStringLiteral("MainMenu1"));
+    auto item = [this](QMenu* menu, const char* name, const QString& caption) {
+        QAction* a = menu ? menu->addAction(caption) : MainMenu1->addAction(caption);
+        a->setObjectName(QLatin1String(name));
+        return a;
+    };
+    QMenu* refs = MainMenu1->addMenu(QStringLiteral("Справочники"));
+    N2 = refs->menuAction();
+    N2->setObjectName(QStringLiteral("N2"));
+    N1 = item(refs, "N1", QStringLiteral("Рабочие"));
+    N3 = item(refs, "N3", QStringLiteral("Изделия"));
+    N4 = item(refs, "N4", QStringLiteral("Цены"));
+    N6 = item(refs, "N6", QStringLiteral("Операции"));
+    N8 = item(refs, "N8", QStringLiteral("Ном. группы"));
+    QMenu* sheets = MainMenu1->addMenu(QStringLiteral("Табель"));
+    N11 = sheets->menuAction();
+    N11->setObjectName(QStringLiteral("N11"));
+    N9 = item(sheets, "N9", QStringLiteral("Табель сделка"));
+    N13 = item(sheets, "N13", QStringLiteral("Табель по сменам"));
+    N14 = item(sheets, "N14", QStringLiteral("Табель хоз. работ"));
+    N15 = item(sheets, "N15", QStringLiteral("Табель ср. сдельная"));
+    N17 = item(sheets, "N17", QStringLiteral("Общий табель"));
+    QMenu* reports = MainMenu1->addMenu(QStringLiteral("Отчеты"));
+    N7 = reports->menuAction();
+    N7->setObjectName(QStringLiteral("N7"));
+    N10 = item(reports, "N10", QStringLiteral("Сводные отчеты"));
+    N5 = item(nullptr, "N5", QStringLiteral("Выход"));
+    for (QAction* a : {N1, N3, N4, N6, N8, N9, N13, N14, N15, N17, N10}) a->setEnabled(false);
+    connect(N5, &QAction::triggered, this, &QDialog::reject);
+    layout->setMenuBar(MainMenu1);
+
+    auto* top = new QHBoxLayout;
+    DateT = new QDateEdit(this);
+    DateT->setObjectName(QStringLiteral("DateT"));
+    DateT->setCalendarPopup(true);
+    DateT->setDisplayFormat(QStringLiteral("dd.MM.yyyy"));
+    DateT->setDate(QDate::currentDate());
+    top->addWidget(DateT);
+    CBox1 = new QCheckBox(QStringLiteral("Выходной"), this);
+    CBox1->setObjectName(QStringLiteral("CBox1"));
+    CBox1->setAutoFillBackground(true);
+    top->addWidget(CBox1);
+    top->addSpacing(20);
+    const QStringList shiftCaptions = {QStringLiteral("Смена №1"), QStringLiteral("Смена №2"),
+                                       QStringLiteral("Смена №3"), QStringLiteral("Переработка")};
+    for (int i = 0; i < 4; ++i) {
+        auto* rb = new QRadioButton(shiftCaptions.at(i), this);
+        rb->setObjectName(QStringLiteral("RadioButton%1").arg(i + 1));
+        rb->setAutoFillBackground(true);
+        m_shiftButtons << rb;
+        top->addWidget(rb);
+        connect(rb, &QRadioButton::clicked, this, guarded(m_prompts, [this, i] { RadioButtonClick(i + 1); }));
+    }
+    RadioButton1 = m_shiftButtons[0];
+    RadioButton2 = m_shiftButtons[1];
+    RadioButton3 = m_shiftButtons[2];
+    RadioButton4 = m_shiftButtons[3];
+    RadioButton1->setChecked(true);
+    top->addStretch();
+    layout->addLayout(top);
+
+    DBGrid2 = new DataGrid(this);
+    DBGrid2->setObjectName(QStringLiteral("DBGrid2"));
+    m_model = new GridModel(&m_dm.Smena1, journalColumns(), this);
+    DBGrid2->setGridModel(m_model);
+    layout->addWidget(DBGrid2, 1);
+
+    auto* bottom = new QHBoxLayout;
+    auto button = [&](const char* name, const QString& caption) {
+        auto* b = new QPushButton(caption, this);
+        b->setObjectName(QLatin1String(name));
+        b->setAutoDefault(false);
+        bottom->addWidget(b);
+        return b;
+    };
+    Button1 = button("Button1", QStringLiteral("Добавить"));
+    Button2 = button("Button2", QStringLiteral("Изменить"));
+    Button3 = button("Button3", QStringLiteral("Удалить"));
+    Button8 = button("Button8", QStringLiteral("Обновить"));
+    Button5 = button("Button5", QStringLiteral("Ср.сд./хоз. работы"));
+    bottom->addStretch();
+    Button4 = button("Button4", QStringLiteral("Выход"));
+    layout->addLayout(bottom);
+    for (QPushButton* b : {Button1, Button2, Button5}) b->setEnabled(false);
+
+    connect(Button3, &QPushButton::clicked, this, guarded(m_prompts, [this] { Button3Click(); }));
+    connect(Button8, &QPushButton::clicked, this, guarded(m_prompts, [this] { Button8Click(); }));
+    connect(Button4, &QPushButton::clicked, this, &QDialog::reject);
+    connect(CBox1, &QCheckBox::toggled, this, guarded(m_prompts, [this] { CBox1Click(); }));
+    connect(DBGrid2, &QAbstractItemView::doubleClicked, this, guarded(m_prompts, [this] { DBGrid2DblClick(); }));
+    // A date is taken when the calendar closes on a pick or Enter is pressed, not on every keystroke.
+    connect(DateT->calendarWidget(), &QCalendarWidget::clicked, this,
+            [this] { QTimer::singleShot(0, this, guarded(m_prompts, [this] { DateTChange(); })); });
+    DateT->installEventFilter(this);
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(30000);
+    connect(Timer1, &QTimer::timeout, this, guarded(m_prompts, [this] { if (onTimer) onTimer(); }));
+    Timer1->start();
+
+    styleShiftButtons();
+    setFixedSize(1000, 620);
+}
+
+TForm1::~TForm1() { delete updtOK; }
+
+QDate TForm1::date() const { return DateT->date(); }
+
+Dataset& TForm1::shiftQuery(int shift) const { return m_dm.smenaQuery(shift); }
+
+void TForm1::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
+    runGuarded(m_prompts, [this] { FormActivate(); });
+}
+
+void TForm1::runChild(const std::function<void()>& open)
+{
+    runGuarded(m_prompts, open);
+    runGuarded(m_prompts, [this] { FormActivate(); });
+}
+
+void TForm1::wire(QAction* item, const std::function<void()>& open)
+{
+    item->setEnabled(true);
+    connect(item, &QAction::triggered, this, [this, open] { runChild(open); });
+}
+
+void TForm1::wire(QPushButton* button, const std::function<void()>& open)
+{
+    button->setEnabled(true);
+    connect(button, &QPushButton::clicked, this, [this, open] { runChild(open); });
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == DateT && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            runGuarded(m_prompts, [this] { DateTChange(); });
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void TForm1::FormActivate()
+{
+    DateT->setDate(today());
+    if (isDayOff(DateT->date())) CBox1->setChecked(true);
+    for (int shift = 1; shift <= 4; ++shift) {
+        shiftQuery(shift).close();
+        shiftQuery(shift).setFiltered(false);
+    }
+    reopenShifts();
+}
+
+void TForm1::reopenShifts()
+{
+    for (int shift = 1; shift <= 4; ++shift) {
+        Dataset& q = shiftQuery(shift);
+        q.close();
+        q.setParam(QStringLiteral("DATA"), DateT->date());
+        q.open();
+    }
+}
+
+void TForm1::DateTChange()
+{
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    struct Restore { ~Restore() { QApplication::restoreOverrideCursor(); } } restore;
+    reopenShifts();
+    CBox1->setChecked(isDayOff(DateT->date()));
+    DBGrid2->setFocus();
+}
+
+void TForm1::Button8Click()
+{
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    struct Restore { ~Restore() { QApplication::restoreOverrideCursor(); } } restore;
+    for (int shift = 1; shift <= 4; ++shift) shiftQuery(shift).refresh();
+}
+
+void TForm1::RadioButtonClick(int shift)
+{
+    if (!m_shiftButtons.at(shift - 1)->isChecked()) return;
+    DBGrid2->setDataset(&shiftQuery(shift));
+    CurrentShift = shift;
+    styleShiftButtons();
+}
+
+void TForm1::styleShiftButtons()
+{
+    for (QRadioButton* rb : std::as_const(m_shiftButtons)) {
+        QFont f = rb->font();
+        f.setBold(rb->isChecked());
+        rb->setFont(f);
+        QPalette p = palette();
+        if (rb->isChecked()) p.setColor(QPalette::Window, kGreen);
+        rb->setPalette(p);
+    }
+}
+
+void TForm1::CBox1Click()
+{
+    QFont f = CBox1->font();
+    f.setBold(CBox1->isChecked());
+    CBox1->setFont(f);
+    QPalette p = palette();
+    if (CBox1->isChecked()) p.setColor(QPalette::Window, kRed);
+    CBox1->setPalette(p);
+}
+
+void TForm1::DBGrid2DblClick()
+{
+    if (AccessCode == access_rights::kForemenCode) return;
+    CurrentQuery = &shiftQuery(CurrentShift);
+    Dataset& q = *CurrentQuery;
+    if (q.isEmpty()) return;
+    const QString mark = q.asString(QStringLiteral("ok"));
+    updtOK->setParam(QStringLiteral("id"), q.asInt(QStringLiteral("id")));
+    updtOK->setParam(QStringLiteral("ok"), codes::isApproved(mark) ? codes::kMarkNew : codes::kMarkApproved);
+    updtOK->execute();
+    q.refresh();
+}
+
+void TForm1::Button3Click()
+{
+    const QDate day = DateT->date();
+    Dataset& q = shiftQuery(CurrentShift);
+    if (q.isEmpty() || q.isNull(QStringLiteral("id"))) return;
+    if (!m_prompts.question(QStringLiteral("Удалить позицию из списка?"), QStringLiteral("Удаление"))) {
+        q.refresh();
+        return;
+    }
+    const int id = q.asInt(QStringLiteral("id"));
+    const int workerId = q.asInt(QStringLiteral("w_id"));
+    {
+        // The entry and the timesheet cell it fed go together, or neither does.
+        Transaction tx(m_dm.ADO_DB);
+        execSql(m_dm.ADO_DB, kDeleteEntry, {{QStringLiteral("id"), id}});
+        timesheet_cell::syncJournal(m_dm.ADO_DB, tx, workerId, CurrentShift, day);
+        tx.commit();
+    }
+    q.refresh();
+}

@@ -1,0 +1,91 @@
+#pragma once
+#include "data/dataset.h"
+#include "data/version_check.h"
+
+#include <QDialog>
+#include <functional>
+
+class TDataModule6;
+class Prompts;
+class DataGrid;
+class GridModel;
+class QDateEdit;
+class QCheckBox;
+class QRadioButton;
+class QPushButton;
+class QMenuBar;
+class QMenu;
+class QAction;
+class QTimer;
+class Command;
+
+/// The working window: the production journal of one date and one shift, approving and
+/// deleting entries, and the way to every other window of the client.
+class TForm1 : public QDialog {
+    Q_OBJECT
+public:
+    TForm1(TDataModule6& dm, QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // State other windows read.
+    int CurrentShift = 1;
+    Dataset* CurrentQuery = nullptr;
+    QString AccessCode;
+    int BuildTime = 0;
+    int BuildDate = 0;
+
+    QDateEdit* DateT = nullptr;
+    QCheckBox* CBox1 = nullptr;
+    QRadioButton* RadioButton1 = nullptr;
+    QRadioButton* RadioButton2 = nullptr;
+    QRadioButton* RadioButton3 = nullptr;
+    QRadioButton* RadioButton4 = nullptr;
+    DataGrid* DBGrid2 = nullptr;
+    QPushButton* Button1 = nullptr;  // "Добавить"
+    QPushButton* Button2 = nullptr;  // "Изменить"
+    QPushButton* Button3 = nullptr;  // "Удалить"
+    QPushButton* Button8 = nullptr;  // "Обновить"
+    QPushButton* Button5 = nullptr;  // "Ср.сд./хоз. работы"
+    QPushButton* Button4 = nullptr;  // "Выход"
+    QMenuBar* MainMenu1 = nullptr;
+    QAction *N1, *N2, *N3, *N4, *N5, *N6, *N7, *N8, *N9, *N10, *N11, *N13, *N14, *N15, *N17;
+    QTimer* Timer1 = nullptr;
+
+    /// The journal date.
+    QDate date() const;
+
+    /// Opens a window from this one and, when it returns, activates this window again
+    /// (today's date, the four shifts reloaded), as returning from any window of the client does.
+    void runChild(const std::function<void()>& open);
+    /// Wires a button or menu item to a window that opens from here; until wired it stays disabled.
+    void wire(QAction* item, const std::function<void()>& open);
+    void wire(QPushButton* button, const std::function<void()>& open);
+    /// What the 30-second timer runs (the version check).
+    std::function<void()> onTimer;
+    /// The workstation's clock.
+    std::function<QDate()> today = [] { return QDate::currentDate(); };
+
+    // Handlers.
+    void FormActivate();
+    void DateTChange();
+    void Button8Click();
+    void RadioButtonClick(int shift);
+    void CBox1Click();
+    void DBGrid2DblClick();
+    void Button3Click();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void reopenShifts();
+    void styleShiftButtons();
+    Dataset& shiftQuery(int shift) const;
+
+    TDataModule6& m_dm;
+    Prompts& m_prompts;
+    GridModel* m_model = nullptr;
+    Command* updtOK = nullptr;
+    QList<QRadioButton*> m_shiftButtons;
+};
