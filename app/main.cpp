@@ -1,25 +1,31 @@
+#include "app/login_window.h"
 #include "app/startup.h"
 #include "app/tabel_application.h"
+#include "app/windows.h"
+#include "build_stamp.h"
 #include "data/data_module.h"
+#include "journal/journal_window.h"
 #include "ui/message_prompts.h"
-
-#include <QLabel>
-#include <QMainWindow>
 
 int main(int argc, char** argv)
 {
     TabelApplication app(argc, argv);
+    app.setQuitOnLastWindowClosed(false);
     MessageBoxPrompts prompts;
     app.setPrompts(&prompts);
+    const BuildStamp stamp{kBuildDate, kBuildTime};
+    const QStringList args = app.arguments().mid(1);
     try {
-        const auto db = connectFromCommandLine(app.arguments().mid(1), prompts);
+        const auto db = connectFromCommandLine(args, prompts);
         if (!db) return 0;
         TDataModule6 DataModule6(*db, prompts);
-        QMainWindow window;
-        window.setWindowTitle(QStringLiteral("Табель"));
-        window.setCentralWidget(new QLabel(QStringLiteral("Подключено: %1").arg(db->databaseName())));
-        window.resize(640, 400);
-        window.show();
+        TForm1 Form1(DataModule6);
+        // The login is the main window: shown at once, the program runs while it exists.
+        TForm23 Form23(DataModule6, Form1, stamp);
+        Form23.endProgram = [&app] { app.exit(0); };
+        Form23.show();
+        if (Form23.ending()) return 0;
+        Windows windows(DataModule6, Form1, Form23);
         app.exec();
     } catch (const std::exception& e) {
         prompts.error(QString::fromLocal8Bit(e.what()));

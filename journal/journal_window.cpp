@@ -46,10 +46,10 @@ QList<ColumnSpec> journalColumns()
 {
     const auto right = Qt::AlignRight | Qt::AlignVCenter;
     return {
-        {"fio", "Фамилия И.О.", Qt::AlignLeft | Qt::AlignVCenter, false, 170},
-        {"marka", "Марка изделия", Qt::AlignLeft | Qt::AlignVCenter, false, 110},
+        {"fio", "Фамилия И.О.", Qt::AlignLeft | Qt::AlignVCenter, false, 160},
+        {"marka", "Марка изделия", Qt::AlignLeft | Qt::AlignVCenter, false, 105},
         {"vid", "Операция", Qt::AlignLeft | Qt::AlignVCenter, false, 150},
-        {"nmn", "Вид", Qt::AlignLeft | Qt::AlignVCenter, false, 120},
+        {"nmn", "Вид", Qt::AlignLeft | Qt::AlignVCenter, false, 130},
         {"color", "Цвет", right, false, 50},
         {"time", "Часы", right, false, 45},
         {"kol_vo", "Кол-во", right, false, 60},
@@ -57,7 +57,7 @@ QList<ColumnSpec> journalColumns()
         {"summa", "Итого (р.)", right, false, 80},
         {"prize", "Премия (%)", right, true, 70},
         {"ok", "OK", Qt::AlignCenter, false, 40, {}, okCellStyle},
-        {"vvod", "Заведен", Qt::AlignLeft | Qt::AlignVCenter, false, 90},
+        {"vvod", "Заведен", Qt::AlignLeft | Qt::AlignVCenter, false, 130},
     };
 }
 
@@ -273,9 +273,7 @@ void TForm1::styleShiftButtons()
         QFont f = rb->font();
         f.setBold(rb->isChecked());
         rb->setFont(f);
-        QPalette p = palette();
-        if (rb->isChecked()) p.setColor(QPalette::Window, kGreen);
-        rb->setPalette(p);
+        rb->setStyleSheet(rb->isChecked() ? QStringLiteral("QRadioButton { background-color: rgb(0, 128, 0); }") : QString());
     }
 }
 
@@ -284,9 +282,7 @@ void TForm1::CBox1Click()
     QFont f = CBox1->font();
     f.setBold(CBox1->isChecked());
     CBox1->setFont(f);
-    QPalette p = palette();
-    if (CBox1->isChecked()) p.setColor(QPalette::Window, kRed);
-    CBox1->setPalette(p);
+    CBox1->setStyleSheet(CBox1->isChecked() ? QStringLiteral("QCheckBox { background-color: rgb(255, 0, 0); }") : QString());
 }
 
 void TForm1::DBGrid2DblClick()

@@ -1,0 +1,126 @@
+#include "app/login_window.h"
+#include "data/codes.h"
+#include "data/data_module.h"
+#include "data/prompts.h"
+#include "journal/journal_window.h"
+#include "ui/guard.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QTimer>
+#include <QVBoxLayout>
+
+TForm23::TForm23(TDataModule6& dm, TForm1& form1, const BuildStamp& stamp, QWidget* parent)
+    : QDialog(parent), m_dm(dm), m_form1(form1), m_prompts(dm.prompts()), m_stamp(stamp)
+{
+    setObjectName(QStringLiteral("Form23"));
+    setWindowTitle(QStringLiteral("Авторизация"));
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(new QLabel(QStringLiteral("Код доступа:"), this));
+    Edit1 = new QLineEdit(this);
+    Edit1->setObjectName(QStringLiteral("Edit1"));
+    Edit1->setEchoMode(QLineEdit::Password);
+    layout->addWidget(Edit1);
+    auto* buttons = new QHBoxLayout;
+    Button1 = new QPushButton(QStringLiteral("Вход"), this);
+    Button1->setObjectName(QStringLiteral("Button1"));
+    Button1->setDefault(true);
+    Button2 = new QPushButton(QStringLiteral("Отмена"), this);
+    Button2->setObjectName(QStringLiteral("Button2"));
+    Button2->setAutoDefault(false);
+    buttons->addStretch();
+    buttons->addWidget(Button1);
+    buttons->addWidget(Button2);
+    layout->addLayout(buttons);
+    setFixedSize(360, 130);
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(5000);
+    Timer1->setSingleShot(true);
+    connect(Timer1, &QTimer::timeout, this, &TForm23::end);
+
+    endProgram = [] { QCoreApplication::exit(0); };
+    connect(Button1, &QPushButton::clicked, this, guarded(m_prompts, [this] { Button1Click(); }));
+    connect(Button2, &QPushButton::clicked, this, &QWidget::close);
+    // Esc closes the window, which ends the program.
+    connect(this, &QDialog::rejected, this, &QWidget::close);
+    m_form1.onTimer = [this] { CheckVersion(); };
+}
+
+void TForm23::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
+    if (!m_activated) {
+        m_activated = true;
+        runGuarded(m_prompts, [this] { FormActivate(); });
+    }
+}
+
+void TForm23::closeEvent(QCloseEvent* event)
+{
+    QDialog::closeEvent(event);
+    end();
+}
+
+void TForm23::end()
+{
+    if (m_ending) return;
+    m_ending = true;
+    Timer1->stop();
+    if (endProgram) endProgram();
+}
+
+void TForm23::FormActivate()
+{
+    CheckVersion();
+    setWindowTitle(QStringLiteral("Авторизация (build: %1.%2)").arg(m_stamp.date).arg(m_stamp.time));
+}
+
+void TForm23::CheckVersion()
+{
+    m_form1.BuildDate = m_stamp.date;
+    m_form1.BuildTime = m_stamp.time;
+    if (checkVersion(m_dm, m_stamp) != VersionVerdict::Outdated || m_ending) return;
+    Timer1->start();
+    m_prompts.error(QStringLiteral("Версия программы не соответсвует БД! Запустите программу через 5 мин."),
+                    QStringLiteral("Ошибка"));
+    end();
+}
+
+void TForm23::Button1Click()
+{
+    using namespace access_rights;
+    const QString code = Edit1->text().trimmed();
+    m_form1.CurrentShift = 1;
+    m_form1.AccessCode = code;
+    const Role role = roleForCode(code);
+    m_form1.N11->setEnabled(role == Role::Full);
+    if (role == Role::None) {
+        m_prompts.error(QStringLiteral("Введены неверные данные."), QStringLiteral("Ошибка"));
+        return;
+    }
+    m_role = role;
+    QHash<QString, QPointer<QWidget>> windows = m_windows;
+    windows.insert(QStringLiteral("Form1"), &m_form1);
+    for (const Restriction& r : restrictions()) {
+        if (r.role != role || !windows.value(r.window)) continue;
+        QWidget* window = windows.value(r.window);
+        for (const QString& name : r.controls) {
+            if (auto* w = window->findChild<QWidget*>(name)) w->setEnabled(false);
+            else if (auto* a = window->findChild<QAction*>(name)) a->setEnabled(false);
+        }
+    }
+    if (onRoleChosen) onRoleChosen(role);
+    for (int shift = 1; shift <= 4; ++shift) m_dm.smenaQuery(shift).setParam(QStringLiteral("OK"), codes::kMarkNone);
+    hide();
+    m_form1.exec();
+    close();
+}

@@ -1,0 +1,244 @@
+#include "app/login_window.h"
+#include "data/access.h"
+#include "data/data_module.h"
+#include "journal/journal_window.h"
+#include "tests/support/modal.h"
+#include "tests/support/scripted_prompts.h"
+#include "tests/support/test_database.h"
+
+#include <QAction>
+#include <QEventLoop>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+using access_rights::Role;
+
+namespace {
+
+const BuildStamp kStamp{20240315, 16 * 3600 + 19 * 60 + 6};
+
+/// An error box that nobody answers: it stays until the program ends.
+class UnansweredPrompts : public ScriptedPrompts {
+public:
+    QEventLoop* box = nullptr;
+    void error(const QString& text, const QString& title) override
+    {
+        ScriptedPrompts::error(text, title);
+        QEventLoop loop;
+        box = &loop;
+        QTimer::singleShot(20000, &loop, &QEventLoop::quit);   // a safety net for a broken test only
+        loop.exec();
+        box = nullptr;
+    }
+};
+
+} // namespace
+
+class TestLogin : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void codes_data();
+    void codes();
+    void rolesDisableTheirControls_data();
+    void rolesDisableTheirControls();
+    void wrongCodeThenFullAccess();
+    void newerBuildRaisesTheRow();
+    void olderBuildEndsWithinFiveSecondsUnanswered();
+    void runningClientEndsOnceANewerBuildHasRun();
+
+private:
+    void setVersion(int d, int t) { m_db->exec(QStringLiteral("update accounts_dep.ver set d=%1, t=%2").arg(d).arg(t)); }
+    /// Logs in with a code; the journal that opens is closed at once.
+    void logIn(const QString& code);
+
+    TestDatabase* m_db = nullptr;
+    ScriptedPrompts m_prompts;
+    TDataModule6* m_dm = nullptr;
+    TForm1* m_form1 = nullptr;
+    TForm23* m_form23 = nullptr;
+    QWidget* m_form18 = nullptr;
+    int m_ended = 0;
+};
+
+void TestLogin::initTestCase()
+{
+    m_db = new TestDatabase(QStringLiteral("login"));
+    m_dm = new TDataModule6(m_db->db(), m_prompts);
+}
+
+void TestLogin::init()
+{
+    setVersion(20240101, 0);
+    m_prompts.clear();
+    m_ended = 0;
+    m_form1 = new TForm1(*m_dm);
+    m_form23 = new TForm23(*m_dm, *m_form1, kStamp);
+    m_form23->endProgram = [this] { ++m_ended; };
+    // A stand-in for the reports hub with the controls roles take from it.
+    m_form18 = new QWidget;
+    for (const char* name : {"Button1", "Button2", "Button3", "Button4", "Button6", "RadioGroup1"})
+        (new QPushButton(m_form18))->setObjectName(QLatin1String(name));
+    m_form23->addRestrictedWindow(QStringLiteral("Form18"), m_form18);
+}
+
+void TestLogin::cleanup()
+{
+    delete m_form23;
+    delete m_form1;
+    delete m_form18;
+    QVERIFY(noWindowsLeftOpen());
+}
+
+void TestLogin::logIn(const QString& code)
+{
+    m_form23->Edit1->setText(code);
+    whenModal([](QWidget* journal) { journal->close(); });
+    QTest::mouseClick(m_form23->Button1, Qt::LeftButton);
+}
+
+void TestLogin::codes_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<Role>("role");
+    QTest::newRow("full") << "61370452" << Role::Full;
+    QTest::newRow("full, short") << "3851" << Role::Full;
+    QTest::newRow("planner with spaces") << "  brivet " << Role::Planner;
+    QTest::newRow("foremen") << "kolpant" << Role::Foremen;
+    QTest::newRow("warehouse") << "frumo" << Role::Warehouse;
+    QTest::newRow("other case") << "Brivet" << Role::None;
+    QTest::newRow("empty") << "" << Role::None;
+    QTest::newRow("inner space") << "38 51" << Role::None;
+}
+
+void TestLogin::codes()
+{
+    QFETCH(QString, typed);
+    QTEST(access_rights::roleForCode(typed), "role");
+}
+
+void TestLogin::rolesDisableTheirControls_data()
+{
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<QStringList>("journalOff");
+    QTest::addColumn<QStringList>("hubOff");
+    const QStringList all = {"Button1", "Button2", "Button3", "RadioButton1", "RadioButton2", "RadioButton3",
+                             "RadioButton4", "CBox1", "Button8", "DBGrid2", "N2", "N11", "DateT"};
+    QTest::newRow("full") << "3851" << QStringList{} << QStringList{};
+    QTest::newRow("planner") << " brivet " << all << QStringList{};
+    QTest::newRow("foremen") << "kolpant" << QStringList{"Button2", "Button3", "N2", "N11"}
+                             << QStringList{"Button1", "Button2", "Button4", "Button6"};
+    QTest::newRow("warehouse") << "frumo" << QStringList{"Button1", "Button2", "Button3", "N2", "N11"}
+                               << QStringList{"Button1", "Button2", "Button4", "Button6", "RadioGroup1"};
+}
+
+void TestLogin::rolesDisableTheirControls()
+{
+    QFETCH(QString, code);
+    QFETCH(QStringList, journalOff);
+    QFETCH(QStringList, hubOff);
+    // "Ср.сд./хоз. работы" stays disabled until its window is wired; the add and change buttons are
+    // enabled here as their windows will enable them.
+    const QStringList journalControls = {"Button1", "Button2", "Button3", "Button4", "Button8", "RadioButton1",
+                                         "RadioButton2", "RadioButton3", "RadioButton4", "CBox1", "DBGrid2", "DateT"};
+    m_form1->Button1->setEnabled(true);
+    m_form1->Button2->setEnabled(true);
+    logIn(code);
+    QCOMPARE(m_prompts.said().size(), 0);
+    QCOMPARE(m_form1->AccessCode, code.trimmed());
+    QCOMPARE(m_form1->CurrentShift, 1);
+    for (const QString& name : journalControls)
+        QCOMPARE(m_form1->findChild<QWidget*>(name)->isEnabled(), !journalOff.contains(name));
+    QCOMPARE(m_form1->N2->isEnabled(), !journalOff.contains(QStringLiteral("N2")));
+    QCOMPARE(m_form1->N11->isEnabled(), !journalOff.contains(QStringLiteral("N11")));
+    QVERIFY(m_form1->N7->isEnabled());
+    for (QPushButton* b : m_form18->findChildren<QPushButton*>()) QCOMPARE(b->isEnabled(), !hubOff.contains(b->objectName()));
+    // Every shift query now shows all marked entries.
+    for (int shift = 1; shift <= 4; ++shift) QCOMPARE(m_dm->smenaQuery(shift).param(QStringLiteral("ok")).toString(), QStringLiteral("ta"));
+    // Closing the journal closed the login, which ends the program.
+    QVERIFY(!m_form23->isVisible());
+    QCOMPARE(m_ended, 1);
+}
+
+void TestLogin::wrongCodeThenFullAccess()
+{
+    m_form23->Edit1->setText(QStringLiteral("3852"));
+    QTest::mouseClick(m_form23->Button1, Qt::LeftButton);
+    QCOMPARE(m_prompts.said().size(), 1);
+    QCOMPARE(m_prompts.said().first().text, QStringLiteral("Введены неверные данные."));
+    QCOMPARE(m_prompts.said().first().title, QStringLiteral("Ошибка"));
+    QVERIFY(!m_form1->N11->isEnabled());
+    QCOMPARE(m_ended, 0);
+    logIn(QStringLiteral("61370452"));
+    QVERIFY(m_form1->N11->isEnabled());
+    QVERIFY(m_form1->Button3->isEnabled());
+}
+
+void TestLogin::newerBuildRaisesTheRow()
+{
+    m_db->exec(QStringLiteral("update accounts_dep.ver set delim=','"));
+    m_form23->show();
+    QCOMPARE(m_form23->windowTitle(), QStringLiteral("Авторизация (build: 20240315.58746)"));
+    QCOMPARE(m_db->scalar(QStringLiteral("select d from accounts_dep.ver")).toInt(), kStamp.date);
+    QCOMPARE(m_db->scalar(QStringLiteral("select t from accounts_dep.ver")).toInt(), kStamp.time);
+    QCOMPARE(m_dm->dbDelimiter(), QStringLiteral(","));
+    QCOMPARE(m_form1->BuildDate, kStamp.date);
+    QCOMPARE(m_prompts.said().size(), 0);
+    QCOMPARE(m_ended, 0);
+
+    // The same day, a second earlier: this build is the newer one and raises the time only.
+    setVersion(kStamp.date, kStamp.time - 1);
+    m_form23->CheckVersion();
+    QCOMPARE(m_db->scalar(QStringLiteral("select t from accounts_dep.ver")).toInt(), kStamp.time);
+    m_form23->hide();
+    m_db->exec(QStringLiteral("update accounts_dep.ver set delim='.'"));
+}
+
+void TestLogin::olderBuildEndsWithinFiveSecondsUnanswered()
+{
+    UnansweredPrompts prompts;
+    TDataModule6 dm(m_db->db(), prompts);
+    TForm1 form1(dm);
+    TForm23 form23(dm, form1, kStamp);
+    int ended = 0;
+    form23.endProgram = [&] {
+        ++ended;
+        if (prompts.box) prompts.box->quit();   // ending the program takes the box with it
+    };
+    setVersion(kStamp.date, kStamp.time + 1);
+    QElapsedTimer clock;
+    clock.start();
+    form23.show();   // activation runs the check; the box stays unanswered
+    QCOMPARE(ended, 1);
+    QVERIFY(clock.elapsed() < 7000);
+    QCOMPARE(prompts.said().size(), 1);
+    QCOMPARE(prompts.said().first().text, QStringLiteral("Версия программы не соответсвует БД! Запустите программу через 5 мин."));
+    QCOMPARE(prompts.said().first().title, QStringLiteral("Ошибка"));
+    QCOMPARE(m_db->scalar(QStringLiteral("select t from accounts_dep.ver")).toInt(), kStamp.time + 1);
+    form23.hide();
+}
+
+void TestLogin::runningClientEndsOnceANewerBuildHasRun()
+{
+    m_form23->show();
+    QCOMPARE(m_ended, 0);
+    m_form23->Edit1->setText(QStringLiteral("3851"));
+    // A newer client starts while this one works; the journal's timer notices it.
+    m_form1->Timer1->setInterval(10);
+    whenModal([this](QWidget*) {
+        setVersion(kStamp.date + 1, 0);
+        QTRY_COMPARE(m_ended, 1);
+        m_form1->close();
+    });
+    QTest::mouseClick(m_form23->Button1, Qt::LeftButton);
+    QVERIFY(m_prompts.texts().contains(QStringLiteral("Версия программы не соответсвует БД! Запустите программу через 5 мин.")));
+    QVERIFY(m_form23->Timer1->isActive() || m_ended == 1);
+}
+
+QTEST_MAIN(TestLogin)
+#include "tst_login.moc"
