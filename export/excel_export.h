@@ -1,0 +1,83 @@
+#pragma once
+#include <QString>
+#include <memory>
+#include <vector>
+
+class Prompts;
+
+/// Hands a finished workbook file to the desktop so the user finds it open in a visible window.
+class SpreadsheetOpener {
+public:
+    virtual ~SpreadsheetOpener() = default;
+    /// Opens the file in the user's spreadsheet program; false when no program could be started.
+    virtual bool open(const QString& filePath) = 0;
+};
+
+/// The desktop's default handler for .xlsx files (needs a running QGuiApplication).
+class DesktopSpreadsheetOpener final : public SpreadsheetOpener {
+public:
+    bool open(const QString& filePath) override;
+};
+
+/// The spreadsheet application as the exports see it: workbooks are filled in memory and
+/// SetExcelVisible(true) saves each as a new .xlsx file and opens it for the user; nothing is
+/// closed or deleted afterwards. Operations return 1 for done and -1 for failed, a failure
+/// having been told to the user through Prompts. A window keeps one for all its exports, or
+/// an export keeps its own for one run.
+class ExcelApp {
+public:
+    /// Workbooks are saved into outputFolder (created when missing).
+    ExcelApp(Prompts& prompts, SpreadsheetOpener& opener, QString outputFolder = defaultFolder());
+    ~ExcelApp();
+    ExcelApp(const ExcelApp&) = delete;
+    ExcelApp& operator=(const ExcelApp&) = delete;
+
+    /// The user's documents folder, or the temporary folder where there is none.
+    static QString defaultFolder();
+
+    /// True until the first OpenExcel.
+    bool isEmpty() const { return empty_; }
+
+    /// With an empty name starts a new workbook with one sheet "Лист1" and makes it the one
+    /// cells are written to. With a name, opens that existing file as it is: it is shown by
+    /// SetExcelVisible(true), but its cells cannot be written here. Failure (output folder
+    /// unusable, file unreadable): "Ошибка открытия файла Microsoft Excel." and -1.
+    int OpenExcel(const QString& fileName);
+
+    /// true: saves every workbook not yet shown, or changed since it was, each into a new file
+    /// "КнигаN.xlsx", and opens it. Where no program can open it the user is told so and where
+    /// the file lies, and the result is -1; a file that cannot be written is reported, -1.
+    /// false: nothing to do, the workbook is not on the screen while it is filled.
+    /// An empty handle does nothing and returns 1.
+    int SetExcelVisible(bool visible);
+
+    /// Writes text into a cell of the current workbook, converted as a user would type it:
+    /// numbers with a decimal comma or point become numbers (unless they have more than 15
+    /// significant digits), anything else stays text. Formatting already on the cell stays.
+    /// An empty text writes nothing and returns 1. A sheet the workbook lacks (or no workbook)
+    /// shows "Ошибка при записи: лист S, столбец C, строка R" under "Ошибочный номер листа
+    /// Microsoft Excel", a cell outside the sheet or a text over 32767 characters the same
+    /// text under "Ошибка Microsoft Excel"; both return -1.
+    int WriteExcelCell(int sheet, int column, int row, const QString& text);
+
+    /// As above, and: asText gives the cell the text format "@" before the value (so "5" stays
+    /// text); autoFit sets the column's width to fit its longest content; bold is set on or off.
+    int WriteExcelCell(int sheet, int column, int row, const QString& text, bool asText,
+                       bool autoFit, bool bold);
+
+private:
+    struct Workbook;
+    enum class CellStyle { Keep, Set };
+    int writeCell(int sheet, int column, int row, const QString& text, CellStyle style,
+                  bool asText, bool autoFit, bool bold);
+    bool ensureFolder() const;
+    bool handOver(Workbook& book);
+    QString reserveFileName(QString* error) const;
+
+    Prompts& prompts_;
+    SpreadsheetOpener& opener_;
+    QString folder_;
+    bool empty_ = true;
+    std::vector<std::unique_ptr<Workbook>> workbooks_;
+    Workbook* current_ = nullptr;
+};

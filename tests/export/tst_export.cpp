@@ -1,0 +1,470 @@
+#include "export/excel_export.h"
+#include "tests/support/scripted_prompts.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+class RecordingOpener : public SpreadsheetOpener {
+public:
+    QStringList opened;
+    bool programInstalled = true;
+    bool open(const QString& filePath) override
+    {
+        opened.append(filePath);
+        return programInstalled;
+    }
+};
+
+struct Fixture {
+    QTemporaryDir dir;
+    ScriptedPrompts prompts;
+    RecordingOpener opener;
+    ExcelApp excel{prompts, opener, dir.path()};
+};
+
+// Reads a workbook with openpyxl: the first sheet's non-empty or formatted cells and the
+// column widths (absent for a column left at the default).
+const char* const kReader = R"(
+import json, sys, openpyxl
+from openpyxl.utils import get_column_letter
+book = openpyxl.load_workbook(sys.argv[1])
+sheet = book.worksheets[0]
+cells = {}
+for row in sheet.iter_rows():
+    for c in row:
+        if c.value is None and c.number_format == "General" and not c.font.b:
+            continue
+        cells[c.coordinate] = {"value": c.value, "type": c.data_type,
+                               "format": c.number_format, "bold": bool(c.font.b)}
+widths = {}
+for dim in list(sheet.column_dimensions.values()):
+    if dim.customWidth and dim.min:
+        for i in range(dim.min, dim.max + 1):
+            widths[get_column_letter(i)] = dim.width
+print(json.dumps({"sheets": book.sheetnames, "cells": cells, "widths": widths}, ensure_ascii=False))
+)";
+
+bool readBack(const QString& path, QJsonObject* book)
+{
+    QProcess python;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("PYTHONIOENCODING"), QStringLiteral("utf-8"));
+    python.setProcessEnvironment(env);
+    python.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"), QString::fromUtf8(kReader), path});
+    if (!python.waitForFinished(30000) || python.exitCode() != 0) {
+        qWarning().noquote() << "reader failed:" << python.readAllStandardError();
+        return false;
+    }
+    *book = QJsonDocument::fromJson(python.readAllStandardOutput()).object();
+    return !book->isEmpty();
+}
+
+QJsonObject cell(const QJsonObject& book, const QString& address)
+{
+    return book[QStringLiteral("cells")].toObject()[address].toObject();
+}
+
+double width(const QJsonObject& book, const QString& column)
+{
+    return book[QStringLiteral("widths")].toObject()[column].toDouble();
+}
+
+QString cellError(int sheet, int column, int row)
+{
+    return QStringLiteral("Ошибка при записи: лист %1, столбец %2, строка %3").arg(sheet).arg(column).arg(row);
+}
+
+}  // namespace
+
+class TestExport : public QObject {
+    Q_OBJECT
+
+private slots:
+    void cellValues_data();
+    void cellValues();
+    void rewritingACell();
+    void emptyTextWritesNothing_data();
+    void emptyTextWritesNothing();
+    void wrongSheetOrCell_data();
+    void wrongSheetOrCell();
+    void columnWidthsFitContent();
+    void handOverNeverOverwrites();
+    void unfinishedExportShownWithNext();
+    void noSpreadsheetProgram();
+    void outputFolderUnusable();
+    void saveFailureKeepsWorkbook();
+    void openNamedFile();
+};
+
+void TestExport::cellValues_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("basic");
+    QTest::addColumn<bool>("asText");
+    QTest::addColumn<QString>("type");
+    QTest::addColumn<QVariant>("value");
+    QTest::addColumn<QString>("format");
+
+    const QString General = QStringLiteral("General");
+    QTest::newRow("whole number") << "5" << false << false << "n" << QVariant(5.0) << General;
+    QTest::newRow("number as text") << "5" << false << true << "s" << QVariant("5") << "@";
+    QTest::newRow("basic variant") << "8" << true << false << "n" << QVariant(8.0) << General;
+    QTest::newRow("decimal comma") << "7,5" << false << false << "n" << QVariant(7.5) << General;
+    QTest::newRow("decimal point") << "7.5" << false << false << "n" << QVariant(7.5) << General;
+    QTest::newRow("decimal as text") << "7,5" << false << true << "s" << QVariant("7,5") << "@";
+    QTest::newRow("bare separators") << ",5" << false << false << "n" << QVariant(0.5) << General;
+    QTest::newRow("negative") << "-12,25" << false << false << "n" << QVariant(-12.25) << General;
+    QTest::newRow("leading zeros") << "007" << false << false << "n" << QVariant(7.0) << General;
+    QTest::newRow("exponent") << "1,5E3" << false << false << "n" << QVariant(1500.0) << General;
+    QTest::newRow("Cyrillic") << "Фамилия И.О." << false << false << "s" << QVariant("Фамилия И.О.") << General;
+    QTest::newRow("markup characters") << "Ёлкин & «Сын» <b>\"1\"</b>" << true << false << "s"
+                                       << QVariant("Ёлкин & «Сын» <b>\"1\"</b>") << General;
+    QTest::newRow("date stays text") << "12.03.2024" << false << false << "s" << QVariant("12.03.2024") << General;
+    QTest::newRow("two separators") << "1,5,3" << false << false << "s" << QVariant("1,5,3") << General;
+    QTest::newRow("sign alone") << "-" << false << false << "s" << QVariant("-") << General;
+    QTest::newRow("digits a number would lose") << "12345678901234567" << false << false << "s"
+                                                << QVariant("12345678901234567") << General;
+}
+
+void TestExport::cellValues()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, basic);
+    QFETCH(bool, asText);
+    QFETCH(QString, type);
+    QFETCH(QVariant, value);
+    QFETCH(QString, format);
+
+    Fixture f;
+    QCOMPARE(f.excel.OpenExcel(QString()), 1);
+    const int result = basic ? f.excel.WriteExcelCell(1, 2, 3, text)
+                             : f.excel.WriteExcelCell(1, 2, 3, text, asText, false, false);
+    QCOMPARE(result, 1);
+    QCOMPARE(f.excel.SetExcelVisible(true), 1);
+    QVERIFY(f.prompts.said().isEmpty());
+
+    QJsonObject book;
+    QVERIFY(readBack(f.opener.opened.value(0), &book));
+    QCOMPARE(book[QStringLiteral("sheets")].toArray(), QJsonArray{QStringLiteral("Лист1")});
+    const QJsonObject b3 = cell(book, QStringLiteral("B3"));
+    QCOMPARE(b3[QStringLiteral("type")].toString(), type);
+    if (type == QLatin1String("n"))
+        QCOMPARE(b3[QStringLiteral("value")].toDouble(), value.toDouble());
+    else
+        QCOMPARE(b3[QStringLiteral("value")].toString(), value.toString());
+    QCOMPARE(b3[QStringLiteral("format")].toString(), format);
+    QCOMPARE(b3[QStringLiteral("bold")].toBool(), false);
+}
+
+void TestExport::rewritingACell()
+{
+    Fixture f;
+    QCOMPARE(f.excel.OpenExcel(QString()), 1);
+    // bold switched off explicitly
+    f.excel.WriteExcelCell(1, 1, 1, QStringLiteral("Итого"), true, false, true);
+    f.excel.WriteExcelCell(1, 1, 1, QStringLiteral("Итого"), true, false, false);
+    // the basic write leaves the font alone
+    f.excel.WriteExcelCell(1, 2, 1, QStringLiteral("Январь"), true, false, true);
+    f.excel.WriteExcelCell(1, 2, 1, QStringLiteral("Февраль"));
+    // the text format stays on the cell, so a later number lands as text
+    f.excel.WriteExcelCell(1, 3, 1, QStringLiteral("5"), true, false, false);
+    f.excel.WriteExcelCell(1, 3, 1, QStringLiteral("6"), false, false, false);
+    // an empty value leaves what is there
+    f.excel.WriteExcelCell(1, 4, 1, QStringLiteral("8"), false, false, true);
+    QCOMPARE(f.excel.WriteExcelCell(1, 4, 1, QString(), false, false, false), 1);
+    QCOMPARE(f.excel.SetExcelVisible(true), 1);
+    QVERIFY(f.prompts.said().isEmpty());
+
+    QJsonObject book;
+    QVERIFY(readBack(f.opener.opened.value(0), &book));
+    QCOMPARE(cell(book, "A1")["bold"].toBool(), false);
+    QCOMPARE(cell(book, "A1")["value"].toString(), QStringLiteral("Итого"));
+    QCOMPARE(cell(book, "B1")["bold"].toBool(), true);
+    QCOMPARE(cell(book, "B1")["value"].toString(), QStringLiteral("Февраль"));
+    QCOMPARE(cell(book, "C1")["type"].toString(), QStringLiteral("s"));
+    QCOMPARE(cell(book, "C1")["value"].toString(), QStringLiteral("6"));
+    QCOMPARE(cell(book, "C1")["format"].toString(), QStringLiteral("@"));
+    QCOMPARE(cell(book, "D1")["value"].toDouble(), 8.0);
+    QCOMPARE(cell(book, "D1")["bold"].toBool(), true);
+}
+
+void TestExport::emptyTextWritesNothing_data()
+{
+    QTest::addColumn<bool>("basic");
+    QTest::addColumn<int>("sheet");
+
+    QTest::newRow("basic") << true << 1;
+    QTest::newRow("extended, every flag") << false << 1;
+    QTest::newRow("missing sheet") << false << 2;
+}
+
+void TestExport::emptyTextWritesNothing()
+{
+    QFETCH(bool, basic);
+    QFETCH(int, sheet);
+
+    Fixture f;
+    QCOMPARE(f.excel.OpenExcel(QString()), 1);
+    const int result = basic ? f.excel.WriteExcelCell(sheet, 2, 2, QString())
+                             : f.excel.WriteExcelCell(sheet, 2, 2, QString(), true, true, true);
+    QCOMPARE(result, 1);
+    QCOMPARE(f.excel.SetExcelVisible(true), 1);
+    QVERIFY(f.prompts.said().isEmpty());
+
+    QJsonObject book;
+    QVERIFY(readBack(f.opener.opened.value(0), &book));
+    QVERIFY(book["cells"].toObject().isEmpty());
+    QVERIFY(book["widths"].toObject().isEmpty());
+}
+
+void TestExport::wrongSheetOrCell_data()
+{
+    QTest::addColumn<bool>("opened");
+    QTest::addColumn<int>("sheet");
+    QTest::addColumn<int>("column");
+    QTest::addColumn<int>("row");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("title");
+
+    const QString sheetTitle = QStringLiteral("Ошибочный номер листа Microsoft Excel");
+    const QString cellTitle = QStringLiteral("Ошибка Microsoft Excel");
+    QTest::newRow("sheet 2 of one") << true << 2 << 1 << 1 << "x" << sheetTitle;
+    QTest::newRow("sheet 0") << true << 0 << 3 << 4 << "x" << sheetTitle;
+    QTest::newRow("no workbook") << false << 1 << 1 << 1 << "x" << sheetTitle;
+    QTest::newRow("row 0") << true << 1 << 1 << 0 << "x" << cellTitle;
+    QTest::newRow("column 0") << true << 1 << 0 << 5 << "x" << cellTitle;
+    QTest::newRow("past the last row") << true << 1 << 1 << 1048577 << "x" << cellTitle;
+    QTest::newRow("past the last column") << true << 1 << 16385 << 1 << "x" << cellTitle;
+    QTest::newRow("text too long") << true << 1 << 1 << 1 << QString(32768, u'ж') << cellTitle;
+}
+
+void TestExport::wrongSheetOrCell()
+{
+    QFETCH(bool, opened);
+    QFETCH(int, sheet);
+    QFETCH(int, column);
+    QFETCH(int, row);
+    QFETCH(QString, text);
+    QFETCH(QString, title);
+
+    Fixture f;
+    if (opened)
+        QCOMPARE(f.excel.OpenExcel(QString()), 1);
+    QCOMPARE(f.excel.WriteExcelCell(sheet, column, row, text, false, true, true), -1);
+    QCOMPARE(f.prompts.said().size(), 1);
+    QCOMPARE(f.prompts.said()[0].kind, ScriptedPrompts::Said::Error);
+    QCOMPARE(f.prompts.said()[0].text, cellError(sheet, column, row));
+    QCOMPARE(f.prompts.said()[0].title, title);
+    if (!opened)
+        return;
+
+    // the export goes on with the next cell
+    QCOMPARE(f.excel.WriteExcelCell(1, 2, 2, QStringLiteral("дальше")), 1);
+    QCOMPARE(f.excel.SetExcelVisible(true), 1);
+    QJsonObject book;
+    QVERIFY(readBack(f.opener.opened.value(0), &book));
+    QCOMPARE(QStringList(book["cells"].toObject().keys()), QStringList{QStringLiteral("B2")});
+}
+
+void TestExport::columnWidthsFitContent()
+{
+    Fixture f;
+    QCOMPARE(f.excel.OpenExcel(QString()), 1);
+    const QString longText = QStringLiteral("Иванов Иван Иванович, заготовки");
+    f.excel.WriteExcelCell(1, 1, 1, QStringLiteral("1"), false, true, false);
+    f.excel.WriteExcelCell(1, 2, 1, QStringLiteral("Иванов"), true, true, false);
+    f.excel.WriteExcelCell(1, 3, 1, longText, true, true, false);
+    f.excel.WriteExcelCell(1, 4, 1, longText, true, true, true);
+    // the longest of several rows decides, whatever the order
+    f.excel.WriteExcelCell(1, 5, 1, QStringLiteral("12"), false, true, false);
+    f.excel.WriteExcelCell(1, 5, 2, longText, true, true, false);
+    f.excel.WriteExcelCell(1, 5, 3, QStringLiteral("3"), false, true, false);
+    // a long text overwritten by a short one no longer counts
+    f.excel.WriteExcelCell(1, 6, 1, longText, true, true, false);
+    f.excel.WriteExcelCell(1, 6, 1, QStringLiteral("1"), false, true, false);
+    // without auto-fit the column keeps the default width
+    f.excel.WriteExcelCell(1, 7, 1, longText, true, false, false);
+    QCOMPARE(f.excel.SetExcelVisible(true), 1);
+    QVERIFY(f.prompts.said().isEmpty());
+
+    QJsonObject book;
+    QVERIFY(readBack(f.opener.opened.value(0), &book));
+    QVERIFY(width(book, "A") > 0);
+    QVERIFY(width(book, "A") < width(book, "B"));
+    QVERIFY(width(book, "B") < width(book, "C"));
+    QVERIFY(width(book, "C") < width(book, "D"));
+    QCOMPARE(width(book, "E"), width(book, "C"));
+    QCOMPARE(width(book, "F"), width(book, "A"));
+    QVERIFY(!book["widths"].toObject().contains("G"));
+    // the long text needs more than the default column of 8.43 digits, a day number less
+    QVERIFY(width(book, "C") > longText.size() * 0.8);
+    QVERIFY(width(book, "A") < 8.43);
+}
+
+void TestExport::handOverNeverOverwrites()
+{
+    Fixture f;
+    QCOMPARE(f.excel.SetExcelVisible(true), 1);  // nothing opened yet: nothing to show
+    QVERIFY(f.excel.isEmpty());
+
+    const QString users = QDir(f.dir.path()).filePath(QStringLiteral("Книга1.xlsx"));
+    {
+        QFile file(users);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("the user's own file");
+    }
+
+    QCOMPARE(f.excel.OpenExcel(QString()), 1);
+    QVERIFY(!f.excel.isEmpty());
+    QCOMPARE(f.excel.SetExcelVisible(false), 1);
+    f.excel.WriteExcelCell(1, 1, 1, QStringLiteral("первая"), true, true, true);
+    QVERIFY(f.opener.opened.isEmpty());
+    QCOMPARE(QDir(f.dir.path()).entryList(QDir::Files).size(), 1);
+
+    QCOMPARE(f.excel.SetExcelVisible(true), 1);
+    QCOMPARE(f.excel.SetExcelVisible(true), 1);  // already on the screen, unchanged
+    QCOMPARE(f.excel.OpenExcel(QString()), 1);
+    f.excel.WriteExcelCell(1, 1, 1, QStringLiteral("вторая"), true, true, true);
+    QCOMPARE(f.excel.SetExcelVisible(true), 1);
+    QVERIFY(f.prompts.said().isEmpty());
+
+    const QDir dir(f.dir.path());
+    QCOMPARE(f.opener.opened, (QStringList{dir.filePath(QStringLiteral("Книга2.xlsx")),
+                                           dir.filePath(QStringLiteral("Книга3.xlsx"))}));
+    QFile file(users);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), QByteArray("the user's own file"));
+
+    QJsonObject first, second;
+    QVERIFY(readBack(f.opener.opened[0], &first));
+    QVERIFY(readBack(f.opener.opened[1], &second));
+    QCOMPARE(cell(first, "A1")["value"].toString(), QStringLiteral("первая"));
+    QCOMPARE(cell(second, "A1")["value"].toString(), QStringLiteral("вторая"));
+}
+
+void TestExport::unfinishedExportShownWithNext()
+{
+    Fixture f;
+    QCOMPARE(f.excel.OpenExcel(QString()), 1);
+    f.excel.WriteExcelCell(1, 1, 1, QStringLiteral("прервана"));
+    QCOMPARE(f.excel.OpenExcel(QString()), 1);
+    f.excel.WriteExcelCell(1, 1, 1, QStringLiteral("готова"));
+    QCOMPARE(f.excel.SetExcelVisible(true), 1);
+    QVERIFY(f.prompts.said().isEmpty());
+
+    QCOMPARE(f.opener.opened.size(), 2);
+    QJsonObject first, second;
+    QVERIFY(readBack(f.opener.opened[0], &first));
+    QVERIFY(readBack(f.opener.opened[1], &second));
+    QCOMPARE(cell(first, "A1")["value"].toString(), QStringLiteral("прервана"));
+    QCOMPARE(cell(second, "A1")["value"].toString(), QStringLiteral("готова"));
+}
+
+void TestExport::noSpreadsheetProgram()
+{
+    Fixture f;
+    f.opener.programInstalled = false;
+    QCOMPARE(f.excel.OpenExcel(QString()), 1);
+    f.excel.WriteExcelCell(1, 1, 1, QStringLiteral("Отчет"), true, true, true);
+    QCOMPARE(f.excel.SetExcelVisible(true), -1);
+
+    QCOMPARE(f.opener.opened.size(), 1);
+    const QString path = f.opener.opened[0];
+    QCOMPARE(f.prompts.said().size(), 2);
+    QCOMPARE(f.prompts.said()[0].kind, ScriptedPrompts::Said::Error);
+    QCOMPARE(f.prompts.said()[0].text, QStringLiteral("Невозможно открыть Microsoft Excel."));
+    QCOMPARE(f.prompts.said()[0].title, QStringLiteral("Ошибка"));
+    QCOMPARE(f.prompts.said()[1].kind, ScriptedPrompts::Said::Information);
+    QVERIFY2(f.prompts.said()[1].text.contains(QDir::toNativeSeparators(path)),
+             qPrintable(f.prompts.said()[1].text));
+
+    QJsonObject book;
+    QVERIFY(readBack(path, &book));
+    QCOMPARE(cell(book, "A1")["value"].toString(), QStringLiteral("Отчет"));
+}
+
+void TestExport::outputFolderUnusable()
+{
+    QTemporaryDir dir;
+    const QString blocker = QDir(dir.path()).filePath(QStringLiteral("file"));
+    QFile file(blocker);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+
+    ScriptedPrompts prompts;
+    RecordingOpener opener;
+    ExcelApp excel(prompts, opener, blocker + QStringLiteral("/folder"));
+    QCOMPARE(excel.OpenExcel(QString()), -1);
+    QCOMPARE(prompts.said().size(), 1);
+    QCOMPARE(prompts.said()[0].text, QStringLiteral("Ошибка открытия файла Microsoft Excel."));
+    QCOMPARE(prompts.said()[0].title, QStringLiteral("Ошибка"));
+    QCOMPARE(excel.SetExcelVisible(true), 1);
+    QVERIFY(opener.opened.isEmpty());
+}
+
+void TestExport::saveFailureKeepsWorkbook()
+{
+    QTemporaryDir dir;
+    const QString folder = QDir(dir.path()).filePath(QStringLiteral("out"));
+    ScriptedPrompts prompts;
+    RecordingOpener opener;
+    ExcelApp excel(prompts, opener, folder);
+    QCOMPARE(excel.OpenExcel(QString()), 1);
+    excel.WriteExcelCell(1, 1, 1, QStringLiteral("данные"));
+
+    QVERIFY(QDir(folder).removeRecursively());
+    QCOMPARE(excel.SetExcelVisible(true), -1);
+    QCOMPARE(prompts.said().size(), 1);
+    QCOMPARE(prompts.said()[0].kind, ScriptedPrompts::Said::Error);
+    QCOMPARE(prompts.said()[0].title, QStringLiteral("Ошибка"));
+    QVERIFY(prompts.said()[0].text.contains(QDir::toNativeSeparators(folder)));
+    QVERIFY(opener.opened.isEmpty());
+
+    // once the folder is back the same workbook is saved and shown
+    QVERIFY(QDir().mkpath(folder));
+    QCOMPARE(excel.SetExcelVisible(true), 1);
+    QCOMPARE(opener.opened.size(), 1);
+    QJsonObject book;
+    QVERIFY(readBack(opener.opened[0], &book));
+    QCOMPARE(cell(book, "A1")["value"].toString(), QStringLiteral("данные"));
+}
+
+void TestExport::openNamedFile()
+{
+    Fixture f;
+    QCOMPARE(f.excel.OpenExcel(QDir(f.dir.path()).filePath(QStringLiteral("нет такого.xlsx"))), -1);
+    QCOMPARE(f.prompts.said().size(), 1);
+    QCOMPARE(f.prompts.said()[0].text, QStringLiteral("Ошибка открытия файла Microsoft Excel."));
+    QCOMPARE(f.prompts.said()[0].title, QStringLiteral("Ошибка"));
+
+    QCOMPARE(f.excel.OpenExcel(QString()), 1);
+    f.excel.WriteExcelCell(1, 1, 1, QStringLiteral("образец"));
+    QCOMPARE(f.excel.SetExcelVisible(true), 1);
+    const QString existing = f.opener.opened.value(0);
+    QFile file(existing);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray before = file.readAll();
+    file.close();
+
+    f.prompts.clear();
+    QCOMPARE(f.excel.OpenExcel(existing), 1);
+    QCOMPARE(f.excel.WriteExcelCell(1, 1, 2, QStringLiteral("нельзя")), -1);
+    QCOMPARE(f.prompts.said().size(), 1);
+    QCOMPARE(f.prompts.said()[0].text, cellError(1, 1, 2));
+    QCOMPARE(f.prompts.said()[0].title, QStringLiteral("Ошибка Microsoft Excel"));
+    QCOMPARE(f.excel.SetExcelVisible(true), 1);
+    QCOMPARE(f.opener.opened, (QStringList{existing, existing}));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), before);
+}
+
+QTEST_GUILESS_MAIN(TestExport)
+#include "tst_export.moc"
