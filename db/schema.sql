@@ -19,6 +19,10 @@ create table cmn_contractor.person (
   s_caption varchar(254),
   s_code    varchar(50)
 );
+-- The journal finds a worker by person id or by person code, the time timesheet by code: with
+-- these the planner probes the person table per entry instead of comparing every pair.
+create index person_code_t_id on cmn_contractor.person ((s_code::t_id));
+create index person_code_integer on cmn_contractor.person ((s_code::integer));
 
 -- Classifier entries; a row given only a caption and the excluded flag is a nomenclature group.
 create table cmn_classifier.item (

@@ -1,0 +1,116 @@
+// Opening the journal of one busy date: the four shift queries through the data layer, and a
+// date change in the journal window, each against psql running the same four statements.
+#include "data/connection.h"
+#include "data/data_module.h"
+#include "data/prompts.h"
+#include "journal/journal_window.h"
+#include "ui/data_grid.h"
+
+#include <QApplication>
+#include <QDateEdit>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTextStream>
+#include <cstdio>
+
+namespace {
+
+class SilentPrompts : public Prompts {
+public:
+    void error(const QString& text, const QString&) override { std::fprintf(stderr, "error: %s\n", qPrintable(text)); }
+    bool question(const QString&, const QString&) override { return false; }
+    void information(const QString&, const QString&) override {}
+};
+
+long residentKiB()
+{
+    QFile f(QStringLiteral("/proc/self/status"));
+    f.open(QIODevice::ReadOnly);
+    for (const QByteArray& line : f.readAll().split('\n'))
+        if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').first().toLong();
+    return 0;
+}
+
+/// psql runs the four statements `rounds` times in one session; milliseconds.
+double psqlMs(const QString& db, int port, const QDate& day, int rounds)
+{
+    QString script = QStringLiteral("\\set data '''%1'''\n\\set ok '''ta'''\n\\o /dev/null\n").arg(day.toString(Qt::ISODate));
+    for (int r = 0; r < rounds; ++r)
+        for (const QString* text : {&sql::Smena1, &sql::Smena2, &sql::Smena3, &sql::Smena4}) script += *text + QStringLiteral(";\n");
+    QProcess psql;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("PGPASSWORD"), QStringLiteral("vultsab"));
+    psql.setProcessEnvironment(env);
+    QElapsedTimer t;
+    t.start();
+    psql.start(QStringLiteral("psql"), {"-X", "-q", "-h", "127.0.0.1", "-p", QString::number(port), "-U", "sys", "-d", db, "-f", "-"});
+    psql.write(script.toUtf8());
+    psql.closeWriteChannel();
+    psql.waitForFinished(-1);
+    const double ms = t.nsecsElapsed() / 1e6;
+    if (psql.exitCode() != 0) std::fprintf(stderr, "psql: %s\n", psql.readAllStandardError().constData());
+    return ms;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    const int port = qEnvironmentVariableIntValue("TABEL_BENCH_PORT");
+    const QString dbName = qEnvironmentVariable("TABEL_BENCH_DB", QStringLiteral("tabel_large"));
+    if (!port) {
+        std::fprintf(stderr, "run through bench/run.sh\n");
+        return 2;
+    }
+    ConnectionSettings s;
+    s.host = QStringLiteral("127.0.0.1");
+    s.port = port;
+    s.database = dbName;
+    SilentPrompts prompts;
+    TDataModule6 dm(openConnection(s), prompts);
+    for (int i = 1; i <= 4; ++i) dm.smenaQuery(i).setParam(QStringLiteral("ok"), QStringLiteral("ta"));
+
+    // The busiest date of the year.
+    Dataset busiest(dm.ADO_DB, QStringLiteral("select data, count(*) as n from accounts_dep.smena group by data order by 2 desc, 1 limit 1"));
+    busiest.open();
+    const QDate day = busiest.asDate(QStringLiteral("data"));
+    const QDate otherDay = day.addDays(1);   // as busy: every day of the seed has as many entries
+    std::printf("busy date %s: %d entries\n", qPrintable(day.toString(Qt::ISODate)), busiest.asInt(QStringLiteral("n")));
+
+    const int rounds = 10;
+    // Warm both sides' caches once.
+    psqlMs(dbName, port, day, 1);
+    for (int i = 1; i <= 4; ++i) { dm.smenaQuery(i).setParam(QStringLiteral("data"), day); dm.smenaQuery(i).open(); }
+
+    QElapsedTimer t;
+    t.start();
+    for (int r = 0; r < rounds; ++r)
+        for (int i = 1; i <= 4; ++i) {
+            Dataset& q = dm.smenaQuery(i);
+            q.close();
+            q.setParam(QStringLiteral("DATA"), day);
+            q.open();
+        }
+    const double layerMs = t.nsecsElapsed() / 1e6;
+    const double psql = psqlMs(dbName, port, day, rounds);
+    std::printf("four shift queries x%d: data layer %.1f ms, psql %.1f ms, ratio %.2f (goal <= 1.3)\n",
+                rounds, layerMs, psql, layerMs / psql);
+
+    TForm1 form(dm);
+    form.show();
+    app.processEvents();
+    std::printf("resident memory after start-up: %ld KiB\n", residentKiB());
+    t.restart();
+    for (int r = 0; r < rounds; ++r) {
+        form.DateT->setDate(r % 2 ? otherDay : day);
+        form.DateTChange();
+        form.DBGrid2->viewport()->repaint();
+    }
+    const double windowMs = t.nsecsElapsed() / 1e6;
+    const double psql2 = psqlMs(dbName, port, day, rounds);
+    std::printf("date change in the journal x%d: window %.1f ms, psql %.1f ms, ratio %.2f (goal <= 1.5)\n",
+                rounds, windowMs, psql2, windowMs / psql2);
+    return 0;
+}

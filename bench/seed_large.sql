@@ -1,0 +1,27 @@
+-- A year of a large department: 320 workers, about 500,000 journal entries.
+set client_min_messages = warning;
+insert into cmn_contractor.person (id, s_caption, s_code)
+select w, 'Работник ' || w || ' ' || chr(1040 + w % 32) || '.' || chr(1040 + (w * 7) % 32) || '.', w::text
+  from generate_series(1, 320) w;
+insert into cmn_contractor.person (id, s_caption, s_code)
+select 5000 + g, 'Сотрудник ' || g, (900000 + g)::text from generate_series(1, 700) g;
+insert into accounts_dep.person (id, fio) select id, s_caption from cmn_contractor.person where id <= 320;
+insert into cmn_classifier.item (id, s_caption, b_excluded) select g, 'Группа ' || g, 0 from generate_series(1, 5) g;
+insert into cmn_gds_and_srv.gds_and_srv (id, s_caption, massa, id_class_item)
+select 10000 + g, 'ИЗД-' || g, 1, 1 + g % 5 from generate_series(1, 200) g;
+insert into accounts_dep.vid_oper (id, vid) select g, 'Операция ' || g from generate_series(1, 12) g;
+insert into accounts_dep.oper (id, vid, naimen, i_id, cena_new)
+select (p - 1) * 6 + k, k * 2 - 1 + (p % 2), (k % 2), 10000 + p, 10 + k
+  from generate_series(1, 200) p cross join generate_series(1, 6) k;
+insert into accounts_dep.norm (o_id, price, norma, prize) select id, 10 + id % 17, 10, 0 from accounts_dep.oper;
+insert into accounts_dep.smena (data, smena, w_id, i_id, o_id, cena, kol_vo, brak, color, time, ok, vvod)
+select date '2026-01-01' + (n / 1400),
+       1 + n % 4,
+       1 + (n * 7) % 320,
+       10000 + 1 + (n % 200),
+       ((n % 200)) * 6 + 1 + (n % 6),
+       10 + n % 17, 5 + n % 40, n % 3, null, 1 + n % 8,
+       (array['no', 'ok', 'да'])[1 + n % 3],
+       date '2026-01-01' + (n / 1400)
+  from generate_series(0, 499999) n;
+analyze;
