@@ -7,6 +7,7 @@
 #include <QDialog>
 #include <QEvent>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
@@ -23,6 +24,7 @@ RefBookList::RefBookList(QDialog* window, Prompts& prompts, RefBookConfig config
     m_grid->setObjectName(QStringLiteral("DBGrid1"));
     m_grid->setGridModel(m_model);
     m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_grid->horizontalHeader()->setStretchLastSection(true);
 
     m_search = new QLineEdit(this);
     m_search->setObjectName(QStringLiteral("Edit1"));
