@@ -2,7 +2,20 @@
 #include "app/login_window.h"
 #include "data/data_module.h"
 #include "journal/journal_window.h"
+#include "refbooks/operation_kind_dialog.h"
+#include "refbooks/operation_kinds_list.h"
+#include "refbooks/worker_dialog.h"
+#include "refbooks/workers_list.h"
 
-Windows::Windows(TDataModule6& dm, TForm1& form1, TForm23& form23) : m_dm(dm), m_form1(form1), m_form23(form23) {}
+Windows::Windows(TDataModule6& dm, TForm1& form1, TForm23&)
+{
+    Form2 = std::make_unique<TForm2>(dm, &form1);
+    Form5 = std::make_unique<TForm5>(dm, *Form2, &form1);
+    Form9 = std::make_unique<TForm9>(dm, &form1);
+    Form8 = std::make_unique<TForm8>(dm, *Form9, &form1);
+
+    form1.wire(form1.N1, [this] { Form5->openBrowse(); });
+    form1.wire(form1.N6, [this] { Form8->openBrowse(); });
+}
 
 Windows::~Windows() = default;

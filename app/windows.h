@@ -1,8 +1,13 @@
 #pragma once
+#include <memory>
 
 class TDataModule6;
 class TForm1;
 class TForm23;
+class TForm2;
+class TForm5;
+class TForm8;
+class TForm9;
 
 /// The windows created after the login, each once for the whole run, and the journal's ways
 /// to them.
@@ -13,8 +18,8 @@ public:
     Windows(const Windows&) = delete;
     Windows& operator=(const Windows&) = delete;
 
-private:
-    TDataModule6& m_dm;
-    TForm1& m_form1;
-    TForm23& m_form23;
+    std::unique_ptr<TForm2> Form2;
+    std::unique_ptr<TForm5> Form5;
+    std::unique_ptr<TForm8> Form8;
+    std::unique_ptr<TForm9> Form9;
 };

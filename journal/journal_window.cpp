@@ -46,9 +46,9 @@ QList<ColumnSpec> journalColumns()
 {
     const auto right = Qt::AlignRight | Qt::AlignVCenter;
     return {
-        {"fio", "Фамилия И.О.", Qt::AlignLeft | Qt::AlignVCenter, false, 160},
+        {"fio", "Фамилия И.О.", Qt::AlignLeft | Qt::AlignVCenter, false, 150},
         {"marka", "Марка изделия", Qt::AlignLeft | Qt::AlignVCenter, false, 105},
-        {"vid", "Операция", Qt::AlignLeft | Qt::AlignVCenter, false, 150},
+        {"vid", "Операция", Qt::AlignLeft | Qt::AlignVCenter, false, 140},
         {"nmn", "Вид", Qt::AlignLeft | Qt::AlignVCenter, false, 130},
         {"color", "Цвет", right, false, 50},
         {"time", "Часы", right, false, 45},
@@ -57,7 +57,7 @@ QList<ColumnSpec> journalColumns()
         {"summa", "Итого (р.)", right, false, 80},
         {"prize", "Премия (%)", right, true, 70},
         {"ok", "OK", Qt::AlignCenter, false, 40, {}, okCellStyle},
-        {"vvod", "Заведен", Qt::AlignLeft | Qt::AlignVCenter, false, 130},
+        {"vvod", "Заведен", Qt::AlignLeft | Qt::AlignVCenter, false, 115},
     };
 }
 

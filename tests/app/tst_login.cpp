@@ -1,4 +1,5 @@
 #include "app/login_window.h"
+#include "app/windows.h"
 #include "data/access.h"
 #include "data/data_module.h"
 #include "journal/journal_window.h"
@@ -7,6 +8,7 @@
 #include "tests/support/test_database.h"
 
 #include <QAction>
+#include <QDateEdit>
 #include <QEventLoop>
 #include <QLineEdit>
 #include <QPushButton>
@@ -51,6 +53,7 @@ private slots:
     void newerBuildRaisesTheRow();
     void olderBuildEndsWithinFiveSecondsUnanswered();
     void runningClientEndsOnceANewerBuildHasRun();
+    void journalMenuOpensTheReferenceBooks();
 
 private:
     void setVersion(int d, int t) { m_db->exec(QStringLiteral("update accounts_dep.ver set d=%1, t=%2").arg(d).arg(t)); }
@@ -238,6 +241,31 @@ void TestLogin::runningClientEndsOnceANewerBuildHasRun()
     QTest::mouseClick(m_form23->Button1, Qt::LeftButton);
     QVERIFY(m_prompts.texts().contains(QStringLiteral("Версия программы не соответсвует БД! Запустите программу через 5 мин.")));
     QVERIFY(m_form23->Timer1->isActive() || m_ended == 1);
+}
+
+void TestLogin::journalMenuOpensTheReferenceBooks()
+{
+    Windows windows(*m_dm, *m_form1, *m_form23);
+    m_form1->show();
+    for (QAction* item : {m_form1->N1, m_form1->N6}) {
+        QVERIFY(item->isEnabled());
+        QString caption;
+        bool queryOpen = false;
+        m_form1->DateT->setDate(QDate(2001, 1, 1));
+        whenModal([&](QWidget* list) {
+            caption = list->windowTitle();
+            queryOpen = (item == m_form1->N1 ? m_dm->Workers : m_dm->Vid_oper).isOpen();
+            list->close();
+        });
+        item->trigger();
+        QVERIFY(queryOpen);
+        QCOMPARE(caption, item == m_form1->N1 ? QStringLiteral("Список рабочих") : QStringLiteral("Виды операций (8)"));
+        // Closing the list brings the journal back to today.
+        QCOMPARE(m_form1->DateT->date(), QDate::currentDate());
+    }
+    QVERIFY(!m_dm->Workers.isOpen());
+    QVERIFY(!m_dm->Vid_oper.isOpen());
+    m_form1->hide();
 }
 
 QTEST_MAIN(TestLogin)
