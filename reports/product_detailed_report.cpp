@@ -1,0 +1,80 @@
+#include "reports/product_detailed_report.h"
+#include "data/data_module.h"
+#include "reports/report_style.h"
+
+#include <QLocale>
+
+using namespace report_style;
+
+namespace {
+
+const QString kProductDetailedReport = QStringLiteral(
+    "select izdel.marka, vid_oper.vid vid, oper.naimen, izdel.nom,\n"
+    "sum(smena.kol_vo)::numeric as kolvo, sum(smena.brak) as brk, \n"
+    "sum((kol_vo-brak)*smena.cena) as summa, color, round((izdel.massa*sum(smena.kol_vo))::numeric,2) as mass \n"
+    "from accounts_dep.izdel,accounts_dep.oper,accounts_dep.smena,accounts_dep.vid_oper where smena.o_id=oper.id and smena.i_id=izdel.id \n"
+    "and smena.o_id=oper.id and oper.vid=vid_oper.id and smena.data<:data2 and \n"
+    "smena.data>=:data1 group by izdel.nom, marka, vid_oper.vid, oper.naimen, color,massa \n"
+    "order by izdel.nom,marka, vid_oper.vid, oper.naimen");
+
+constexpr Column kMarka{0, 32}, kVid{32, 38}, kColour{70, 12}, kKind{82, 32}, kBrk{114, 14}, kMass{128, 22},
+    kKolvo{150, 18}, kSumma{168, 22};
+
+} // namespace
+
+TForm21::TForm21(TDataModule6& dm, QObject* parent)
+    : ReportWindow(dm, QStringLiteral("Form21"), PreviewZoom::PageWidth, parent), i_Report(dm.ADO_DB, kProductDetailedReport)
+{
+    setReport(i_Report, QStringLiteral("i_Report"), QRLabel1, makeLayout(QRLabel1));
+}
+
+QString TForm21::titleFor(const QDate& from, const QDate& to)
+{
+    const QLocale l;
+    return QStringLiteral("   Детальный отчет по продукции за период с ") + l.toString(from, QLocale::ShortFormat) +
+           QStringLiteral(" по ") + l.toString(to, QLocale::ShortFormat);
+}
+
+ReportLayout TForm21::makeLayout(const ReportLabel& title)
+{
+    const QString money2 = QStringLiteral("#0.00");
+    ReportLayout r(QPageLayout::Portrait);
+
+    // Report header: the title, the column headings; a narrow spacer under it.
+    Band& report = r.groupHeader({}, 2 * kLine + 2).lines(2);
+    report.label(title, {0, 190}).setBold().setFontSize(kTitleFont);
+    report.text(QStringLiteral("Брак"), kBrk).onLine(1).right().setBold();
+    report.text(QStringLiteral("Коробки"), kMass).onLine(1).right().setBold();
+    report.text(QStringLiteral("Кол-во"), kKolvo).onLine(1).right().setBold();
+    report.text(QStringLiteral("Сумма"), kSumma).onLine(1).right().setBold();
+    r.child(report, kSpacer);
+
+    Band& product = r.groupHeader(QStringLiteral("nom"), kLine + 1).shaded(kGroupGrey);
+    product.expr(QStringLiteral("nom"), {0, 190}).setBold();
+
+    Band& detail = r.detail(kLine);
+    detail.expr(QStringLiteral("marka"), kMarka);
+    detail.expr(QStringLiteral("vid"), kVid);
+    detail.expr(QStringLiteral("color"), kColour).centre();
+    detail.expr(kKindText, kKind);
+    detail.expr(QStringLiteral("brk"), kBrk).right();
+    detail.expr(QStringLiteral("mass"), kMass).right();
+    detail.expr(QStringLiteral("kolvo"), kKolvo).right();
+    detail.expr(QStringLiteral("summa"), kSumma).right().setMask(QStringLiteral("#0.000"));
+
+    Band& productFooter = r.groupFooter(product, kLine).resetAfterPrint().setBold();
+    productFooter.expr(QStringLiteral("sum(brk)"), kBrk).right();
+    productFooter.expr(QStringLiteral("sum(mass)"), kMass).right().setMask(money2);
+    productFooter.expr(QStringLiteral("sum(kolvo)"), kKolvo).right();
+    productFooter.expr(QStringLiteral("sum(summa)"), kSumma).right().setMask(money2);
+
+    Band& reportFooter = r.groupFooter(report, kLine + 1).framed();
+    reportFooter.text(QStringLiteral("Итого:"), kKind).right();
+    reportFooter.expr(QStringLiteral("sum(brk)"), kBrk).right();
+    reportFooter.expr(QStringLiteral("sum(mass)"), kMass).right();
+    reportFooter.expr(QStringLiteral("sum(kolvo)"), kKolvo).right();
+    reportFooter.expr(QStringLiteral("sum(summa)"), kSumma).right().setMask(money2);
+
+    r.pageFooter(kLine + 1).pageNumber({150, 40}).right();
+    return r;
+}

@@ -1,0 +1,12 @@
+#pragma once
+#include "reports/report_engine.h"
+
+class Prompts;
+class QWidget;
+
+enum class PreviewZoom { WholePage, PageWidth };
+
+/// Shows the document in the print preview (object name "ReportPreview"), maximised and zoomed
+/// to the whole page or to the page width, with printing through the system's print dialog and
+/// "Сохранить в PDF" (action "savePdfAction"); returns when the preview is closed.
+void showReportPreview(const ReportDocument& document, PreviewZoom zoom, Prompts& prompts, QWidget* parent = nullptr);

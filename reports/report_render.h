@@ -1,0 +1,17 @@
+#pragma once
+#include "reports/report_engine.h"
+
+class QPainter;
+class QPagedPaintDevice;
+
+/// Paints one page (0-based) of the document; the painter's origin is the paper's corner and
+/// the device has dotsPerMm device units to a millimetre.
+void paintReportPage(QPainter& painter, const ReportDocument& document, int page, double dotsPerMm);
+
+/// Paints every page onto a paged device (a printer, a PDF writer) whose painter is active and
+/// whose origin is the paper's corner, starting a new page between pages.
+void paintReport(QPainter& painter, QPagedPaintDevice& device, const ReportDocument& document);
+
+/// Writes the document as a PDF. The file appears under its name only once it is complete;
+/// throws ReportError (and leaves any earlier file of that name as it was) when it cannot.
+void writeReportPdf(const ReportDocument& document, const QString& path);

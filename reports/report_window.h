@@ -1,0 +1,52 @@
+#pragma once
+#include "data/dataset.h"
+#include "reports/report_engine.h"
+#include "reports/report_preview.h"
+
+#include <QDate>
+#include <QObject>
+
+class TDataModule6;
+class QWidget;
+
+/// A report window: one query and one banded layout, never shown itself, only its print
+/// preview. The caller sets the query's parameters (and the product-kind filter), opens the
+/// query, sets the title label, prepares the report, shows its preview and closes the query.
+class ReportWindow : public QObject {
+    Q_OBJECT
+public:
+    /// The product-kind choice of the reports hub: 0 all rows, 1 finished products
+    /// (naimen 0), 2 blanks (any other naimen).
+    void setProductKind(int kind);
+    /// Sets every odd-numbered date parameter of the query (data1, data3 …) to from and every
+    /// even-numbered one to to: the half-open period from ≤ d < to.
+    void setPeriod(const QDate& from, const QDate& to);
+
+    /// Lays the report out from the open query; throws ReportError when the query is closed.
+    void prepare();
+    const ReportDocument& document() const { return m_document; }
+    int pageCount() const { return m_document.pageCount(); }
+    /// The print preview of the prepared report (prepared first when it has not been); returns
+    /// when the preview is closed.
+    void preview(QWidget* parent = nullptr);
+    /// Writes the prepared report as a PDF; throws ReportError when it cannot.
+    void savePdf(const QString& path) const;
+
+    const ReportLayout& layout() const { return m_layout; }
+    Dataset& reportQuery() { return *m_query; }
+
+protected:
+    ReportWindow(TDataModule6& dm, const QString& name, PreviewZoom zoom, QObject* parent);
+    /// Called once by the window's constructor: its query (by name), its title label and layout.
+    void setReport(Dataset& query, const QString& queryName, const ReportLabel& title, ReportLayout layout);
+
+private:
+    TDataModule6& m_dm;
+    PreviewZoom m_zoom;
+    Dataset* m_query = nullptr;
+    QString m_queryName;
+    ReportLabel m_title;
+    ReportLayout m_layout;
+    ReportDocument m_document;
+    bool m_prepared = false;
+};

@@ -1,0 +1,919 @@
+#include "data/data_module.h"
+#include "reports/headless_report.h"
+#include "reports/product_detailed_report.h"
+#include "reports/product_report.h"
+#include "reports/report_data.h"
+#include "reports/report_engine.h"
+#include "reports/report_render.h"
+#include "reports/time_timesheet_report.h"
+#include "reports/worker_detailed_report.h"
+#include "reports/worker_report.h"
+#include "tests/support/modal.h"
+#include "tests/support/scripted_prompts.h"
+#include "tests/support/test_database.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMap>
+#include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextStream>
+
+namespace {
+
+/// The texts of a page line by line (top to bottom), each line's texts left to right joined
+/// by " | ": how a reader scans the printed page.
+QStringList pageLines(const ReportDocument& doc, int page)
+{
+    QMap<qint64, QMap<qint64, QString>> byLine;
+    for (const PageElement& e : doc.pages.at(size_t(page)).elements) {
+        if (e.text.isEmpty()) continue;
+        byLine[qRound64(e.rect.top() * 100)][qRound64(e.rect.left() * 100)] = e.text;
+    }
+    QStringList out;
+    for (const auto& line : byLine) out << QStringList(line.values()).join(QStringLiteral(" | "));
+    return out;
+}
+
+QStringList allLines(const ReportDocument& doc)
+{
+    QStringList out;
+    for (int p = 0; p < doc.pageCount(); ++p) out += pageLines(doc, p);
+    return out;
+}
+
+/// Lines that the document must hold (each somewhere, in any order).
+void expectLines(const ReportDocument& doc, const QStringList& expected)
+{
+    const QStringList lines = allLines(doc);
+    for (const QString& line : expected)
+        if (!lines.contains(line))
+            QFAIL(qPrintable(QStringLiteral("missing line «%1» in:\n%2").arg(line, lines.join(QLatin1Char('\n')))));
+}
+
+QString pdfText(const QString& path)
+{
+    QProcess p;
+    p.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), path, QStringLiteral("-")});
+    p.waitForFinished(30000);
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+const PageElement* findText(const ReportDocument& doc, int page, const QString& text, double top)
+{
+    for (const PageElement& e : doc.pages.at(size_t(page)).elements)
+        if (e.text == text && qAbs(e.rect.top() - top) < 0.01) return &e;
+    return nullptr;
+}
+
+} // namespace
+
+class TestReports : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void cleanup();
+
+    // the engine on rows in memory
+    void expressions_data();
+    void expressions();
+    void malformedExpressionsAndUnknownFieldsAreRefused_data();
+    void malformedExpressionsAndUnknownFieldsAreRefused();
+    void masks_data();
+    void masks();
+    void groupBreaksResetSumsAndChildBandsFollowTheirParents();
+    void emptyReportPrintsTheUnbrokenGroupsOnly();
+    void pageBreaksNumberPagesAndRepeatNothing();
+
+    // the five layouts on the fixture
+    void workerReport();
+    void reportFootersShowTheDepartmentWhateverTheKindFilter_data();
+    void reportFootersShowTheDepartmentWhateverTheKindFilter();
+    void productReport();
+    void workerDetailedReport();
+    void productDetailedReport();
+    void timeTimesheetPrintsMonthAndAlways31Days();
+    void emptyPeriodPrintsHeadingsOnly_data();
+    void emptyPeriodPrintsHeadingsOnly();
+    void closedQueryIsAnErrorNotAnEmptyReport();
+    void demoDatabaseTotalsAgreeWithTheJournal();
+
+    // output
+    void pdfCarriesTheTextsAndReplacesFilesWhole();
+    void previewOpensMaximisedZoomedAndSavesPdf_data();
+    void previewOpensMaximisedZoomedAndSavesPdf();
+
+    // from the command line
+    void headlessCallIsRecognised();
+    void headlessRefusals_data();
+    void headlessRefusals();
+    void headlessRendersTheReportsTheRoleMayRun_data();
+    void headlessRendersTheReportsTheRoleMayRun();
+    void headlessFailureLeavesTheTargetAlone();
+
+private:
+    int runHeadless(const QStringList& args, QString* err = nullptr);
+
+    TestDatabase* m_db = nullptr;
+    ScriptedPrompts m_prompts;
+    TDataModule6* m_dm = nullptr;
+    QTemporaryDir m_tmp;
+    const BuildStamp m_stamp{20240601, 3600};
+};
+
+void TestReports::initTestCase()
+{
+    QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+    QVERIFY(m_tmp.isValid());
+    m_db = new TestDatabase(QStringLiteral("reports"));
+    m_dm = new TDataModule6(m_db->db(), m_prompts);
+    // Worked out by hand in the tests below: three workers, two nomenclature groups, six journal
+    // entries (one on the period's first day, one on the day after it), hour entries of both kinds
+    // by day and by night, one of a worker with no journal entries.
+    m_db->exec(QStringLiteral(R"(
+        insert into cmn_contractor.person (id, s_caption, s_code) values
+          (1, 'Антонов А.А.', '1'), (2, 'Борисов Б.Б.', '2'), (3, 'Власов В.В.', '3');
+        insert into accounts_dep.person (id, fio) values (1, 'Антонов А.А.'), (2, 'Борисов Б.Б.'), (3, 'Власов В.В.');
+        insert into cmn_classifier.item (id, s_caption) values (1, 'Двери'), (2, 'Ворота');
+        insert into cmn_gds_and_srv.gds_and_srv (id, s_caption, massa, id_class_item) values
+          (10001, 'ДМ-1', 0.5, 1), (10002, 'ДМ-2', 2, 1), (10003, 'ВС-1', 1.5, 2);
+        insert into accounts_dep.vid_oper (id, vid) values
+          (1, 'Сварка'), (2, 'Покраска'), (7777, 'хоз. работы'), (7778, 'ср. сдельная');
+        insert into accounts_dep.oper (id, vid, naimen, i_id) values (1, 1, 0, 10001), (2, 2, 0, 10002), (3, 1, 1, 10003);
+        insert into accounts_dep.smena (data, smena, w_id, i_id, o_id, cena, kol_vo, brak, color, time, ok) values
+          ('2024-03-01', 1, 1, 10001, 1, 10, 10, 1, 0, 8, 'ok'),
+          ('2024-03-05', 1, 1, 10002, 2, 20, 5, 0, 1, 4, 'ok'),
+          ('2024-03-06', 1, 1, 10002, 2, 20, 3, 0, 7035, 2, 'ok'),
+          ('2024-04-01', 1, 1, 10001, 1, 10, 100, 0, 0, 8, 'ok'),
+          ('2024-03-10', 2, 2, 10003, 3, 7.5, 4, 0, -1, 0, 'ok'),
+          ('2024-03-11', 2, 2, 10001, 1, 10, 2, 0, null, 0, 'ok');
+        insert into accounts_dep.fatigue (id_nom, id_o, id_p, d_date, i_mnth, i_year, cnt, price, i_night) values
+          (1, 7777, 1, '2024-03-04', 3, 2024, 3, 100, 0),
+          (1, 7777, 1, '2024-03-05', 3, 2024, 2, 120, 1),
+          (2, 7778, 1, '2024-03-12', 3, 2024, 4, 150, 0),
+          (2, 7778, 2, '2024-03-15', 3, 2024, 1, 90, 1),
+          (1, 7777, 3, '2024-03-02', 3, 2024, 5, 100, 0),
+          (1, 7777, 1, '2024-04-01', 4, 2024, 10, 100, 0);
+        insert into accounts_dep.h_tabel (w_id, month, year, smena, i_type, d1, d5, d6) values (1, 3, 2024, 1, 0, 8, 4, 2);
+        insert into accounts_dep.h_tabel (w_id, month, year, smena, i_type, d1, d7) values (1, 3, 2024, 0, 7777, 3, 2);
+        insert into accounts_dep.h_tabel (w_id, month, year, smena, i_type, d10) values (2, 3, 2024, 2, 0, 5);
+        insert into accounts_dep.h_tabel (w_id, month, year, smena, i_type, d28) values (1, 2, 2023, 1, 0, 8);
+    )"));
+}
+
+void TestReports::cleanupTestCase()
+{
+    delete m_dm;
+    delete m_db;
+}
+
+void TestReports::cleanup()
+{
+    QVERIFY(noWindowsLeftOpen());
+    QVERIFY2(m_prompts.said().isEmpty(), qPrintable(m_prompts.texts().join(QLatin1Char('\n'))));
+    m_prompts.clear();
+}
+
+// ---------------------------------------------------------------- the engine
+
+void TestReports::expressions_data()
+{
+    QTest::addColumn<QString>("expression");
+    QTest::addColumn<QString>("printed");
+    QTest::newRow("precedence") << "1+2*3" << "7";
+    QTest::newRow("parentheses") << "(1+2)*3" << "9";
+    QTest::newRow("division") << "10/4" << "2,5";
+    QTest::newRow("general format") << "1/3" << "0,333333333333333";
+    QTest::newRow("unary minus") << "-n+1" << "-6,5";
+    QTest::newRow("division by zero prints empty") << "n/z" << "";
+    QTest::newRow("and stays empty") << "(n/z)/1.2+1" << "";
+    QTest::newRow("empty field alone") << "nul" << "";
+    QTest::newRow("empty field counts 0") << "nul+1" << "1";
+    QTest::newRow("strings join") << "s+'c'" << "abc";
+    QTest::newRow("STR") << "' (RAL: '+STR(c)+')'" << " (RAL: 7035)";
+    QTest::newRow("STR of a fraction") << "STR(n)" << "7,5";
+    QTest::newRow("IF and >") << "IF(n>7,'да','нет')" << "да";
+    QTest::newRow("IF and =") << "if(n=7.5,1,2)" << "1";
+    QTest::newRow("empty equals 0") << "IF(nul=0,'ноль','нет')" << "ноль";
+    QTest::newRow("comparisons") << "STR(n>=7.5)+STR(s<>'ab')+STR(z<n)+STR(n<=z)" << "1010";
+    QTest::newRow("decimal text is a number") << "dec*2" << "24,5";
+    QTest::newRow("query prefix") << "q.n + Q.N" << "15";
+    QTest::newRow("quote in a string") << "'it''s'" << "it's";
+    QTest::newRow("condition without value") << "IF(n/z>1,'a','b')" << "";
+    QTest::newRow("text field") << "s" << "ab";
+}
+
+void TestReports::expressions()
+{
+    QFETCH(QString, expression);
+    QFETCH(QString, printed);
+    TableReportData data(QStringLiteral("q"), {"n", "z", "s", "nul", "c", "dec"}, {true, true, false, true, true, true});
+    data.addRow({7.5, 0, QStringLiteral("ab"), QVariant(), 7035, QStringLiteral("12.25")});
+    ReportExpression e(expression);
+    int slot = 0;
+    e.bind(data, slot);
+    QCOMPARE(e.evaluate(EvalContext{&data, 0, nullptr}).toText(), printed);
+}
+
+void TestReports::malformedExpressionsAndUnknownFieldsAreRefused_data()
+{
+    QTest::addColumn<QString>("expression");
+    QTest::newRow("dangling operator") << "1+";
+    QTest::newRow("IF with two arguments") << "IF(1,2)";
+    QTest::newRow("unknown function") << "foo(1)";
+    QTest::newRow("open string") << "'abc";
+    QTest::newRow("sum in a sum") << "sum(sum(n))";
+    QTest::newRow("unbalanced") << "(1+2";
+    QTest::newRow("unknown field") << "unknown";
+    QTest::newRow("field of another query") << "other.n";
+}
+
+void TestReports::malformedExpressionsAndUnknownFieldsAreRefused()
+{
+    QFETCH(QString, expression);
+    TableReportData data(QStringLiteral("q"), {"n"}, {true});
+    ReportLayout layout;
+    bool refused = false;
+    try {
+        layout.detail(5).expr(expression, {0, 50});
+        layOutReport(layout, data);
+    } catch (const ReportError& e) {
+        refused = !e.text().isEmpty();
+    }
+    QVERIFY(refused);
+}
+
+void TestReports::masks_data()
+{
+    QTest::addColumn<double>("value");
+    QTest::addColumn<QString>("mask");
+    QTest::addColumn<QString>("printed");
+    const QString nbsp = QLocale().groupSeparator();
+    QTest::newRow("two places") << 1390.0 << "#0.00" << "1390,00";
+    QTest::newRow("half rounds up") << 2.675 << "#0.00" << "2,68";
+    QTest::newRow("three places") << 250 / 1.2 << "#0.000" << "208,333";
+    QTest::newRow("whole, half up") << 27.5 << "#0" << "28";
+    QTest::newRow("whole, negative half") << -27.5 << "#0" << "-28";
+    QTest::newRow("carry") << 99.995 << "#0.00" << "100,00";
+    QTest::newRow("tiny negative is zero") << -0.001 << "#0.00" << "0,00";
+    QTest::newRow("zero") << 0.0 << "#0.000" << "0,000";
+    QTest::newRow("small") << 1e-7 << "#0.00" << "0,00";
+    QTest::newRow("optional places") << 1.5 << "#0.##" << "1,5";
+    QTest::newRow("grouping") << 1234567.891 << "#,##0.00" << "1" + nbsp + "234" + nbsp + "567,89";
+    QTest::newRow("infinite is empty") << qInf() << "#0.00" << "";
+}
+
+void TestReports::masks()
+{
+    QFETCH(double, value);
+    QFETCH(QString, mask);
+    QFETCH(QString, printed);
+    QCOMPARE(DisplayMask(mask).format(value), printed);
+}
+
+namespace {
+
+/// A layout with every band kind: a report header (never breaks) with a child, two nested
+/// groups whose footers reset their sums, a child after the outer footer, the detail, the
+/// report footer and the page footer.
+ReportLayout twoLevelLayout()
+{
+    ReportLayout r;
+    r.title(6).text(QStringLiteral("Заголовок"), {0, 100});
+    Band& report = r.groupHeader({}, 5);
+    report.text(QStringLiteral("Отчет"), {0, 100});
+    r.child(report, 5).text(QStringLiteral("Под заголовком"), {0, 100});
+    Band& outer = r.groupHeader(QStringLiteral("q.g1"), 5);
+    outer.expr(QStringLiteral("g1"), {0, 50});
+    Band& inner = r.groupHeader(QStringLiteral("g2"), 5);
+    inner.expr(QStringLiteral("g2"), {10, 50});
+    r.detail(5).expr(QStringLiteral("v"), {20, 30});
+    r.groupFooter(inner, 5).resetAfterPrint().expr(QStringLiteral("g2 + ': ' + STR(sum(v))"), {10, 50});
+    Band& outerFooter = r.groupFooter(outer, 5).resetAfterPrint();
+    outerFooter.expr(QStringLiteral("g1 + ': ' + STR(sum(v))"), {0, 50});
+    r.child(outerFooter, 5).expr(QStringLiteral("'после ' + g1"), {0, 50});
+    Band& reportFooter = r.groupFooter(report, 5);
+    reportFooter.expr(QStringLiteral("'Всего: ' + STR(sum(v))"), {0, 50});
+    reportFooter.expr(QStringLiteral("g1"), {60, 40});
+    r.pageFooter(5).pageNumber({150, 40}).right();
+    return r;
+}
+
+} // namespace
+
+void TestReports::groupBreaksResetSumsAndChildBandsFollowTheirParents()
+{
+    TableReportData data(QStringLiteral("q"), {"g1", "g2", "v"}, {false, false, true});
+    data.addRow({"A", "x", 1});
+    data.addRow({"A", "x", 2});
+    data.addRow({"A", "y", 4});
+    data.addRow({"B", "x", 8});
+    const ReportDocument doc = layOutReport(twoLevelLayout(), data);
+    QCOMPARE(doc.pageCount(), 1);
+    const QStringList expected = {"Заголовок", "Отчет", "Под заголовком",
+                                  "A", "x", "1", "2", "x: 3", "y", "4", "y: 4", "A: 7", "после A",
+                                  "B", "x", "8", "x: 8", "B: 8", "после B",
+                                  "Всего: 15 | B", "1"};
+    QCOMPARE(pageLines(doc, 0), expected);
+}
+
+void TestReports::emptyReportPrintsTheUnbrokenGroupsOnly()
+{
+    TableReportData data(QStringLiteral("q"), {"g1", "g2", "v"}, {false, false, true});
+    const ReportDocument doc = layOutReport(twoLevelLayout(), data);
+    QCOMPARE(doc.pageCount(), 1);
+    // No row to read g1 from: it prints empty; the sum of nothing is 0.
+    QCOMPARE(pageLines(doc, 0), QStringList({"Заголовок", "Отчет", "Под заголовком", "Всего: 0", "1"}));
+}
+
+void TestReports::pageBreaksNumberPagesAndRepeatNothing()
+{
+    TableReportData data(QStringLiteral("q"), {"g1", "g2", "v"}, {false, false, true});
+    int total = 0;
+    for (int g = 1; g <= 3; ++g)
+        for (int i = 1; i <= 45; ++i) {
+            data.addRow({QStringLiteral("Группа %1").arg(g), QStringLiteral("п%1").arg(i / 10), i});
+            total += i;
+        }
+    const ReportLayout layout = twoLevelLayout();
+    const ReportDocument doc = layOutReport(layout, data);
+    QVERIFY(doc.pageCount() >= 4);
+
+    const double footerTop = 297 - 10 - 5;
+    int outerHeaders = 0;
+    for (int p = 0; p < doc.pageCount(); ++p) {
+        const QStringList lines = pageLines(doc, p);
+        QCOMPARE(lines.last(), QString::number(p + 1));              // the page number at the foot
+        QCOMPARE(lines.contains(QStringLiteral("Заголовок")), p == 0);  // the title once
+        QCOMPARE(lines.contains(QStringLiteral("Отчет")), p == 0);
+        for (const PageElement& e : doc.pages[size_t(p)].elements) {
+            if (e.text == QString::number(p + 1)) continue;
+            QVERIFY2(e.rect.bottom() <= footerTop + 1e-9, qPrintable(e.text));
+        }
+        static const QRegularExpression outerHeader(QStringLiteral("^Группа \\d$")), header(QStringLiteral("^(Группа |п)\\d$"));
+        outerHeaders += int(lines.filter(outerHeader).size());
+        // A group header never closes a page: the row under it follows on the same page.
+        const QString lastBand = lines.at(lines.size() - 2);
+        QVERIFY2(!header.match(lastBand).hasMatch(), qPrintable(lastBand));
+    }
+    QCOMPARE(outerHeaders, 3);
+    const QStringList lines = allLines(doc);
+    QCOMPARE(lines.count(QStringLiteral("Под заголовком")), 1);
+    QVERIFY(lines.contains(QStringLiteral("Группа 2: %1").arg((1 + 45) * 45 / 2)));
+    QVERIFY(lines.contains(QStringLiteral("Всего: %1 | Группа 3").arg(total)));
+}
+
+// ---------------------------------------------------------------- the layouts
+
+void TestReports::workerReport()
+{
+    TForm16 form(*m_dm);
+    form.setPeriod(QDate(2024, 3, 1), QDate(2024, 4, 1));
+    QCOMPARE(form.t_Report.param(QStringLiteral("data11")).toDate(), QDate(2024, 3, 1));
+    QCOMPARE(form.t_Report.param(QStringLiteral("data12")).toDate(), QDate(2024, 4, 1));
+    form.setProductKind(0);
+    form.t_Report.open();
+    form.QRLabel1.setCaption(TForm16::titleFor(QDate(2024, 3, 1), QDate(2024, 4, 1)));
+    form.prepare();
+    form.t_Report.close();
+    const ReportDocument& doc = form.document();
+    QCOMPARE(doc.orientation, QPageLayout::Portrait);
+    QCOMPARE(doc.pageCount(), 1);
+    const QStringList lines = pageLines(doc, 0);
+    QCOMPARE(lines.first(), QStringLiteral("   Отчет по рабочим за период с 01.03.2024 по 01.04.2024"));
+    // The entry on the period's last bound (1 April) is left out.
+    expectLines(doc, {
+        "Антонов А.А. | Сумма без Р/К",
+        "Двери",
+        "Готовая продукция | Сварка |   | 9 | 90,000",
+        "Готовая продукция | Покраска |  (грунт) | 5 | 100,000",
+        "Готовая продукция | Покраска |  (RAL: 7035) | 3 | 60,000",
+        "Хоз.р.: | 540 | Ср. сд.: | 0 | 17 | 250,000 | 208,333",
+        "Итого: | 790,000 | 658,333",
+        "250,00 | 208,33",
+        "1390,000 | 1158,333",
+        "Борисов Б.Б. | Сумма без Р/К",
+        "Ворота",
+        "Заготовки | Сварка |   | 4 | 30,000",
+        "Хоз.р.: | 0 | Ср. сд.: | 90 | 4 | 30,000 | 25,000",
+        "Итого: | 120,000 | 100,000",
+        // the product footer's sums start again for the next product
+        "Готовая продукция | Сварка |   | 2 | 20,000",
+        "Хоз.р.: | 0 | Ср. сд.: | 0 | 2 | 20,000 | 16,667",
+        "Итого: | 20,000 | 16,667",
+        "50,00 | 41,67",
+        "140,000 | 116,667",
+        "300,00 | 250,00",
+        "Хоз.р.: | 1040,00 | 866,67",
+        "Ср.сд.: | 690,00 | 575,00",
+        "Итого: | 2030,00 | 1691,67",
+    });
+    QCOMPARE(lines.count(QStringLiteral("Двери")), 2);
+    QCOMPARE(lines.last(), QStringLiteral("1"));
+}
+
+void TestReports::reportFootersShowTheDepartmentWhateverTheKindFilter_data()
+{
+    QTest::addColumn<QDate>("to");
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QStringList>("footer");
+    const QDate april(2024, 4, 1);
+    QTest::newRow("all") << april << 0
+                         << QStringList{"300,00 | 250,00", "Хоз.р.: | 1040,00 | 866,67", "Ср.сд.: | 690,00 | 575,00", "Итого: | 2030,00 | 1691,67"};
+    QTest::newRow("finished") << april << 1
+                              << QStringList{"270,00 | 225,00", "Хоз.р.: | 1040,00 | 866,67", "Ср.сд.: | 690,00 | 575,00", "Итого: | 2000,00 | 1666,67"};
+    QTest::newRow("blanks") << april << 2
+                            << QStringList{"30,00 | 25,00", "Хоз.р.: | 1040,00 | 866,67", "Ср.сд.: | 690,00 | 575,00", "Итого: | 1760,00 | 1466,67"};
+    // Up to 10 March there are no blanks at all: the department's lines still print.
+    QTest::newRow("filter leaves no row") << QDate(2024, 3, 10) << 2
+                                          << QStringList{"0,00 | 0,00", "Хоз.р.: | 1040,00 | 866,67", "Ср.сд.: | 0,00 | 0,00", "Итого: | 1040,00 | 866,67"};
+}
+
+void TestReports::reportFootersShowTheDepartmentWhateverTheKindFilter()
+{
+    QFETCH(QDate, to);
+    QFETCH(int, kind);
+    QFETCH(QStringList, footer);
+    const QDate from(2024, 3, 1);
+    {
+        TForm16 form(*m_dm);
+        form.setPeriod(from, to);
+        form.setProductKind(kind);
+        form.t_Report.open();
+        form.prepare();
+        const QStringList lines = allLines(form.document());
+        QCOMPARE(lines.mid(lines.size() - 5, 4), footer);
+        QCOMPARE(lines.contains(QStringLiteral("Ворота")), kind != 1 && to == QDate(2024, 4, 1));
+    }
+    {
+        // The detailed worker report's footer holds the same department lines.
+        TForm20 form(*m_dm);
+        form.setPeriod(from, to);
+        form.setProductKind(kind);
+        form.w_Report.open();
+        form.prepare();
+        const QStringList lines = allLines(form.document());
+        QCOMPARE(lines.mid(lines.size() - 4, 3), footer.mid(1));
+    }
+}
+
+void TestReports::productReport()
+{
+    TForm17 form(*m_dm);
+    form.setPeriod(QDate(2024, 3, 1), QDate(2024, 4, 1));
+    form.t_Report.open();
+    form.QRLabel1.setCaption(TForm17::titleFor(QDate(2024, 3, 1), QDate(2024, 4, 1)));
+    form.prepare();
+    const QStringList lines = pageLines(form.document(), 0);
+    QCOMPARE(lines.mid(0, 2), QStringList({"   Отчет по продукции за период с 01.03.2024 по 01.04.2024", "Коробки | Количество"}));
+    expectLines(form.document(), {
+        "Ворота",
+        "Заготовки | Сварка |   | 6 | 4",
+        "6 | 4",
+        "Двери",
+        "Готовая продукция | Сварка |   | 4,5 | 9",
+        "Готовая продукция | Сварка |   | 1 | 2",
+        "Готовая продукция | Покраска |  (грунт) | 10 | 5",
+        "Готовая продукция | Покраска |  (RAL: 7035) | 6 | 3",
+        "21,5 | 19",
+        // 27.5 boxes under the mask "#0"
+        "Итого: | 28 | 23",
+    });
+    // The colour text of colour 0, -1 and none is a single space.
+    int spaces = 0;
+    for (const PageElement& e : form.document().pages[0].elements) spaces += e.text == QLatin1String(" ") ? 1 : 0;
+    QCOMPARE(spaces, 3);
+}
+
+void TestReports::workerDetailedReport()
+{
+    TForm20 form(*m_dm);
+    form.setPeriod(QDate(2024, 3, 1), QDate(2024, 4, 1));
+    QCOMPARE(form.w_Report.param(QStringLiteral("data22")).toDate(), QDate(2024, 4, 1));
+    form.w_Report.open();
+    form.QRLabel1.setCaption(TForm20::titleFor(QDate(2024, 3, 1), QDate(2024, 4, 1)));
+    form.prepare();
+    const ReportDocument& doc = form.document();
+    QCOMPARE(pageLines(doc, 0).first(), QStringLiteral("   Детальный отчет по рабочим за период с 01.03.2024 по 01.04.2024"));
+    expectLines(doc, {
+        "Антонов А.А. | Часы | Брак | Количество | Сумма",
+        "ДМ-1 | Сварка | 0 | Готовая продукция | 8 | 1 | 10 | 90,00",
+        "ДМ-2 | Покраска | 1 | Готовая продукция | 4 | 0 | 5 | 100,00",
+        "ДМ-2 | Покраска | 7035 | Готовая продукция | 2 | 0 | 3 | 60,00",
+        "1 | 18 | 250,00",
+        "Часы | Сумма с р/к (р.) | Сумма без р/к (р.)",
+        "Хоз. раб. (дн.) | 3 | 300 | 250,00",
+        "Хоз. раб. (нч.) | 2 | 240 | 200,00",
+        "Ср. сд. (дн.) | 4 | 600 | 500,00",
+        "Ср. сд. (нч.) | 0 | 0 | 0,00",
+        "Сдел. | 14,00 | 250,00 | 208,33",
+        "Итого: | 23,00 | 1390,00 | 1158,33",
+        "Цена ср. сд. за 1 ч.: | 17,86 | 14,88",
+        "Борисов Б.Б. | Часы | Брак | Количество | Сумма",
+        "ВС-1 | Сварка | -1 | Заготовки | 0 | 0 | 4 | 30,00",
+        "ДМ-1 | Сварка | Готовая продукция | 0 | 0 | 2 | 20,00",
+        "0 | 6 | 50,00",
+        "Ср. сд. (нч.) | 1 | 90 | 75,00",
+        "Сдел. | 0,00 | 50,00 | 41,67",
+        "Итого: | 1,00 | 140,00 | 116,67",
+        // no hours to divide by: the rate's cells stay empty
+        "Цена ср. сд. за 1 ч.:",
+        "24 | 300,00",
+        "Хоз.р.: | 1040,00 | 866,67",
+        "Итого: | 2030,00 | 1691,67",
+    });
+    for (const QString& t : doc.texts(0)) {
+        QVERIFY2(!t.contains(QLatin1String("inf")) && !t.contains(QLatin1String("nan")), qPrintable(t));
+    }
+}
+
+void TestReports::productDetailedReport()
+{
+    TForm21 form(*m_dm);
+    form.setPeriod(QDate(2024, 3, 1), QDate(2024, 4, 1));
+    form.i_Report.open();
+    form.QRLabel1.setCaption(TForm21::titleFor(QDate(2024, 3, 1), QDate(2024, 4, 1)));
+    form.prepare();
+    QCOMPARE(pageLines(form.document(), 0).mid(0, 2),
+             QStringList({"   Детальный отчет по продукции за период с 01.03.2024 по 01.04.2024", "Брак | Коробки | Кол-во | Сумма"}));
+    expectLines(form.document(), {
+        "Ворота",
+        "ВС-1 | Сварка | -1 | Заготовки | 0 | 6 | 4 | 30,000",
+        "0 | 6,00 | 4 | 30,00",
+        "Двери",
+        "ДМ-1 | Сварка | 0 | Готовая продукция | 1 | 5 | 10 | 90,000",
+        "ДМ-1 | Сварка | Готовая продукция | 0 | 1 | 2 | 20,000",
+        "ДМ-2 | Покраска | 1 | Готовая продукция | 0 | 10 | 5 | 100,000",
+        "ДМ-2 | Покраска | 7035 | Готовая продукция | 0 | 6 | 3 | 60,000",
+        "1 | 22,00 | 20 | 270,00",
+        "Итого: | 1 | 28 | 24 | 300,00",
+    });
+}
+
+void TestReports::timeTimesheetPrintsMonthAndAlways31Days()
+{
+    TForm15 form(*m_dm);
+    form.setMonth(3, 2024);
+    form.H_Tabel.open();
+    form.QRLabel33.setCaption(TForm15::titleFor(3, 2024));
+    form.prepare();
+    form.H_Tabel.close();
+    const ReportDocument& doc = form.document();
+    QCOMPARE(doc.orientation, QPageLayout::Landscape);
+    QCOMPARE(doc.pageSize, QSizeF(297, 210));
+    QStringList heading{"Март 2024 г."};
+    for (int d = 1; d <= 31; ++d) heading << QString::number(d);
+    heading << "Итого";
+    // Shift rows and hour rows of a worker add up in one line; empty days stay empty.
+    QCOMPARE(pageLines(doc, 0), QStringList({heading.join(" | "), "Антонов А.А. | 11 | 4 | 2 | 2 | 19", "Борисов Б.Б. | 5 | 5", "1"}));
+    const PageElement* day5 = findText(doc, 0, QStringLiteral("4"), 10 + 6);
+    QVERIFY(day5);
+    QCOMPARE(day5->rect.left(), 10 + 56 + 4 * 6.6);
+    QCOMPARE(day5->alignment, Qt::AlignHCenter);
+    const PageElement* total = findText(doc, 0, QStringLiteral("19"), 10 + 6);
+    QVERIFY(total && total->bold);
+
+    form.setMonth(2, 2023);
+    form.H_Tabel.open();
+    form.QRLabel33.setCaption(TForm15::titleFor(2, 2023));
+    form.prepare();
+    form.H_Tabel.close();
+    heading[0] = QStringLiteral("Февраль 2023 г.");
+    QCOMPARE(pageLines(form.document(), 0), QStringList({heading.join(" | "), "Антонов А.А. | 8 | 8", "1"}));
+    QVERIFY(findText(form.document(), 0, QStringLiteral("31"), 10));
+}
+
+void TestReports::emptyPeriodPrintsHeadingsOnly_data()
+{
+    QTest::addColumn<QString>("report");
+    QTest::addColumn<QStringList>("expected");
+    QTest::newRow("Form16") << "Form16" << QStringList{"Отчет по рабочим", "0,00 | 0,00", "Хоз.р.:", "Ср.сд.:", "Итого:", "1"};
+    QTest::newRow("Form17") << "Form17" << QStringList{"Отчет по продукции", "Коробки | Количество", "Итого: | 0 | 0", "1"};
+    QTest::newRow("Form20") << "Form20" << QStringList{"Детальный отчет по рабочим", "0 | 0,00", "Хоз.р.:", "Ср.сд.:", "Итого:", "1"};
+    QTest::newRow("Form21") << "Form21" << QStringList{"Детальный отчет по продукции", "Брак | Коробки | Кол-во | Сумма", "Итого: | 0 | 0 | 0 | 0,00", "1"};
+    QStringList heading{"Данные за:"};
+    for (int d = 1; d <= 31; ++d) heading << QString::number(d);
+    heading << "Итого";
+    QTest::newRow("Form15") << "Form15" << QStringList{heading.join(" | "), "1"};
+}
+
+void TestReports::emptyPeriodPrintsHeadingsOnly()
+{
+    QFETCH(QString, report);
+    QFETCH(QStringList, expected);
+    std::unique_ptr<ReportWindow> form;
+    if (report == QLatin1String("Form15")) {
+        auto f = std::make_unique<TForm15>(*m_dm);
+        f->setMonth(1, 2020);
+        form = std::move(f);
+    } else {
+        if (report == QLatin1String("Form16")) form = std::make_unique<TForm16>(*m_dm);
+        if (report == QLatin1String("Form17")) form = std::make_unique<TForm17>(*m_dm);
+        if (report == QLatin1String("Form20")) form = std::make_unique<TForm20>(*m_dm);
+        if (report == QLatin1String("Form21")) form = std::make_unique<TForm21>(*m_dm);
+        form->setPeriod(QDate(2020, 1, 1), QDate(2020, 2, 1));
+    }
+    QCOMPARE(form->objectName(), report);
+    form->reportQuery().open();
+    QCOMPARE(form->reportQuery().recordCount(), 0);
+    form->prepare();
+    QCOMPARE(form->pageCount(), 1);
+    QCOMPARE(pageLines(form->document(), 0), expected);
+}
+
+void TestReports::closedQueryIsAnErrorNotAnEmptyReport()
+{
+    TForm17 form(*m_dm);
+    QVERIFY_THROWS_EXCEPTION(ReportError, form.prepare());
+}
+
+void TestReports::demoDatabaseTotalsAgreeWithTheJournal()
+{
+    TestDatabase demo(QStringLiteral("reports_demo"), QStringLiteral("reports_demo"));
+    demo.loadDemo();
+    TDataModule6 dm(demo.db(), m_prompts);
+    const QDate to(QDate::currentDate().year(), QDate::currentDate().month(), 1);
+    const QDate from = to.addMonths(-1);
+    const QString bounds = QStringLiteral(">= '%1' and %3 < '%2' ").arg(from.toString(Qt::ISODate), to.toString(Qt::ISODate));
+    const QString period = QStringLiteral(" data ") + bounds.arg(QStringLiteral("data"));
+    const auto number = [&](const QString& sql) { return demo.scalar(sql).toDouble(); };
+    const auto money = [](double v) { return DisplayMask(QStringLiteral("#0.00")).format(v); };
+
+    // Every page numbered, and the report footer's line before the page number as the journal says.
+    const auto check = [&](ReportWindow& form, const QString& footer) {
+        form.setPeriod(from, to);
+        form.reportQuery().open();
+        form.prepare();
+        form.reportQuery().close();
+        const ReportDocument& doc = form.document();
+        QVERIFY(doc.pageCount() > 1);
+        for (int p = 0; p < doc.pageCount(); ++p) QCOMPARE(pageLines(doc, p).last(), QString::number(p + 1));
+        const QStringList lines = allLines(doc);
+        QCOMPARE(lines.at(lines.size() - 2), footer);
+    };
+    const double good = number("select sum(kol_vo-brak) from accounts_dep.smena where" + period);
+    const double made = number("select sum(kol_vo) from accounts_dep.smena where" + period);
+    const double rejects = number("select sum(brak) from accounts_dep.smena where" + period);
+    const double summa = number("select sum((kol_vo-brak)*cena) from accounts_dep.smena where" + period);
+    const double hourly = number("select sum(cnt*price) from accounts_dep.fatigue where d_date " + bounds.arg(QStringLiteral("d_date")));
+    const auto boxes = [&](const QString& quantity) {
+        return number("select sum(round(massa * q, 2)) from (select i.massa, sum(" + quantity + ") q from accounts_dep.smena s"
+                      " join accounts_dep.izdel i on i.id = s.i_id join accounts_dep.oper o on o.id = s.o_id where" + period +
+                      " group by i.nom, i.marka, o.vid, o.naimen, s.color, i.massa) x");
+    };
+    // The worker report rounds each of its rows to kopecks before summing.
+    const double rounded = number(
+        "select sum(s) from (select sum((kol_vo-brak)*cena)::numeric(10,2) s from accounts_dep.smena sm"
+        " join accounts_dep.izdel i on i.id = sm.i_id join accounts_dep.oper o on o.id = sm.o_id"
+        " join cmn_contractor.person p on sm.w_id = p.s_code::integer where" + period +
+        " group by p.s_caption, i.nom, o.vid, sm.w_id, i.id_nom, o.naimen, sm.color) x");
+
+    TForm17 f17(dm);
+    check(f17, "Итого: | " + DisplayMask(QStringLiteral("#0")).format(boxes("kol_vo-brak")) + " | " + generalNumber(good));
+    TForm21 f21(dm);
+    check(f21, "Итого: | " + generalNumber(rejects) + " | " + generalNumber(boxes("kol_vo")) + " | " + generalNumber(made) +
+                   " | " + money(summa));
+    TForm20 f20(dm);
+    check(f20, "Итого: | " + money(summa + hourly) + " | " + money((summa + hourly) / 1.2));
+    TForm16 f16(dm);
+    check(f16, "Итого: | " + money(rounded + hourly) + " | " + money((rounded + hourly) / 1.2));
+
+    TForm15 f15(dm);
+    f15.setMonth(from.month(), from.year());
+    f15.H_Tabel.open();
+    f15.prepare();
+    // The heading once, one line per worker, a page number per page.
+    QCOMPARE(allLines(f15.document()).size(), 1 + f15.H_Tabel.recordCount() + f15.pageCount());
+    QVERIFY(f15.H_Tabel.recordCount() >= 30);
+}
+
+// ---------------------------------------------------------------- output
+
+void TestReports::pdfCarriesTheTextsAndReplacesFilesWhole()
+{
+    TForm20 form(*m_dm);
+    form.setPeriod(QDate(2024, 3, 1), QDate(2024, 4, 1));
+    form.w_Report.open();
+    form.QRLabel1.setCaption(TForm20::titleFor(QDate(2024, 3, 1), QDate(2024, 4, 1)));
+    form.prepare();
+    const QString path = m_tmp.filePath(QStringLiteral("form20.pdf"));
+    {
+        QFile old(path);
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("old");
+    }
+    form.savePdf(path);
+    const QString text = pdfText(path);
+    for (const char* expected : {"Детальный отчет по рабочим за период с 01.03.2024 по 01.04.2024", "Антонов А.А.",
+                                 "Цена ср. сд. за 1 ч.:", "Сумма без р/к (р.)", "1158,33", "2030,00"})
+        QVERIFY2(text.contains(QString::fromUtf8(expected)), expected);
+    QCOMPARE(QDir(m_tmp.path()).entryList(QDir::Files), QStringList{QStringLiteral("form20.pdf")});
+
+    QVERIFY_THROWS_EXCEPTION(ReportError, form.savePdf(m_tmp.filePath(QStringLiteral("no/such/folder.pdf"))));
+}
+
+void TestReports::previewOpensMaximisedZoomedAndSavesPdf_data()
+{
+    QTest::addColumn<bool>("timesheet");
+    QTest::addColumn<int>("zoom");
+    QTest::newRow("Form15 whole page") << true << int(QPrintPreviewWidget::FitInView);
+    QTest::newRow("Form17 page width") << false << int(QPrintPreviewWidget::FitToWidth);
+}
+
+void TestReports::previewOpensMaximisedZoomedAndSavesPdf()
+{
+    QFETCH(bool, timesheet);
+    QFETCH(int, zoom);
+    std::unique_ptr<ReportWindow> form;
+    if (timesheet) {
+        auto f = std::make_unique<TForm15>(*m_dm);
+        f->setMonth(3, 2024);
+        f->QRLabel33.setCaption(TForm15::titleFor(3, 2024));
+        form = std::move(f);
+    } else {
+        auto f = std::make_unique<TForm17>(*m_dm);
+        f->setPeriod(QDate(2024, 3, 1), QDate(2024, 4, 1));
+        f->QRLabel1.setCaption(TForm17::titleFor(QDate(2024, 3, 1), QDate(2024, 4, 1)));
+        form = std::move(f);
+    }
+    form->reportQuery().open();
+    form->prepare();
+    const QString path = m_tmp.filePath(timesheet ? QStringLiteral("preview15.pdf") : QStringLiteral("preview17.pdf"));
+
+    QString name;
+    bool maximised = false;
+    int zoomMode = -1, pages = -1;
+    whenModal([&](QWidget* w) {
+        name = w->objectName();
+        maximised = w->windowState().testFlag(Qt::WindowMaximized);
+        if (auto* preview = w->findChild<QPrintPreviewWidget*>()) {
+            zoomMode = int(preview->zoomMode());
+            pages = preview->pageCount();
+        }
+        whenModal([&](QWidget* dialog) {
+            // The user types the file's name and presses Enter.
+            auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            if (!name) {
+                dialog->close();
+                return;
+            }
+            name->setText(path);
+            QTest::keyClick(name, Qt::Key_Return);
+        });
+        if (auto* save = w->findChild<QAction*>(QStringLiteral("savePdfAction"))) save->trigger();
+        w->close();
+    });
+    form->preview();
+    form->reportQuery().close();
+    QCOMPARE(name, QStringLiteral("ReportPreview"));
+    QVERIFY(maximised);
+    QCOMPARE(zoomMode, zoom);
+    QCOMPARE(pages, form->pageCount());
+    QVERIFY(pdfText(path).contains(timesheet ? QStringLiteral("Март 2024 г.") : QStringLiteral("Отчет по продукции")));
+}
+
+// ---------------------------------------------------------------- from the command line
+
+int TestReports::runHeadless(const QStringList& args, QString* err)
+{
+    QString text;
+    QTextStream stream(&text);
+    const int code = runHeadlessReport(args, m_stamp, stream);
+    stream.flush();
+    if (err) *err = text;
+    return code;
+}
+
+void TestReports::headlessCallIsRecognised()
+{
+    QVERIFY(!isHeadlessReportCall({}));
+    QVERIFY(!isHeadlessReportCall({QStringLiteral("vorteks"), QStringLiteral("10.0.0.5")}));
+    QVERIFY(isHeadlessReportCall({QStringLiteral("vorteks"), QStringLiteral("10.0.0.5"), QStringLiteral("--report"), QStringLiteral("products")}));
+    QVERIFY(isHeadlessReportCall({QStringLiteral("--pdf=x.pdf")}));
+}
+
+void TestReports::headlessRefusals_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("message");
+    const QStringList march = {"--from", "2024-03-01", "--to", "2024-04-01"};
+    QTest::newRow("no code") << (QStringList{"--report", "products", "--pdf", "x.pdf"} + march) << 1 << "--code";
+    QTest::newRow("unknown report") << (QStringList{"--code", "3851", "--report", "salary", "--pdf", "x.pdf"} + march) << 1 << "salary";
+    QTest::newRow("unknown option") << (QStringList{"--code", "3851", "--report", "products", "--pdf", "x.pdf", "--shift", "1"} + march) << 1 << "--shift";
+    QTest::newRow("bad date") << QStringList{"--code", "3851", "--report", "products", "--pdf", "x.pdf", "--from", "01.03.2024", "--to", "2024-04-01"} << 1 << "01.03.2024";
+    QTest::newRow("period backwards") << QStringList{"--code", "3851", "--report", "workers", "--pdf", "x.pdf", "--from", "2024-04-01", "--to", "2024-03-01"} << 1 << "--to";
+    QTest::newRow("bad kind") << (QStringList{"--code", "3851", "--report", "products", "--pdf", "x.pdf", "--kind", "some"} + march) << 1 << "some";
+    QTest::newRow("month for a period report") << QStringList{"--code", "3851", "--report", "products", "--pdf", "x.pdf", "--month", "3", "--year", "2024"} << 1 << "--month";
+    QTest::newRow("period for the timesheet") << (QStringList{"--code", "3851", "--report", "time-timesheet", "--pdf", "x.pdf"} + march) << 1 << "--from";
+    QTest::newRow("month 13") << QStringList{"--code", "3851", "--report", "time-timesheet", "--pdf", "x.pdf", "--month", "13", "--year", "2024"} << 1 << "13";
+    QTest::newRow("option without value") << QStringList{"--code", "3851", "--report", "products", "--pdf"} << 1 << "--pdf";
+    QTest::newRow("wrong code") << (QStringList{"--code", "12345", "--report", "products", "--pdf", "x.pdf"} + march) << 2 << "Введены неверные данные.";
+    QTest::newRow("code in other case") << (QStringList{"--code", "BRIVET", "--report", "products", "--pdf", "x.pdf"} + march) << 2 << "Введены неверные данные.";
+    QTest::newRow("foremen, products") << (QStringList{"--code", "kolpant", "--report", "products", "--pdf", "x.pdf"} + march) << 2 << "products";
+    QTest::newRow("warehouse, workers") << (QStringList{"--code", "frumo", "--report", "workers", "--pdf", "x.pdf"} + march) << 2 << "workers";
+    QTest::newRow("warehouse, workers-detailed") << (QStringList{"--code", "frumo", "--report", "workers-detailed", "--pdf", "x.pdf"} + march) << 2 << "workers-detailed";
+    QTest::newRow("planner, timesheet") << QStringList{"--code", "brivet", "--report", "time-timesheet", "--pdf", "x.pdf", "--month", "3", "--year", "2024"} << 2 << "time-timesheet";
+    QTest::newRow("no such folder") << (QStringList{"--code", "3851", "--report", "products", "--pdf", "/no/such/folder/x.pdf"} + march) << 5 << "/no/such/folder";
+}
+
+void TestReports::headlessRefusals()
+{
+    QFETCH(QStringList, options);
+    QFETCH(int, exitCode);
+    QFETCH(QString, message);
+    QString err;
+    // The refusals come before any connection: the server named here does not exist.
+    QCOMPARE(runHeadless(QStringList{"nodb", "127.0.0.1:1"} + options, &err), exitCode);
+    QVERIFY2(err.contains(message), qPrintable(err));
+    QVERIFY(!QFile::exists(QStringLiteral("x.pdf")));
+}
+
+void TestReports::headlessRendersTheReportsTheRoleMayRun_data()
+{
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QStringList>("present");
+    QTest::addColumn<QStringList>("absent");
+    const QStringList march = {"--from", "2024-03-01", "--to", "2024-04-01"};
+    QTest::newRow("products, blanks") << "3851" << (QStringList{"--report", "products", "--kind", "blanks"} + march)
+                                      << QStringList{"Отчет по продукции за период с 01.03.2024 по 01.04.2024", "Заготовки"}
+                                      << QStringList{"Готовая продукция"};
+    QTest::newRow("workers, planner") << "brivet" << (QStringList{"--report", "workers"} + march)
+                                      << QStringList{"Отчет по рабочим за период", "1390,000", "2030,00"} << QStringList{};
+    QTest::newRow("workers-detailed") << "61370452" << (QStringList{"--report", "workers-detailed", "--kind", "all"} + march)
+                                      << QStringList{"Детальный отчет по рабочим", "Цена ср. сд. за 1 ч.:"} << QStringList{};
+    QTest::newRow("products-detailed, foremen") << "kolpant" << (QStringList{"--report", "products-detailed"} + march)
+                                                << QStringList{"Детальный отчет по продукции", "Заготовки", "300,00"} << QStringList{};
+    // The warehouse sees finished products only, whatever it asks for.
+    QTest::newRow("products-detailed, warehouse") << " frumo " << (QStringList{"--report", "products-detailed", "--kind", "blanks"} + march)
+                                                  << QStringList{"Детальный отчет по продукции", "Готовая продукция", "270,00"}
+                                                  << QStringList{"Заготовки"};
+    QTest::newRow("time-timesheet") << "3851" << QStringList{"--report", "time-timesheet", "--month", "3", "--year", "2024"}
+                                    << QStringList{"Март 2024 г.", "Антонов А.А.", "Итого"} << QStringList{};
+}
+
+void TestReports::headlessRendersTheReportsTheRoleMayRun()
+{
+    QFETCH(QString, code);
+    QFETCH(QStringList, options);
+    QFETCH(QStringList, present);
+    QFETCH(QStringList, absent);
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(QStringLiteral("report.pdf"));
+    QString err;
+    const QString server = QStringLiteral("127.0.0.1:%1").arg(TestDatabase::port());
+    QCOMPARE(runHeadless(QStringList{m_db->name(), server, "--code", code, "--pdf=" + pdf} + options, &err), 0);
+    QCOMPARE(err.isEmpty(), !code.contains(QLatin1String("frumo")));
+    const QString text = pdfText(pdf);
+    for (const QString& t : present) QVERIFY2(text.contains(t), qPrintable(t + "\n" + text));
+    for (const QString& t : absent) QVERIFY2(!text.contains(t), qPrintable(t));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("report.pdf")});
+    QVERIFY(!QSqlDatabase::contains(QStringLiteral("tabel_headless_report")));
+}
+
+void TestReports::headlessFailureLeavesTheTargetAlone()
+{
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(QStringLiteral("month.pdf"));
+    {
+        QFile old(pdf);
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("last month");
+    }
+    const QStringList report = {"--code", "3851", "--report", "products", "--from", "2024-03-01", "--to", "2024-04-01", "--pdf", pdf};
+    const auto unchanged = [&] {
+        QFile f(pdf);
+        return f.open(QIODevice::ReadOnly) && f.readAll() == "last month" &&
+               QDir(dir.path()).entryList(QDir::Files) == QStringList{QStringLiteral("month.pdf")};
+    };
+    QString err;
+    // an unreachable server
+    QCOMPARE(runHeadless(QStringList{"vorteks", "127.0.0.1:1"} + report, &err), 4);
+    QVERIFY2(err.contains(QStringLiteral("Подключение к БД отсутсвует!!!")), qPrintable(err));
+    QVERIFY(unchanged());
+    // a database on which a newer build has run
+    const QString server = QStringLiteral("127.0.0.1:%1").arg(TestDatabase::port());
+    m_db->exec(QStringLiteral("update accounts_dep.ver set d = 29991231"));
+    QCOMPARE(runHeadless(QStringList{m_db->name(), server} + report, &err), 3);
+    m_db->exec(QStringLiteral("update accounts_dep.ver set d = 0, t = 0"));
+    QVERIFY2(err.contains(QStringLiteral("Версия программы не соответсвует БД!")), qPrintable(err));
+    QVERIFY(unchanged());
+    // a database that is not there
+    QCOMPARE(runHeadless(QStringList{"no_such_database", server} + report, &err), 4);
+    QVERIFY(unchanged());
+    // and a good run replaces the file as a whole
+    QCOMPARE(runHeadless(QStringList{m_db->name(), server} + report, &err), 0);
+    QVERIFY(pdfText(pdf).contains(QStringLiteral("Отчет по продукции")));
+    QCOMPARE(m_db->scalar(QStringLiteral("select d from accounts_dep.ver")).toInt(), m_stamp.date);
+}
+
+QTEST_MAIN(TestReports)
+#include "tst_reports.moc"
