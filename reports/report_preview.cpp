@@ -55,7 +55,8 @@ void showReportPreview(const ReportDocument& document, PreviewZoom zoom, Prompts
                                ? QStringLiteral("Предварительный просмотр")
                                : QStringLiteral("Предварительный просмотр: ") + document.title.trimmed());
     QObject::connect(&preview, &QPrintPreviewDialog::paintRequested, &preview, [&document](QPrinter* target) {
-        // The report keeps its own paper whatever the printer was set to.
+        // The report keeps its own paper and orientation whatever the printer was set to.
+        target->setPageLayout(QPageLayout(QPageSize(QPageSize::A4), document.orientation, QMarginsF(0, 0, 0, 0)));
         target->setFullPage(true);
         QPainter painter(target);
         paintReport(painter, *target, document);
