@@ -221,6 +221,10 @@ bool isHeadlessReportCall(const QStringList& args)
 
 int runHeadlessReport(const QStringList& args, const BuildStamp& stamp, QTextStream& err)
 {
+    if (args.contains(QStringLiteral("--help"))) {
+        err << kUsage << Qt::endl;
+        return kOk;
+    }
     Job job;
     Request request;
     access_rights::Role role = access_rights::Role::None;

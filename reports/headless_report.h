@@ -25,5 +25,5 @@ bool isHeadlessReportCall(const QStringList& args);
 /// NAME is products, workers, workers-detailed, products-detailed or time-timesheet. The access
 /// code's role limits apply as in the window that starts the report, and so does the version
 /// check of the login. The PDF is written beside FILE and takes its name only when complete.
-/// Messages go to err; returns one of headless_exit's codes.
+/// Messages go to err (with "--help", the usage alone); returns one of headless_exit's codes.
 int runHeadlessReport(const QStringList& args, const BuildStamp& stamp, QTextStream& err);

@@ -797,6 +797,9 @@ void TestReports::headlessCallIsRecognised()
     QVERIFY(!isHeadlessReportCall({QStringLiteral("vorteks"), QStringLiteral("10.0.0.5")}));
     QVERIFY(isHeadlessReportCall({QStringLiteral("vorteks"), QStringLiteral("10.0.0.5"), QStringLiteral("--report"), QStringLiteral("products")}));
     QVERIFY(isHeadlessReportCall({QStringLiteral("--pdf=x.pdf")}));
+    QString usage;
+    QCOMPARE(runHeadless({QStringLiteral("--help")}, &usage), 0);
+    QVERIFY(usage.contains(QStringLiteral("--report NAME")));
 }
 
 void TestReports::headlessRefusals_data()
