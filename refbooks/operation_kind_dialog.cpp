@@ -1,10 +1,10 @@
 #include "refbooks/operation_kind_dialog.h"
 #include "data/data_module.h"
 #include "data/prompts.h"
+#include "ui/dialog_buttons.h"
 #include "ui/guard.h"
 
 #include <QGroupBox>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -35,21 +35,9 @@ TForm9::TForm9(TDataModule6& dm, QWidget* parent) : QDialog(parent), m_dm(dm), m
     group->addWidget(Label2);
     group->addWidget(Edit1);
 
-    Button1 = new QPushButton(QStringLiteral("Записать"), this);
-    Button1->setObjectName(QStringLiteral("Button1"));
-    Button1->setAutoDefault(false);
-    Button1->setDefault(true);
-    Button2 = new QPushButton(QStringLiteral("Отмена"), this);
-    Button2->setObjectName(QStringLiteral("Button2"));
-    Button2->setAutoDefault(false);
-
-    auto* bottom = new QHBoxLayout;
-    bottom->addStretch(1);
-    bottom->addWidget(Button1);
-    bottom->addWidget(Button2);
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(GroupBox1);
-    layout->addLayout(bottom);
+    const DialogButtons buttons = addDialogButtons(this, GroupBox1, QStringLiteral("Записать"));
+    Button1 = buttons.Button1;
+    Button2 = buttons.Button2;
     setMinimumWidth(380);
 
     connect(Button1, &QPushButton::clicked, this, guarded(m_prompts, [this] { Button1Click(); }));

@@ -2,12 +2,12 @@
 #include "data/data_module.h"
 #include "data/prompts.h"
 #include "refbooks/lookup_box.h"
+#include "ui/dialog_buttons.h"
 #include "ui/guard.h"
 
 #include <QCoreApplication>
 #include <QFormLayout>
 #include <QGroupBox>
-#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -69,21 +69,9 @@ TForm2::TForm2(TDataModule6& dm, QWidget* parent)
     for (QWidget* w : std::initializer_list<QWidget*>{Label1, Edit1, Label4, LCB_department, Label3, LCB_staffpos, Label5, LCB_roles})
         group->addWidget(w);
 
-    Button1 = new QPushButton(QStringLiteral("Записать"), this);
-    Button1->setObjectName(QStringLiteral("Button1"));
-    Button1->setAutoDefault(false);
-    Button1->setDefault(true);
-    Button2 = new QPushButton(QStringLiteral("Отмена"), this);
-    Button2->setObjectName(QStringLiteral("Button2"));
-    Button2->setAutoDefault(false);
-
-    auto* bottom = new QHBoxLayout;
-    bottom->addStretch(1);
-    bottom->addWidget(Button1);
-    bottom->addWidget(Button2);
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(GroupBox1);
-    layout->addLayout(bottom);
+    const DialogButtons buttons = addDialogButtons(this, GroupBox1, QStringLiteral("Записать"));
+    Button1 = buttons.Button1;
+    Button2 = buttons.Button2;
     setMinimumWidth(420);
 
     setTabOrder(Edit1, LCB_staffpos);
