@@ -1,5 +1,6 @@
 #include "export/excel_export.h"
 
+#include "data/formats.h"
 #include "data/prompts.h"
 
 #include <QDesktopServices>
@@ -13,7 +14,6 @@
 
 #include <algorithm>
 #include <array>
-#include <charconv>
 #include <cmath>
 
 namespace {
@@ -25,7 +25,6 @@ const QString kSheetTitle = QStringLiteral("Ошибочный номер лис
 const QString kCellTitle = QStringLiteral("Ошибка Microsoft Excel");
 
 constexpr qsizetype kMaxTextLength = 32767;  // the longest text a spreadsheet cell holds
-constexpr int kSignificantDigits = 15;      // what a spreadsheet number keeps
 constexpr double kMaxColumnWidth = 255;
 constexpr float kColumnPadding = 0.75f;
 
@@ -57,67 +56,6 @@ QString cellError(int sheet, int column, int row)
     return QStringLiteral("Ошибка при записи: лист ") + QString::number(sheet)
            + QStringLiteral(", столбец ") + QString::number(column)
            + QStringLiteral(", строка ") + QString::number(row);
-}
-
-/// A number as the user would type it into a cell: optional sign, digits with at most one
-/// decimal comma or point, optional exponent; nothing else around it.
-bool typedNumber(QStringView text, double& value)
-{
-    constexpr qsizetype kLongest = 40;
-    if (text.size() > kLongest)
-        return false;
-    char buffer[kLongest + 1];
-    qsizetype n = 0;
-    qsizetype i = 0;
-    const qsizetype size = text.size();
-    auto at = [&](qsizetype k) { return k < size ? text[k].unicode() : u'\0'; };
-    auto isDigit = [](char16_t c) { return c >= u'0' && c <= u'9'; };
-
-    if (at(i) == u'+' || at(i) == u'-') {
-        if (at(i) == u'-')
-            buffer[n++] = '-';
-        ++i;
-    }
-    int mantissaDigits = 0;
-    int firstSignificant = -1;
-    int lastSignificant = -1;
-    bool separatorSeen = false;
-    for (; i < size; ++i) {
-        const char16_t c = text[i].unicode();
-        if (isDigit(c)) {
-            if (c != u'0') {
-                if (firstSignificant < 0)
-                    firstSignificant = mantissaDigits;
-                lastSignificant = mantissaDigits;
-            }
-            ++mantissaDigits;
-            buffer[n++] = char(c);
-        } else if ((c == u',' || c == u'.') && !separatorSeen) {
-            separatorSeen = true;
-            buffer[n++] = '.';
-        } else {
-            break;
-        }
-    }
-    if (mantissaDigits == 0)
-        return false;
-    // Longer numbers would lose their last digits in a cell: they stay text, as written.
-    if (firstSignificant >= 0 && lastSignificant - firstSignificant + 1 > kSignificantDigits)
-        return false;
-    if (at(i) == u'e' || at(i) == u'E') {
-        buffer[n++] = 'e';
-        ++i;
-        if (at(i) == u'+' || at(i) == u'-')
-            buffer[n++] = char(text[i++].unicode());
-        if (!isDigit(at(i)))
-            return false;
-        while (isDigit(at(i)))
-            buffer[n++] = char(text[i++].unicode());
-    }
-    if (i != size)
-        return false;
-    const auto [end, error] = std::from_chars(buffer, buffer + n, value);
-    return error == std::errc() && end == buffer + n && std::isfinite(value);
 }
 
 constexpr bool among(const char* set, char16_t c)
@@ -348,10 +286,11 @@ int ExcelApp::writeCell(int sheet, int column, int row, const QString& text, Cel
         prompts_.error(cellError(sheet, column, row), kCellTitle);
         return -1;
     }
-    double number = 0;
-    if (!cell.textFormat && typedNumber(text, number)) {
+    // Longer numbers would lose their last digits in a cell: they stay text, as written.
+    const std::optional<double> number = cell.textFormat ? std::nullopt : formats::parseNumber(text);
+    if (number) {
         cell.content = Content::Number;
-        cell.number = number;
+        cell.number = *number;
         cell.text.clear();
     } else {
         cell.content = Content::Text;

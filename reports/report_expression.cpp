@@ -1,6 +1,7 @@
 #include "reports/report_expression.h"
 #include "reports/report_data.h"
 #include "data/dataset.h"
+#include "data/formats.h"
 
 #include <QLocale>
 #include <cmath>
@@ -31,89 +32,14 @@ QString ReportValue::toText() const
 
 QString generalNumber(double value)
 {
-    if (!std::isfinite(value)) return {};
-    if (value == 0) value = 0;  // no "-0"
-    QLocale locale;
-    locale.setNumberOptions(QLocale::OmitGroupSeparator);
-    return locale.toString(value, 'g', 15);
+    return formats::general(value);
 }
 
-DisplayMask::DisplayMask(const QString& mask) : m_text(mask)
+DisplayMask::DisplayMask(const QString& mask)
 {
-    const int point = mask.indexOf(QLatin1Char('.'));
-    const QString integer = point < 0 ? mask : mask.left(point);
-    const QString decimals = point < 0 ? QString() : mask.mid(point + 1);
-    static const QString digits = QStringLiteral("#0");
-    m_minInteger = 0;
-    for (QChar c : integer) {
-        if (c == QLatin1Char('0')) ++m_minInteger;
-        else if (c == QLatin1Char(',')) m_grouping = true;
-        else if (c != QLatin1Char('#')) throw ReportError(QStringLiteral("Неизвестная маска «%1»").arg(mask));
-    }
-    for (QChar c : decimals) {
-        if (!digits.contains(c)) throw ReportError(QStringLiteral("Неизвестная маска «%1»").arg(mask));
-        if (c == QLatin1Char('0')) ++m_minDecimals;
-        ++m_maxDecimals;
-    }
-    if (mask.isEmpty() || mask.count(QLatin1Char('.')) > 1)
-        throw ReportError(QStringLiteral("Неизвестная маска «%1»").arg(mask));
-}
-
-QString DisplayMask::format(double value) const
-{
-    if (!std::isfinite(value)) return {};
-    // The decimal digits of the value to 15 significant places: rounding works on them, so a
-    // sum that is 2.675 on paper rounds to 2.68 even where its binary form is a hair below.
-    const QString e = QString::number(std::fabs(value), 'e', 14);
-    const int ePos = e.indexOf(QLatin1Char('e'));
-    QString mantissa = e.left(ePos);
-    mantissa.remove(QLatin1Char('.'));
-    const int exponent = e.mid(ePos + 1).toInt();
-    QString integer, fraction;
-    if (exponent >= 0) {
-        integer = mantissa.left(exponent + 1);
-        while (integer.size() < exponent + 1) integer += QLatin1Char('0');
-        fraction = mantissa.mid(exponent + 1);
-    } else {
-        integer = QStringLiteral("0");
-        fraction = QString(-exponent - 1, QLatin1Char('0')) + mantissa;
-    }
-    if (fraction.size() > m_maxDecimals) {
-        const bool up = fraction.at(m_maxDecimals) >= QLatin1Char('5');
-        fraction.truncate(m_maxDecimals);
-        if (up) {
-            QString all = integer + fraction;
-            int i = all.size() - 1;
-            for (; i >= 0; --i) {
-                if (all.at(i) == QLatin1Char('9')) {
-                    all[i] = QLatin1Char('0');
-                } else {
-                    all[i] = QChar(all.at(i).unicode() + 1);
-                    break;
-                }
-            }
-            if (i < 0) all.prepend(QLatin1Char('1'));
-            integer = all.left(all.size() - fraction.size());
-            fraction = all.right(fraction.size());
-        }
-    }
-    while (fraction.size() > m_minDecimals && fraction.endsWith(QLatin1Char('0'))) fraction.chop(1);
-    while (integer.size() > 1 && integer.startsWith(QLatin1Char('0'))) integer.remove(0, 1);
-    if (integer == QLatin1String("0") && m_minInteger == 0 && !fraction.isEmpty()) integer.clear();
-    while (integer.size() < m_minInteger) integer.prepend(QLatin1Char('0'));
-
-    bool zero = true;
-    for (QChar c : integer + fraction)
-        if (c != QLatin1Char('0')) zero = false;
-    const QLocale locale;
-    if (m_grouping) {
-        for (int i = integer.size() - 3; i > 0; i -= 3) integer.insert(i, locale.groupSeparator());
-    }
-    QString out = integer;
-    if (!fraction.isEmpty()) out += locale.decimalPoint() + fraction;
-    if (out.isEmpty()) out = QStringLiteral("0");
-    if (value < 0 && !zero) out.prepend(locale.negativeSign());
-    return out;
+    const auto parsed = formats::Mask::parse(mask);
+    if (!parsed) throw ReportError(QStringLiteral("Неизвестная маска «%1»").arg(mask));
+    static_cast<formats::Mask&>(*this) = *parsed;
 }
 
 // ---------------------------------------------------------------- parsing

@@ -1,4 +1,6 @@
 #pragma once
+#include "data/formats.h"
+
 #include <QString>
 #include <stdexcept>
 #include <vector>
@@ -36,24 +38,11 @@ struct ReportValue {
     QString toText() const;
 };
 
-/// A display mask such as "#0.00", "#0.000", "#0" or "#,##0.##": "0" a digit always shown,
-/// "#" a digit shown when needed, "," in the integer part groups thousands. Numbers are rounded
-/// half away from zero on their decimal digits; the decimal separator is the workstation's.
-class DisplayMask {
+/// A display mask of a layout (see formats::Mask); a mask it does not understand is a ReportError.
+class DisplayMask : public formats::Mask {
 public:
     DisplayMask() = default;
-    /// Throws ReportError on a mask it does not understand.
     explicit DisplayMask(const QString& mask);
-    bool isEmpty() const { return m_text.isEmpty(); }
-    const QString& text() const { return m_text; }
-    QString format(double value) const;
-
-private:
-    QString m_text;
-    int m_minInteger = 0;
-    int m_minDecimals = 0;
-    int m_maxDecimals = 0;
-    bool m_grouping = false;
 };
 
 /// Numbers as the reports show them without a mask: up to 15 significant digits, the

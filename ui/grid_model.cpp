@@ -3,7 +3,7 @@
 
 #include <QDateTime>
 #include <QFont>
-#include <QLocale>
+#include "data/formats.h"
 
 GridModel::GridModel(Dataset* dataset, QList<ColumnSpec> columns, QObject* parent)
     : QAbstractTableModel(parent), m_columns(std::move(columns))
@@ -54,29 +54,7 @@ int GridModel::columnCount(const QModelIndex& parent) const { return parent.isVa
 
 QString GridModel::generalFormat(const QVariant& value, bool numeric)
 {
-    if (value.isNull()) return {};
-    switch (value.userType()) {
-    case QMetaType::QDate: return value.toDate().toString(QStringLiteral("dd.MM.yyyy"));
-    case QMetaType::QDateTime: {
-        const QDateTime dt = value.toDateTime();
-        return dt.time() == QTime(0, 0) ? dt.date().toString(QStringLiteral("dd.MM.yyyy"))
-                                        : dt.toString(QStringLiteral("dd.MM.yyyy hh:mm:ss"));
-    }
-    case QMetaType::Int: case QMetaType::LongLong: case QMetaType::Short:
-    case QMetaType::UInt: case QMetaType::ULongLong: case QMetaType::UShort:
-        return QString::number(value.toLongLong());
-    case QMetaType::Double: case QMetaType::Float:
-        return QLocale().toString(value.toDouble(), 'g', 15);
-    default:
-        break;
-    }
-    if (numeric) {
-        // Exact numeric digits arrive as text; shown in the general format like any number.
-        bool ok = false;
-        const double d = value.toString().toDouble(&ok);
-        if (ok) return QLocale().toString(d, 'g', 15);
-    }
-    return value.toString();
+    return formats::general(value, numeric);
 }
 
 QVariant GridModel::data(const QModelIndex& index, int role) const
