@@ -7,6 +7,7 @@
 class Command {
 public:
     explicit Command(const QSqlDatabase& db, const QString& sql = {}) : m_db(db), m_stmt(sql) {}
+    /// Replaces the text; parameter values given for the previous text are dropped.
     void setSql(const QString& text) { m_stmt.setText(text); }
     const QString& sql() const { return m_stmt.text(); }
     void setParam(const QString& name, const QVariant& value) { m_stmt.setParam(name, value); }

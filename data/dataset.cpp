@@ -52,11 +52,7 @@ Dataset::Dataset(const QSqlDatabase& db, const QString& sql, QObject* parent) : 
     setSql(sql);
 }
 
-void Dataset::addSql(const QString& line)
-{
-    const QString& text = m_stmt.text();
-    m_stmt.setText(text.isEmpty() ? line : text + QLatin1Char('\n') + line);
-}
+void Dataset::addSql(const QString& line) { m_stmt.appendLine(line); }
 
 void Dataset::open()
 {

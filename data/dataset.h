@@ -23,6 +23,7 @@ public:
     Dataset(const QSqlDatabase& db, const QString& sql, QObject* parent = nullptr);
 
     // --- text and parameters
+    /// Replaces the text; parameter values given for the previous text are dropped.
     void setSql(const QString& text) { m_stmt.setText(text); }
     void clearSql() { m_stmt.setText(QString()); }
     /// Adds a line to the text (lines are joined by line breaks).

@@ -12,6 +12,18 @@ bool isNameChar(QChar c) { return c.isLetterOrNumber() || c == QLatin1Char('_');
 
 void Statement::setText(const QString& text)
 {
+    // A new text is a new statement: values given for the old one must not run with it.
+    m_values.clear();
+    parse(text);
+}
+
+void Statement::appendLine(const QString& line)
+{
+    parse(m_text.isEmpty() ? line : m_text + QLatin1Char('\n') + line);
+}
+
+void Statement::parse(const QString& text)
+{
     m_text = text;
     m_names.clear();
     m_bindable.clear();
@@ -66,10 +78,6 @@ void Statement::setText(const QString& text)
         }
         m_bindable += c;
         ++i;
-    }
-    // Values of parameters the new text still names are kept, as a component keeps them.
-    for (auto it = m_values.begin(); it != m_values.end();) {
-        if (m_names.contains(it.key())) ++it; else it = m_values.erase(it);
     }
 }
 

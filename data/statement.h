@@ -18,7 +18,10 @@ public:
     Statement() = default;
     explicit Statement(const QString& text) { setText(text); }
 
+    /// Replaces the text; the values given for the previous text are dropped.
     void setText(const QString& text);
+    /// Adds a line to the text (joined by a line break); values already given are kept.
+    void appendLine(const QString& line);
     const QString& text() const { return m_text; }
     /// The parameters the text names, in lower case, each once, in order of first use.
     const QStringList& parameterNames() const { return m_names; }
@@ -35,6 +38,8 @@ public:
     QSqlQuery exec(const QSqlDatabase& db, bool forwardOnly = true) const;
 
 private:
+    void parse(const QString& text);
+
     QString m_text;       // as written
     QString m_bindable;   // with every placeholder in lower case, as the driver binds them
     QStringList m_names;

@@ -26,6 +26,8 @@ private slots:
 
     void shiftQueriesShowEveryMarkButNull();
     void parametersBindIgnoringCaseAndFailLoudly();
+    void replacedTextForgetsOldValues_data();
+    void replacedTextForgetsOldValues();
     void filterForms_data();
     void filterForms();
     void navigationSortLocateAndRefresh();
@@ -198,6 +200,42 @@ void TestData::parametersBindIgnoringCaseAndFailLoudly()
     QCOMPARE(q.asString(QStringLiteral("V")), QStringLiteral("О'Брайен \"%\\"));
     QCOMPARE(q.asString(QStringLiteral("lit")), QStringLiteral(":notaparam"));
     QVERIFY_THROWS_EXCEPTION(DbError, q.asString(QStringLiteral("no_such_field")));
+}
+
+void TestData::replacedTextForgetsOldValues_data()
+{
+    QTest::addColumn<bool>("command");
+    QTest::newRow("dataset") << false;
+    QTest::newRow("command") << true;
+}
+
+void TestData::replacedTextForgetsOldValues()
+{
+    QFETCH(bool, command);
+    if (command) {
+        Command c(m_db->db(), QStringLiteral("select :id + 1"));
+        c.setParam(QStringLiteral("id"), 1);
+        c.execute();
+        c.setSql(QStringLiteral("select :id + 2"));
+        QVERIFY_THROWS_EXCEPTION(DbError, c.execute());
+        return;
+    }
+    Dataset q(m_db->db(), QStringLiteral("select :id + 1 as v"));
+    q.setParam(QStringLiteral("id"), 1);
+    q.open();
+    QCOMPARE(q.asInt(QStringLiteral("v")), 2);
+    q.setSql(QStringLiteral("select :id + 2 as v"));
+    QVERIFY_THROWS_EXCEPTION(DbError, q.open());
+    // The shared scratch query: cleared and filled line by line, values given before open.
+    q.clearSql();
+    q.addSql(QStringLiteral("select :id + 3"));
+    q.setParam(QStringLiteral("ID"), 4);
+    q.addSql(QStringLiteral("as v"));
+    q.open();
+    QCOMPARE(q.asInt(QStringLiteral("v")), 7);
+    q.clearSql();
+    q.addSql(QStringLiteral("select :id as v"));
+    QVERIFY_THROWS_EXCEPTION(DbError, q.open());
 }
 
 void TestData::filterForms_data()
