@@ -1,0 +1,137 @@
+#include "data/formats.h"
+
+#include <QDateTime>
+#include <QLocale>
+#include <QTest>
+#include <cmath>
+#include <limits>
+
+/// The one way numbers and dates are written for people, under the Russian locale.
+class TestFormats : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia)); }
+
+    void generalNumber_data();
+    void generalNumber();
+    void generalValue_data();
+    void generalValue();
+    void parseNumber_data();
+    void parseNumber();
+    void mask_data();
+    void mask();
+    void monthNames();
+};
+
+void TestFormats::generalNumber_data()
+{
+    QTest::addColumn<double>("value");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("no thousands separator") << 3442.75 << "3442,75";
+    QTest::newRow("millions") << 1234567.89 << "1234567,89";
+    QTest::newRow("integer") << 12.0 << "12";
+    QTest::newRow("negative") << -0.5 << "-0,5";
+    QTest::newRow("no minus zero") << -0.0 << "0";
+    QTest::newRow("15 significant digits") << 0.1 + 0.2 << "0,3";
+    QTest::newRow("binary noise kept out") << 2.675 << "2,675";
+    QTest::newRow("not finite") << std::numeric_limits<double>::infinity() << "";
+    QTest::newRow("nan") << std::nan("") << "";
+}
+
+void TestFormats::generalNumber()
+{
+    QFETCH(double, value);
+    QTEST(formats::general(value), "text");
+}
+
+void TestFormats::generalValue_data()
+{
+    QTest::addColumn<QVariant>("value");
+    QTest::addColumn<bool>("numericText");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("null") << QVariant() << false << "";
+    QTest::newRow("int") << QVariant(123456) << false << "123456";
+    QTest::newRow("long long") << QVariant(qlonglong(9876543210)) << false << "9876543210";
+    QTest::newRow("double") << QVariant(3442.75) << false << "3442,75";
+    QTest::newRow("exact digits as text") << QVariant(QStringLiteral("3442.750000")) << true << "3442,75";
+    QTest::newRow("text stays text") << QVariant(QStringLiteral("3442.75")) << false << "3442.75";
+    QTest::newRow("date") << QVariant(QDate(2024, 3, 5)) << false << "05.03.2024";
+    QTest::newRow("midnight is a date") << QVariant(QDateTime(QDate(2024, 3, 5), QTime(0, 0))) << false << "05.03.2024";
+    QTest::newRow("date and time") << QVariant(QDateTime(QDate(2024, 3, 5), QTime(17, 30))) << false << "05.03.2024 17:30:00";
+}
+
+void TestFormats::generalValue()
+{
+    QFETCH(QVariant, value);
+    QFETCH(bool, numericText);
+    QTEST(formats::general(value, numericText), "text");
+}
+
+void TestFormats::parseNumber_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("read");
+    QTest::addColumn<double>("value");
+    QTest::newRow("comma") << "12,5" << true << 12.5;
+    QTest::newRow("point") << "12.5" << true << 12.5;
+    QTest::newRow("sign") << "-3" << true << -3.0;
+    QTest::newRow("exponent") << "1,5e3" << true << 1500.0;
+    QTest::newRow("two separators") << "1,5.5" << false << 0.0;
+    QTest::newRow("blank around") << " 12" << false << 0.0;
+    QTest::newRow("empty") << "" << false << 0.0;
+    QTest::newRow("letters") << "12a" << false << 0.0;
+    QTest::newRow("thousands grouped") << "1 234" << false << 0.0;
+    QTest::newRow("15 digits") << "123456789012345" << true << 123456789012345.0;
+    QTest::newRow("16 digits lose one") << "1234567890123456" << false << 0.0;
+    QTest::newRow("out of range") << "1e400" << false << 0.0;
+}
+
+void TestFormats::parseNumber()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, read);
+    QFETCH(double, value);
+    const auto n = formats::parseNumber(text);
+    QCOMPARE(n.has_value(), read);
+    QCOMPARE(formats::isNumeric(text), read);
+    if (read) QCOMPARE(*n, value);
+}
+
+void TestFormats::mask_data()
+{
+    QTest::addColumn<QString>("mask");
+    QTest::addColumn<double>("value");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("two places") << "#0.00" << 3.5 << "3,50";
+    QTest::newRow("half away from zero") << "#0.00" << 2.675 << "2,68";
+    QTest::newRow("negative half") << "#0.00" << -2.675 << "-2,68";
+    QTest::newRow("carry") << "#0.00" << 9.999 << "10,00";
+    QTest::newRow("three places") << "#0.000" << 0.1 << "0,100";
+    QTest::newRow("whole") << "#0" << 41.5 << "42";
+    QTest::newRow("optional places") << "#,##0.##" << 1234567.5 << QStringLiteral("1\u00a0234\u00a0567,5");
+    QTest::newRow("no minus zero") << "#0.00" << -0.001 << "0,00";
+}
+
+void TestFormats::mask()
+{
+    QFETCH(QString, mask);
+    QFETCH(double, value);
+    const auto m = formats::Mask::parse(mask);
+    QVERIFY(m.has_value());
+    QTEST(m->format(value), "text");
+}
+
+void TestFormats::monthNames()
+{
+    QCOMPARE(formats::monthNames().size(), 12);
+    QCOMPARE(formats::monthName(1), QStringLiteral("Январь"));
+    QCOMPARE(formats::monthName(12), QStringLiteral("Декабрь"));
+    QCOMPARE(formats::monthName(0), QString());
+    QCOMPARE(formats::monthName(13), QString());
+    QCOMPARE(formats::date(QDate()), QString());
+    QVERIFY(!formats::Mask::parse(QStringLiteral("#0.0.0")).has_value());
+    QVERIFY(!formats::Mask::parse(QStringLiteral("x0")).has_value());
+}
+
+QTEST_GUILESS_MAIN(TestFormats)
+#include "tst_formats.moc"
