@@ -20,7 +20,7 @@ const QString Smena1 = QStringLiteral(
     "smena.cena,person.s_caption fio, izdel.marka, vid_oper.vid, (SELECT (CASE naimen WHEN 0 THEN 'Готовая продукция' ELSE 'Заготовки' END)) as nmn, oper.naimen,  smena.brak, smena.kol_vo::numeric,\n"
     "round((kol_vo-brak)*smena.cena::numeric, 2) as summa, smena.prize, color,time, smena.ok, vvod, smena.id_doc, smena.id_doc_item, smena.f_gds_qty_use, smena.id_gds_use, smena.id_cons_use\n"
     "from cmn_contractor.person person, accounts_dep.izdel,accounts_dep.oper,accounts_dep.smena,accounts_dep.vid_oper \n"
-    "where smena.i_id=izdel.id and smena.o_id=oper.id and (w_id=person.id or s_code::t_id=w_id) and \n"
+    "where smena.i_id=izdel.id and smena.o_id=oper.id and (w_id=person.id or accounts_dep.person_code_id(s_code)=w_id) and \n"
     "oper.vid=vid_oper.id and smena.smena=1 and smena.data=:data and ok!=:ok order by \n"
     "fio, izdel.marka, vid_oper.vid, oper.naimen, color");
 
@@ -32,7 +32,7 @@ QString smenaN(int shift, const QString& line2)
                "%1\n"
                "round((kol_vo-brak)*smena.cena::numeric, 2) as summa, smena.prize, smena.id, color,time,smena.ok,vvod, smena.id_doc, smena.id_doc_item, smena.f_gds_qty_use, smena.id_gds_use, smena.id_cons_use  \n"
                "from cmn_contractor.person person,accounts_dep.izdel,accounts_dep.oper,accounts_dep.smena,accounts_dep.vid_oper \n"
-               "where smena.i_id=izdel.id and smena.o_id=oper.id and (w_id=person.id or s_code::t_id=w_id) and \n"
+               "where smena.i_id=izdel.id and smena.o_id=oper.id and (w_id=person.id or accounts_dep.person_code_id(s_code)=w_id) and \n"
                "oper.vid=vid_oper.id and smena.smena=%2 and smena.data=:data and ok<>:ok order by fio")
         .arg(line2)
         .arg(shift);
@@ -56,7 +56,7 @@ QString hTabel(int shift)
                "coalesce(d31,0))) end ::numeric(10,2) as average_price, sum(s.cena*(kol_vo-brak))::numeric(10,2) as cena_all,\n"
                "h_tabel.*\n"
                "from accounts_dep.h_tabel, cmn_contractor.person, accounts_dep.smena s where \n"
-               "h_tabel.w_id=person.s_code::integer and h_tabel.smena=%1 and month=:mnth and s.w_id = h_tabel.w_id and\n"
+               "h_tabel.w_id=accounts_dep.person_code_id(person.s_code) and h_tabel.smena=%1 and month=:mnth and s.w_id = h_tabel.w_id and\n"
                "h_tabel.year=:yea and s.data >=:date1 and s.data <:date2\n"
                "group by person.s_caption,h_tabel.w_id,h_tabel.month,h_tabel.year,h_tabel.smena,h_tabel.id \n"
                "order by fio")

@@ -17,7 +17,7 @@ const QString kTimeTimesheet = QStringLiteral(
     "sum(d22) as sd22,sum(d23) as sd23,sum(d24) as sd24,sum(d25) as sd25,\n"
     "sum(d26) as sd26,sum(d27) as sd27,sum(d28) as sd28,sum(d29) as sd29,\n"
     "sum(d30) as sd30,sum(d31) as sd31 from accounts_dep.h_tabel, cmn_contractor.person person where\n"
-    "h_tabel.w_id=person.s_code::t_integer and month=:mnth and\n"
+    "h_tabel.w_id=accounts_dep.person_code_id(person.s_code) and month=:mnth and\n"
     "year=:yea group by fio order by fio");
 
 constexpr Column kFio{0, 56};

@@ -23,8 +23,8 @@ const QString kWorkerDetailedReport = QStringLiteral(
     "(select coalesce(sum(f.cnt*f.price),0)::numeric(10,2) f_sum7_all from accounts_dep.fatigue f where f.d_date<:data20 and f.d_date>=:data19 and f.id_o=7777),\n"
     "(select coalesce(sum(f.cnt*f.price),0)::numeric(10,2) f_sum8_all from accounts_dep.fatigue f where f.d_date<:data22 and f.d_date>=:data21 and f.id_o=7778)\n"
     "from cmn_contractor.person person,accounts_dep.izdel,accounts_dep.oper,accounts_dep.smena,accounts_dep.vid_oper \n"
-    "where smena.o_id=oper.id and smena.w_id=s_code::integer and smena.i_id=izdel.id \n"
-    "and smena.o_id=oper.id and w_id=s_code::integer and oper.vid=vid_oper.id \n"
+    "where smena.o_id=oper.id and smena.w_id=accounts_dep.person_code_id(s_code) and smena.i_id=izdel.id \n"
+    "and smena.o_id=oper.id and w_id=accounts_dep.person_code_id(s_code) and oper.vid=vid_oper.id \n"
     "and smena.data<:data10 and smena.data>=:data9 \n"
     "group by fio, marka,vid_oper.vid, oper.naimen, color, w_id \n"
     "order by fio, marka, vid_oper.vid, oper.naimen");

@@ -17,7 +17,7 @@ const QString kWorkerReport = QStringLiteral(
     "(select coalesce(sum(f.cnt*f.price),0)::numeric(10,2) f_sum7_all from accounts_dep.fatigue f where f.d_date<:data10 and f.d_date>=:data9 and f.id_o=7777),\n"
     "(select coalesce(sum(f.cnt*f.price),0)::numeric(10,2) f_sum8_all from accounts_dep.fatigue f where f.d_date<:data12 and f.d_date>=:data11 and f.id_o=7778)\n"
     "from cmn_contractor.person person,accounts_dep.smena,accounts_dep.izdel,accounts_dep.vid_oper,\n"
-    "accounts_dep.oper where w_id=s_code::integer and izdel.id=smena.i_id and vid_oper.id=oper.vid\n"
+    "accounts_dep.oper where w_id=accounts_dep.person_code_id(s_code) and izdel.id=smena.i_id and vid_oper.id=oper.vid\n"
     "and oper.id=smena.o_id and smena.data<:data2 and smena.data>=:data1\n"
     "group by fio, izdel.nom, vid_oper.vid, smena.w_id, izdel.id_nom, oper.naimen, color\n"
     "order by fio, izdel.nom");

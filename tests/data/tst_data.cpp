@@ -1,5 +1,6 @@
 #include "app/startup.h"
 #include "data/codes.h"
+#include "data/command.h"
 #include "data/data_module.h"
 #include "data/db_error.h"
 #include "data/transaction.h"
@@ -8,6 +9,7 @@
 #include "ui/grid_model.h"
 
 #include <QAbstractItemModelTester>
+#include <QScopeGuard>
 #include <QTest>
 
 class TestData : public QObject {
@@ -25,6 +27,8 @@ private slots:
     void unreachableServerSaysSoAndGivesNoConnection();
 
     void shiftQueriesShowEveryMarkButNull();
+    void personCodesMatchSafely_data();
+    void personCodesMatchSafely();
     void parametersBindIgnoringCaseAndFailLoudly();
     void replacedTextForgetsOldValues_data();
     void replacedTextForgetsOldValues();
@@ -186,6 +190,56 @@ void TestData::shiftQueriesShowEveryMarkButNull()
         QCOMPARE(fresh.smenaQuery(shift).recordCount(), 0);
     }
     QCOMPARE(&fresh.smenaQuery(7), &fresh.Smena1);
+}
+
+void TestData::personCodesMatchSafely_data()
+{
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<QVariant>("id");   // invalid: the code matches no worker
+    QTest::newRow("plain") << "12" << QVariant(12);
+    QTest::newRow("leading zeros and blanks") << " 0012 " << QVariant(12);
+    QTest::newRow("letters") << "A-17" << QVariant();
+    QTest::newRow("too large for an id") << "99999999999" << QVariant();
+    QTest::newRow("one above the largest") << "2147483648" << QVariant();
+    QTest::newRow("the largest") << "2147483647" << QVariant(2147483647);
+    QTest::newRow("empty") << "" << QVariant();
+    QTest::newRow("decimal") << "1.5" << QVariant();
+    QTest::newRow("negative") << "-3" << QVariant();
+}
+
+void TestData::personCodesMatchSafely()
+{
+    QFETCH(QString, code);
+    QFETCH(QVariant, id);
+    // Another system stores a person with this code: nothing of ours may refuse the row.
+    Command cmd(m_db->db());
+    cmd.execute(QStringLiteral("insert into cmn_contractor.person (id, s_caption, s_code) values (960, 'Код', :code)"),
+                {{QStringLiteral("code"), code}});
+    const auto cleanup = qScopeGuard([&] {
+        m_db->exec(QStringLiteral("delete from cmn_contractor.person where id = 960; delete from accounts_dep.h_tabel"));
+    });
+    Dataset q(m_db->db(), QStringLiteral("select accounts_dep.person_code_id(:code) as id"));
+    q.setParam(QStringLiteral("code"), code);
+    q.open();
+    QCOMPARE(q.isNull(QStringLiteral("id")), !id.isValid());
+    if (id.isValid()) QCOMPARE(q.asInt(QStringLiteral("id")), id.toInt());
+
+    // The journal and the time timesheet still run and still find worker 2 by his code.
+    Dataset& smena = m_dm->Smena1;
+    smena.setParam(QStringLiteral("ok"), codes::kMarkNone);
+    smena.setParam(QStringLiteral("data"), QDate(2024, 3, 15));
+    smena.open();
+    QVERIFY(smena.locate(QStringLiteral("fio"), QStringLiteral("Петров П.П.")));
+    QCOMPARE(smena.recordCount(), 3);
+    smena.close();
+    m_db->exec(QStringLiteral("insert into accounts_dep.h_tabel (w_id, month, year, smena, d15) values (2, 3, 2024, 1, 6)"));
+    Dataset& sheet = m_dm->H_Tabel_1;
+    sheet.setParams({{QStringLiteral("mnth"), 3}, {QStringLiteral("yea"), 2024},
+                     {QStringLiteral("date1"), QDate(2024, 3, 1)}, {QStringLiteral("date2"), QDate(2024, 4, 1)}});
+    sheet.open();
+    QCOMPARE(sheet.recordCount(), 1);
+    QCOMPARE(sheet.asString(QStringLiteral("fio")), QStringLiteral("Петров П.П."));
+    sheet.close();
 }
 
 void TestData::parametersBindIgnoringCaseAndFailLoudly()
