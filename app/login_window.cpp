@@ -58,10 +58,20 @@ void TForm23::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
     if (QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
-    if (!m_activated) {
-        m_activated = true;
-        runGuarded(m_prompts, [this] { FormActivate(); });
-    }
+    // Shown is activated, also where the platform reports no activation of its own.
+    activated();
+}
+
+bool TForm23::event(QEvent* event)
+{
+    if (event->type() == QEvent::WindowActivate && isVisible()) activated();
+    return QDialog::event(event);
+}
+
+void TForm23::activated()
+{
+    if (m_ending) return;
+    runGuarded(m_prompts, [this] { FormActivate(); });
 }
 
 void TForm23::closeEvent(QCloseEvent* event)

@@ -43,10 +43,13 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
     void end();
+    /// Every activation checks the version and shows the build in the caption.
+    void activated();
 
     TDataModule6& m_dm;
     TForm1& m_form1;
@@ -54,6 +57,5 @@ private:
     BuildStamp m_stamp;
     QHash<QString, QPointer<QWidget>> m_windows;
     access_rights::Role m_role = access_rights::Role::None;
-    bool m_activated = false;
     bool m_ending = false;
 };

@@ -2,22 +2,31 @@
 #include "data/data_module.h"
 
 namespace {
+// A missing stamp counts as the oldest: a row without one, or no row at all, takes this build's.
 const QString kRaise = QStringLiteral(
-    "update accounts_dep.ver set d = :d, t = :t where d < :d or (d = :d and t < :t)");
+    "update accounts_dep.ver set d = :d, t = :t where d is null or t is null or d < :d or (d = :d and t < :t)");
+const QString kFirstRow = QStringLiteral(
+    "insert into accounts_dep.ver (d, t, delim) select :d, :t, '.' where not exists (select 1 from accounts_dep.ver)");
 const QString kRead = QStringLiteral("select d, t, delim from accounts_dep.ver");
 } // namespace
 
 VersionVerdict checkVersion(TDataModule6& dm, const BuildStamp& stamp)
 {
+    const Params params{{QStringLiteral("d"), stamp.date}, {QStringLiteral("t"), stamp.time}};
     Dataset ver(dm.ADO_DB, kRead);
     ver.open();
-    dm.setDbDelimiter(ver.asString(QStringLiteral("delim")));
-    const auto newer = [&](int d, int t) { return d > stamp.date || (d == stamp.date && t > stamp.time); };
     const auto older = [&](int d, int t) { return d < stamp.date || (d == stamp.date && t < stamp.time); };
-    if (older(ver.asInt(QStringLiteral("d")), ver.asInt(QStringLiteral("t")))) {
-        execSql(dm.ADO_DB, kRaise, {{QStringLiteral("d"), stamp.date}, {QStringLiteral("t"), stamp.time}});
-    }
+    if (ver.isEmpty())
+        execSql(dm.ADO_DB, kFirstRow, params);
+    else if (ver.isNull(QStringLiteral("d")) || ver.isNull(QStringLiteral("t")) ||
+             older(ver.asInt(QStringLiteral("d")), ver.asInt(QStringLiteral("t"))))
+        execSql(dm.ADO_DB, kRaise, params);
     ver.refresh();
+    // Without a delimiter a decimal number would lose its separator ("12,5" → "125"): the
+    // server's own "." stands in.
+    const QString delim = ver.asString(QStringLiteral("delim"));
+    dm.setDbDelimiter(delim.isEmpty() ? QStringLiteral(".") : delim);
+    const auto newer = [&](int d, int t) { return d > stamp.date || (d == stamp.date && t > stamp.time); };
     return newer(ver.asInt(QStringLiteral("d")), ver.asInt(QStringLiteral("t"))) ? VersionVerdict::Outdated
                                                                                    : VersionVerdict::Current;
 }

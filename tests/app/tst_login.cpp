@@ -51,6 +51,9 @@ private slots:
     void rolesDisableTheirControls();
     void wrongCodeThenFullAccess();
     void newerBuildRaisesTheRow();
+    void versionRowWithoutStampTakesThisBuild_data();
+    void versionRowWithoutStampTakesThisBuild();
+    void everyActivationChecksTheVersion();
     void olderBuildEndsWithinFiveSecondsUnanswered();
     void runningClientEndsOnceANewerBuildHasRun();
     void journalMenuOpensTheReferenceBooks();
@@ -77,7 +80,7 @@ void TestLogin::initTestCase()
 
 void TestLogin::init()
 {
-    setVersion(20240101, 0);
+    m_db->exec(QStringLiteral("delete from accounts_dep.ver; insert into accounts_dep.ver (d, t, delim) values (20240101, 0, '.')"));
     m_prompts.clear();
     m_ended = 0;
     m_form1 = new TForm1(*m_dm);
@@ -200,6 +203,58 @@ void TestLogin::newerBuildRaisesTheRow()
     QCOMPARE(m_db->scalar(QStringLiteral("select t from accounts_dep.ver")).toInt(), kStamp.time);
     m_form23->hide();
     m_db->exec(QStringLiteral("update accounts_dep.ver set delim='.'"));
+}
+
+void TestLogin::versionRowWithoutStampTakesThisBuild_data()
+{
+    QTest::addColumn<QString>("setup");
+    QTest::newRow("no row") << "delete from accounts_dep.ver";
+    QTest::newRow("date null") << "update accounts_dep.ver set d = null";
+    QTest::newRow("time null") << "update accounts_dep.ver set t = null, d = 20991231";
+    QTest::newRow("all null") << "update accounts_dep.ver set d = null, t = null, delim = null";
+}
+
+void TestLogin::versionRowWithoutStampTakesThisBuild()
+{
+    QFETCH(QString, setup);
+    m_db->exec(setup);
+    m_form23->show();
+    QCOMPARE(m_prompts.said().size(), 0);
+    QCOMPARE(m_ended, 0);
+    QCOMPARE(m_db->scalar(QStringLiteral("select count(*) from accounts_dep.ver")).toInt(), 1);
+    QCOMPARE(m_db->scalar(QStringLiteral("select d from accounts_dep.ver")).toInt(), kStamp.date);
+    QCOMPARE(m_db->scalar(QStringLiteral("select t from accounts_dep.ver")).toInt(), kStamp.time);
+    // Numbers written into statements keep a decimal separator.
+    QVERIFY(!m_dm->dbDelimiter().isEmpty());
+    m_form23->hide();
+
+    // Once stamped, an older build is refused as usual.
+    TForm23 older(*m_dm, *m_form1, BuildStamp{kStamp.date - 1, 0});
+    older.endProgram = [this] { ++m_ended; };
+    older.show();
+    QCOMPARE(m_ended, 1);
+    QCOMPARE(m_prompts.texts(), QStringList{QStringLiteral("Версия программы не соответсвует БД! Запустите программу через 5 мин.")});
+    older.hide();
+}
+
+void TestLogin::everyActivationChecksTheVersion()
+{
+    m_form23->show();
+    QVERIFY(QTest::qWaitForWindowActive(m_form23));
+    QCOMPARE(m_prompts.said().size(), 0);
+    m_form23->setWindowTitle(QString());
+    // A newer build runs while this login waits in the background.
+    QWidget other;
+    other.show();
+    QVERIFY(QTest::qWaitForWindowActive(&other));
+    setVersion(kStamp.date + 1, 0);
+    QCOMPARE(m_ended, 0);
+    m_form23->activateWindow();
+    QTRY_COMPARE(m_ended, 1);
+    QVERIFY(m_prompts.texts().contains(QStringLiteral("Версия программы не соответсвует БД! Запустите программу через 5 мин.")));
+    QCOMPARE(m_form23->windowTitle(), QStringLiteral("Авторизация (build: 20240315.58746)"));
+    other.hide();
+    m_form23->hide();
 }
 
 void TestLogin::olderBuildEndsWithinFiveSecondsUnanswered()
