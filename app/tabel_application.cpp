@@ -1,6 +1,7 @@
 #include "app/tabel_application.h"
 #include "data/db_error.h"
 #include "data/prompts.h"
+#include "ui/guard.h"
 
 #include <QLibraryInfo>
 #include <QLocale>
@@ -19,10 +20,10 @@ bool TabelApplication::notify(QObject* receiver, QEvent* event)
 {
     try {
         return QApplication::notify(receiver, event);
-    } catch (const DbError& e) {
-        if (m_prompts) m_prompts->error(e.text());
     } catch (const std::exception& e) {
-        if (m_prompts) m_prompts->error(QString::fromLocal8Bit(e.what()));
+        if (m_prompts) showError(*m_prompts, e);
+    } catch (...) {
+        if (m_prompts) m_prompts->error(errorBoxText(QString()));
     }
     return false;
 }

@@ -1,7 +1,9 @@
 #include "data/connection.h"
 #include "data/db_error.h"
 
+#include <QSqlDriver>
 #include <QSqlError>
+#include <QSqlQuery>
 
 #ifndef TABEL_DEFAULT_SERVER
 #define TABEL_DEFAULT_SERVER "127.0.0.1"
@@ -49,5 +51,101 @@ QSqlDatabase openConnection(const ConnectionSettings& settings, const QString& n
         const QSqlError e = db.lastError();
         throw DbError(e.databaseText().isEmpty() ? e.text() : e.databaseText(), e.nativeErrorCode());
     }
+    setInTransaction(db, false);
+    setLockWaitLimit(db, settings.lockWaitMs);
     return db;
+}
+
+namespace {
+
+// Dynamic properties of the connection's driver, which every copy of the connection shares and
+// which outlives closing and opening it again.
+constexpr const char* kLockWaitProperty = "tabel_lock_timeout";
+constexpr const char* kStatementTimeProperty = "tabel_statement_timeout";
+constexpr const char* kInTransactionProperty = "tabel_in_transaction";
+
+QString errorText(const QSqlError& e)
+{
+    QString text = e.databaseText().isEmpty() ? e.text() : e.databaseText();
+    // The driver appends "(SQLSTATE)" to the server's text; the code travels separately.
+    const QString code = e.nativeErrorCode();
+    if (!code.isEmpty()) {
+        const QString tail = QStringLiteral("(%1)").arg(code);
+        if (text.endsWith(tail)) text.chop(tail.size());
+    }
+    return text.trimmed();
+}
+
+void applyLimit(const QSqlDatabase& db, const char* setting, const QVariant& ms)
+{
+    if (!ms.isValid()) return;
+    QSqlQuery q(db);
+    q.prepare(QStringLiteral("select set_config(:name, :value, false)"));
+    q.bindValue(QStringLiteral(":name"), QString::fromLatin1(setting));
+    q.bindValue(QStringLiteral(":value"), QStringLiteral("%1ms").arg(ms.toInt()));
+    if (!q.exec()) throwDatabaseError(db, q.lastError());
+}
+
+void setLimit(const QSqlDatabase& db, const char* property, const char* setting, int ms)
+{
+    if (QSqlDriver* d = db.driver()) d->setProperty(property, ms);
+    if (db.isOpen()) applyLimit(db, setting, ms);
+}
+
+void applyLimits(const QSqlDatabase& db)
+{
+    if (QSqlDriver* d = db.driver()) {
+        applyLimit(db, "lock_timeout", d->property(kLockWaitProperty));
+        applyLimit(db, "statement_timeout", d->property(kStatementTimeProperty));
+    }
+}
+
+bool isLost(const QSqlDatabase& db, const QSqlError& e)
+{
+    const QString state = e.nativeErrorCode();
+    // Connection exceptions, and the server shutting down or not yet accepting connections.
+    if (state.startsWith(QLatin1String("08")) || state == QLatin1String("57P01") || state == QLatin1String("57P02") ||
+        state == QLatin1String("57P03"))
+        return true;
+    if (!state.isEmpty()) return false;
+    // A failure without a SQLSTATE is the client library's own: ask whether the server still answers.
+    if (!db.isOpen()) return true;
+    QSqlQuery probe(db);
+    return !probe.exec(QStringLiteral("select 1"));
+}
+
+} // namespace
+
+void ensureConnected(const QSqlDatabase& connection)
+{
+    if (connection.isOpen()) return;
+    QSqlDatabase db = connection;
+    if (QSqlDriver* d = db.driver(); d && d->property(kInTransactionProperty).toBool())
+        throw DbError(kConnectionLostText, QStringLiteral("08006"));
+    if (!db.open()) throw DbError(kNoConnectionText, QStringLiteral("08001"));
+    applyLimits(db);
+}
+
+void throwDatabaseError(const QSqlDatabase& connection, const QSqlError& error)
+{
+    const QString state = error.nativeErrorCode();
+    if (state == QLatin1String("55P03")) throw DbError(kLockedText, state);
+    if (isLost(connection, error)) {
+        QSqlDatabase db = connection;
+        db.close();
+        throw DbError(kConnectionLostText, QStringLiteral("08006"));
+    }
+    throw DbError(errorText(error), state);
+}
+
+void setLockWaitLimit(const QSqlDatabase& db, int ms) { setLimit(db, kLockWaitProperty, "lock_timeout", ms); }
+
+void setStatementTimeLimit(const QSqlDatabase& db, int ms)
+{
+    setLimit(db, kStatementTimeProperty, "statement_timeout", ms);
+}
+
+void setInTransaction(const QSqlDatabase& db, bool inside)
+{
+    if (QSqlDriver* d = db.driver()) d->setProperty(kInTransactionProperty, inside);
 }

@@ -1,5 +1,6 @@
 #pragma once
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QString>
 #include <QStringList>
 
@@ -13,6 +14,9 @@ struct ConnectionSettings {
     QString password = QStringLiteral("vultsab");
     /// libpq options: SSL when the server offers it, UTF-8, and a bounded wait for an unreachable server.
     QString options = QStringLiteral("sslmode=allow;client_encoding=UTF8;connect_timeout=5");
+    /// How long an interactive statement waits for a row or table another client holds, in
+    /// milliseconds, before it is refused with kLockedText; 0 waits without end.
+    int lockWaitMs = 5000;
 
     /// From the command line (arguments without the program name): argument 1 the database,
     /// argument 2 the server, written host or host:port. Without argument 2 the default database
@@ -27,3 +31,36 @@ inline constexpr const char* kConnectionName = "ADO_DB";
 /// Adds (or replaces) the named connection with these settings and opens it; throws DbError
 /// with the driver's text when it cannot be opened.
 QSqlDatabase openConnection(const ConnectionSettings& settings, const QString& name = QString::fromLatin1(kConnectionName));
+
+/// Said when the server is gone (restarted, the network dropped): the action wrote nothing, and
+/// the next one connects again.
+inline const QString kConnectionLostText = QStringLiteral(
+    "Соединение с сервером потеряно. Действие не выполнено; повторите его, и программа подключится к серверу снова.");
+/// Said when connecting again fails as well.
+inline const QString kNoConnectionText = QStringLiteral(
+    "Нет соединения с сервером. Проверьте сеть и повторите действие позже.");
+/// Said when a statement waited for another client's lock longer than the connection allows.
+inline const QString kLockedText = QStringLiteral("Запись изменяется другим пользователем, попробуйте позже.");
+
+/// Before a statement: a connection found lost earlier is opened again with its own settings
+/// and limits. Throws DbError with kNoConnectionText when the server is still out of reach, and
+/// with kConnectionLostText when the connection was lost inside a transaction that is still
+/// open (what follows must not run outside it).
+void ensureConnected(const QSqlDatabase& db);
+
+/// Throws the DbError for a refusal of the connection's server: the server's text as it is,
+/// a lock wait given up as kLockedText, and a lost connection as kConnectionLostText (the
+/// connection is then closed, to be opened again by the next statement).
+[[noreturn]] void throwDatabaseError(const QSqlDatabase& db, const QSqlError& error);
+
+/// Limits how long a statement of the connection may wait for another client's lock; 0 lifts
+/// the limit. Kept when the connection is opened again.
+void setLockWaitLimit(const QSqlDatabase& db, int ms);
+/// Limits how long any statement of the connection may run (for unattended runs); 0 lifts the
+/// limit. A statement cut short is refused with SQLSTATE 57014. Kept when the connection is
+/// opened again.
+void setStatementTimeLimit(const QSqlDatabase& db, int ms);
+
+/// Marks the connection as inside a transaction (or out of it again): a connection lost inside
+/// one is not silently opened again for the rest of its statements.
+void setInTransaction(const QSqlDatabase& db, bool inside);

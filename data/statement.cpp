@@ -1,4 +1,5 @@
 #include "data/statement.h"
+#include "data/connection.h"
 #include "data/db_error.h"
 
 #include <QSqlError>
@@ -100,36 +101,24 @@ QVariant Statement::param(const QString& name) const { return m_values.value(nam
 
 QSqlQuery Statement::exec(const QSqlDatabase& db, bool forwardOnly) const
 {
+    ensureConnected(db);
     QSqlQuery q(db);
     q.setForwardOnly(forwardOnly);
     // Exact digits of numeric columns: amounts are shown and summed without binary rounding.
     q.setNumericalPrecisionPolicy(QSql::HighPrecision);
     if (m_names.isEmpty()) {
-        if (!q.exec(m_bindable)) throwQueryError(q);
+        if (!q.exec(m_bindable)) throwDatabaseError(db, q.lastError());
         return q;
     }
-    if (!q.prepare(m_bindable)) throwQueryError(q);
+    if (!q.prepare(m_bindable)) throwDatabaseError(db, q.lastError());
     for (const QString& name : m_names) {
         const auto it = m_values.constFind(name);
         if (it == m_values.cend())
             throw DbError(QStringLiteral("Параметру %1 не задано значение").arg(name));
         q.bindValue(QLatin1Char(':') + name, it.value());
     }
-    if (!q.exec()) throwQueryError(q);
+    if (!q.exec()) throwDatabaseError(db, q.lastError());
     return q;
-}
-
-void throwQueryError(const QSqlQuery& q)
-{
-    const QSqlError e = q.lastError();
-    QString text = e.databaseText().isEmpty() ? e.text() : e.databaseText();
-    // The driver appends "(SQLSTATE)" to the server's text; the code travels separately.
-    const QString code = e.nativeErrorCode();
-    if (!code.isEmpty()) {
-        const QString tail = QStringLiteral("(%1)").arg(code);
-        if (text.endsWith(tail)) text.chop(tail.size());
-    }
-    throw DbError(text.trimmed(), code);
 }
 
 void execSql(const QSqlDatabase& db, const QString& text, const Params& params)

@@ -34,7 +34,8 @@ public:
     void clearParams() { m_values.clear(); }
 
     /// Prepares and executes on the connection; throws DbError with the server's text on refusal,
-    /// and when a parameter of the text was given no value.
+    /// and when a parameter of the text was given no value. A connection lost earlier is opened
+    /// again first; one lost now is said as such (see throwDatabaseError).
     QSqlQuery exec(const QSqlDatabase& db, bool forwardOnly = true) const;
 
 private:
@@ -48,6 +49,3 @@ private:
 
 /// Runs a statement with parameters and throws DbError on refusal; the result is released.
 void execSql(const QSqlDatabase& db, const QString& text, const Params& params = {});
-
-/// Throws DbError carrying the query's error.
-[[noreturn]] void throwQueryError(const QSqlQuery& q);

@@ -5,6 +5,19 @@
 #include <exception>
 #include <utility>
 
+/// The text an error box shows for an error: its own, never an empty box.
+inline QString errorBoxText(const QString& text)
+{
+    return text.trimmed().isEmpty() ? QStringLiteral("Действие не выполнено: произошла ошибка без описания.") : text;
+}
+
+/// Shows an error that ended a handler, with its own text (the database's, for a DbError).
+inline void showError(Prompts& prompts, const std::exception& e)
+{
+    const auto* db = dynamic_cast<const DbError*>(&e);
+    prompts.error(errorBoxText(db ? db->text() : QString::fromLocal8Bit(e.what())));
+}
+
 /// Runs a handler; an error it raises ends the handler and is shown in the error box with the
 /// database's own text, and the window goes on.
 template <typename F>
@@ -12,10 +25,8 @@ void runGuarded(Prompts& prompts, F&& handler)
 {
     try {
         std::forward<F>(handler)();
-    } catch (const DbError& e) {
-        prompts.error(e.text());
     } catch (const std::exception& e) {
-        prompts.error(QString::fromLocal8Bit(e.what()));
+        showError(prompts, e);
     }
 }
 

@@ -38,6 +38,11 @@ private slots:
     void writesThroughTheDatasetWithAwkwardText_data();
     void writesThroughTheDatasetWithAwkwardText();
     void transactionRollsBackWhenNotCommitted();
+    void lostConnectionIsSaidAndMendedOnTheNextAction_data();
+    void lostConnectionIsSaidAndMendedOnTheNextAction();
+    void serverDownSaysSoWithoutAnEmptyText();
+    void lockWaitAndStatementTimeHaveLimits_data();
+    void lockWaitAndStatementTimeHaveLimits();
     void gridModelIsAWellBehavedModel();
     void demoDataKeepsTheTimesheetInvariant();
 
@@ -418,6 +423,130 @@ void TestData::transactionRollsBackWhenNotCommitted()
         QCOMPARE(e.sqlState(), QStringLiteral("42P01"));
     }
     QCOMPARE(count(), before);
+}
+
+void TestData::lostConnectionIsSaidAndMendedOnTheNextAction_data()
+{
+    QTest::addColumn<bool>("inTransaction");
+    QTest::newRow("single statement") << false;
+    QTest::newRow("inside a transaction") << true;
+}
+
+void TestData::lostConnectionIsSaidAndMendedOnTheNextAction()
+{
+    QFETCH(bool, inTransaction);
+    // A connection of its own, since the server drops it.
+    const QSqlDatabase db = m_db->openAnother(QStringLiteral("lost"));
+    const QSqlDatabase admin = m_db->openAnother(QStringLiteral("admin"));
+    const auto count = [&] { return m_db->scalar(QStringLiteral("select count(*) from accounts_dep.vid_oper")).toInt(); };
+    const int before = count();
+    const auto drop = [&] {
+        Dataset pid(db, QStringLiteral("select pg_backend_pid() as pid"));
+        pid.open();
+        execSql(admin, QStringLiteral("select pg_terminate_backend(:pid)"), {{QStringLiteral("pid"), pid.asInt(QStringLiteral("pid"))}});
+    };
+    const QString insert = QStringLiteral("insert into accounts_dep.vid_oper (vid) values (:v)");
+    const Params kind{{QStringLiteral("v"), QStringLiteral("Рихтовка")}};
+
+    drop();
+    try {
+        if (inTransaction) {
+            Transaction tx(db);
+            execSql(db, insert, kind);
+            execSql(db, insert, kind);
+            tx.commit();
+        } else {
+            execSql(db, insert, kind);
+        }
+        QFAIL("a statement on a dropped connection must fail");
+    } catch (const DbError& e) {
+        QCOMPARE(e.text(), kConnectionLostText);
+    }
+    QCOMPARE(count(), before);
+
+    if (inTransaction) {
+        // Lost in the middle of a transaction: its later statements must not run outside it.
+        Transaction tx(db);
+        execSql(db, insert, kind);
+        Dataset pid(db, QStringLiteral("select pg_backend_pid() as pid"));
+        pid.open();
+        execSql(admin, QStringLiteral("select pg_terminate_backend(:pid)"), {{QStringLiteral("pid"), pid.asInt(QStringLiteral("pid"))}});
+        QVERIFY_THROWS_EXCEPTION(DbError, execSql(db, insert, kind));
+        QVERIFY_THROWS_EXCEPTION(DbError, execSql(db, insert, kind));
+        QVERIFY_THROWS_EXCEPTION(DbError, tx.commit());
+        QCOMPARE(count(), before);
+    }
+
+    // The next action connects again, with the same limits, and goes on.
+    Dataset q(db, QStringLiteral("select current_setting('lock_timeout') as lt"));
+    q.open();
+    QCOMPARE(q.asString(QStringLiteral("lt")), QStringLiteral("5s"));
+    {
+        Transaction tx(db);
+        execSql(db, insert, kind);
+        tx.commit();
+    }
+    QCOMPARE(count(), before + 1);
+    m_db->exec(QStringLiteral("delete from accounts_dep.vid_oper where vid = 'Рихтовка'"));
+}
+
+void TestData::serverDownSaysSoWithoutAnEmptyText()
+{
+    // A connection whose server has gone away for good: every action says so, in words.
+    ConnectionSettings s;
+    s.host = QStringLiteral("127.0.0.1");
+    s.port = TestDatabase::port();
+    s.database = m_db->name();
+    {
+        QSqlDatabase db = openConnection(s, QStringLiteral("gone"));
+        db.close();
+        db.setPort(1);   // nothing listens there
+        for (int i = 0; i < 2; ++i) {
+            try {
+                Dataset(db, QStringLiteral("select 1")).open();
+                QFAIL("no server, no rows");
+            } catch (const DbError& e) {
+                QCOMPARE(e.text(), kNoConnectionText);
+            }
+        }
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("gone"));
+}
+
+void TestData::lockWaitAndStatementTimeHaveLimits_data()
+{
+    QTest::addColumn<bool>("statementLimit");
+    QTest::newRow("another client holds the row") << false;
+    QTest::newRow("a statement runs too long") << true;
+}
+
+void TestData::lockWaitAndStatementTimeHaveLimits()
+{
+    QFETCH(bool, statementLimit);
+    const QSqlDatabase db = m_db->openAnother(QStringLiteral("waits"));
+    if (statementLimit) {
+        setStatementTimeLimit(db, 200);
+        try {
+            execSql(db, QStringLiteral("select pg_sleep(30)"));
+            QFAIL("the statement must be cut short");
+        } catch (const DbError& e) {
+            QCOMPARE(e.sqlState(), QStringLiteral("57014"));
+        }
+        setStatementTimeLimit(db, 0);
+        execSql(db, QStringLiteral("select pg_sleep(0.3)"));
+        return;
+    }
+    setLockWaitLimit(db, 200);
+    const QSqlDatabase other = m_db->openAnother(QStringLiteral("holder"));
+    Transaction held(other);
+    execSql(other, QStringLiteral("select * from accounts_dep.smena where w_id = 1 for update"));
+    try {
+        execSql(db, QStringLiteral("update accounts_dep.smena set ok = ok where w_id = 1"));
+        QFAIL("the row is held by another client");
+    } catch (const DbError& e) {
+        QCOMPARE(e.text(), kLockedText);
+        QCOMPARE(e.sqlState(), QStringLiteral("55P03"));
+    }
 }
 
 void TestData::gridModelIsAWellBehavedModel()
