@@ -12,16 +12,23 @@ Role roleForCode(const QString& typed)
     return Role::None;
 }
 
+namespace {
+// A menu and every item in it: a disabled menu alone leaves its items reachable by shortcut.
+const QStringList kRefBooks = {"N2", "N1", "N3", "N4", "N6", "N8"};
+const QStringList kTimesheets = {"N11", "N9", "N13", "N14", "N15", "N17"};
+const QStringList kHubRestricted = {"Button1", "Button2", "Button4", "Button6"};
+} // namespace
+
 const QList<Restriction>& restrictions()
 {
     static const QList<Restriction> table = {
         {Role::Planner, QStringLiteral("Form1"),
-         {"Button1", "Button2", "Button3", "RadioButton1", "RadioButton2", "RadioButton3", "RadioButton4",
-          "CBox1", "Button8", "DBGrid2", "N2", "N11", "DateT"}},
-        {Role::Foremen, QStringLiteral("Form1"), {"Button2", "Button3", "N2", "N11"}},
-        {Role::Foremen, QStringLiteral("Form18"), {"Button1", "Button2", "Button4", "Button6"}},
-        {Role::Warehouse, QStringLiteral("Form1"), {"Button1", "Button2", "Button3", "N2", "N11"}},
-        {Role::Warehouse, QStringLiteral("Form18"), {"Button1", "Button2", "Button4", "Button6", "RadioGroup1"}},
+         QStringList{"Button1", "Button2", "Button3", "RadioButton1", "RadioButton2", "RadioButton3", "RadioButton4",
+                     "CBox1", "Button8", "DBGrid2", "DateT"} + kRefBooks + kTimesheets},
+        {Role::Foremen, QStringLiteral("Form1"), QStringList{"Button2", "Button3"} + kRefBooks + kTimesheets},
+        {Role::Foremen, QStringLiteral("Form18"), kHubRestricted},
+        {Role::Warehouse, QStringLiteral("Form1"), QStringList{"Button1", "Button2", "Button3"} + kRefBooks + kTimesheets},
+        {Role::Warehouse, QStringLiteral("Form18"), kHubRestricted + QStringList{"RadioGroup1"}},
     };
     return table;
 }

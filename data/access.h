@@ -19,7 +19,8 @@ struct Restriction {
     QStringList controls; ///< object names of widgets or menu items
 };
 
-/// Every role's disabled controls, in one table.
+/// Every role's disabled controls, in one table. A menu the role may not use is listed with
+/// every item in it.
 const QList<Restriction>& restrictions();
 
 /// The controls of a window that the role disables.

@@ -45,8 +45,6 @@ private slots:
     void init();
     void cleanup();
 
-    void codes_data();
-    void codes();
     void rolesDisableTheirControls_data();
     void rolesDisableTheirControls();
     void wrongCodeThenFullAccess();
@@ -108,26 +106,6 @@ void TestLogin::logIn(const QString& code)
     QTest::mouseClick(m_form23->Button1, Qt::LeftButton);
 }
 
-void TestLogin::codes_data()
-{
-    QTest::addColumn<QString>("typed");
-    QTest::addColumn<Role>("role");
-    QTest::newRow("full") << "61370452" << Role::Full;
-    QTest::newRow("full, short") << "3851" << Role::Full;
-    QTest::newRow("planner with spaces") << "  brivet " << Role::Planner;
-    QTest::newRow("foremen") << "kolpant" << Role::Foremen;
-    QTest::newRow("warehouse") << "frumo" << Role::Warehouse;
-    QTest::newRow("other case") << "Brivet" << Role::None;
-    QTest::newRow("empty") << "" << Role::None;
-    QTest::newRow("inner space") << "38 51" << Role::None;
-}
-
-void TestLogin::codes()
-{
-    QFETCH(QString, typed);
-    QTEST(access_rights::roleForCode(typed), "role");
-}
-
 void TestLogin::rolesDisableTheirControls_data()
 {
     QTest::addColumn<QString>("code");
@@ -135,11 +113,12 @@ void TestLogin::rolesDisableTheirControls_data()
     QTest::addColumn<QStringList>("hubOff");
     const QStringList all = {"Button1", "Button2", "Button3", "RadioButton1", "RadioButton2", "RadioButton3",
                              "RadioButton4", "CBox1", "Button8", "DBGrid2", "N2", "N11", "DateT"};
+    const QStringList items = {"N1", "N3", "N4", "N6", "N8", "N9", "N13", "N14", "N15", "N17"};
     QTest::newRow("full") << "3851" << QStringList{} << QStringList{};
-    QTest::newRow("planner") << " brivet " << all << QStringList{};
-    QTest::newRow("foremen") << "kolpant" << QStringList{"Button2", "Button3", "N2", "N11"}
+    QTest::newRow("planner") << " brivet " << all + items << QStringList{};
+    QTest::newRow("foremen") << "kolpant" << QStringList{"Button2", "Button3", "N2", "N11"} + items
                              << QStringList{"Button1", "Button2", "Button4", "Button6"};
-    QTest::newRow("warehouse") << "frumo" << QStringList{"Button1", "Button2", "Button3", "N2", "N11"}
+    QTest::newRow("warehouse") << "frumo" << QStringList{"Button1", "Button2", "Button3", "N2", "N11"} + items
                                << QStringList{"Button1", "Button2", "Button4", "Button6", "RadioGroup1"};
 }
 
@@ -154,6 +133,14 @@ void TestLogin::rolesDisableTheirControls()
                                          "RadioButton2", "RadioButton3", "RadioButton4", "CBox1", "DBGrid2", "DateT"};
     m_form1->Button1->setEnabled(true);
     m_form1->Button2->setEnabled(true);
+    // Every menu item as wired to its window; one that opens a window counts its openings.
+    const QList<QAction*> items = {m_form1->N1, m_form1->N3, m_form1->N4, m_form1->N6, m_form1->N8, m_form1->N9,
+                                   m_form1->N13, m_form1->N14, m_form1->N15, m_form1->N17, m_form1->N10};
+    int opened = 0;
+    for (QAction* item : items) {
+        item->setEnabled(true);
+        connect(item, &QAction::triggered, m_form1, [&opened] { ++opened; });
+    }
     logIn(code);
     QCOMPARE(m_prompts.said().size(), 0);
     QCOMPARE(m_form1->AccessCode, code.trimmed());
@@ -163,6 +150,14 @@ void TestLogin::rolesDisableTheirControls()
     QCOMPARE(m_form1->N2->isEnabled(), !journalOff.contains(QStringLiteral("N2")));
     QCOMPARE(m_form1->N11->isEnabled(), !journalOff.contains(QStringLiteral("N11")));
     QVERIFY(m_form1->N7->isEnabled());
+    // The items themselves: a shortcut or assistive technology triggers them without their menu.
+    int reachable = 0;
+    for (QAction* item : items) {
+        QCOMPARE(item->isEnabled(), !journalOff.contains(item->objectName()));
+        reachable += item->isEnabled();
+        item->trigger();
+    }
+    QCOMPARE(opened, reachable);
     for (QPushButton* b : m_form18->findChildren<QPushButton*>()) QCOMPARE(b->isEnabled(), !hubOff.contains(b->objectName()));
     // Every shift query now shows all marked entries.
     for (int shift = 1; shift <= 4; ++shift) QCOMPARE(m_dm->smenaQuery(shift).param(QStringLiteral("ok")).toString(), QStringLiteral("ta"));
