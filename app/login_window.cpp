@@ -49,8 +49,6 @@ TForm23::TForm23(TDataModule6& dm, TForm1& form1, const BuildStamp& stamp, QWidg
     endProgram = [] { QCoreApplication::exit(0); };
     connect(Button1, &QPushButton::clicked, this, guarded(m_prompts, [this] { Button1Click(); }));
     connect(Button2, &QPushButton::clicked, this, &QWidget::close);
-    // Esc closes the window, which ends the program.
-    connect(this, &QDialog::rejected, this, &QWidget::close);
     m_form1.onTimer = [this] { CheckVersion(); };
 }
 
@@ -77,6 +75,13 @@ void TForm23::activated()
 void TForm23::closeEvent(QCloseEvent* event)
 {
     QDialog::closeEvent(event);
+    end();
+}
+
+void TForm23::reject()
+{
+    // Esc ends the program as "Отмена" does: hiding the login alone would leave it running.
+    QDialog::reject();
     end();
 }
 

@@ -40,6 +40,8 @@ public:
     void FormActivate();
     void CheckVersion();
     void Button1Click();
+    /// Esc: ends the program, as "Отмена" does.
+    void reject() override;
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -127,10 +127,10 @@ select day, shift, w, 10000 + product, o_id,
 -- Hour-paid work: utility works and average piecework, by day and now and then by night.
 insert into accounts_dep.fatigue (id_nom, id_o, id_p, d_date, i_mnth, i_year, i_smena, cnt, price, i_holiday, i_night)
 select 1 + (w + n) % 4,
-       case when (w + n) % 2 = 0 then 7777 else 7778 end,
+       case when (w + n / 10) % 2 = 0 then 7777 else 7778 end,
        w, day, extract(month from day), extract(year from day), 1 + w % 3,
        2 + (w + n) % 3,
-       case when (w + n) % 2 = 0 then 180 else 210 end,
+       case when (w + n / 10) % 2 = 0 then 180 else 210 end,
        case when extract(isodow from day) >= 6 then 1 else 0 end,
        case when (w + n) % 5 = 0 then 1 else 0 end
   from (select d::date as day, (d::date - (current_date - 61)) as n

@@ -6,12 +6,14 @@
 #include "tests/support/modal.h"
 #include "tests/support/scripted_prompts.h"
 #include "tests/support/test_database.h"
+#include "ui/data_grid.h"
 
 #include <QAction>
 #include <QDateEdit>
 #include <QEventLoop>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTest>
 #include <QTimer>
 
@@ -48,6 +50,9 @@ private slots:
     void rolesDisableTheirControls_data();
     void rolesDisableTheirControls();
     void wrongCodeThenFullAccess();
+    void cancelAndEscapeEndTheProgram_data();
+    void cancelAndEscapeEndTheProgram();
+    void journalGridShowsNumbersInTheGeneralFormat();
     void newerBuildRaisesTheRow();
     void versionRowWithoutStampTakesThisBuild_data();
     void versionRowWithoutStampTakesThisBuild();
@@ -72,6 +77,7 @@ private:
 
 void TestLogin::initTestCase()
 {
+    QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
     m_db = new TestDatabase(QStringLiteral("login"));
     m_dm = new TDataModule6(m_db->db(), m_prompts);
 }
@@ -178,6 +184,55 @@ void TestLogin::wrongCodeThenFullAccess()
     logIn(QStringLiteral("61370452"));
     QVERIFY(m_form1->N11->isEnabled());
     QVERIFY(m_form1->Button3->isEnabled());
+}
+
+void TestLogin::cancelAndEscapeEndTheProgram_data()
+{
+    QTest::addColumn<bool>("escape");
+    QTest::newRow("Отмена") << false;
+    QTest::newRow("Esc") << true;
+}
+
+void TestLogin::cancelAndEscapeEndTheProgram()
+{
+    QFETCH(bool, escape);
+    m_form23->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_form23));
+    if (escape) QTest::keyClick(m_form23->Edit1, Qt::Key_Escape);
+    else QTest::mouseClick(m_form23->Button2, Qt::LeftButton);
+    QCOMPARE(m_ended, 1);
+    QVERIFY(!m_form23->isVisible());
+    QVERIFY(!m_form23->Timer1->isActive());
+}
+
+void TestLogin::journalGridShowsNumbersInTheGeneralFormat()
+{
+    m_db->exec(QStringLiteral(R"(
+        insert into cmn_contractor.person (id, s_caption, s_code) values (1, 'Иванов И.И.', '1');
+        insert into cmn_gds_and_srv.gds_and_srv (id, s_caption, massa) values (10001, 'ДМ-1', 1);
+        insert into accounts_dep.vid_oper (id, vid) values (1, 'Сварка');
+        insert into accounts_dep.oper (id, vid, naimen, i_id) values (1, 1, 0, 10001);
+        insert into accounts_dep.smena (data, smena, w_id, i_id, o_id, cena, kol_vo, brak, time, ok) values
+          ('2024-03-15', 1, 1, 10001, 1, 3.44275, 1000, 0, 8, 'ok'), ('2024-03-15', 1, 1, 10001, 1, 1234.5, 1000, 0, 8, 'no');
+    )"));
+    const auto cleanup = qScopeGuard([this] {
+        m_db->exec(QStringLiteral("delete from accounts_dep.smena; delete from accounts_dep.oper; delete from accounts_dep.vid_oper;"
+                                  "delete from cmn_gds_and_srv.gds_and_srv; delete from cmn_contractor.person"));
+    });
+    m_form1->today = [] { return QDate(2024, 3, 15); };
+    m_dm->Smena1.setParam(QStringLiteral("ok"), QStringLiteral("ta"));
+    m_form1->show();
+    const GridModel* model = m_form1->DBGrid2->gridModel();
+    QCOMPARE(model->rowCount(), 2);
+    QStringList sums, pieces;
+    for (int row = 0; row < 2; ++row) {
+        sums << model->index(row, model->columnOf(QStringLiteral("summa"))).data().toString();
+        pieces << model->index(row, model->columnOf(QStringLiteral("kol_vo"))).data().toString();
+    }
+    sums.sort();
+    QCOMPARE(sums, (QStringList{QStringLiteral("1234500"), QStringLiteral("3442,75")}));
+    QCOMPARE(pieces, (QStringList{QStringLiteral("1000"), QStringLiteral("1000")}));
+    m_form1->hide();
 }
 
 void TestLogin::newerBuildRaisesTheRow()

@@ -605,6 +605,10 @@ void TestData::demoDataKeepsTheTimesheetInvariant()
         "select count(*) from accounts_dep.smena s where not exists (select 1 from accounts_dep.h_tabel h "
         "where h.w_id = s.w_id and h.smena = s.smena and h.i_type = 0 "
         "and h.month = extract(month from s.data) and h.year = extract(year from s.data))")).toInt(), 0);
+    // Hours of both kinds, by day and by night, each with its timesheet rows.
+    QCOMPARE(demo.scalar(QStringLiteral("select count(distinct (id_o, i_night)) from accounts_dep.fatigue")).toInt(), 4);
+    QCOMPARE(demo.scalar(QStringLiteral(
+        "select count(distinct (i_type, i_night)) from accounts_dep.h_tabel where i_type in (7777, 7778)")).toInt(), 4);
     // Workers 27..30 are found only through their person code.
     QCOMPARE(demo.scalar(QStringLiteral(
         "select count(*) from cmn_contractor.person where id between 27 and 30")).toInt(), 0);
