@@ -18,6 +18,8 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopeGuard>
+#include <QSignalBlocker>
 #include <QScreen>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -25,7 +27,10 @@
 namespace {
 
 const QString kUpdtOK = QStringLiteral("update accounts_dep.smena set ok=:ok where id=:id");
-const QString kDeleteEntry = QStringLiteral("delete from accounts_dep.smena where id=:id");
+// The cell to bring into step is the one of the row as it was deleted, which another client may
+// have moved to another worker, shift or date since the grid was read.
+const QString kDeleteEntry =
+    QStringLiteral("delete from accounts_dep.smena where id=:id returning w_id, smena, data");
 
 const QColor kGreen(0, 128, 0);
 const QColor kRed(255, 0, 0);
@@ -164,9 +169,12 @@ TForm1::TForm1(TDataModule6& dm, QWidget* parent) : QDialog(parent), m_dm(dm), m
     connect(Button4, &QPushButton::clicked, this, &QDialog::reject);
     connect(CBox1, &QCheckBox::toggled, this, guarded(m_prompts, [this] { CBox1Click(); }));
     connect(DBGrid2, &QAbstractItemView::doubleClicked, this, guarded(m_prompts, [this] { DBGrid2DblClick(); }));
-    // A date is taken when the calendar closes on a pick or Enter is pressed, not on every keystroke.
+    // Whatever changes the date (a pick in the calendar, arrow keys, the mouse wheel, typing), the
+    // grid shows that date at once: a stale grid would let "Удалить" keep the wrong day in step.
+    connect(DateT, &QDateEdit::dateChanged, this, guarded(m_prompts, [this] { reloadForDate(); }));
+    // Closing the calendar on a pick, or Enter in the box, also hands the focus to the grid.
     connect(DateT->calendarWidget(), &QCalendarWidget::clicked, this,
-            [this] { QTimer::singleShot(0, this, guarded(m_prompts, [this] { DateTChange(); })); });
+            [this] { QTimer::singleShot(0, this, [this] { DBGrid2->setFocus(); }); });
     DateT->installEventFilter(this);
 
     Timer1 = new QTimer(this);
@@ -224,7 +232,10 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event)
 
 void TForm1::FormActivate()
 {
-    DateT->setDate(today());
+    {
+        const QSignalBlocker quiet(DateT);   // the shifts are reloaded below, once
+        DateT->setDate(today());
+    }
     if (isDayOff(DateT->date())) CBox1->setChecked(true);
     for (int shift = 1; shift <= 4; ++shift) {
         shiftQuery(shift).close();
@@ -245,11 +256,16 @@ void TForm1::reopenShifts()
 
 void TForm1::DateTChange()
 {
+    reloadForDate();
+    DBGrid2->setFocus();
+}
+
+void TForm1::reloadForDate()
+{
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    struct Restore { ~Restore() { QApplication::restoreOverrideCursor(); } } restore;
+    const auto restore = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
     reopenShifts();
     CBox1->setChecked(isDayOff(DateT->date()));
-    DBGrid2->setFocus();
 }
 
 void TForm1::Button8Click()
@@ -300,7 +316,6 @@ void TForm1::DBGrid2DblClick()
 
 void TForm1::Button3Click()
 {
-    const QDate day = DateT->date();
     Dataset& q = shiftQuery(CurrentShift);
     if (q.isEmpty() || q.isNull(QStringLiteral("id"))) return;
     if (!m_prompts.question(QStringLiteral("Удалить позицию из списка?"), QStringLiteral("Удаление"))) {
@@ -308,13 +323,21 @@ void TForm1::Button3Click()
         return;
     }
     const int id = q.asInt(QStringLiteral("id"));
-    const int workerId = q.asInt(QStringLiteral("w_id"));
+    bool deleted = false;
     {
         // The entry and the timesheet cell it fed go together, or neither does.
         Transaction tx(m_dm.ADO_DB);
-        execSql(m_dm.ADO_DB, kDeleteEntry, {{QStringLiteral("id"), id}});
-        timesheet_cell::syncJournal(m_dm.ADO_DB, tx, workerId, CurrentShift, day);
+        Dataset gone(m_dm.ADO_DB, kDeleteEntry);
+        gone.setParam(QStringLiteral("id"), id);
+        gone.open();
+        deleted = !gone.isEmpty();
+        if (deleted)
+            timesheet_cell::syncJournal(m_dm.ADO_DB, tx, gone.asInt(QStringLiteral("w_id")),
+                                        gone.asInt(QStringLiteral("smena")), gone.asDate(QStringLiteral("data")));
         tx.commit();
     }
     q.refresh();
+    if (!deleted)
+        m_prompts.error(QStringLiteral("Эта позиция уже удалена другим пользователем. Журнал обновлён."),
+                        QStringLiteral("Ошибка"));
 }

@@ -9,6 +9,8 @@
 #include "tests/support/test_database.h"
 #include "ui/data_grid.h"
 
+#include <QApplication>
+#include <QCalendarWidget>
 #include <QCheckBox>
 #include <QDateEdit>
 #include <QPushButton>
@@ -16,6 +18,7 @@
 #include <QSqlQuery>
 #include <QTest>
 #include <QThread>
+#include <QWheelEvent>
 
 namespace {
 const QDate kFriday(2024, 3, 15);
@@ -39,6 +42,11 @@ private slots:
     void foremenCannotApprove();
     void deleteKeepsTheTimesheetCell_data();
     void deleteKeepsTheTimesheetCell();
+    void everyDateChangeReloads_data();
+    void everyDateChangeReloads();
+    void deletionFollowsTheRowAsDeleted_data();
+    void deletionFollowsTheRowAsDeleted();
+    void deletingAnEntryAlreadyGone();
     void answeringNoChangesNothing();
     void failedCellUpdateLeavesBothTablesAsTheyWere();
     void concurrentDeletionsKeepTheInvariant();
@@ -245,6 +253,109 @@ void TestJournal::deleteKeepsTheTimesheetCell()
     // Other days and other workers keep their hours.
     QCOMPARE(cell(1, 1, 18).toInt(), 7);
     QCOMPARE(cell(2, 1, 15).toInt(), worker == 2 ? 5 : 5);
+    QCOMPARE(m_db->scalar(QStringLiteral("select count(*) from accounts_dep.smena")).toInt(), 5);
+}
+
+void TestJournal::everyDateChangeReloads_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("arrow keys") << "keys";
+    QTest::newRow("mouse wheel") << "wheel";
+    QTest::newRow("typing") << "typing";
+    QTest::newRow("calendar by keyboard") << "calendar";
+}
+
+void TestJournal::everyDateChangeReloads()
+{
+    // From Friday to Monday without Enter and without closing the calendar by a click.
+    QFETCH(QString, how);
+    QDateEdit* date = m_form->DateT;
+    date->setFocus();
+    date->setCurrentSection(QDateTimeEdit::DaySection);
+    if (how == QLatin1String("keys")) {
+        for (int i = 0; i < 3; ++i) QTest::keyClick(date, Qt::Key_Up);
+    } else if (how == QLatin1String("wheel")) {
+        for (int i = 0; i < 3; ++i) {
+            QWheelEvent wheel(QPointF(5, 5), date->mapToGlobal(QPointF(5, 5)), {}, QPoint(0, 120), Qt::NoButton,
+                              Qt::NoModifier, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(date, &wheel);
+        }
+    } else if (how == QLatin1String("typing")) {
+        date->setSelectedSection(QDateTimeEdit::DaySection);
+        QTest::keyClicks(date, QStringLiteral("18"));
+    } else {
+        QTest::mouseClick(date, Qt::LeftButton, {}, QPoint(date->width() - 6, date->height() / 2));   // its arrow
+        QCalendarWidget* calendar = date->calendarWidget();
+        QVERIFY(calendar->isVisible());
+        QWidget* days = calendar->focusWidget() ? calendar->focusWidget() : calendar;
+        for (int i = 0; i < 3; ++i) QTest::keyClick(days, Qt::Key_Right);
+        QTest::keyClick(days, Qt::Key_Return);
+        QVERIFY(!calendar->isVisible());
+    }
+    QCOMPARE(m_form->date(), kMonday);
+    QCOMPARE(m_dm->Smena1.recordCount(), 1);
+
+    // "Удалить" now deletes Monday's entry and keeps Monday's cell in step, Friday's untouched.
+    m_prompts.answer(true);
+    m_form->Button3Click();
+    QVERIFY(cell(1, 1, 18).isNull());
+    QCOMPARE(cell(1, 1, 15).toInt(), 13);
+}
+
+void TestJournal::deletionFollowsTheRowAsDeleted_data()
+{
+    // Another client moves worker 1's 8-hour entry after the grid was read, keeping the timesheet
+    // in step; the deletion must then empty the cell the entry moved to.
+    QTest::addColumn<QString>("move");
+    QTest::addColumn<QString>("cellsAfter");   // worker/shift/day=hours, "-" for an empty cell
+    QTest::newRow("to another worker")
+        << "update accounts_dep.smena set w_id=2 where id=:id; "
+           "update accounts_dep.h_tabel set d15=5 where w_id=1 and smena=1; "
+           "update accounts_dep.h_tabel set d15=13 where w_id=2 and smena=1"
+        << "1/1/15=5 2/1/15=5 1/1/18=7";
+    QTest::newRow("to another date")
+        << "update accounts_dep.smena set data='2024-03-18' where id=:id; "
+           "update accounts_dep.h_tabel set d15=5, d18=15 where w_id=1 and smena=1"
+        << "1/1/15=5 1/1/18=7 2/1/15=5";
+    QTest::newRow("to another shift")
+        << "update accounts_dep.smena set smena=2 where id=:id; "
+           "update accounts_dep.h_tabel set d15=5 where w_id=1 and smena=1; "
+           "insert into accounts_dep.h_tabel (w_id, month, year, smena, d15) values (1, 3, 2024, 2, 8)"
+        << "1/1/15=5 1/2/15=- 2/1/15=5";
+}
+
+void TestJournal::deletionFollowsTheRowAsDeleted()
+{
+    QFETCH(QString, move);
+    QFETCH(QString, cellsAfter);
+    const int id = entryId(1, 1, 8);
+    selectEntry(id);
+    m_db->exec(QString(move).replace(QStringLiteral(":id"), QString::number(id)));
+    m_prompts.answer(true);
+    QTest::mouseClick(m_form->Button3, Qt::LeftButton);
+    QCOMPARE(m_prompts.said().size(), 1);
+    QCOMPARE(m_db->scalar(QStringLiteral("select count(*) from accounts_dep.smena where id=%1").arg(id)).toInt(), 0);
+    for (const QString& expected : cellsAfter.split(QLatin1Char(' '))) {
+        const QStringList key = expected.section(QLatin1Char('='), 0, 0).split(QLatin1Char('/'));
+        const QString hours = expected.section(QLatin1Char('='), 1);
+        const QVariant actual = cell(key.at(0).toInt(), key.at(1).toInt(), key.at(2).toInt());
+        QVERIFY2(hours == QLatin1String("-") ? actual.isNull() : actual.toString() == hours,
+                 qPrintable(expected + QStringLiteral(", found ") + actual.toString()));
+    }
+}
+
+void TestJournal::deletingAnEntryAlreadyGone()
+{
+    const int id = entryId(1, 1, 8);
+    selectEntry(id);
+    m_db->exec(QStringLiteral("delete from accounts_dep.smena where id=%1").arg(id));
+    m_prompts.answer(true);
+    QTest::mouseClick(m_form->Button3, Qt::LeftButton);
+    QCOMPARE(m_prompts.said().size(), 2);
+    QCOMPARE(m_prompts.said().last().kind, ScriptedPrompts::Said::Error);
+    QVERIFY(m_prompts.said().last().text.contains(QStringLiteral("уже удалена")));
+    QCOMPARE(m_dm->Smena1.recordCount(), 3);   // the grid no longer shows it
+    QCOMPARE(cell(1, 1, 15).toInt(), 13);      // nothing else was written
     QCOMPARE(m_db->scalar(QStringLiteral("select count(*) from accounts_dep.smena")).toInt(), 5);
 }
 
