@@ -236,7 +236,9 @@ void TForm1::FormActivate()
         const QSignalBlocker quiet(DateT);   // the shifts are reloaded below, once
         DateT->setDate(today());
     }
-    if (isDayOff(DateT->date())) CBox1->setChecked(true);
+    // The entry dialog doubles prices on a ticked box: it must say what today is, never what an
+    // earlier pick left.
+    CBox1->setChecked(isDayOff(DateT->date()));
     for (int shift = 1; shift <= 4; ++shift) {
         shiftQuery(shift).close();
         shiftQuery(shift).setFiltered(false);

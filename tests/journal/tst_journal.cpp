@@ -158,7 +158,7 @@ void TestJournal::dayOffBox_data()
     QTest::addColumn<QDate>("picked");
     QTest::addColumn<bool>("afterPick");
     QTest::newRow("weekend activation ticks") << kSaturday << false << true << kMonday << false;
-    QTest::newRow("weekday activation leaves it ticked") << kFriday << true << true << kSaturday << true;
+    QTest::newRow("weekday activation unticks an earlier weekend's box") << kFriday << true << false << kSaturday << true;
     QTest::newRow("weekday activation leaves it clear") << kFriday << false << false << QDate(2024, 3, 17) << true;
 }
 
