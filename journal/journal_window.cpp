@@ -14,6 +14,7 @@
 #include <QCheckBox>
 #include <QDateEdit>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QMenuBar>
 #include <QPushButton>
@@ -21,6 +22,8 @@
 #include <QScopeGuard>
 #include <QSignalBlocker>
 #include <QScreen>
+#include <QStyle>
+#include <QStyledItemDelegate>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -45,6 +48,34 @@ QVariant okCellStyle(const Dataset& ds, int row, int role)
     QFont f;
     f.setBold(true);
     return f;
+}
+
+/// The approval mark keeps its colour in the selected row too: a foreman scanning the grid with
+/// the cursor on a row must still see whether it is approved.
+class MarkDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        const QVariant mark = index.data(Qt::ForegroundRole);
+        if (mark.canConvert<QBrush>()) option->palette.setBrush(QPalette::HighlightedText, mark.value<QBrush>());
+    }
+};
+
+/// Widens the columns whose titles or longest values (an entry time with seconds) the default
+/// widths would cut.
+void fitColumns(DataGrid* grid, const GridModel& model)
+{
+    QHeaderView* header = grid->horizontalHeader();
+    for (int c = 0; c < model.columnCount(); ++c)
+        grid->setColumnWidth(c, std::max(grid->columnWidth(c), header->sectionSizeHint(c)));
+    const int vvod = model.columnOf(QStringLiteral("vvod"));
+    const int longest = grid->fontMetrics().horizontalAdvance(QStringLiteral("00.00.0000 00:00:00")) +
+                        2 * (grid->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, grid) + 1) + 8;
+    if (vvod >= 0) grid->setColumnWidth(vvod, std::max(grid->columnWidth(vvod), longest));
 }
 
 QList<ColumnSpec> journalColumns()
@@ -144,6 +175,8 @@ TForm1::TForm1(TDataModule6& dm, QWidget* parent) : QDialog(parent), m_dm(dm), m
     DBGrid2->setObjectName(QStringLiteral("DBGrid2"));
     m_model = new GridModel(&m_dm.Smena1, journalColumns(), this);
     DBGrid2->setGridModel(m_model);
+    DBGrid2->setItemDelegateForColumn(m_model->columnOf(QStringLiteral("ok")), new MarkDelegate(DBGrid2));
+    fitColumns(DBGrid2, *m_model);
     layout->addWidget(DBGrid2, 1);
 
     auto* bottom = new QHBoxLayout;

@@ -17,6 +17,7 @@
 #include <QRadioButton>
 #include <QSqlQuery>
 #include <QTest>
+#include <QHeaderView>
 #include <QThread>
 #include <QWheelEvent>
 
@@ -42,6 +43,9 @@ private slots:
     void foremenCannotApprove();
     void deleteKeepsTheTimesheetCell_data();
     void deleteKeepsTheTimesheetCell();
+    void approvalMarkKeepsItsColourWhenSelected_data();
+    void approvalMarkKeepsItsColourWhenSelected();
+    void defaultWidthsShowTitlesAndTimesWhole();
     void everyDateChangeReloads_data();
     void everyDateChangeReloads();
     void deletionFollowsTheRowAsDeleted_data();
@@ -254,6 +258,50 @@ void TestJournal::deleteKeepsTheTimesheetCell()
     QCOMPARE(cell(1, 1, 18).toInt(), 7);
     QCOMPARE(cell(2, 1, 15).toInt(), worker == 2 ? 5 : 5);
     QCOMPARE(m_db->scalar(QStringLiteral("select count(*) from accounts_dep.smena")).toInt(), 5);
+}
+
+void TestJournal::approvalMarkKeepsItsColourWhenSelected_data()
+{
+    QTest::addColumn<int>("hours");
+    QTest::addColumn<QColor>("colour");
+    QTest::newRow("approved: green") << 8 << QColor(0, 128, 0);
+    QTest::newRow("not approved: red") << 3 << QColor(255, 0, 0);
+}
+
+void TestJournal::approvalMarkKeepsItsColourWhenSelected()
+{
+    QFETCH(int, hours);
+    QFETCH(QColor, colour);
+    selectEntry(entryId(1, 1, hours));
+    DataGrid* grid = m_form->DBGrid2;
+    const QModelIndex mark = grid->model()->index(m_dm->Smena1.recNo() - 1, grid->gridModel()->columnOf(QStringLiteral("ok")));
+    QVERIFY(grid->selectionModel()->isRowSelected(mark.row(), {}));
+    const QImage shot = grid->viewport()->grab().toImage();
+    const QRect cellRect = grid->visualRect(mark);
+    int inColour = 0;
+    for (int y = cellRect.top(); y <= cellRect.bottom(); ++y)
+        for (int x = cellRect.left(); x <= cellRect.right(); ++x) {
+            const QColor px = shot.pixelColor(x * shot.width() / grid->viewport()->width(),
+                                              y * shot.height() / grid->viewport()->height());
+            if (qAbs(px.red() - colour.red()) < 40 && qAbs(px.green() - colour.green()) < 40 &&
+                qAbs(px.blue() - colour.blue()) < 40)
+                ++inColour;
+        }
+    QVERIFY2(inColour >= 5, qPrintable(QStringLiteral("%1 pixels of the mark's colour").arg(inColour)));
+}
+
+void TestJournal::defaultWidthsShowTitlesAndTimesWhole()
+{
+    m_db->exec(QStringLiteral("update accounts_dep.smena set vvod='2024-03-15 23:58:59'"));
+    m_form->Button8Click();
+    DataGrid* grid = m_form->DBGrid2;
+    for (const char* field : {"marka", "vvod", "fio", "kol_vo", "summa"}) {
+        const int c = grid->gridModel()->columnOf(QLatin1String(field));
+        QVERIFY2(grid->columnWidth(c) >= grid->horizontalHeader()->sectionSizeHint(c), field);
+    }
+    // An entry time with seconds fits too.
+    const int vvod = grid->gridModel()->columnOf(QStringLiteral("vvod"));
+    QVERIFY(grid->columnWidth(vvod) >= static_cast<QAbstractItemView*>(grid)->sizeHintForColumn(vvod));
 }
 
 void TestJournal::everyDateChangeReloads_data()
