@@ -16,6 +16,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -147,6 +148,10 @@ TForm1::TForm1(TDataModule6& dm, QWidget* parent) : QDialog(parent), m_dm(dm), m
     DateT->setCalendarPopup(true);
     DateT->setDisplayFormat(QStringLiteral("dd.MM.yyyy"));
     DateT->setDate(QDate::currentDate());
+    auto* dateLabel = new QLabel(QStringLiteral("Дата"), this);
+    dateLabel->setObjectName(QStringLiteral("LabelDateT"));
+    dateLabel->setBuddy(DateT);
+    top->addWidget(dateLabel);
     top->addWidget(DateT);
     CBox1 = new QCheckBox(QStringLiteral("Выходной"), this);
     CBox1->setObjectName(QStringLiteral("CBox1"));
