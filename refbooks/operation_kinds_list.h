@@ -1,18 +1,13 @@
 #pragma once
-#include <QDialog>
+#include "refbooks/refbook_window.h"
 
 class TDataModule6;
 class TForm9;
-class Prompts;
-class RefBookList;
 class OperationKindPickTarget;
-class DataGrid;
-class QLineEdit;
-class QPushButton;
 
 /// The operation kinds list: the kinds of work as a reference book, and the picker of a kind
 /// for the operation price dialog.
-class TForm8 : public QDialog {
+class TForm8 : public RefBookWindow {
     Q_OBJECT
 public:
     TForm8(TDataModule6& dm, TForm9& form9, QWidget* parent = nullptr);
@@ -27,25 +22,16 @@ public:
     /// target; closing the list otherwise leaves the target as it was.
     void openPick(OperationKindPickTarget& target);
 
-    RefBookList& list() const { return *m_list; }
-
-    DataGrid* DBGrid1 = nullptr;
-    QLineEdit* Edit1 = nullptr;
-    QPushButton* Button1 = nullptr;  // "Добавить"
-    QPushButton* Button2 = nullptr;  // "Изменить" / "Выбрать"
-    QPushButton* Button3 = nullptr;  // "Удалить"
-    QPushButton* Button4 = nullptr;  // "Выход"
-
-    /// "Добавить": the kind dialog for a new kind.
+    /// "Добавить": the kind dialog for a new kind; the list is reread after a save.
     void Button1Click();
-    /// "Изменить" in the reference book: the kind dialog renaming the current kind.
+    /// "Изменить" in the reference book: the kind dialog renaming the current kind; the list is
+    /// reread after a save.
     void Button2Click();
-    /// "Удалить": deletes the current kind through Vid_oper once the user confirms.
+    /// "Удалить": deletes the current kind once the user confirms; a kind that operations
+    /// still use is refused, with their number.
     void Button3Click();
 
 private:
     TDataModule6& m_dm;
     TForm9& m_form9;
-    Prompts& m_prompts;
-    RefBookList* m_list = nullptr;
 };
