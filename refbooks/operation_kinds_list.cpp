@@ -17,53 +17,28 @@ const QString kKindUsers = QStringLiteral(R"(select count(*) as cnt from account
 const QString kDeleteKind = QStringLiteral(
     R"(delete from accounts_dep.vid_oper where id=:id and not exists (select 1 from accounts_dep.oper where vid=:id))");
 
-RefBookConfig kindsConfig(TDataModule6& dm)
-{
-    RefBookConfig config;
-    config.dataset = &dm.Vid_oper;
-    config.columns = {{.field = QStringLiteral("vid"), .title = QStringLiteral("Операции"), .width = 320}};
-    config.searchField = QStringLiteral("vid");
-    config.searchVisible = false;
-    config.browseLiftsFilter = true;
-    config.pick.hideSearchAfter = true;
-    return config;
-}
-
 } // namespace
 
 TForm8::TForm8(TDataModule6& dm, TForm9& form9, QWidget* parent)
-    : RefBookWindow(dm.prompts(), QStringLiteral("Form8"), QStringLiteral("Виды операций (8)"), [&] {
-          RefBookConfig config = kindsConfig(dm);
-          config.add = [this] { Button1Click(); };
-          config.change = [this] { Button2Click(); };
-          config.remove = [this] { Button3Click(); };
-          return config;
-      }(), parent),
+    : RefBookWindow(dm.prompts(), QStringLiteral("Form8"), QStringLiteral("Виды операций (8)"),
+                    {.dataset = &dm.Vid_oper,
+                     .columns = {{.field = QStringLiteral("vid"), .title = QStringLiteral("Операции"), .width = 320}},
+                     .searchField = QStringLiteral("vid"),
+                     .searchVisible = false,
+                     .browseLiftsFilter = true,
+                     .pick = {.hideSearchAfter = true, .nameField = QStringLiteral("vid")}},
+                    handlers(this, &TForm8::Button1Click, &TForm8::Button2Click, &TForm8::Button3Click), parent),
       m_dm(dm), m_form9(form9)
 {
     setSizeGripEnabled(true);
     resize(520, 460);
 }
 
-void TForm8::openBrowse() { runBrowse(); }
+void TForm8::openPick(OperationKindPickTarget& target) { runPick(1, *target.pickedKindName(), target.pickedKindId()); }
 
-void TForm8::openPick(OperationKindPickTarget& target)
-{
-    runPick(1, [&target](const Dataset& kind) {
-        target.pickedKindName()->setText(kind.asString(QStringLiteral("vid")).trimmed());
-        target.pickedKindId() = kind.asInt(QStringLiteral("id"));
-    });
-}
+void TForm8::Button1Click() { runDialog([this] { return m_form9.openForAdd(); }, false); }
 
-void TForm8::Button1Click()
-{
-    if (m_form9.openForAdd()) m_list->reopen();
-}
-
-void TForm8::Button2Click()
-{
-    if (m_form9.openForChange(m_dm.Vid_oper)) m_list->reopen();
-}
+void TForm8::Button2Click() { runDialog([this] { return m_form9.openForChange(m_dm.Vid_oper); }, false); }
 
 void TForm8::Button3Click()
 {

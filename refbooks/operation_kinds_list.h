@@ -1,9 +1,7 @@
 #pragma once
 #include "refbooks/refbook_window.h"
 
-class TDataModule6;
 class TForm9;
-class OperationKindPickTarget;
 
 /// The operation kinds list: the kinds of work as a reference book, and the picker of a kind
 /// for the operation price dialog.
@@ -12,10 +10,6 @@ class TForm8 : public RefBookWindow {
 public:
     TForm8(TDataModule6& dm, TForm9& form9, QWidget* parent = nullptr);
 
-    /// The reference book from the journal's menu "Операции": tag 0, the Vid_oper filter
-    /// switched off and Vid_oper opened, "Изменить" not default, "Добавить" and "Удалить" shown,
-    /// the search field untouched; shows the list modally and closes Vid_oper afterwards.
-    void openBrowse();
     /// The picker for the operation price dialog (tag 1): "Выбрать" shown and default,
     /// "Добавить" and "Удалить" hidden, the search shown and cleared; afterwards "Выбрать" is no
     /// longer default, the search hidden and Vid_oper closed. A pick writes the kind into the

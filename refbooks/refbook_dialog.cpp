@@ -1,5 +1,6 @@
 #include "refbooks/refbook_dialog.h"
 #include "data/data_module.h"
+#include "data/dataset.h"
 #include "data/prompts.h"
 #include "data/transaction.h"
 #include "refbooks/name_check.h"
@@ -9,6 +10,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 
 namespace {
@@ -24,8 +26,9 @@ int rowsWritten(const QSqlDatabase& db, const QString& sql, const Params& params
     return statement.exec(db).numRowsAffected();
 }
 
-RefBookDialog::RefBookDialog(TDataModule6& dm, const QString& objectName, const QString& groupCaption, QWidget* parent)
-    : QDialog(parent), m_dm(dm), m_prompts(dm.prompts())
+RefBookDialog::RefBookDialog(TDataModule6& dm, const QString& objectName, const QString& groupCaption,
+                             const QString& addCaption, const QString& changeCaption, QWidget* parent)
+    : QDialog(parent), m_dm(dm), m_prompts(dm.prompts()), m_addCaption(addCaption), m_changeCaption(changeCaption)
 {
     setObjectName(objectName);
     GroupBox1 = new QGroupBox(groupCaption, this);
@@ -46,9 +49,18 @@ QLabel* RefBookDialog::addField(const char* labelName, const QString& caption, Q
     label->setObjectName(QLatin1String(labelName));
     label->setBuddy(field);
     field->setParent(GroupBox1);
+    if (!m_first) m_first = field;
     m_fields->addWidget(label, 2 * m_row, column);
     m_fields->addWidget(field, 2 * m_row + 1, column);
     return label;
+}
+
+QLineEdit* RefBookDialog::newEdit(const char* name, bool flat)
+{
+    auto* edit = new QLineEdit(this);
+    edit->setObjectName(QLatin1String(name));
+    edit->setFrame(!flat);
+    return edit;
 }
 
 void RefBookDialog::addRow(QWidget* widget)
@@ -56,6 +68,18 @@ void RefBookDialog::addRow(QWidget* widget)
     ++m_row;
     widget->setParent(GroupBox1);
     m_fields->addWidget(widget, 2 * m_row, 0, 1, -1);
+}
+
+bool RefBookDialog::openForAdd()
+{
+    fillForAdd();
+    return run(1, m_addCaption, 0);
+}
+
+bool RefBookDialog::openForChange(const Dataset& row)
+{
+    fillForChange(row);
+    return run(2, m_changeCaption, row.asInt(QStringLiteral("id")));
 }
 
 bool RefBookDialog::run(int tag, const QString& caption, int rowId)
@@ -77,10 +101,14 @@ bool RefBookDialog::nameAccepted(const QString& name, const NameRule& rule, bool
         m_prompts.error(rule.tooLongMessage.arg(rule.maxLength), QStringLiteral("Ошибка"));
         return false;
     }
-    if (rule.twinMessage.isEmpty()) return true;
+    if (rule.twinTable.isEmpty()) return true;
+    // Both sides upper-cased by the server, by one rule: a client's own upper-casing differs
+    // from the server's ("ß" becomes "SS" on one side only) and lets twins through.
+    const QString twins = QStringLiteral("select count(*) as cnt from %1 where upper(%2)=upper(:name)")
+                              .arg(rule.twinTable, rule.twinColumn);
     const bool twin = Tag == 1
-        ? m_dm.CheckDuplicate(rule.twinsOfNew, {{QStringLiteral("name"), name}})
-        : m_dm.CheckDuplicate(rule.twinsOfChanged, {{QStringLiteral("name"), name}, {QStringLiteral("id"), id}});
+        ? m_dm.CheckDuplicate(twins, {{QStringLiteral("name"), name}})
+        : m_dm.CheckDuplicate(twins + QStringLiteral(" and id<>:id"), {{QStringLiteral("name"), name}, {QStringLiteral("id"), id}});
     if (twin) m_prompts.error(rule.twinMessage, QStringLiteral("Ошибка"));
     return !twin;
 }

@@ -51,6 +51,8 @@ struct RefBookConfig {
         /// switched off again afterwards.
         QString filter;
         bool hideSearchAfter = false;    ///< the search field is hidden again once the pick is over
+        QString nameField;               ///< the field a pick hands back as the name
+        bool trimName = true;            ///< handed back trimmed of surrounding blanks, or as stored
     } pick;
 
     /// The window's own add, change (reference mode) and delete; each runs guarded, and change

@@ -8,11 +8,14 @@
 #include <QVBoxLayout>
 
 RefBookWindow::RefBookWindow(Prompts& prompts, const QString& objectName, const QString& caption,
-                             RefBookConfig config, QWidget* parent)
+                             RefBookConfig config, Handlers handlers, QWidget* parent)
     : QDialog(parent), m_prompts(prompts)
 {
     setObjectName(objectName);
     setWindowTitle(caption);
+    config.add = std::move(handlers.add);
+    config.change = std::move(handlers.change);
+    config.remove = std::move(handlers.remove);
     m_list = new RefBookList(this, m_prompts, std::move(config));
     DBGrid1 = m_list->grid();
     Edit1 = m_list->search();
@@ -25,7 +28,7 @@ RefBookWindow::RefBookWindow(Prompts& prompts, const QString& objectName, const 
     layout->addWidget(m_list);
 }
 
-void RefBookWindow::runBrowse()
+void RefBookWindow::openBrowse()
 {
     Dataset& ds = m_list->dataset();
     m_list->prepareBrowse();
@@ -45,4 +48,20 @@ void RefBookWindow::runPick(int tag, RefBookList::HandBack handBack)
     });
     ds.open();
     exec();
+}
+
+void RefBookWindow::runPick(int tag, QLineEdit& name, int& id)
+{
+    const RefBookConfig::Pick& style = m_list->config().pick;
+    runPick(tag, [&name, &id, field = style.nameField, trim = style.trimName](const Dataset& row) {
+        const QString text = row.asString(field);
+        name.setText(trim ? text.trimmed() : text);
+        id = row.asInt(QStringLiteral("id"));
+    });
+}
+
+void RefBookWindow::runDialog(const std::function<bool()>& open, bool keepRow)
+{
+    const int recNo = m_list->dataset().recNo();
+    if (open()) m_list->reopen(keepRow ? recNo : 0);
 }

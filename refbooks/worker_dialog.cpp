@@ -20,16 +20,15 @@ const QString kInsertPerson = QStringLiteral(
 const QString kUpdatePerson = QStringLiteral(
     R"(UPDATE accounts_dep.person SET fio=:fio, s_staffpos_hl=:s_staffpos_hl where accounts_dep.person.id=:id)");
 
-const NameRule kWorkerName = {
-    .incompleteMessage = QStringLiteral("ФИО нужно заполнить!"),
-    .maxLength = kWorkerNameMaxLength,
-    .tooLongMessage = QStringLiteral("ФИО не может быть длиннее %1 символов!"),
-};
+const NameRule kWorkerName = {.incompleteMessage = QStringLiteral("ФИО нужно заполнить!"),
+    .maxLength = 254,
+    .tooLongMessage = QStringLiteral("ФИО не может быть длиннее %1 символов!")};
 
 } // namespace
 
 TForm2::TForm2(TDataModule6& dm, QWidget* parent)
-    : RefBookDialog(dm, QStringLiteral("Form2"), QStringLiteral("Данные о работнике"), parent),
+    : RefBookDialog(dm, QStringLiteral("Form2"), QStringLiteral("Данные о работнике"),
+                    QStringLiteral("Заведение данных нового работника"), QStringLiteral("Изменение данных работника"), parent),
       roles(dm.ADO_DB, kRoles, this), staffpos(dm.ADO_DB, kStaffpos, this), department(dm.ADO_DB, kDepartment, this)
 {
     setWindowTitle(QStringLiteral("Работники"));
@@ -43,8 +42,7 @@ TForm2::TForm2(TDataModule6& dm, QWidget* parent)
         box->installEventFilter(this);
         return box;
     };
-    Edit1 = new QLineEdit(this);
-    Edit1->setObjectName(QStringLiteral("Edit1"));
+    Edit1 = newEdit("Edit1", false);
     LCB_department = lookup("LCB_department", department);
     LCB_staffpos = lookup("LCB_staffpos", staffpos);
     LCB_roles = lookup("LCB_roles", roles);
@@ -57,7 +55,6 @@ TForm2::TForm2(TDataModule6& dm, QWidget* parent)
         f.setBold(true);
         label->setFont(f);
     }
-    setFirstField(Edit1);
     setMinimumWidth(420);
 
     setTabOrder(Edit1, LCB_staffpos);
@@ -74,20 +71,18 @@ void TForm2::reopenLookups()
     LCB_department->reopen();
 }
 
-bool TForm2::openForAdd()
+void TForm2::fillForAdd()
 {
     Edit1->clear();
     reopenLookups();
     LCB_staffpos->clearPreset();
-    return run(1, QStringLiteral("Заведение данных нового работника"));
 }
 
-bool TForm2::openForChange(const Dataset& worker)
+void TForm2::fillForChange(const Dataset& worker)
 {
     reopenLookups();
     Edit1->setText(worker.asString(QStringLiteral("fio")).trimmed());
     LCB_staffpos->presetCaption(worker.asString(QStringLiteral("s_staffpos_hl")));
-    return run(2, QStringLiteral("Изменение данных работника"), worker.asInt(QStringLiteral("id")));
 }
 
 void TForm2::Button1Click()

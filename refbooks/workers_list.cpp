@@ -13,43 +13,23 @@ namespace {
 
 const QString kDeletePerson = QStringLiteral(R"(delete from accounts_dep.person where id =:id)");
 
-RefBookConfig workersConfig(TDataModule6& dm)
-{
-    RefBookConfig config;
-    config.dataset = &dm.Workers;
-    config.columns = {
-        {.field = QStringLiteral("fio"), .title = QStringLiteral("ФИО"), .width = 280},
-        {.field = QStringLiteral("s_staffpos_hl"), .title = QStringLiteral("Должность"), .width = 220},
-    };
-    config.searchField = QStringLiteral("fio");
-    return config;
-}
-
 } // namespace
 
 TForm5::TForm5(TDataModule6& dm, TForm2& form2, QWidget* parent)
-    : RefBookWindow(dm.prompts(), QStringLiteral("Form5"), QStringLiteral("Список рабочих"), [&] {
-          RefBookConfig config = workersConfig(dm);
-          config.add = [this] { Button1Click(); };
-          config.change = [this] { Button2Click(); };
-          config.remove = [this] { Button3Click(); };
-          return config;
-      }(), parent),
+    : RefBookWindow(dm.prompts(), QStringLiteral("Form5"), QStringLiteral("Список рабочих"),
+                    {.dataset = &dm.Workers,
+                     .columns = {{.field = QStringLiteral("fio"), .title = QStringLiteral("ФИО"), .width = 280},
+                                 {.field = QStringLiteral("s_staffpos_hl"), .title = QStringLiteral("Должность"), .width = 220}},
+                     .searchField = QStringLiteral("fio"),
+                     .pick = {.nameField = QStringLiteral("fio")}},
+                    handlers(this, &TForm5::Button1Click, &TForm5::Button2Click, &TForm5::Button3Click), parent),
       m_dm(dm), m_form2(form2)
 {
     DBGrid1->setSelectionMode(QAbstractItemView::ExtendedSelection);
     resize(620, 460);
 }
 
-void TForm5::openBrowse() { runBrowse(); }
-
-void TForm5::openPick(int tag, WorkerPickTarget& target)
-{
-    runPick(tag, [&target](const Dataset& worker) {
-        target.pickedWorkerName()->setText(worker.asString(QStringLiteral("fio")).trimmed());
-        target.pickedWorkerId() = worker.asInt(QStringLiteral("id"));
-    });
-}
+void TForm5::openPick(int tag, WorkerPickTarget& target) { runPick(tag, *target.pickedWorkerName(), target.pickedWorkerId()); }
 
 void TForm5::Button1Click()
 {

@@ -1,9 +1,7 @@
 #pragma once
 #include "refbooks/refbook_window.h"
 
-class TDataModule6;
 class TForm2;
-class WorkerPickTarget;
 
 /// The workers list: the department's workers as a reference book, and the picker of a worker
 /// for the shift entry and utility work entry dialogs.
@@ -12,10 +10,6 @@ class TForm5 : public RefBookWindow {
 public:
     TForm5(TDataModule6& dm, TForm2& form2, QWidget* parent = nullptr);
 
-    /// The reference book from the journal's menu "Рабочие": tag 0, "Изменить" not default,
-    /// "Добавить" and "Удалить" shown, the search left as it was; opens Workers, shows the
-    /// list modally and closes Workers afterwards.
-    void openBrowse();
     /// The picker for a calling dialog (tag 1 the shift entry dialog, 24 the utility work entry
     /// dialog): "Выбрать" shown and default, "Добавить" and "Удалить" hidden, the search shown and
     /// cleared; opens Workers, shows the list modally, closes Workers afterwards. A pick writes
