@@ -19,6 +19,11 @@ namespace {
 int runWithoutWindows(const QStringList& rawArgs, char** argv, const BuildStamp& stamp)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The error stream of a scheduled run carries the program's own messages: the toolkit's
+    // notes about the session it runs in are left out, its errors are kept.
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
+        if (type == QtCriticalMsg || type == QtFatalMsg) std::fprintf(stderr, "%s\n", qPrintable(text));
+    });
     int toolkitArgc = 1;
     TabelApplication app(toolkitArgc, argv);
     QTextStream err(stderr);
