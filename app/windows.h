@@ -8,6 +8,9 @@ class TForm2;
 class TForm5;
 class TForm8;
 class TForm9;
+class TForm18;
+class ExcelApp;
+class DesktopSpreadsheetOpener;
 
 /// The windows created after the login, each once for the whole run, and the journal's ways
 /// to them.
@@ -22,4 +25,7 @@ public:
     std::unique_ptr<TForm5> Form5;
     std::unique_ptr<TForm8> Form8;
     std::unique_ptr<TForm9> Form9;
+    std::unique_ptr<DesktopSpreadsheetOpener> Opener;
+    std::unique_ptr<ExcelApp> Excel;   ///< the spreadsheet handle of the hub's exports
+    std::unique_ptr<TForm18> Form18;
 };
