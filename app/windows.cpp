@@ -6,6 +6,10 @@
 #include "refbooks/operation_kinds_list.h"
 #include "refbooks/worker_dialog.h"
 #include "refbooks/workers_list.h"
+#include "reports/time_timesheet_report.h"
+#include "export/excel_export.h"
+#include "timesheets/piecework_timesheet.h"
+#include "timesheets/time_timesheet.h"
 
 Windows::Windows(TDataModule6& dm, TForm1& form1, TForm23&)
 {
@@ -16,6 +20,17 @@ Windows::Windows(TDataModule6& dm, TForm1& form1, TForm23&)
 
     form1.wire(form1.N1, [this] { Form5->openBrowse(); });
     form1.wire(form1.N6, [this] { Form8->openBrowse(); });
+
+    spreadsheets = std::make_unique<DesktopSpreadsheetOpener>();
+    timesheetExcel = std::make_unique<ExcelApp>(dm.prompts(), *spreadsheets);
+    Form15 = std::make_unique<TForm15>(dm);
+    Form19 = std::make_unique<TForm19>(dm, *timesheetExcel, *Form15, &form1);
+    Form27 = std::make_unique<TForm27>(dm, *spreadsheets, ExcelApp::defaultFolder(), &form1);
+    form1.wire(form1.N13, [this, &form1] { Form19->openFor(form1.date()); });
+    form1.wire(form1.N9, [this] { Form27->openMode(piecework_mode::kPiecework); });
+    form1.wire(form1.N14, [this] { Form27->openMode(piecework_mode::kUtilityWorks); });
+    form1.wire(form1.N15, [this] { Form27->openMode(piecework_mode::kAveragePiecework); });
+    form1.wire(form1.N17, [this] { Form27->openMode(piecework_mode::kGeneral); });
 }
 
 Windows::~Windows() = default;

@@ -8,6 +8,11 @@ class TForm2;
 class TForm5;
 class TForm8;
 class TForm9;
+class TForm15;
+class TForm19;
+class TForm27;
+class ExcelApp;
+class SpreadsheetOpener;
 
 /// The windows created after the login, each once for the whole run, and the journal's ways
 /// to them.
@@ -22,4 +27,10 @@ public:
     std::unique_ptr<TForm5> Form5;
     std::unique_ptr<TForm8> Form8;
     std::unique_ptr<TForm9> Form9;
+    /// The desktop's spreadsheet program, and the time timesheet's workbook handle.
+    std::unique_ptr<SpreadsheetOpener> spreadsheets;
+    std::unique_ptr<ExcelApp> timesheetExcel;
+    std::unique_ptr<TForm15> Form15;
+    std::unique_ptr<TForm19> Form19;
+    std::unique_ptr<TForm27> Form27;
 };
