@@ -3,11 +3,10 @@
 #include "data/formats.h"
 #include "data/prompts.h"
 #include "timesheets/day_columns.h"
-#include "timesheets/timesheet_rebuild.h"
+#include "timesheets/timesheet_progress.h"
 #include "ui/data_grid.h"
 #include "ui/guard.h"
 
-#include <QApplication>
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -346,27 +345,15 @@ void TForm27::Button5Click()
 
 void TForm27::Button3Click()
 {
-    CurrentTabel->close();
-    const auto restore = qScopeGuard([this] {
-        PB->hide();
-        runGuarded(m_prompts, [this] { CurrentTabel->open(); });
-    });
-    PB->setValue(PB->minimum());
-    PB->show();
-    timesheet_rebuild::hourRows(m_dm.ADO_DB, month(), year(), [this](int done, int total) {
-        PB->setMaximum(PB->minimum() + total);
-        PB->setValue(PB->minimum() + done);
-        PB->repaint();
+    rebuildShowingProgress(PB, m_prompts, {CurrentTabel}, [this](const timesheet_rebuild::Progress& progress) {
+        timesheet_rebuild::hourRows(m_dm.ADO_DB, month(), year(), progress);
     });
 }
 
 void TForm27::Button2Click()
 {
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const auto defaultCursor = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
     ExcelApp excel(m_prompts, m_opener, m_excelFolder);
-    writePieceworkTimesheet(m_dm.ADO_DB, Tag, month(), year(), excel, [this](int written, int total) {
-        Button2->setText(exportCaption(written, total));
-        QApplication::processEvents();
+    exportShowingProgress(Button2, [&](const ExportProgress& progress) {
+        writePieceworkTimesheet(m_dm.ADO_DB, Tag, month(), year(), excel, progress);
     });
 }

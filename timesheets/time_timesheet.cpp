@@ -4,11 +4,10 @@
 #include "data/prompts.h"
 #include "reports/time_timesheet_report.h"
 #include "timesheets/day_columns.h"
-#include "timesheets/timesheet_rebuild.h"
+#include "timesheets/timesheet_progress.h"
 #include "ui/data_grid.h"
 #include "ui/guard.h"
 
-#include <QApplication>
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -217,28 +216,17 @@ void TForm19::Button5Click()
 
 void TForm19::Button1Click()
 {
-    for (TimesheetGridModel* model : std::as_const(m_models)) model->dataset()->close();
-    // Whatever happens, the grids show the month again and the bar goes.
-    const auto restore = qScopeGuard([this] {
-        PB->hide();
-        runGuarded(m_prompts, [this] { openShifts(); });
-    });
-    PB->setValue(PB->minimum());
-    PB->show();
-    timesheet_rebuild::shiftRows(m_dm.ADO_DB, month(), year(), [this](int done, int total) {
-        PB->setMaximum(PB->minimum() + total);
-        PB->setValue(PB->minimum() + done);
-        PB->repaint();
+    QList<Dataset*> shifts;
+    for (TimesheetGridModel* model : std::as_const(m_models)) shifts << model->dataset();
+    rebuildShowingProgress(PB, m_prompts, shifts, [this](const timesheet_rebuild::Progress& progress) {
+        timesheet_rebuild::shiftRows(m_dm.ADO_DB, month(), year(), progress);
     });
 }
 
 void TForm19::Button2Click()
 {
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const auto defaultCursor = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
-    writeTimeTimesheet(m_dm.ADO_DB, month(), year(), m_excel, [this](int written, int total) {
-        Button2->setText(exportCaption(written, total));
-        QApplication::processEvents();
+    exportShowingProgress(Button2, [this](const ExportProgress& progress) {
+        writeTimeTimesheet(m_dm.ADO_DB, month(), year(), m_excel, progress);
     });
 }
 

@@ -75,71 +75,55 @@ QStringList timesheetRows(const QSqlDatabase& db)
     return rows;
 }
 
-/// The month's rebuild done the long way: delete the month's shift rows, then day by day and
-/// worker by worker count the row, update its day or insert it.
-void rowByRowShiftRebuild(const QSqlDatabase& db, int month, int year)
+/// A month's rebuild done the long way: delete the month's rows of the family, then day by day
+/// and key by key count the key's row, update its day or insert it.
+struct RowByRow {
+    QString remove;          ///< the month's rows, by :m and :y
+    QString day;             ///< the day's totals by key, by :data; the total is tim
+    QStringList keyFields;   ///< fields of the day's rows, bound in order as :k0, :k1 …
+    QString count, update, insert;   ///< by the key, :m, :y (and :t the total); %1 the day
+};
+
+const RowByRow kShiftRows{
+    "delete from accounts_dep.h_tabel where smena>0 and month=:m and year=:y",
+    " select smena, w_id, sum(time) as tim from accounts_dep.smena where data=:data group by smena,w_id;",
+    {"smena", "w_id"},
+    "select count(w_id) as cnt from accounts_dep.h_tabel h_tabel where smena=:k0 and w_id=:k1 and month=:m and year=:y",
+    "update accounts_dep.h_tabel set d%1=:t where smena=:k0 and w_id=:k1 and month=:m and year=:y",
+    "insert into accounts_dep.h_tabel(smena, w_id, month, year, d%1) values(:k0, :k1, :m, :y, :t)"};
+
+const RowByRow kHourRows{
+    "delete from accounts_dep.h_tabel where smena=0 and month=:m and year=:y",
+    " select f.id_p, f.id_o, f.i_night, sum(f.cnt) as tim from accounts_dep.fatigue f where f.d_date =:data "
+    "group by f.id_p, f.id_o, f.i_night order by id_p;",
+    {"id_p", "id_o", "i_night"},
+    "select count(w_id) as cnt from accounts_dep.h_tabel h_tabel where w_id=:k0 and i_type=:k1 and i_night=:k2 "
+    "and month=:m and year=:y",
+    "update accounts_dep.h_tabel set d%1=:t where w_id=:k0 and i_type=:k1 and i_night=:k2 and month=:m and year=:y",
+    "insert into accounts_dep.h_tabel(w_id, i_type, i_night, month, year, d%1) values(:k0, :k1, :k2, :m, :y, :t)"};
+
+void rowByRow(const QSqlDatabase& db, const RowByRow& family, int month, int year)
 {
-    const auto run = [&db](const QString& text, const Params& params) {
-        Statement s(text);
-        s.setParams(params);
-        return s.exec(db);
-    };
-    run(QStringLiteral("delete from accounts_dep.h_tabel where smena>0 and month=:m and year=:y"),
-        {{"m", month}, {"y", year}});
-    const QDate first(year, month, 1);
-    for (int i = 1; i <= first.daysInMonth(); ++i) {
-        Dataset dt(db, QStringLiteral(" select smena, w_id, sum(time) as tim from accounts_dep.smena where data=:data "
-                                      "group by smena,w_id;"));
+    const Params monthKey{{"m", month}, {"y", year}};
+    execSql(db, family.remove, monthKey);
+    for (int i = 1; i <= QDate(year, month, 1).daysInMonth(); ++i) {
+        Dataset dt(db, family.day);
         dt.setParam("data", QDate(year, month, i));
         dt.open();
         for (; !dt.eof(); dt.next()) {
-            const Params key = {{"w", dt.value("w_id")}, {"s", dt.value("smena")}, {"m", month}, {"y", year}};
-            QSqlQuery control = run(QStringLiteral("select count(w_id) as cnt from accounts_dep.h_tabel h_tabel where "
-                                                   "w_id=:w and smena=:s and month=:m and year=:y"), key);
-            control.next();
-            const QVariant tim = dt.isNull("tim") ? QVariant(QMetaType(QMetaType::Int)) : dt.value("tim");
-            if (control.value(0).toInt() != 0)
-                run(QStringLiteral("update accounts_dep.h_tabel set d%1=:t where w_id=:w and smena=:s and month=:m and "
-                                   "year=:y").arg(i), key + Params{{"t", tim}});
-            else
-                run(QStringLiteral("insert into accounts_dep.h_tabel(smena, w_id, month, year, d%1) "
-                                   "values(:s, :w, :m, :y, :t)").arg(i), key + Params{{"t", tim}});
+            Params key = monthKey;
+            for (int k = 0; k < family.keyFields.size(); ++k) key.append({QStringLiteral("k%1").arg(k), dt.value(family.keyFields[k])});
+            Dataset control(db, family.count);
+            control.setParams(key);
+            control.open();
+            key.append({"t", dt.isNull("tim") ? QVariant(QMetaType(QMetaType::Int)) : dt.value("tim")});
+            execSql(db, (control.asInt("cnt") != 0 ? family.update : family.insert).arg(i), key);
         }
     }
 }
 
-/// The rebuild of the month's hour rows the long way, as the piecework timesheet describes it.
-void rowByRowHourRebuild(const QSqlDatabase& db, int month, int year)
-{
-    const auto run = [&db](const QString& text, const Params& params) {
-        Statement s(text);
-        s.setParams(params);
-        return s.exec(db);
-    };
-    run(QStringLiteral("delete from accounts_dep.h_tabel where smena=0 and month=:m and year=:y"),
-        {{"m", month}, {"y", year}});
-    const QDate first(year, month, 1);
-    for (int i = 1; i <= first.daysInMonth(); ++i) {
-        Dataset dt(db, QStringLiteral(" select f.id_p, f.id_o, f.i_night, sum(f.cnt) as tim from accounts_dep.fatigue f "
-                                      "where f.d_date =:data group by f.id_p, f.id_o, f.i_night order by id_p;"));
-        dt.setParam("data", QDate(year, month, i));
-        dt.open();
-        for (; !dt.eof(); dt.next()) {
-            const Params key = {{"w", dt.value("id_p")}, {"k", dt.value("id_o")}, {"n", dt.value("i_night")},
-                                {"m", month}, {"y", year}};
-            QSqlQuery control = run(QStringLiteral("select count(w_id) as cnt from accounts_dep.h_tabel h_tabel where "
-                                                   "w_id=:w and i_type=:k and i_night=:n and month=:m and year=:y"), key);
-            control.next();
-            const QVariant tim = dt.isNull("tim") ? QVariant(QMetaType(QMetaType::Int)) : dt.value("tim");
-            if (control.value(0).toInt() != 0)
-                run(QStringLiteral("update accounts_dep.h_tabel set d%1=:t where w_id=:w and i_type=:k and i_night=:n "
-                                   "and month=:m and year=:y").arg(i), key + Params{{"t", tim}});
-            else
-                run(QStringLiteral("insert into accounts_dep.h_tabel(i_type, w_id, i_night, month, year, d%1) "
-                                   "values(:k, :w, :n, :m, :y, :t)").arg(i), key + Params{{"t", tim}});
-        }
-    }
-}
+void rowByRowShiftRebuild(const QSqlDatabase& db, int month, int year) { rowByRow(db, kShiftRows, month, year); }
+void rowByRowHourRebuild(const QSqlDatabase& db, int month, int year) { rowByRow(db, kHourRows, month, year); }
 
 /// Runs f on a connection of its own in another thread (a second client).
 QThread* otherClient(const QString& dbName, std::function<void(QSqlDatabase)> f)
