@@ -288,7 +288,7 @@ void TForm27::fillYears()
     cb_year->setCurrentText(QString::number(today().year()));
 }
 
-void TForm27::openMode(int tag)
+void TForm27::setMode(int tag)
 {
     using namespace piecework_mode;
     Dataset* sheets[] = {&H_Tabel0, &H_Tabel7777, &H_Tabel7778, &H_Tabel_all};
@@ -300,6 +300,11 @@ void TForm27::openMode(int tag)
     DBGrid->setColumnHidden(m_model->columnOf(QStringLiteral("s_night")), !hasDayNight(Tag));
     DBGrid->setColumnHidden(m_model->columnOf(QStringLiteral("average_price")), !hasRate(Tag));
     DBGrid->setDataset(CurrentTabel);
+}
+
+void TForm27::openMode(int tag)
+{
+    setMode(tag);
     Button2->setText(QStringLiteral("Excel"));
     {
         const QSignalBlocker block(ComboBox1);

@@ -74,6 +74,8 @@ public:
 
     /// Opens modally as the timesheet of a mode (9, 14, 15 or 17) on today's month.
     void openMode(int tag);
+    /// The opener's set-up of a mode: Tag, caption, current sheet, its columns.
+    void setMode(int tag);
 
     int month() const;
     int year() const;
