@@ -8,6 +8,9 @@
 #include "refbooks/workers_list.h"
 #include "export/excel_export.h"
 #include "reports/reports_hub.h"
+#include "reports/time_timesheet_report.h"
+#include "timesheets/piecework_timesheet.h"
+#include "timesheets/time_timesheet.h"
 
 Windows::Windows(TDataModule6& dm, TForm1& form1, TForm23& form23)
 {
@@ -28,6 +31,16 @@ Windows::Windows(TDataModule6& dm, TForm1& form1, TForm23& form23)
         if (!access_rights::mayUse(role, QStringLiteral("Form18"), QStringLiteral("RadioGroup1"))) Form18->setProductKind(1);
     };
     form1.wire(form1.N10, [this, &form1] { Form18->openFromMenu(form1.today()); });
+
+    timesheetExcel = std::make_unique<ExcelApp>(dm.prompts(), *Opener);
+    Form15 = std::make_unique<TForm15>(dm);
+    Form19 = std::make_unique<TForm19>(dm, *timesheetExcel, *Form15, &form1);
+    Form27 = std::make_unique<TForm27>(dm, *Opener, ExcelApp::defaultFolder(), &form1);
+    form1.wire(form1.N13, [this, &form1] { Form19->openFor(form1.date()); });
+    form1.wire(form1.N9, [this] { Form27->openMode(piecework_mode::kPiecework); });
+    form1.wire(form1.N14, [this] { Form27->openMode(piecework_mode::kUtilityWorks); });
+    form1.wire(form1.N15, [this] { Form27->openMode(piecework_mode::kAveragePiecework); });
+    form1.wire(form1.N17, [this] { Form27->openMode(piecework_mode::kGeneral); });
 }
 
 Windows::~Windows() = default;
