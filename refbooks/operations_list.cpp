@@ -20,13 +20,12 @@
 #include <QScopeGuard>
 #include <QVBoxLayout>
 
-namespace {
-
-// Every operation, norms or not, with the operation's own price.
-const QString kXlsRep = QStringLiteral(
+const QString sql::XLS_Rep = QStringLiteral(
     "select izdel.MARKA, vid_oper.VID, oper.NAIMEN,(SELECT (CASE naimen WHEN 0 THEN 'Готовая продукция' ELSE 'Заготовки' END)) as nmn, oper.CENA_new as cena, oper.id, oper.i_id,\n"
     " oper.VID as oper_vid from accounts_dep.OPER,accounts_dep.IZDEL,accounts_dep.VID_OPER where OPER.i_id=IZDEL.id \n"
     "and oper.vid=vid_oper.id order by izdel.marka, vid_oper.vid, oper.naimen");
+
+namespace {
 
 // The operations query with the operations that have no norm yet (no price, 0 norms): the
 // reference book lists them while "Цены" is ticked, so that their first norm can be entered.
@@ -54,7 +53,7 @@ const QString kExcelCaption = QStringLiteral("Excel");
 int writeOperationsSheet(const QSqlDatabase& db, ExcelApp& excel,
                          const std::function<void(int written, int total)>& progress)
 {
-    Dataset XLS_Rep(db, kXlsRep);
+    Dataset XLS_Rep(db, sql::XLS_Rep);
     XLS_Rep.open();
     if (excel.OpenExcel(QString()) == -1) return -1;
     excel.WriteExcelCell(1, 1, 1, QStringLiteral("Марка"));

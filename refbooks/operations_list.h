@@ -16,6 +16,11 @@ class QCheckBox;
 class QLineEdit;
 class QPushButton;
 
+namespace sql {
+/// Every operation, norms or not, with its own price, in the order of brand, kind and class.
+extern const QString XLS_Rep;
+} // namespace sql
+
 /// Writes every operation (with norms or without) into a new workbook: row 1 the headings
 /// "Марка", "Операция", "Цена", "Вид", then one row an operation in the order of brand, kind and
 /// class, with the operation's own price in the general number format; then shows the workbook.
