@@ -4,10 +4,9 @@
 // Both sides run alternately several times; prints the best time of each (the machine is
 // shared, and the best round is the one least disturbed) and their ratio.
 
+#include "bench/export/bench_doubles.h"
 #include "data/connection.h"
 #include "data/data_module.h"
-#include "data/prompts.h"
-#include "export/excel_export.h"
 #include "refbooks/norms_grid.h"
 #include "refbooks/operation_dialog.h"
 #include "refbooks/operations_list.h"
@@ -28,26 +27,6 @@
 namespace {
 
 constexpr int kRounds = 20;
-
-class PrintingPrompts : public Prompts {
-public:
-    void error(const QString& text, const QString& title) override
-    {
-        std::fprintf(stderr, "%s: %s\n", qPrintable(title), qPrintable(text));
-    }
-    bool question(const QString&, const QString&) override { return false; }
-    void information(const QString&, const QString&) override {}
-};
-
-class KeepingOpener : public SpreadsheetOpener {
-public:
-    QString last;
-    bool open(const QString& filePath) override
-    {
-        last = filePath;
-        return true;
-    }
-};
 
 /// The same statement and the same cells, straight into the library: numbers as numbers, the
 /// class as its text.
