@@ -766,6 +766,16 @@ void TestOperations::exportListsEveryOperation()
     QCOMPARE(writeOperationsSheet(m_db->db(), *m_excel, [&](int done, int total) { progress.append({done, total}); }), 6);
     QCOMPARE(progress.size(), 6);
     QCOMPARE(progress.last(), std::make_pair(6, 6));
+
+    // No workbook to be had: the helper has told the user, the list writes nothing.
+    QFile blocker(QDir(m_folder->path()).filePath(QStringLiteral("file")));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    ExcelApp unusable(m_prompts, m_opener, blocker.fileName() + QStringLiteral("/sub"));
+    m_prompts.clear();
+    progress.clear();
+    QCOMPARE(writeOperationsSheet(m_db->db(), unusable, [&](int done, int total) { progress.append({done, total}); }), -1);
+    QCOMPARE(m_prompts.texts(), QStringList{QStringLiteral("Ошибка открытия файла Microsoft Excel.")});
+    QVERIFY(progress.isEmpty());
 }
 
 QTEST_MAIN(TestOperations)
