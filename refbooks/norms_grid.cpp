@@ -243,8 +243,10 @@ void TForm22::reload(int keepId, int keepRow)
     if (const int fresh = m_model->newRow(); fresh >= 0) rows.append(m_model->rows.at(fresh));
     const int column = std::max(0, DBGrid1->currentIndex().column());
     m_model->setRows(rows);
-    if (current < 0) current = std::clamp(keepRow, 0, int(rows.size()) - 1);
-    if (!rows.isEmpty()) DBGrid1->setCurrentIndex(m_model->index(current, column));
+    if (!rows.isEmpty()) {
+        if (current < 0) current = std::clamp(keepRow, 0, int(rows.size()) - 1);
+        DBGrid1->setCurrentIndex(m_model->index(current, column));
+    }
     updateDeleteButton();
 }
 
