@@ -171,6 +171,7 @@ private slots:
     void refusedNormText();
     void lastNormIsKept();
     void newRowWithoutPriceIsNotLeftBehind();
+    void rowsDeletedElsewhereAreReported();
 
     void deleteOperation_data();
     void deleteOperation();
@@ -689,6 +690,45 @@ void TestOperations::newRowWithoutPriceIsNotLeftBehind()
     QVERIFY(stayed);
     QVERIFY2(refusal.startsWith(QStringLiteral("Новая норма не записана")), qPrintable(refusal));
     QCOMPARE(count(QStringLiteral("select count(*) from accounts_dep.norm where o_id = 3")), 1);
+}
+
+void TestOperations::rowsDeletedElsewhereAreReported()
+{
+    // The norm and the operation go while their windows are open on another workplace.
+    int normRowsAfter = -1;
+    whenModal([&](QWidget* norms) {
+        auto* grid = child<QTableView>(norms, "DBGrid1");
+        m_db->exec(QStringLiteral("delete from accounts_dep.norm where o_id = 2"));
+        typeIntoCell(grid, 0, 1, QStringLiteral("9"));
+        settle();
+        normRowsAfter = grid->model()->rowCount();
+        norms->close();
+    });
+    m_form22->openForOperation(2);
+    QCOMPARE(m_prompts.texts(), QStringList{QStringLiteral("Норма не записана: её удалили на другом рабочем месте.")});
+    QCOMPARE(normRowsAfter, 0);
+    QCOMPARE(count(QStringLiteral("select count(*) from accounts_dep.norm where o_id = 2")), 0);
+
+    m_prompts.clear();
+    bool dialogClosed = false;
+    QList<int> listed;
+    whenModal([&](QWidget* list) {
+        whenModal([&](QWidget* dialog) {
+            m_db->exec(QStringLiteral("delete from accounts_dep.oper where id = 3"));
+            child<QPushButton>(dialog, "Button1")->click();
+            dialogClosed = !dialog->isVisible();
+            if (!dialogClosed) dialog->close();
+        });
+        m_dm->Oper.locate(QStringLiteral("id"), 3);
+        child<QPushButton>(list, "Button2")->click();
+        listed = ids(m_dm->Oper);
+        list->close();
+    });
+    m_form4->openBrowse();
+    QCOMPARE(m_prompts.texts(), QStringList{QStringLiteral("Операция не записана: её удалили на другом рабочем месте.")});
+    QVERIFY(dialogClosed);
+    QVERIFY(!listed.contains(3));
+    QCOMPARE(count(QStringLiteral("select count(*) from accounts_dep.oper where id = 3")), 0);
 }
 
 // ---------------------------------------------------------------- delete
