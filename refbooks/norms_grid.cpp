@@ -397,6 +397,15 @@ bool TForm22::eventFilter(QObject* watched, QEvent* event)
             startNewRow();
             return true;
         }
+        // Ctrl+Delete in the grid deletes as "Удалить" does, once the user confirms; a begun
+        // new row goes without a question, the last norm is not offered.
+        if (key->key() == Qt::Key_Delete && key->modifiers() == Qt::ControlModifier) {
+            if (Button2->isEnabled()
+                && (current == m_model->newRow()
+                    || m_prompts.question(QStringLiteral("Удалить норму?"), QStringLiteral("Удаление"))))
+                runGuarded(m_prompts, [this] { Button2Click(); });
+            return true;
+        }
     }
     return QDialog::eventFilter(watched, event);
 }

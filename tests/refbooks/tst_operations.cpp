@@ -659,6 +659,25 @@ void TestOperations::lastNormIsKept()
     QVERIFY(!enabledOnLast);
     QVERIFY(enabledOnTwo);
     QCOMPARE(m_prompts.said().size(), 0);
+
+    // Ctrl+Delete in the grid asks first, and does not offer the last norm either.
+    m_db->exec(QStringLiteral("insert into accounts_dep.norm (o_id, price, norma, prize) values (2, 9, 30, 0)"));
+    m_prompts.answer(false);
+    m_prompts.answer(true);
+    QList<int> rows;
+    whenModal([&](QWidget* norms) {
+        auto* grid = child<QTableView>(norms, "DBGrid1");
+        for (int i = 0; i < 3; ++i) {
+            QTest::keyClick(grid, Qt::Key_Delete, Qt::ControlModifier);
+            rows << grid->model()->rowCount();
+        }
+        norms->close();
+    });
+    m_form22->openForOperation(2);
+    QCOMPARE(rows, (QList<int>{2, 1, 1}));
+    QCOMPARE(m_prompts.texts(), (QStringList{"Удалить норму?", "Удалить норму?"}));
+    QCOMPARE(m_prompts.said().at(0).title, QStringLiteral("Удаление"));
+    QCOMPARE(count(QStringLiteral("select count(*) from accounts_dep.norm where o_id = 2")), 1);
     QCOMPARE(count(QStringLiteral("select count(*) from accounts_dep.norm where o_id = 2")), 1);
     QCOMPARE(m_db->scalar(QStringLiteral("select string_agg(price::text, ';') from accounts_dep.norm where o_id = 1")).toString(),
              QStringLiteral("10.25"));
