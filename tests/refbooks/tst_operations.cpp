@@ -281,7 +281,7 @@ void TestOperations::listedOperationsByModeAndBox()
 {
     struct Seen {
         QList<int> ids;
-        QStringList first;  // the shown cells of the first row
+        QStringList titles, first;  // the shown columns' titles and the cells of the first row
         QString bareNorms, barePrice;
     };
     auto look = [this](Seen& seen, bool tickBox) {
@@ -290,7 +290,10 @@ void TestOperations::listedOperationsByModeAndBox()
             auto* grid = child<DataGrid>(list, "DBGrid1");
             seen.ids = ids(m_dm->Oper);
             for (int c = 0; c < grid->model()->columnCount(); ++c)
-                if (!grid->isColumnHidden(c)) seen.first << grid->model()->index(0, c).data().toString();
+                if (!grid->isColumnHidden(c)) {
+                    seen.titles << grid->model()->headerData(c, Qt::Horizontal).toString();
+                    seen.first << grid->model()->index(0, c).data().toString();
+                }
             const int bare = seen.ids.indexOf(5);
             if (bare >= 0) {
                 seen.barePrice = grid->model()->index(bare, 2).data().toString();
@@ -308,6 +311,7 @@ void TestOperations::listedOperationsByModeAndBox()
     whenModal(look(picking, false));
     m_form4->openPick(caller);
 
+    QCOMPARE(plain.titles, (QStringList{"Марка", "Опреция", "Цена (min)", "Вид", "Нормы (шт.)"}));
     QCOMPARE(plain.ids, kListed);
     QCOMPARE(plain.first, (QStringList{"ДМ-1", "Резка", "10,25", "Готовая продукция", "2"}));
     QCOMPARE(ticked.ids, kListedWithBare);
@@ -559,13 +563,14 @@ void TestOperations::newOperationGetsItsFirstNorm()
 void TestOperations::normsEditedInPlaceAndListUpdated()
 {
     m_form4->CheckBox1->setChecked(true);
-    QStringList shownBefore, shownAfter;
+    QStringList titles, shownBefore, shownAfter;
     QString listPrice, listNorms;
     int listRecNo = 0;
     bool closedByEscape = false;
     whenModal([&](QWidget* list) {
         whenModal([&](QWidget* norms) {
             auto* grid = child<QTableView>(norms, "DBGrid1");
+            for (int c = 0; c < 3; ++c) titles << grid->model()->headerData(c, Qt::Horizontal).toString();
             for (int r = 0; r < 2; ++r) shownBefore << cellText(grid, r, 0) + "|" + cellText(grid, r, 1) + "|" + cellText(grid, r, 2);
             typeIntoCell(grid, 0, 1, QStringLiteral("9,5"));        // 50 at 10.25 becomes 9.5
             grid->setCurrentIndex(grid->model()->index(1, 0));
@@ -586,6 +591,7 @@ void TestOperations::normsEditedInPlaceAndListUpdated()
     });
     m_form4->openBrowse();
     QCOMPARE(m_prompts.texts(), QStringList());
+    QCOMPARE(titles, (QStringList{"Норматив", "Цена", "Премия, %"}));
     QCOMPARE(shownBefore, (QStringList{"50|10,25|0", "100|15,00|5"}));
     QCOMPARE(shownAfter, (QStringList{"50|9,50|0", "100|15,00|5", "0|1,235|3"}));
     QVERIFY(closedByEscape);
