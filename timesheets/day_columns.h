@@ -33,7 +33,7 @@ struct CellLook {
 CellLook cellLook(int hours, DayKind kind, const QPalette& palette);
 
 /// The 31 day columns "1" … "31" over the fields d1 … d31.
-QList<ColumnSpec> dayColumns(int width = 26);
+QList<ColumnSpec> dayColumns(int width = 24);
 
 /// A column drawn on light blue ("Итого" and the other totals).
 ColumnSpec totalsColumn(ColumnSpec spec);

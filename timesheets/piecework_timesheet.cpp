@@ -109,7 +109,7 @@ QList<ColumnSpec> sheetColumns()
     const auto right = Qt::AlignRight | Qt::AlignVCenter;
     QList<ColumnSpec> columns{{.field = QStringLiteral("fio"), .title = QStringLiteral("Фамилия И. О."), .width = 208},
                               {.field = QStringLiteral("s_night"), .title = QStringLiteral(" "), .width = 36}};
-    columns += timesheet_days::dayColumns(24);
+    columns += timesheet_days::dayColumns(22);
     columns.append(timesheet_days::totalsColumn(
         {.field = QStringLiteral("f_price"), .title = QStringLiteral("Итого (р.)"), .alignment = right, .width = 80}));
     columns.append(timesheet_days::totalsColumn(
