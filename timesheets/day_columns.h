@@ -52,8 +52,6 @@ public:
     TimesheetGridModel(Dataset* dataset, QList<ColumnSpec> columns, QObject* parent = nullptr);
 
     void setMonth(int month, int year);
-    int month() const { return m_month; }
-    int year() const { return m_year; }
     /// The day a grid column shows (1..31), or 0 for any other column.
     int dayOfColumn(int column) const { return m_days.value(column, 0); }
     timesheet_days::DayKind kindOfColumn(int column) const;

@@ -305,13 +305,13 @@ void TForm27::setMode(int tag)
 void TForm27::openMode(int tag)
 {
     setMode(tag);
-    Button2->setText(QStringLiteral("Excel"));
     {
         const QSignalBlocker block(ComboBox1);
         ComboBox1->setCurrentIndex(today().month() - 1);
         fillYears();
     }
     const auto closeQueries = qScopeGuard([this] {
+        Button2->setText(QStringLiteral("Excel"));
         CurrentTabel->close();
         q_year.close();
         for (Dataset* t : {&price, &price7, &price8, &all_price}) t->close();

@@ -801,6 +801,7 @@ void TestTimesheets::pieceworkSheet()
         QTest::mouseClick(m_form27->Button2, Qt::LeftButton);
         QVERIFY(m_form27->Button2->text().endsWith(QStringLiteral(" из %1)").arg(m_form27->CurrentTabel->recordCount())));
     });
+    QCOMPARE(m_form27->Button2->text(), QStringLiteral("Excel"));
     QCOMPARE(m_opener.opened.size(), 1);
     Workbook book;
     QVERIFY(readWorkbook(m_opener.opened.first(), &book));
