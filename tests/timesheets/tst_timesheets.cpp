@@ -185,6 +185,7 @@ private slots:
     void februaryColumns();
     void decemberPeriod();
     void rebuildButton();
+    void refusedRebuildInTheWindow();
     void timeTimesheetSheet();
     void exportCaptions();
     void printShowsTheMonth();
@@ -542,6 +543,25 @@ void TestTimesheets::rebuildButton()
         QCOMPARE(m_dm->H_Tabel_1.asString(QStringLiteral("fio")), QStringLiteral("Петров П.П."));
     });
     QCOMPARE(m_db->scalar("select count(*) from accounts_dep.h_tabel where month=3 and year=2024 and smena>0").toInt(), 5);
+}
+
+void TestTimesheets::refusedRebuildInTheWindow()
+{
+    // The refusal is shown, the bar goes and the grids show the month as it was.
+    m_db->exec(QStringLiteral(R"(
+        create or replace function refuse() returns trigger language plpgsql as
+          $$ begin raise exception 'refused'; end $$;
+        create trigger refuse before insert on accounts_dep.h_tabel for each row execute function refuse();
+    )"));
+    const auto dropTrigger = qScopeGuard([this] { m_db->exec(QStringLiteral("drop trigger refuse on accounts_dep.h_tabel")); });
+    withForm19(QDate(2024, 3, 15), [this] {
+        QTest::mouseClick(m_form19->Button1, Qt::LeftButton);
+        QCOMPARE(m_prompts.said().size(), 1);
+        QVERIFY(m_prompts.said().first().text.contains(QStringLiteral("refused")));
+        QVERIFY(m_form19->PB->isHidden());
+        QVERIFY(m_dm->H_Tabel_1.isOpen());
+        QCOMPARE(m_dm->H_Tabel_1.asInt(QStringLiteral("d1")), 99);
+    });
 }
 
 void TestTimesheets::timeTimesheetSheet()
