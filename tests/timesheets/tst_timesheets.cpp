@@ -17,7 +17,6 @@
 #include "ui/data_grid.h"
 
 #include <QComboBox>
-#include <QScopeGuard>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -207,6 +206,8 @@ private:
     /// Opens the piecework timesheet in a mode on "today", runs the checks, closes it.
     void withForm27(int tag, const QDate& today, const std::function<void()>& checks);
 
+    /// Makes the server refuse new timesheet rows that meet the condition, until the result goes.
+    std::shared_ptr<void> refuseTimesheetRows(const QString& condition);
     /// Opens the time timesheet modally on the working date, runs the checks, closes it.
     void withForm19(const QDate& day, const std::function<void()>& checks);
 
@@ -306,12 +307,7 @@ void TestTimesheets::failedRebuildLeavesTheMonth()
 {
     QFETCH(bool, shifts);
     // The server refuses the rows of worker 2 after the month's rows have been deleted.
-    m_db->exec(QStringLiteral(R"(
-        create or replace function refuse() returns trigger language plpgsql as
-          $$ begin if new.w_id = 2 then raise exception 'refused'; end if; return new; end $$;
-        create trigger refuse before insert on accounts_dep.h_tabel for each row execute function refuse();
-    )"));
-    const auto dropTrigger = qScopeGuard([this] { m_db->exec(QStringLiteral("drop trigger refuse on accounts_dep.h_tabel")); });
+    const auto refusal = refuseTimesheetRows(QStringLiteral("new.w_id = 2"));
     const QStringList before = timesheetRows(m_db->db());
     bool refused = false;
     try {
@@ -374,6 +370,16 @@ void TestTimesheets::cellSavedDuringTheRebuildIsKept()
     QCOMPARE(m_db->scalar("select d29 from accounts_dep.h_tabel where w_id=3 and smena=3 and month=3").toInt(), 12);
     QCOMPARE(m_db->scalar("select count(*) from accounts_dep.h_tabel where w_id=1 and smena=3 and month=3").toInt(), 1);
     QCOMPARE(m_db->scalar("select d7 from accounts_dep.h_tabel where w_id=1 and smena=3 and month=3").toInt(), 6);
+}
+
+std::shared_ptr<void> TestTimesheets::refuseTimesheetRows(const QString& condition)
+{
+    m_db->exec(QStringLiteral(R"(
+        create or replace function refuse() returns trigger language plpgsql as
+          $$ begin if %1 then raise exception 'refused'; end if; return new; end $$;
+        create trigger refuse before insert on accounts_dep.h_tabel for each row execute function refuse();
+    )").arg(condition));
+    return std::shared_ptr<void>(nullptr, [this](void*) { m_db->exec(QStringLiteral("drop trigger refuse on accounts_dep.h_tabel")); });
 }
 
 // --- the painter
@@ -548,12 +554,7 @@ void TestTimesheets::rebuildButton()
 void TestTimesheets::refusedRebuildInTheWindow()
 {
     // The refusal is shown, the bar goes and the grids show the month as it was.
-    m_db->exec(QStringLiteral(R"(
-        create or replace function refuse() returns trigger language plpgsql as
-          $$ begin raise exception 'refused'; end $$;
-        create trigger refuse before insert on accounts_dep.h_tabel for each row execute function refuse();
-    )"));
-    const auto dropTrigger = qScopeGuard([this] { m_db->exec(QStringLiteral("drop trigger refuse on accounts_dep.h_tabel")); });
+    const auto refusal = refuseTimesheetRows(QStringLiteral("true"));
     withForm19(QDate(2024, 3, 15), [this] {
         QTest::mouseClick(m_form19->Button1, Qt::LeftButton);
         QCOMPARE(m_prompts.said().size(), 1);
