@@ -9,10 +9,10 @@ class TForm29 : public RefBookDialog {
 public:
     TForm29(TDataModule6& dm, QWidget* parent = nullptr);
 
-    QLabel* Label1 = nullptr;
-    QLineEdit* Edit1 = nullptr;
     QCheckBox* CheckBox1 = nullptr;
     QPushButton* Button6 = nullptr;  // "Выход"
+    QLabel* Label1 = nullptr;
+    QLineEdit* Edit1 = nullptr;
 
     /// "Записать": refuses an empty, unreadable or overlong name, writes the group and closes.
     void Button1Click() override;

@@ -6,28 +6,20 @@
 #include "refbooks/pick_targets.h"
 #include "refbooks/product_dialog.h"
 #include "refbooks/products_list.h"
+#include "refbooks/operation_kind_dialog.h"
+#include "refbooks/worker_dialog.h"
 #include "tests/refbooks/gui_steps.h"
 #include "tests/support/modal.h"
 #include "tests/support/scripted_prompts.h"
 #include "tests/support/test_database.h"
 
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 
 namespace {
-
-// The operation price dialog and the utility work entry dialog, as far as a pick goes.
-class Caller : public ProductPickTarget, public GroupPickTarget {
-public:
-    int keptId = 0;
-    QLineEdit name;
-    int& pickedProductId() override { return keptId; }
-    QLineEdit* pickedProductName() override { return &name; }
-    int& pickedGroupId() override { return keptId; }
-    QLineEdit* pickedGroupName() override { return &name; }
-};
 
 // Groups (level 2; one not in use, one of another level), products, operations, journal
 // entries with their timesheet cells, and an hour entry booked on a group.
@@ -88,6 +80,9 @@ private slots:
     void deleteGroupGuards_data();
     void deleteGroupGuards();
     void groupPickShowsGroupsInUseUntilSearched();
+
+    void labelsNameTheirFields_data();
+    void labelsNameTheirFields();
 
 private:
     QVariant value(const QString& sql) const { return m_db->scalar(sql); }
@@ -495,6 +490,42 @@ void TestProductsGroups::groupPickShowsGroupsInUseUntilSearched()
     m_form26->openBrowse();
     QVERIFY(addShown && deleteShown);
     QCOMPARE(marks, (QStringList{"", "", "", "", "V"}));
+}
+
+// ---------------------------------------------------------------- every dialog
+
+void TestProductsGroups::labelsNameTheirFields_data()
+{
+    QTest::addColumn<QString>("dialog");
+    QTest::addColumn<QString>("label");
+    QTest::addColumn<QString>("field");
+    QTest::newRow("worker, name") << "Form2" << "ФИО" << "Edit1";
+    QTest::newRow("worker, department") << "Form2" << "Подразделение" << "LCB_department";
+    QTest::newRow("worker, position") << "Form2" << "Должность" << "LCB_staffpos";
+    QTest::newRow("worker, role") << "Form2" << "Роль" << "LCB_roles";
+    QTest::newRow("operation kind") << "Form9" << "Операция" << "Edit1";
+    QTest::newRow("product, brand") << "Form7" << "Марка" << "Edit1";
+    QTest::newRow("product, number") << "Form7" << "Расценка" << "Edit2";
+    QTest::newRow("group, name") << "Form29" << "Наименование" << "Edit1";
+}
+
+void TestProductsGroups::labelsNameTheirFields()
+{
+    QFETCH(QString, dialog);
+    QFETCH(QString, label);
+    QFETCH(QString, field);
+    TForm2 form2(*m_dm);
+    TForm9 form9(*m_dm);
+    QWidget* window = dialog == QLatin1String("Form2") ? static_cast<QWidget*>(&form2)
+        : dialog == QLatin1String("Form9")            ? static_cast<QWidget*>(&form9)
+        : dialog == QLatin1String("Form7")            ? static_cast<QWidget*>(m_form7)
+                                                      : static_cast<QWidget*>(m_form29);
+    QLabel* found = nullptr;
+    for (QLabel* l : window->findChildren<QLabel*>())
+        if (l->text() == label) found = l;
+    QVERIFY2(found, qPrintable(label));
+    QVERIFY2(found->buddy(), "the label names no field");
+    QCOMPARE(found->buddy()->objectName(), field);
 }
 
 QTEST_MAIN(TestProductsGroups)
