@@ -74,6 +74,7 @@ private slots:
     void deleteProduct();
     void productSearchAndPick();
     void groupsNotInUseHiddenFromTheProductDialog();
+    void productSavedIntoAGroupDeletedMeanwhile();
 
     void saveGroup_data();
     void saveGroup();
@@ -346,6 +347,30 @@ void TestProductsGroups::groupsNotInUseHiddenFromTheProductDialog()
     m_form7->openForAdd();
     QCOMPARE(offered, (QStringList{QStringLiteral(" Ограждения "), QStringLiteral("Ворота"), QStringLiteral("Двери"),
                                    QStringLiteral("Решётки")}));
+}
+
+void TestProductsGroups::productSavedIntoAGroupDeletedMeanwhile()
+{
+    // Another user deletes the chosen group while the dialog is open: nothing is stored, the
+    // user is told, and the dialog stays open with what was typed.
+    bool stayed = false;
+    QString brand;
+    whenModal([&](QWidget* dialog) {
+        child<QLineEdit>(dialog, "Edit1")->setText(QStringLiteral("КЗ-1"));
+        type(child<QLineEdit>(dialog, "Edit2"), QStringLiteral("2"));
+        auto* groups = child<LookupBox>(dialog, "cb_item");
+        groups->setCurrentIndex(groups->findText(QStringLiteral("Решётки")));
+        m_db->exec(QStringLiteral("delete from cmn_classifier.item where id = 4"));
+        child<QPushButton>(dialog, "Button1")->click();
+        stayed = dialog->isVisible();
+        brand = child<QLineEdit>(dialog, "Edit1")->text();
+        dialog->close();
+    });
+    m_form7->openForAdd();
+    QVERIFY(stayed);
+    QCOMPARE(brand, QStringLiteral("КЗ-1"));
+    QCOMPARE(m_prompts.texts(), QStringList{QStringLiteral("Выбранная номенклатурная группа уже удалена другим пользователем.")});
+    QCOMPARE(value(QStringLiteral("select count(*) from cmn_gds_and_srv.gds_and_srv where s_caption = 'КЗ-1'")).toInt(), 0);
 }
 
 // ---------------------------------------------------------------- groups
