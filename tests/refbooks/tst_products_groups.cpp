@@ -13,11 +13,17 @@
 #include "tests/support/scripted_prompts.h"
 #include "tests/support/test_database.h"
 
+#include "data/statement.h"
+#include "data/transaction.h"
+
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QThread>
+#include <future>
+#include <thread>
 
 namespace {
 
@@ -81,6 +87,7 @@ private slots:
     void deleteGroupGuards_data();
     void deleteGroupGuards();
     void groupPickShowsGroupsInUseUntilSearched();
+    void groupDeleteWaitsForAProductBeingSaved();
 
     void labelsNameTheirFields_data();
     void labelsNameTheirFields();
@@ -515,6 +522,38 @@ void TestProductsGroups::groupPickShowsGroupsInUseUntilSearched()
     m_form26->openBrowse();
     QVERIFY(addShown && deleteShown);
     QCOMPARE(marks, (QStringList{"", "", "", "", "V"}));
+}
+
+void TestProductsGroups::groupDeleteWaitsForAProductBeingSaved()
+{
+    // Another client is storing a product into a group, holding the group as the product dialog
+    // does, when the group is deleted here: the guard sees the product once it is stored and
+    // refuses, instead of deleting the group from under it.
+    m_db->exec(QStringLiteral("insert into cmn_classifier.item (id, s_caption, id_level) values (6, 'Козырьки', 2)"));
+    std::promise<void> holding;
+    std::thread other([&] {
+        {
+            QSqlDatabase db = m_db->openAnother(QStringLiteral("other client"));
+            Transaction tx(db);
+            execSql(db, QStringLiteral("select id from cmn_classifier.item where id = 6 for share"));
+            execSql(db, QStringLiteral("insert into cmn_gds_and_srv.gds_and_srv (s_caption, massa, id_class_item) values ('КЗ-2', 1, 6)"));
+            holding.set_value();
+            QThread::msleep(300);
+            tx.commit();
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("other client"));
+    });
+    holding.get_future().wait();
+    whenModal([&](QWidget* list) {
+        m_form26->item.locate(QStringLiteral("s_caption"), QStringLiteral("Козырьки"));
+        child<QPushButton>(list, "Button1")->click();
+        list->close();
+    });
+    m_form26->openBrowse();
+    other.join();
+    QCOMPARE(m_prompts.texts(), QStringList{QStringLiteral("В номенклатурной группе есть изделия.")});
+    QCOMPARE(value(QStringLiteral("select count(*) from cmn_classifier.item where id = 6")).toInt(), 1);
 }
 
 // ---------------------------------------------------------------- every dialog
