@@ -3,14 +3,13 @@
 #include "data/formats.h"
 #include "data/prompts.h"
 
-#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryFile>
-#include <QUrl>
 
 #include <xlsxwriter.h>
 
@@ -202,7 +201,19 @@ struct ExcelApp::Workbook {
 
 bool DesktopSpreadsheetOpener::open(const QString& filePath)
 {
-    return QDesktopServices::openUrl(QUrl::fromLocalFile(filePath));
+    // The desktop's opener starts even when no program takes the file, and then fails where
+    // nobody sees it: ask first, so that the user is told where the workbook lies.
+    const auto ask = [](const QStringList& args) {
+        QProcess query;
+        query.start(QStringLiteral("xdg-mime"), QStringList{QStringLiteral("query")} + args);
+        if (!query.waitForFinished(10000) || query.exitStatus() != QProcess::NormalExit || query.exitCode() != 0)
+            return QString();
+        return QString::fromUtf8(query.readAllStandardOutput()).trimmed();
+    };
+    const QString type = ask({QStringLiteral("filetype"), filePath});
+    if (type.isEmpty() || ask({QStringLiteral("default"), type}).isEmpty())
+        return false;
+    return QProcess::startDetached(QStringLiteral("xdg-open"), {filePath});
 }
 
 ExcelApp::ExcelApp(Prompts& prompts, SpreadsheetOpener& opener, QString outputFolder)

@@ -13,7 +13,8 @@ public:
     virtual bool open(const QString& filePath) = 0;
 };
 
-/// The desktop's default handler for .xlsx files (needs a running QGuiApplication).
+/// The desktop's default program for .xlsx files, found and started through the desktop's
+/// opener (xdg-utils); false when no program is set for the file's type.
 class DesktopSpreadsheetOpener final : public SpreadsheetOpener {
 public:
     bool open(const QString& filePath) override;

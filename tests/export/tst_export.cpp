@@ -7,6 +7,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -105,6 +106,8 @@ private slots:
     void outputFolderUnusable();
     void saveFailureKeepsWorkbook();
     void openNamedFile();
+    void desktopOpener_data();
+    void desktopOpener();
 };
 
 void TestExport::cellValues_data()
@@ -506,5 +509,59 @@ void TestExport::openNamedFile()
     QCOMPARE(file.readAll(), before);
 }
 
-QTEST_GUILESS_MAIN(TestExport)
+void TestExport::desktopOpener_data()
+{
+    QTest::addColumn<bool>("programSet");
+    QTest::newRow("a program for .xlsx") << true;
+    QTest::newRow("no program for .xlsx") << false;
+}
+
+void TestExport::desktopOpener()
+{
+    QFETCH(bool, programSet);
+    // A desktop of the test's own: no desktop environment, one program that marks what it opens.
+    QTemporaryDir desktop;
+    const QDir d(desktop.path());
+    QVERIFY(d.mkpath(QStringLiteral("config")) && d.mkpath(QStringLiteral("data/applications")) && d.mkpath(QStringLiteral("none")));
+    const auto write = [&](const QString& name, const QByteArray& text) {
+        QFile f(d.filePath(name));
+        return f.open(QIODevice::WriteOnly) && f.write(text) == text.size();
+    };
+    QVERIFY(write(QStringLiteral("mark.sh"), "#!/bin/sh\ntouch \"$1.opened\"\n"));
+    QVERIFY(QFile::setPermissions(d.filePath(QStringLiteral("mark.sh")), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    if (programSet) {
+        QVERIFY(write(QStringLiteral("data/applications/mark.desktop"),
+                      "[Desktop Entry]\nType=Application\nName=Mark\nExec=" + QFile::encodeName(d.filePath(QStringLiteral("mark.sh"))) +
+                          " %f\nMimeType=application/vnd.openxmlformats-officedocument.spreadsheetml.sheet;\n"));
+        QVERIFY(write(QStringLiteral("config/mimeapps.list"),
+                      "[Default Applications]\napplication/vnd.openxmlformats-officedocument.spreadsheetml.sheet=mark.desktop\n"));
+    }
+    const QList<QByteArray> names = {"XDG_CONFIG_HOME", "XDG_CONFIG_DIRS", "XDG_DATA_HOME", "XDG_DATA_DIRS", "XDG_CURRENT_DESKTOP", "DISPLAY"};
+    QList<QByteArray> saved;
+    for (const QByteArray& n : names) saved << qgetenv(n.constData());
+    const auto restore = qScopeGuard([&] {
+        for (int i = 0; i < names.size(); ++i) {
+            if (saved.at(i).isEmpty()) qunsetenv(names.at(i).constData());
+            else qputenv(names.at(i).constData(), saved.at(i));
+        }
+    });
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(d.filePath(QStringLiteral("config"))));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(d.filePath(QStringLiteral("data"))));
+    qputenv("XDG_CONFIG_DIRS", QFile::encodeName(d.filePath(QStringLiteral("none"))));
+    qputenv("XDG_DATA_DIRS", QFile::encodeName(d.filePath(QStringLiteral("none"))));
+    qunsetenv("XDG_CURRENT_DESKTOP");
+    qputenv("DISPLAY", ":99");
+
+    Fixture f;
+    QCOMPARE(f.excel.OpenExcel(QString()), 1);
+    f.excel.WriteExcelCell(1, 1, 1, QStringLiteral("Отчет"));
+    QCOMPARE(f.excel.SetExcelVisible(true), 1);
+    const QString book = f.opener.opened.value(0);
+    DesktopSpreadsheetOpener opener;
+    QCOMPARE(opener.open(book), programSet);
+    if (programSet) QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(book + QStringLiteral(".opened")), 10000);
+    else QVERIFY(!QFile::exists(book + QStringLiteral(".opened")));
+}
+
+QTEST_MAIN(TestExport)
 #include "tst_export.moc"
