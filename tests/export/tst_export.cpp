@@ -106,6 +106,7 @@ private slots:
     void outputFolderUnusable();
     void saveFailureKeepsWorkbook();
     void openNamedFile();
+    void saveAsWritesTheWholeFileOrNothing();
     void desktopOpener_data();
     void desktopOpener();
 };
@@ -507,6 +508,36 @@ void TestExport::openNamedFile()
     QCOMPARE(f.opener.opened, (QStringList{existing, existing}));
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), before);
+}
+
+void TestExport::saveAsWritesTheWholeFileOrNothing()
+{
+    Fixture f;
+    const QString target = QDir(f.dir.path()).filePath(QStringLiteral("month.xlsx"));
+    QFile old(target);
+    QVERIFY(old.open(QIODevice::WriteOnly));
+    old.write("last month");
+    old.close();
+    // nothing being filled: nothing written
+    QCOMPARE(f.excel.SaveAs(target), -1);
+    QCOMPARE(f.prompts.said().size(), 1);
+    QVERIFY(f.prompts.said()[0].text.contains(QDir::toNativeSeparators(target)));
+
+    QCOMPARE(f.excel.OpenExcel(QString()), 1);
+    f.excel.WriteExcelCell(1, 1, 1, QStringLiteral("итог"));
+    const QString nowhere = QDir(f.dir.path()).filePath(QStringLiteral("no/such/folder.xlsx"));
+    QCOMPARE(f.excel.SaveAs(nowhere), -1);
+    QCOMPARE(f.prompts.said().size(), 2);
+    QVERIFY(f.prompts.said()[1].text.contains(QDir::toNativeSeparators(nowhere)));
+
+    QCOMPARE(f.excel.SaveAs(target), 1);
+    QJsonObject book;
+    QVERIFY(readBack(target, &book));
+    QCOMPARE(cell(book, "A1")["value"].toString(), QStringLiteral("итог"));
+    QCOMPARE(QDir(f.dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("month.xlsx")});
+    // saved, so not shown on the desktop afterwards
+    QCOMPARE(f.excel.SetExcelVisible(true), 1);
+    QVERIFY(f.opener.opened.isEmpty());
 }
 
 void TestExport::desktopOpener_data()
