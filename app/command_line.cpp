@@ -267,16 +267,9 @@ private:
     int m_errors = 0;
 };
 
-/// The workbook goes to a file, never to the screen.
-class NoScreenOpener : public SpreadsheetOpener {
-public:
-    bool open(const QString&) override { return false; }
-};
-
 std::optional<Failure> writeSheet(const Job& job, TDataModule6& dm, StreamPrompts& prompts)
 {
-    NoScreenOpener opener;
-    ExcelApp excel(prompts, opener, QFileInfo(job.target).absolutePath());
+    ExcelApp excel(prompts);   // the workbook goes to the file, never to the screen
     if (job.sheet->write(dm, excel, job.request) == -1 || prompts.errors() > 0)
         return Failure{kOutputError, QStringLiteral("книга не записана")};
     if (excel.SaveAs(job.target) == -1) return Failure{kOutputError, QStringLiteral("книга не записана")};

@@ -217,9 +217,11 @@ bool DesktopSpreadsheetOpener::open(const QString& filePath)
 }
 
 ExcelApp::ExcelApp(Prompts& prompts, SpreadsheetOpener& opener, QString outputFolder)
-    : prompts_(prompts), opener_(opener), folder_(std::move(outputFolder))
+    : prompts_(prompts), opener_(&opener), folder_(std::move(outputFolder))
 {
 }
+
+ExcelApp::ExcelApp(Prompts& prompts) : prompts_(prompts) {}
 
 ExcelApp::~ExcelApp() = default;
 
@@ -242,7 +244,7 @@ int ExcelApp::OpenExcel(const QString& fileName)
 
     auto book = std::make_unique<Workbook>();
     if (fileName.isEmpty()) {
-        if (!ensureFolder()) {
+        if (opener_ && !ensureFolder()) {
             prompts_.error(kOpenFailed, kErrorTitle);
             return -1;
         }
@@ -264,7 +266,7 @@ int ExcelApp::OpenExcel(const QString& fileName)
 
 int ExcelApp::SetExcelVisible(bool visible)
 {
-    if (empty_ || !visible)
+    if (empty_ || !visible || !opener_)
         return 1;
     int result = 1;
     for (const auto& book : workbooks_) {
@@ -433,7 +435,7 @@ bool ExcelApp::handOver(Workbook& book)
     }
     book.shown = true;
     book.changedSinceShown = false;
-    if (!opener_.open(path)) {
+    if (!opener_->open(path)) {
         prompts_.error(kNoApplication, kErrorTitle);
         if (book.sourceFile.isEmpty())
             prompts_.information(QStringLiteral("Книга сохранена в файле:\n")

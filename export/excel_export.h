@@ -29,6 +29,9 @@ class ExcelApp {
 public:
     /// Workbooks are saved into outputFolder (created when missing).
     ExcelApp(Prompts& prompts, SpreadsheetOpener& opener, QString outputFolder = defaultFolder());
+    /// A handle for files only, for runs without a screen: workbooks are written with SaveAs,
+    /// and SetExcelVisible does nothing.
+    explicit ExcelApp(Prompts& prompts);
     ~ExcelApp();
     ExcelApp(const ExcelApp&) = delete;
     ExcelApp& operator=(const ExcelApp&) = delete;
@@ -84,7 +87,7 @@ private:
     QString reserveFileName(QString* error) const;
 
     Prompts& prompts_;
-    SpreadsheetOpener& opener_;
+    SpreadsheetOpener* opener_ = nullptr;   // none: a handle for files only
     QString folder_;
     bool empty_ = true;
     bool openFailed_ = false;

@@ -538,6 +538,20 @@ void TestExport::saveAsWritesTheWholeFileOrNothing()
     // saved, so not shown on the desktop afterwards
     QCOMPARE(f.excel.SetExcelVisible(true), 1);
     QVERIFY(f.opener.opened.isEmpty());
+
+    // A handle for files only: an export that shows its workbook leaves no other file behind.
+    QTemporaryDir home;
+    ScriptedPrompts prompts;
+    ExcelApp files(prompts);
+    QCOMPARE(files.OpenExcel(QString()), 1);
+    files.WriteExcelCell(1, 1, 1, QStringLiteral("итог"));
+    QCOMPARE(files.SetExcelVisible(true), 1);
+    const QString second = QDir(home.path()).filePath(QStringLiteral("second.xlsx"));
+    QCOMPARE(files.SaveAs(second), 1);
+    QVERIFY(prompts.said().isEmpty());
+    QCOMPARE(QDir(home.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("second.xlsx")});
+    QVERIFY(readBack(second, &book));
+    QCOMPARE(cell(book, "A1")["value"].toString(), QStringLiteral("итог"));
 }
 
 void TestExport::desktopOpener_data()
