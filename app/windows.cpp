@@ -47,10 +47,7 @@ Windows::Windows(TDataModule6& dm, TForm1& form1, TForm23& form23)
     Excel = std::make_unique<ExcelApp>(dm.prompts(), *Opener);
     Form18 = std::make_unique<TForm18>(dm, *Excel, &form1);
     form23.addRestrictedWindow(QStringLiteral("Form18"), Form18.get());
-    form23.onRoleChosen = [this](access_rights::Role role) {
-        // A role held to one product kind (the warehouse: finished products) gets it chosen.
-        if (!access_rights::mayUse(role, QStringLiteral("Form18"), QStringLiteral("RadioGroup1"))) Form18->setProductKind(1);
-    };
+    form23.onRoleChosen = [this](access_rights::Role role) { Form18->holdToRole(role); };
     form1.wire(form1.N10, [this, &form1] { Form18->openFromMenu(form1.today()); });
 
     timesheetExcel = std::make_unique<ExcelApp>(dm.prompts(), *Opener);
