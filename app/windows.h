@@ -8,6 +8,7 @@ class TForm2;
 class TForm5;
 class TForm8;
 class TForm9;
+class TForm11;
 
 /// The windows created after the login, each once for the whole run, and the journal's ways
 /// to them.
@@ -22,4 +23,5 @@ public:
     std::unique_ptr<TForm5> Form5;
     std::unique_ptr<TForm8> Form8;
     std::unique_ptr<TForm9> Form9;
+    std::unique_ptr<TForm11> Form11;
 };

@@ -4,6 +4,8 @@
 #include "data/statement.h"
 #include "data/transaction.h"
 
+#include <algorithm>
+
 namespace timesheet_cell {
 namespace {
 
@@ -52,12 +54,24 @@ void write(const QSqlDatabase& db, const QString& update, const QString& insert,
     in.exec(db);
 }
 
+int monthKey(const QDate& day) { return day.year() * 100 + day.month(); }
+
 void lock(const QSqlDatabase& db, int workerId, const QDate& day)
 {
-    execSql(db, kLock, {{QStringLiteral("worker"), workerId}, {QStringLiteral("month"), day.year() * 100 + day.month()}});
+    execSql(db, kLock, {{QStringLiteral("worker"), workerId}, {QStringLiteral("month"), monthKey(day)}});
 }
 
 } // namespace
+
+void lockMonths(const QSqlDatabase& db, Transaction&, QList<std::pair<int, QDate>> workerMonths)
+{
+    QList<std::pair<int, int>> keys;
+    for (const auto& [worker, day] : workerMonths) keys.append({worker, monthKey(day)});
+    std::sort(keys.begin(), keys.end());
+    keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+    for (const auto& [worker, month] : keys)
+        execSql(db, kLock, {{QStringLiteral("worker"), worker}, {QStringLiteral("month"), month}});
+}
 
 void syncJournal(const QSqlDatabase& db, Transaction&, int workerId, int shift, const QDate& day)
 {

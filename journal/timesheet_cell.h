@@ -1,6 +1,8 @@
 #pragma once
 #include <QDate>
+#include <QList>
 #include <QSqlDatabase>
+#include <utility>
 
 class Transaction;
 
@@ -10,6 +12,12 @@ class Transaction;
 /// deletions can neither lose nor double hours. A day with no hours left is emptied (NULL),
 /// the row's other days keep theirs; a month without a row gets one.
 namespace timesheet_cell {
+
+/// Takes the locks that serialise the upkeep of these workers' months (worker id, any day of the
+/// month), in one fixed order whatever the order given, so that two clients never wait on each
+/// other. Held to the end of the transaction; taking a held one again is harmless. For checks
+/// that must see the same state as the upkeep (a duplicate check before a journal entry is written).
+void lockMonths(const QSqlDatabase& db, Transaction& inside, QList<std::pair<int, QDate>> workerMonths);
 
 /// A journal-hours row: the day's total of smena.time of the worker in the shift.
 void syncJournal(const QSqlDatabase& db, Transaction& inside, int workerId, int shift, const QDate& day);
