@@ -7,6 +7,7 @@
 #include "data/statement.h"
 #include "data/transaction.h"
 #include "journal/journal_window.h"
+#include "journal/prepared_query.h"
 #include "journal/timesheet_cell.h"
 #include "ui/dialog_buttons.h"
 #include "ui/guard.h"
@@ -220,49 +221,56 @@ QString versionOf(const QSqlDatabase& db, const Dataset& journalRow)
     return stored.asString(QStringLiteral("ver"));
 }
 
-Outcome save(const QSqlDatabase& db, const Entry& e)
+struct Writer::Statements {
+    QSqlDatabase db;
+    PreparedQuery lockEntry{db, kLockEntry};
+    PreparedQuery twinsOnAdd{db, kDuplicateAdd};
+    PreparedQuery twinsOnChange{db, kDuplicateChange};
+    PreparedQuery insert{db, kSmenaInsert};
+    PreparedQuery update{db, kSmenaUpdate};
+    timesheet_cell::JournalCells cells{db};
+};
+
+Writer::Writer(const QSqlDatabase& db) : m(new Statements{db}) {}
+Writer::~Writer() = default;
+
+Outcome Writer::save(const Entry& e)
 {
-    Transaction tx(db);
+    Transaction tx(m->db);
     QList<std::pair<int, QDate>> months = {{e.workerId, e.day}};
     int oldWorker = 0, oldShift = 0;
     QDate oldDay;
     if (e.id != 0) {
-        Dataset stored(db, kLockEntry);
-        stored.setParam(QStringLiteral("id"), e.id);
-        stored.open();
-        if (stored.isEmpty() || e.version.isEmpty() || stored.asString(QStringLiteral("ver")) != e.version)
-            return Outcome::Stale;
-        oldWorker = stored.asInt(QStringLiteral("w_id"));
-        oldShift = stored.asInt(QStringLiteral("smena"));
-        oldDay = stored.asDate(QStringLiteral("data"));
+        QSqlQuery& stored = m->lockEntry.exec({{QStringLiteral("id"), e.id}});
+        if (!stored.next() || e.version.isEmpty() || stored.value(0).toString() != e.version) return Outcome::Stale;
+        oldWorker = stored.value(1).toInt();
+        oldShift = stored.value(2).toInt();
+        oldDay = stored.value(3).toDate();
+        stored.finish();
         months.append({oldWorker, oldDay});
     }
     // Under the same lock as the cell upkeep: two clients saving the same entry at once cannot
     // both find no twin.
-    timesheet_cell::lockMonths(db, tx, months);
+    m->cells.lockMonths(tx, months);
 
-    const Params key = {{QStringLiteral("w_id"), e.workerId},   {QStringLiteral("o_id"), e.operationId},
-                        {QStringLiteral("i_id"), e.productId},  {QStringLiteral("data"), e.day},
-                        {QStringLiteral("smena"), e.shift},     {QStringLiteral("color"), e.colour}};
-    Dataset twins(db, e.id != 0 ? kDuplicateChange : kDuplicateAdd);
-    twins.setParams(key);
-    if (e.id != 0) twins.setParam(QStringLiteral("id"), e.id);
-    twins.open();
-    if (twins.asInt(QStringLiteral("cnt")) > 0) return Outcome::Duplicate;
+    Params values = {{QStringLiteral("w_id"), e.workerId},   {QStringLiteral("o_id"), e.operationId},
+                     {QStringLiteral("i_id"), e.productId},  {QStringLiteral("data"), e.day},
+                     {QStringLiteral("smena"), e.shift},     {QStringLiteral("color"), e.colour},
+                     {QStringLiteral("id"), e.id}};
+    QSqlQuery& twins = (e.id != 0 ? m->twinsOnChange : m->twinsOnAdd).exec(values);
+    const bool twin = twins.next() && twins.value(0).toLongLong() > 0;
+    twins.finish();
+    if (twin) return Outcome::Duplicate;
 
-    Statement write(e.id != 0 ? kSmenaUpdate : kSmenaInsert);
-    write.setParams(key);
-    write.setParams({{QStringLiteral("cena"), e.price},        {QStringLiteral("kol_vo"), e.quantity},
-                     {QStringLiteral("brak"), e.defects},      {QStringLiteral("time"), e.hours},
-                     {QStringLiteral("vvod"), e.keyedIn}});
-    if (e.id != 0) write.setParam(QStringLiteral("id"), e.id);
-    else write.setParam(QStringLiteral("ok"), codes::kMarkNew);
-    if (write.exec(db).numRowsAffected() != 1) return Outcome::Stale;
+    values += {{QStringLiteral("cena"), e.price},   {QStringLiteral("kol_vo"), e.quantity},
+               {QStringLiteral("brak"), e.defects}, {QStringLiteral("time"), e.hours},
+               {QStringLiteral("vvod"), e.keyedIn}, {QStringLiteral("ok"), codes::kMarkNew}};
+    if ((e.id != 0 ? m->update : m->insert).exec(values).numRowsAffected() != 1) return Outcome::Stale;
 
-    timesheet_cell::syncJournal(db, tx, e.workerId, e.shift, e.day);
+    m->cells.sync(tx, e.workerId, e.shift, e.day);
     // A change that moves the entry leaves hours behind in the cell it left.
     if (e.id != 0 && (oldWorker != e.workerId || oldShift != e.shift || oldDay != e.day))
-        timesheet_cell::syncJournal(db, tx, oldWorker, oldShift, oldDay);
+        m->cells.sync(tx, oldWorker, oldShift, oldDay);
     tx.commit();
     return Outcome::Saved;
 }
@@ -284,7 +292,7 @@ constexpr qint64 kSmallIntMax = std::numeric_limits<qint16>::max();
 } // namespace
 
 TForm11::TForm11(TDataModule6& dm, TForm1& form1, QWidget* parent)
-    : QDialog(parent), m_dm(dm), m_journal(form1), m_prompts(dm.prompts())
+    : QDialog(parent), m_dm(dm), m_journal(form1), m_prompts(dm.prompts()), m_writer(dm.ADO_DB)
 {
     setObjectName(QStringLiteral("Form11"));
     setWindowTitle(QStringLiteral("Заведение новой позиции (11)"));
@@ -577,7 +585,7 @@ void TForm11::Button1Click()
     e.keyedIn = m_journal.today();
 
     Dataset& shiftQuery = m_dm.smenaQuery(m_journal.CurrentShift);
-    switch (shift_entry::save(m_dm.ADO_DB, e)) {
+    switch (m_writer.save(e)) {
     case shift_entry::Outcome::Duplicate:
         m_prompts.error(QStringLiteral("Позиция с такими параметрами уже заведена!"), QStringLiteral("Ошибка"));
         return;

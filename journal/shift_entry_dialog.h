@@ -7,6 +7,7 @@
 #include <QString>
 #include <QVariant>
 #include <functional>
+#include <memory>
 
 class TDataModule6;
 class TForm1;
@@ -62,11 +63,24 @@ enum class Outcome {
 /// what the grid shows; empty when it was changed or deleted since the grid was read.
 QString versionOf(const QSqlDatabase& db, const Dataset& journalRow);
 
-/// In one transaction, under the worker's month lock (both workers' months when the entry moves):
-/// the check that a changed entry is as it was read, the duplicate check, the insert or update and
-/// the timesheet cells of the entry's old and new place. Nothing is written unless Saved; a
-/// refusal of the server throws DbError.
-Outcome save(const QSqlDatabase& db, const Entry& entry);
+/// Saves entries on one connection, its statements prepared once for the whole run.
+class Writer {
+public:
+    explicit Writer(const QSqlDatabase& db);
+    ~Writer();
+    Writer(const Writer&) = delete;
+    Writer& operator=(const Writer&) = delete;
+
+    /// In one transaction, under the worker's month lock (both workers' months when the entry
+    /// moves): the check that a changed entry is as it was read, the duplicate check, the insert
+    /// or update and the timesheet cells of the entry's old and new place. Nothing is written
+    /// unless Saved; a refusal of the server throws DbError.
+    Outcome save(const Entry& entry);
+
+private:
+    struct Statements;
+    std::unique_ptr<Statements> m;
+};
 
 } // namespace shift_entry
 
@@ -153,4 +167,5 @@ private:
     bool m_picked = false;
     int m_entryId = 0;
     QString m_version;
+    shift_entry::Writer m_writer;
 };

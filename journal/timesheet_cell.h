@@ -2,6 +2,7 @@
 #include <QDate>
 #include <QList>
 #include <QSqlDatabase>
+#include <memory>
 #include <utility>
 
 class Transaction;
@@ -25,5 +26,22 @@ void syncJournal(const QSqlDatabase& db, Transaction& inside, int workerId, int 
 /// A row of hour-paid work: the day's total of fatigue.cnt of the worker, kind (7777 or 7778)
 /// and night flag.
 void syncHours(const QSqlDatabase& db, Transaction& inside, int workerId, int kind, int night, const QDate& day);
+
+/// The same upkeep of journal-hours cells for a caller that keeps many cells in step on one
+/// connection (the entry dialog): its statements are prepared once and reused.
+class JournalCells {
+public:
+    explicit JournalCells(const QSqlDatabase& db);
+    ~JournalCells();
+    JournalCells(const JournalCells&) = delete;
+    JournalCells& operator=(const JournalCells&) = delete;
+
+    void lockMonths(Transaction& inside, QList<std::pair<int, QDate>> workerMonths);
+    void sync(Transaction& inside, int workerId, int shift, const QDate& day);
+
+private:
+    struct Statements;
+    std::unique_ptr<Statements> m;
+};
 
 } // namespace timesheet_cell
