@@ -15,6 +15,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QTextStream>
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -60,7 +61,7 @@ shift_entry::Entry newEntry(int run, int n)
     e.price = 10.5;
     e.quantity = 12;
     e.defects = 1;
-    e.colour = run * 100000 + n;
+    e.colour = run * 1000 + n;
     e.hours = 2;
     e.keyedIn = QDate(2026, 6, 30);
     return e;
@@ -171,18 +172,21 @@ int main(int argc, char** argv)
     const int entries = 200;
     shift_entry::Writer writer(dm.ADO_DB);
     for (int n = 0; n < entries; ++n) writer.save(newEntry(1, n));
-    QString script = QStringLiteral("\\o /dev/null\n");
-    for (int n = 0; n < entries; ++n) script += saveScript(newEntry(2, n));
-    psqlScriptMs(dbName, port, script);
-    script = QStringLiteral("\\o /dev/null\n");
-    for (int n = 0; n < entries; ++n) script += saveScript(newEntry(4, n));
-    t.restart();
-    for (int n = 0; n < entries; ++n) writer.save(newEntry(3, n));
-    const double saveMs = t.nsecsElapsed() / 1e6;
-    const double psql3 = psqlScriptMs(dbName, port, script);
-    std::printf("saving a new entry x%d: dialog's save %.1f ms, psql %.1f ms, ratio %.2f (goal <= 1.5)\n",
-                entries, saveMs, psql3, saveMs / psql3);
-    execSql(dm.ADO_DB, QStringLiteral("delete from accounts_dep.smena where color >= 100000"));
+    // Side by side in alternating rounds, the best round of each: the machine is shared.
+    double bestSave = 1e300, bestPsql = 1e300;
+    for (int round = 0; round < 5; ++round) {
+        QString script = QStringLiteral("\\o /dev/null\n");
+        for (int n = 0; n < entries; ++n) script += saveScript(newEntry(10 + 2 * round, n));
+        bestPsql = std::min(bestPsql, psqlScriptMs(dbName, port, script));
+        t.restart();
+        int saved = 0;
+        for (int n = 0; n < entries; ++n) saved += writer.save(newEntry(11 + 2 * round, n)) == shift_entry::Outcome::Saved;
+        bestSave = std::min(bestSave, t.nsecsElapsed() / 1e6);
+        if (saved != entries) std::fprintf(stderr, "only %d of %d entries saved\n", saved, entries);
+    }
+    std::printf("saving a new entry x%d, best of 5 rounds: dialog's save %.1f ms, psql %.1f ms, ratio %.2f (goal <= 1.5)\n",
+                entries, bestSave, bestPsql, bestSave / bestPsql);
+    execSql(dm.ADO_DB, QStringLiteral("delete from accounts_dep.smena where color >= 1000"));
     execSql(dm.ADO_DB, QStringLiteral("delete from accounts_dep.h_tabel where year = 2026 and month = 6"));
     return 0;
 }
