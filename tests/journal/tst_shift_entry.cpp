@@ -4,6 +4,7 @@
 #include "journal/journal_window.h"
 #include "journal/shift_entry_dialog.h"
 #include "journal/timesheet_cell.h"
+#include "tests/journal/journal_fixture.h"
 #include "tests/support/modal.h"
 #include "tests/support/scripted_prompts.h"
 #include "tests/support/test_database.h"
@@ -33,13 +34,6 @@ PickedOperation welding(const QString& basePrice = QStringLiteral("10.5"))
 PickedOperation painting(const QString& vid = QStringLiteral("Покраска"))
 {
     return {2, 10001, 1, vid, QStringLiteral("12.34")};
-}
-
-QWidget* fieldLabelled(QWidget* window, const QString& caption)
-{
-    for (QLabel* label : window->findChildren<QLabel*>())
-        if (label->text() == caption) return label->buddy();
-    return nullptr;
 }
 } // namespace
 
@@ -78,6 +72,7 @@ private:
     /// The journal row of an entry, as the grid shows it.
     const Dataset& journalRow(int id, int shift = 1);
 
+    JournalTestData* m_data = nullptr;
     TestDatabase* m_db = nullptr;
     ScriptedPrompts m_prompts;
     TDataModule6* m_dm = nullptr;
@@ -87,10 +82,9 @@ private:
 
 void TestShiftEntry::initTestCase()
 {
-    QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
-    m_db = new TestDatabase(QStringLiteral("shift_entry"));
-    m_dm = new TDataModule6(m_db->db(), m_prompts);
-    for (int i = 1; i <= 4; ++i) m_dm->smenaQuery(i).setParam(QStringLiteral("OK"), QStringLiteral("ta"));
+    m_data = new JournalTestData(QStringLiteral("shift_entry"), m_prompts);
+    m_db = &m_data->db;
+    m_dm = &m_data->dm;
 }
 
 void TestShiftEntry::init()
@@ -406,14 +400,8 @@ void TestShiftEntry::twoClientsSavingTheSameEntryAtOnce()
     // month's lock and has written its row, not yet committed. It commits once this client waits.
     fillNew(welding());
     QSemaphore bHasWritten;
-    const QString dbName = m_db->name();
-    QThread* b = QThread::create([dbName, &bHasWritten] {
-        ConnectionSettings s;
-        s.host = QStringLiteral("127.0.0.1");
-        s.port = TestDatabase::port();
-        s.database = dbName;
+    QThread* b = startAnotherClient(*m_db, [&bHasWritten](const QSqlDatabase& db) {
         {
-            QSqlDatabase db = openConnection(s, QStringLiteral("client_b"));
             Transaction tx(db);
             timesheet_cell::lockMonths(db, tx, {{2, kFriday}});
             execSql(db, QStringLiteral("insert into accounts_dep.smena (data, smena, w_id, i_id, o_id, cena, kol_vo, brak, "
@@ -429,9 +417,7 @@ void TestShiftEntry::twoClientsSavingTheSameEntryAtOnce()
             timesheet_cell::syncJournal(db, tx, 2, 1, kFriday);
             tx.commit();
         }
-        QSqlDatabase::removeDatabase(QStringLiteral("client_b"));
     });
-    b->start();
     bHasWritten.acquire();
     m_dialog->Button1Click();
     QVERIFY(b->wait(20000));
@@ -443,13 +429,7 @@ void TestShiftEntry::twoClientsSavingTheSameEntryAtOnce()
 
 void TestShiftEntry::failureInTheCellUpkeepWritesNothing()
 {
-    m_db->exec(QStringLiteral(R"(
-        create or replace function accounts_dep.refuse() returns trigger language plpgsql as
-          $$ begin raise exception 'табель закрыт'; end $$;
-        create trigger refuse before update or insert on accounts_dep.h_tabel
-          for each row execute function accounts_dep.refuse();
-    )"));
-    const auto dropTrigger = qScopeGuard([this] { m_db->exec(QStringLiteral("drop trigger refuse on accounts_dep.h_tabel")); });
+    const auto reopen = closeTheTimesheet(*m_db);
     fillNew(welding());
     m_dialog->setResult(QDialog::Rejected);
     QTest::mouseClick(m_dialog->Button1, Qt::LeftButton);
