@@ -437,6 +437,7 @@ void TForm11::fillForChange(const Dataset& row)
     setWindowTitle(QStringLiteral("Изменение данных о позиции (11)"));
     Tag = 2;
     m_entryId = row.asInt(QStringLiteral("id"));
+    m_entryOperationId = row.asInt(QStringLiteral("o_id"));
     m_version = shift_entry::versionOf(m_dm.ADO_DB, row);
     m_picked = false;
     m_basePrice.clear();
@@ -500,7 +501,7 @@ void TForm11::Button3Click()
 
 void TForm11::Button4Click()
 {
-    if (openOperationPick) openOperationPick(*this);
+    if (openOperationPick) openOperationPick(*this, Tag == 1 ? 0 : m_entryOperationId);
     applyColourRule();
     Edit6Exit();
 }

@@ -127,9 +127,10 @@ public:
     QPushButton* Button1 = nullptr;  // "Запись"
     QPushButton* Button2 = nullptr;  // "Отмена"
 
-    /// Open the workers list and the operations list as pickers handing back into this dialog.
+    /// Open the workers list and the operations list as pickers handing back into this dialog;
+    /// the operations list stands on operationId when it is not 0 (the changed entry's operation).
     std::function<void(WorkerPickTarget&)> openWorkerPick;
-    std::function<void(OperationPickTarget&)> openOperationPick;
+    std::function<void(OperationPickTarget&, int operationId)> openOperationPick;
 
     /// "Добавить": a new entry on the day, the worker and the operation to be picked; shown modally.
     void openForAdd(const QDate& day);
@@ -166,6 +167,7 @@ private:
     QVariant m_storedPrice;   // the changed entry's price, kept unless an operation is picked
     bool m_picked = false;
     int m_entryId = 0;
+    int m_entryOperationId = 0;   // the changed entry's operation as read
     QString m_version;
     shift_entry::Writer m_writer;
 };

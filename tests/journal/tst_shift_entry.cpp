@@ -450,7 +450,11 @@ void TestShiftEntry::addFromTheJournalByKeyboard()
         target.pickedWorkerId() = 2;
         target.pickedWorkerName()->setText(QStringLiteral("Петров П.П."));
     };
-    m_dialog->openOperationPick = [](OperationPickTarget& target) { target.takeOperation(welding()); };
+    QList<int> pickedFrom;
+    m_dialog->openOperationPick = [&pickedFrom](OperationPickTarget& target, int operationId) {
+        pickedFrom << operationId;
+        target.takeOperation(welding());
+    };
     QStringList order;
     whenModal([&](QWidget* modal) {
         QCOMPARE(modal, m_dialog);
@@ -490,6 +494,23 @@ void TestShiftEntry::addFromTheJournalByKeyboard()
     QCOMPARE(cell(2, 1, 15).toInt(), 8);
     QCOMPARE(m_dm->Smena1.recordCount(), 2);
     QVERIFY(m_dialog->Edit1->text().isEmpty());
+
+    // "Изменить" on worker 1's painting: the operations list opens on the entry's operation.
+    m_db->exec(QStringLiteral("update accounts_dep.smena set o_id=2, color=3 where id=1"));
+    m_journal->Button8Click();
+    QVERIFY(m_dm->Smena1.locate(QStringLiteral("id"), 1));
+    const int recNo = m_dm->Smena1.recNo();
+    whenModal([&](QWidget*) {
+        QCOMPARE(m_dialog->windowTitle(), QStringLiteral("Изменение данных о позиции (11)"));
+        QVERIFY(m_dialog->Edit5->isEnabled());
+        QCOMPARE(m_dialog->Edit5->text(), QStringLiteral("3"));
+        QTest::mouseClick(m_dialog->Edit2, Qt::LeftButton);   // a click on the operation opens the pick
+        m_dialog->close();
+    });
+    m_journal->Button2Click();
+    QCOMPARE(pickedFrom, QList<int>({0, 0, 2}));
+    QCOMPARE(m_dm->Smena1.recNo(), recNo);
+    QCOMPARE(count(QStringLiteral("id=1 and o_id=2")), 1);   // closed without writing
 }
 
 QTEST_MAIN(TestShiftEntry)
