@@ -4,6 +4,8 @@
 #include "journal/journal_window.h"
 #include "journal/shift_entry_dialog.h"
 #include "journal/timesheet_cell.h"
+#include "refbooks/worker_dialog.h"
+#include "refbooks/workers_list.h"
 #include "tests/journal/journal_fixture.h"
 #include "tests/support/modal.h"
 #include "tests/support/scripted_prompts.h"
@@ -63,6 +65,7 @@ private slots:
     void twoClientsSavingTheSameEntryAtOnce();
     void failureInTheCellUpkeepWritesNothing();
     void addFromTheJournalByKeyboard();
+    void workerPickedInTheWorkersList();
 
 private:
     /// The dialog filled for a new entry of worker 2 with the operation; quantity 2, 1 hour.
@@ -511,6 +514,25 @@ void TestShiftEntry::addFromTheJournalByKeyboard()
     QCOMPARE(pickedFrom, QList<int>({0, 0, 2}));
     QCOMPARE(m_dm->Smena1.recNo(), recNo);
     QCOMPARE(count(QStringLiteral("id=1 and o_id=2")), 1);   // closed without writing
+}
+
+void TestShiftEntry::workerPickedInTheWorkersList()
+{
+    TForm2 form2(*m_dm);
+    TForm5 form5(*m_dm, form2);
+    m_dialog->openWorkerPick = [&form5](WorkerPickTarget& target) { form5.openPick(1, target); };
+    m_dialog->fillForAdd(kFriday);
+    whenModal([&](QWidget* list) {
+        QCOMPARE(list, &form5);
+        QCOMPARE(form5.Button2->text(), QStringLiteral("Выбрать"));
+        QVERIFY(m_dm->Workers.locate(QStringLiteral("id"), 2));
+        QTest::mouseClick(form5.Button2, Qt::LeftButton);
+    });
+    QTest::mouseClick(m_dialog->Edit1, Qt::LeftButton);   // a click on the name opens the pick
+    QCOMPARE(m_dialog->cur_w_id, 2);
+    QCOMPARE(m_dialog->Edit1->text(), QStringLiteral("Петров П.П."));
+    QCOMPARE(m_dialog->Edit3->text(), QStringLiteral("0"));   // the displays were recomputed
+    QVERIFY(!m_dm->Workers.isOpen());
 }
 
 QTEST_MAIN(TestShiftEntry)
