@@ -480,6 +480,12 @@ void TForm11::showEvent(QShowEvent* event)
     FormActivate();
 }
 
+void TForm11::changeEvent(QEvent* event)
+{
+    QDialog::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) FormActivate();
+}
+
 void TForm11::FormActivate() { Button3->setFocus(Qt::OtherFocusReason); }
 
 bool TForm11::eventFilter(QObject* watched, QEvent* event)

@@ -141,6 +141,8 @@ public:
     void fillForChange(const Dataset& row);
 
     // Handlers.
+    /// On opening and whenever the dialog becomes active again (back from a pick list): the
+    /// focus goes to the worker pick.
     void FormActivate();
     void Button1Click();
     void Button3Click();
@@ -154,6 +156,7 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:

@@ -66,6 +66,7 @@ private slots:
     void failureInTheCellUpkeepWritesNothing();
     void addFromTheJournalByKeyboard();
     void workerPickedInTheWorkersList();
+    void activationPutsTheFocusOnTheWorkerPick();
 
 private:
     /// The dialog filled for a new entry of worker 2 with the operation; quantity 2, 1 hour.
@@ -533,6 +534,20 @@ void TestShiftEntry::workerPickedInTheWorkersList()
     QCOMPARE(m_dialog->Edit1->text(), QStringLiteral("Петров П.П."));
     QCOMPARE(m_dialog->Edit3->text(), QStringLiteral("0"));   // the displays were recomputed
     QVERIFY(!m_dm->Workers.isOpen());
+}
+
+void TestShiftEntry::activationPutsTheFocusOnTheWorkerPick()
+{
+    // Coming back from a pick list makes the dialog active again, as opening it does.
+    m_dialog->fillForAdd(kFriday);
+    m_dialog->show();
+    QApplication::setActiveWindow(m_dialog);
+    QCOMPARE(m_dialog->focusWidget(), m_dialog->Button3);
+    m_dialog->Edit3->setFocus();
+    QApplication::setActiveWindow(m_journal);
+    QApplication::setActiveWindow(m_dialog);
+    QCOMPARE(m_dialog->focusWidget(), m_dialog->Button3);
+    m_dialog->hide();
 }
 
 QTEST_MAIN(TestShiftEntry)
