@@ -6,6 +6,7 @@
 #include "refbooks/norms_grid.h"
 #include "refbooks/operation_dialog.h"
 #include "refbooks/operations_list.h"
+#include "journal/shift_entry_dialog.h"
 #include "refbooks/operation_kind_dialog.h"
 #include "refbooks/operation_kinds_list.h"
 #include "refbooks/group_dialog.h"
@@ -39,7 +40,15 @@ Windows::Windows(TDataModule6& dm, TForm1& form1, TForm23& form23)
     Form4 = std::make_unique<TForm4>(dm, *Form10, *Form22, *operationsExcel, &form1);
 
     form1.wire(form1.N4, [this] { Form4->openBrowse(); });
+
+    Form11 = std::make_unique<TForm11>(dm, form1, &form1);
+    Form11->openWorkerPick = [this](WorkerPickTarget& target) { Form5->openPick(1, target); };
+    Form11->openOperationPick = [this](OperationPickTarget& target, int operationId) { Form4->openPick(target, operationId); };
+    form1.Form11 = Form11.get();
+
     form1.wire(form1.N1, [this] { Form5->openBrowse(); });
+    form1.wire(form1.Button1, [&form1] { form1.Button1Click(); });
+    form1.wire(form1.Button2, [&form1] { form1.Button2Click(); });
     form1.wire(form1.N6, [this] { Form8->openBrowse(); });
     form1.wire(form1.N3, [this] { Form3->openBrowse(); });
     form1.wire(form1.N8, [this] { Form26->openBrowse(); });

@@ -21,6 +21,7 @@ class TForm22;
 class TForm27;
 class ExcelApp;
 class DesktopSpreadsheetOpener;
+class TForm11;
 
 /// The windows created after the login, each once for the whole run, and the journal's ways
 /// to them.
@@ -51,4 +52,5 @@ public:
     std::unique_ptr<TForm15> Form15;
     std::unique_ptr<TForm19> Form19;
     std::unique_ptr<TForm27> Form27;
+    std::unique_ptr<TForm11> Form11;
 };
