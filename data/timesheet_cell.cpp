@@ -70,6 +70,14 @@ public:
         forDay(m_inserts, m_insert, day).exec(key);
     }
 
+    void renew(PreparedQuery::Renewal when)
+    {
+        m_lock.renew(when);
+        m_total.renew(when);
+        for (auto* prepared : {&m_updates, &m_inserts})
+            for (auto& [day, query] : *prepared) query.renew(when);
+    }
+
 private:
     PreparedQuery& forDay(std::map<int, PreparedQuery>& prepared, const QString& text, const QDate& day)
     {
@@ -107,6 +115,8 @@ void JournalCells::sync(Transaction&, int workerId, int shift, const QDate& day)
 {
     m->rows.sync(workerId, day, journalKey(workerId, shift));
 }
+
+void JournalCells::renew(PreparedQuery::Renewal when) { m->rows.renew(when); }
 
 void lockMonths(const QSqlDatabase& db, Transaction& inside, QList<std::pair<int, QDate>> workerMonths)
 {

@@ -1,4 +1,6 @@
 #pragma once
+#include "journal/prepared_query.h"
+
 #include <QDate>
 #include <QList>
 #include <QSqlDatabase>
@@ -38,6 +40,9 @@ public:
 
     void lockMonths(Transaction& inside, QList<std::pair<int, QDate>> workerMonths);
     void sync(Transaction& inside, int workerId, int shift, const QDate& day);
+    /// Before a transaction: statements prepared in a server session the connection has since
+    /// left (or all, when the server said it forgot one) are prepared anew.
+    void renew(PreparedQuery::Renewal when = PreparedQuery::Renewal::IfReconnected);
 
 private:
     struct Statements;

@@ -234,7 +234,25 @@ struct Writer::Statements {
 Writer::Writer(const QSqlDatabase& db) : m(new Statements{db}) {}
 Writer::~Writer() = default;
 
+void Writer::renew(PreparedQuery::Renewal when)
+{
+    for (PreparedQuery* q : {&m->lockEntry, &m->twinsOnAdd, &m->twinsOnChange, &m->insert, &m->update}) q->renew(when);
+    m->cells.renew(when);
+}
+
 Outcome Writer::save(const Entry& e)
+{
+    renew();
+    try {
+        return write(e);
+    } catch (const DbError& error) {
+        // 26000: the server no longer knows a prepared statement, so it knows none of them.
+        if (error.sqlState() == QLatin1String("26000")) renew(PreparedQuery::Renewal::Always);
+        throw;
+    }
+}
+
+Outcome Writer::write(const Entry& e)
 {
     Transaction tx(m->db);
     QList<std::pair<int, QDate>> months = {{e.workerId, e.day}};

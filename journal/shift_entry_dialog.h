@@ -1,4 +1,5 @@
 #pragma once
+#include "journal/prepared_query.h"
 #include "refbooks/pick_targets.h"
 
 #include <QDate>
@@ -78,6 +79,9 @@ public:
     Outcome save(const Entry& entry);
 
 private:
+    void renew(PreparedQuery::Renewal when = PreparedQuery::Renewal::IfReconnected);
+    Outcome write(const Entry& entry);
+
     struct Statements;
     std::unique_ptr<Statements> m;
 };

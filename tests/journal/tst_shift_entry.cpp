@@ -67,6 +67,7 @@ private slots:
     void addFromTheJournalByKeyboard();
     void workerPickedInTheWorkersList();
     void activationPutsTheFocusOnTheWorkerPick();
+    void savesAgainAfterTheConnectionWasOpenedAnew();
 
 private:
     /// The dialog filled for a new entry of worker 2 with the operation; quantity 2, 1 hour.
@@ -548,6 +549,33 @@ void TestShiftEntry::activationPutsTheFocusOnTheWorkerPick()
     QApplication::setActiveWindow(m_dialog);
     QCOMPARE(m_dialog->focusWidget(), m_dialog->Button3);
     m_dialog->hide();
+}
+
+void TestShiftEntry::savesAgainAfterTheConnectionWasOpenedAnew()
+{
+    // The dialog's statements are prepared once; a new server session no longer knows them.
+    fillNew(welding());
+    m_dialog->Button1Click();
+    QSqlDatabase db = m_db->db();
+    db.close();
+    QVERIFY(db.open());
+    fillNew(welding());
+    m_dialog->DTimeP->setDate(kMonday);
+    m_dialog->Button1Click();
+    QVERIFY2(m_prompts.said().isEmpty(), qPrintable(m_prompts.texts().join(QLatin1Char('|'))));
+    QCOMPARE(count(QStringLiteral("o_id=1 and kol_vo=2")), 2);
+
+    // A session that forgot them in a way the connection does not show: one save fails with the
+    // server's word, the next one prepares afresh.
+    QSqlQuery(db).exec(QStringLiteral("deallocate all"));
+    fillNew(welding());
+    m_dialog->DTimeP->setDate(kFriday.addDays(1));
+    m_dialog->Button1->click();
+    QCOMPARE(m_prompts.said().size(), 1);
+    QCOMPARE(count(QStringLiteral("o_id=1 and kol_vo=2")), 2);
+    m_dialog->Button1->click();
+    QCOMPARE(m_prompts.said().size(), 1);
+    QCOMPARE(count(QStringLiteral("o_id=1 and kol_vo=2")), 3);
 }
 
 QTEST_MAIN(TestShiftEntry)
