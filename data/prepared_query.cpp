@@ -1,4 +1,5 @@
 #include "data/prepared_query.h"
+#include "data/connection.h"
 #include "data/db_error.h"
 
 #include <QRegularExpression>
@@ -40,8 +41,11 @@ const void* PreparedQuery::session() const
 
 QSqlQuery& PreparedQuery::exec(const Params& params)
 {
+    // A connection lost earlier is opened anew first; its statements are then prepared anew.
+    ensureConnected(m_db);
+    renew();
     if (!m_prepared) {
-        if (!m_query.prepare(m_text)) throwQueryError(m_query);
+        if (!m_query.prepare(m_text)) throwDatabaseError(m_db, m_query.lastError());
         m_prepared = true;
         m_session = session();
     }
@@ -53,7 +57,7 @@ QSqlQuery& PreparedQuery::exec(const Params& params)
     }
     if (!m_query.exec()) {
         m_prepared = false;   // whatever went wrong, the next run starts from a fresh prepare
-        throwQueryError(m_query);
+        throwDatabaseError(m_db, m_query.lastError());
     }
     return m_query;
 }
