@@ -1,3 +1,4 @@
+#include "app/command_line.h"
 #include "app/login_window.h"
 #include "app/startup.h"
 #include "app/tabel_application.h"
@@ -5,29 +6,44 @@
 #include "build_stamp.h"
 #include "data/data_module.h"
 #include "journal/journal_window.h"
-#include "reports/headless_report.h"
 #include "ui/message_prompts.h"
 
 #include <QTextStream>
 #include <cstdio>
 
+namespace {
+
+/// A report or a spreadsheet written from the command line, without a screen. The arguments
+/// are the program's own: none reaches the toolkit, which would take "-platform", "-reverse"
+/// and their like (and the value after them) for itself.
+int runWithoutWindows(const QStringList& rawArgs, char** argv, const BuildStamp& stamp)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The error stream of a scheduled run carries the program's own messages: the toolkit's
+    // notes about the session it runs in are left out, its errors are kept.
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
+        if (type == QtCriticalMsg || type == QtFatalMsg) std::fprintf(stderr, "%s\n", qPrintable(text));
+    });
+    int toolkitArgc = 1;
+    TabelApplication app(toolkitArgc, argv);
+    QTextStream err(stderr);
+    return runCommandLine(rawArgs, stamp, err);
+}
+
+} // namespace
+
 int main(int argc, char** argv)
 {
     QStringList rawArgs;
     for (int i = 1; i < argc; ++i) rawArgs << QString::fromLocal8Bit(argv[i]);
-    // A report rendered to PDF for a scheduled run needs no screen.
-    const bool headless = isHeadlessReportCall(rawArgs);
-    if (headless && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    const BuildStamp stamp{kBuildDate, kBuildTime};
+    if (isCommandLineRun(rawArgs)) return runWithoutWindows(rawArgs, argv, stamp);
+
     TabelApplication app(argc, argv);
     app.setQuitOnLastWindowClosed(false);
     MessageBoxPrompts prompts;
     app.setPrompts(&prompts);
-    const BuildStamp stamp{kBuildDate, kBuildTime};
     const QStringList args = app.arguments().mid(1);
-    if (headless) {
-        QTextStream err(stderr);
-        return runHeadlessReport(args, stamp, err);
-    }
     try {
         const auto db = connectFromCommandLine(args, prompts);
         if (!db) return 0;

@@ -1,21 +1,56 @@
 #include "app/windows.h"
 #include "app/login_window.h"
 #include "data/data_module.h"
+#include "export/excel_export.h"
 #include "journal/journal_window.h"
+#include "refbooks/norms_grid.h"
+#include "refbooks/operation_dialog.h"
+#include "refbooks/operations_list.h"
 #include "refbooks/operation_kind_dialog.h"
 #include "refbooks/operation_kinds_list.h"
 #include "refbooks/worker_dialog.h"
 #include "refbooks/workers_list.h"
+#include "reports/reports_hub.h"
+#include "reports/time_timesheet_report.h"
+#include "timesheets/piecework_timesheet.h"
+#include "timesheets/time_timesheet.h"
 
-Windows::Windows(TDataModule6& dm, TForm1& form1, TForm23&)
+Windows::Windows(TDataModule6& dm, TForm1& form1, TForm23& form23)
 {
     Form2 = std::make_unique<TForm2>(dm, &form1);
     Form5 = std::make_unique<TForm5>(dm, *Form2, &form1);
     Form9 = std::make_unique<TForm9>(dm, &form1);
     Form8 = std::make_unique<TForm8>(dm, *Form9, &form1);
 
+    Opener = std::make_unique<DesktopSpreadsheetOpener>();
+    operationsExcel = std::make_unique<ExcelApp>(dm.prompts(), *Opener);
+    Form10 = std::make_unique<TForm10>(dm, &form1);
+    Form10->pickKind = [this](OperationKindPickTarget& target) { Form8->openPick(target); };
+    Form22 = std::make_unique<TForm22>(dm, &form1);
+    Form4 = std::make_unique<TForm4>(dm, *Form10, *Form22, *operationsExcel, &form1);
+
+    form1.wire(form1.N4, [this] { Form4->openBrowse(); });
     form1.wire(form1.N1, [this] { Form5->openBrowse(); });
     form1.wire(form1.N6, [this] { Form8->openBrowse(); });
+
+    Excel = std::make_unique<ExcelApp>(dm.prompts(), *Opener);
+    Form18 = std::make_unique<TForm18>(dm, *Excel, &form1);
+    form23.addRestrictedWindow(QStringLiteral("Form18"), Form18.get());
+    form23.onRoleChosen = [this](access_rights::Role role) {
+        // A role held to one product kind (the warehouse: finished products) gets it chosen.
+        if (!access_rights::mayUse(role, QStringLiteral("Form18"), QStringLiteral("RadioGroup1"))) Form18->setProductKind(1);
+    };
+    form1.wire(form1.N10, [this, &form1] { Form18->openFromMenu(form1.today()); });
+
+    timesheetExcel = std::make_unique<ExcelApp>(dm.prompts(), *Opener);
+    Form15 = std::make_unique<TForm15>(dm);
+    Form19 = std::make_unique<TForm19>(dm, *timesheetExcel, *Form15, &form1);
+    Form27 = std::make_unique<TForm27>(dm, *Opener, ExcelApp::defaultFolder(), &form1);
+    form1.wire(form1.N13, [this, &form1] { Form19->openFor(form1.date()); });
+    form1.wire(form1.N9, [this] { Form27->openMode(piecework_mode::kPiecework); });
+    form1.wire(form1.N14, [this] { Form27->openMode(piecework_mode::kUtilityWorks); });
+    form1.wire(form1.N15, [this] { Form27->openMode(piecework_mode::kAveragePiecework); });
+    form1.wire(form1.N17, [this] { Form27->openMode(piecework_mode::kGeneral); });
 }
 
 Windows::~Windows() = default;

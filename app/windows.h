@@ -8,6 +8,15 @@ class TForm2;
 class TForm5;
 class TForm8;
 class TForm9;
+class TForm4;
+class TForm10;
+class TForm15;
+class TForm18;
+class TForm19;
+class TForm22;
+class TForm27;
+class ExcelApp;
+class DesktopSpreadsheetOpener;
 
 /// The windows created after the login, each once for the whole run, and the journal's ways
 /// to them.
@@ -22,4 +31,16 @@ public:
     std::unique_ptr<TForm5> Form5;
     std::unique_ptr<TForm8> Form8;
     std::unique_ptr<TForm9> Form9;
+    /// The desktop's spreadsheet program, shared by every window that opens a workbook.
+    std::unique_ptr<DesktopSpreadsheetOpener> Opener;
+    std::unique_ptr<ExcelApp> Excel;             ///< the spreadsheet handle of the hub's exports
+    std::unique_ptr<ExcelApp> timesheetExcel;    ///< the time timesheet's workbook handle
+    std::unique_ptr<ExcelApp> operationsExcel;   ///< the operations list's workbook handle
+    std::unique_ptr<TForm10> Form10;
+    std::unique_ptr<TForm22> Form22;
+    std::unique_ptr<TForm4> Form4;
+    std::unique_ptr<TForm18> Form18;
+    std::unique_ptr<TForm15> Form15;
+    std::unique_ptr<TForm19> Form19;
+    std::unique_ptr<TForm27> Form27;
 };

@@ -1,4 +1,5 @@
--- A year of a large department: 320 workers, about 500,000 journal entries.
+-- A year of a large department: 320 workers, about 500,000 journal entries, 40,000 hour entries
+-- and the year's timesheet rows.
 set client_min_messages = warning;
 insert into cmn_contractor.person (id, s_caption, s_code)
 select w, 'Работник ' || w || ' ' || chr(1040 + w % 32) || '.' || chr(1040 + (w * 7) % 32) || '.', w::text
@@ -24,4 +25,31 @@ select date '2026-01-01' + (n / 1400),
        (array['no', 'ok', 'да'])[1 + n % 3],
        date '2026-01-01' + (n / 1400)
   from generate_series(0, 499999) n;
+-- A year of hour-paid work: utility works and average piecework, day and night hours.
+insert into accounts_dep.fatigue (id_nom, id_o, id_p, d_date, i_mnth, i_year, i_smena, cnt, price, i_holiday, i_night)
+select 1 + n % 5, 7777 + n % 2, 1 + (n * 13) % 320, d, extract(month from d), extract(year from d), 1,
+       1 + n % 8, 100 + n % 50, 0, (n / 2) % 2
+  from generate_series(0, 39999) n, lateral (select date '2026-01-01' + (n / 110) as d) day;
+-- The timesheet rows of every month, as the rebuilds leave them: shift rows from the journal,
+-- hour rows from the hour entries.
+do $$
+declare
+  cols text;
+  vals text;
+begin
+  select string_agg('d' || d, ', ' order by d), string_agg(format('max(tim) filter (where day=%s)', d), ', ' order by d)
+    into cols, vals from generate_series(1, 31) d;
+  execute format('insert into accounts_dep.h_tabel(smena, w_id, month, year, %s)
+    select smena, w_id, m, y, %s from (
+      select smena, w_id, extract(month from data)::integer m, extract(year from data)::integer y,
+             extract(day from data)::integer as day, sum(time) as tim
+        from accounts_dep.smena group by smena, w_id, data) days
+    group by smena, w_id, m, y', cols, vals);
+  execute format('insert into accounts_dep.h_tabel(i_type, w_id, i_night, month, year, %s)
+    select id_o, id_p, i_night, m, y, %s from (
+      select id_o, id_p, i_night, extract(month from d_date)::integer m, extract(year from d_date)::integer y,
+             extract(day from d_date)::integer as day, sum(cnt) as tim
+        from accounts_dep.fatigue group by id_o, id_p, i_night, d_date) days
+    group by id_o, id_p, i_night, m, y', cols, vals);
+end $$;
 analyze;

@@ -1,6 +1,5 @@
 #include "data/data_module.h"
 #include "data/codes.h"
-#include "data/prompts.h"
 
 namespace sql {
 
@@ -113,20 +112,16 @@ Dataset& TDataModule6::smenaQuery(int shift)
     }
 }
 
-int TDataModule6::CheckDuplicate(const QString& sql, const QString& message, const Params& params)
+bool TDataModule6::CheckDuplicate(const QString& sql, const Params& params)
 {
     Control.close();
     Control.clearSql();
     Control.addSql(sql);
     Control.setParams(params);
     Control.open();
-    const int cnt = Control.asInt(QStringLiteral("cnt"));
+    const bool twin = Control.asLongLong(QStringLiteral("cnt")) > 0;
     Control.close();
-    if (cnt > 0) {
-        m_prompts.error(message, QStringLiteral("Ошибка"));
-        return 1;
-    }
-    return 0;
+    return twin;
 }
 
 QString TDataModule6::NormalizeDecimal(const QString& text) const

@@ -35,9 +35,9 @@ public:
     /// The shift query of a shift number; anything but 2..4 gives shift 1's.
     Dataset& smenaQuery(int shift);
 
-    /// Runs a statement whose result has a column cnt; when cnt of its first row is above 0,
-    /// shows the message as an error and returns 1, otherwise returns 0.
-    int CheckDuplicate(const QString& sql, const QString& message = {}, const Params& params = {});
+    /// Runs a count statement in Control (its result has a column cnt) and tells whether cnt of
+    /// its first row is above 0: a twin exists. Says nothing; the window tells the user.
+    bool CheckDuplicate(const QString& sql, const Params& params = {});
     /// Replaces the first "," (or, when there is none, the first ".") by the database's delimiter.
     QString NormalizeDecimal(const QString& text) const;
 

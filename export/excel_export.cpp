@@ -7,14 +7,19 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QStandardPaths>
+#include <QTemporaryFile>
 #include <QUrl>
 
 #include <xlsxwriter.h>
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -120,6 +125,18 @@ float contentWidth(const QString& text, bool bold)
     return bold ? widest * 1.1f : widest;
 }
 
+/// A spreadsheet reads "_xHHHH_" in a text as the character with that code; the underscore of
+/// such a run is written as its own code, "_x005F_", so the cell shows what was typed.
+QByteArray cellText(const QString& text)
+{
+    static const QRegularExpression characterCode(QStringLiteral("_(?=x[0-9A-Fa-f]{4}_)"));
+    if (!text.contains(QLatin1String("_x")))
+        return text.toUtf8();
+    QString escaped = text;
+    escaped.replace(characterCode, QStringLiteral("_x005F_"));
+    return escaped.toUtf8();
+}
+
 QString writeWorkbookFile(const std::vector<Sheet>& sheets, const QString& path)
 {
     lxw_workbook_options options{};
@@ -160,7 +177,7 @@ QString writeWorkbookFile(const std::vector<Sheet>& sheets, const QString& path)
                     break;
                 case Content::Text:
                     keep(worksheet_write_string(worksheet, lxw_row_t(r), lxw_col_t(c),
-                                                cell.text.toUtf8().constData(), format));
+                                                cellText(cell.text).constData(), format));
                     break;
                 case Content::None:
                     if (format)
@@ -207,6 +224,7 @@ int ExcelApp::OpenExcel(const QString& fileName)
 {
     empty_ = false;
     current_ = nullptr;
+    openFailed_ = true;
     // Workbooks the user already has on the screen belong to the spreadsheet program now;
     // ones never shown (an export that stopped half-way) wait for the next SetExcelVisible.
     std::erase_if(workbooks_, [](const auto& book) { return book->shown && !book->changedSinceShown; });
@@ -229,6 +247,7 @@ int ExcelApp::OpenExcel(const QString& fileName)
     }
     current_ = book.get();
     workbooks_.push_back(std::move(book));
+    openFailed_ = false;
     return 1;
 }
 
@@ -242,6 +261,35 @@ int ExcelApp::SetExcelVisible(bool visible)
             result = -1;
     }
     return result;
+}
+
+int ExcelApp::SaveAs(const QString& path)
+{
+    const QFileInfo target(path);
+    const auto fail = [&](const QString& reason) {
+        prompts_.error(QStringLiteral("Не удалось сохранить книгу Microsoft Excel в файл ")
+                           + QDir::toNativeSeparators(target.absoluteFilePath()) + QStringLiteral(":\n") + reason,
+                       kErrorTitle);
+        return -1;
+    };
+    if (!current_ || !current_->sourceFile.isEmpty())
+        return fail(QStringLiteral("нет книги, в которую пишутся данные"));
+    QTemporaryFile temp(target.absoluteDir().filePath(QLatin1Char('.') + target.fileName() + QStringLiteral(".XXXXXX")));
+    if (!temp.open())
+        return fail(temp.errorString());
+    temp.close();
+    const QString error = writeWorkbookFile(current_->sheets, temp.fileName());
+    if (!error.isEmpty())
+        return fail(error);
+    // The new file keeps the old one's permissions, or gets a document's usual ones.
+    temp.setPermissions(target.exists() ? target.permissions()
+                                        : QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
+    if (std::rename(QFile::encodeName(temp.fileName()).constData(), QFile::encodeName(target.absoluteFilePath()).constData()) != 0)
+        return fail(QString::fromLocal8Bit(std::strerror(errno)));
+    temp.setAutoRemove(false);
+    current_->shown = true;
+    current_->changedSinceShown = false;
+    return 1;
 }
 
 int ExcelApp::WriteExcelCell(int sheet, int column, int row, const QString& text)
@@ -260,6 +308,9 @@ int ExcelApp::writeCell(int sheet, int column, int row, const QString& text, Cel
 {
     if (text.isEmpty())
         return 1;
+    // The failed open has been told once; an export that writes on is not told again per cell.
+    if (openFailed_)
+        return -1;
     if (!current_ || sheet < 1
         || (current_->sourceFile.isEmpty() && size_t(sheet) > current_->sheets.size())) {
         prompts_.error(cellError(sheet, column, row), kSheetTitle);

@@ -51,13 +51,21 @@ public:
     /// An empty handle does nothing and returns 1.
     int SetExcelVisible(bool visible);
 
+    /// Writes the current workbook to path without showing it: into a new file in the same
+    /// folder that then takes the name, so path holds either what it held before or the whole
+    /// workbook, never a part of it. Failure (no workbook being filled, the folder or the file
+    /// cannot be written): "Не удалось сохранить книгу Microsoft Excel в файл path" with the
+    /// reason, and -1.
+    int SaveAs(const QString& path);
+
     /// Writes text into a cell of the current workbook, converted as a user would type it:
     /// numbers with a decimal comma or point become numbers (unless they have more than 15
     /// significant digits), anything else stays text. Formatting already on the cell stays.
     /// An empty text writes nothing and returns 1. A sheet the workbook lacks (or no workbook)
     /// shows "Ошибка при записи: лист S, столбец C, строка R" under "Ошибочный номер листа
     /// Microsoft Excel", a cell outside the sheet or a text over 32767 characters the same
-    /// text under "Ошибка Microsoft Excel"; both return -1.
+    /// text under "Ошибка Microsoft Excel"; both return -1. After a failed OpenExcel every
+    /// write returns -1 without a message: the failure has been told once.
     int WriteExcelCell(int sheet, int column, int row, const QString& text);
 
     /// As above, and: asText gives the cell the text format "@" before the value (so "5" stays
@@ -78,6 +86,7 @@ private:
     SpreadsheetOpener& opener_;
     QString folder_;
     bool empty_ = true;
+    bool openFailed_ = false;
     std::vector<std::unique_ptr<Workbook>> workbooks_;
     Workbook* current_ = nullptr;
 };

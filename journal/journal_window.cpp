@@ -14,18 +14,27 @@
 #include <QCheckBox>
 #include <QDateEdit>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopeGuard>
+#include <QSignalBlocker>
 #include <QScreen>
+#include <QStyle>
+#include <QStyledItemDelegate>
 #include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
 
 const QString kUpdtOK = QStringLiteral("update accounts_dep.smena set ok=:ok where id=:id");
-const QString kDeleteEntry = QStringLiteral("delete from accounts_dep.smena where id=:id");
+// The cell to bring into step is the one of the row as it was deleted, which another client may
+// have moved to another worker, shift or date since the grid was read.
+const QString kDeleteEntry =
+    QStringLiteral("delete from accounts_dep.smena where id=:id returning w_id, smena, data");
 
 const QColor kGreen(0, 128, 0);
 const QColor kRed(255, 0, 0);
@@ -40,6 +49,34 @@ QVariant okCellStyle(const Dataset& ds, int row, int role)
     QFont f;
     f.setBold(true);
     return f;
+}
+
+/// The approval mark keeps its colour in the selected row too: a foreman scanning the grid with
+/// the cursor on a row must still see whether it is approved.
+class MarkDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        const QVariant mark = index.data(Qt::ForegroundRole);
+        if (mark.canConvert<QBrush>()) option->palette.setBrush(QPalette::HighlightedText, mark.value<QBrush>());
+    }
+};
+
+/// Widens the columns whose titles or longest values (an entry time with seconds) the default
+/// widths would cut.
+void fitColumns(DataGrid* grid, const GridModel& model)
+{
+    QHeaderView* header = grid->horizontalHeader();
+    for (int c = 0; c < model.columnCount(); ++c)
+        grid->setColumnWidth(c, std::max(grid->columnWidth(c), header->sectionSizeHint(c)));
+    const int vvod = model.columnOf(QStringLiteral("vvod"));
+    const int longest = grid->fontMetrics().horizontalAdvance(QStringLiteral("00.00.0000 00:00:00")) +
+                        2 * (grid->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, grid) + 1) + 8;
+    if (vvod >= 0) grid->setColumnWidth(vvod, std::max(grid->columnWidth(vvod), longest));
 }
 
 QList<ColumnSpec> journalColumns()
@@ -111,6 +148,10 @@ TForm1::TForm1(TDataModule6& dm, QWidget* parent) : QDialog(parent), m_dm(dm), m
     DateT->setCalendarPopup(true);
     DateT->setDisplayFormat(QStringLiteral("dd.MM.yyyy"));
     DateT->setDate(QDate::currentDate());
+    auto* dateLabel = new QLabel(QStringLiteral("Дата"), this);
+    dateLabel->setObjectName(QStringLiteral("LabelDateT"));
+    dateLabel->setBuddy(DateT);
+    top->addWidget(dateLabel);
     top->addWidget(DateT);
     CBox1 = new QCheckBox(QStringLiteral("Выходной"), this);
     CBox1->setObjectName(QStringLiteral("CBox1"));
@@ -139,6 +180,8 @@ TForm1::TForm1(TDataModule6& dm, QWidget* parent) : QDialog(parent), m_dm(dm), m
     DBGrid2->setObjectName(QStringLiteral("DBGrid2"));
     m_model = new GridModel(&m_dm.Smena1, journalColumns(), this);
     DBGrid2->setGridModel(m_model);
+    DBGrid2->setItemDelegateForColumn(m_model->columnOf(QStringLiteral("ok")), new MarkDelegate(DBGrid2));
+    fitColumns(DBGrid2, *m_model);
     layout->addWidget(DBGrid2, 1);
 
     auto* bottom = new QHBoxLayout;
@@ -164,9 +207,12 @@ TForm1::TForm1(TDataModule6& dm, QWidget* parent) : QDialog(parent), m_dm(dm), m
     connect(Button4, &QPushButton::clicked, this, &QDialog::reject);
     connect(CBox1, &QCheckBox::toggled, this, guarded(m_prompts, [this] { CBox1Click(); }));
     connect(DBGrid2, &QAbstractItemView::doubleClicked, this, guarded(m_prompts, [this] { DBGrid2DblClick(); }));
-    // A date is taken when the calendar closes on a pick or Enter is pressed, not on every keystroke.
+    // Whatever changes the date (a pick in the calendar, arrow keys, the mouse wheel, typing), the
+    // grid shows that date at once: a stale grid would let "Удалить" keep the wrong day in step.
+    connect(DateT, &QDateEdit::dateChanged, this, guarded(m_prompts, [this] { reloadForDate(); }));
+    // Closing the calendar on a pick, or Enter in the box, also hands the focus to the grid.
     connect(DateT->calendarWidget(), &QCalendarWidget::clicked, this,
-            [this] { QTimer::singleShot(0, this, guarded(m_prompts, [this] { DateTChange(); })); });
+            [this] { QTimer::singleShot(0, this, [this] { DBGrid2->setFocus(); }); });
     DateT->installEventFilter(this);
 
     Timer1 = new QTimer(this);
@@ -224,8 +270,13 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event)
 
 void TForm1::FormActivate()
 {
-    DateT->setDate(today());
-    if (isDayOff(DateT->date())) CBox1->setChecked(true);
+    {
+        const QSignalBlocker quiet(DateT);   // the shifts are reloaded below, once
+        DateT->setDate(today());
+    }
+    // The entry dialog doubles prices on a ticked box: it must say what today is, never what an
+    // earlier pick left.
+    CBox1->setChecked(isDayOff(DateT->date()));
     for (int shift = 1; shift <= 4; ++shift) {
         shiftQuery(shift).close();
         shiftQuery(shift).setFiltered(false);
@@ -245,11 +296,16 @@ void TForm1::reopenShifts()
 
 void TForm1::DateTChange()
 {
+    reloadForDate();
+    DBGrid2->setFocus();
+}
+
+void TForm1::reloadForDate()
+{
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    struct Restore { ~Restore() { QApplication::restoreOverrideCursor(); } } restore;
+    const auto restore = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
     reopenShifts();
     CBox1->setChecked(isDayOff(DateT->date()));
-    DBGrid2->setFocus();
 }
 
 void TForm1::Button8Click()
@@ -300,7 +356,6 @@ void TForm1::DBGrid2DblClick()
 
 void TForm1::Button3Click()
 {
-    const QDate day = DateT->date();
     Dataset& q = shiftQuery(CurrentShift);
     if (q.isEmpty() || q.isNull(QStringLiteral("id"))) return;
     if (!m_prompts.question(QStringLiteral("Удалить позицию из списка?"), QStringLiteral("Удаление"))) {
@@ -308,13 +363,21 @@ void TForm1::Button3Click()
         return;
     }
     const int id = q.asInt(QStringLiteral("id"));
-    const int workerId = q.asInt(QStringLiteral("w_id"));
+    bool deleted = false;
     {
         // The entry and the timesheet cell it fed go together, or neither does.
         Transaction tx(m_dm.ADO_DB);
-        execSql(m_dm.ADO_DB, kDeleteEntry, {{QStringLiteral("id"), id}});
-        timesheet_cell::syncJournal(m_dm.ADO_DB, tx, workerId, CurrentShift, day);
+        Dataset gone(m_dm.ADO_DB, kDeleteEntry);
+        gone.setParam(QStringLiteral("id"), id);
+        gone.open();
+        deleted = !gone.isEmpty();
+        if (deleted)
+            timesheet_cell::syncJournal(m_dm.ADO_DB, tx, gone.asInt(QStringLiteral("w_id")),
+                                        gone.asInt(QStringLiteral("smena")), gone.asDate(QStringLiteral("data")));
         tx.commit();
     }
     q.refresh();
+    if (!deleted)
+        m_prompts.error(QStringLiteral("Эта позиция уже удалена другим пользователем. Журнал обновлён."),
+                        QStringLiteral("Ошибка"));
 }

@@ -80,6 +80,8 @@ protected:
 
 private:
     void reopenShifts();
+    /// The four shifts of the date now in DateT, and the day-off box following that date.
+    void reloadForDate();
     void styleShiftButtons();
     Dataset& shiftQuery(int shift) const;
 

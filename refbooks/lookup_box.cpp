@@ -44,6 +44,15 @@ void LookupBox::presetCaption(const QString& caption)
     setPlaceholderText(caption);
 }
 
+void LookupBox::chooseKey(qlonglong key)
+{
+    // Keys come as integers or as numeric(15, 0) values: compared as numbers.
+    int found = -1;
+    for (int i = 0; i < count() && found < 0; ++i)
+        if (Dataset::toLongLong(itemData(i)) == key) found = i;
+    setCurrentIndex(found);
+}
+
 void LookupBox::clearPreset()
 {
     // An emptied placeholder makes the box choose its first row when nothing is chosen.

@@ -20,6 +20,8 @@ public:
     /// Chooses the row with this caption (surrounding blanks and letter case aside); when no
     /// row has it, nothing is chosen and the box shows the caption as it is.
     void presetCaption(const QString& caption);
+    /// Chooses the row with this key; nothing is chosen when no row has it.
+    void chooseKey(qlonglong key);
     /// Forgets a caption shown without a row; the choice stays.
     void clearPreset();
 

@@ -1,51 +1,31 @@
 #pragma once
-#include <QDialog>
+#include "refbooks/refbook_window.h"
 
-class TDataModule6;
 class TForm9;
-class Prompts;
-class RefBookList;
-class OperationKindPickTarget;
-class DataGrid;
-class QLineEdit;
-class QPushButton;
 
 /// The operation kinds list: the kinds of work as a reference book, and the picker of a kind
 /// for the operation price dialog.
-class TForm8 : public QDialog {
+class TForm8 : public RefBookWindow {
     Q_OBJECT
 public:
     TForm8(TDataModule6& dm, TForm9& form9, QWidget* parent = nullptr);
 
-    /// The reference book from the journal's menu "Операции": tag 0, the Vid_oper filter
-    /// switched off and Vid_oper opened, "Изменить" not default, "Добавить" and "Удалить" shown,
-    /// the search field untouched; shows the list modally and closes Vid_oper afterwards.
-    void openBrowse();
     /// The picker for the operation price dialog (tag 1): "Выбрать" shown and default,
     /// "Добавить" and "Удалить" hidden, the search shown and cleared; afterwards "Выбрать" is no
     /// longer default, the search hidden and Vid_oper closed. A pick writes the kind into the
     /// target; closing the list otherwise leaves the target as it was.
     void openPick(OperationKindPickTarget& target);
 
-    RefBookList& list() const { return *m_list; }
-
-    DataGrid* DBGrid1 = nullptr;
-    QLineEdit* Edit1 = nullptr;
-    QPushButton* Button1 = nullptr;  // "Добавить"
-    QPushButton* Button2 = nullptr;  // "Изменить" / "Выбрать"
-    QPushButton* Button3 = nullptr;  // "Удалить"
-    QPushButton* Button4 = nullptr;  // "Выход"
-
-    /// "Добавить": the kind dialog for a new kind.
+    /// "Добавить": the kind dialog for a new kind; the list is reread after a save.
     void Button1Click();
-    /// "Изменить" in the reference book: the kind dialog renaming the current kind.
+    /// "Изменить" in the reference book: the kind dialog renaming the current kind; the list is
+    /// reread after a save.
     void Button2Click();
-    /// "Удалить": deletes the current kind through Vid_oper once the user confirms.
+    /// "Удалить": deletes the current kind once the user confirms; a kind that operations
+    /// still use is refused, with their number.
     void Button3Click();
 
 private:
     TDataModule6& m_dm;
     TForm9& m_form9;
-    Prompts& m_prompts;
-    RefBookList* m_list = nullptr;
 };

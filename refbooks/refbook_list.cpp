@@ -111,9 +111,22 @@ void RefBookList::preparePick(int tag, HandBack handBack)
     m_handBack = std::move(handBack);
     setChangeCaption(QStringLiteral("Выбрать"));
     if (m_change) m_change->setVisible(true);
-    setChangeDefault(true);
+    if (m_config.pick.changeDefault) setChangeDefault(true);
     setEditButtonsVisible(false);
-    resetSearch();
+    if (m_config.pick.resetSearch) resetSearch();
+    if (!m_config.pick.filter.isEmpty()) {
+        dataset().setFilterText(m_config.pick.filter);
+        dataset().setFiltered(true);
+    }
+}
+
+void RefBookList::finishPick()
+{
+    m_handBack = nullptr;
+    setChangeDefault(false);
+    setEditButtonsVisible(true);
+    if (!m_config.pick.filter.isEmpty()) dataset().setFiltered(false);
+    if (m_config.pick.hideSearchAfter) hideSearch();
 }
 
 void RefBookList::setChangeCaption(const QString& caption)

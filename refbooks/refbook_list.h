@@ -42,6 +42,19 @@ struct RefBookConfig {
     QString exitButton = QStringLiteral("Button4");
     bool addIsDefault = true;            ///< the add button is the default button outside pick mode
 
+    /// How the openers of the list window (RefBookWindow) prepare it.
+    bool browseLiftsFilter = false;      ///< the reference opener switches the query's filter off
+    struct Pick {
+        bool changeDefault = true;       ///< "Выбрать" becomes the default button
+        bool resetSearch = true;         ///< the search field is shown and cleared
+        /// A filter switched on for the pick (the search replaces it, an empty search lifts it),
+        /// switched off again afterwards.
+        QString filter;
+        bool hideSearchAfter = false;    ///< the search field is hidden again once the pick is over
+        QString nameField;               ///< the field a pick hands back as the name
+        bool trimName = true;            ///< handed back trimmed of surrounding blanks, or as stored
+    } pick;
+
     /// The window's own add, change (reference mode) and delete; each runs guarded, and change
     /// and delete never run on an empty list.
     std::function<void()> add;
@@ -79,9 +92,14 @@ public:
     /// Reference mode: tag 0, "Изменить" not default (the add button default again where it
     /// is by design), add and delete shown. The search field is left as it is.
     void prepareBrowse();
-    /// Pick mode: the tag, "Выбрать" shown and default, add and delete hidden, the search field
-    /// shown and cleared (which lifts the search filter), and where the pick goes.
+    /// Pick mode: the tag, "Выбрать" shown (and default, by the pick style), add and delete
+    /// hidden, the search field shown and cleared (which lifts the search filter) unless the
+    /// pick style keeps it, the pick style's filter switched on, and where the pick goes.
     void preparePick(int tag, HandBack handBack);
+    /// After a pick: nothing handed back any more, "Выбрать" not default, add and delete shown
+    /// again, the pick's filter off and, by the pick style, the search field hidden.
+    void finishPick();
+    const RefBookConfig& config() const { return m_config; }
     void setTag(int tag) { Tag = tag; }
     void setHandBack(HandBack handBack) { m_handBack = std::move(handBack); }
     void setChangeCaption(const QString& caption);

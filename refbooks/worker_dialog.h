@@ -1,65 +1,44 @@
 #pragma once
-#include "data/command.h"
 #include "data/dataset.h"
+#include "refbooks/refbook_dialog.h"
 
-#include <QDialog>
-
-class TDataModule6;
-class Prompts;
 class LookupBox;
-class QGroupBox;
 class QLabel;
 class QLineEdit;
-class QPushButton;
-
-/// The longest name accounts_dep.person.fio holds.
-inline constexpr int kWorkerNameMaxLength = 254;
 
 /// The worker dialog: adds a worker to the department's list or changes one (name and position).
-class TForm2 : public QDialog {
+class TForm2 : public RefBookDialog {
     Q_OBJECT
 public:
     TForm2(TDataModule6& dm, QWidget* parent = nullptr);
-
-    /// 1 a new worker, anything else a change of the worker whose id is held in id.
-    int Tag = 1;
-    int id = 0;
 
     /// The lookup tables, read whole; reopened before each use of the dialog.
     Dataset roles;
     Dataset staffpos;
     Dataset department;
-    /// Writes workers: the dialog's insert and update, and the list's delete.
-    Command cmd_person;
 
-    QGroupBox* GroupBox1 = nullptr;
-    QLabel* Label1 = nullptr;
+    QLabel *Label1 = nullptr, *Label3 = nullptr, *Label4 = nullptr, *Label5 = nullptr;
     QLineEdit* Edit1 = nullptr;
-    QLabel* Label4 = nullptr;
-    LookupBox* LCB_department = nullptr;
-    QLabel* Label3 = nullptr;
-    /// Its caption is what the worker's position (s_staffpos_hl) receives.
-    LookupBox* LCB_staffpos = nullptr;
-    QLabel* Label5 = nullptr;
-    LookupBox* LCB_roles = nullptr;
-    QPushButton* Button1 = nullptr;  // "Записать"
-    QPushButton* Button2 = nullptr;  // "Отмена"
+    /// LCB_staffpos's caption is what the worker's position (s_staffpos_hl) receives.
+    LookupBox *LCB_department = nullptr, *LCB_staffpos = nullptr, *LCB_roles = nullptr;
 
     /// Reopens staffpos, roles and department so the lookups show the current rows.
     void reopenLookups();
 
-    /// "Записать": refuses an empty or overlong name, writes the worker and closes.
-    void Button1Click();
+    /// "Записать": refuses an empty, unreadable or overlong name, writes the worker and closes.
+    void Button1Click() override;
     /// The mouse wheel moves the choice of the lookup box that has the focus by one row.
     void FormMouseWheelDown();
     void FormMouseWheelUp();
 
 protected:
-    void showEvent(QShowEvent* event) override;
+    /// A new worker: the name cleared, the lookups reread (their choice kept).
+    void fillForAdd() override;
+    /// The worker's name trimmed, the worker's position shown in its lookup.
+    void fillForChange(const Dataset& worker) override;
     void wheelEvent(QWheelEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void wheel(int key);
-    Prompts& m_prompts;
 };

@@ -1,40 +1,20 @@
 #pragma once
-#include <QDialog>
+#include "refbooks/refbook_window.h"
 
-class TDataModule6;
 class TForm2;
-class Prompts;
-class RefBookList;
-class WorkerPickTarget;
-class DataGrid;
-class QLineEdit;
-class QPushButton;
 
 /// The workers list: the department's workers as a reference book, and the picker of a worker
 /// for the shift entry and utility work entry dialogs.
-class TForm5 : public QDialog {
+class TForm5 : public RefBookWindow {
     Q_OBJECT
 public:
     TForm5(TDataModule6& dm, TForm2& form2, QWidget* parent = nullptr);
 
-    /// The reference book from the journal's menu "Рабочие": tag 0, "Изменить" not default,
-    /// "Добавить" and "Удалить" shown, the search left as it was; opens Workers, shows the
-    /// list modally and closes Workers afterwards.
-    void openBrowse();
     /// The picker for a calling dialog (tag 1 the shift entry dialog, 24 the utility work entry
     /// dialog): "Выбрать" shown and default, "Добавить" and "Удалить" hidden, the search shown and
     /// cleared; opens Workers, shows the list modally, closes Workers afterwards. A pick writes
     /// the worker into the target; closing the list otherwise leaves the target as it was.
     void openPick(int tag, WorkerPickTarget& target);
-
-    RefBookList& list() const { return *m_list; }
-
-    DataGrid* DBGrid1 = nullptr;
-    QLineEdit* Edit1 = nullptr;
-    QPushButton* Button1 = nullptr;  // "Добавить"
-    QPushButton* Button2 = nullptr;  // "Изменить" / "Выбрать"
-    QPushButton* Button3 = nullptr;  // "Удалить"
-    QPushButton* Button4 = nullptr;  // "Выход"
 
     /// "Добавить": the worker dialog for a new worker; the list is reread afterwards.
     void Button1Click();
@@ -47,6 +27,4 @@ public:
 private:
     TDataModule6& m_dm;
     TForm2& m_form2;
-    Prompts& m_prompts;
-    RefBookList* m_list = nullptr;
 };

@@ -2,7 +2,6 @@
 #include "data/data_module.h"
 #include "reports/report_style.h"
 
-#include <QLocale>
 
 using namespace report_style;
 
@@ -30,9 +29,7 @@ TForm21::TForm21(TDataModule6& dm, QObject* parent)
 
 QString TForm21::titleFor(const QDate& from, const QDate& to)
 {
-    const QLocale l;
-    return QStringLiteral("   Детальный отчет по продукции за период с ") + l.toString(from, QLocale::ShortFormat) +
-           QStringLiteral(" по ") + l.toString(to, QLocale::ShortFormat);
+    return periodTitle(QStringLiteral("Детальный отчет по продукции"), from, to);
 }
 
 ReportLayout TForm21::makeLayout(const ReportLabel& title)

@@ -2,7 +2,6 @@
 #include "data/data_module.h"
 #include "reports/report_style.h"
 
-#include <QLocale>
 
 using namespace report_style;
 
@@ -27,9 +26,7 @@ TForm17::TForm17(TDataModule6& dm, QObject* parent)
 
 QString TForm17::titleFor(const QDate& from, const QDate& to)
 {
-    const QLocale l;
-    return QStringLiteral("   Отчет по продукции за период с ") + l.toString(from, QLocale::ShortFormat) +
-           QStringLiteral(" по ") + l.toString(to, QLocale::ShortFormat);
+    return periodTitle(QStringLiteral("Отчет по продукции"), from, to);
 }
 
 ReportLayout TForm17::makeLayout(const ReportLabel& title)

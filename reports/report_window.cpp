@@ -1,7 +1,10 @@
 #include "reports/report_window.h"
 #include "data/data_module.h"
-#include "reports/report_data.h"
-#include "reports/report_render.h"
+#include "data/formats.h"
+#include "reports/engine/report_data.h"
+#include "reports/engine/report_render.h"
+
+#include <QScopeGuard>
 
 ReportWindow::ReportWindow(TDataModule6& dm, const QString& name, PreviewZoom zoom, QObject* parent)
     : QObject(parent), m_dm(dm), m_zoom(zoom)
@@ -18,18 +21,44 @@ void ReportWindow::setReport(Dataset& query, const QString& queryName, const Rep
     m_layout = std::move(layout);
 }
 
-void ReportWindow::setProductKind(int kind)
+void setProductKindFilter(Dataset& query, int kind)
 {
-    if (kind == 1) {
-        m_query->setFilterText(QStringLiteral("naimen=0"));
-        m_query->setFiltered(true);
-    } else if (kind == 2) {
-        // Everything that prints as "Заготовки" is a blank.
-        m_query->setFilterText(QStringLiteral("naimen<>0"));
-        m_query->setFiltered(true);
+    if (kind == 1 || kind == 2) {
+        query.setFilterText(kind == 1 ? QStringLiteral("naimen=0") : QStringLiteral("naimen=1"));
+        query.setFiltered(true);
     } else {
-        m_query->setFiltered(false);
+        query.setFiltered(false);
     }
+}
+
+QString periodTitle(const QString& what, const QDate& from, const QDate& to)
+{
+    return QStringLiteral("   ") + what + QStringLiteral(" за период с ") + formats::date(from) + QStringLiteral(" по ") +
+           formats::date(to);
+}
+
+void ReportWindow::setProductKind(int kind) { setProductKindFilter(*m_query, kind); }
+
+void ReportWindow::applyRequest(const ReportRequest& request)
+{
+    setPeriod(request.from, request.to);
+    setProductKind(request.productKind);
+}
+
+void ReportWindow::prepareFor(const ReportRequest& request)
+{
+    m_query->close();
+    applyRequest(request);
+    m_query->open();
+    m_title.setCaption(titleFor(request));
+    prepare();
+}
+
+void ReportWindow::run(const ReportRequest& request, QWidget* parent)
+{
+    const auto closeQuery = qScopeGuard([this] { m_query->close(); });
+    prepareFor(request);
+    showReportPreview(m_document, m_zoom, m_dm.prompts(), parent);
 }
 
 void ReportWindow::setPeriod(const QDate& from, const QDate& to)

@@ -1,7 +1,7 @@
 #pragma once
 #include "data/dataset.h"
-#include "reports/report_engine.h"
-#include "reports/report_preview.h"
+#include "reports/engine/report_engine.h"
+#include "reports/engine/report_preview.h"
 
 #include <QDate>
 #include <QObject>
@@ -9,14 +9,28 @@
 class TDataModule6;
 class QWidget;
 
+/// What a report is asked for: the hub's half-open period with its product kind, or the time
+/// timesheet's month.
+struct ReportRequest {
+    QDate from, to;        ///< from ≤ d < to
+    int productKind = 0;   ///< 0 all, 1 finished products (naimen 0), 2 blanks (naimen 1)
+    int month = 0, year = 0;
+};
+
+/// The product-kind choice of the reports hub as a filter on a query's rows: 0 switches it off,
+/// 1 keeps naimen=0 (finished products), 2 naimen=1 (blanks).
+void setProductKindFilter(Dataset& query, int kind);
+
+/// A hub report's title: "   " + what + " за период с " + from + " по " + to, short dates.
+QString periodTitle(const QString& what, const QDate& from, const QDate& to);
+
 /// A report window: one query and one banded layout, never shown itself, only its print
 /// preview. The caller sets the query's parameters (and the product-kind filter), opens the
 /// query, sets the title label, prepares the report, shows its preview and closes the query.
 class ReportWindow : public QObject {
     Q_OBJECT
 public:
-    /// The product-kind choice of the reports hub: 0 all rows, 1 finished products
-    /// (naimen 0), 2 blanks (any other naimen).
+    /// The product-kind choice of the reports hub (setProductKindFilter on the query).
     void setProductKind(int kind);
     /// Sets every odd-numbered date parameter of the query (data1, data3 …) to from and every
     /// even-numbered one to to: the half-open period from ≤ d < to.
@@ -32,10 +46,22 @@ public:
     /// Writes the prepared report as a PDF; throws ReportError when it cannot.
     void savePdf(const QString& path) const;
 
+    /// Fills the query from the request, opens it, sets the title label and prepares the report.
+    void prepareFor(const ReportRequest& request);
+    /// Prepares the report for the request and shows its preview; the query stays open until
+    /// the preview is closed.
+    void run(const ReportRequest& request, QWidget* parent = nullptr);
+
     const ReportLayout& layout() const { return m_layout; }
     Dataset& reportQuery() { return *m_query; }
 
 protected:
+    /// Sets the query's parameters from the request: by default the period (setPeriod) and
+    /// the product kind.
+    virtual void applyRequest(const ReportRequest& request);
+    /// The title label's caption for the request.
+    virtual QString titleFor(const ReportRequest& request) const = 0;
+
     ReportWindow(TDataModule6& dm, const QString& name, PreviewZoom zoom, QObject* parent);
     /// Called once by the window's constructor: its query (by name), its title label and layout.
     void setReport(Dataset& query, const QString& queryName, const ReportLabel& title, ReportLayout layout);

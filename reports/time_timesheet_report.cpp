@@ -1,5 +1,6 @@
 #include "reports/time_timesheet_report.h"
 #include "data/data_module.h"
+#include "data/formats.h"
 #include "reports/report_style.h"
 
 #include <QStringList>
@@ -42,11 +43,7 @@ void TForm15::setMonth(int month, int year)
 
 QString TForm15::titleFor(int month, int year)
 {
-    static const QStringList months = {
-        QStringLiteral("Январь"), QStringLiteral("Февраль"), QStringLiteral("Март"), QStringLiteral("Апрель"),
-        QStringLiteral("Май"), QStringLiteral("Июнь"), QStringLiteral("Июль"), QStringLiteral("Август"),
-        QStringLiteral("Сентябрь"), QStringLiteral("Октябрь"), QStringLiteral("Ноябрь"), QStringLiteral("Декабрь")};
-    return months.value(month - 1) + QLatin1Char(' ') + QString::number(year) + QStringLiteral(" г.");
+    return formats::monthName(month) + QLatin1Char(' ') + QString::number(year) + QStringLiteral(" г.");
 }
 
 ReportLayout TForm15::makeLayout(const ReportLabel& title)

@@ -17,4 +17,8 @@ public:
     static ReportLayout makeLayout(const ReportLabel& title);
     /// The title the time timesheet gives the month: "Март 2024 г.".
     static QString titleFor(int month, int year);
+
+protected:
+    void applyRequest(const ReportRequest& request) override { setMonth(request.month, request.year); }
+    QString titleFor(const ReportRequest& request) const override { return titleFor(request.month, request.year); }
 };

@@ -2,7 +2,6 @@
 #include "data/data_module.h"
 #include "reports/report_style.h"
 
-#include <QLocale>
 
 using namespace report_style;
 
@@ -46,9 +45,7 @@ TForm20::TForm20(TDataModule6& dm, QObject* parent)
 
 QString TForm20::titleFor(const QDate& from, const QDate& to)
 {
-    const QLocale l;
-    return QStringLiteral("   Детальный отчет по рабочим за период с ") + l.toString(from, QLocale::ShortFormat) +
-           QStringLiteral(" по ") + l.toString(to, QLocale::ShortFormat);
+    return periodTitle(QStringLiteral("Детальный отчет по рабочим"), from, to);
 }
 
 ReportLayout TForm20::makeLayout(const ReportLabel& title)

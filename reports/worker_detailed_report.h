@@ -14,4 +14,7 @@ public:
     static ReportLayout makeLayout(const ReportLabel& title);
     /// The title the reports hub gives the period.
     static QString titleFor(const QDate& from, const QDate& to);
+
+protected:
+    QString titleFor(const ReportRequest& request) const override { return titleFor(request.from, request.to); }
 };

@@ -2,7 +2,6 @@
 #include "data/data_module.h"
 #include "reports/report_style.h"
 
-#include <QLocale>
 
 using namespace report_style;
 
@@ -35,9 +34,7 @@ TForm16::TForm16(TDataModule6& dm, QObject* parent)
 
 QString TForm16::titleFor(const QDate& from, const QDate& to)
 {
-    const QLocale l;
-    return QStringLiteral("   Отчет по рабочим за период с ") + l.toString(from, QLocale::ShortFormat) +
-           QStringLiteral(" по ") + l.toString(to, QLocale::ShortFormat);
+    return periodTitle(QStringLiteral("Отчет по рабочим"), from, to);
 }
 
 ReportLayout TForm16::makeLayout(const ReportLabel& title)

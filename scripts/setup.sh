@@ -7,7 +7,8 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 packages=(cmake g++ make pkg-config
           qt6-base-dev libqt6sql6-psql qt6-translations-l10n libxlsxwriter-dev
           postgresql-15 postgresql-client-15
-          fonts-dejavu-core xvfb xauth xdotool imagemagick poppler-utils python3-openpyxl locales)
+          fonts-dejavu-core xvfb xauth xdotool imagemagick poppler-utils python3-openpyxl locales
+          xdg-utils)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || missing+=("$p")

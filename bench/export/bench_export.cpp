@@ -2,8 +2,7 @@
 // three totals, under two bold heading rows) written once through ExcelApp and once with
 // direct library calls on values already in native form; prints both times and their ratio.
 
-#include "data/prompts.h"
-#include "export/excel_export.h"
+#include "bench/export/bench_doubles.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -20,33 +19,6 @@ namespace {
 
 constexpr int kRows = 1000;
 constexpr int kColumns = 36;
-
-class PrintingPrompts : public Prompts {
-public:
-    void error(const QString& text, const QString& title) override { print(title, text); }
-    bool question(const QString& text, const QString& title) override
-    {
-        print(title, text);
-        return false;
-    }
-    void information(const QString& text, const QString& title) override { print(title, text); }
-
-private:
-    static void print(const QString& title, const QString& text)
-    {
-        std::fprintf(stderr, "%s: %s\n", qPrintable(title), qPrintable(text));
-    }
-};
-
-class KeepingOpener : public SpreadsheetOpener {
-public:
-    QString last;
-    bool open(const QString& filePath) override
-    {
-        last = filePath;
-        return true;
-    }
-};
 
 struct Value {
     QString text;  // empty: the cell stays empty

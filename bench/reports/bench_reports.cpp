@@ -3,9 +3,9 @@
 // same texts and boxes at the same positions straight onto a PDF with QPainter. Each is run three
 // times in turns; the best times and their ratio are printed.
 
-#include "reports/report_data.h"
-#include "reports/report_engine.h"
-#include "reports/report_render.h"
+#include "reports/engine/report_data.h"
+#include "reports/engine/report_engine.h"
+#include "reports/engine/report_render.h"
 #include "reports/worker_detailed_report.h"
 
 #include <QElapsedTimer>

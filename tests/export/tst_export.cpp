@@ -7,6 +7,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -91,6 +92,8 @@ private slots:
     void cellValues_data();
     void cellValues();
     void rewritingACell();
+    void characterCodesStayAsTyped_data();
+    void characterCodesStayAsTyped();
     void emptyTextWritesNothing_data();
     void emptyTextWritesNothing();
     void wrongSheetOrCell_data();
@@ -194,6 +197,39 @@ void TestExport::rewritingACell()
     QCOMPARE(cell(book, "C1")["format"].toString(), QStringLiteral("@"));
     QCOMPARE(cell(book, "D1")["value"].toDouble(), 8.0);
     QCOMPARE(cell(book, "D1")["bold"].toBool(), true);
+}
+
+void TestExport::characterCodesStayAsTyped_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::newRow("a code alone") << "_x0041_";
+    QTest::newRow("a code inside") << "Марка_x00e9_1";
+    QTest::newRow("two in a row") << "_x0041__x0042_";
+    QTest::newRow("the underscore's own code") << "_x005F_";
+    QTest::newRow("not a code") << "_x41_ и x0041_";
+}
+
+void TestExport::characterCodesStayAsTyped()
+{
+    QFETCH(QString, text);
+    Fixture f;
+    QCOMPARE(f.excel.OpenExcel(QString()), 1);
+    QCOMPARE(f.excel.WriteExcelCell(1, 1, 1, text), 1);
+    QCOMPARE(f.excel.SetExcelVisible(true), 1);
+    QJsonObject book;
+    QVERIFY(readBack(f.opener.opened.value(0), &book));
+    // The reader gives the stored text; a spreadsheet shows it with every "_xHHHH_" decoded.
+    QString shown = cell(book, "A1")["value"].toString();
+    static const QRegularExpression code(QStringLiteral("_x([0-9A-Fa-f]{4})_"));
+    QString decoded;
+    qsizetype at = 0;
+    for (auto it = code.globalMatch(shown); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        decoded += shown.mid(at, m.capturedStart() - at) + QChar(char16_t(m.captured(1).toUShort(nullptr, 16)));
+        at = m.capturedEnd();
+    }
+    decoded += shown.mid(at);
+    QCOMPARE(decoded, text);
 }
 
 void TestExport::emptyTextWritesNothing_data()
@@ -406,6 +442,10 @@ void TestExport::outputFolderUnusable()
     QCOMPARE(prompts.said().size(), 1);
     QCOMPARE(prompts.said()[0].text, QStringLiteral("Ошибка открытия файла Microsoft Excel."));
     QCOMPARE(prompts.said()[0].title, QStringLiteral("Ошибка"));
+    // An export that writes on after the failed open is not told again for every cell.
+    for (int row = 1; row <= 3; ++row) QCOMPARE(excel.WriteExcelCell(1, 1, row, QStringLiteral("данные")), -1);
+    QCOMPARE(excel.WriteExcelCell(1, 2, 1, QStringLiteral("5"), true, true, true), -1);
+    QCOMPARE(prompts.said().size(), 1);
     QCOMPARE(excel.SetExcelVisible(true), 1);
     QVERIFY(opener.opened.isEmpty());
 }

@@ -9,15 +9,30 @@
 #include "tests/support/test_database.h"
 #include "ui/data_grid.h"
 
+#include <QApplication>
+#include <QCalendarWidget>
 #include <QCheckBox>
 #include <QDateEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopeGuard>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QTest>
+#include <QHeaderView>
+#include <QLabel>
 #include <QThread>
+#include <QWheelEvent>
 
 namespace {
+/// The entry field a user knows by its label's caption.
+QWidget* fieldLabelled(QWidget* window, const QString& caption)
+{
+    for (QLabel* label : window->findChildren<QLabel*>())
+        if (label->text() == caption) return label->buddy();
+    return nullptr;
+}
+
 const QDate kFriday(2024, 3, 15);
 const QDate kSaturday(2024, 3, 16);
 const QDate kMonday(2024, 3, 18);
@@ -39,6 +54,14 @@ private slots:
     void foremenCannotApprove();
     void deleteKeepsTheTimesheetCell_data();
     void deleteKeepsTheTimesheetCell();
+    void approvalMarkKeepsItsColourWhenSelected_data();
+    void approvalMarkKeepsItsColourWhenSelected();
+    void defaultWidthsShowTitlesAndTimesWhole();
+    void everyDateChangeReloads_data();
+    void everyDateChangeReloads();
+    void deletionFollowsTheRowAsDeleted_data();
+    void deletionFollowsTheRowAsDeleted();
+    void deletingAnEntryAlreadyGone();
     void answeringNoChangesNothing();
     void failedCellUpdateLeavesBothTablesAsTheyWere();
     void concurrentDeletionsKeepTheInvariant();
@@ -47,6 +70,10 @@ private slots:
 private:
     int entryId(int worker, int shift, int hours) const;
     QVariant cell(int worker, int shift, int day) const;
+    using CellMap = QMap<QString, int>;
+    static QString cellKey(int worker, int shift, int day) { return QStringLiteral("%1/%2/%3").arg(worker).arg(shift).arg(day); }
+    /// Every filled day cell of March's journal rows, by worker/shift/day.
+    CellMap cells() const;
     void selectEntry(int id);
 
     TestDatabase* m_db = nullptr;
@@ -112,6 +139,22 @@ QVariant TestJournal::cell(int worker, int shift, int day) const
                                        "and month=3 and year=2024").arg(worker).arg(shift).arg(day));
 }
 
+TestJournal::CellMap TestJournal::cells() const
+{
+    CellMap out;
+    QSqlQuery q(m_db->db());
+    if (!q.exec(QStringLiteral("select * from accounts_dep.h_tabel where month=3 and year=2024 and i_type=0")))
+        qFatal("%s", qPrintable(q.lastError().text()));
+    while (q.next())
+        for (int day = 1; day <= 31; ++day) {
+            const QVariant hours = q.value(QStringLiteral("d%1").arg(day));
+            if (!hours.isNull())
+                out.insert(cellKey(q.value(QStringLiteral("w_id")).toInt(), q.value(QStringLiteral("smena")).toInt(), day),
+                           hours.toInt());
+        }
+    return out;
+}
+
 void TestJournal::selectEntry(int id)
 {
     Dataset& q = m_dm->smenaQuery(m_form->CurrentShift);
@@ -150,7 +193,7 @@ void TestJournal::dayOffBox_data()
     QTest::addColumn<QDate>("picked");
     QTest::addColumn<bool>("afterPick");
     QTest::newRow("weekend activation ticks") << kSaturday << false << true << kMonday << false;
-    QTest::newRow("weekday activation leaves it ticked") << kFriday << true << true << kSaturday << true;
+    QTest::newRow("weekday activation unticks an earlier weekend's box") << kFriday << true << false << kSaturday << true;
     QTest::newRow("weekday activation leaves it clear") << kFriday << false << false << QDate(2024, 3, 17) << true;
 }
 
@@ -233,6 +276,8 @@ void TestJournal::deleteKeepsTheTimesheetCell()
     QFETCH(int, shift);
     QFETCH(int, hours);
     QFETCH(QVariant, cellAfter);
+    CellMap untouched = cells();
+    untouched.remove(cellKey(worker, shift, 15));
     m_form->findChild<QRadioButton*>(QStringLiteral("RadioButton%1").arg(shift))->click();
     selectEntry(entryId(worker, shift, hours));
     m_prompts.answer(true);
@@ -244,7 +289,157 @@ void TestJournal::deleteKeepsTheTimesheetCell()
     if (!cellAfter.isNull()) QCOMPARE(cell(worker, shift, 15).toInt(), cellAfter.toInt());
     // Other days and other workers keep their hours.
     QCOMPARE(cell(1, 1, 18).toInt(), 7);
-    QCOMPARE(cell(2, 1, 15).toInt(), worker == 2 ? 5 : 5);
+    CellMap others = cells();
+    others.remove(cellKey(worker, shift, 15));
+    QCOMPARE(others, untouched);
+    QCOMPARE(m_db->scalar(QStringLiteral("select count(*) from accounts_dep.smena")).toInt(), 5);
+}
+
+void TestJournal::approvalMarkKeepsItsColourWhenSelected_data()
+{
+    QTest::addColumn<int>("hours");
+    QTest::addColumn<QColor>("colour");
+    QTest::newRow("approved: green") << 8 << QColor(0, 128, 0);
+    QTest::newRow("not approved: red") << 3 << QColor(255, 0, 0);
+}
+
+void TestJournal::approvalMarkKeepsItsColourWhenSelected()
+{
+    QFETCH(int, hours);
+    QFETCH(QColor, colour);
+    selectEntry(entryId(1, 1, hours));
+    DataGrid* grid = m_form->DBGrid2;
+    const QModelIndex mark = grid->model()->index(m_dm->Smena1.recNo() - 1, grid->gridModel()->columnOf(QStringLiteral("ok")));
+    QVERIFY(grid->selectionModel()->isRowSelected(mark.row(), {}));
+    const QImage shot = grid->viewport()->grab().toImage();
+    const QRect cellRect = grid->visualRect(mark);
+    int inColour = 0;
+    for (int y = cellRect.top(); y <= cellRect.bottom(); ++y)
+        for (int x = cellRect.left(); x <= cellRect.right(); ++x) {
+            const QColor px = shot.pixelColor(x * shot.width() / grid->viewport()->width(),
+                                              y * shot.height() / grid->viewport()->height());
+            if (qAbs(px.red() - colour.red()) < 40 && qAbs(px.green() - colour.green()) < 40 &&
+                qAbs(px.blue() - colour.blue()) < 40)
+                ++inColour;
+        }
+    QVERIFY2(inColour >= 5, qPrintable(QStringLiteral("%1 pixels of the mark's colour").arg(inColour)));
+}
+
+void TestJournal::defaultWidthsShowTitlesAndTimesWhole()
+{
+    m_db->exec(QStringLiteral("update accounts_dep.smena set vvod='2024-03-15 23:58:59'"));
+    m_form->Button8Click();
+    DataGrid* grid = m_form->DBGrid2;
+    for (const char* field : {"marka", "vvod", "fio", "kol_vo", "summa"}) {
+        const int c = grid->gridModel()->columnOf(QLatin1String(field));
+        QVERIFY2(grid->columnWidth(c) >= grid->horizontalHeader()->sectionSizeHint(c), field);
+    }
+    // An entry time with seconds fits too.
+    const int vvod = grid->gridModel()->columnOf(QStringLiteral("vvod"));
+    QVERIFY(grid->columnWidth(vvod) >= static_cast<QAbstractItemView*>(grid)->sizeHintForColumn(vvod));
+}
+
+void TestJournal::everyDateChangeReloads_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("arrow keys") << "keys";
+    QTest::newRow("mouse wheel") << "wheel";
+    QTest::newRow("typing") << "typing";
+    QTest::newRow("calendar by keyboard") << "calendar";
+}
+
+void TestJournal::everyDateChangeReloads()
+{
+    // From Friday to Monday without Enter and without closing the calendar by a click.
+    QFETCH(QString, how);
+    auto* date = qobject_cast<QDateEdit*>(fieldLabelled(m_form, QStringLiteral("Дата")));
+    QVERIFY(date);
+    date->setFocus();
+    date->setCurrentSection(QDateTimeEdit::DaySection);
+    if (how == QLatin1String("keys")) {
+        for (int i = 0; i < 3; ++i) QTest::keyClick(date, Qt::Key_Up);
+    } else if (how == QLatin1String("wheel")) {
+        for (int i = 0; i < 3; ++i) {
+            QWheelEvent wheel(QPointF(5, 5), date->mapToGlobal(QPointF(5, 5)), {}, QPoint(0, 120), Qt::NoButton,
+                              Qt::NoModifier, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(date, &wheel);
+        }
+    } else if (how == QLatin1String("typing")) {
+        date->setSelectedSection(QDateTimeEdit::DaySection);
+        QTest::keyClicks(date, QStringLiteral("18"));
+    } else {
+        QTest::mouseClick(date, Qt::LeftButton, {}, QPoint(date->width() - 6, date->height() / 2));   // its arrow
+        QCalendarWidget* calendar = date->calendarWidget();
+        QVERIFY(calendar->isVisible());
+        QWidget* days = calendar->focusWidget() ? calendar->focusWidget() : calendar;
+        for (int i = 0; i < 3; ++i) QTest::keyClick(days, Qt::Key_Right);
+        QTest::keyClick(days, Qt::Key_Return);
+        QVERIFY(!calendar->isVisible());
+    }
+    QCOMPARE(m_form->date(), kMonday);
+    QCOMPARE(m_dm->Smena1.recordCount(), 1);
+
+    // "Удалить" now deletes Monday's entry and keeps Monday's cell in step, Friday's untouched.
+    m_prompts.answer(true);
+    m_form->Button3Click();
+    QVERIFY(cell(1, 1, 18).isNull());
+    QCOMPARE(cell(1, 1, 15).toInt(), 13);
+}
+
+void TestJournal::deletionFollowsTheRowAsDeleted_data()
+{
+    // Another client moves worker 1's 8-hour entry after the grid was read, keeping the timesheet
+    // in step; the deletion must then empty the cell the entry moved to.
+    QTest::addColumn<QString>("move");
+    QTest::addColumn<QString>("cellsAfter");   // worker/shift/day=hours, "-" for an empty cell
+    QTest::newRow("to another worker")
+        << "update accounts_dep.smena set w_id=2 where id=:id; "
+           "update accounts_dep.h_tabel set d15=5 where w_id=1 and smena=1; "
+           "update accounts_dep.h_tabel set d15=13 where w_id=2 and smena=1"
+        << "1/1/15=5 2/1/15=5 1/1/18=7";
+    QTest::newRow("to another date")
+        << "update accounts_dep.smena set data='2024-03-18' where id=:id; "
+           "update accounts_dep.h_tabel set d15=5, d18=15 where w_id=1 and smena=1"
+        << "1/1/15=5 1/1/18=7 2/1/15=5";
+    QTest::newRow("to another shift")
+        << "update accounts_dep.smena set smena=2 where id=:id; "
+           "update accounts_dep.h_tabel set d15=5 where w_id=1 and smena=1; "
+           "insert into accounts_dep.h_tabel (w_id, month, year, smena, d15) values (1, 3, 2024, 2, 8)"
+        << "1/1/15=5 1/2/15=- 2/1/15=5";
+}
+
+void TestJournal::deletionFollowsTheRowAsDeleted()
+{
+    QFETCH(QString, move);
+    QFETCH(QString, cellsAfter);
+    const int id = entryId(1, 1, 8);
+    selectEntry(id);
+    m_db->exec(QString(move).replace(QStringLiteral(":id"), QString::number(id)));
+    m_prompts.answer(true);
+    QTest::mouseClick(m_form->Button3, Qt::LeftButton);
+    QCOMPARE(m_prompts.said().size(), 1);
+    QCOMPARE(m_db->scalar(QStringLiteral("select count(*) from accounts_dep.smena where id=%1").arg(id)).toInt(), 0);
+    for (const QString& expected : cellsAfter.split(QLatin1Char(' '))) {
+        const QStringList key = expected.section(QLatin1Char('='), 0, 0).split(QLatin1Char('/'));
+        const QString hours = expected.section(QLatin1Char('='), 1);
+        const QVariant actual = cell(key.at(0).toInt(), key.at(1).toInt(), key.at(2).toInt());
+        QVERIFY2(hours == QLatin1String("-") ? actual.isNull() : actual.toString() == hours,
+                 qPrintable(expected + QStringLiteral(", found ") + actual.toString()));
+    }
+}
+
+void TestJournal::deletingAnEntryAlreadyGone()
+{
+    const int id = entryId(1, 1, 8);
+    selectEntry(id);
+    m_db->exec(QStringLiteral("delete from accounts_dep.smena where id=%1").arg(id));
+    m_prompts.answer(true);
+    QTest::mouseClick(m_form->Button3, Qt::LeftButton);
+    QCOMPARE(m_prompts.said().size(), 2);
+    QCOMPARE(m_prompts.said().last().kind, ScriptedPrompts::Said::Error);
+    QVERIFY(m_prompts.said().last().text.contains(QStringLiteral("уже удалена")));
+    QCOMPARE(m_dm->Smena1.recordCount(), 3);   // the grid no longer shows it
+    QCOMPARE(cell(1, 1, 15).toInt(), 13);      // nothing else was written
     QCOMPARE(m_db->scalar(QStringLiteral("select count(*) from accounts_dep.smena")).toInt(), 5);
 }
 
@@ -265,6 +460,8 @@ void TestJournal::failedCellUpdateLeavesBothTablesAsTheyWere()
         create trigger refuse before update or insert on accounts_dep.h_tabel
           for each row execute function accounts_dep.refuse();
     )"));
+    // Dropped however the test ends, so that no later test meets a closed timesheet.
+    const auto dropTrigger = qScopeGuard([this] { m_db->exec(QStringLiteral("drop trigger refuse on accounts_dep.h_tabel")); });
     selectEntry(entryId(1, 1, 8));
     m_prompts.answer(true);
     QTest::mouseClick(m_form->Button3, Qt::LeftButton);
@@ -275,7 +472,6 @@ void TestJournal::failedCellUpdateLeavesBothTablesAsTheyWere()
     QCOMPARE(cell(1, 1, 15).toInt(), 13);
     // The window goes on: the grid still shows the entry.
     QCOMPARE(m_dm->Smena1.recordCount(), 4);
-    m_db->exec(QStringLiteral("drop trigger refuse on accounts_dep.h_tabel"));
 }
 
 void TestJournal::concurrentDeletionsKeepTheInvariant()

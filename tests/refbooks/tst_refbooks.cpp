@@ -7,6 +7,7 @@
 #include "refbooks/refbook_list.h"
 #include "refbooks/worker_dialog.h"
 #include "refbooks/workers_list.h"
+#include "tests/refbooks/gui_steps.h"
 #include "tests/support/modal.h"
 #include "tests/support/scripted_prompts.h"
 #include "tests/support/test_database.h"
@@ -31,36 +32,6 @@ public:
     int& pickedKindId() override { return keptId; }
     QLineEdit* pickedKindName() override { return &name; }
 };
-
-// Types text as a user would, one character a key press (QTest's own keyClicks is Latin-1 only).
-void type(QWidget* w, const QString& text)
-{
-    for (const QChar c : text) QTest::sendKeyEvent(QTest::Click, w, Qt::Key_unknown, QString(c), Qt::NoModifier);
-}
-
-QStringList visibleRows(const Dataset& ds, const QString& field)
-{
-    QStringList out;
-    for (int r = 0; r < ds.recordCount(); ++r) out << Dataset::toText(ds.valueAt(r, field));
-    return out;
-}
-
-template <typename T>
-T* child(QWidget* w, const char* name)
-{
-    T* found = w->findChild<T*>(QLatin1String(name));
-    if (!found) qFatal("no child %s", name);
-    return found;
-}
-
-void doubleClickRow(DataGrid* grid, int row)
-{
-    // As the window system delivers it: press, release, double click, release.
-    const QPoint at = grid->visualRect(grid->model()->index(row, 0)).center();
-    QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier, at);
-    QTest::mouseDClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier, at);
-    QTest::mouseRelease(grid->viewport(), Qt::LeftButton, Qt::NoModifier, at);
-}
 
 const QString kWorkersFixture = QStringLiteral(R"(
     delete from accounts_dep.person;
@@ -148,7 +119,6 @@ void TestRefBooks::initTestCase()
         insert into hrms_staffpos.staffpos (id, s_caption) values (1, 'Слесарь-сборщик'), (2, 'Сварщик'), (3, 'Маляр');
         insert into cmn_department.department (id, s_caption) values (1, 'Цех металлоконструкций'), (2, 'Малярный участок');
         insert into adm_role.roles (id, s_name, s_caption) values (1, 'foreman', 'Мастер'), (2, 'planner', 'Плановик');
-        alter table accounts_dep.oper add constraint oper_vid_used foreign key (vid) references accounts_dep.vid_oper (id);
     )"));
     m_dm = new TDataModule6(m_db->db(), m_prompts);
     m_form2 = new TForm2(*m_dm);
@@ -844,13 +814,15 @@ void TestRefBooks::deleteOperationKind_data()
     QTest::addColumn<bool>("refused");
     QTest::addColumn<QStringList>("left");
     QTest::addColumn<int>("recNoAfter");
+    QTest::addColumn<int>("usedBy");   // operations of the kind besides the fixture's one
     const QStringList all = {QStringLiteral("  Упаковка "), QStringLiteral("Покраска грунт"),
                              QStringLiteral("Покраска порошковая"), QStringLiteral("Резка"), QStringLiteral("Сварка")};
     QStringList withoutCutting = all;
     withoutCutting.removeAt(3);
-    QTest::newRow("unused, confirmed") << 4 << true << false << withoutCutting << 1;
-    QTest::newRow("not confirmed") << 4 << false << false << all << 4;
-    QTest::newRow("still used by an operation") << 5 << true << true << all << 5;
+    QTest::newRow("unused, confirmed") << 4 << true << false << withoutCutting << 1 << 0;
+    QTest::newRow("not confirmed") << 4 << false << false << all << 4 << 0;
+    QTest::newRow("still used by an operation") << 5 << true << true << all << 5 << 1;
+    QTest::newRow("still used by three operations") << 5 << true << true << all << 5 << 3;
 }
 
 void TestRefBooks::deleteOperationKind()
@@ -860,6 +832,9 @@ void TestRefBooks::deleteOperationKind()
     QFETCH(bool, refused);
     QFETCH(QStringList, left);
     QFETCH(int, recNoAfter);
+    QFETCH(int, usedBy);
+    for (int i = 1; i < usedBy; ++i)
+        m_db->exec(QStringLiteral("insert into accounts_dep.oper (vid, naimen, i_id) values (2, 1, 10001)"));
     m_prompts.answer(answer);
     QStringList shown;
     int recNoSeen = 0;
@@ -886,7 +861,8 @@ void TestRefBooks::deleteOperationKind()
     QCOMPARE(said.size(), refused ? 3 : 2);
     if (refused) {
         QCOMPARE(said.at(1).kind, ScriptedPrompts::Said::Error);
-        QVERIFY2(said.at(1).text.contains(QLatin1String("oper_vid_used")), qPrintable(said.at(1).text));
+        QCOMPARE(said.at(1).text, QStringLiteral("Вид операции нельзя удалить: операций этого вида — %1.").arg(usedBy));
+        QCOMPARE(said.at(1).title, QStringLiteral("Удаление"));
     }
     QCOMPARE(value(QStringLiteral("select count(*) from accounts_dep.vid_oper")).toInt(), left.size() - 1);
 }

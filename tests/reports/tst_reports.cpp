@@ -1,19 +1,24 @@
 #include "data/data_module.h"
-#include "reports/headless_report.h"
 #include "reports/product_detailed_report.h"
 #include "reports/product_report.h"
-#include "reports/report_data.h"
-#include "reports/report_engine.h"
-#include "reports/report_render.h"
+#include "reports/engine/report_data.h"
+#include "reports/engine/report_engine.h"
+#include "reports/report_kinds.h"
+#include "reports/engine/report_render.h"
 #include "reports/time_timesheet_report.h"
 #include "reports/worker_detailed_report.h"
 #include "reports/worker_report.h"
+#include "tests/reports/report_fixture.h"
 #include "tests/support/modal.h"
 #include "tests/support/scripted_prompts.h"
 #include "tests/support/test_database.h"
 
 #include <QAction>
 #include <QDir>
+#include <QImage>
+#include <QPainter>
+#include <QScopeGuard>
+#include <QSet>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMap>
@@ -23,7 +28,6 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTextStream>
 
 namespace {
 
@@ -57,14 +61,6 @@ void expectLines(const ReportDocument& doc, const QStringList& expected)
             QFAIL(qPrintable(QStringLiteral("missing line «%1» in:\n%2").arg(line, lines.join(QLatin1Char('\n')))));
 }
 
-QString pdfText(const QString& path)
-{
-    QProcess p;
-    p.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), path, QStringLiteral("-")});
-    p.waitForFinished(30000);
-    return QString::fromUtf8(p.readAllStandardOutput());
-}
-
 const PageElement* findText(const ReportDocument& doc, int page, const QString& text, double top)
 {
     for (const PageElement& e : doc.pages.at(size_t(page)).elements)
@@ -91,12 +87,16 @@ private slots:
     void groupBreaksResetSumsAndChildBandsFollowTheirParents();
     void emptyReportPrintsTheUnbrokenGroupsOnly();
     void pageBreaksNumberPagesAndRepeatNothing();
+    void groupHeaderOnTheLastFreeLineMovesWithItsRow();
+    void framedBandIsPainted();
 
     // the five layouts on the fixture
     void workerReport();
     void reportFootersShowTheDepartmentWhateverTheKindFilter_data();
     void reportFootersShowTheDepartmentWhateverTheKindFilter();
     void productReport();
+    void productKindFilter_data();
+    void productKindFilter();
     void workerDetailedReport();
     void productDetailedReport();
     void timeTimesheetPrintsMonthAndAlways31Days();
@@ -110,22 +110,11 @@ private slots:
     void previewOpensMaximisedZoomedAndSavesPdf_data();
     void previewOpensMaximisedZoomedAndSavesPdf();
 
-    // from the command line
-    void headlessCallIsRecognised();
-    void headlessRefusals_data();
-    void headlessRefusals();
-    void headlessRendersTheReportsTheRoleMayRun_data();
-    void headlessRendersTheReportsTheRoleMayRun();
-    void headlessFailureLeavesTheTargetAlone();
-
 private:
-    int runHeadless(const QStringList& args, QString* err = nullptr);
-
     TestDatabase* m_db = nullptr;
     ScriptedPrompts m_prompts;
     TDataModule6* m_dm = nullptr;
     QTemporaryDir m_tmp;
-    const BuildStamp m_stamp{20240601, 3600};
 };
 
 void TestReports::initTestCase()
@@ -134,38 +123,7 @@ void TestReports::initTestCase()
     QVERIFY(m_tmp.isValid());
     m_db = new TestDatabase(QStringLiteral("reports"));
     m_dm = new TDataModule6(m_db->db(), m_prompts);
-    // Worked out by hand in the tests below: three workers, two nomenclature groups, six journal
-    // entries (one on the period's first day, one on the day after it), hour entries of both kinds
-    // by day and by night, one of a worker with no journal entries.
-    m_db->exec(QStringLiteral(R"(
-        insert into cmn_contractor.person (id, s_caption, s_code) values
-          (1, 'Антонов А.А.', '1'), (2, 'Борисов Б.Б.', '2'), (3, 'Власов В.В.', '3');
-        insert into accounts_dep.person (id, fio) values (1, 'Антонов А.А.'), (2, 'Борисов Б.Б.'), (3, 'Власов В.В.');
-        insert into cmn_classifier.item (id, s_caption) values (1, 'Двери'), (2, 'Ворота');
-        insert into cmn_gds_and_srv.gds_and_srv (id, s_caption, massa, id_class_item) values
-          (10001, 'ДМ-1', 0.5, 1), (10002, 'ДМ-2', 2, 1), (10003, 'ВС-1', 1.5, 2);
-        insert into accounts_dep.vid_oper (id, vid) values
-          (1, 'Сварка'), (2, 'Покраска'), (7777, 'хоз. работы'), (7778, 'ср. сдельная');
-        insert into accounts_dep.oper (id, vid, naimen, i_id) values (1, 1, 0, 10001), (2, 2, 0, 10002), (3, 1, 1, 10003);
-        insert into accounts_dep.smena (data, smena, w_id, i_id, o_id, cena, kol_vo, brak, color, time, ok) values
-          ('2024-03-01', 1, 1, 10001, 1, 10, 10, 1, 0, 8, 'ok'),
-          ('2024-03-05', 1, 1, 10002, 2, 20, 5, 0, 1, 4, 'ok'),
-          ('2024-03-06', 1, 1, 10002, 2, 20, 3, 0, 7035, 2, 'ok'),
-          ('2024-04-01', 1, 1, 10001, 1, 10, 100, 0, 0, 8, 'ok'),
-          ('2024-03-10', 2, 2, 10003, 3, 7.5, 4, 0, -1, 0, 'ok'),
-          ('2024-03-11', 2, 2, 10001, 1, 10, 2, 0, null, 0, 'ok');
-        insert into accounts_dep.fatigue (id_nom, id_o, id_p, d_date, i_mnth, i_year, cnt, price, i_night) values
-          (1, 7777, 1, '2024-03-04', 3, 2024, 3, 100, 0),
-          (1, 7777, 1, '2024-03-05', 3, 2024, 2, 120, 1),
-          (2, 7778, 1, '2024-03-12', 3, 2024, 4, 150, 0),
-          (2, 7778, 2, '2024-03-15', 3, 2024, 1, 90, 1),
-          (1, 7777, 3, '2024-03-02', 3, 2024, 5, 100, 0),
-          (1, 7777, 1, '2024-04-01', 4, 2024, 10, 100, 0);
-        insert into accounts_dep.h_tabel (w_id, month, year, smena, i_type, d1, d5, d6) values (1, 3, 2024, 1, 0, 8, 4, 2);
-        insert into accounts_dep.h_tabel (w_id, month, year, smena, i_type, d1, d7) values (1, 3, 2024, 0, 7777, 3, 2);
-        insert into accounts_dep.h_tabel (w_id, month, year, smena, i_type, d10) values (2, 3, 2024, 2, 0, 5);
-        insert into accounts_dep.h_tabel (w_id, month, year, smena, i_type, d28) values (1, 2, 2023, 1, 0, 8);
-    )"));
+    loadReportFixture(*m_db);
 }
 
 void TestReports::cleanupTestCase()
@@ -370,6 +328,53 @@ void TestReports::pageBreaksNumberPagesAndRepeatNothing()
     QVERIFY(lines.contains(QStringLiteral("Всего: %1 | Группа 3").arg(total)));
 }
 
+void TestReports::groupHeaderOnTheLastFreeLineMovesWithItsRow()
+{
+    // 272 mm between the top margin and the page footer: group A's header and 32 rows of 8 mm
+    // leave exactly one header's height, where B's header would still fit but not its row.
+    ReportLayout layout;
+    layout.groupHeader(QStringLiteral("g"), 8).expr(QStringLiteral("g"), {0, 50});
+    layout.detail(8).expr(QStringLiteral("v"), {0, 50});
+    layout.pageFooter(5).pageNumber({150, 40});
+    TableReportData data(QStringLiteral("q"), {"g", "v"}, {false, true});
+    for (int i = 1; i <= 32; ++i) data.addRow({"A", i});
+    data.addRow({"B", 100});
+    const ReportDocument doc = layOutReport(layout, data);
+    QCOMPARE(doc.pageCount(), 2);
+    const QStringList first = pageLines(doc, 0), second = pageLines(doc, 1);
+    QCOMPARE(first.size(), 1 + 32 + 1);
+    QCOMPARE(first.at(first.size() - 2), QStringLiteral("32"));
+    QCOMPARE(second, QStringList({"B", "100", "2"}));
+}
+
+void TestReports::framedBandIsPainted()
+{
+    ReportLayout layout;
+    layout.title(20).framed().expr(QStringLiteral("'Рамка'"), {60, 40});
+    TableReportData data(QStringLiteral("q"), {"v"}, {true});
+    const ReportDocument doc = layOutReport(layout, data);
+    // A4 at 2 dots a millimetre: the band spans x 10..200 mm and y 10..30 mm.
+    const double k = 2;
+    QImage page(int(210 * k), int(297 * k), QImage::Format_RGB32);
+    page.fill(Qt::white);
+    {
+        QPainter painter(&page);
+        paintReportPage(painter, doc, 0, k);
+    }
+    const auto dark = [&](double xMm, double yMm) { return qGray(page.pixel(qRound(xMm * k), qRound(yMm * k))) < 128; };
+    const auto darkNear = [&](double xMm, double yMm) {
+        for (double d = -1; d <= 1; d += 0.5)
+            if (dark(xMm + d, yMm) || dark(xMm, yMm + d)) return true;
+        return false;
+    };
+    QVERIFY(darkNear(30, 10));    // top edge
+    QVERIFY(darkNear(30, 30));    // bottom edge
+    QVERIFY(darkNear(10, 20));    // left edge
+    QVERIFY(darkNear(200, 20));   // right edge
+    QVERIFY(!dark(30, 20));       // inside, away from the text
+    QVERIFY(!darkNear(30, 45));   // below the band
+}
+
 // ---------------------------------------------------------------- the layouts
 
 void TestReports::workerReport()
@@ -492,6 +497,41 @@ void TestReports::productReport()
     QCOMPARE(spaces, 3);
 }
 
+void TestReports::productKindFilter_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QList<int>>("naimen");
+    QTest::newRow("Все") << 0 << QList<int>{0, 1, 2};
+    QTest::newRow("Готовая продукция") << 1 << QList<int>{0};
+    // Blanks are naimen 1; any other kind number is neither.
+    QTest::newRow("Заготовки") << 2 << QList<int>{1};
+}
+
+void TestReports::productKindFilter()
+{
+    QFETCH(int, kind);
+    QFETCH(QList<int>, naimen);
+    m_db->exec(QStringLiteral(
+        "insert into accounts_dep.oper (id, vid, naimen, i_id) values (90, 2, 2, 10001);"
+        "insert into accounts_dep.smena (data, smena, w_id, i_id, o_id, cena, kol_vo, brak, color, time, ok)"
+        " values ('2024-03-20', 1, 1, 10001, 90, 1, 7, 0, 0, 1, 'ok')"));
+    const auto drop = qScopeGuard([this] {
+        m_db->exec(QStringLiteral("delete from accounts_dep.smena where o_id = 90; delete from accounts_dep.oper where id = 90"));
+    });
+    for (const ReportKind& k : reportKinds()) {
+        if (k.period != PeriodKind::Range) continue;
+        const std::unique_ptr<ReportWindow> form = k.make(*m_dm);
+        form->prepareFor(ReportRequest{QDate(2024, 3, 1), QDate(2024, 4, 1), kind});
+        Dataset& q = form->reportQuery();
+        QSet<int> seen;
+        for (int r = 0; r < q.recordCount(); ++r) seen.insert(q.valueAt(r, q.fieldIndex(QStringLiteral("naimen"))).toInt());
+        form->reportQuery().close();
+        QList<int> sorted = seen.values();
+        std::sort(sorted.begin(), sorted.end());
+        QVERIFY2(sorted == naimen, qPrintable(k.window));
+    }
+}
+
 void TestReports::workerDetailedReport()
 {
     TForm20 form(*m_dm);
@@ -594,11 +634,11 @@ void TestReports::emptyPeriodPrintsHeadingsOnly_data()
 {
     QTest::addColumn<QString>("report");
     QTest::addColumn<QStringList>("expected");
-    QTest::newRow("Form16") << "Form16" << QStringList{"Отчет по рабочим", "0,00 | 0,00", "Хоз.р.:", "Ср.сд.:", "Итого:", "1"};
-    QTest::newRow("Form17") << "Form17" << QStringList{"Отчет по продукции", "Коробки | Количество", "Итого: | 0 | 0", "1"};
-    QTest::newRow("Form20") << "Form20" << QStringList{"Детальный отчет по рабочим", "0 | 0,00", "Хоз.р.:", "Ср.сд.:", "Итого:", "1"};
-    QTest::newRow("Form21") << "Form21" << QStringList{"Детальный отчет по продукции", "Брак | Коробки | Кол-во | Сумма", "Итого: | 0 | 0 | 0 | 0,00", "1"};
-    QStringList heading{"Данные за:"};
+    QTest::newRow("Form16") << "Form16" << QStringList{"   Отчет по рабочим за период с 01.01.2020 по 01.02.2020", "0,00 | 0,00", "Хоз.р.:", "Ср.сд.:", "Итого:", "1"};
+    QTest::newRow("Form17") << "Form17" << QStringList{"   Отчет по продукции за период с 01.01.2020 по 01.02.2020", "Коробки | Количество", "Итого: | 0 | 0", "1"};
+    QTest::newRow("Form20") << "Form20" << QStringList{"   Детальный отчет по рабочим за период с 01.01.2020 по 01.02.2020", "0 | 0,00", "Хоз.р.:", "Ср.сд.:", "Итого:", "1"};
+    QTest::newRow("Form21") << "Form21" << QStringList{"   Детальный отчет по продукции за период с 01.01.2020 по 01.02.2020", "Брак | Коробки | Кол-во | Сумма", "Итого: | 0 | 0 | 0 | 0,00", "1"};
+    QStringList heading{"Январь 2020 г."};
     for (int d = 1; d <= 31; ++d) heading << QString::number(d);
     heading << "Итого";
     QTest::newRow("Form15") << "Form15" << QStringList{heading.join(" | "), "1"};
@@ -608,22 +648,14 @@ void TestReports::emptyPeriodPrintsHeadingsOnly()
 {
     QFETCH(QString, report);
     QFETCH(QStringList, expected);
-    std::unique_ptr<ReportWindow> form;
-    if (report == QLatin1String("Form15")) {
-        auto f = std::make_unique<TForm15>(*m_dm);
-        f->setMonth(1, 2020);
-        form = std::move(f);
-    } else {
-        if (report == QLatin1String("Form16")) form = std::make_unique<TForm16>(*m_dm);
-        if (report == QLatin1String("Form17")) form = std::make_unique<TForm17>(*m_dm);
-        if (report == QLatin1String("Form20")) form = std::make_unique<TForm20>(*m_dm);
-        if (report == QLatin1String("Form21")) form = std::make_unique<TForm21>(*m_dm);
-        form->setPeriod(QDate(2020, 1, 1), QDate(2020, 2, 1));
-    }
+    const auto kind = std::find_if(reportKinds().begin(), reportKinds().end(),
+                                   [&](const ReportKind& k) { return k.window == report; });
+    QVERIFY(kind != reportKinds().end());
+    const std::unique_ptr<ReportWindow> form = kind->make(*m_dm);
     QCOMPARE(form->objectName(), report);
-    form->reportQuery().open();
+    form->prepareFor(ReportRequest{QDate(2020, 1, 1), QDate(2020, 2, 1), 0, 1, 2020});
     QCOMPARE(form->reportQuery().recordCount(), 0);
-    form->prepare();
+    form->reportQuery().close();
     QCOMPARE(form->pageCount(), 1);
     QCOMPARE(pageLines(form->document(), 0), expected);
 }
@@ -731,20 +763,7 @@ void TestReports::previewOpensMaximisedZoomedAndSavesPdf()
 {
     QFETCH(bool, timesheet);
     QFETCH(int, zoom);
-    std::unique_ptr<ReportWindow> form;
-    if (timesheet) {
-        auto f = std::make_unique<TForm15>(*m_dm);
-        f->setMonth(3, 2024);
-        f->QRLabel33.setCaption(TForm15::titleFor(3, 2024));
-        form = std::move(f);
-    } else {
-        auto f = std::make_unique<TForm17>(*m_dm);
-        f->setPeriod(QDate(2024, 3, 1), QDate(2024, 4, 1));
-        f->QRLabel1.setCaption(TForm17::titleFor(QDate(2024, 3, 1), QDate(2024, 4, 1)));
-        form = std::move(f);
-    }
-    form->reportQuery().open();
-    form->prepare();
+    const std::unique_ptr<ReportWindow> form = findReportKind(timesheet ? QStringLiteral("time-timesheet") : QStringLiteral("products"))->make(*m_dm);
     const QString path = m_tmp.filePath(timesheet ? QStringLiteral("preview15.pdf") : QStringLiteral("preview17.pdf"));
 
     QString name;
@@ -770,152 +789,13 @@ void TestReports::previewOpensMaximisedZoomedAndSavesPdf()
         if (auto* save = w->findChild<QAction*>(QStringLiteral("savePdfAction"))) save->trigger();
         w->close();
     });
-    form->preview();
-    form->reportQuery().close();
+    form->run(ReportRequest{QDate(2024, 3, 1), QDate(2024, 4, 1), 0, 3, 2024});
+    QVERIFY(!form->reportQuery().isOpen());
     QCOMPARE(name, QStringLiteral("ReportPreview"));
     QVERIFY(maximised);
     QCOMPARE(zoomMode, zoom);
     QCOMPARE(pages, form->pageCount());
     QVERIFY(pdfText(path).contains(timesheet ? QStringLiteral("Март 2024 г.") : QStringLiteral("Отчет по продукции")));
-}
-
-// ---------------------------------------------------------------- from the command line
-
-int TestReports::runHeadless(const QStringList& args, QString* err)
-{
-    QString text;
-    QTextStream stream(&text);
-    const int code = runHeadlessReport(args, m_stamp, stream);
-    stream.flush();
-    if (err) *err = text;
-    return code;
-}
-
-void TestReports::headlessCallIsRecognised()
-{
-    QVERIFY(!isHeadlessReportCall({}));
-    QVERIFY(!isHeadlessReportCall({QStringLiteral("vorteks"), QStringLiteral("10.0.0.5")}));
-    QVERIFY(isHeadlessReportCall({QStringLiteral("vorteks"), QStringLiteral("10.0.0.5"), QStringLiteral("--report"), QStringLiteral("products")}));
-    QVERIFY(isHeadlessReportCall({QStringLiteral("--pdf=x.pdf")}));
-    QString usage;
-    QCOMPARE(runHeadless({QStringLiteral("--help")}, &usage), 0);
-    QVERIFY(usage.contains(QStringLiteral("--report NAME")));
-}
-
-void TestReports::headlessRefusals_data()
-{
-    QTest::addColumn<QStringList>("options");
-    QTest::addColumn<int>("exitCode");
-    QTest::addColumn<QString>("message");
-    const QStringList march = {"--from", "2024-03-01", "--to", "2024-04-01"};
-    QTest::newRow("no code") << (QStringList{"--report", "products", "--pdf", "x.pdf"} + march) << 1 << "--code";
-    QTest::newRow("unknown report") << (QStringList{"--code", "3851", "--report", "salary", "--pdf", "x.pdf"} + march) << 1 << "salary";
-    QTest::newRow("unknown option") << (QStringList{"--code", "3851", "--report", "products", "--pdf", "x.pdf", "--shift", "1"} + march) << 1 << "--shift";
-    QTest::newRow("bad date") << QStringList{"--code", "3851", "--report", "products", "--pdf", "x.pdf", "--from", "01.03.2024", "--to", "2024-04-01"} << 1 << "01.03.2024";
-    QTest::newRow("period backwards") << QStringList{"--code", "3851", "--report", "workers", "--pdf", "x.pdf", "--from", "2024-04-01", "--to", "2024-03-01"} << 1 << "--to";
-    QTest::newRow("bad kind") << (QStringList{"--code", "3851", "--report", "products", "--pdf", "x.pdf", "--kind", "some"} + march) << 1 << "some";
-    QTest::newRow("month for a period report") << QStringList{"--code", "3851", "--report", "products", "--pdf", "x.pdf", "--month", "3", "--year", "2024"} << 1 << "--month";
-    QTest::newRow("period for the timesheet") << (QStringList{"--code", "3851", "--report", "time-timesheet", "--pdf", "x.pdf"} + march) << 1 << "--from";
-    QTest::newRow("month 13") << QStringList{"--code", "3851", "--report", "time-timesheet", "--pdf", "x.pdf", "--month", "13", "--year", "2024"} << 1 << "13";
-    QTest::newRow("option without value") << QStringList{"--code", "3851", "--report", "products", "--pdf"} << 1 << "--pdf";
-    QTest::newRow("wrong code") << (QStringList{"--code", "12345", "--report", "products", "--pdf", "x.pdf"} + march) << 2 << "Введены неверные данные.";
-    QTest::newRow("code in other case") << (QStringList{"--code", "BRIVET", "--report", "products", "--pdf", "x.pdf"} + march) << 2 << "Введены неверные данные.";
-    QTest::newRow("foremen, products") << (QStringList{"--code", "kolpant", "--report", "products", "--pdf", "x.pdf"} + march) << 2 << "products";
-    QTest::newRow("warehouse, workers") << (QStringList{"--code", "frumo", "--report", "workers", "--pdf", "x.pdf"} + march) << 2 << "workers";
-    QTest::newRow("warehouse, workers-detailed") << (QStringList{"--code", "frumo", "--report", "workers-detailed", "--pdf", "x.pdf"} + march) << 2 << "workers-detailed";
-    QTest::newRow("planner, timesheet") << QStringList{"--code", "brivet", "--report", "time-timesheet", "--pdf", "x.pdf", "--month", "3", "--year", "2024"} << 2 << "time-timesheet";
-    QTest::newRow("no such folder") << (QStringList{"--code", "3851", "--report", "products", "--pdf", "/no/such/folder/x.pdf"} + march) << 5 << "/no/such/folder";
-}
-
-void TestReports::headlessRefusals()
-{
-    QFETCH(QStringList, options);
-    QFETCH(int, exitCode);
-    QFETCH(QString, message);
-    QString err;
-    // The refusals come before any connection: the server named here does not exist.
-    QCOMPARE(runHeadless(QStringList{"nodb", "127.0.0.1:1"} + options, &err), exitCode);
-    QVERIFY2(err.contains(message), qPrintable(err));
-    QVERIFY(!QFile::exists(QStringLiteral("x.pdf")));
-}
-
-void TestReports::headlessRendersTheReportsTheRoleMayRun_data()
-{
-    QTest::addColumn<QString>("code");
-    QTest::addColumn<QStringList>("options");
-    QTest::addColumn<QStringList>("present");
-    QTest::addColumn<QStringList>("absent");
-    const QStringList march = {"--from", "2024-03-01", "--to", "2024-04-01"};
-    QTest::newRow("products, blanks") << "3851" << (QStringList{"--report", "products", "--kind", "blanks"} + march)
-                                      << QStringList{"Отчет по продукции за период с 01.03.2024 по 01.04.2024", "Заготовки"}
-                                      << QStringList{"Готовая продукция"};
-    QTest::newRow("workers, planner") << "brivet" << (QStringList{"--report", "workers"} + march)
-                                      << QStringList{"Отчет по рабочим за период", "1390,000", "2030,00"} << QStringList{};
-    QTest::newRow("workers-detailed") << "61370452" << (QStringList{"--report", "workers-detailed", "--kind", "all"} + march)
-                                      << QStringList{"Детальный отчет по рабочим", "Цена ср. сд. за 1 ч.:"} << QStringList{};
-    QTest::newRow("products-detailed, foremen") << "kolpant" << (QStringList{"--report", "products-detailed"} + march)
-                                                << QStringList{"Детальный отчет по продукции", "Заготовки", "300,00"} << QStringList{};
-    // The warehouse sees finished products only, whatever it asks for.
-    QTest::newRow("products-detailed, warehouse") << " frumo " << (QStringList{"--report", "products-detailed", "--kind", "blanks"} + march)
-                                                  << QStringList{"Детальный отчет по продукции", "Готовая продукция", "270,00"}
-                                                  << QStringList{"Заготовки"};
-    QTest::newRow("time-timesheet") << "3851" << QStringList{"--report", "time-timesheet", "--month", "3", "--year", "2024"}
-                                    << QStringList{"Март 2024 г.", "Антонов А.А.", "Итого"} << QStringList{};
-}
-
-void TestReports::headlessRendersTheReportsTheRoleMayRun()
-{
-    QFETCH(QString, code);
-    QFETCH(QStringList, options);
-    QFETCH(QStringList, present);
-    QFETCH(QStringList, absent);
-    QTemporaryDir dir;
-    const QString pdf = dir.filePath(QStringLiteral("report.pdf"));
-    QString err;
-    const QString server = QStringLiteral("127.0.0.1:%1").arg(TestDatabase::port());
-    QCOMPARE(runHeadless(QStringList{m_db->name(), server, "--code", code, "--pdf=" + pdf} + options, &err), 0);
-    QCOMPARE(err.isEmpty(), !code.contains(QLatin1String("frumo")));
-    const QString text = pdfText(pdf);
-    for (const QString& t : present) QVERIFY2(text.contains(t), qPrintable(t + "\n" + text));
-    for (const QString& t : absent) QVERIFY2(!text.contains(t), qPrintable(t));
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("report.pdf")});
-    QVERIFY(!QSqlDatabase::contains(QStringLiteral("tabel_headless_report")));
-}
-
-void TestReports::headlessFailureLeavesTheTargetAlone()
-{
-    QTemporaryDir dir;
-    const QString pdf = dir.filePath(QStringLiteral("month.pdf"));
-    {
-        QFile old(pdf);
-        QVERIFY(old.open(QIODevice::WriteOnly));
-        old.write("last month");
-    }
-    const QStringList report = {"--code", "3851", "--report", "products", "--from", "2024-03-01", "--to", "2024-04-01", "--pdf", pdf};
-    const auto unchanged = [&] {
-        QFile f(pdf);
-        return f.open(QIODevice::ReadOnly) && f.readAll() == "last month" &&
-               QDir(dir.path()).entryList(QDir::Files) == QStringList{QStringLiteral("month.pdf")};
-    };
-    QString err;
-    // an unreachable server
-    QCOMPARE(runHeadless(QStringList{"vorteks", "127.0.0.1:1"} + report, &err), 4);
-    QVERIFY2(err.contains(QStringLiteral("Подключение к БД отсутсвует!!!")), qPrintable(err));
-    QVERIFY(unchanged());
-    // a database on which a newer build has run
-    const QString server = QStringLiteral("127.0.0.1:%1").arg(TestDatabase::port());
-    m_db->exec(QStringLiteral("update accounts_dep.ver set d = 29991231"));
-    QCOMPARE(runHeadless(QStringList{m_db->name(), server} + report, &err), 3);
-    m_db->exec(QStringLiteral("update accounts_dep.ver set d = 0, t = 0"));
-    QVERIFY2(err.contains(QStringLiteral("Версия программы не соответсвует БД!")), qPrintable(err));
-    QVERIFY(unchanged());
-    // a database that is not there
-    QCOMPARE(runHeadless(QStringList{"no_such_database", server} + report, &err), 4);
-    QVERIFY(unchanged());
-    // and a good run replaces the file as a whole
-    QCOMPARE(runHeadless(QStringList{m_db->name(), server} + report, &err), 0);
-    QVERIFY(pdfText(pdf).contains(QStringLiteral("Отчет по продукции")));
-    QCOMPARE(m_db->scalar(QStringLiteral("select d from accounts_dep.ver")).toInt(), m_stamp.date);
 }
 
 QTEST_MAIN(TestReports)

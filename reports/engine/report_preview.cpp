@@ -1,5 +1,5 @@
-#include "reports/report_preview.h"
-#include "reports/report_render.h"
+#include "reports/engine/report_preview.h"
+#include "reports/engine/report_render.h"
 #include "data/prompts.h"
 
 #include <QAction>

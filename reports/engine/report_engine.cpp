@@ -1,5 +1,5 @@
-#include "reports/report_engine.h"
-#include "reports/report_data.h"
+#include "reports/engine/report_engine.h"
+#include "reports/engine/report_data.h"
 
 QStringList ReportDocument::texts(int page) const
 {

@@ -1,4 +1,4 @@
-#include "reports/report_data.h"
+#include "reports/engine/report_data.h"
 #include "data/dataset.h"
 
 #include <QSignalBlocker>

@@ -1,6 +1,7 @@
-#include "reports/report_render.h"
+#include "reports/engine/report_render.h"
 
 #include <QFileInfo>
+#include <algorithm>
 #include <QFont>
 #include <QHash>
 #include <QPageSize>
@@ -34,7 +35,8 @@ void paintReportPage(QPainter& painter, const ReportDocument& document, int page
         currentFont = key;
     };
     QPen line(Qt::black);
-    line.setWidthF(kLineWidthMm * k);
+    // Never thinner than a device dot: a coarse device (a small preview) would drop the line.
+    line.setWidthF(std::max(kLineWidthMm * k, 1.0));
     painter.setPen(Qt::black);
     for (const PageElement& e : document.pages.at(size_t(page)).elements) {
         const QRectF r(e.rect.x() * k, e.rect.y() * k, e.rect.width() * k, e.rect.height() * k);

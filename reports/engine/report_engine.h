@@ -1,5 +1,5 @@
 #pragma once
-#include "reports/report_layout.h"
+#include "reports/engine/report_layout.h"
 
 #include <QRectF>
 #include <QStringList>

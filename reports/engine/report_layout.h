@@ -1,5 +1,5 @@
 #pragma once
-#include "reports/report_expression.h"
+#include "reports/engine/report_expression.h"
 
 #include <QColor>
 #include <QFlags>

@@ -1,5 +1,5 @@
-#include "reports/report_expression.h"
-#include "reports/report_data.h"
+#include "reports/engine/report_expression.h"
+#include "reports/engine/report_data.h"
 #include "data/dataset.h"
 #include "data/formats.h"
 

@@ -1,5 +1,5 @@
 #pragma once
-#include "reports/report_engine.h"
+#include "reports/engine/report_engine.h"
 
 class Prompts;
 class QWidget;

@@ -1,0 +1,360 @@
+#include "app/command_line.h"
+#include "app/sheet_kinds.h"
+#include "data/access.h"
+#include "data/connection.h"
+#include "data/data_module.h"
+#include "data/db_error.h"
+#include "data/prompts.h"
+#include "data/statement.h"
+#include "export/excel_export.h"
+#include "reports/report_kinds.h"
+#include "reports/report_window.h"
+
+#include <QCommandLineParser>
+#include <QDir>
+#include <QFileInfo>
+#include <QScopeGuard>
+#include <QTextStream>
+
+using namespace command_line_exit;
+
+namespace {
+
+const QString kUsage = QStringLiteral(
+    "Использование: tabel DATABASE SERVER --code CODE --report NAME PERIOD --pdf FILE\n"
+    "               tabel DATABASE SERVER --code CODE --export NAME [PERIOD] --xlsx FILE\n"
+    "PERIOD: --from YYYY-MM-DD --to YYYY-MM-DD [--kind all|finished|blanks]  или  --month M --year Y\n"
+    "NAME (--report): products, workers, workers-detailed, products-detailed (за период);\n"
+    "    time-timesheet (за месяц)\n"
+    "NAME (--export): output (за период); operations (без периода); time-timesheet, piecework,\n"
+    "    utility-works, average-piecework, general (за месяц)\n"
+    "День --to в период не входит. Файл заменяется только готовым.\n"
+    "Коды выхода: 0 готово, 1 ошибка в аргументах, 2 код доступа не подходит, 3 версия программы\n"
+    "    старше БД, 4 ошибка БД или запрос шел слишком долго, 5 файл не записать.");
+
+const QString kConnection = QStringLiteral("tabel_command_line");
+const QStringList kValueOptions = {QStringLiteral("code"), QStringLiteral("report"), QStringLiteral("from"),
+                                   QStringLiteral("to"),   QStringLiteral("kind"),   QStringLiteral("month"),
+                                   QStringLiteral("year"), QStringLiteral("pdf"),  QStringLiteral("export"),
+                                   QStringLiteral("xlsx")};
+const QStringList kProductKinds = {QStringLiteral("all"), QStringLiteral("finished"), QStringLiteral("blanks")};
+
+class BadArgument : public std::runtime_error {
+public:
+    explicit BadArgument(const QString& text) : std::runtime_error(text.toStdString()), message(text) {}
+    QString message;
+};
+
+/// A run's refusal or failure: its exit code and the message for the error stream.
+struct Failure {
+    int code;
+    QString message;
+};
+
+/// What the arguments ask for, checked.
+struct Job {
+    QString database, server, code;
+    const ReportKind* report = nullptr;   ///< a report to PDF, or
+    const SheetKind* sheet = nullptr;     ///< a spreadsheet to .xlsx
+    QString target;
+    ReportRequest request;
+    bool kindGiven = false;
+};
+
+/// How an argument that names an unknown option was written ("-reverse", "--style=x").
+QString spelled(const QStringList& args, const QString& name)
+{
+    for (const QString& a : args) {
+        if (!a.startsWith(QLatin1Char('-'))) continue;
+        QString bare = a;
+        while (bare.startsWith(QLatin1Char('-'))) bare.remove(0, 1);
+        if (bare.section(QLatin1Char('='), 0, 0) == name) return a.section(QLatin1Char('='), 0, 0);
+    }
+    return QStringLiteral("--") + name;
+}
+
+class Arguments {
+public:
+    explicit Arguments(const QStringList& args) : m_args(args)
+    {
+        // Single-dash words (the toolkit's "-reverse", "-platform") are options too, and unknown.
+        m_parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+        for (const QString& name : kValueOptions)
+            m_parser.addOption(QCommandLineOption(name, QString(), QStringLiteral("value")));
+        m_parser.addOption(QCommandLineOption(QStringLiteral("help")));
+        if (!m_parser.parse(QStringList{QStringLiteral("tabel")} + args)) {
+            if (!m_parser.unknownOptionNames().isEmpty())
+                throw BadArgument(QStringLiteral("неизвестный параметр %1").arg(spelled(args, m_parser.unknownOptionNames().constFirst())));
+            if (!args.isEmpty() && kValueOptions.contains(args.constLast().mid(2)))
+                throw BadArgument(QStringLiteral("у параметра %1 нет значения").arg(args.constLast()));
+            throw BadArgument(m_parser.errorText());
+        }
+        if (m_parser.isSet(QStringLiteral("help")))
+            throw BadArgument(QStringLiteral("--help пишется один, без других аргументов"));
+        for (const QString& name : kValueOptions) {
+            const QStringList values = m_parser.values(name);
+            if (values.size() > 1) throw BadArgument(QStringLiteral("параметр --%1 задан дважды").arg(name));
+            // "--pdf --code 1": the next option is not the file's name.
+            if (!values.isEmpty() && values.constFirst().startsWith(QLatin1String("--")))
+                throw BadArgument(QStringLiteral("у параметра --%1 нет значения").arg(name));
+        }
+    }
+
+    bool has(const QString& name) const { return m_parser.isSet(name); }
+    QString value(const QString& name) const { return m_parser.value(name); }
+    QStringList positional() const { return m_parser.positionalArguments(); }
+
+    void require(const QStringList& names) const
+    {
+        for (const QString& n : names)
+            if (!has(n)) throw BadArgument(QStringLiteral("не задан параметр --%1").arg(n));
+    }
+    void refuse(const QStringList& names, const QString& why) const
+    {
+        for (const QString& n : names)
+            if (has(n)) throw BadArgument(QStringLiteral("параметр --%1 не нужен %2").arg(n, why));
+    }
+    QDate date(const QString& name) const
+    {
+        const QDate d = QDate::fromString(value(name), QStringLiteral("yyyy-MM-dd"));
+        if (!d.isValid())
+            throw BadArgument(QStringLiteral("--%1: нужна дата в виде ГГГГ-ММ-ДД, а не «%2»").arg(name, value(name)));
+        return d;
+    }
+    int number(const QString& name, int min, int max) const
+    {
+        bool ok = false;
+        const int n = value(name).toInt(&ok);
+        if (!ok || n < min || n > max)
+            throw BadArgument(QStringLiteral("--%1: нужно число от %2 до %3, а не «%4»").arg(name).arg(min).arg(max).arg(value(name)));
+        return n;
+    }
+
+private:
+    QStringList m_args;
+    QCommandLineParser m_parser;
+};
+
+/// Reads the period (or the month) the report is made for.
+void readPeriod(const Arguments& a, PeriodKind period, Job& job)
+{
+    const QStringList range = {QStringLiteral("from"), QStringLiteral("to"), QStringLiteral("kind")};
+    const QStringList month = {QStringLiteral("month"), QStringLiteral("year")};
+    switch (period) {
+    case PeriodKind::Month:
+        a.refuse(range, QStringLiteral("выгрузке за месяц (--month, --year)"));
+        a.require(month);
+        job.request.month = a.number(QStringLiteral("month"), 1, 12);
+        job.request.year = a.number(QStringLiteral("year"), 1900, 9999);
+        break;
+    case PeriodKind::Range:
+        a.refuse(month, QStringLiteral("выгрузке за период (--from, --to)"));
+        a.require({QStringLiteral("from"), QStringLiteral("to")});
+        job.request.from = a.date(QStringLiteral("from"));
+        job.request.to = a.date(QStringLiteral("to"));
+        if (job.request.to <= job.request.from)
+            throw BadArgument(QStringLiteral("--to должна быть позже --from (день --to в период не входит)"));
+        if (a.has(QStringLiteral("kind"))) {
+            job.request.productKind = int(kProductKinds.indexOf(a.value(QStringLiteral("kind"))));
+            if (job.request.productKind < 0)
+                throw BadArgument(QStringLiteral("--kind: all, finished или blanks, а не «%1»").arg(a.value(QStringLiteral("kind"))));
+            job.kindGiven = true;
+        }
+        break;
+    case PeriodKind::None:
+        a.refuse(range + month, QStringLiteral("этой выгрузке: она без периода"));
+        break;
+    }
+}
+
+Job readJob(const QStringList& args)
+{
+    const Arguments a(args);
+    Job job;
+    const QStringList positional = a.positional();
+    if (positional.size() > 2) throw BadArgument(QStringLiteral("лишний аргумент «%1»").arg(positional.at(2)));
+    job.database = positional.value(0).trimmed();
+    job.server = positional.value(1).trimmed();
+    if (job.database.isEmpty()) throw BadArgument(QStringLiteral("не задана база данных (DATABASE)"));
+    if (job.server.isEmpty()) throw BadArgument(QStringLiteral("не задан сервер БД (SERVER)"));
+
+    a.require({QStringLiteral("code")});
+    job.code = a.value(QStringLiteral("code"));
+    if (a.has(QStringLiteral("report")) == a.has(QStringLiteral("export")))
+        throw BadArgument(QStringLiteral("нужен один из параметров: --report (отчет в PDF) или --export (выгрузка в Excel)"));
+    QString file;
+    if (a.has(QStringLiteral("report"))) {
+        file = QStringLiteral("pdf");
+        a.refuse({QStringLiteral("xlsx")}, QStringLiteral("отчету: он пишется в PDF (--pdf)"));
+        a.require({file});
+        job.report = findReportKind(a.value(QStringLiteral("report")));
+        if (!job.report) throw BadArgument(QStringLiteral("неизвестный отчет «%1»").arg(a.value(QStringLiteral("report"))));
+        readPeriod(a, job.report->period, job);
+    } else {
+        file = QStringLiteral("xlsx");
+        a.refuse({QStringLiteral("pdf")}, QStringLiteral("выгрузке: она пишется в Excel (--xlsx)"));
+        a.require({file});
+        job.sheet = findSheetKind(a.value(QStringLiteral("export")));
+        if (!job.sheet) throw BadArgument(QStringLiteral("неизвестная выгрузка «%1»").arg(a.value(QStringLiteral("export"))));
+        if (!job.sheet->write) throw BadArgument(QStringLiteral("выгрузка «%1» в этой сборке недоступна").arg(job.sheet->name));
+        readPeriod(a, job.sheet->period, job);
+    }
+    job.target = a.value(file);
+    if (job.target.trimmed().isEmpty()) throw BadArgument(QStringLiteral("--%1: не задано имя файла").arg(file));
+    return job;
+}
+
+/// Applies the role of the access code: refuses what the role may not have, and holds the
+/// warehouse to finished products as the hub does.
+std::optional<Failure> applyRole(Job& job, QTextStream& err)
+{
+    const access_rights::Role role = access_rights::roleForCode(job.code);
+    if (role == access_rights::Role::None) return Failure{kRefused, QStringLiteral("Введены неверные данные.")};
+    const StartedBy& rule = job.report ? job.report->startedBy : job.sheet->startedBy;
+    if (!rule.allows(role))
+        return Failure{kRefused, QStringLiteral("%1 «%2» недоступна для этого кода доступа.")
+                                     .arg(job.report ? QStringLiteral("печать отчета") : QStringLiteral("выгрузка"),
+                                          job.report ? job.report->name : job.sheet->name)};
+    if ((job.report ? job.report->period : job.sheet->period) == PeriodKind::Range &&
+        !access_rights::mayUse(role, QStringLiteral("Form18"), QStringLiteral("RadioGroup1"))) {
+        if (job.kindGiven && job.request.productKind != 1)
+            err << "tabel: для этого кода доступа отчет строится только по готовой продукции." << Qt::endl;
+        job.request.productKind = 1;
+    }
+    return std::nullopt;
+}
+
+/// Why the target cannot take the file: a missing folder, or something there that is not a
+/// regular file the user may replace (a folder, a device, a pipe, a read-only file).
+std::optional<Failure> targetProblem(const QString& path)
+{
+    const QFileInfo target(path);
+    const QString shown = QDir::toNativeSeparators(target.absoluteFilePath());
+    const QFileInfo folder(target.absolutePath());
+    if (!folder.isDir()) return Failure{kOutputError, QStringLiteral("нет папки %1").arg(QDir::toNativeSeparators(folder.absoluteFilePath()))};
+    if (target.isDir()) return Failure{kOutputError, QStringLiteral("%1 — это папка, а не файл").arg(shown)};
+    if (target.exists() || target.isSymLink()) {
+        if (!target.isFile()) return Failure{kOutputError, QStringLiteral("%1 — это не обычный файл: его не заменить").arg(shown)};
+        // The write bits, not only access(): a file marked read-only stays so even for root.
+        const auto anyWrite = QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther;
+        if (!target.isWritable() || !(target.permissions() & anyWrite))
+            return Failure{kOutputError, QStringLiteral("%1 — файл только для чтения").arg(shown)};
+    }
+    if (!folder.isWritable()) return Failure{kOutputError, QStringLiteral("нет права записи в папку %1").arg(QDir::toNativeSeparators(folder.absoluteFilePath()))};
+    return std::nullopt;
+}
+
+/// Messages of the data layer and the export helper go to the error stream; nothing is asked.
+class StreamPrompts : public Prompts {
+public:
+    explicit StreamPrompts(QTextStream& err) : m_err(err) {}
+    void error(const QString& text, const QString&) override
+    {
+        ++m_errors;
+        m_err << "tabel: " << text << Qt::endl;
+    }
+    bool question(const QString& text, const QString&) override
+    {
+        m_err << "tabel: " << text << Qt::endl;
+        return false;
+    }
+    void information(const QString& text, const QString&) override { m_err << "tabel: " << text << Qt::endl; }
+
+    int errors() const { return m_errors; }
+
+private:
+    QTextStream& m_err;
+    int m_errors = 0;
+};
+
+/// The workbook goes to a file, never to the screen.
+class NoScreenOpener : public SpreadsheetOpener {
+public:
+    bool open(const QString&) override { return false; }
+};
+
+std::optional<Failure> writeSheet(const Job& job, TDataModule6& dm, StreamPrompts& prompts)
+{
+    NoScreenOpener opener;
+    ExcelApp excel(prompts, opener, QFileInfo(job.target).absolutePath());
+    if (job.sheet->write(dm, excel, job.request) == -1 || prompts.errors() > 0)
+        return Failure{kOutputError, QStringLiteral("книга не записана")};
+    if (excel.SaveAs(job.target) == -1) return Failure{kOutputError, QStringLiteral("книга не записана")};
+    return std::nullopt;
+}
+
+QString databaseFailure(const DbError& e, const CommandLineLimits& limits)
+{
+    // query_canceled: the statement time limit ran out (waiting for a lock counts too).
+    if (e.sqlState() == QLatin1String("57014"))
+        return QStringLiteral("запрос прерван: он шел дольше %1 с (%2)").arg(limits.statementTimeoutMs / 1000.0).arg(e.text().trimmed());
+    return e.text().trimmed();
+}
+
+std::optional<Failure> run(const Job& job, const BuildStamp& stamp, QTextStream& err, const CommandLineLimits& limits)
+{
+    QSqlDatabase db;
+    try {
+        db = openConnection(ConnectionSettings::fromArguments({job.database, job.server}), kConnection);
+    } catch (const DbError& e) {
+        return Failure{kDatabaseError, QStringLiteral("Подключение к БД отсутсвует!!! (%1)").arg(e.text().trimmed())};
+    }
+    StreamPrompts prompts(err);
+    TDataModule6 dm(db, prompts);
+    try {
+        // A scheduled run never waits without end: a held lock or a runaway query is cancelled.
+        execSql(db, QStringLiteral("select set_config('statement_timeout', :ms, false)"),
+                {{QStringLiteral("ms"), QString::number(limits.statementTimeoutMs)}});
+        if (checkVersion(dm, stamp) == VersionVerdict::Outdated)
+            return Failure{kOutdated, QStringLiteral("Версия программы не соответсвует БД! Запустите программу через 5 мин.")};
+        if (job.sheet) return writeSheet(job, dm, prompts);
+        const std::unique_ptr<ReportWindow> window = job.report->make(dm);
+        {
+            const auto closeQuery = qScopeGuard([&] { window->reportQuery().close(); });
+            window->prepareFor(job.request);
+        }
+        try {
+            window->savePdf(job.target);
+        } catch (const ReportError& e) {
+            return Failure{kOutputError, e.text()};
+        }
+    } catch (const DbError& e) {
+        return Failure{kDatabaseError, databaseFailure(e, limits)};
+    } catch (const ReportError& e) {
+        return Failure{kDatabaseError, e.text()};
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+bool isCommandLineRun(const QStringList& args)
+{
+    for (const QString& a : args)
+        if (a.startsWith(QLatin1String("--"))) return true;
+    return false;
+}
+
+int runCommandLine(const QStringList& args, const BuildStamp& stamp, QTextStream& err, const CommandLineLimits& limits)
+{
+    if (args == QStringList{QStringLiteral("--help")}) {
+        err << kUsage << Qt::endl;
+        return kOk;
+    }
+    Job job;
+    try {
+        job = readJob(args);
+    } catch (const BadArgument& e) {
+        err << "tabel: " << e.message << Qt::endl << kUsage << Qt::endl;
+        return kBadArguments;
+    }
+    std::optional<Failure> failure = applyRole(job, err);
+    if (!failure) failure = targetProblem(job.target);
+    if (!failure) {
+        failure = run(job, stamp, err, limits);
+        QSqlDatabase::removeDatabase(kConnection);
+    }
+    if (!failure) return kOk;
+    err << "tabel: " << failure->message << Qt::endl;
+    return failure->code;
+}

@@ -1,0 +1,24 @@
+#pragma once
+#include "reports/report_kinds.h"
+
+#include <functional>
+
+class ExcelApp;
+struct ReportRequest;
+
+/// One spreadsheet the program makes, as it can be written without windows: its name on the
+/// command line, what it is made for, the control that makes it in its window (the role rule),
+/// and the writer that its window uses.
+struct SheetKind {
+    QString name;   ///< "output"
+    PeriodKind period;
+    StartedBy startedBy;
+    /// Starts a new workbook in excel and writes the sheet into it, as its window does; -1 when
+    /// no workbook could be started. Empty while the window's writer is not part of the build.
+    std::function<int(TDataModule6& dm, ExcelApp& excel, const ReportRequest& request)> write;
+};
+
+/// Every spreadsheet of the program.
+const QList<SheetKind>& sheetKinds();
+/// The sheet of that command-line name, or nullptr.
+const SheetKind* findSheetKind(const QString& name);

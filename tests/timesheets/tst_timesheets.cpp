@@ -1,0 +1,822 @@
+#include "data/connection.h"
+#include "data/data_module.h"
+#include "data/db_error.h"
+#include "data/formats.h"
+#include "data/statement.h"
+#include "data/transaction.h"
+#include "journal/timesheet_cell.h"
+#include "reports/time_timesheet_report.h"
+#include "tests/support/modal.h"
+#include "tests/support/scripted_prompts.h"
+#include "tests/support/test_database.h"
+#include "tests/timesheets/workbook_reader.h"
+#include "timesheets/day_columns.h"
+#include "timesheets/piecework_timesheet.h"
+#include "timesheets/time_timesheet.h"
+#include "timesheets/timesheet_rebuild.h"
+#include "ui/data_grid.h"
+
+#include <QComboBox>
+#include <QScopeGuard>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSqlQuery>
+#include <QTest>
+#include <QThread>
+
+using namespace timesheet_days;
+
+namespace {
+
+// March 2024 begins on a Friday: the 2nd and 3rd are a weekend, the 31st a Sunday.
+const char* const kFixture = R"(
+    truncate accounts_dep.smena, accounts_dep.fatigue, accounts_dep.h_tabel, cmn_contractor.person,
+             accounts_dep.person restart identity;
+    insert into cmn_contractor.person (id, s_caption, s_code) values
+      (1, 'Иванов И.И.', '1'), (2, 'Петров П.П.', '2'), (3, 'Сидоров С.С.', '3'), (9, 'Уволен У.У.', '9');
+    insert into accounts_dep.person (id, fio) select id, s_caption from cmn_contractor.person;
+    insert into accounts_dep.smena (data, smena, w_id, i_id, o_id, cena, kol_vo, brak, time, ok) values
+      ('2024-03-01', 1, 1, 10001, 1, 10, 10, 0, 8, 'ok'),
+      ('2024-03-01', 1, 1, 10001, 1, 10, 10, 0, 2, 'no'),
+      ('2024-03-04', 1, 1, 10001, 1, 10, 10, 0, 8, 'no'),
+      ('2024-03-31', 1, 1, 10001, 1, 10, 10, 0, 5, 'no'),
+      ('2024-03-02', 2, 1, 10001, 1, 10, 10, 0, 8, 'no'),
+      ('2024-03-15', 1, 2, 10001, 1, 10, 10, 0, 4, 'no'),
+      ('2024-03-15', 1, 2, 10001, 1, 10, 10, 0, null, 'no'),
+      ('2024-03-16', 1, 2, 10001, 1, 10, 10, 0, null, 'no'),
+      ('2024-03-20', 4, 2, 10001, 1, 10, 10, 0, 3, 'no'),
+      ('2024-03-29', 3, 3, 10001, 1, 10, 10, 0, 12, 'no'),
+      ('2024-02-29', 1, 1, 10001, 1, 10, 10, 0, 6, 'no'),
+      ('2024-04-01', 1, 1, 10001, 1, 10, 10, 0, 7, 'no');
+    insert into accounts_dep.fatigue (id_p, id_o, i_night, d_date, i_mnth, i_year, cnt, price) values
+      (1, 7777, 0, '2024-03-01', 3, 2024, 3, 100), (1, 7777, 0, '2024-03-01', 3, 2024, 2, 100),
+      (1, 7777, 1, '2024-03-05', 3, 2024, 6, 150), (2, 7778, 0, '2024-03-02', 3, 2024, 5, 120),
+      (2, 7778, 0, '2024-03-30', 3, 2024, null, 120), (3, 7777, 0, '2024-04-01', 4, 2024, 8, 100);
+    insert into accounts_dep.h_tabel (w_id, month, year, smena, d1, d5) values
+      (1, 3, 2024, 1, 99, null), (1, 3, 2024, 1, null, 1), (9, 3, 2024, 2, 4, null), (1, 4, 2024, 1, 7, null);
+    insert into accounts_dep.h_tabel (w_id, month, year, smena, i_type, i_night, d1, d2) values
+      (1, 3, 2024, 0, 7777, 0, 4, null), (2, 3, 2024, 0, 7778, 1, null, 2), (7, 2, 2024, 0, 7777, 0, 1, 1);
+)";
+
+const QString kAllRows = QStringLiteral(
+    "select concat_ws('|', month, year, smena, w_id, i_type, i_night, %1) as r from accounts_dep.h_tabel "
+    "order by 1");
+
+/// Every row of the timesheet table (ids left out), in a fixed order.
+QStringList timesheetRows(const QSqlDatabase& db)
+{
+    QStringList days;
+    for (int d = 1; d <= 31; ++d) days << QStringLiteral("coalesce(d%1::text, '-')").arg(d);
+    QSqlQuery q(db);
+    if (!q.exec(kAllRows.arg(days.join(QStringLiteral(", "))))) qFatal("%s", qPrintable(q.lastError().text()));
+    QStringList rows;
+    while (q.next()) rows << q.value(0).toString();
+    return rows;
+}
+
+/// A month's rebuild done the long way: delete the month's rows of the family, then day by day
+/// and key by key count the key's row, update its day or insert it.
+struct RowByRow {
+    QString remove;          ///< the month's rows, by :m and :y
+    QString day;             ///< the day's totals by key, by :data; the total is tim
+    QStringList keyFields;   ///< fields of the day's rows, bound in order as :k0, :k1 …
+    QString count, update, insert;   ///< by the key, :m, :y (and :t the total); %1 the day
+};
+
+const RowByRow kShiftRows{
+    "delete from accounts_dep.h_tabel where smena>0 and month=:m and year=:y",
+    " select smena, w_id, sum(time) as tim from accounts_dep.smena where data=:data group by smena,w_id;",
+    {"smena", "w_id"},
+    "select count(w_id) as cnt from accounts_dep.h_tabel h_tabel where smena=:k0 and w_id=:k1 and month=:m and year=:y",
+    "update accounts_dep.h_tabel set d%1=:t where smena=:k0 and w_id=:k1 and month=:m and year=:y",
+    "insert into accounts_dep.h_tabel(smena, w_id, month, year, d%1) values(:k0, :k1, :m, :y, :t)"};
+
+const RowByRow kHourRows{
+    "delete from accounts_dep.h_tabel where smena=0 and month=:m and year=:y",
+    " select f.id_p, f.id_o, f.i_night, sum(f.cnt) as tim from accounts_dep.fatigue f where f.d_date =:data "
+    "group by f.id_p, f.id_o, f.i_night order by id_p;",
+    {"id_p", "id_o", "i_night"},
+    "select count(w_id) as cnt from accounts_dep.h_tabel h_tabel where w_id=:k0 and i_type=:k1 and i_night=:k2 "
+    "and month=:m and year=:y",
+    "update accounts_dep.h_tabel set d%1=:t where w_id=:k0 and i_type=:k1 and i_night=:k2 and month=:m and year=:y",
+    "insert into accounts_dep.h_tabel(w_id, i_type, i_night, month, year, d%1) values(:k0, :k1, :k2, :m, :y, :t)"};
+
+void rowByRow(const QSqlDatabase& db, const RowByRow& family, int month, int year)
+{
+    const Params monthKey{{"m", month}, {"y", year}};
+    execSql(db, family.remove, monthKey);
+    for (int i = 1; i <= QDate(year, month, 1).daysInMonth(); ++i) {
+        Dataset dt(db, family.day);
+        dt.setParam("data", QDate(year, month, i));
+        dt.open();
+        for (; !dt.eof(); dt.next()) {
+            Params key = monthKey;
+            for (int k = 0; k < family.keyFields.size(); ++k) key.append({QStringLiteral("k%1").arg(k), dt.value(family.keyFields[k])});
+            Dataset control(db, family.count);
+            control.setParams(key);
+            control.open();
+            key.append({"t", dt.isNull("tim") ? QVariant(QMetaType(QMetaType::Int)) : dt.value("tim")});
+            execSql(db, (control.asInt("cnt") != 0 ? family.update : family.insert).arg(i), key);
+        }
+    }
+}
+
+void rowByRowShiftRebuild(const QSqlDatabase& db, int month, int year) { rowByRow(db, kShiftRows, month, year); }
+void rowByRowHourRebuild(const QSqlDatabase& db, int month, int year) { rowByRow(db, kHourRows, month, year); }
+
+/// Runs f on a connection of its own in another thread (a second client).
+QThread* otherClient(const QString& dbName, std::function<void(QSqlDatabase)> f)
+{
+    return QThread::create([dbName, f] {
+        ConnectionSettings s;
+        s.host = QStringLiteral("127.0.0.1");
+        s.port = TestDatabase::port();
+        s.database = dbName;
+        {
+            QSqlDatabase db = openConnection(s, QStringLiteral("client_b"));
+            f(db);
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("client_b"));
+    });
+}
+
+/// Exposes the painter's style option for one cell.
+class PainterProbe : public TimesheetCellPainter {
+public:
+    QStyleOptionViewItem optionFor(const QModelIndex& index, bool selected) const
+    {
+        QStyleOptionViewItem o;
+        if (selected) o.state |= QStyle::State_Selected;
+        initStyleOption(&o, index);
+        return o;
+    }
+};
+
+} // namespace
+
+class TestTimesheets : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    // the rebuilds
+    void rebuildEqualsRowByRow_data();
+    void rebuildEqualsRowByRow();
+    void rebuildTwiceGivesTheSameRows_data();
+    void rebuildTwiceGivesTheSameRows();
+    void failedRebuildLeavesTheMonth_data();
+    void failedRebuildLeavesTheMonth();
+    void cellSavedBeforeTheRebuildIsKept();
+    void cellSavedDuringTheRebuildIsKept();
+
+    // the painter
+    void painterRules_data();
+    void painterRules();
+    void painterLeavesTheSelectedCell();
+    void dayTitles_data();
+    void dayTitles();
+
+    // the time timesheet window
+    void opensOnTheWorkingMonth();
+    void februaryColumns();
+    void decemberPeriod();
+    void rebuildButton();
+    void timeTimesheetSheet();
+    void exportCaptions();
+    void printShowsTheMonth();
+
+    // the piecework timesheets
+    void modes_data();
+    void modes();
+    void nameColumnWidthOnEachMonth();
+    void decemberInEveryQuery();
+    void workerWithoutHoursHasRateZero();
+    void dayAndNightRows_data();
+    void dayAndNightRows();
+    void totalsAddUp();
+    void hourRowsRebuildButton();
+    void pieceworkSheet_data();
+    void pieceworkSheet();
+
+private:
+    /// Opens the piecework timesheet in a mode on "today", runs the checks, closes it.
+    void withForm27(int tag, const QDate& today, const std::function<void()>& checks);
+
+    /// Opens the time timesheet modally on the working date, runs the checks, closes it.
+    void withForm19(const QDate& day, const std::function<void()>& checks);
+
+    TestDatabase* m_db = nullptr;
+    ScriptedPrompts m_prompts;
+    TDataModule6* m_dm = nullptr;
+    TForm15* m_form15 = nullptr;
+    QTemporaryDir m_dir;
+    RecordingOpener m_opener;
+    ExcelApp* m_excel = nullptr;
+    TForm19* m_form19 = nullptr;
+    TForm27* m_form27 = nullptr;
+};
+
+void TestTimesheets::initTestCase()
+{
+    QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+    m_db = new TestDatabase(QStringLiteral("timesheets"));
+    m_dm = new TDataModule6(m_db->db(), m_prompts);
+    m_form15 = new TForm15(*m_dm);
+    m_excel = new ExcelApp(m_prompts, m_opener, m_dir.path());
+}
+
+void TestTimesheets::init()
+{
+    m_db->exec(QString::fromUtf8(kFixture));
+    m_prompts.clear();
+    m_opener.opened.clear();
+    m_form19 = new TForm19(*m_dm, *m_excel, *m_form15);
+    m_form27 = new TForm27(*m_dm, m_opener, m_dir.path());
+}
+
+void TestTimesheets::cleanup()
+{
+    QVERIFY(!m_prompts.unexpectedQuestion());
+    delete m_form19;
+    m_form19 = nullptr;
+    delete m_form27;
+    m_form27 = nullptr;
+    QVERIFY(noWindowsLeftOpen());
+}
+
+// --- the rebuilds
+
+void TestTimesheets::rebuildEqualsRowByRow_data()
+{
+    QTest::addColumn<bool>("shifts");
+    QTest::newRow("shift rows") << true;
+    QTest::newRow("hour rows") << false;
+}
+
+void TestTimesheets::rebuildEqualsRowByRow()
+{
+    QFETCH(bool, shifts);
+    shifts ? rowByRowShiftRebuild(m_db->db(), 3, 2024) : rowByRowHourRebuild(m_db->db(), 3, 2024);
+    const QStringList expected = timesheetRows(m_db->db());
+    m_db->exec(QString::fromUtf8(kFixture));
+    shifts ? timesheet_rebuild::shiftRows(m_db->db(), 3, 2024) : timesheet_rebuild::hourRows(m_db->db(), 3, 2024);
+    const QStringList actual = timesheetRows(m_db->db());
+    QCOMPARE(actual, expected);
+    // The fixture's stale rows are gone and the sums are there: shift 1 of worker 1 holds 10 on
+    // the 1st, worker 2's day with entries but no hours is empty; utility night hours of worker 1.
+    if (shifts) {
+        QCOMPARE(m_db->scalar("select d1 from accounts_dep.h_tabel where w_id=1 and smena=1 and month=3").toInt(), 10);
+        QVERIFY(m_db->scalar("select d16 from accounts_dep.h_tabel where w_id=2 and smena=1 and month=3").isNull());
+        QCOMPARE(m_db->scalar("select count(*) from accounts_dep.h_tabel where w_id=9").toInt(), 0);
+    } else {
+        QCOMPARE(m_db->scalar("select d5 from accounts_dep.h_tabel where w_id=1 and i_type=7777 and i_night=1").toInt(), 6);
+    }
+}
+
+void TestTimesheets::rebuildTwiceGivesTheSameRows_data() { rebuildEqualsRowByRow_data(); }
+
+void TestTimesheets::rebuildTwiceGivesTheSameRows()
+{
+    QFETCH(bool, shifts);
+    const auto rebuild = [&] {
+        shifts ? timesheet_rebuild::shiftRows(m_db->db(), 3, 2024) : timesheet_rebuild::hourRows(m_db->db(), 3, 2024);
+    };
+    // The other family's rows are not touched.
+    const QString others = shifts ? QStringLiteral("smena=0") : QStringLiteral("smena>0");
+    const auto otherRows = [&] {
+        return m_db->scalar("select string_agg(concat_ws(',', id, w_id, d1, d2, d5), ';' order by id) "
+                            "from accounts_dep.h_tabel where " + others).toString();
+    };
+    const QString before = otherRows();
+    rebuild();
+    const QStringList once = timesheetRows(m_db->db());
+    rebuild();
+    QCOMPARE(timesheetRows(m_db->db()), once);
+    QCOMPARE(otherRows(), before);
+}
+
+void TestTimesheets::failedRebuildLeavesTheMonth_data() { rebuildEqualsRowByRow_data(); }
+
+void TestTimesheets::failedRebuildLeavesTheMonth()
+{
+    QFETCH(bool, shifts);
+    // The server refuses the rows of worker 2 after the month's rows have been deleted.
+    m_db->exec(QStringLiteral(R"(
+        create or replace function refuse() returns trigger language plpgsql as
+          $$ begin if new.w_id = 2 then raise exception 'refused'; end if; return new; end $$;
+        create trigger refuse before insert on accounts_dep.h_tabel for each row execute function refuse();
+    )"));
+    const auto dropTrigger = qScopeGuard([this] { m_db->exec(QStringLiteral("drop trigger refuse on accounts_dep.h_tabel")); });
+    const QStringList before = timesheetRows(m_db->db());
+    bool refused = false;
+    try {
+        shifts ? timesheet_rebuild::shiftRows(m_db->db(), 3, 2024) : timesheet_rebuild::hourRows(m_db->db(), 3, 2024);
+    } catch (const DbError& e) {
+        refused = e.text().contains(QStringLiteral("refused"));
+    }
+    QVERIFY(refused);
+    QCOMPARE(timesheetRows(m_db->db()), before);
+}
+
+void TestTimesheets::cellSavedBeforeTheRebuildIsKept()
+{
+    // Client A saves an entry of worker 3 for the 6th and keeps its transaction open; the
+    // rebuild started meanwhile waits for it and then counts the entry once.
+    {
+        Transaction tx(m_db->db());
+        m_db->exec(QStringLiteral("insert into accounts_dep.smena (data, smena, w_id, time, ok) "
+                                  "values ('2024-03-06', 3, 3, 7, 'no')"));
+        timesheet_cell::syncJournal(m_db->db(), tx, 3, 3, QDate(2024, 3, 6));
+        QThread* rebuild = otherClient(m_db->name(), [](QSqlDatabase db) { timesheet_rebuild::shiftRows(db, 3, 2024); });
+        rebuild->start();
+        const QSqlDatabase observer = m_db->openAnother(QStringLiteral("observer"));
+        QTRY_VERIFY_WITH_TIMEOUT(QSqlQuery(QStringLiteral("select 1 from pg_locks where not granted"), observer).next(),
+                                 10000);
+        tx.commit();
+        QVERIFY(rebuild->wait(10000));
+        delete rebuild;
+    }
+    QCOMPARE(m_db->scalar("select count(*) from accounts_dep.h_tabel where w_id=3 and smena=3 and month=3").toInt(), 1);
+    QCOMPARE(m_db->scalar("select d6 from accounts_dep.h_tabel where w_id=3 and smena=3 and month=3").toInt(), 7);
+    QCOMPARE(m_db->scalar("select d29 from accounts_dep.h_tabel where w_id=3 and smena=3 and month=3").toInt(), 12);
+}
+
+void TestTimesheets::cellSavedDuringTheRebuildIsKept()
+{
+    // While the rebuild holds the month, client B saves entries of worker 3 in shift 3 (which
+    // has a row) and of worker 1 in shift 3 (which has none); each waits and then keeps its cell.
+    QThread* client = nullptr;
+    const QSqlDatabase observer = m_db->openAnother(QStringLiteral("observer"));
+    timesheet_rebuild::shiftRows(m_db->db(), 3, 2024, [&](int done, int) {
+        if (done != 1) return;
+        client = otherClient(m_db->name(), [](QSqlDatabase db) {
+            Transaction tx(db);
+            execSql(db, QStringLiteral("insert into accounts_dep.smena (data, smena, w_id, time, ok) values "
+                                       "('2024-03-06', 3, 3, 7, 'no'), ('2024-03-07', 3, 1, 6, 'no')"));
+            timesheet_cell::syncJournal(db, tx, 3, 3, QDate(2024, 3, 6));
+            timesheet_cell::syncJournal(db, tx, 1, 3, QDate(2024, 3, 7));
+            tx.commit();
+        });
+        client->start();
+        QTRY_VERIFY_WITH_TIMEOUT(QSqlQuery(QStringLiteral("select 1 from pg_locks where not granted"), observer).next(),
+                                 10000);
+    });
+    QVERIFY(client);
+    QVERIFY(client->wait(10000));
+    delete client;
+    QCOMPARE(m_db->scalar("select count(*) from accounts_dep.h_tabel where w_id=3 and smena=3 and month=3").toInt(), 1);
+    QCOMPARE(m_db->scalar("select d6 from accounts_dep.h_tabel where w_id=3 and smena=3 and month=3").toInt(), 7);
+    QCOMPARE(m_db->scalar("select d29 from accounts_dep.h_tabel where w_id=3 and smena=3 and month=3").toInt(), 12);
+    QCOMPARE(m_db->scalar("select count(*) from accounts_dep.h_tabel where w_id=1 and smena=3 and month=3").toInt(), 1);
+    QCOMPARE(m_db->scalar("select d7 from accounts_dep.h_tabel where w_id=1 and smena=3 and month=3").toInt(), 6);
+}
+
+// --- the painter
+
+void TestTimesheets::painterRules_data()
+{
+    QTest::addColumn<int>("hours");
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("text");   // "silver", "red", "normal", "background"
+    QTest::addColumn<bool>("bold");
+    QTest::addColumn<bool>("green");
+    const int work = int(DayKind::Workday), weekend = int(DayKind::Weekend), past = int(DayKind::PastEnd);
+    QTest::newRow("0 on a workday") << 0 << work << "silver" << false << false;
+    QTest::newRow("0 on a weekend") << 0 << weekend << "red" << false << false;
+    QTest::newRow("0 past the end") << 0 << past << "background" << false << false;
+    QTest::newRow("5 on a workday") << 5 << work << "normal" << false << false;
+    QTest::newRow("5 on a weekend") << 5 << weekend << "red" << false << false;
+    QTest::newRow("8 on a workday") << 8 << work << "normal" << true << false;
+    QTest::newRow("8 on a weekend") << 8 << weekend << "red" << true << false;
+    QTest::newRow("9 on a workday") << 9 << work << "normal" << true << true;
+    QTest::newRow("12 on a weekend") << 12 << weekend << "red" << true << true;
+}
+
+void TestTimesheets::painterRules()
+{
+    QFETCH(int, hours);
+    QFETCH(int, kind);
+    QFETCH(QString, text);
+    QFETCH(bool, bold);
+    QFETCH(bool, green);
+    QPalette palette;
+    palette.setColor(QPalette::Text, Qt::black);
+    palette.setColor(QPalette::Base, Qt::white);
+    const QMap<QString, QColor> colours = {
+        {"silver", kSilver}, {"red", kRed}, {"normal", Qt::black}, {"background", Qt::white}};
+    const CellLook look = cellLook(hours, DayKind(kind), palette);
+    QCOMPARE(look.text, colours.value(text));
+    QCOMPARE(look.bold, bold);
+    QCOMPARE(look.background, green ? kLightGreen : QColor());
+}
+
+void TestTimesheets::painterLeavesTheSelectedCell()
+{
+    // Worker 1's shift 2 row holds 8 on Saturday 2 March 2024; the total column is light blue.
+    timesheet_rebuild::shiftRows(m_db->db(), 3, 2024);
+    withForm19(QDate(2024, 3, 15), [this] {
+        auto* model = qobject_cast<TimesheetGridModel*>(m_form19->DBGrid2->gridModel());
+        QVERIFY(model);
+        QCOMPARE(model->rowCount(), 1);
+        PainterProbe probe;
+        const QModelIndex saturday = model->index(0, model->columnOf(QStringLiteral("d2")));
+        const QStyleOptionViewItem plain = probe.optionFor(saturday, false);
+        QCOMPARE(plain.palette.color(QPalette::Text), kRed);
+        QVERIFY(plain.font.bold());
+        const QStyleOptionViewItem selected = probe.optionFor(saturday, true);
+        QVERIFY(selected.palette.color(QPalette::Text) != kRed);
+        QVERIFY(!selected.font.bold());
+        const QModelIndex total = model->index(0, model->columnOf(QStringLiteral("summ")));
+        QCOMPARE(total.data().toString(), QStringLiteral("8"));
+        QCOMPARE(total.data(Qt::BackgroundRole).value<QBrush>().color(), kLightBlue);
+    });
+}
+
+void TestTimesheets::dayTitles_data()
+{
+    QTest::addColumn<int>("month");
+    QTest::addColumn<int>("year");
+    QTest::addColumn<QList<int>>("red");
+    QTest::addColumn<QList<int>>("silver");
+    QTest::newRow("February 2023") << 2 << 2023 << QList<int>{4, 5, 11, 12, 18, 19, 25, 26} << QList<int>{29, 30, 31};
+    QTest::newRow("February 2024") << 2 << 2024 << QList<int>{3, 4, 10, 11, 17, 18, 24, 25} << QList<int>{30, 31};
+    QTest::newRow("April 2024") << 4 << 2024 << QList<int>{6, 7, 13, 14, 20, 21, 27, 28} << QList<int>{31};
+    QTest::newRow("March 2024") << 3 << 2024 << QList<int>{2, 3, 9, 10, 16, 17, 23, 24, 30, 31} << QList<int>{};
+}
+
+void TestTimesheets::dayTitles()
+{
+    QFETCH(int, month);
+    QFETCH(int, year);
+    QFETCH(QList<int>, red);
+    QFETCH(QList<int>, silver);
+    Dataset none(m_db->db());
+    TimesheetGridModel model(&none, dayColumns());
+    model.setMonth(month, year);
+    for (int d = 1; d <= 31; ++d) {
+        const QVariant colour = model.headerData(d - 1, Qt::Horizontal, Qt::ForegroundRole);
+        const QColor expected = red.contains(d) ? kRed : silver.contains(d) ? kSilver : QColor();
+        QCOMPARE(colour.isValid() ? colour.value<QBrush>().color() : QColor(), expected);
+        QCOMPARE(model.kindOfColumn(d - 1) == DayKind::PastEnd, silver.contains(d));
+    }
+}
+
+// --- the time timesheet window
+
+void TestTimesheets::withForm19(const QDate& day, const std::function<void()>& checks)
+{
+    bool shown = false;
+    whenModal([&](QWidget* modal) {
+        shown = modal == m_form19;
+        checks();
+        m_form19->reject();
+    });
+    m_form19->openFor(day);
+    QVERIFY(shown);
+    QVERIFY(!m_dm->H_Tabel_1.isOpen() && !m_dm->H_Tabel_2.isOpen() && !m_dm->H_Tabel_3.isOpen());
+}
+
+void TestTimesheets::opensOnTheWorkingMonth()
+{
+    timesheet_rebuild::shiftRows(m_db->db(), 3, 2024);
+    m_db->exec(QStringLiteral("insert into accounts_dep.h_tabel (w_id, month, year, smena) values (1, 1, 2040, 1)"));
+    withForm19(QDate(2031, 3, 15), [this] {
+        QCOMPARE(m_form19->ComboBox1->currentText(), QStringLiteral("Март"));
+        QCOMPARE(m_form19->ComboBox2->currentText(), QStringLiteral("2031"));
+        QCOMPARE(m_form19->ComboBox2->itemText(0), QStringLiteral("2007"));
+        QCOMPARE(m_form19->ComboBox2->itemText(m_form19->ComboBox2->count() - 1), QStringLiteral("2040"));
+        QCOMPARE(m_form19->Button2->text(), QStringLiteral("Excel"));
+        QCOMPARE(m_dm->H_Tabel_1.recordCount(), 0);
+        m_form19->ComboBox2->setCurrentText(QStringLiteral("2024"));
+        // Shift 1: Иванов and Петров; shift 3: Сидоров with 12 hours on the 29th.
+        QCOMPARE(m_dm->H_Tabel_1.recordCount(), 2);
+        QCOMPARE(m_dm->H_Tabel_1.asString(QStringLiteral("fio")), QStringLiteral("Иванов И.И."));
+        QCOMPARE(m_dm->H_Tabel_1.asInt(QStringLiteral("summ")), 23);
+        QCOMPARE(m_dm->H_Tabel_3.recordCount(), 1);
+        QCOMPARE(m_dm->H_Tabel_3.asInt(QStringLiteral("d29")), 12);
+    });
+}
+
+void TestTimesheets::februaryColumns()
+{
+    withForm19(QDate(2023, 2, 10), [this] {
+        auto* model = qobject_cast<TimesheetGridModel*>(m_form19->DBGrid1->gridModel());
+        QVERIFY(model);
+        for (int d : {29, 30, 31}) {
+            const int column = model->columnOf(QStringLiteral("d%1").arg(d));
+            QCOMPARE(model->headerData(column, Qt::Horizontal, Qt::ForegroundRole).value<QBrush>().color(), kSilver);
+            QVERIFY(!m_form19->DBGrid1->isColumnHidden(column));
+        }
+        QCOMPARE(model->headerData(model->columnOf(QStringLiteral("d4")), Qt::Horizontal, Qt::ForegroundRole)
+                     .value<QBrush>().color(), kRed);
+        QCOMPARE(m_dm->H_Tabel_1.param(QStringLiteral("date2")).toDate(), QDate(2023, 3, 1));
+    });
+}
+
+void TestTimesheets::decemberPeriod()
+{
+    withForm19(QDate(2024, 12, 31), [this] {
+        for (Dataset* q : {&m_dm->H_Tabel_1, &m_dm->H_Tabel_2, &m_dm->H_Tabel_3}) {
+            QCOMPARE(q->param(QStringLiteral("mnth")).toInt(), 12);
+            QCOMPARE(q->param(QStringLiteral("yea")).toInt(), 2024);
+            QCOMPARE(q->param(QStringLiteral("date1")).toDate(), QDate(2024, 12, 1));
+            QCOMPARE(q->param(QStringLiteral("date2")).toDate(), QDate(2025, 1, 1));
+        }
+    });
+}
+
+void TestTimesheets::rebuildButton()
+{
+    withForm19(QDate(2024, 3, 15), [this] {
+        QCOMPARE(m_dm->H_Tabel_1.asInt(QStringLiteral("d1")), 99);   // a stale row of Иванов
+        QTest::mouseClick(m_form19->Button1, Qt::LeftButton);
+        QVERIFY(m_prompts.said().isEmpty());
+        QVERIFY(m_form19->PB->isHidden());
+        QCOMPARE(m_dm->H_Tabel_1.recordCount(), 2);
+        QCOMPARE(m_dm->H_Tabel_1.asInt(QStringLiteral("d1")), 10);
+        m_dm->H_Tabel_1.last();
+        QCOMPARE(m_dm->H_Tabel_1.asString(QStringLiteral("fio")), QStringLiteral("Петров П.П."));
+    });
+    QCOMPARE(m_db->scalar("select count(*) from accounts_dep.h_tabel where month=3 and year=2024 and smena>0").toInt(), 5);
+}
+
+void TestTimesheets::timeTimesheetSheet()
+{
+    timesheet_rebuild::shiftRows(m_db->db(), 3, 2024);
+    QCOMPARE(writeTimeTimesheet(m_db->db(), 3, 2024, *m_excel), 1);
+    QCOMPARE(m_opener.opened.size(), 1);
+    Workbook book;
+    QVERIFY(readWorkbook(m_opener.opened.first(), &book));
+    QCOMPARE(book.at(1, 1), QStringLiteral("Март 2024"));
+    QCOMPARE(book.at(2, 1), QStringLiteral("Фамилия И.О."));
+    for (int d = 1; d <= 31; ++d) QCOMPARE(book.at(2, d + 1), QString::number(d));
+    QVERIFY(book.numericCells.contains(QStringLiteral("B2")));
+    QCOMPARE(book.at(2, 33), QStringLiteral("Итого"));
+    QCOMPARE(book.rows.size(), 5);
+    // Иванов: his shift rows and his utility row, the 1st 10 + 4, the 2nd 8, the 4th 8, the 31st 5.
+    QCOMPARE(book.at(3, 1), QStringLiteral("Иванов И.И."));
+    QCOMPARE(book.at(3, 2), QStringLiteral("14"));
+    QCOMPARE(book.at(3, 3), QStringLiteral("8"));
+    QCOMPARE(book.at(3, 32), QStringLiteral("5"));
+    QCOMPARE(book.at(3, 33), QStringLiteral("35"));
+    // Петров: average-piecework night hours on the 2nd, the 15th, nothing on the 16th, overtime on the 20th.
+    QCOMPARE(book.at(4, 1), QStringLiteral("Петров П.П."));
+    QCOMPARE(book.at(4, 3), QStringLiteral("2"));
+    QCOMPARE(book.at(4, 16), QStringLiteral("4"));
+    QCOMPARE(book.at(4, 17), QString());
+    QCOMPARE(book.at(4, 33), QStringLiteral("9"));
+    QCOMPARE(book.at(5, 1), QStringLiteral("Сидоров С.С."));
+    QCOMPARE(book.at(5, 30), QStringLiteral("12"));
+    QVERIFY(book.numericCells.contains(QStringLiteral("AD5")));
+    QVERIFY(book.bold.contains(QStringLiteral("A1")) && book.bold.contains(QStringLiteral("AG2")));
+    QVERIFY(!book.bold.contains(QStringLiteral("A3")));
+}
+
+void TestTimesheets::exportCaptions()
+{
+    // Before any rebuild the month has rows of Иванов, Петров and Уволен.
+    QStringList captions;
+    writeTimeTimesheet(m_db->db(), 3, 2024, *m_excel, [&](int k, int n) { captions << exportCaption(k, n); });
+    QCOMPARE(captions, (QStringList{"Excel (0 из 3)", "Excel (1 из 3)", "Excel (2 из 3)", "Excel (3 из 3)"}));
+    withForm19(QDate(2024, 3, 15), [this] {
+        QTest::mouseClick(m_form19->Button2, Qt::LeftButton);
+        QCOMPARE(m_form19->Button2->text(), QStringLiteral("Excel (3 из 3)"));
+        QCOMPARE(m_opener.opened.size(), 2);
+    });
+}
+
+void TestTimesheets::printShowsTheMonth()
+{
+    int pages = 0;
+    withForm19(QDate(2024, 3, 15), [&] {
+        whenModal([&](QWidget* preview) {
+            pages = m_form15->pageCount();
+            preview->close();
+        });
+        QTest::mouseClick(m_form19->Button6, Qt::LeftButton);
+    });
+    QCOMPARE(m_form15->QRLabel33.caption(), QStringLiteral("Март 2024 г."));
+    QCOMPARE(pages, 1);
+    QVERIFY(!m_form15->reportQuery().isOpen());
+}
+
+// --- the piecework timesheets
+
+void TestTimesheets::withForm27(int tag, const QDate& today, const std::function<void()>& checks)
+{
+    bool shown = false;
+    m_form27->today = [today] { return today; };
+    whenModal([&](QWidget* modal) {
+        shown = modal == m_form27;
+        checks();
+        m_form27->reject();
+    });
+    m_form27->openMode(tag);
+    QVERIFY(shown);
+    QVERIFY(!m_form27->CurrentTabel->isOpen() && !m_form27->q_year.isOpen());
+}
+
+void TestTimesheets::modes_data()
+{
+    QTest::addColumn<int>("tag");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<bool>("dayNight");
+    QTest::addColumn<bool>("rate");
+    QTest::addColumn<int>("nameWidth");
+    QTest::newRow("9") << 9 << "Табель сделка (27)" << false << true << 238;
+    QTest::newRow("14") << 14 << "Табель хоз. работы (27)" << true << true << 208;
+    QTest::newRow("15") << 15 << "Табель ср. сдельная (27)" << true << true << 208;
+    QTest::newRow("17") << 17 << "Общий табель (27)" << false << false << 304;
+}
+
+void TestTimesheets::modes()
+{
+    QFETCH(int, tag);
+    QFETCH(QString, caption);
+    QFETCH(bool, dayNight);
+    QFETCH(bool, rate);
+    QFETCH(int, nameWidth);
+    // April 2024 has 30 days: day 31 is hidden and the name column 20 wider.
+    withForm27(tag, QDate(2024, 4, 10), [&] {
+        const GridModel* model = m_form27->DBGrid->gridModel();
+        QCOMPARE(m_form27->windowTitle(), caption);
+        QCOMPARE(m_form27->Tag, tag);
+        QCOMPARE(m_form27->ComboBox1->currentText(), QStringLiteral("Апрель"));
+        QCOMPARE(m_form27->cb_year->currentText(), QStringLiteral("2024"));
+        QCOMPARE(!m_form27->DBGrid->isColumnHidden(model->columnOf(QStringLiteral("s_night"))), dayNight);
+        QCOMPARE(!m_form27->DBGrid->isColumnHidden(model->columnOf(QStringLiteral("average_price"))), rate);
+        QCOMPARE(m_form27->DBGrid->columnWidth(model->columnOf(QStringLiteral("fio"))), nameWidth + 20);
+        QVERIFY(!m_form27->DBGrid->isColumnHidden(model->columnOf(QStringLiteral("d30"))));
+        QVERIFY(m_form27->DBGrid->isColumnHidden(model->columnOf(QStringLiteral("d31"))));
+        QVERIFY(m_form27->Button4->isHidden());
+        QVERIFY(m_form27->PB->isHidden());
+    });
+}
+
+void TestTimesheets::nameColumnWidthOnEachMonth()
+{
+    withForm27(piecework_mode::kPiecework, QDate(2023, 4, 10), [this] {
+        const GridModel* model = m_form27->DBGrid->gridModel();
+        const int fio = model->columnOf(QStringLiteral("fio"));
+        m_form27->ComboBox1->setCurrentIndex(1);   // February 2023: 29 to 31 hidden
+        QCOMPARE(m_form27->DBGrid->columnWidth(fio), 238 + 60);
+        for (int d = 1; d <= 31; ++d)
+            QCOMPARE(m_form27->DBGrid->isColumnHidden(model->columnOf(QStringLiteral("d%1").arg(d))), d > 28);
+        m_form27->ComboBox1->setCurrentIndex(3);
+        m_form27->ComboBox1->setCurrentIndex(1);
+        QCOMPARE(m_form27->DBGrid->columnWidth(fio), 238 + 60);
+        m_form27->ComboBox1->setCurrentIndex(2);
+        QCOMPARE(m_form27->DBGrid->columnWidth(fio), 238);
+    });
+}
+
+void TestTimesheets::decemberInEveryQuery()
+{
+    for (int tag : {9, 14, 15, 17}) {
+        withForm27(tag, QDate(2024, 12, 20), [this] {
+            for (Dataset* q : {m_form27->CurrentTabel, &m_form27->price, &m_form27->price7, &m_form27->price8,
+                               &m_form27->all_price}) {
+                for (int n = 1; n <= 8; ++n) {
+                    const QString name = QStringLiteral("d_date%1").arg(n);
+                    if (!q->hasParameter(name)) continue;
+                    QCOMPARE(q->param(name).toDate(), n % 2 ? QDate(2025, 1, 1) : QDate(2024, 12, 1));
+                }
+            }
+            QCOMPARE(m_form27->CurrentTabel->param(QStringLiteral("i_month")).toInt(), 12);
+            QCOMPARE(m_form27->CurrentTabel->param(QStringLiteral("i_year")).toInt(), 2024);
+        });
+    }
+    QVERIFY(m_form27->H_Tabel_all.hasParameter(QStringLiteral("d_date8")));
+}
+
+void TestTimesheets::workerWithoutHoursHasRateZero()
+{
+    // Уволен has a shift row but no journal entries; Петров's entries in March earn nothing.
+    m_db->exec(QStringLiteral("update accounts_dep.smena set cena=0 where w_id=2"));
+    timesheet_rebuild::shiftRows(m_db->db(), 3, 2024);
+    m_db->exec(QStringLiteral("insert into accounts_dep.h_tabel (w_id, month, year, smena, d3) values (9, 3, 2024, 2, 4)"));
+    withForm27(piecework_mode::kPiecework, QDate(2024, 3, 1), [this] {
+        Dataset& sheet = *m_form27->CurrentTabel;
+        QCOMPARE(sheet.recordCount(), 4);
+        QVERIFY(sheet.locate(QStringLiteral("fio"), QStringLiteral("Уволен У.У.")));
+        QVERIFY(!sheet.isNull(QStringLiteral("average_price")));
+        QCOMPARE(sheet.asDouble(QStringLiteral("average_price")), 0.0);
+        QVERIFY(sheet.locate(QStringLiteral("fio"), QStringLiteral("Петров П.П.")));
+        QCOMPARE(sheet.asDouble(QStringLiteral("average_price")), 0.0);
+        QCOMPARE(sheet.asInt(QStringLiteral("i_time")), 7);
+        QVERIFY(sheet.locate(QStringLiteral("fio"), QStringLiteral("Иванов И.И.")));
+        QCOMPARE(sheet.asInt(QStringLiteral("i_time")), 31);
+        QCOMPARE(sheet.asDouble(QStringLiteral("f_price")), 500.0);
+        QCOMPARE(sheet.asDouble(QStringLiteral("average_price")), 16.13);
+        QCOMPARE(sheet.asInt(QStringLiteral("d1")), 10);
+    });
+}
+
+void TestTimesheets::dayAndNightRows_data()
+{
+    QTest::addColumn<int>("tag");
+    QTest::addColumn<QStringList>("rows");
+    QTest::newRow("utility works") << 14 << QStringList{"Иванов И.И. дн. 5 5 500 100", "Иванов И.И. ноч. 6 6 900 150"};
+    QTest::newRow("average piecework") << 15 << QStringList{"Петров П.П. дн. 5 5 600 120"};
+}
+
+void TestTimesheets::dayAndNightRows()
+{
+    QFETCH(int, tag);
+    QFETCH(QStringList, rows);
+    timesheet_rebuild::hourRows(m_db->db(), 3, 2024);
+    withForm27(tag, QDate(2024, 3, 1), [&] {
+        Dataset& sheet = *m_form27->CurrentTabel;
+        QStringList actual;
+        for (sheet.first(); !sheet.eof(); sheet.next()) {
+            qlonglong days = 0;
+            for (int d = 1; d <= 31; ++d) days += sheet.asLongLong(QStringLiteral("d%1").arg(d));
+            actual << QStringList{sheet.asString("fio"), sheet.asString("s_night"), QString::number(days),
+                                  sheet.asString("i_time"), QString::number(sheet.asDouble("f_price")),
+                                  QString::number(sheet.asDouble("average_price"))}.join(' ');
+        }
+        actual.sort();   // a worker's day and night rows come in either order
+        QCOMPARE(actual, rows);
+    });
+}
+
+void TestTimesheets::totalsAddUp()
+{
+    m_db->exec(QStringLiteral("delete from accounts_dep.smena where data>='2024-04-01'"));
+    withForm27(piecework_mode::kGeneral, QDate(2024, 3, 1), [this] {
+        QCOMPARE(m_form27->priceText->text(), QStringLiteral("1000"));
+        QCOMPARE(m_form27->price7Text->text(), QStringLiteral("1400"));
+        QCOMPARE(m_form27->price8Text->text(), QStringLiteral("600"));
+        QCOMPARE(m_form27->all_priceText->text(), QStringLiteral("3000"));
+        // A month of hour entries only still has its total.
+        m_form27->ComboBox1->setCurrentIndex(3);
+        QCOMPARE(m_form27->priceText->text(), QString());
+        QCOMPARE(m_form27->price7Text->text(), QStringLiteral("800"));
+        QCOMPARE(m_form27->all_priceText->text(), QStringLiteral("800"));
+        // The general sheet: Иванов's journal and hour-paid hours and earnings together.
+        m_form27->ComboBox1->setCurrentIndex(2);
+        Dataset& sheet = *m_form27->CurrentTabel;
+        QVERIFY(sheet.locate(QStringLiteral("fio"), QStringLiteral("Иванов И.И.")));
+        QCOMPARE(sheet.asInt(QStringLiteral("i_time")), 31 + 11);
+        QCOMPARE(sheet.asDouble(QStringLiteral("f_price")), 500.0 + 1400.0);
+    });
+}
+
+void TestTimesheets::hourRowsRebuildButton()
+{
+    withForm27(piecework_mode::kUtilityWorks, QDate(2024, 3, 1), [this] {
+        QCOMPARE(m_form27->CurrentTabel->recordCount(), 1);
+        QTest::mouseClick(m_form27->Button3, Qt::LeftButton);
+        QVERIFY(m_prompts.said().isEmpty());
+        QVERIFY(m_form27->PB->isHidden());
+        QCOMPARE(m_form27->CurrentTabel->recordCount(), 2);
+    });
+    QCOMPARE(m_db->scalar("select count(*) from accounts_dep.h_tabel where month=3 and year=2024 and smena=0").toInt(), 3);
+    QCOMPARE(m_db->scalar("select count(*) from accounts_dep.h_tabel where month=3 and year=2024 and smena>0").toInt(), 3);
+}
+
+void TestTimesheets::pieceworkSheet_data()
+{
+    QTest::addColumn<int>("tag");
+    QTest::addColumn<int>("month");
+    QTest::addColumn<QStringList>("row3");   // columns 1, 2, 3 (day 1), 34, 35, 36
+    QTest::newRow("average piecework, March") << 15 << 3 << QStringList{"Петров П.П.", "дн.", "", "5", "600", "120"};
+    QTest::newRow("general, March") << 17 << 3 << QStringList{"Иванов И.И.", "", "15", "42", "1900", ""};
+    QTest::newRow("piecework, February") << 9 << 2 << QStringList{"Иванов И.И.", "", "", "6", "100", "16.67"};
+}
+
+void TestTimesheets::pieceworkSheet()
+{
+    QFETCH(int, tag);
+    QFETCH(int, month);
+    QFETCH(QStringList, row3);
+    timesheet_rebuild::hourRows(m_db->db(), 3, 2024);
+    timesheet_rebuild::shiftRows(m_db->db(), 3, 2024);
+    timesheet_rebuild::shiftRows(m_db->db(), 2, 2024);
+    withForm27(tag, QDate(2024, month, 1), [this] {
+        QTest::mouseClick(m_form27->Button2, Qt::LeftButton);
+        QVERIFY(m_form27->Button2->text().endsWith(QStringLiteral(" из %1)").arg(m_form27->CurrentTabel->recordCount())));
+    });
+    QCOMPARE(m_opener.opened.size(), 1);
+    Workbook book;
+    QVERIFY(readWorkbook(m_opener.opened.first(), &book));
+    QCOMPARE(book.at(1, 1), formats::monthName(month) + QStringLiteral(" 2024"));
+    QCOMPARE(book.at(2, 1), QStringLiteral("Фамилия И.О."));
+    for (int d = 1; d <= 31; ++d) QCOMPARE(book.at(2, d + 2), QString::number(d));
+    QCOMPARE(book.at(2, 34), QStringLiteral("Итого (ч.)"));
+    QCOMPARE(book.at(2, 35), QStringLiteral("Итого (р.)"));
+    QCOMPARE(book.at(2, 36), tag == 17 ? QString() : QStringLiteral("Час (р.)"));
+    const QList<int> columns{1, 2, 3, 34, 35, 36};
+    for (int i = 0; i < columns.size(); ++i) QCOMPARE(book.at(3, columns[i]), row3.at(i));
+    for (int r = 3; r <= book.rows.size(); ++r) {
+        QCOMPARE(book.at(r, 2).isEmpty(), !piecework_mode::hasDayNight(tag));
+        QCOMPARE(book.at(r, 36).isEmpty(), tag == 17);
+    }
+    QVERIFY(book.numericCells.contains(QStringLiteral("AH3")) && book.bold.contains(QStringLiteral("AH2")));
+}
+
+QTEST_MAIN(TestTimesheets)
+#include "tst_timesheets.moc"

@@ -1,0 +1,243 @@
+#include "timesheets/time_timesheet.h"
+#include "data/data_module.h"
+#include "data/formats.h"
+#include "data/prompts.h"
+#include "reports/time_timesheet_report.h"
+#include "timesheets/day_columns.h"
+#include "timesheets/timesheet_progress.h"
+#include "ui/data_grid.h"
+#include "ui/guard.h"
+
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScopeGuard>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int kFirstYear = 2007;
+
+const QString kLatestYear = QStringLiteral("select max(year) as year from accounts_dep.h_tabel");
+
+// The month's hours of every worker by day: all the worker's rows, shifts and hour-paid work.
+const QString kTimeTimesheet = QStringLiteral(
+    "select person.s_caption fio,\n%1\n"
+    "from accounts_dep.h_tabel, cmn_contractor.person person\n"
+    "where h_tabel.w_id=person.s_code::t_integer and month=:mnth and year=:yea\n"
+    "group by fio order by fio")
+    .arg(timesheet_days::dayLines(QStringLiteral("sum(d%1) as sd%1"), QStringLiteral(",\n")));
+
+QList<ColumnSpec> shiftColumns()
+{
+    QList<ColumnSpec> columns{{.field = QStringLiteral("fio"), .title = QStringLiteral("Фамилия И. О."), .width = 200}};
+    columns += timesheet_days::dayColumns();
+    columns.append(timesheet_days::totalsColumn({.field = QStringLiteral("summ"), .title = QStringLiteral("Итого"),
+                                                 .alignment = Qt::AlignRight | Qt::AlignVCenter, .width = 50}));
+    return columns;
+}
+
+} // namespace
+
+int writeTimeTimesheet(const QSqlDatabase& db, int month, int year, ExcelApp& excel, const ExportProgress& progress)
+{
+    Dataset H_Tabel(db, kTimeTimesheet);
+    H_Tabel.setParam(QStringLiteral("mnth"), month);
+    H_Tabel.setParam(QStringLiteral("yea"), year);
+    H_Tabel.open();
+    if (excel.OpenExcel(QString()) == -1) return -1;
+    excel.SetExcelVisible(false);
+    const int total = H_Tabel.recordCount();
+    if (progress) progress(0, total);
+
+    excel.WriteExcelCell(1, 1, 1, formats::monthName(month) + QLatin1Char(' ') + QString::number(year), true, true, true);
+    excel.WriteExcelCell(1, 1, 2, QStringLiteral("Фамилия И.О."), true, true, true);
+    for (int d = 1; d <= 31; ++d) excel.WriteExcelCell(1, d + 1, 2, QString::number(d), false, true, true);
+    excel.WriteExcelCell(1, 33, 2, QStringLiteral("Итого"), true, true, true);
+
+    int row = 3;
+    for (H_Tabel.first(); !H_Tabel.eof(); H_Tabel.next(), ++row) {
+        excel.WriteExcelCell(1, 1, row, H_Tabel.asString(QStringLiteral("fio")), true, true, false);
+        qlonglong sum = 0;
+        for (int d = 1; d <= 31; ++d) {
+            const QString field = QStringLiteral("sd%1").arg(d);
+            excel.WriteExcelCell(1, d + 1, row, H_Tabel.asString(field), false, true, false);
+            sum += H_Tabel.asLongLong(field);
+        }
+        excel.WriteExcelCell(1, 33, row, QString::number(sum), false, true, false);
+        if (progress) progress(row - 2, total);
+    }
+    excel.SetExcelVisible(true);
+    return 1;
+}
+
+TForm19::TForm19(TDataModule6& dm, ExcelApp& excel, TForm15& form15, QWidget* parent)
+    : QDialog(parent), m_dm(dm), m_prompts(dm.prompts()), m_excel(excel), m_form15(form15)
+{
+    setObjectName(QStringLiteral("Form19"));
+    setWindowTitle(QStringLiteral("Табель по времени"));
+    auto* layout = new QVBoxLayout(this);
+
+    PageControl1 = new QTabWidget(this);
+    PageControl1->setObjectName(QStringLiteral("PageControl1"));
+    layout->addWidget(PageControl1);
+    Dataset* queries[] = {&dm.H_Tabel_1, &dm.H_Tabel_2, &dm.H_Tabel_3};
+    DataGrid** grids[] = {&DBGrid1, &DBGrid2, &DBGrid3};
+    QWidget** tabs[] = {&TabSheet1, &TabSheet2, &TabSheet3};
+    for (int i = 0; i < 3; ++i) {
+        QWidget* tab = new QWidget;
+        tab->setObjectName(QStringLiteral("TabSheet%1").arg(i + 1));
+        *tabs[i] = tab;
+        auto* tabLayout = new QVBoxLayout(tab);
+        auto* grid = new DataGrid(tab);
+        grid->setObjectName(QStringLiteral("DBGrid%1").arg(i + 1));
+        auto* model = new TimesheetGridModel(queries[i], shiftColumns(), grid);
+        grid->setGridModel(model);
+        grid->setItemDelegate(new TimesheetCellPainter(grid));
+        m_models << model;
+        *grids[i] = grid;
+        tabLayout->addWidget(grid);
+        if (i == 0) {
+            auto* row = new QHBoxLayout;
+            Button1 = new QPushButton(QStringLiteral("Перестроить"), tab);
+            Button1->setObjectName(QStringLiteral("Button1"));
+            PB = new QProgressBar(tab);
+            PB->setObjectName(QStringLiteral("PB"));
+            PB->setMinimum(1);
+            PB->hide();
+            Button2 = new QPushButton(QStringLiteral("Excel"), tab);
+            Button2->setObjectName(QStringLiteral("Button2"));
+            row->addWidget(Button1);
+            row->addWidget(PB, 1);
+            row->addWidget(Button2);
+            row->addStretch();
+            tabLayout->addLayout(row);
+        }
+        PageControl1->addTab(tab, QStringLiteral("Смена №%1").arg(i + 1));
+    }
+
+    auto* bottom = new QHBoxLayout;
+    ComboBox1 = new QComboBox(this);
+    ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
+    ComboBox1->addItems(formats::monthNames());
+    ComboBox2 = new QComboBox(this);
+    ComboBox2->setObjectName(QStringLiteral("ComboBox2"));
+    auto* monthLabel = new QLabel(QStringLiteral("Месяц:"), this);
+    monthLabel->setBuddy(ComboBox1);
+    auto* yearLabel = new QLabel(QStringLiteral("Год:"), this);
+    yearLabel->setBuddy(ComboBox2);
+    Button5 = new QPushButton(QStringLiteral("Обновить"), this);
+    Button5->setObjectName(QStringLiteral("Button5"));
+    Button6 = new QPushButton(QStringLiteral("Печать"), this);
+    Button6->setObjectName(QStringLiteral("Button6"));
+    Button4 = new QPushButton(QStringLiteral("Выход"), this);
+    Button4->setObjectName(QStringLiteral("Button4"));
+    for (QWidget* w : std::initializer_list<QWidget*>{monthLabel, ComboBox1, yearLabel, ComboBox2, Button5, Button6})
+        bottom->addWidget(w);
+    bottom->addStretch();
+    bottom->addWidget(Button4);
+    layout->addLayout(bottom);
+
+    connect(ComboBox1, &QComboBox::currentIndexChanged, this, guarded(m_prompts, [this] { ComboBox1Change(); }));
+    connect(ComboBox2, &QComboBox::currentIndexChanged, this, guarded(m_prompts, [this] { ComboBox1Change(); }));
+    connect(Button5, &QPushButton::clicked, this, guarded(m_prompts, [this] { Button5Click(); }));
+    connect(Button1, &QPushButton::clicked, this, guarded(m_prompts, [this] { Button1Click(); }));
+    connect(Button2, &QPushButton::clicked, this, guarded(m_prompts, [this] { Button2Click(); }));
+    connect(Button6, &QPushButton::clicked, this, guarded(m_prompts, [this] { Button6Click(); }));
+    connect(Button4, &QPushButton::clicked, this, &QDialog::reject);
+    resize(1100, 560);
+}
+
+int TForm19::month() const { return ComboBox1->currentIndex() + 1; }
+
+int TForm19::year() const { return ComboBox2->currentText().toInt(); }
+
+void TForm19::fillYears(int workingYear)
+{
+    Dataset latest(m_dm.ADO_DB, kLatestYear);
+    latest.open();
+    const int last = std::max({QDate::currentDate().year(), latest.asInt(QStringLiteral("year")), workingYear});
+    const int first = std::min(kFirstYear, workingYear);
+    ComboBox2->clear();
+    for (int y = first; y <= last; ++y) ComboBox2->addItem(QString::number(y));
+}
+
+void TForm19::openFor(const QDate& workingDate)
+{
+    {
+        const QSignalBlocker blockMonths(ComboBox1), blockYears(ComboBox2);
+        ComboBox1->setCurrentIndex(workingDate.month() - 1);
+        fillYears(workingDate.year());
+        ComboBox2->setCurrentIndex(ComboBox2->findText(QString::number(workingDate.year())));
+    }
+    const auto closeShifts = qScopeGuard([this] {
+        m_dm.H_Tabel_1.close();
+        m_dm.H_Tabel_2.close();
+        m_dm.H_Tabel_3.close();
+    });
+    ComboBox1Change();
+    exec();
+}
+
+void TForm19::showEvent(QShowEvent* event)
+{
+    Button2->setText(QStringLiteral("Excel"));
+    QDialog::showEvent(event);
+}
+
+void TForm19::ComboBox1Change()
+{
+    const QDate first(year(), month(), 1);
+    for (int i = 0; i < 3; ++i) {
+        Dataset& q = *m_models[i]->dataset();
+        q.close();
+        q.setParam(QStringLiteral("mnth"), month());
+        q.setParam(QStringLiteral("yea"), year());
+        q.setParam(QStringLiteral("date1"), first);
+        q.setParam(QStringLiteral("date2"), first.addMonths(1));
+        q.open();
+        m_models[i]->setMonth(month(), year());
+    }
+}
+
+void TForm19::openShifts()
+{
+    for (TimesheetGridModel* model : std::as_const(m_models)) model->dataset()->open();
+}
+
+void TForm19::Button5Click()
+{
+    for (TimesheetGridModel* model : std::as_const(m_models)) model->dataset()->close();
+    openShifts();
+}
+
+void TForm19::Button1Click()
+{
+    QList<Dataset*> shifts;
+    for (TimesheetGridModel* model : std::as_const(m_models)) shifts << model->dataset();
+    rebuildShowingProgress(PB, m_prompts, shifts, [this](const timesheet_rebuild::Progress& progress) {
+        timesheet_rebuild::shiftRows(m_dm.ADO_DB, month(), year(), progress);
+    });
+}
+
+void TForm19::Button2Click()
+{
+    exportShowingProgress(Button2, [this](const ExportProgress& progress) {
+        writeTimeTimesheet(m_dm.ADO_DB, month(), year(), m_excel, progress);
+    });
+}
+
+void TForm19::Button6Click()
+{
+    m_form15.setMonth(month(), year());
+    Dataset& query = m_form15.reportQuery();
+    query.open();
+    const auto closeQuery = qScopeGuard([&query] { query.close(); });
+    m_form15.QRLabel33.setCaption(ComboBox1->currentText() + QLatin1Char(' ') + ComboBox2->currentText() +
+                                  QStringLiteral(" г."));
+    m_form15.prepare();
+    m_form15.preview(this);
+}
