@@ -66,6 +66,7 @@ Windows::Windows(TDataModule6& dm, TForm1& form1, TForm23& form23)
     Form24 = std::make_unique<TForm24>(dm, *Form25, &form1);
     Form25->Form24 = Form24.get();
     Form24->pickWorker = [this](WorkerPickTarget& target) { Form5->openPick(24, target); };
+    Form24->pickGroup = [this](GroupPickTarget& target) { Form26->openPick(target); };
     form1.wire(form1.Button5, [this, &form1] { Form25->openFor(form1.date()); });
 }
 

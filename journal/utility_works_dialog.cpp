@@ -4,7 +4,7 @@
 #include "data/prompts.h"
 #include "data/statement.h"
 #include "data/transaction.h"
-#include "journal/timesheet_cell.h"
+#include "data/timesheet_cell.h"
 #include "journal/utility_works_register.h"
 #include "ui/guard.h"
 

@@ -371,6 +371,19 @@ void TestLogin::journalMenuOpensTheReferenceBooks()
     }
     QVERIFY(!m_dm->Workers.isOpen());
     QVERIFY(!m_dm->Vid_oper.isOpen());
+    // "Ср.сд./хоз. работы" opens the register of hour-paid work on the journal's date.
+    QVERIFY(m_form1->Button5->isEnabled());
+    m_form1->DateT->setDate(QDate(2024, 3, 16));
+    QString caption;
+    QDate registerDate;
+    whenModal([&](QWidget* form25) {
+        caption = form25->windowTitle();
+        registerDate = form25->findChild<QDateEdit*>(QStringLiteral("DTPcker1"))->date();
+        form25->close();
+    });
+    QTest::mouseClick(m_form1->Button5, Qt::LeftButton);
+    QCOMPARE(caption, QStringLiteral("Хоз. работы (25)"));
+    QCOMPARE(registerDate, QDate(2024, 3, 16));
     m_form1->hide();
 }
 

@@ -34,6 +34,7 @@ private slots:
     void cleanup();
 
     void emptyListDeleteAsksNothing();
+    void picksFillTheDialog();
     void savedEntryIsPricedAndCounted_data();
     void savedEntryIsPricedAndCounted();
     void incompleteInputIsRefused_data();
@@ -141,6 +142,32 @@ void TestUtilityWorks::emptyListDeleteAsksNothing()
     QVERIFY(m_form25->fatigue.isEmpty());
     QTest::mouseClick(m_form25->Button7, Qt::LeftButton);
     QVERIFY(m_prompts.said().isEmpty());
+}
+
+void TestUtilityWorks::picksFillTheDialog()
+{
+    // The lists hand their pick to the dialog through its target interfaces.
+    m_form24->pickWorker = [](WorkerPickTarget& t) {
+        t.pickedWorkerId() = 2;
+        t.pickedWorkerName()->setText(QStringLiteral("Петров П.П."));
+    };
+    m_form24->pickGroup = [](GroupPickTarget& t) {
+        t.pickedGroupId() = 1;
+        t.pickedGroupName()->setText(QStringLiteral("Двери"));
+    };
+    whenModal([this](QWidget*) {
+        QTest::mouseClick(m_form24->Button3, Qt::LeftButton);
+        QTest::mouseClick(m_form24->Button4, Qt::LeftButton);
+        m_form24->Edit6->setText(QStringLiteral("2"));
+        QTest::mouseClick(m_form24->Button1, Qt::LeftButton);
+    });
+    QTest::mouseClick(m_form25->Button5, Qt::LeftButton);
+    m_form24->pickWorker = nullptr;
+    m_form24->pickGroup = nullptr;
+    QCOMPARE(m_form25->fatigue.recordCount(), 1);
+    QCOMPARE(m_form25->fatigue.asString(QStringLiteral("fio")), QStringLiteral("Петров П.П."));
+    QCOMPARE(m_form25->fatigue.asString(QStringLiteral("s_caption")), QStringLiteral("Двери"));
+    QCOMPARE(cell({2, 7777, 0, 15}).toInt(), 2);
 }
 
 void TestUtilityWorks::savedEntryIsPricedAndCounted_data()
