@@ -1,11 +1,13 @@
 #pragma once
 // What the benchmarks share: a prompts stand-in that prints errors, and psql as the baseline.
+#include "data/connection.h"
 #include "data/prompts.h"
 
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QString>
 #include <cstdio>
+#include <optional>
 
 /// Errors go to standard error; questions are answered No.
 class PrintingPrompts : public Prompts {
@@ -31,4 +33,30 @@ inline double psqlMs(const QString& db, int port, const QString& script)
     const double ms = t.nsecsElapsed() / 1e6;
     if (psql.exitCode() != 0) std::fprintf(stderr, "psql: %s\n", psql.readAllStandardError().constData());
     return ms;
+}
+
+/// The benchmark's database, as bench/run.sh names it in the environment.
+struct BenchDatabase {
+    QString name;
+    int port = 0;
+    QSqlDatabase connection;
+};
+
+/// Connects to the benchmark's database; nothing (with a line on standard error) when the
+/// program was not started by bench/run.sh.
+inline std::optional<BenchDatabase> openBenchDatabase()
+{
+    BenchDatabase b;
+    b.port = qEnvironmentVariableIntValue("TABEL_BENCH_PORT");
+    b.name = qEnvironmentVariable("TABEL_BENCH_DB", QStringLiteral("tabel_large"));
+    if (!b.port) {
+        std::fprintf(stderr, "run through bench/run.sh\n");
+        return std::nullopt;
+    }
+    ConnectionSettings s;
+    s.host = QStringLiteral("127.0.0.1");
+    s.port = b.port;
+    s.database = b.name;
+    b.connection = openConnection(s);
+    return b;
 }

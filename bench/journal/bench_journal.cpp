@@ -39,18 +39,12 @@ double shiftsMs(const QString& db, int port, const QDate& day, int rounds)
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    const int port = qEnvironmentVariableIntValue("TABEL_BENCH_PORT");
-    const QString dbName = qEnvironmentVariable("TABEL_BENCH_DB", QStringLiteral("tabel_large"));
-    if (!port) {
-        std::fprintf(stderr, "run through bench/run.sh\n");
-        return 2;
-    }
-    ConnectionSettings s;
-    s.host = QStringLiteral("127.0.0.1");
-    s.port = port;
-    s.database = dbName;
+    const auto bench = openBenchDatabase();
+    if (!bench) return 2;
+    const QString dbName = bench->name;
+    const int port = bench->port;
     PrintingPrompts prompts;
-    TDataModule6 dm(openConnection(s), prompts);
+    TDataModule6 dm(bench->connection, prompts);
     for (int i = 1; i <= 4; ++i) dm.smenaQuery(i).setParam(QStringLiteral("ok"), QStringLiteral("ta"));
 
     // The busiest date of the year.

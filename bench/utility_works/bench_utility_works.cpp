@@ -26,18 +26,12 @@ double statementMs(const QString& db, int port, const QString& statement, int ro
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    const int port = qEnvironmentVariableIntValue("TABEL_BENCH_PORT");
-    const QString dbName = qEnvironmentVariable("TABEL_BENCH_DB", QStringLiteral("tabel_large"));
-    if (!port) {
-        std::fprintf(stderr, "run through bench/run.sh\n");
-        return 2;
-    }
-    ConnectionSettings s;
-    s.host = QStringLiteral("127.0.0.1");
-    s.port = port;
-    s.database = dbName;
+    const auto bench = openBenchDatabase();
+    if (!bench) return 2;
+    const QString dbName = bench->name;
+    const int port = bench->port;
     PrintingPrompts prompts;
-    TDataModule6 dm(openConnection(s), prompts);
+    TDataModule6 dm(bench->connection, prompts);
 
     const QDate day(2026, 3, 10);
     const QDate first(day.year(), day.month(), 1), next = first.addMonths(1);
