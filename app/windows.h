@@ -19,6 +19,8 @@ class TForm18;
 class TForm19;
 class TForm22;
 class TForm27;
+class TForm24;
+class TForm25;
 class ExcelApp;
 class DesktopSpreadsheetOpener;
 class TForm11;
@@ -53,4 +55,6 @@ public:
     std::unique_ptr<TForm19> Form19;
     std::unique_ptr<TForm27> Form27;
     std::unique_ptr<TForm11> Form11;
+    std::unique_ptr<TForm25> Form25;
+    std::unique_ptr<TForm24> Form24;
 };

@@ -1,0 +1,405 @@
+#include "data/data_module.h"
+#include "data/formats.h"
+#include "journal/utility_works_dialog.h"
+#include "journal/utility_works_register.h"
+#include "tests/support/modal.h"
+#include "tests/support/scripted_prompts.h"
+#include "tests/support/test_database.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+namespace {
+
+const QDate kFriday(2024, 3, 15);
+
+/// The worker, kind and night flag of a timesheet row, and its day.
+struct Cell {
+    int worker, kind, night, day;
+};
+
+} // namespace
+
+/// The register of hour-paid work and its entry dialog.
+class TestUtilityWorks : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+    void cleanup();
+
+    void emptyListDeleteAsksNothing();
+    void picksFillTheDialog();
+    void savedEntryIsPricedAndCounted_data();
+    void savedEntryIsPricedAndCounted();
+    void incompleteInputIsRefused_data();
+    void incompleteInputIsRefused();
+    void nightHoursGetARowOfTheirOwn();
+    void deletionLeavesTheOtherHours_data();
+    void deletionLeavesTheOtherHours();
+    void dayOffBoxFollowsThePickedDate();
+    void changeRepricesAndMovesTheHours();
+    void changeByAnotherClientIsNotOverwritten();
+    void recalculationMatchesTheOriginalStatement_data();
+    void recalculationMatchesTheOriginalStatement();
+
+private:
+    /// Adds an entry through the dialog, as a user would.
+    void add(int worker, int kind, int hours, bool night);
+    QVariant cell(const Cell& c) const;
+    void insertEntry(int worker, int kind, int hours, int night, double price = 150, const QDate& day = kFriday);
+
+    TestDatabase* m_db = nullptr;
+    ScriptedPrompts m_prompts;
+    TDataModule6* m_dm = nullptr;
+    TForm25* m_form25 = nullptr;
+    TForm24* m_form24 = nullptr;
+};
+
+void TestUtilityWorks::initTestCase()
+{
+    QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+    m_db = new TestDatabase(QStringLiteral("utility"));
+    m_dm = new TDataModule6(m_db->db(), m_prompts);
+    m_db->exec(QStringLiteral(R"(
+        insert into cmn_classifier.item (id, s_caption, b_excluded) values (1, 'Двери', 0);
+        insert into accounts_dep.person (id, fio) values (1, 'Иванов И.И.'), (2, 'Петров П.П.');
+        insert into cmn_gds_and_srv.gds_and_srv (id, s_caption, massa) values (7777, 'Хоз. работы', 0), (7778, 'Ср. сдельная', 0), (10001, 'ДМ-1', 1);
+        insert into accounts_dep.vid_oper (id, vid) values (1, 'Сварка'), (7777, 'хоз. работы'), (7778, 'ср. сдельная');
+        insert into accounts_dep.oper (id, vid, naimen, i_id) values (1, 7777, 0, 7777), (2, 7778, 0, 7778), (3, 1, 0, 10001);
+        insert into accounts_dep.norm (o_id, price, norma, prize) values (1, 150, 0, 0), (2, 157, 0, 0);
+    )"));
+    m_form25 = new TForm25(*m_dm);
+    m_form24 = new TForm24(*m_dm, *m_form25);
+    m_form25->Form24 = m_form24;
+}
+
+void TestUtilityWorks::cleanupTestCase()
+{
+    delete m_form24;
+    delete m_form25;
+    delete m_dm;
+    delete m_db;
+}
+
+void TestUtilityWorks::init()
+{
+    m_db->exec(QStringLiteral("delete from accounts_dep.fatigue; delete from accounts_dep.h_tabel; delete from accounts_dep.smena;"
+                              "update accounts_dep.norm set price = 150 where o_id = 1; update accounts_dep.norm set price = 157 where o_id = 2"));
+    m_prompts.clear();
+    m_form25->DTPcker1->setDate(kFriday);
+    m_form25->CBox1->setChecked(false);
+    m_form25->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_form25));
+}
+
+void TestUtilityWorks::cleanup()
+{
+    m_form25->hide();
+    QVERIFY2(m_prompts.nothingUnexpected(), qPrintable(m_prompts.unseenErrors().join(QStringLiteral("; "))));
+    QVERIFY(noWindowsLeftOpen());
+}
+
+QVariant TestUtilityWorks::cell(const Cell& c) const
+{
+    return m_db->scalar(QStringLiteral("select d%1 from accounts_dep.h_tabel where w_id=%2 and i_type=%3 and i_night=%4 "
+                                       "and month=3 and year=2024").arg(c.day).arg(c.worker).arg(c.kind).arg(c.night));
+}
+
+void TestUtilityWorks::insertEntry(int worker, int kind, int hours, int night, double price, const QDate& day)
+{
+    m_db->exec(QStringLiteral("insert into accounts_dep.fatigue (id_nom, id_o, id_p, d_date, i_mnth, i_year, i_smena, cnt, price, "
+                              "i_holiday, i_night) values (1, %1, %2, '%3', %4, %5, 1, %6, %7, 0, %8)")
+                   .arg(kind).arg(worker).arg(day.toString(Qt::ISODate)).arg(day.month()).arg(day.year())
+                   .arg(hours).arg(price).arg(night));
+}
+
+void TestUtilityWorks::add(int worker, int kind, int hours, bool night)
+{
+    whenModal([=, this](QWidget*) {
+        // What the two pickers hand over.
+        m_form24->sel_id_p = worker;
+        m_form24->Edit1->setText(worker == 1 ? QStringLiteral("Иванов И.И.") : QStringLiteral("Петров П.П."));
+        m_form24->sel_id_nom = 1;
+        m_form24->Edit2->setText(QStringLiteral("Двери"));
+        m_form24->cb_type_work->setCurrentIndex(m_form24->cb_type_work->findData(kind));
+        QTest::keyClick(m_form24->Edit6, Qt::Key_Backspace);
+        QTest::keyClicks(m_form24->Edit6, QString::number(hours));
+        m_form24->CBox1->setChecked(night);
+        QTest::mouseClick(m_form24->Button1, Qt::LeftButton);
+        if (m_form24->isVisible()) m_form24->reject();
+    });
+    QTest::mouseClick(m_form25->Button5, Qt::LeftButton);
+}
+
+void TestUtilityWorks::emptyListDeleteAsksNothing()
+{
+    QVERIFY(m_form25->fatigue.isEmpty());
+    QTest::mouseClick(m_form25->Button7, Qt::LeftButton);
+    QVERIFY(m_prompts.said().isEmpty());
+}
+
+void TestUtilityWorks::picksFillTheDialog()
+{
+    // The lists hand their pick to the dialog through its target interfaces.
+    m_form24->pickWorker = [](WorkerPickTarget& t) {
+        t.pickedWorkerId() = 2;
+        t.pickedWorkerName()->setText(QStringLiteral("Петров П.П."));
+    };
+    m_form24->pickGroup = [](GroupPickTarget& t) {
+        t.pickedGroupId() = 1;
+        t.pickedGroupName()->setText(QStringLiteral("Двери"));
+    };
+    whenModal([this](QWidget*) {
+        QTest::mouseClick(m_form24->Button3, Qt::LeftButton);
+        QTest::mouseClick(m_form24->Button4, Qt::LeftButton);
+        m_form24->Edit6->setText(QStringLiteral("2"));
+        QTest::mouseClick(m_form24->Button1, Qt::LeftButton);
+    });
+    QTest::mouseClick(m_form25->Button5, Qt::LeftButton);
+    m_form24->pickWorker = nullptr;
+    m_form24->pickGroup = nullptr;
+    QCOMPARE(m_form25->fatigue.recordCount(), 1);
+    QCOMPARE(m_form25->fatigue.asString(QStringLiteral("fio")), QStringLiteral("Петров П.П."));
+    QCOMPARE(m_form25->fatigue.asString(QStringLiteral("s_caption")), QStringLiteral("Двери"));
+    QCOMPARE(cell({2, 7777, 0, 15}).toInt(), 2);
+}
+
+void TestUtilityWorks::savedEntryIsPricedAndCounted_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<bool>("dayOff");
+    QTest::addColumn<bool>("night");
+    QTest::addColumn<double>("norm");
+    QTest::addColumn<QString>("price");
+    QTest::newRow("utility works") << 7777 << false << false << 150.0 << "150.0000";
+    QTest::newRow("day off and night") << 7777 << true << true << 150.0 << "360.0000";
+    QTest::newRow("night") << 7778 << false << true << 157.0 << "188.4000";
+    QTest::newRow("day off") << 7778 << true << false << 157.0 << "314.0000";
+}
+
+void TestUtilityWorks::savedEntryIsPricedAndCounted()
+{
+    QFETCH(int, kind);
+    QFETCH(bool, dayOff);
+    QFETCH(bool, night);
+    QFETCH(double, norm);
+    QFETCH(QString, price);
+    m_form25->CBox1->setChecked(dayOff);
+    QString shownSum;
+    whenModal([&](QWidget*) {
+        m_form24->sel_id_p = 1;
+        m_form24->sel_id_nom = 1;
+        QCOMPARE(m_form24->cb_type_work->currentData().toInt(), 7777);   // a new entry starts on utility works
+        m_form24->cb_type_work->setCurrentIndex(m_form24->cb_type_work->findData(kind));
+        QCOMPARE(m_form24->DBEdit1->text(), formats::general(norm));
+        m_form24->Edit6->setText(QStringLiteral("3"));
+        m_form24->CBox1->setChecked(night);
+        shownSum = m_form24->DBEdit2->text();
+        QTest::mouseClick(m_form24->Button1, Qt::LeftButton);
+    });
+    QTest::mouseClick(m_form25->Button5, Qt::LeftButton);
+    QCOMPARE(m_db->scalar(QStringLiteral("select price::text from accounts_dep.fatigue")).toString(), price);
+    QCOMPARE(m_db->scalar(QStringLiteral("select i_holiday from accounts_dep.fatigue")).toInt(), dayOff ? 1 : 0);
+    QCOMPARE(m_db->scalar(QStringLiteral("select i_night from accounts_dep.fatigue")).toInt(), night ? 1 : 0);
+    QCOMPARE(m_db->scalar(QStringLiteral("select d_date from accounts_dep.fatigue")).toDate(), kFriday);
+    QCOMPARE(shownSum, formats::general(3 * price.toDouble()));
+    QCOMPARE(cell({1, kind, night ? 1 : 0, 15}).toInt(), 3);
+    QCOMPARE(m_form25->fatigue.recordCount(), 1);
+}
+
+void TestUtilityWorks::incompleteInputIsRefused_data()
+{
+    QTest::addColumn<int>("worker");
+    QTest::addColumn<QString>("hours");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("no worker") << 0 << "3" << "Все поля должны быть заполнены!";
+    QTest::newRow("no hours") << 1 << "0" << "Нужно завести количество!";
+    QTest::newRow("empty hours") << 1 << "" << "Нужно завести количество!";
+}
+
+void TestUtilityWorks::incompleteInputIsRefused()
+{
+    QFETCH(int, worker);
+    QFETCH(QString, hours);
+    QFETCH(QString, message);
+    bool stayedOpen = false;
+    whenModal([&](QWidget*) {
+        m_form24->sel_id_p = worker;
+        m_form24->sel_id_nom = 1;
+        m_form24->Edit6->setText(hours);
+        QTest::mouseClick(m_form24->Button1, Qt::LeftButton);
+        stayedOpen = m_form24->isVisible();
+        m_form24->reject();
+    });
+    QTest::mouseClick(m_form25->Button5, Qt::LeftButton);
+    QVERIFY(stayedOpen);
+    QCOMPARE(m_prompts.texts(), QStringList{message});
+    QCOMPARE(m_db->scalar(QStringLiteral("select count(*) from accounts_dep.fatigue")).toInt(), 0);
+}
+
+void TestUtilityWorks::nightHoursGetARowOfTheirOwn()
+{
+    add(1, 7777, 4, false);
+    add(1, 7777, 2, true);
+    add(1, 7777, 1, false);
+    QCOMPARE(cell({1, 7777, 0, 15}).toInt(), 5);
+    QCOMPARE(cell({1, 7777, 1, 15}).toInt(), 2);
+    QCOMPARE(m_db->scalar(QStringLiteral("select count(*) from accounts_dep.h_tabel")).toInt(), 2);
+    QCOMPARE(m_form25->fatigue.recordCount(), 3);
+}
+
+void TestUtilityWorks::deletionLeavesTheOtherHours_data()
+{
+    QTest::addColumn<int>("deletedNight");
+    QTest::addColumn<int>("dayHours");
+    QTest::addColumn<QVariant>("nightHours");
+    QTest::newRow("one of two day entries") << 0 << 2 << QVariant(5);
+    QTest::newRow("the night entry") << 1 << 6 << QVariant();
+}
+
+void TestUtilityWorks::deletionLeavesTheOtherHours()
+{
+    QFETCH(int, deletedNight);
+    QFETCH(int, dayHours);
+    QFETCH(QVariant, nightHours);
+    add(1, 7778, 4, false);
+    add(1, 7778, 2, false);
+    add(1, 7778, 5, true);
+    QVERIFY(m_form25->fatigue.locate(QStringLiteral("cnt"), deletedNight ? 5 : 4));
+    m_prompts.answer(true);
+    QTest::mouseClick(m_form25->Button7, Qt::LeftButton);
+    QCOMPARE(m_prompts.said().size(), 1);
+    QCOMPARE(m_prompts.said().first().text, QStringLiteral("Удалить позицию из списка?"));
+    QCOMPARE(m_prompts.said().first().title, QStringLiteral("Удаление"));
+    QCOMPARE(cell({1, 7778, 0, 15}).toInt(), dayHours);
+    QCOMPARE(cell({1, 7778, 1, 15}).isNull(), nightHours.isNull());
+    if (!nightHours.isNull()) QCOMPARE(cell({1, 7778, 1, 15}).toInt(), nightHours.toInt());
+    QCOMPARE(m_form25->fatigue.recordCount(), 2);
+
+    // Answered No: nothing goes.
+    m_prompts.answer(false);
+    QTest::mouseClick(m_form25->Button7, Qt::LeftButton);
+    QCOMPARE(m_form25->fatigue.recordCount(), 2);
+    m_prompts.clear();
+}
+
+void TestUtilityWorks::dayOffBoxFollowsThePickedDate()
+{
+    m_form25->DTPcker1->setDate(QDate(2024, 3, 16));   // Saturday
+    QVERIFY(m_form25->CBox1->isChecked());
+    QVERIFY(m_form25->CBox1->font().bold());
+    m_form25->DTPcker1->setDate(QDate(2024, 3, 17));   // Sunday
+    QVERIFY(m_form25->CBox1->isChecked());
+    m_form25->DTPcker1->setDate(QDate(2024, 3, 18));   // Monday
+    QVERIFY(!m_form25->CBox1->isChecked());
+    m_form25->CBox1->setChecked(true);                 // by hand, then another weekday
+    m_form25->DTPcker1->setDate(QDate(2024, 3, 19));
+    QVERIFY(!m_form25->CBox1->isChecked());
+    // The list follows every change of the date.
+    insertEntry(1, 7777, 3, 0, 150, QDate(2024, 3, 20));
+    m_form25->DTPcker1->setDate(QDate(2024, 3, 20));
+    QCOMPARE(m_form25->fatigue.recordCount(), 1);
+
+    // Opened from the journal on a Saturday: the box is left as it was.
+    m_form25->hide();
+    m_form25->CBox1->setChecked(false);
+    whenModal([this](QWidget*) { m_form25->reject(); });
+    m_form25->openFor(QDate(2024, 3, 16));
+    QVERIFY(!m_form25->CBox1->isChecked());
+    QCOMPARE(m_form25->DTPcker1->date(), QDate(2024, 3, 16));
+    QCOMPARE(m_form25->smena_no, 1);
+}
+
+void TestUtilityWorks::changeRepricesAndMovesTheHours()
+{
+    add(1, 7778, 4, true);
+    // The month's recalculation gave it another price; the norm has changed since.
+    m_db->exec(QStringLiteral("update accounts_dep.fatigue set price = 999; update accounts_dep.norm set price = 160 where o_id = 2"));
+    m_form25->reloadKeepingPlace();
+    bool nightLocked = false;
+    whenModal([&](QWidget*) {
+        QCOMPARE(m_form24->Edit1->text(), QStringLiteral("Иванов И.И."));
+        QCOMPARE(m_form24->Edit6->text(), QStringLiteral("4"));
+        QCOMPARE(m_form24->cb_type_work->currentData().toInt(), 7778);
+        nightLocked = m_form24->CBox1->isChecked() && !m_form24->CBox1->isEnabled();
+        m_form24->sel_id_p = 2;   // picked another worker
+        m_form24->Edit1->setText(QStringLiteral("Петров П.П."));
+        QTest::mouseClick(m_form24->Button1, Qt::LeftButton);
+    });
+    QTest::mouseClick(m_form25->Button6, Qt::LeftButton);
+    QVERIFY(nightLocked);
+    QCOMPARE(m_db->scalar(QStringLiteral("select price::text from accounts_dep.fatigue")).toString(), QStringLiteral("192.0000"));
+    QCOMPARE(m_db->scalar(QStringLiteral("select id_p from accounts_dep.fatigue")).toInt(), 2);
+    QVERIFY(cell({1, 7778, 1, 15}).isNull());   // the cell the entry left
+    QCOMPARE(cell({2, 7778, 1, 15}).toInt(), 4);
+    QCOMPARE(m_form25->fatigue.recNo(), 1);
+}
+
+void TestUtilityWorks::changeByAnotherClientIsNotOverwritten()
+{
+    add(1, 7777, 4, false);
+    whenModal([&](QWidget*) {
+        // Another client changes the entry while this dialog is open.
+        m_db->exec(QStringLiteral("update accounts_dep.fatigue set cnt = 6"));
+        m_form24->Edit6->setText(QStringLiteral("5"));
+        QTest::mouseClick(m_form24->Button1, Qt::LeftButton);
+    });
+    QTest::mouseClick(m_form25->Button6, Qt::LeftButton);
+    QCOMPARE(m_prompts.texts(), QStringList{QStringLiteral("Запись изменена или удалена другим пользователем. Список обновлён.")});
+    QCOMPARE(m_db->scalar(QStringLiteral("select cnt from accounts_dep.fatigue")).toInt(), 6);
+    QCOMPARE(m_form25->fatigue.asInt(QStringLiteral("cnt")), 6);
+}
+
+void TestUtilityWorks::recalculationMatchesTheOriginalStatement_data()
+{
+    QTest::addColumn<QDate>("day");
+    QTest::newRow("March") << kFriday;
+    QTest::newRow("December, to the first of January") << QDate(2023, 12, 15);
+}
+
+void TestUtilityWorks::recalculationMatchesTheOriginalStatement()
+{
+    QFETCH(QDate, day);
+    const QDate first(day.year(), day.month(), 1);
+    // Worker 1's journal of the month (and entries just outside it); worker 2 has no journal hours.
+    m_db->exec(QStringLiteral(
+        "insert into accounts_dep.smena (data, smena, w_id, i_id, o_id, cena, kol_vo, brak, time, ok) values "
+        "('%1', 1, 1, 10001, 3, 12.5, 10, 0, 8, 'ok'), ('%2', 2, 1, 10001, 3, 3.25, 7, 1, 3, 'no'), "
+        "('%3', 1, 1, 10001, 3, 99, 10, 0, 1, 'ok'), ('%4', 1, 1, 10001, 3, 99, 10, 0, 1, 'ok')")
+                   .arg(first.toString(Qt::ISODate), first.addMonths(1).addDays(-1).toString(Qt::ISODate),
+                        first.addDays(-1).toString(Qt::ISODate), first.addMonths(1).toString(Qt::ISODate)));
+    m_db->exec(QStringLiteral(
+        "insert into accounts_dep.fatigue (id_nom, id_o, id_p, d_date, i_mnth, i_year, cnt, price, i_holiday, i_night) values "
+        "(1, 7778, 1, '%1', %2, %3, 2, 1, 0, 0), (1, 7778, 1, '%1', %2, %3, 2, 1, 1, 0), (1, 7778, 1, '%1', %2, %3, 2, 1, 0, 1),"
+        "(1, 7778, 1, '%1', %2, %3, 2, 1, 1, 1), (1, 7778, 2, '%1', %2, %3, 2, 1, 0, 0), (1, 7777, 1, '%1', %2, %3, 2, 1, 0, 0)")
+                   .arg(day.toString(Qt::ISODate)).arg(day.month()).arg(day.year()));
+    m_form25->DTPcker1->setDate(day);
+    QTest::mouseClick(m_form25->Button1, Qt::LeftButton);
+    const QString prices = QStringLiteral(
+        "select string_agg(price::text, ' ' order by id_p, i_holiday, i_night, id_o) from accounts_dep.fatigue");
+    const QString ours = m_db->scalar(prices).toString();
+    // (10 × 12.5 + 6 × 3.25) / 11 = 13.136…; twice on a day off, 1.2 times at night, 2.2 times both.
+    QCOMPARE(ours, QStringLiteral("1.0000 13.1400 15.7600 26.2700 28.9000 0.0000"));
+
+    // The statement as it was first written, joining the products, on the same data.
+    m_db->exec(QStringLiteral("update accounts_dep.fatigue set price = 1"));
+    const QDate next = first.addMonths(1);
+    m_db->exec(QStringLiteral("set datestyle = 'ISO, DMY'"));
+    m_db->exec(QStringLiteral(
+        "UPDATE accounts_dep.fatigue f SET price=coalesce((select case when coalesce(sum(s.time),0)::numeric(10,2)=0 then 0 else  "
+        "coalesce(sum((s.kol_vo-s.brak)*(s.cena+s.cena*f.i_holiday+s.cena*f.i_night*0.2))/sum(time),0)::numeric(10,2) end as price  "
+        "from accounts_dep.smena s, accounts_dep.izdel gas, accounts_dep.person p where  s.data<'01.%1.%2' and s.data>='01.%3.%4' "
+        "and p.id=s.w_id and p.id=f.id_p group by p.id order by fio),0) where i_mnth = %3 and i_year = %4 and id_o =7778")
+                   .arg(next.month()).arg(next.year()).arg(first.month()).arg(first.year()));
+    m_db->exec(QStringLiteral("set datestyle = 'ISO, MDY'"));
+    QCOMPARE(m_db->scalar(prices).toString(), ours);
+}
+
+QTEST_MAIN(TestUtilityWorks)
+#include "tst_utility_works.moc"
