@@ -169,6 +169,7 @@ create table accounts_dep.fatigue (
 );
 create index fatigue_d_date on accounts_dep.fatigue (d_date);
 create index fatigue_id_p_year_mnth on accounts_dep.fatigue (id_p, i_year, i_mnth);
+create index fatigue_id_p_d_date on accounts_dep.fatigue (id_p, d_date);
 
 create table accounts_dep.h_tabel (
   id      serial primary key,
