@@ -60,7 +60,7 @@ struct Job {
     ReportRequest request;
     bool kindGiven = false;
 
-    const StartedBy& startedBy() const { return report ? report->startedBy : sheet->startedBy; }
+    bool allows(access_rights::Role role) const { return report ? report->startedBy.allows(role) : mayExport(*sheet, role); }
     PeriodKind period() const { return report ? report->period : sheet->period; }
     QString what() const
     {
@@ -217,7 +217,7 @@ std::optional<Failure> applyRole(Job& job, QTextStream& err)
 {
     const access_rights::Role role = access_rights::roleForCode(job.code);
     if (role == access_rights::Role::None) return Failure{kRefused, QStringLiteral("Введены неверные данные.")};
-    if (!job.startedBy().allows(role)) return Failure{kRefused, job.what() + QStringLiteral(" недоступна для этого кода доступа.")};
+    if (!job.allows(role)) return Failure{kRefused, job.what() + QStringLiteral(" недоступна для этого кода доступа.")};
     if (job.period() == PeriodKind::Range &&
         !access_rights::mayUse(role, QStringLiteral("Form18"), QStringLiteral("RadioGroup1"))) {
         if (job.kindGiven && job.request.productKind != 1)
