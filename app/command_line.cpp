@@ -28,6 +28,7 @@ const QString kUsage = QStringLiteral(
     "    time-timesheet (за месяц)\n"
     "NAME (--export): output (за период); operations (без периода); time-timesheet, piecework,\n"
     "    utility-works, average-piecework, general (за месяц)\n"
+    "Выгрузка — те же ячейки, что пишет кнопка «Excel» ее окна; код доступа дает то же, что в окнах.\n"
     "День --to в период не входит. Файл заменяется только готовым.\n"
     "Коды выхода: 0 готово, 1 ошибка в аргументах, 2 код доступа не подходит, 3 версия программы\n"
     "    старше БД, 4 ошибка БД или запрос шел слишком долго, 5 файл не записать.");
@@ -60,7 +61,7 @@ struct Job {
     ReportRequest request;
     bool kindGiven = false;
 
-    const StartedBy& startedBy() const { return report ? report->startedBy : sheet->startedBy; }
+    bool allows(access_rights::Role role) const { return report ? report->startedBy.allows(role) : mayExport(*sheet, role); }
     PeriodKind period() const { return report ? report->period : sheet->period; }
     QString what() const
     {
@@ -217,7 +218,7 @@ std::optional<Failure> applyRole(Job& job, QTextStream& err)
 {
     const access_rights::Role role = access_rights::roleForCode(job.code);
     if (role == access_rights::Role::None) return Failure{kRefused, QStringLiteral("Введены неверные данные.")};
-    if (!job.startedBy().allows(role)) return Failure{kRefused, job.what() + QStringLiteral(" недоступна для этого кода доступа.")};
+    if (!job.allows(role)) return Failure{kRefused, job.what() + QStringLiteral(" недоступна для этого кода доступа.")};
     if (job.period() == PeriodKind::Range &&
         !access_rights::mayUse(role, QStringLiteral("Form18"), QStringLiteral("RadioGroup1"))) {
         if (job.kindGiven && job.request.productKind != 1)

@@ -7,35 +7,43 @@
 #include "timesheets/piecework_timesheet.h"
 #include "timesheets/time_timesheet.h"
 
+#include <algorithm>
+
+bool mayExport(const SheetKind& sheet, access_rights::Role role)
+{
+    return std::any_of(sheet.startedBy.begin(), sheet.startedBy.end(), [role](const StartedBy& s) { return s.allows(role); });
+}
+
 const QList<SheetKind>& sheetKinds()
 {
-    const StartedBy refBooks{QStringLiteral("Form1"), QStringLiteral("N2")};     // menu "Справочники"
-    const StartedBy timesheets{QStringLiteral("Form1"), QStringLiteral("N11")};  // menu "Табель"
-    const auto piecework = [timesheets](const QString& name, int mode) {
-        return SheetKind{name, PeriodKind::Month, timesheets,
+    const auto journalMenu = [](const char* item) { return StartedBy{QStringLiteral("Form1"), QString::fromLatin1(item)}; };
+    const auto piecework = [journalMenu](const QString& name, const char* item, int mode) {
+        return SheetKind{name, PeriodKind::Month, {journalMenu(item)},
                          [mode](TDataModule6& dm, ExcelApp& excel, const ReportRequest& r) {
                              return writePieceworkTimesheet(dm.ADO_DB, mode, r.month, r.year, excel);
                          }};
     };
     static const QList<SheetKind> kinds = {
-        {QStringLiteral("output"), PeriodKind::Range, {QStringLiteral("Form18"), QStringLiteral("Button6")},
+        {QStringLiteral("output"), PeriodKind::Range, {{QStringLiteral("Form18"), QStringLiteral("Button6")}},
          [](TDataModule6& dm, ExcelApp& excel, const ReportRequest& request) {
              Dataset XLS_Rep(dm.ADO_DB, kXlsRep);
              return writeOutputSheet(XLS_Rep, request, excel);
          }},
         // The operations list's and the timesheets' sheets, written by their windows' writers.
-        {QStringLiteral("operations"), PeriodKind::None, refBooks,
+        // The operations list opens from "Справочники" → "Цены", and as the operation picker of
+        // a new journal entry ("Добавить"), where its "Excel" stays.
+        {QStringLiteral("operations"), PeriodKind::None, {journalMenu("N4"), journalMenu("Button1")},
          [](TDataModule6& dm, ExcelApp& excel, const ReportRequest&) {
              return writeOperationsSheet(dm.ADO_DB, excel) < 0 ? -1 : 1;
          }},
-        {QStringLiteral("time-timesheet"), PeriodKind::Month, timesheets,
+        {QStringLiteral("time-timesheet"), PeriodKind::Month, {journalMenu("N13")},
          [](TDataModule6& dm, ExcelApp& excel, const ReportRequest& r) {
              return writeTimeTimesheet(dm.ADO_DB, r.month, r.year, excel);
          }},
-        piecework(QStringLiteral("piecework"), piecework_mode::kPiecework),
-        piecework(QStringLiteral("utility-works"), piecework_mode::kUtilityWorks),
-        piecework(QStringLiteral("average-piecework"), piecework_mode::kAveragePiecework),
-        piecework(QStringLiteral("general"), piecework_mode::kGeneral),
+        piecework(QStringLiteral("piecework"), "N9", piecework_mode::kPiecework),
+        piecework(QStringLiteral("utility-works"), "N14", piecework_mode::kUtilityWorks),
+        piecework(QStringLiteral("average-piecework"), "N15", piecework_mode::kAveragePiecework),
+        piecework(QStringLiteral("general"), "N17", piecework_mode::kGeneral),
     };
     return kinds;
 }

@@ -1,62 +1,113 @@
 #pragma once
-// What the benchmarks share: a prompts stand-in that prints errors, and psql as the baseline.
+// What the benchmarks share: the large department's server that bench/run.sh starts, prompts
+// and a desktop that ask nothing and show nothing, psql as the baseline, and the statistics.
 #include "data/connection.h"
 #include "data/prompts.h"
+#include "export/excel_export.h"
 
+#include <QByteArray>
 #include <QElapsedTimer>
 #include <QProcess>
-#include <QString>
-#include <cstdio>
-#include <optional>
+#include <QStringList>
 
-/// Errors go to standard error; questions are answered No.
-class PrintingPrompts : public Prompts {
-public:
-    void error(const QString& text, const QString&) override { std::fprintf(stderr, "error: %s\n", qPrintable(text)); }
-    bool question(const QString&, const QString&) override { return false; }
-    void information(const QString&, const QString&) override {}
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+namespace bench {
+
+/// The database bench/run.sh serves and its port (0 when the program was started otherwise).
+struct Server {
+    QString db = qEnvironmentVariable("TABEL_BENCH_DB", QStringLiteral("tabel_large"));
+    int port = qEnvironmentVariableIntValue("TABEL_BENCH_PORT");
+
+    /// False, with a note on stderr, when not started through bench/run.sh.
+    bool given() const
+    {
+        if (!port) std::fprintf(stderr, "run through bench/run.sh\n");
+        return port != 0;
+    }
+    /// "127.0.0.1:PORT", the program's SERVER argument.
+    QString address() const { return QStringLiteral("127.0.0.1:%1").arg(port); }
+    ConnectionSettings settings() const
+    {
+        ConnectionSettings s;
+        s.host = QStringLiteral("127.0.0.1");
+        s.port = port;
+        s.database = db;
+        return s;
+    }
 };
 
-/// psql runs the script in one session against the benchmark's database; milliseconds.
-inline double psqlMs(const QString& db, int port, const QString& script)
+/// Errors and questions go to stderr (every question answered "no"); information is dropped.
+class QuietPrompts : public Prompts {
+public:
+    void error(const QString& text, const QString& title) override { print(title, text); }
+    bool question(const QString& text, const QString& title) override
+    {
+        print(title, text);
+        return false;
+    }
+    void information(const QString&, const QString&) override {}
+
+private:
+    static void print(const QString& title, const QString& text)
+    {
+        std::fprintf(stderr, "%s: %s\n", qPrintable(title), qPrintable(text));
+    }
+};
+
+/// Takes the workbooks handed to the desktop: remembers the last one and opens nothing.
+class NoDesktop : public SpreadsheetOpener {
+public:
+    QString last;
+    bool open(const QString& filePath) override
+    {
+        last = filePath;
+        return true;
+    }
+};
+
+/// One run of psql: how long it took from start to end, what it printed, whether it succeeded.
+struct PsqlRun {
+    double ms = 0;
+    QByteArray output;
+    bool ok = false;
+};
+
+/// Runs psql as the program's user on the server, stopping at the first error: the arguments
+/// (such as "-tA", "-c", SQL) and, when given, a script on its standard input, in one session.
+inline PsqlRun psql(const Server& server, const QStringList& arguments, const QByteArray& script = {})
 {
-    QProcess psql;
+    QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("PGPASSWORD"), QStringLiteral("vultsab"));
-    psql.setProcessEnvironment(env);
-    QElapsedTimer t;
-    t.start();
-    psql.start(QStringLiteral("psql"), {"-X", "-q", "-h", "127.0.0.1", "-p", QString::number(port), "-U", "sys", "-d", db, "-f", "-"});
-    psql.write(script.toUtf8());
-    psql.closeWriteChannel();
-    psql.waitForFinished(-1);
-    const double ms = t.nsecsElapsed() / 1e6;
-    if (psql.exitCode() != 0) std::fprintf(stderr, "psql: %s\n", psql.readAllStandardError().constData());
-    return ms;
+    p.setProcessEnvironment(env);
+    QStringList args = {"-X", "-q", "-v", "ON_ERROR_STOP=1", "-h", "127.0.0.1", "-p", QString::number(server.port),
+                        "-U", "sys", "-d", server.db};
+    args += arguments;
+    if (!script.isEmpty()) args += QStringList{"-f", "-"};
+    QElapsedTimer clock;
+    clock.start();
+    p.start(QStringLiteral("psql"), args);
+    if (!script.isEmpty()) p.write(script);
+    p.closeWriteChannel();
+    p.waitForFinished(-1);
+    PsqlRun run;
+    run.ms = double(clock.nsecsElapsed()) / 1e6;
+    run.output = p.readAllStandardOutput();
+    run.ok = p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    if (!run.ok) std::fprintf(stderr, "psql: %s\n", p.readAllStandardError().constData());
+    return run;
 }
 
-/// The benchmark's database, as bench/run.sh names it in the environment.
-struct BenchDatabase {
-    QString name;
-    int port = 0;
-    QSqlDatabase connection;
-};
-
-/// Connects to the benchmark's database; nothing (with a line on standard error) when the
-/// program was not started by bench/run.sh.
-inline std::optional<BenchDatabase> openBenchDatabase()
+inline double median(std::vector<double> v)
 {
-    BenchDatabase b;
-    b.port = qEnvironmentVariableIntValue("TABEL_BENCH_PORT");
-    b.name = qEnvironmentVariable("TABEL_BENCH_DB", QStringLiteral("tabel_large"));
-    if (!b.port) {
-        std::fprintf(stderr, "run through bench/run.sh\n");
-        return std::nullopt;
-    }
-    ConnectionSettings s;
-    s.host = QStringLiteral("127.0.0.1");
-    s.port = b.port;
-    s.database = b.name;
-    b.connection = openConnection(s);
-    return b;
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
 }
+
+/// The best time: on a shared machine, the round least disturbed.
+inline double best(const std::vector<double>& v) { return v.empty() ? 0 : *std::min_element(v.begin(), v.end()); }
+
+} // namespace bench

@@ -2,7 +2,7 @@
 // three totals, under two bold heading rows) written once through ExcelApp and once with
 // direct library calls on values already in native form; prints both times and their ratio.
 
-#include "bench/export/bench_doubles.h"
+#include "bench/bench_support.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -72,8 +72,8 @@ Table timesheet(int rows)
 
 double throughHelper(const Table& table, const QString& folder)
 {
-    PrintingPrompts prompts;
-    KeepingOpener opener;
+    bench::QuietPrompts prompts;
+    bench::NoDesktop opener;
     QElapsedTimer timer;
     timer.start();
     ExcelApp excel(prompts, opener, folder);

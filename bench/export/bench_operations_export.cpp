@@ -4,7 +4,7 @@
 // Both sides run alternately several times; prints the best time of each (the machine is
 // shared, and the best round is the one least disturbed) and their ratio.
 
-#include "bench/export/bench_doubles.h"
+#include "bench/bench_support.h"
 #include "data/connection.h"
 #include "data/data_module.h"
 #include "refbooks/norms_grid.h"
@@ -55,27 +55,18 @@ double direct(const QSqlDatabase& db, const QString& path, int* rows)
     return double(timer.nsecsElapsed()) / 1e6;
 }
 
-double best(const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); }
-
 }  // namespace
 
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
-    const int port = qEnvironmentVariableIntValue("TABEL_BENCH_PORT");
-    if (!port) {
-        std::fprintf(stderr, "run through bench/run.sh\n");
-        return 2;
-    }
-    ConnectionSettings settings;
-    settings.host = QStringLiteral("127.0.0.1");
-    settings.port = port;
-    settings.database = qEnvironmentVariable("TABEL_BENCH_DB", QStringLiteral("tabel_large"));
-    PrintingPrompts prompts;
-    TDataModule6 dm(openConnection(settings), prompts);
+    const bench::Server server;
+    if (!server.given()) return 2;
+    bench::QuietPrompts prompts;
+    TDataModule6 dm(openConnection(server.settings()), prompts);
     QTemporaryDir folder;
-    KeepingOpener opener;
+    bench::NoDesktop opener;
     ExcelApp excel(prompts, opener, folder.path());
     TForm10 form10(dm);
     TForm22 form22(dm);
@@ -101,8 +92,8 @@ int main(int argc, char** argv)
         helperMs.push_back(h);
     }
     std::printf("operations spreadsheet of %d operations, best of %d rounds\n", rows, kRounds);
-    std::printf("direct libxlsxwriter: %.1f ms\n", best(directMs));
-    std::printf("operations list: %.1f ms\n", best(helperMs));
-    std::printf("list/direct: %.2f\n", best(helperMs) / best(directMs));
+    std::printf("direct libxlsxwriter: %.1f ms\n", bench::best(directMs));
+    std::printf("operations list: %.1f ms\n", bench::best(helperMs));
+    std::printf("list/direct: %.2f\n", bench::best(helperMs) / bench::best(directMs));
     return 0;
 }

@@ -3,6 +3,8 @@
 // psql running the same query and libxlsxwriter writing the same cells directly. Both run as
 // whole processes in turn; prints each one's median and the ratio of the medians.
 
+#include "bench/bench_support.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -22,26 +24,14 @@ constexpr int kRuns = 7;
 const char* const kFrom = "2026-03-01";
 const char* const kTo = "2026-04-01";
 
-QString env(const char* name, const char* fallback)
-{
-    const QString v = qEnvironmentVariable(name);
-    return v.isEmpty() ? QString::fromLatin1(fallback) : v;
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
 /// The program itself: tabel DB SERVER --code 3851 --export output … --xlsx FILE.
-double runProgram(const QString& path)
+double runProgram(const bench::Server& server, const QString& path)
 {
     QElapsedTimer clock;
     clock.start();
     QProcess tabel;
     tabel.start(QStringLiteral(TABEL_BINARY),
-                {env("TABEL_BENCH_DB", "tabel_large"), QStringLiteral("127.0.0.1:") + env("TABEL_BENCH_PORT", "55462"),
+                {server.db, server.address(),
                  QStringLiteral("--code"), QStringLiteral("3851"), QStringLiteral("--export"), QStringLiteral("output"),
                  QStringLiteral("--from"), QString::fromLatin1(kFrom), QStringLiteral("--to"), QString::fromLatin1(kTo),
                  QStringLiteral("--xlsx"), path});
@@ -55,7 +45,7 @@ double runProgram(const QString& path)
 }
 
 /// The baseline: psql prints the rows, the same cells go straight into a workbook.
-double runDirect(const QString& path)
+double runDirect(const bench::Server& server, const QString& path)
 {
     QElapsedTimer clock;
     clock.start();
@@ -67,16 +57,9 @@ double runDirect(const QString& path)
         " and smena.data<'%1' and smena.data>='%2'"
         " group by izdel.nom,color, oper.naimen, vid_oper.vid, izdel.massa order by izdel.nom")
                             .arg(QString::fromLatin1(kTo), QString::fromLatin1(kFrom));
-    QProcess psql;
-    QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
-    e.insert(QStringLiteral("PGPASSWORD"), QStringLiteral("vultsab"));
-    psql.setProcessEnvironment(e);
-    psql.start(QStringLiteral("psql"), {QStringLiteral("-X"), QStringLiteral("-qtA"), QStringLiteral("-F"), QStringLiteral("\t"),
-                                       QStringLiteral("-h"), QStringLiteral("127.0.0.1"), QStringLiteral("-p"),
-                                       env("TABEL_BENCH_PORT", "55462"), QStringLiteral("-U"), QStringLiteral("sys"),
-                                       QStringLiteral("-d"), env("TABEL_BENCH_DB", "tabel_large"), QStringLiteral("-c"), sql});
-    psql.waitForFinished(600000);
-    const QList<QByteArray> lines = psql.readAllStandardOutput().split('\n');
+    const bench::PsqlRun rows = bench::psql(server, {QStringLiteral("-tA"), QStringLiteral("-F"), QStringLiteral("\t"), QStringLiteral("-c"), sql});
+    if (!rows.ok) std::exit(1);
+    const QList<QByteArray> lines = rows.output.split('\n');
 
     lxw_workbook_options options{};
     options.constant_memory = LXW_TRUE;
@@ -111,14 +94,16 @@ int main(int argc, char** argv)
     QTemporaryDir dir;
     const QString viaProgram = dir.filePath(QStringLiteral("program.xlsx"));
     const QString direct = dir.filePath(QStringLiteral("direct.xlsx"));
-    runProgram(viaProgram);   // warm-up: caches of the server and the file system
-    runDirect(direct);
+    const bench::Server server;
+    if (!server.given()) return 2;
+    runProgram(server, viaProgram);   // warm-up: caches of the server and the file system
+    runDirect(server, direct);
     std::vector<double> program, baseline;
     for (int i = 0; i < kRuns; ++i) {
-        program.push_back(runProgram(viaProgram));
-        baseline.push_back(runDirect(direct));
+        program.push_back(runProgram(server, viaProgram));
+        baseline.push_back(runDirect(server, direct));
     }
-    const double a = median(program), b = median(baseline);
+    const double a = bench::median(program), b = bench::median(baseline);
     std::printf("output spreadsheet of %s..%s from the command line: %.1f ms (median of %d)\n", kFrom, kTo, a, kRuns);
     std::printf("psql and direct libxlsxwriter:                          %.1f ms\n", b);
     std::printf("ratio command line / direct: %.2f (goal 1.3 or less)\n", a / b);

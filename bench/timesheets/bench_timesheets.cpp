@@ -2,6 +2,7 @@
 // set-based statement in psql (and once against the row-by-row rebuild, a count and an update
 // or insert per cell), and opening the time timesheet and the general piecework sheet for a
 // busy month against psql running the same statements.
+#include "bench/bench_support.h"
 #include "data/connection.h"
 #include "data/data_module.h"
 #include "data/prompts.h"
@@ -14,47 +15,10 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
-#include <QProcess>
 #include <QRegularExpression>
 #include <cstdio>
 
 namespace {
-
-class SilentPrompts : public Prompts {
-public:
-    void error(const QString& text, const QString&) override { std::fprintf(stderr, "error: %s\n", qPrintable(text)); }
-    bool question(const QString&, const QString&) override { return false; }
-    void information(const QString&, const QString&) override {}
-};
-
-class NoDesktop : public SpreadsheetOpener {
-public:
-    bool open(const QString&) override { return true; }
-};
-
-struct Server {
-    QString db;
-    int port = 0;
-};
-
-/// psql runs the script in one session; milliseconds.
-double psqlMs(const Server& server, const QString& script)
-{
-    QProcess psql;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("PGPASSWORD"), QStringLiteral("vultsab"));
-    psql.setProcessEnvironment(env);
-    QElapsedTimer t;
-    t.start();
-    psql.start(QStringLiteral("psql"), {"-X", "-q", "-v", "ON_ERROR_STOP=1", "-h", "127.0.0.1", "-p",
-                                        QString::number(server.port), "-U", "sys", "-d", server.db, "-f", "-"});
-    psql.write(script.toUtf8());
-    psql.closeWriteChannel();
-    psql.waitForFinished(-1);
-    const double ms = t.nsecsElapsed() / 1e6;
-    if (psql.exitCode() != 0) std::fprintf(stderr, "psql: %s\n", psql.readAllStandardError().constData());
-    return ms;
-}
 
 QString dateLiteral(const QDate& d) { return QStringLiteral("'''%1'''").arg(d.toString(Qt::ISODate)); }
 
@@ -138,18 +102,10 @@ void report(const char* what, int rounds, double ours, double psql, double goal)
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    const Server server{qEnvironmentVariable("TABEL_BENCH_DB", QStringLiteral("tabel_large")),
-                        qEnvironmentVariableIntValue("TABEL_BENCH_PORT")};
-    if (!server.port) {
-        std::fprintf(stderr, "run through bench/run.sh\n");
-        return 2;
-    }
-    ConnectionSettings s;
-    s.host = QStringLiteral("127.0.0.1");
-    s.port = server.port;
-    s.database = server.db;
-    SilentPrompts prompts;
-    TDataModule6 dm(openConnection(s), prompts);
+    const bench::Server server;
+    if (!server.given()) return 2;
+    bench::QuietPrompts prompts;
+    TDataModule6 dm(openConnection(server.settings()), prompts);
 
     // The busiest month of the journal.
     Dataset busiest(dm.ADO_DB, QStringLiteral("select extract(month from data)::integer as m, extract(year from data)::integer as y, "
@@ -169,7 +125,7 @@ int main(int argc, char** argv)
         const double ours = timeMs(rounds, rebuild);
         QString script = vars;
         for (int r = 0; r < rounds; ++r) script += oneStatement(shifts, month, year);
-        const double psql = psqlMs(server, script);
+        const double psql = bench::psql(server, {}, script.toUtf8()).ms;
         report(shifts ? "rebuild of the month's shift rows" : "rebuild of the month's hour rows", rounds, ours, psql, 2.0);
         if (shifts) {
             const double oneRebuild = ours / rounds;
@@ -182,7 +138,7 @@ int main(int argc, char** argv)
 
     // Opening the time timesheet: the three shift queries and the day columns painted.
     TForm15 form15(dm);
-    NoDesktop desktop;
+    bench::NoDesktop desktop;
     ExcelApp excel(prompts, desktop);
     TForm19 form19(dm, excel, form15);
     form19.ComboBox2->addItem(QString::number(year));
@@ -199,7 +155,7 @@ int main(int argc, char** argv)
         QString script = vars;
         for (int r = 0; r < rounds; ++r)
             for (const QString* text : {&sql::H_Tabel_1, &sql::H_Tabel_2, &sql::H_Tabel_3}) script += *text + QStringLiteral(";\n");
-        report("opening the time timesheet", rounds, ours, psqlMs(server, script), 1.3);
+        report("opening the time timesheet", rounds, ours, bench::psql(server, {}, script.toUtf8()).ms, 1.3);
     }
 
     // Opening the general piecework sheet: the sheet and the four totals.
@@ -219,7 +175,7 @@ int main(int argc, char** argv)
         for (int r = 0; r < rounds; ++r)
             for (const Dataset* q : {&form27.H_Tabel_all, &form27.all_price, &form27.price, &form27.price7, &form27.price8})
                 script += q->sql() + QStringLiteral(";\n");
-        report("opening the general piecework sheet", rounds, ours, psqlMs(server, script), 1.3);
+        report("opening the general piecework sheet", rounds, ours, bench::psql(server, {}, script.toUtf8()).ms, 1.3);
     }
     return 0;
 }

@@ -14,11 +14,11 @@
 namespace {
 
 /// psql runs the statement `rounds` times in one session, dates read day first; milliseconds.
-double statementMs(const QString& db, int port, const QString& statement, int rounds)
+double statementMs(const bench::Server& server, const QString& statement, int rounds)
 {
     QString script = QStringLiteral("set datestyle = 'ISO, DMY';\n\\o /dev/null\n");
     for (int r = 0; r < rounds; ++r) script += statement + QStringLiteral(";\n");
-    return psqlMs(db, port, script);
+    return bench::psql(server, {}, script.toUtf8()).ms;
 }
 
 } // namespace
@@ -26,12 +26,10 @@ double statementMs(const QString& db, int port, const QString& statement, int ro
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    const auto bench = openBenchDatabase();
-    if (!bench) return 2;
-    const QString dbName = bench->name;
-    const int port = bench->port;
-    PrintingPrompts prompts;
-    TDataModule6 dm(bench->connection, prompts);
+    const bench::Server server;
+    if (!server.given()) return 2;
+    bench::QuietPrompts prompts;
+    TDataModule6 dm(openConnection(server.settings()), prompts);
 
     const QDate day(2026, 3, 10);
     const QDate first(day.year(), day.month(), 1), next = first.addMonths(1);
@@ -62,8 +60,8 @@ int main(int argc, char** argv)
     t.start();
     for (int r = 0; r < rounds; ++r) form.Button1Click();
     const double windowMs = t.nsecsElapsed() / 1e6;
-    const double originalMs = statementMs(dbName, port, original, rounds);
-    const double oursMs = statementMs(dbName, port, ours, rounds);
+    const double originalMs = statementMs(server, original, rounds);
+    const double oursMs = statementMs(server, ours, rounds);
     std::printf("recalculation x%d: window %.1f ms, psql with the products join %.1f ms, ratio %.2f (goal: well below 1)\n",
                 rounds, windowMs, originalMs, windowMs / originalMs);
     std::printf("recalculation x%d: window %.1f ms, psql with the same statement %.1f ms, ratio %.2f (goal <= 1.3)\n",

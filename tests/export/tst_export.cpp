@@ -1,29 +1,17 @@
 #include "export/excel_export.h"
+#include "tests/support/recording_opener.h"
 #include "tests/support/scripted_prompts.h"
+#include "tests/support/workbook_reader.h"
 
 #include <QDir>
 #include <QFile>
-#include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QScopeGuard>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
-
-class RecordingOpener : public SpreadsheetOpener {
-public:
-    QStringList opened;
-    bool programInstalled = true;
-    bool open(const QString& filePath) override
-    {
-        opened.append(filePath);
-        return programInstalled;
-    }
-};
 
 struct Fixture {
     QTemporaryDir dir;
@@ -32,52 +20,9 @@ struct Fixture {
     ExcelApp excel{prompts, opener, dir.path()};
 };
 
-// Reads a workbook with openpyxl: the first sheet's non-empty or formatted cells and the
-// column widths (absent for a column left at the default).
-const char* const kReader = R"(
-import json, sys, openpyxl
-from openpyxl.utils import get_column_letter
-book = openpyxl.load_workbook(sys.argv[1])
-sheet = book.worksheets[0]
-cells = {}
-for row in sheet.iter_rows():
-    for c in row:
-        if c.value is None and c.number_format == "General" and not c.font.b:
-            continue
-        cells[c.coordinate] = {"value": c.value, "type": c.data_type,
-                               "format": c.number_format, "bold": bool(c.font.b)}
-widths = {}
-for dim in list(sheet.column_dimensions.values()):
-    if dim.customWidth and dim.min:
-        for i in range(dim.min, dim.max + 1):
-            widths[get_column_letter(i)] = dim.width
-print(json.dumps({"sheets": book.sheetnames, "cells": cells, "widths": widths}, ensure_ascii=False))
-)";
+QJsonObject cell(const Workbook& book, const QString& address) { return book.cell(address); }
 
-bool readBack(const QString& path, QJsonObject* book)
-{
-    QProcess python;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("PYTHONIOENCODING"), QStringLiteral("utf-8"));
-    python.setProcessEnvironment(env);
-    python.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"), QString::fromUtf8(kReader), path});
-    if (!python.waitForFinished(30000) || python.exitCode() != 0) {
-        qWarning().noquote() << "reader failed:" << python.readAllStandardError();
-        return false;
-    }
-    *book = QJsonDocument::fromJson(python.readAllStandardOutput()).object();
-    return !book->isEmpty();
-}
-
-QJsonObject cell(const QJsonObject& book, const QString& address)
-{
-    return book[QStringLiteral("cells")].toObject()[address].toObject();
-}
-
-double width(const QJsonObject& book, const QString& column)
-{
-    return book[QStringLiteral("widths")].toObject()[column].toDouble();
-}
+double width(const Workbook& book, const QString& column) { return book.widths[column].toDouble(); }
 
 QString cellError(int sheet, int column, int row)
 {
@@ -158,9 +103,9 @@ void TestExport::cellValues()
     QCOMPARE(f.excel.SetExcelVisible(true), 1);
     QVERIFY(f.prompts.said().isEmpty());
 
-    QJsonObject book;
-    QVERIFY(readBack(f.opener.opened.value(0), &book));
-    QCOMPARE(book[QStringLiteral("sheets")].toArray(), QJsonArray{QStringLiteral("Лист1")});
+    Workbook book;
+    QVERIFY(readWorkbook(f.opener.opened.value(0), &book));
+    QCOMPARE(book.sheets, QStringList{QStringLiteral("Лист1")});
     const QJsonObject b3 = cell(book, QStringLiteral("B3"));
     QCOMPARE(b3[QStringLiteral("type")].toString(), type);
     if (type == QLatin1String("n"))
@@ -190,8 +135,8 @@ void TestExport::rewritingACell()
     QCOMPARE(f.excel.SetExcelVisible(true), 1);
     QVERIFY(f.prompts.said().isEmpty());
 
-    QJsonObject book;
-    QVERIFY(readBack(f.opener.opened.value(0), &book));
+    Workbook book;
+    QVERIFY(readWorkbook(f.opener.opened.value(0), &book));
     QCOMPARE(cell(book, "A1")["bold"].toBool(), false);
     QCOMPARE(cell(book, "A1")["value"].toString(), QStringLiteral("Итого"));
     QCOMPARE(cell(book, "B1")["bold"].toBool(), true);
@@ -220,8 +165,8 @@ void TestExport::characterCodesStayAsTyped()
     QCOMPARE(f.excel.OpenExcel(QString()), 1);
     QCOMPARE(f.excel.WriteExcelCell(1, 1, 1, text), 1);
     QCOMPARE(f.excel.SetExcelVisible(true), 1);
-    QJsonObject book;
-    QVERIFY(readBack(f.opener.opened.value(0), &book));
+    Workbook book;
+    QVERIFY(readWorkbook(f.opener.opened.value(0), &book));
     // The reader gives the stored text; a spreadsheet shows it with every "_xHHHH_" decoded.
     QString shown = cell(book, "A1")["value"].toString();
     static const QRegularExpression code(QStringLiteral("_x([0-9A-Fa-f]{4})_"));
@@ -259,10 +204,10 @@ void TestExport::emptyTextWritesNothing()
     QCOMPARE(f.excel.SetExcelVisible(true), 1);
     QVERIFY(f.prompts.said().isEmpty());
 
-    QJsonObject book;
-    QVERIFY(readBack(f.opener.opened.value(0), &book));
-    QVERIFY(book["cells"].toObject().isEmpty());
-    QVERIFY(book["widths"].toObject().isEmpty());
+    Workbook book;
+    QVERIFY(readWorkbook(f.opener.opened.value(0), &book));
+    QVERIFY(book.cells.isEmpty());
+    QVERIFY(book.widths.isEmpty());
 }
 
 void TestExport::wrongSheetOrCell_data()
@@ -309,9 +254,9 @@ void TestExport::wrongSheetOrCell()
     // the export goes on with the next cell
     QCOMPARE(f.excel.WriteExcelCell(1, 2, 2, QStringLiteral("дальше")), 1);
     QCOMPARE(f.excel.SetExcelVisible(true), 1);
-    QJsonObject book;
-    QVERIFY(readBack(f.opener.opened.value(0), &book));
-    QCOMPARE(QStringList(book["cells"].toObject().keys()), QStringList{QStringLiteral("B2")});
+    Workbook book;
+    QVERIFY(readWorkbook(f.opener.opened.value(0), &book));
+    QCOMPARE(QStringList(book.cells.keys()), QStringList{QStringLiteral("B2")});
 }
 
 void TestExport::columnWidthsFitContent()
@@ -335,15 +280,15 @@ void TestExport::columnWidthsFitContent()
     QCOMPARE(f.excel.SetExcelVisible(true), 1);
     QVERIFY(f.prompts.said().isEmpty());
 
-    QJsonObject book;
-    QVERIFY(readBack(f.opener.opened.value(0), &book));
+    Workbook book;
+    QVERIFY(readWorkbook(f.opener.opened.value(0), &book));
     QVERIFY(width(book, "A") > 0);
     QVERIFY(width(book, "A") < width(book, "B"));
     QVERIFY(width(book, "B") < width(book, "C"));
     QVERIFY(width(book, "C") < width(book, "D"));
     QCOMPARE(width(book, "E"), width(book, "C"));
     QCOMPARE(width(book, "F"), width(book, "A"));
-    QVERIFY(!book["widths"].toObject().contains("G"));
+    QVERIFY(!book.widths.contains("G"));
     // the long text needs more than the default column of 8.43 digits, a day number less
     QVERIFY(width(book, "C") > longText.size() * 0.8);
     QVERIFY(width(book, "A") < 8.43);
@@ -383,9 +328,9 @@ void TestExport::handOverNeverOverwrites()
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), QByteArray("the user's own file"));
 
-    QJsonObject first, second;
-    QVERIFY(readBack(f.opener.opened[0], &first));
-    QVERIFY(readBack(f.opener.opened[1], &second));
+    Workbook first, second;
+    QVERIFY(readWorkbook(f.opener.opened[0], &first));
+    QVERIFY(readWorkbook(f.opener.opened[1], &second));
     QCOMPARE(cell(first, "A1")["value"].toString(), QStringLiteral("первая"));
     QCOMPARE(cell(second, "A1")["value"].toString(), QStringLiteral("вторая"));
 }
@@ -401,9 +346,9 @@ void TestExport::unfinishedExportShownWithNext()
     QVERIFY(f.prompts.said().isEmpty());
 
     QCOMPARE(f.opener.opened.size(), 2);
-    QJsonObject first, second;
-    QVERIFY(readBack(f.opener.opened[0], &first));
-    QVERIFY(readBack(f.opener.opened[1], &second));
+    Workbook first, second;
+    QVERIFY(readWorkbook(f.opener.opened[0], &first));
+    QVERIFY(readWorkbook(f.opener.opened[1], &second));
     QCOMPARE(cell(first, "A1")["value"].toString(), QStringLiteral("прервана"));
     QCOMPARE(cell(second, "A1")["value"].toString(), QStringLiteral("готова"));
 }
@@ -426,8 +371,8 @@ void TestExport::noSpreadsheetProgram()
     QVERIFY2(f.prompts.said()[1].text.contains(QDir::toNativeSeparators(path)),
              qPrintable(f.prompts.said()[1].text));
 
-    QJsonObject book;
-    QVERIFY(readBack(path, &book));
+    Workbook book;
+    QVERIFY(readWorkbook(path, &book));
     QCOMPARE(cell(book, "A1")["value"].toString(), QStringLiteral("Отчет"));
 }
 
@@ -476,8 +421,8 @@ void TestExport::saveFailureKeepsWorkbook()
     QVERIFY(QDir().mkpath(folder));
     QCOMPARE(excel.SetExcelVisible(true), 1);
     QCOMPARE(opener.opened.size(), 1);
-    QJsonObject book;
-    QVERIFY(readBack(opener.opened[0], &book));
+    Workbook book;
+    QVERIFY(readWorkbook(opener.opened[0], &book));
     QCOMPARE(cell(book, "A1")["value"].toString(), QStringLiteral("данные"));
 }
 
@@ -531,8 +476,8 @@ void TestExport::saveAsWritesTheWholeFileOrNothing()
     QVERIFY(f.prompts.said()[1].text.contains(QDir::toNativeSeparators(nowhere)));
 
     QCOMPARE(f.excel.SaveAs(target), 1);
-    QJsonObject book;
-    QVERIFY(readBack(target, &book));
+    Workbook book;
+    QVERIFY(readWorkbook(target, &book));
     QCOMPARE(cell(book, "A1")["value"].toString(), QStringLiteral("итог"));
     QCOMPARE(QDir(f.dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("month.xlsx")});
     // saved, so not shown on the desktop afterwards
@@ -550,7 +495,7 @@ void TestExport::saveAsWritesTheWholeFileOrNothing()
     QCOMPARE(files.SaveAs(second), 1);
     QVERIFY(prompts.said().isEmpty());
     QCOMPARE(QDir(home.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("second.xlsx")});
-    QVERIFY(readBack(second, &book));
+    QVERIFY(readWorkbook(second, &book));
     QCOMPARE(cell(book, "A1")["value"].toString(), QStringLiteral("итог"));
 }
 

@@ -1,8 +1,6 @@
 #include "tests/reports/report_fixture.h"
 #include "tests/support/test_database.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
 #include <QProcess>
 
 void loadReportFixture(const TestDatabase& db)
@@ -47,30 +45,4 @@ QString pdfText(const QString& path)
     p.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), path, QStringLiteral("-")});
     p.waitForFinished(30000);
     return QString::fromUtf8(p.readAllStandardOutput());
-}
-
-QList<QStringList> readSheet(const QString& path)
-{
-    static const char* const reader = R"(
-import json, sys, openpyxl
-sheet = openpyxl.load_workbook(sys.argv[1]).worksheets[0]
-def text(v):
-    if v is None: return ""
-    if isinstance(v, float) and v.is_integer(): return str(int(v))
-    return str(v)
-print(json.dumps([[text(v) for v in row] for row in sheet.iter_rows(values_only=True)], ensure_ascii=False))
-)";
-    QProcess python;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("PYTHONIOENCODING"), QStringLiteral("utf-8"));
-    python.setProcessEnvironment(env);
-    python.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"), QString::fromUtf8(reader), path});
-    python.waitForFinished(30000);
-    QList<QStringList> rows;
-    for (const QJsonValue& row : QJsonDocument::fromJson(python.readAllStandardOutput()).array()) {
-        QStringList cells;
-        for (const QJsonValue& c : row.toArray()) cells << c.toString();
-        rows << cells;
-    }
-    return rows;
 }

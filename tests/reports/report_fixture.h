@@ -1,5 +1,6 @@
 #pragma once
-#include "export/excel_export.h"
+#include "tests/support/recording_opener.h"
+#include "tests/support/workbook_reader.h"
 
 #include <QList>
 #include <QString>
@@ -14,18 +15,3 @@ void loadReportFixture(const TestDatabase& db);
 
 /// The text of a PDF as pdftotext reads it, laid out.
 QString pdfText(const QString& path);
-
-/// The first sheet of a workbook as openpyxl reads it: row by row, every cell as text (empty
-/// for none; whole numbers without ".0", decimals with a point).
-QList<QStringList> readSheet(const QString& path);
-
-/// Takes the workbooks shown on the desktop: records their files.
-class RecordingOpener : public SpreadsheetOpener {
-public:
-    QStringList opened;
-    bool open(const QString& filePath) override
-    {
-        opened << filePath;
-        return true;
-    }
-};

@@ -1,10 +1,17 @@
 #include "app/command_line.h"
+#include "app/sheet_kinds.h"
 #include "data/data_module.h"
+#include "data/formats.h"
 #include "export/excel_export.h"
+#include "refbooks/norms_grid.h"
+#include "refbooks/operation_dialog.h"
+#include "refbooks/operations_list.h"
 #include "reports/reports_hub.h"
 #include "tests/reports/report_fixture.h"
 #include "tests/support/scripted_prompts.h"
 #include "tests/support/test_database.h"
+#include "timesheets/piecework_timesheet.h"
+#include "timesheets/time_timesheet.h"
 
 #include <QDateEdit>
 #include <QDir>
@@ -57,8 +64,16 @@ private slots:
     void outputSheetIsTheHubs_data();
     void outputSheetIsTheHubs();
     void sheetReplacesTheFileWhole();
+    void sheetIsTheWindows_data();
+    void sheetIsTheWindows();
+    void sheetsTheRoleMayHave_data();
+    void sheetsTheRoleMayHave();
 
 private:
+    /// Writes the sheet of that command-line name as its window's "Excel" does.
+    void writeAsTheWindow(const QString& name, int month, TDataModule6& dm, ExcelApp& excel);
+    /// Writes a sheet from the command line into a new folder of dir and reads it back.
+    Workbook exported(const QString& code, const QString& name, const QStringList& period, int* exitCode, QString* err);
     int run(const QStringList& args, QString* err = nullptr, const CommandLineLimits& limits = {});
     /// Runs while another client holds the journal locked, with a short statement time limit.
     int runWhileJournalLocked(const QStringList& args, QString* err);
@@ -75,6 +90,8 @@ void TestCommandLine::initTestCase()
     QVERIFY(m_tmp.isValid());
     m_db = new TestDatabase(QStringLiteral("command_line"));
     loadReportFixture(*m_db);
+    // Average-piecework hours in March's timesheet too, so that every monthly sheet has rows.
+    m_db->exec(QStringLiteral("insert into accounts_dep.h_tabel (w_id, month, year, smena, i_type, d12) values (1, 3, 2024, 0, 7778, 4)"));
     // Targets that exist and must not be replaced.
     QVERIFY(QDir(m_tmp.path()).mkdir(QStringLiteral("folder.pdf")));
     QVERIFY(::mkfifo(QFile::encodeName(m_tmp.filePath(QStringLiteral("fifo.pdf"))).constData(), 0600) == 0);
@@ -121,7 +138,14 @@ void TestCommandLine::bareHelpPrintsTheUsage()
     QString usage;
     QCOMPARE(run({QStringLiteral("--help")}, &usage), 0);
     QVERIFY(usage.contains(QStringLiteral("--report NAME")));
+    QVERIFY(usage.contains(QStringLiteral("--export NAME")));
     QVERIFY(!usage.contains(QStringLiteral("tabel: ")));
+    // Every report and sheet is named, as a whole word.
+    QStringList names;
+    for (const ReportKind& r : reportKinds()) names << r.name;
+    for (const SheetKind& k : sheetKinds()) names << k.name;
+    for (const QString& name : std::as_const(names))
+        QVERIFY2(usage.contains(QRegularExpression(QStringLiteral("[ ,]%1[,;\\n ]").arg(QRegularExpression::escape(name)))), qPrintable(name));
 }
 
 void TestCommandLine::theProgramTakesItsOwnArguments_data()
@@ -215,6 +239,25 @@ void TestCommandLine::refusals_data()
     QTest::newRow("warehouse, output") << (db + QStringList{"--code", "frumo", "--export", "output"} + march + xlsx) << 2 << "output";
     QTest::newRow("wrong code, output") << (db + QStringList{"--code", "3852", "--export", "output"} + march + xlsx) << 2 << "Введены неверные данные.";
     QTest::newRow("xlsx to a read-only file") << (db + output + QStringList{"--xlsx", "@/readonly.pdf"}) << 5 << "только для чтения";
+    // spreadsheets of a month, and the one without a period
+    const auto sheet = [&](const char* name, const QStringList& options) {
+        return db + QStringList{"--code", "3851", "--export", name} + options + xlsx;
+    };
+    QTest::newRow("month sheet without --year") << sheet("piecework", {"--month", "3"}) << 1 << "--year";
+    QTest::newRow("month sheet without --month") << sheet("general", {"--year", "2024"}) << 1 << "--month";
+    QTest::newRow("month sheet without a month") << sheet("time-timesheet", {}) << 1 << "--month";
+    QTest::newRow("month 0") << sheet("utility-works", {"--month", "0", "--year", "2024"}) << 1 << "«0»";
+    QTest::newRow("month 13 of a sheet") << sheet("average-piecework", {"--month", "13", "--year", "2024"}) << 1 << "«13»";
+    QTest::newRow("month by name") << sheet("piecework", {"--month", "март", "--year", "2024"}) << 1 << "«март»";
+    QTest::newRow("month as a fraction") << sheet("piecework", {"--month", "3.5", "--year", "2024"}) << 1 << "«3.5»";
+    QTest::newRow("year in two digits") << sheet("general", {"--month", "3", "--year", "24"}) << 1 << "--year";
+    QTest::newRow("year not a number") << sheet("general", {"--month", "3", "--year", "2024г"}) << 1 << "«2024г»";
+    QTest::newRow("month given twice") << sheet("general", {"--month", "3", "--year", "2024", "--month", "4"}) << 1 << "дважды";
+    QTest::newRow("month sheet for a period") << sheet("time-timesheet", march) << 1 << "--from";
+    QTest::newRow("month sheet with a kind") << sheet("piecework", {"--month", "3", "--year", "2024", "--kind", "all"}) << 1 << "--kind";
+    QTest::newRow("operations for a month") << sheet("operations", {"--month", "3", "--year", "2024"}) << 1 << "--month";
+    QTest::newRow("operations for a period") << sheet("operations", march) << 1 << "--from";
+    QTest::newRow("planner, month sheet") << (db + QStringList{"--code", "brivet", "--export", "general", "--month", "3", "--year", "2024"} + xlsx) << 2 << "general";
     QTest::newRow("xlsx to a pipe") << (db + output + QStringList{"--xlsx=@/fifo.pdf"}) << 5 << "не обычный файл";
 }
 
@@ -375,6 +418,122 @@ void TestCommandLine::sheetReplacesTheFileWhole()
     QCOMPARE(run(QStringList{m_db->name(), server()} + output, &err), 0);
     QCOMPARE(readSheet(xlsx).value(0), (QStringList{"Наименование", "Операция", "Вид продукции", "Коробки", "Кол-во"}));
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("month.xlsx")});
+}
+
+Workbook TestCommandLine::exported(const QString& code, const QString& name, const QStringList& period, int* exitCode, QString* err)
+{
+    const QString xlsx = QDir(m_tmp.path()).filePath(QStringLiteral("%1-%2.xlsx").arg(name, code.trimmed()));
+    *exitCode = run(QStringList{m_db->name(), server(), "--code", code, "--export", name} + period + QStringList{"--xlsx", xlsx}, err);
+    Workbook book;
+    if (*exitCode == 0 && !readWorkbook(xlsx, &book)) *exitCode = -1;
+    QFile::remove(xlsx);
+    return book;
+}
+
+void TestCommandLine::writeAsTheWindow(const QString& name, int month, TDataModule6& dm, ExcelApp& excel)
+{
+    const QMap<QString, int> pieceworkModes = {{"piecework", piecework_mode::kPiecework},
+                                               {"utility-works", piecework_mode::kUtilityWorks},
+                                               {"average-piecework", piecework_mode::kAveragePiecework},
+                                               {"general", piecework_mode::kGeneral}};
+    if (name == QLatin1String("operations")) {
+        TForm10 form10(dm);
+        TForm22 form22(dm);
+        TForm4 form4(dm, form10, form22, excel);
+        form4.Button5->click();
+    } else if (name == QLatin1String("time-timesheet")) {
+        QCOMPARE(writeTimeTimesheet(dm.ADO_DB, month, 2024, excel), 1);
+    } else {
+        QVERIFY(pieceworkModes.contains(name));
+        QCOMPARE(writePieceworkTimesheet(dm.ADO_DB, pieceworkModes.value(name), month, 2024, excel), 1);
+    }
+}
+
+void TestCommandLine::sheetIsTheWindows_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("month");   // of 2024; 0 for the sheet without a period
+    QTest::addColumn<int>("bodyRows");   // under the title and the headings
+    QTest::newRow("operations") << "operations" << 0 << 3;
+    QTest::newRow("time-timesheet") << "time-timesheet" << 3 << 2;
+    QTest::newRow("piecework") << "piecework" << 3 << 2;
+    QTest::newRow("utility-works") << "utility-works" << 3 << 1;
+    QTest::newRow("average-piecework") << "average-piecework" << 3 << 1;
+    QTest::newRow("general") << "general" << 3 << 2;
+    QTest::newRow("general, a month without rows") << "general" << 7 << 0;
+}
+
+void TestCommandLine::sheetIsTheWindows()
+{
+    QFETCH(QString, name);
+    QFETCH(int, month);
+    QFETCH(int, bodyRows);
+    const QStringList period = month ? QStringList{"--month", QString::number(month), "--year", "2024"} : QStringList{};
+    int code = 0;
+    QString err;
+    const Workbook fromCommandLine = exported(QStringLiteral("3851"), name, period, &code, &err);
+    QCOMPARE(code, 0);
+    QVERIFY2(err.isEmpty(), qPrintable(err));
+
+    // What the window's "Excel" writes for the same month.
+    QTemporaryDir dir;
+    ScriptedPrompts prompts;
+    RecordingOpener opener;
+    ExcelApp excel(prompts, opener, dir.path());
+    TDataModule6 dm(m_db->db(), prompts);
+    writeAsTheWindow(name, month, dm, excel);
+    if (QTest::currentTestFailed()) return;
+    QCOMPARE(opener.opened.size(), 1);
+    Workbook fromWindow;
+    QVERIFY(readWorkbook(opener.opened.constFirst(), &fromWindow));
+    QVERIFY(prompts.said().isEmpty());
+
+    // A monthly sheet's title names the month; the operations list has headings only above its rows.
+    if (month) QCOMPARE(fromCommandLine.at(1, 1), formats::monthName(month) + QStringLiteral(" 2024"));
+    QCOMPARE(fromCommandLine.rows.size(), (month ? 2 : 1) + bodyRows);
+    QCOMPARE(fromCommandLine.rows, fromWindow.rows);
+    QCOMPARE(fromCommandLine.cells, fromWindow.cells);   // types, number formats and bold type too
+    QCOMPARE(fromCommandLine.widths, fromWindow.widths);
+}
+
+void TestCommandLine::sheetsTheRoleMayHave_data()
+{
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("exitCode");
+    // Full access, the planner, the foremen, the warehouse; what each may open in its windows.
+    const QList<std::pair<const char*, QList<int>>> roles = {
+        {"61370452", {0, 0, 0, 0, 0, 0, 0}},
+        {"brivet", {0, 2, 2, 2, 2, 2, 2}},     // the hub's "Excel" only
+        {"kolpant", {2, 0, 2, 2, 2, 2, 2}},    // a new entry's operation picker shows the list
+        {"frumo", {2, 2, 2, 2, 2, 2, 2}},
+    };
+    const QStringList sheets = {"output", "operations", "time-timesheet", "piecework", "utility-works", "average-piecework", "general"};
+    for (const auto& [code, exits] : roles)
+        for (int i = 0; i < sheets.size(); ++i)
+            QTest::addRow("%s, %s", code, qPrintable(sheets.at(i))) << QString::fromLatin1(code) << sheets.at(i) << exits.at(i);
+}
+
+void TestCommandLine::sheetsTheRoleMayHave()
+{
+    QFETCH(QString, code);
+    QFETCH(QString, name);
+    QFETCH(int, exitCode);
+    const SheetKind* sheet = findSheetKind(name);
+    QVERIFY(sheet);
+    const QStringList period = sheet->period == PeriodKind::Range ? QStringList{"--from", "2024-03-01", "--to", "2024-04-01"}
+                               : sheet->period == PeriodKind::Month ? QStringList{"--month", "3", "--year", "2024"}
+                                                                    : QStringList{};
+    int exit = 0;
+    QString err;
+    const Workbook book = exported(code, name, period, &exit, &err);
+    QCOMPARE(exit, exitCode);
+    if (exitCode == 0) {
+        QVERIFY2(err.isEmpty(), qPrintable(err));
+        QVERIFY(book.rows.size() > 1);
+    } else {
+        QVERIFY2(err.contains(QStringLiteral("«%1» недоступна для этого кода доступа.").arg(name)), qPrintable(err));
+    }
 }
 
 QTEST_MAIN(TestCommandLine)

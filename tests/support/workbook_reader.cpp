@@ -1,0 +1,76 @@
+#include "tests/support/workbook_reader.h"
+
+#include <QDebug>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QProcess>
+
+namespace {
+
+const char* const kReader = R"(
+import json, sys, openpyxl
+from openpyxl.utils import get_column_letter
+book = openpyxl.load_workbook(sys.argv[1])
+sheet = book.worksheets[0]
+def text(v):
+    if v is None: return ""
+    if isinstance(v, float) and v.is_integer(): return str(int(v))
+    return str(v)
+rows, cells = [], {}
+for row in sheet.iter_rows():
+    rows.append([text(c.value) for c in row])
+    for c in row:
+        if c.value is None and c.number_format == "General" and not c.font.b:
+            continue
+        cells[c.coordinate] = {"value": c.value, "type": c.data_type,
+                               "format": c.number_format, "bold": bool(c.font.b)}
+widths = {}
+for dim in list(sheet.column_dimensions.values()):
+    if dim.customWidth and dim.min:
+        for i in range(dim.min, dim.max + 1):
+            widths[get_column_letter(i)] = dim.width
+print(json.dumps({"sheets": book.sheetnames, "rows": rows, "cells": cells, "widths": widths},
+                 ensure_ascii=False, default=str))
+)";
+
+QStringList strings(const QJsonArray& a)
+{
+    QStringList list;
+    for (const QJsonValue& v : a) list << v.toString();
+    return list;
+}
+
+} // namespace
+
+bool readWorkbook(const QString& path, Workbook* book)
+{
+    QProcess python;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("PYTHONIOENCODING"), QStringLiteral("utf-8"));
+    python.setProcessEnvironment(env);
+    python.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"), QString::fromUtf8(kReader), path});
+    if (!python.waitForFinished(30000) || python.exitStatus() != QProcess::NormalExit || python.exitCode() != 0) {
+        qWarning().noquote() << "reader failed:" << python.readAllStandardError();
+        return false;
+    }
+    const QJsonObject o = QJsonDocument::fromJson(python.readAllStandardOutput()).object();
+    if (o.isEmpty()) return false;
+    *book = Workbook{};
+    book->sheets = strings(o[QStringLiteral("sheets")].toArray());
+    for (const QJsonValue& r : o[QStringLiteral("rows")].toArray()) book->rows << strings(r.toArray());
+    book->cells = o[QStringLiteral("cells")].toObject();
+    book->widths = o[QStringLiteral("widths")].toObject();
+    for (auto it = book->cells.constBegin(); it != book->cells.constEnd(); ++it) {
+        const QJsonObject c = it.value().toObject();
+        if (c[QStringLiteral("value")].isNull()) continue;
+        if (c[QStringLiteral("bold")].toBool()) book->bold << it.key();
+        if (c[QStringLiteral("type")].toString() == QLatin1String("n")) book->numericCells << it.key();
+    }
+    return true;
+}
+
+QList<QStringList> readSheet(const QString& path)
+{
+    Workbook book;
+    return readWorkbook(path, &book) ? book.rows : QList<QStringList>{};
+}

@@ -1,0 +1,34 @@
+#pragma once
+#include <QJsonObject>
+#include <QList>
+#include <QStringList>
+
+/// A workbook read back by openpyxl. Values of the first sheet by row and column as text: ""
+/// for an empty cell, whole numbers without ".0", decimals with a point.
+struct Workbook {
+    QStringList sheets;        ///< the sheets' names, in order
+    QList<QStringList> rows;   ///< the first sheet, row by row
+    /// The first sheet's cells that hold a value, a number format or bold type, by coordinate
+    /// ("B2"): {"value": as stored, "type": "s"/"n"/…, "format": "General"/…, "bold": bool}.
+    QJsonObject cells;
+    /// The first sheet's column widths by letter, for the columns given a width of their own.
+    QJsonObject widths;
+    QStringList bold;          ///< coordinates of the bold cells that hold a value
+    QStringList numericCells;  ///< coordinates of the cells that hold a number (not text)
+
+    /// The text of a cell (1-based), "" outside the sheet.
+    QString at(int row, int column) const
+    {
+        return row >= 1 && column >= 1 && row <= rows.size() && column <= rows.at(row - 1).size()
+                   ? rows.at(row - 1).at(column - 1)
+                   : QString();
+    }
+    QJsonObject cell(const QString& coordinate) const { return cells[coordinate].toObject(); }
+};
+
+/// Reads the workbook at path; false (with the reader's complaint on the test log) when it
+/// cannot be read.
+bool readWorkbook(const QString& path, Workbook* book);
+
+/// The first sheet's values, row by row (empty when the workbook cannot be read).
+QList<QStringList> readSheet(const QString& path);
