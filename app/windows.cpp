@@ -3,6 +3,8 @@
 #include "data/data_module.h"
 #include "export/excel_export.h"
 #include "journal/journal_window.h"
+#include "journal/utility_works_dialog.h"
+#include "journal/utility_works_register.h"
 #include "refbooks/norms_grid.h"
 #include "refbooks/operation_dialog.h"
 #include "refbooks/operations_list.h"
@@ -51,6 +53,10 @@ Windows::Windows(TDataModule6& dm, TForm1& form1, TForm23& form23)
     form1.wire(form1.N14, [this] { Form27->openMode(piecework_mode::kUtilityWorks); });
     form1.wire(form1.N15, [this] { Form27->openMode(piecework_mode::kAveragePiecework); });
     form1.wire(form1.N17, [this] { Form27->openMode(piecework_mode::kGeneral); });
+
+    Form25 = std::make_unique<TForm25>(dm, &form1);
+    Form25->Form24->openWorkerPick = [this](WorkerPickTarget& target) { Form5->openPick(24, target); };
+    form1.wire(form1.Button5, [this, &form1] { Form25->openFor(form1.date()); });
 }
 
 Windows::~Windows() = default;

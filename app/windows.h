@@ -15,6 +15,7 @@ class TForm18;
 class TForm19;
 class TForm22;
 class TForm27;
+class TForm25;
 class ExcelApp;
 class DesktopSpreadsheetOpener;
 
@@ -43,4 +44,5 @@ public:
     std::unique_ptr<TForm15> Form15;
     std::unique_ptr<TForm19> Form19;
     std::unique_ptr<TForm27> Form27;
+    std::unique_ptr<TForm25> Form25;   ///< the hour-paid work register, with its entry dialog Form24
 };
