@@ -243,8 +243,10 @@ void TForm22::reload(int keepId, int keepRow)
     if (const int fresh = m_model->newRow(); fresh >= 0) rows.append(m_model->rows.at(fresh));
     const int column = std::max(0, DBGrid1->currentIndex().column());
     m_model->setRows(rows);
-    if (current < 0) current = std::clamp(keepRow, 0, int(rows.size()) - 1);
-    if (!rows.isEmpty()) DBGrid1->setCurrentIndex(m_model->index(current, column));
+    if (!rows.isEmpty()) {
+        if (current < 0) current = std::clamp(keepRow, 0, int(rows.size()) - 1);
+        DBGrid1->setCurrentIndex(m_model->index(current, column));
+    }
     updateDeleteButton();
 }
 
@@ -393,6 +395,15 @@ bool TForm22::eventFilter(QObject* watched, QEvent* event)
         if (key->key() == Qt::Key_Insert
             || (key->key() == Qt::Key_Down && onLast && current != m_model->newRow())) {
             startNewRow();
+            return true;
+        }
+        // Ctrl+Delete in the grid deletes as "Удалить" does, once the user confirms; a begun
+        // new row goes without a question, the last norm is not offered.
+        if (key->key() == Qt::Key_Delete && key->modifiers() == Qt::ControlModifier) {
+            if (Button2->isEnabled()
+                && (current == m_model->newRow()
+                    || m_prompts.question(QStringLiteral("Удалить норму?"), QStringLiteral("Удаление"))))
+                runGuarded(m_prompts, [this] { Button2Click(); });
             return true;
         }
     }

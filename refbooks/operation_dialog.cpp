@@ -119,14 +119,20 @@ void TForm10::Button1Click()
     Params params = {{QStringLiteral("vid"), sel_vid}, {QStringLiteral("naimen"), naimen},
                      {QStringLiteral("i_id"), sel_i_id}};
     if (Tag == 1) {
-        if (m_dm.CheckDuplicate(kNewTwins, kTwinMessage, params)) return;
+        if (m_dm.CheckDuplicate(kNewTwins, params)) {
+            m_prompts.error(kTwinMessage, QStringLiteral("Ошибка"));
+            return;
+        }
         Statement insert(kInsert);
         insert.setParams(params);
         QSqlQuery q = insert.exec(m_dm.ADO_DB);
         m_operationId = q.next() ? q.value(0).toInt() : 0;
     } else {
         params.append({QStringLiteral("id"), m_operationId});
-        if (m_dm.CheckDuplicate(kChangedTwins, kTwinMessage, params)) return;
+        if (m_dm.CheckDuplicate(kChangedTwins, params)) {
+            m_prompts.error(kTwinMessage, QStringLiteral("Ошибка"));
+            return;
+        }
         Statement update(kUpdate);
         update.setParams(params);
         if (update.exec(m_dm.ADO_DB).numRowsAffected() == 0) {

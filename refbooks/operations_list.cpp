@@ -155,12 +155,13 @@ TForm4::TForm4(TDataModule6& dm, TForm10& form10, TForm22& form22, ExcelApp& exc
 void TForm4::openBrowse()
 {
     m_list->prepareBrowse();
-    useOperQuery(CheckBox1->isChecked());
-    m_dm.Oper.open();
+    // Whoever opens Oper next gets the shared text again.
     const auto closeOper = qScopeGuard([this] {
         m_dm.Oper.close();
         useOperQuery(false);
     });
+    useOperQuery(CheckBox1->isChecked());
+    m_dm.Oper.open();
     exec();
 }
 

@@ -33,7 +33,7 @@ struct CellLook {
 CellLook cellLook(int hours, DayKind kind, const QPalette& palette);
 
 /// The 31 day columns "1" … "31" over the fields d1 … d31.
-QList<ColumnSpec> dayColumns(int width = 26);
+QList<ColumnSpec> dayColumns(int width = 24);
 
 /// A column drawn on light blue ("Итого" and the other totals).
 ColumnSpec totalsColumn(ColumnSpec spec);
@@ -52,8 +52,6 @@ public:
     TimesheetGridModel(Dataset* dataset, QList<ColumnSpec> columns, QObject* parent = nullptr);
 
     void setMonth(int month, int year);
-    int month() const { return m_month; }
-    int year() const { return m_year; }
     /// The day a grid column shows (1..31), or 0 for any other column.
     int dayOfColumn(int column) const { return m_days.value(column, 0); }
     timesheet_days::DayKind kindOfColumn(int column) const;

@@ -109,7 +109,7 @@ QList<ColumnSpec> sheetColumns()
     const auto right = Qt::AlignRight | Qt::AlignVCenter;
     QList<ColumnSpec> columns{{.field = QStringLiteral("fio"), .title = QStringLiteral("Фамилия И. О."), .width = 208},
                               {.field = QStringLiteral("s_night"), .title = QStringLiteral(" "), .width = 36}};
-    columns += timesheet_days::dayColumns(24);
+    columns += timesheet_days::dayColumns(22);
     columns.append(timesheet_days::totalsColumn(
         {.field = QStringLiteral("f_price"), .title = QStringLiteral("Итого (р.)"), .alignment = right, .width = 80}));
     columns.append(timesheet_days::totalsColumn(
@@ -305,13 +305,13 @@ void TForm27::setMode(int tag)
 void TForm27::openMode(int tag)
 {
     setMode(tag);
-    Button2->setText(QStringLiteral("Excel"));
     {
         const QSignalBlocker block(ComboBox1);
         ComboBox1->setCurrentIndex(today().month() - 1);
         fillYears();
     }
     const auto closeQueries = qScopeGuard([this] {
+        Button2->setText(QStringLiteral("Excel"));
         CurrentTabel->close();
         q_year.close();
         for (Dataset* t : {&price, &price7, &price8, &all_price}) t->close();

@@ -171,6 +171,7 @@ private slots:
     void refusedNormText();
     void lastNormIsKept();
     void newRowWithoutPriceIsNotLeftBehind();
+    void rowsDeletedElsewhereAreReported();
 
     void deleteOperation_data();
     void deleteOperation();
@@ -280,7 +281,7 @@ void TestOperations::listedOperationsByModeAndBox()
 {
     struct Seen {
         QList<int> ids;
-        QStringList first;  // the shown cells of the first row
+        QStringList titles, first;  // the shown columns' titles and the cells of the first row
         QString bareNorms, barePrice;
     };
     auto look = [this](Seen& seen, bool tickBox) {
@@ -289,7 +290,10 @@ void TestOperations::listedOperationsByModeAndBox()
             auto* grid = child<DataGrid>(list, "DBGrid1");
             seen.ids = ids(m_dm->Oper);
             for (int c = 0; c < grid->model()->columnCount(); ++c)
-                if (!grid->isColumnHidden(c)) seen.first << grid->model()->index(0, c).data().toString();
+                if (!grid->isColumnHidden(c)) {
+                    seen.titles << grid->model()->headerData(c, Qt::Horizontal).toString();
+                    seen.first << grid->model()->index(0, c).data().toString();
+                }
             const int bare = seen.ids.indexOf(5);
             if (bare >= 0) {
                 seen.barePrice = grid->model()->index(bare, 2).data().toString();
@@ -307,6 +311,7 @@ void TestOperations::listedOperationsByModeAndBox()
     whenModal(look(picking, false));
     m_form4->openPick(caller);
 
+    QCOMPARE(plain.titles, (QStringList{"Марка", "Опреция", "Цена (min)", "Вид", "Нормы (шт.)"}));
     QCOMPARE(plain.ids, kListed);
     QCOMPARE(plain.first, (QStringList{"ДМ-1", "Резка", "10,25", "Готовая продукция", "2"}));
     QCOMPARE(ticked.ids, kListedWithBare);
@@ -558,13 +563,14 @@ void TestOperations::newOperationGetsItsFirstNorm()
 void TestOperations::normsEditedInPlaceAndListUpdated()
 {
     m_form4->CheckBox1->setChecked(true);
-    QStringList shownBefore, shownAfter;
+    QStringList titles, shownBefore, shownAfter;
     QString listPrice, listNorms;
     int listRecNo = 0;
     bool closedByEscape = false;
     whenModal([&](QWidget* list) {
         whenModal([&](QWidget* norms) {
             auto* grid = child<QTableView>(norms, "DBGrid1");
+            for (int c = 0; c < 3; ++c) titles << grid->model()->headerData(c, Qt::Horizontal).toString();
             for (int r = 0; r < 2; ++r) shownBefore << cellText(grid, r, 0) + "|" + cellText(grid, r, 1) + "|" + cellText(grid, r, 2);
             typeIntoCell(grid, 0, 1, QStringLiteral("9,5"));        // 50 at 10.25 becomes 9.5
             grid->setCurrentIndex(grid->model()->index(1, 0));
@@ -585,6 +591,7 @@ void TestOperations::normsEditedInPlaceAndListUpdated()
     });
     m_form4->openBrowse();
     QCOMPARE(m_prompts.texts(), QStringList());
+    QCOMPARE(titles, (QStringList{"Норматив", "Цена", "Премия, %"}));
     QCOMPARE(shownBefore, (QStringList{"50|10,25|0", "100|15,00|5"}));
     QCOMPARE(shownAfter, (QStringList{"50|9,50|0", "100|15,00|5", "0|1,235|3"}));
     QVERIFY(closedByEscape);
@@ -658,6 +665,25 @@ void TestOperations::lastNormIsKept()
     QVERIFY(!enabledOnLast);
     QVERIFY(enabledOnTwo);
     QCOMPARE(m_prompts.said().size(), 0);
+
+    // Ctrl+Delete in the grid asks first, and does not offer the last norm either.
+    m_db->exec(QStringLiteral("insert into accounts_dep.norm (o_id, price, norma, prize) values (2, 9, 30, 0)"));
+    m_prompts.answer(false);
+    m_prompts.answer(true);
+    QList<int> rows;
+    whenModal([&](QWidget* norms) {
+        auto* grid = child<QTableView>(norms, "DBGrid1");
+        for (int i = 0; i < 3; ++i) {
+            QTest::keyClick(grid, Qt::Key_Delete, Qt::ControlModifier);
+            rows << grid->model()->rowCount();
+        }
+        norms->close();
+    });
+    m_form22->openForOperation(2);
+    QCOMPARE(rows, (QList<int>{2, 1, 1}));
+    QCOMPARE(m_prompts.texts(), (QStringList{"Удалить норму?", "Удалить норму?"}));
+    QCOMPARE(m_prompts.said().at(0).title, QStringLiteral("Удаление"));
+    QCOMPARE(count(QStringLiteral("select count(*) from accounts_dep.norm where o_id = 2")), 1);
     QCOMPARE(count(QStringLiteral("select count(*) from accounts_dep.norm where o_id = 2")), 1);
     QCOMPARE(m_db->scalar(QStringLiteral("select string_agg(price::text, ';') from accounts_dep.norm where o_id = 1")).toString(),
              QStringLiteral("10.25"));
@@ -689,6 +715,45 @@ void TestOperations::newRowWithoutPriceIsNotLeftBehind()
     QVERIFY(stayed);
     QVERIFY2(refusal.startsWith(QStringLiteral("Новая норма не записана")), qPrintable(refusal));
     QCOMPARE(count(QStringLiteral("select count(*) from accounts_dep.norm where o_id = 3")), 1);
+}
+
+void TestOperations::rowsDeletedElsewhereAreReported()
+{
+    // The norm and the operation go while their windows are open on another workplace.
+    int normRowsAfter = -1;
+    whenModal([&](QWidget* norms) {
+        auto* grid = child<QTableView>(norms, "DBGrid1");
+        m_db->exec(QStringLiteral("delete from accounts_dep.norm where o_id = 2"));
+        typeIntoCell(grid, 0, 1, QStringLiteral("9"));
+        settle();
+        normRowsAfter = grid->model()->rowCount();
+        norms->close();
+    });
+    m_form22->openForOperation(2);
+    QCOMPARE(m_prompts.texts(), QStringList{QStringLiteral("Норма не записана: её удалили на другом рабочем месте.")});
+    QCOMPARE(normRowsAfter, 0);
+    QCOMPARE(count(QStringLiteral("select count(*) from accounts_dep.norm where o_id = 2")), 0);
+
+    m_prompts.clear();
+    bool dialogClosed = false;
+    QList<int> listed;
+    whenModal([&](QWidget* list) {
+        whenModal([&](QWidget* dialog) {
+            m_db->exec(QStringLiteral("delete from accounts_dep.oper where id = 3"));
+            child<QPushButton>(dialog, "Button1")->click();
+            dialogClosed = !dialog->isVisible();
+            if (!dialogClosed) dialog->close();
+        });
+        m_dm->Oper.locate(QStringLiteral("id"), 3);
+        child<QPushButton>(list, "Button2")->click();
+        listed = ids(m_dm->Oper);
+        list->close();
+    });
+    m_form4->openBrowse();
+    QCOMPARE(m_prompts.texts(), QStringList{QStringLiteral("Операция не записана: её удалили на другом рабочем месте.")});
+    QVERIFY(dialogClosed);
+    QVERIFY(!listed.contains(3));
+    QCOMPARE(count(QStringLiteral("select count(*) from accounts_dep.oper where id = 3")), 0);
 }
 
 // ---------------------------------------------------------------- delete
@@ -766,6 +831,16 @@ void TestOperations::exportListsEveryOperation()
     QCOMPARE(writeOperationsSheet(m_db->db(), *m_excel, [&](int done, int total) { progress.append({done, total}); }), 6);
     QCOMPARE(progress.size(), 6);
     QCOMPARE(progress.last(), std::make_pair(6, 6));
+
+    // No workbook to be had: the helper has told the user, the list writes nothing.
+    QFile blocker(QDir(m_folder->path()).filePath(QStringLiteral("file")));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    ExcelApp unusable(m_prompts, m_opener, blocker.fileName() + QStringLiteral("/sub"));
+    m_prompts.clear();
+    progress.clear();
+    QCOMPARE(writeOperationsSheet(m_db->db(), unusable, [&](int done, int total) { progress.append({done, total}); }), -1);
+    QCOMPARE(m_prompts.texts(), QStringList{QStringLiteral("Ошибка открытия файла Microsoft Excel.")});
+    QVERIFY(progress.isEmpty());
 }
 
 QTEST_MAIN(TestOperations)

@@ -17,7 +17,6 @@
 #include "ui/data_grid.h"
 
 #include <QComboBox>
-#include <QScopeGuard>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -52,7 +51,8 @@ const char* const kFixture = R"(
     insert into accounts_dep.fatigue (id_p, id_o, i_night, d_date, i_mnth, i_year, cnt, price) values
       (1, 7777, 0, '2024-03-01', 3, 2024, 3, 100), (1, 7777, 0, '2024-03-01', 3, 2024, 2, 100),
       (1, 7777, 1, '2024-03-05', 3, 2024, 6, 150), (2, 7778, 0, '2024-03-02', 3, 2024, 5, 120),
-      (2, 7778, 0, '2024-03-30', 3, 2024, null, 120), (3, 7777, 0, '2024-04-01', 4, 2024, 8, 100);
+      (2, 7778, 0, '2024-03-30', 3, 2024, null, 120), (2, 7778, 1, '2024-03-09', 3, 2024, 4, 130),
+      (3, 7777, 0, '2024-04-01', 4, 2024, 8, 100);
     insert into accounts_dep.h_tabel (w_id, month, year, smena, d1, d5) values
       (1, 3, 2024, 1, 99, null), (1, 3, 2024, 1, null, 1), (9, 3, 2024, 2, 4, null), (1, 4, 2024, 1, 7, null);
     insert into accounts_dep.h_tabel (w_id, month, year, smena, i_type, i_night, d1, d2) values
@@ -184,6 +184,7 @@ private slots:
     void februaryColumns();
     void decemberPeriod();
     void rebuildButton();
+    void refusedRebuildInTheWindow();
     void timeTimesheetSheet();
     void exportCaptions();
     void printShowsTheMonth();
@@ -205,6 +206,8 @@ private:
     /// Opens the piecework timesheet in a mode on "today", runs the checks, closes it.
     void withForm27(int tag, const QDate& today, const std::function<void()>& checks);
 
+    /// Makes the server refuse new timesheet rows that meet the condition, until the result goes.
+    std::shared_ptr<void> refuseTimesheetRows(const QString& condition);
     /// Opens the time timesheet modally on the working date, runs the checks, closes it.
     void withForm19(const QDate& day, const std::function<void()>& checks);
 
@@ -304,12 +307,7 @@ void TestTimesheets::failedRebuildLeavesTheMonth()
 {
     QFETCH(bool, shifts);
     // The server refuses the rows of worker 2 after the month's rows have been deleted.
-    m_db->exec(QStringLiteral(R"(
-        create or replace function refuse() returns trigger language plpgsql as
-          $$ begin if new.w_id = 2 then raise exception 'refused'; end if; return new; end $$;
-        create trigger refuse before insert on accounts_dep.h_tabel for each row execute function refuse();
-    )"));
-    const auto dropTrigger = qScopeGuard([this] { m_db->exec(QStringLiteral("drop trigger refuse on accounts_dep.h_tabel")); });
+    const auto refusal = refuseTimesheetRows(QStringLiteral("new.w_id = 2"));
     const QStringList before = timesheetRows(m_db->db());
     bool refused = false;
     try {
@@ -372,6 +370,16 @@ void TestTimesheets::cellSavedDuringTheRebuildIsKept()
     QCOMPARE(m_db->scalar("select d29 from accounts_dep.h_tabel where w_id=3 and smena=3 and month=3").toInt(), 12);
     QCOMPARE(m_db->scalar("select count(*) from accounts_dep.h_tabel where w_id=1 and smena=3 and month=3").toInt(), 1);
     QCOMPARE(m_db->scalar("select d7 from accounts_dep.h_tabel where w_id=1 and smena=3 and month=3").toInt(), 6);
+}
+
+std::shared_ptr<void> TestTimesheets::refuseTimesheetRows(const QString& condition)
+{
+    m_db->exec(QStringLiteral(R"(
+        create or replace function refuse() returns trigger language plpgsql as
+          $$ begin if %1 then raise exception 'refused'; end if; return new; end $$;
+        create trigger refuse before insert on accounts_dep.h_tabel for each row execute function refuse();
+    )").arg(condition));
+    return std::shared_ptr<void>(nullptr, [this](void*) { m_db->exec(QStringLiteral("drop trigger refuse on accounts_dep.h_tabel")); });
 }
 
 // --- the painter
@@ -541,6 +549,20 @@ void TestTimesheets::rebuildButton()
         QCOMPARE(m_dm->H_Tabel_1.asString(QStringLiteral("fio")), QStringLiteral("Петров П.П."));
     });
     QCOMPARE(m_db->scalar("select count(*) from accounts_dep.h_tabel where month=3 and year=2024 and smena>0").toInt(), 5);
+}
+
+void TestTimesheets::refusedRebuildInTheWindow()
+{
+    // The refusal is shown, the bar goes and the grids show the month as it was.
+    const auto refusal = refuseTimesheetRows(QStringLiteral("true"));
+    withForm19(QDate(2024, 3, 15), [this] {
+        QTest::mouseClick(m_form19->Button1, Qt::LeftButton);
+        QCOMPARE(m_prompts.said().size(), 1);
+        QVERIFY(m_prompts.said().first().text.contains(QStringLiteral("refused")));
+        QVERIFY(m_form19->PB->isHidden());
+        QVERIFY(m_dm->H_Tabel_1.isOpen());
+        QCOMPARE(m_dm->H_Tabel_1.asInt(QStringLiteral("d1")), 99);
+    });
 }
 
 void TestTimesheets::timeTimesheetSheet()
@@ -720,7 +742,7 @@ void TestTimesheets::dayAndNightRows_data()
     QTest::addColumn<int>("tag");
     QTest::addColumn<QStringList>("rows");
     QTest::newRow("utility works") << 14 << QStringList{"Иванов И.И. дн. 5 5 500 100", "Иванов И.И. ноч. 6 6 900 150"};
-    QTest::newRow("average piecework") << 15 << QStringList{"Петров П.П. дн. 5 5 600 120"};
+    QTest::newRow("average piecework") << 15 << QStringList{"Петров П.П. дн. 5 5 600 120", "Петров П.П. ноч. 4 4 520 130"};
 }
 
 void TestTimesheets::dayAndNightRows()
@@ -749,8 +771,8 @@ void TestTimesheets::totalsAddUp()
     withForm27(piecework_mode::kGeneral, QDate(2024, 3, 1), [this] {
         QCOMPARE(m_form27->priceText->text(), QStringLiteral("1000"));
         QCOMPARE(m_form27->price7Text->text(), QStringLiteral("1400"));
-        QCOMPARE(m_form27->price8Text->text(), QStringLiteral("600"));
-        QCOMPARE(m_form27->all_priceText->text(), QStringLiteral("3000"));
+        QCOMPARE(m_form27->price8Text->text(), QStringLiteral("1120"));
+        QCOMPARE(m_form27->all_priceText->text(), QStringLiteral("3520"));
         // A month of hour entries only still has its total.
         m_form27->ComboBox1->setCurrentIndex(3);
         QCOMPARE(m_form27->priceText->text(), QString());
@@ -774,7 +796,7 @@ void TestTimesheets::hourRowsRebuildButton()
         QVERIFY(m_form27->PB->isHidden());
         QCOMPARE(m_form27->CurrentTabel->recordCount(), 2);
     });
-    QCOMPARE(m_db->scalar("select count(*) from accounts_dep.h_tabel where month=3 and year=2024 and smena=0").toInt(), 3);
+    QCOMPARE(m_db->scalar("select count(*) from accounts_dep.h_tabel where month=3 and year=2024 and smena=0").toInt(), 4);
     QCOMPARE(m_db->scalar("select count(*) from accounts_dep.h_tabel where month=3 and year=2024 and smena>0").toInt(), 3);
 }
 
@@ -782,7 +804,7 @@ void TestTimesheets::pieceworkSheet_data()
 {
     QTest::addColumn<int>("tag");
     QTest::addColumn<int>("month");
-    QTest::addColumn<QStringList>("row3");   // columns 1, 2, 3 (day 1), 34, 35, 36
+    QTest::addColumn<QStringList>("row3");   // columns 1, 2, 3 (day 1), 34, 35, 36 of a row
     QTest::newRow("average piecework, March") << 15 << 3 << QStringList{"Петров П.П.", "дн.", "", "5", "600", "120"};
     QTest::newRow("general, March") << 17 << 3 << QStringList{"Иванов И.И.", "", "15", "42", "1900", ""};
     QTest::newRow("piecework, February") << 9 << 2 << QStringList{"Иванов И.И.", "", "", "6", "100", "16.67"};
@@ -800,6 +822,7 @@ void TestTimesheets::pieceworkSheet()
         QTest::mouseClick(m_form27->Button2, Qt::LeftButton);
         QVERIFY(m_form27->Button2->text().endsWith(QStringLiteral(" из %1)").arg(m_form27->CurrentTabel->recordCount())));
     });
+    QCOMPARE(m_form27->Button2->text(), QStringLiteral("Excel"));
     QCOMPARE(m_opener.opened.size(), 1);
     Workbook book;
     QVERIFY(readWorkbook(m_opener.opened.first(), &book));
@@ -809,8 +832,12 @@ void TestTimesheets::pieceworkSheet()
     QCOMPARE(book.at(2, 34), QStringLiteral("Итого (ч.)"));
     QCOMPARE(book.at(2, 35), QStringLiteral("Итого (р.)"));
     QCOMPARE(book.at(2, 36), tag == 17 ? QString() : QStringLiteral("Час (р.)"));
+    // A worker's day and night rows come in either order: the expected row is the first of its
+    // worker and mark.
+    int row = 3;
+    while (row <= book.rows.size() && (book.at(row, 1) != row3[0] || book.at(row, 2) != row3[1])) ++row;
     const QList<int> columns{1, 2, 3, 34, 35, 36};
-    for (int i = 0; i < columns.size(); ++i) QCOMPARE(book.at(3, columns[i]), row3.at(i));
+    for (int i = 0; i < columns.size(); ++i) QCOMPARE(book.at(row, columns[i]), row3.at(i));
     for (int r = 3; r <= book.rows.size(); ++r) {
         QCOMPARE(book.at(r, 2).isEmpty(), !piecework_mode::hasDayNight(tag));
         QCOMPARE(book.at(r, 36).isEmpty(), tag == 17);
