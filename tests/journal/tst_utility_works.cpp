@@ -541,7 +541,8 @@ void TestUtilityWorks::recalculationEqualsTheOriginalStatement()
 {
     QFETCH(int, products);
     // Six workers with varied journal prices, rejects and hours in March, one without any; every
-    // combination of the day-off and night flags; a worker with no person row.
+    // combination of the day-off and night flags; workers with journal entries but no person row;
+    // entries without a worker or a flag, and flags beyond 1.
     m_db->exec(QStringLiteral(R"(
         delete from accounts_dep.fatigue;
         delete from cmn_gds_and_srv.gds_and_srv where id > 10001 or id < 10001;
@@ -551,9 +552,14 @@ void TestUtilityWorks::recalculationEqualsTheOriginalStatement()
         select date '2024-02-25' + n % 40, 1 + n % 4, 1 + n % 7, 10001, 3, round((7 + (n * 37 % 113) / 7.0)::numeric, 2),
                1 + n * 13 % 29, n % 3, n % 9, 'no'
           from generate_series(1, 400) n where 1 + n % 7 <> 3;
+        insert into accounts_dep.smena (data, smena, w_id, i_id, o_id, cena, kol_vo, brak, time, ok)
+        values ('2024-03-05', 1, 9, 10001, 3, 12.5, 10, 0, 4, 'no');
         insert into accounts_dep.fatigue (id_nom, id_o, id_p, d_date, i_mnth, i_year, cnt, price, i_holiday, i_night)
         select 1, 7777 + (w + h + n) % 2, w, '2024-03-10', 3, 2024, 1, 1, h, n
-          from generate_series(1, 8) w, generate_series(0, 1) h, generate_series(0, 1) n;
+          from generate_series(1, 9) w, generate_series(0, 1) h, generate_series(0, 1) n;
+        insert into accounts_dep.fatigue (id_nom, id_o, id_p, d_date, i_mnth, i_year, cnt, price, i_holiday, i_night) values
+          (1, 7778, null, '2024-03-11', 3, 2024, 1, 1, 0, 0), (1, 7778, 2, '2024-03-11', 3, 2024, 1, 1, null, 0),
+          (1, 7778, 4, '2024-03-11', 3, 2024, 1, 1, 0, null), (1, 7778, 5, '2024-03-11', 3, 2024, 1, 1, 2, 3);
     )").arg(products));
     QCOMPARE(m_db->scalar(QStringLiteral("select count(*) from accounts_dep.izdel")).toInt(), products);
     const QString prices = QStringLiteral("select string_agg(id || ':' || price::text, ' ' order by id) from accounts_dep.fatigue");
