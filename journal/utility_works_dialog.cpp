@@ -7,6 +7,7 @@
 #include "data/transaction.h"
 #include "journal/timesheet_cell.h"
 #include "journal/utility_works_register.h"
+#include "ui/dialog_buttons.h"
 #include "ui/guard.h"
 
 #include <QCheckBox>
@@ -19,7 +20,7 @@
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QScreen>
-#include <QVBoxLayout>
+#include <QSignalBlocker>
 #include <algorithm>
 #include <cmath>
 
@@ -254,20 +255,11 @@ TForm24::TForm24(TDataModule6& dm, TForm25& register25, QWidget* parent)
     CBox1->setObjectName(QStringLiteral("CBox1"));
     grid->addWidget(CBox1, 3, 0, 1, 3);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    Button1 = new QPushButton(QStringLiteral("Записать"), this);
-    Button1->setObjectName(QStringLiteral("Button1"));
-    Button1->setDefault(true);
-    Button6 = new QPushButton(QStringLiteral("Выход"), this);
+    const DialogButtons buttons = addDialogButtons(this, GroupBox1, QStringLiteral("Записать"));
+    Button1 = buttons.Button1;
+    Button6 = buttons.Button2;
     Button6->setObjectName(QStringLiteral("Button6"));
-    Button6->setAutoDefault(false);
-    buttons->addWidget(Button1);
-    buttons->addWidget(Button6);
-
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(GroupBox1);
-    layout->addLayout(buttons);
+    Button6->setText(QStringLiteral("Выход"));
     setTabOrder(Button3, Button4);
     setTabOrder(Button4, cb_type_work);
     setTabOrder(cb_type_work, Edit6);

@@ -63,8 +63,8 @@ private slots:
     void changeMovingTheEntryKeepsBothCells();
     void changeRefusesAnEntryChangedMeanwhile();
     void failedCellUpkeepWritesNothing();
-    void recalculationPrices();
-    void recalculationOfDecember();
+    void recalculation_data();
+    void recalculation();
     void recalculationEqualsTheOriginalStatement_data();
     void recalculationEqualsTheOriginalStatement();
 
@@ -490,12 +490,15 @@ void TestUtilityWorks::failedCellUpkeepWritesNothing()
     QCOMPARE(cell(1, 7777, 0).toInt(), 8);
 }
 
-void TestUtilityWorks::recalculationPrices()
+void TestUtilityWorks::recalculation_data()
 {
-    // Worker 1 earns 10×15 + (12−2)×10 = 250 in 10 journal hours of March: 25 an hour. Worker 3
-    // has no journal hours. Utility works and other months keep their prices.
-    m_db->exec(QStringLiteral(R"(
-        delete from accounts_dep.fatigue;
+    QTest::addColumn<QString>("data");
+    QTest::addColumn<QDate>("picked");
+    QTest::addColumn<QString>("prices");
+    // Worker 1 earns 10×15 + (12−2)×10 = 250 in 10 journal hours of March: 25 an hour, twice that
+    // on a day off, 1.2 times at night, 2.2 times both. Worker 3 has no journal hours. Utility
+    // works and other months keep their prices.
+    QTest::newRow("surcharges") << QStringLiteral(R"(
         insert into accounts_dep.smena (data, smena, w_id, i_id, o_id, cena, kol_vo, brak, time, ok) values
           ('2024-03-01', 1, 1, 10001, 3, 15, 10, 0, 5, 'no'), ('2024-03-31', 3, 1, 10001, 3, 10, 12, 2, 5, 'ok'),
           ('2024-04-01', 1, 1, 10001, 3, 99, 10, 0, 1, 'no'), ('2024-02-29', 1, 1, 10001, 3, 99, 10, 0, 1, 'no');
@@ -504,30 +507,28 @@ void TestUtilityWorks::recalculationPrices()
           (1, 7778, 1, '2024-03-15', 3, 2024, 2, 1, 0, 1), (1, 7778, 1, '2024-03-16', 3, 2024, 2, 1, 1, 1),
           (1, 7778, 3, '2024-03-15', 3, 2024, 1, 1, 0, 0), (1, 7777, 1, '2024-03-15', 3, 2024, 3, 1, 0, 0),
           (1, 7778, 1, '2024-04-15', 4, 2024, 1, 1, 0, 0);
-    )"));
-    m_form->DTPcker1->setDate(QDate(2024, 3, 20));
-    QTest::mouseClick(m_form->Button1, Qt::LeftButton);
-    QVERIFY(m_prompts.said().isEmpty());
-    QCOMPARE(m_db->scalar(QStringLiteral("select string_agg(price::text, ' ' order by id) from accounts_dep.fatigue")).toString(),
-             QStringLiteral("25.0000 50.0000 30.0000 55.0000 0.0000 1.0000 1.0000"));
-}
-
-void TestUtilityWorks::recalculationOfDecember()
-{
+    )") << QDate(2024, 3, 20) << QStringLiteral("25.0000 50.0000 30.0000 55.0000 0.0000 1.0000 1.0000");
     // December 2024 counts journal entries from 1 December up to, not including, 1 January 2025.
-    m_db->exec(QStringLiteral(R"(
-        delete from accounts_dep.fatigue;
+    QTest::newRow("December") << QStringLiteral(R"(
         insert into accounts_dep.smena (data, smena, w_id, i_id, o_id, cena, kol_vo, brak, time, ok) values
           ('2024-12-01', 1, 1, 10001, 3, 20, 4, 0, 2, 'no'), ('2024-12-31', 1, 1, 10001, 3, 10, 4, 0, 2, 'no'),
           ('2025-01-01', 1, 1, 10001, 3, 500, 1, 0, 1, 'no'), ('2024-11-30', 1, 1, 10001, 3, 500, 1, 0, 1, 'no');
         insert into accounts_dep.fatigue (id_nom, id_o, id_p, d_date, i_mnth, i_year, cnt, price, i_holiday, i_night) values
           (1, 7778, 1, '2024-12-31', 12, 2024, 1, 1, 0, 0), (1, 7778, 1, '2025-01-01', 1, 2025, 1, 1, 0, 0),
           (1, 7778, 1, '2023-12-29', 12, 2023, 1, 1, 0, 0);
-    )"));
-    m_form->DTPcker1->setDate(QDate(2024, 12, 2));
+    )") << QDate(2024, 12, 2) << QStringLiteral("30.0000 1.0000 1.0000");
+}
+
+void TestUtilityWorks::recalculation()
+{
+    QFETCH(QString, data);
+    QFETCH(QDate, picked);
+    m_db->exec(QStringLiteral("delete from accounts_dep.fatigue;\n") + data);
+    m_form->DTPcker1->setDate(picked);
     QTest::mouseClick(m_form->Button1, Qt::LeftButton);
-    QCOMPARE(m_db->scalar(QStringLiteral("select string_agg(price::text, ' ' order by id) from accounts_dep.fatigue")).toString(),
-             QStringLiteral("30.0000 1.0000 1.0000"));
+    QVERIFY(m_prompts.said().isEmpty());
+    QTEST(m_db->scalar(QStringLiteral("select string_agg(price::text, ' ' order by id) from accounts_dep.fatigue")).toString(),
+          "prices");
 }
 
 void TestUtilityWorks::recalculationEqualsTheOriginalStatement_data()
