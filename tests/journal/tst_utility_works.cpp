@@ -49,6 +49,7 @@ private slots:
     void listShowsTheDate();
     void dayOffBox_data();
     void dayOffBox();
+    void openingFromTheJournalKeepsTheDayOffBox();
     void emptyListDeleteAsksNothing();
     void deleteKeepsTheCellInStep_data();
     void deleteKeepsTheCellInStep();
@@ -203,6 +204,22 @@ void TestUtilityWorks::dayOffBox()
     QCOMPARE(m_form->CBox1->font().bold(), m_form->CBox1->isChecked());
     QCOMPARE(m_form->CBox1->styleSheet().contains(QStringLiteral("rgb(255, 0, 0)")), m_form->CBox1->isChecked());
     QCOMPARE(m_form->fatigue.param(QStringLiteral("d_date")).toDate(), picked);
+}
+
+void TestUtilityWorks::openingFromTheJournalKeepsTheDayOffBox()
+{
+    // The journal hands its date over; the box stays as the user left it, whatever the day.
+    TForm25 form(*m_dm);
+    form.CBox1->setChecked(false);
+    whenModal([](QWidget* w) { w->close(); });
+    form.openFor(kSaturday);
+    QCOMPARE(form.date(), kSaturday);
+    QVERIFY(!form.CBox1->isChecked());
+    QVERIFY(!form.fatigue.isOpen());
+    form.CBox1->setChecked(true);
+    whenModal([](QWidget* w) { QCOMPARE(qobject_cast<TForm25*>(w)->fatigue.recordCount(), 3); w->close(); });
+    form.openFor(kFriday);
+    QVERIFY(form.CBox1->isChecked());
 }
 
 void TestUtilityWorks::emptyListDeleteAsksNothing()
