@@ -59,6 +59,13 @@ struct Job {
     QString target;
     ReportRequest request;
     bool kindGiven = false;
+
+    const StartedBy& startedBy() const { return report ? report->startedBy : sheet->startedBy; }
+    PeriodKind period() const { return report ? report->period : sheet->period; }
+    QString what() const
+    {
+        return report ? QStringLiteral("печать отчета «%1»").arg(report->name) : QStringLiteral("выгрузка «%1»").arg(sheet->name);
+    }
 };
 
 /// How an argument that names an unknown option was written ("-reverse", "--style=x").
@@ -210,12 +217,8 @@ std::optional<Failure> applyRole(Job& job, QTextStream& err)
 {
     const access_rights::Role role = access_rights::roleForCode(job.code);
     if (role == access_rights::Role::None) return Failure{kRefused, QStringLiteral("Введены неверные данные.")};
-    const StartedBy& rule = job.report ? job.report->startedBy : job.sheet->startedBy;
-    if (!rule.allows(role))
-        return Failure{kRefused, QStringLiteral("%1 «%2» недоступна для этого кода доступа.")
-                                     .arg(job.report ? QStringLiteral("печать отчета") : QStringLiteral("выгрузка"),
-                                          job.report ? job.report->name : job.sheet->name)};
-    if ((job.report ? job.report->period : job.sheet->period) == PeriodKind::Range &&
+    if (!job.startedBy().allows(role)) return Failure{kRefused, job.what() + QStringLiteral(" недоступна для этого кода доступа.")};
+    if (job.period() == PeriodKind::Range &&
         !access_rights::mayUse(role, QStringLiteral("Form18"), QStringLiteral("RadioGroup1"))) {
         if (job.kindGiven && job.request.productKind != 1)
             err << "tabel: для этого кода доступа отчет строится только по готовой продукции." << Qt::endl;
@@ -267,16 +270,9 @@ private:
     int m_errors = 0;
 };
 
-/// The workbook goes to a file, never to the screen.
-class NoScreenOpener : public SpreadsheetOpener {
-public:
-    bool open(const QString&) override { return false; }
-};
-
 std::optional<Failure> writeSheet(const Job& job, TDataModule6& dm, StreamPrompts& prompts)
 {
-    NoScreenOpener opener;
-    ExcelApp excel(prompts, opener, QFileInfo(job.target).absolutePath());
+    ExcelApp excel(prompts);   // the workbook goes to the file, never to the screen
     if (job.sheet->write(dm, excel, job.request) == -1 || prompts.errors() > 0)
         return Failure{kOutputError, QStringLiteral("книга не записана")};
     if (excel.SaveAs(job.target) == -1) return Failure{kOutputError, QStringLiteral("книга не записана")};

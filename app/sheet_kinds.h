@@ -13,8 +13,9 @@ struct SheetKind {
     QString name;   ///< "output"
     PeriodKind period;
     StartedBy startedBy;
-    /// Starts a new workbook in excel and writes the sheet into it, as its window does; -1 when
-    /// no workbook could be started. Empty while the window's writer is not part of the build.
+    /// Starts a new workbook in excel and writes the sheet into it, as its window does (showing
+    /// it does nothing on the command line's handle for files); -1 when no workbook could be
+    /// started. Empty while the window's writer is not part of the build.
     std::function<int(TDataModule6& dm, ExcelApp& excel, const ReportRequest& request)> write;
 };
 

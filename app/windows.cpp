@@ -10,6 +10,10 @@
 #include "refbooks/operations_list.h"
 #include "refbooks/operation_kind_dialog.h"
 #include "refbooks/operation_kinds_list.h"
+#include "refbooks/group_dialog.h"
+#include "refbooks/groups_list.h"
+#include "refbooks/product_dialog.h"
+#include "refbooks/products_list.h"
 #include "refbooks/worker_dialog.h"
 #include "refbooks/workers_list.h"
 #include "reports/reports_hub.h"
@@ -23,10 +27,15 @@ Windows::Windows(TDataModule6& dm, TForm1& form1, TForm23& form23)
     Form5 = std::make_unique<TForm5>(dm, *Form2, &form1);
     Form9 = std::make_unique<TForm9>(dm, &form1);
     Form8 = std::make_unique<TForm8>(dm, *Form9, &form1);
+    Form7 = std::make_unique<TForm7>(dm, &form1);
+    Form3 = std::make_unique<TForm3>(dm, *Form7, &form1);
+    Form29 = std::make_unique<TForm29>(dm, &form1);
+    Form26 = std::make_unique<TForm26>(dm, *Form29, &form1);
 
     Opener = std::make_unique<DesktopSpreadsheetOpener>();
     operationsExcel = std::make_unique<ExcelApp>(dm.prompts(), *Opener);
     Form10 = std::make_unique<TForm10>(dm, &form1);
+    Form10->pickProduct = [this](ProductPickTarget& target) { Form3->openPick(target); };
     Form10->pickKind = [this](OperationKindPickTarget& target) { Form8->openPick(target); };
     Form22 = std::make_unique<TForm22>(dm, &form1);
     Form4 = std::make_unique<TForm4>(dm, *Form10, *Form22, *operationsExcel, &form1);
@@ -34,14 +43,13 @@ Windows::Windows(TDataModule6& dm, TForm1& form1, TForm23& form23)
     form1.wire(form1.N4, [this] { Form4->openBrowse(); });
     form1.wire(form1.N1, [this] { Form5->openBrowse(); });
     form1.wire(form1.N6, [this] { Form8->openBrowse(); });
+    form1.wire(form1.N3, [this] { Form3->openBrowse(); });
+    form1.wire(form1.N8, [this] { Form26->openBrowse(); });
 
     Excel = std::make_unique<ExcelApp>(dm.prompts(), *Opener);
     Form18 = std::make_unique<TForm18>(dm, *Excel, &form1);
     form23.addRestrictedWindow(QStringLiteral("Form18"), Form18.get());
-    form23.onRoleChosen = [this](access_rights::Role role) {
-        // A role held to one product kind (the warehouse: finished products) gets it chosen.
-        if (!access_rights::mayUse(role, QStringLiteral("Form18"), QStringLiteral("RadioGroup1"))) Form18->setProductKind(1);
-    };
+    form23.onRoleChosen = [this](access_rights::Role role) { Form18->holdToRole(role); };
     form1.wire(form1.N10, [this, &form1] { Form18->openFromMenu(form1.today()); });
 
     timesheetExcel = std::make_unique<ExcelApp>(dm.prompts(), *Opener);

@@ -8,6 +8,10 @@ class TForm2;
 class TForm5;
 class TForm8;
 class TForm9;
+class TForm3;
+class TForm7;
+class TForm26;
+class TForm29;
 class TForm4;
 class TForm10;
 class TForm15;
@@ -32,6 +36,10 @@ public:
     std::unique_ptr<TForm5> Form5;
     std::unique_ptr<TForm8> Form8;
     std::unique_ptr<TForm9> Form9;
+    std::unique_ptr<TForm7> Form7;
+    std::unique_ptr<TForm3> Form3;
+    std::unique_ptr<TForm29> Form29;
+    std::unique_ptr<TForm26> Form26;
     /// The desktop's spreadsheet program, shared by every window that opens a workbook.
     std::unique_ptr<DesktopSpreadsheetOpener> Opener;
     std::unique_ptr<ExcelApp> Excel;             ///< the spreadsheet handle of the hub's exports

@@ -3,14 +3,13 @@
 #include "data/formats.h"
 #include "data/prompts.h"
 
-#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryFile>
-#include <QUrl>
 
 #include <xlsxwriter.h>
 
@@ -202,13 +201,27 @@ struct ExcelApp::Workbook {
 
 bool DesktopSpreadsheetOpener::open(const QString& filePath)
 {
-    return QDesktopServices::openUrl(QUrl::fromLocalFile(filePath));
+    // The desktop's opener starts even when no program takes the file, and then fails where
+    // nobody sees it: ask first, so that the user is told where the workbook lies.
+    const auto ask = [](const QStringList& args) {
+        QProcess query;
+        query.start(QStringLiteral("xdg-mime"), QStringList{QStringLiteral("query")} + args);
+        if (!query.waitForFinished(10000) || query.exitStatus() != QProcess::NormalExit || query.exitCode() != 0)
+            return QString();
+        return QString::fromUtf8(query.readAllStandardOutput()).trimmed();
+    };
+    const QString type = ask({QStringLiteral("filetype"), filePath});
+    if (type.isEmpty() || ask({QStringLiteral("default"), type}).isEmpty())
+        return false;
+    return QProcess::startDetached(QStringLiteral("xdg-open"), {filePath});
 }
 
 ExcelApp::ExcelApp(Prompts& prompts, SpreadsheetOpener& opener, QString outputFolder)
-    : prompts_(prompts), opener_(opener), folder_(std::move(outputFolder))
+    : prompts_(prompts), opener_(&opener), folder_(std::move(outputFolder))
 {
 }
+
+ExcelApp::ExcelApp(Prompts& prompts) : prompts_(prompts) {}
 
 ExcelApp::~ExcelApp() = default;
 
@@ -231,7 +244,7 @@ int ExcelApp::OpenExcel(const QString& fileName)
 
     auto book = std::make_unique<Workbook>();
     if (fileName.isEmpty()) {
-        if (!ensureFolder()) {
+        if (opener_ && !ensureFolder()) {
             prompts_.error(kOpenFailed, kErrorTitle);
             return -1;
         }
@@ -253,7 +266,7 @@ int ExcelApp::OpenExcel(const QString& fileName)
 
 int ExcelApp::SetExcelVisible(bool visible)
 {
-    if (empty_ || !visible)
+    if (empty_ || !visible || !opener_)
         return 1;
     int result = 1;
     for (const auto& book : workbooks_) {
@@ -422,7 +435,7 @@ bool ExcelApp::handOver(Workbook& book)
     }
     book.shown = true;
     book.changedSinceShown = false;
-    if (!opener_.open(path)) {
+    if (!opener_->open(path)) {
         prompts_.error(kNoApplication, kErrorTitle);
         if (book.sourceFile.isEmpty())
             prompts_.information(QStringLiteral("Книга сохранена в файле:\n")

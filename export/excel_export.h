@@ -13,7 +13,8 @@ public:
     virtual bool open(const QString& filePath) = 0;
 };
 
-/// The desktop's default handler for .xlsx files (needs a running QGuiApplication).
+/// The desktop's default program for .xlsx files, found and started through the desktop's
+/// opener (xdg-utils); false when no program is set for the file's type.
 class DesktopSpreadsheetOpener final : public SpreadsheetOpener {
 public:
     bool open(const QString& filePath) override;
@@ -28,6 +29,9 @@ class ExcelApp {
 public:
     /// Workbooks are saved into outputFolder (created when missing).
     ExcelApp(Prompts& prompts, SpreadsheetOpener& opener, QString outputFolder = defaultFolder());
+    /// A handle for files only, for runs without a screen: workbooks are written with SaveAs,
+    /// and SetExcelVisible does nothing.
+    explicit ExcelApp(Prompts& prompts);
     ~ExcelApp();
     ExcelApp(const ExcelApp&) = delete;
     ExcelApp& operator=(const ExcelApp&) = delete;
@@ -83,7 +87,7 @@ private:
     QString reserveFileName(QString* error) const;
 
     Prompts& prompts_;
-    SpreadsheetOpener& opener_;
+    SpreadsheetOpener* opener_ = nullptr;   // none: a handle for files only
     QString folder_;
     bool empty_ = true;
     bool openFailed_ = false;

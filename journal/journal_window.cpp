@@ -5,7 +5,7 @@
 #include "data/data_module.h"
 #include "data/prompts.h"
 #include "data/transaction.h"
-#include "journal/timesheet_cell.h"
+#include "data/timesheet_cell.h"
 #include "ui/data_grid.h"
 #include "ui/guard.h"
 

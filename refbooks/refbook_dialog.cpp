@@ -52,7 +52,17 @@ QLabel* RefBookDialog::addField(const char* labelName, const QString& caption, Q
     if (!m_first) m_first = field;
     m_fields->addWidget(label, 2 * m_row, column);
     m_fields->addWidget(field, 2 * m_row + 1, column);
+    followInTabOrder(field);
     return label;
+}
+
+void RefBookDialog::followInTabOrder(QWidget* widget)
+{
+    // Fields in the order they stand, then the buttons.
+    if (m_last) setTabOrder(m_last, widget);
+    m_last = widget;
+    setTabOrder(widget, Button1);
+    setTabOrder(Button1, Button2);
 }
 
 QLineEdit* RefBookDialog::newEdit(const char* name, bool flat)
@@ -68,6 +78,7 @@ void RefBookDialog::addRow(QWidget* widget)
     ++m_row;
     widget->setParent(GroupBox1);
     m_fields->addWidget(widget, 2 * m_row, 0, 1, -1);
+    followInTabOrder(widget);
 }
 
 bool RefBookDialog::openForAdd()

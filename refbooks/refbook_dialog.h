@@ -90,12 +90,14 @@ protected:
 
 private:
     bool run(int tag, const QString& caption, int rowId);
+    void followInTabOrder(QWidget* widget);
 
     QString m_addCaption;
     QString m_changeCaption;
     QGridLayout* m_fields = nullptr;
     int m_row = -1;
     QWidget* m_first = nullptr;
+    QWidget* m_last = nullptr;
 };
 
 /// Told when a change or deletion finds its row already deleted by another user.

@@ -60,8 +60,6 @@ TForm2::TForm2(TDataModule6& dm, QWidget* parent)
     setTabOrder(Edit1, LCB_staffpos);
     setTabOrder(LCB_staffpos, LCB_department);
     setTabOrder(LCB_department, LCB_roles);
-    setTabOrder(LCB_roles, Button1);
-    setTabOrder(Button1, Button2);
 }
 
 void TForm2::reopenLookups()

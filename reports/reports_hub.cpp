@@ -108,6 +108,11 @@ int TForm18::productKind() const
 
 void TForm18::setProductKind(int item) { m_kinds.value(item, m_kinds.first())->setChecked(true); }
 
+void TForm18::holdToRole(access_rights::Role role)
+{
+    if (!access_rights::mayUse(role, objectName(), RadioGroup1->objectName())) setProductKind(1);
+}
+
 ReportRequest TForm18::request() const
 {
     ReportRequest r;

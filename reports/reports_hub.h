@@ -1,4 +1,5 @@
 #pragma once
+#include "data/access.h"
 #include "data/dataset.h"
 
 #include <QDialog>
@@ -42,6 +43,9 @@ public:
     /// The item of RadioGroup1: 0 "Все", 1 "Готовая продукция", 2 "Заготовки".
     int productKind() const;
     void setProductKind(int item);
+    /// After the login: a role held to one product kind (the warehouse: finished products) has
+    /// it chosen; the login disables the choice as the access table says.
+    void holdToRole(access_rights::Role role);
     /// The chosen period and product kind.
     ReportRequest request() const;
 

@@ -7,6 +7,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -105,6 +106,9 @@ private slots:
     void outputFolderUnusable();
     void saveFailureKeepsWorkbook();
     void openNamedFile();
+    void saveAsWritesTheWholeFileOrNothing();
+    void desktopOpener_data();
+    void desktopOpener();
 };
 
 void TestExport::cellValues_data()
@@ -506,5 +510,103 @@ void TestExport::openNamedFile()
     QCOMPARE(file.readAll(), before);
 }
 
-QTEST_GUILESS_MAIN(TestExport)
+void TestExport::saveAsWritesTheWholeFileOrNothing()
+{
+    Fixture f;
+    const QString target = QDir(f.dir.path()).filePath(QStringLiteral("month.xlsx"));
+    QFile old(target);
+    QVERIFY(old.open(QIODevice::WriteOnly));
+    old.write("last month");
+    old.close();
+    // nothing being filled: nothing written
+    QCOMPARE(f.excel.SaveAs(target), -1);
+    QCOMPARE(f.prompts.said().size(), 1);
+    QVERIFY(f.prompts.said()[0].text.contains(QDir::toNativeSeparators(target)));
+
+    QCOMPARE(f.excel.OpenExcel(QString()), 1);
+    f.excel.WriteExcelCell(1, 1, 1, QStringLiteral("итог"));
+    const QString nowhere = QDir(f.dir.path()).filePath(QStringLiteral("no/such/folder.xlsx"));
+    QCOMPARE(f.excel.SaveAs(nowhere), -1);
+    QCOMPARE(f.prompts.said().size(), 2);
+    QVERIFY(f.prompts.said()[1].text.contains(QDir::toNativeSeparators(nowhere)));
+
+    QCOMPARE(f.excel.SaveAs(target), 1);
+    QJsonObject book;
+    QVERIFY(readBack(target, &book));
+    QCOMPARE(cell(book, "A1")["value"].toString(), QStringLiteral("итог"));
+    QCOMPARE(QDir(f.dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("month.xlsx")});
+    // saved, so not shown on the desktop afterwards
+    QCOMPARE(f.excel.SetExcelVisible(true), 1);
+    QVERIFY(f.opener.opened.isEmpty());
+
+    // A handle for files only: an export that shows its workbook leaves no other file behind.
+    QTemporaryDir home;
+    ScriptedPrompts prompts;
+    ExcelApp files(prompts);
+    QCOMPARE(files.OpenExcel(QString()), 1);
+    files.WriteExcelCell(1, 1, 1, QStringLiteral("итог"));
+    QCOMPARE(files.SetExcelVisible(true), 1);
+    const QString second = QDir(home.path()).filePath(QStringLiteral("second.xlsx"));
+    QCOMPARE(files.SaveAs(second), 1);
+    QVERIFY(prompts.said().isEmpty());
+    QCOMPARE(QDir(home.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("second.xlsx")});
+    QVERIFY(readBack(second, &book));
+    QCOMPARE(cell(book, "A1")["value"].toString(), QStringLiteral("итог"));
+}
+
+void TestExport::desktopOpener_data()
+{
+    QTest::addColumn<bool>("programSet");
+    QTest::newRow("a program for .xlsx") << true;
+    QTest::newRow("no program for .xlsx") << false;
+}
+
+void TestExport::desktopOpener()
+{
+    QFETCH(bool, programSet);
+    // A desktop of the test's own: no desktop environment, one program that marks what it opens.
+    QTemporaryDir desktop;
+    const QDir d(desktop.path());
+    QVERIFY(d.mkpath(QStringLiteral("config")) && d.mkpath(QStringLiteral("data/applications")) && d.mkpath(QStringLiteral("none")));
+    const auto write = [&](const QString& name, const QByteArray& text) {
+        QFile f(d.filePath(name));
+        return f.open(QIODevice::WriteOnly) && f.write(text) == text.size();
+    };
+    QVERIFY(write(QStringLiteral("mark.sh"), "#!/bin/sh\ntouch \"$1.opened\"\n"));
+    QVERIFY(QFile::setPermissions(d.filePath(QStringLiteral("mark.sh")), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    if (programSet) {
+        QVERIFY(write(QStringLiteral("data/applications/mark.desktop"),
+                      "[Desktop Entry]\nType=Application\nName=Mark\nExec=" + QFile::encodeName(d.filePath(QStringLiteral("mark.sh"))) +
+                          " %f\nMimeType=application/vnd.openxmlformats-officedocument.spreadsheetml.sheet;\n"));
+        QVERIFY(write(QStringLiteral("config/mimeapps.list"),
+                      "[Default Applications]\napplication/vnd.openxmlformats-officedocument.spreadsheetml.sheet=mark.desktop\n"));
+    }
+    const QList<QByteArray> names = {"XDG_CONFIG_HOME", "XDG_CONFIG_DIRS", "XDG_DATA_HOME", "XDG_DATA_DIRS", "XDG_CURRENT_DESKTOP", "DISPLAY"};
+    QList<QByteArray> saved;
+    for (const QByteArray& n : names) saved << qgetenv(n.constData());
+    const auto restore = qScopeGuard([&] {
+        for (int i = 0; i < names.size(); ++i) {
+            if (saved.at(i).isEmpty()) qunsetenv(names.at(i).constData());
+            else qputenv(names.at(i).constData(), saved.at(i));
+        }
+    });
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(d.filePath(QStringLiteral("config"))));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(d.filePath(QStringLiteral("data"))));
+    qputenv("XDG_CONFIG_DIRS", QFile::encodeName(d.filePath(QStringLiteral("none"))));
+    qputenv("XDG_DATA_DIRS", QFile::encodeName(d.filePath(QStringLiteral("none"))));
+    qunsetenv("XDG_CURRENT_DESKTOP");
+    qputenv("DISPLAY", ":99");
+
+    Fixture f;
+    QCOMPARE(f.excel.OpenExcel(QString()), 1);
+    f.excel.WriteExcelCell(1, 1, 1, QStringLiteral("Отчет"));
+    QCOMPARE(f.excel.SetExcelVisible(true), 1);
+    const QString book = f.opener.opened.value(0);
+    DesktopSpreadsheetOpener opener;
+    QCOMPARE(opener.open(book), programSet);
+    if (programSet) QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(book + QStringLiteral(".opened")), 10000);
+    else QVERIFY(!QFile::exists(book + QStringLiteral(".opened")));
+}
+
+QTEST_MAIN(TestExport)
 #include "tst_export.moc"

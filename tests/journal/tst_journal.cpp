@@ -3,7 +3,7 @@
 #include "data/data_module.h"
 #include "data/transaction.h"
 #include "journal/journal_window.h"
-#include "journal/timesheet_cell.h"
+#include "data/timesheet_cell.h"
 #include "tests/support/modal.h"
 #include "tests/support/scripted_prompts.h"
 #include "tests/support/test_database.h"

@@ -2,10 +2,28 @@
 // What the reference-book tests do as a user would: type, find a control, double-click a row,
 // and read what a list shows.
 #include "data/dataset.h"
+#include "refbooks/pick_targets.h"
 #include "ui/data_grid.h"
 
+#include <QLineEdit>
 #include <QTest>
 #include <QWidget>
+
+/// A calling dialog as far as a pick goes (shift entry, utility work entry, operation price):
+/// one kept id and one name field, whatever is picked.
+class Caller : public WorkerPickTarget, public OperationKindPickTarget, public ProductPickTarget, public GroupPickTarget {
+public:
+    int keptId = 0;
+    QLineEdit name;
+    int& pickedWorkerId() override { return keptId; }
+    QLineEdit* pickedWorkerName() override { return &name; }
+    int& pickedKindId() override { return keptId; }
+    QLineEdit* pickedKindName() override { return &name; }
+    int& pickedProductId() override { return keptId; }
+    QLineEdit* pickedProductName() override { return &name; }
+    int& pickedGroupId() override { return keptId; }
+    QLineEdit* pickedGroupName() override { return &name; }
+};
 
 /// Types text one character a key press (QTest's own keyClicks is Latin-1 only).
 inline void type(QWidget* w, const QString& text)

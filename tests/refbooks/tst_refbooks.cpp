@@ -4,6 +4,7 @@
 #include "refbooks/operation_kind_dialog.h"
 #include "refbooks/operation_kinds_list.h"
 #include "refbooks/pick_targets.h"
+#include "refbooks/refbook_dialog.h"
 #include "refbooks/refbook_list.h"
 #include "refbooks/worker_dialog.h"
 #include "refbooks/workers_list.h"
@@ -22,16 +23,6 @@
 
 namespace {
 
-// What the shift entry, utility work entry and operation price dialogs offer a pick.
-class Caller : public WorkerPickTarget, public OperationKindPickTarget {
-public:
-    int keptId = 0;
-    QLineEdit name;
-    int& pickedWorkerId() override { return keptId; }
-    QLineEdit* pickedWorkerName() override { return &name; }
-    int& pickedKindId() override { return keptId; }
-    QLineEdit* pickedKindName() override { return &name; }
-};
 
 const QString kWorkersFixture = QStringLiteral(R"(
     delete from accounts_dep.person;
@@ -96,6 +87,13 @@ private slots:
     void saveOperationKind();
     void deleteOperationKind_data();
     void deleteOperationKind();
+
+    void unreadableNamesRefused_data();
+    void unreadableNamesRefused();
+    void twinsAsTheServerUpperCases_data();
+    void twinsAsTheServerUpperCases();
+    void changeOfARowDeletedMeanwhile_data();
+    void changeOfARowDeletedMeanwhile();
 
 private:
     QVariant value(const QString& sql, const Params& params = {}) const;
@@ -301,6 +299,7 @@ void TestRefBooks::searchKeptAcrossReferenceOpenings()
     bool focused = false;
     whenModal([&](QWidget* list) {
         text = child<QLineEdit>(list, "Edit1")->text();
+        (void)QTest::qWaitForWindowActive(list);  // the focus is known once the window is active
         focused = child<QLineEdit>(list, "Edit1")->hasFocus();
         shown = visibleRows(m_dm->Workers, QStringLiteral("fio"));
         list->close();
@@ -409,6 +408,7 @@ void TestRefBooks::pickHandsBackTrimmedNameAndId()
     bool focused = false;
     whenModal([&](QWidget* list) {
         QLineEdit* edit = child<QLineEdit>(list, "Edit1");
+        (void)QTest::qWaitForWindowActive(list);  // a late activation shows in the focus check below
         focused = edit->hasFocus();
         type(edit, typed);
         for (int i = 0; i < downs; ++i) QTest::keyClick(edit, Qt::Key_Down);
@@ -500,6 +500,7 @@ void TestRefBooks::addWorker()
         whenModal([&](QWidget* dialog) {
             caption = dialog->windowTitle();
             QLineEdit* edit = child<QLineEdit>(dialog, "Edit1");
+            (void)QTest::qWaitForWindowActive(dialog);  // a late activation shows in the focus check below
             focused = edit->hasFocus();
             type(edit, typed);
             for (int i = 0; i < staffposDowns; ++i) QTest::keyClick(child<LookupBox>(dialog, "LCB_staffpos"), Qt::Key_Down);
@@ -686,6 +687,7 @@ void TestRefBooks::wheelMovesTheFocusedLookupOnly()
         auto* staffpos = child<LookupBox>(dialog, "LCB_staffpos");
         auto* roles = child<LookupBox>(dialog, "LCB_roles");
         roles->setCurrentIndex(0);
+        (void)QTest::qWaitForWindowActive(dialog);  // a late activation shows in the focus check below
         staffpos->setFocus();
         auto wheel = [](QWidget* over, int dy) {
             QWheelEvent e(QPointF(5, 5), over->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, dy), Qt::NoButton,
@@ -865,6 +867,132 @@ void TestRefBooks::deleteOperationKind()
         QCOMPARE(said.at(1).title, QStringLiteral("Удаление"));
     }
     QCOMPARE(value(QStringLiteral("select count(*) from accounts_dep.vid_oper")).toInt(), left.size() - 1);
+}
+
+// ---------------------------------------------------------------- what every dialog refuses
+
+void TestRefBooks::unreadableNamesRefused_data()
+{
+    QTest::addColumn<QString>("window");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("refused");
+    const QString kinds = QStringLiteral("Form8");
+    const QString workers = QStringLiteral("Form5");
+    QTest::newRow("kind, a zero-width space only") << kinds << QString(QChar(0x200B)) << true;
+    QTest::newRow("kind, blanks and invisible marks") << kinds << QStringLiteral(" \u200B\u00A0\u200E\uFEFF ") << true;
+    QTest::newRow("kind, embedded line break") << kinds << QStringLiteral("Рез\nка") << true;
+    QTest::newRow("kind, tab") << kinds << QStringLiteral("Рез\tка") << true;
+    QTest::newRow("kind, right-to-left override") << kinds << QStringLiteral("Резка\u202Eакзер") << true;
+    QTest::newRow("kind, invisible mark beside letters") << kinds << QStringLiteral("Резка\u200Bновая") << false;
+    QTest::newRow("worker, a zero-width space only") << workers << QString(QChar(0x200B)) << true;
+    QTest::newRow("worker, embedded line break") << workers << QStringLiteral("Иванов\nИван") << true;
+}
+
+void TestRefBooks::unreadableNamesRefused()
+{
+    QFETCH(QString, window);
+    QFETCH(QString, typed);
+    QFETCH(bool, refused);
+    const bool kinds = window == QLatin1String("Form8");
+    const QString table = kinds ? QStringLiteral("accounts_dep.vid_oper") : QStringLiteral("accounts_dep.person");
+    const int before = value(QStringLiteral("select count(*) from %1").arg(table)).toInt();
+    bool stayed = false;
+    whenModal([&](QWidget* list) {
+        whenModal([&](QWidget* dialog) {
+            child<QLineEdit>(dialog, "Edit1")->setText(typed);   // as pasted
+            child<QPushButton>(dialog, "Button1")->click();
+            stayed = dialog->isVisible();
+            if (stayed) child<QPushButton>(dialog, "Button2")->click();
+        });
+        child<QPushButton>(list, "Button1")->click();
+        list->close();
+    });
+    if (kinds) m_form8->openBrowse();
+    else m_form5->openBrowse();
+    QCOMPARE(stayed, refused);
+    const QString incomplete = kinds ? QStringLiteral("Все поля должны быть заполнены!") : QStringLiteral("ФИО нужно заполнить!");
+    QCOMPARE(m_prompts.texts(), refused ? QStringList{incomplete} : QStringList());
+    QCOMPARE(value(QStringLiteral("select count(*) from %1").arg(table)).toInt(), before + (refused ? 0 : 1));
+}
+
+void TestRefBooks::twinsAsTheServerUpperCases_data()
+{
+    QTest::addColumn<int>("renameRecNo");   // 0 adds a kind
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("twin");
+    // Stored besides the fixture: "Straße" and "Ёлочка".
+    QTest::newRow("new, sharp s in other case") << 0 << "straße" << true;
+    QTest::newRow("new, Cyrillic in other case") << 0 << "ЁЛОЧКА" << true;
+    QTest::newRow("new, Cyrillic twin of a fixture kind") << 0 << "покраска ГРУНТ" << true;
+    QTest::newRow("rename to a sharp-s twin") << 5 << "STRAßE" << true;
+    QTest::newRow("new, not a twin") << 0 << "Ёлка" << false;
+}
+
+void TestRefBooks::twinsAsTheServerUpperCases()
+{
+    QFETCH(int, renameRecNo);
+    QFETCH(QString, typed);
+    QFETCH(bool, twin);
+    m_db->exec(QStringLiteral("insert into accounts_dep.vid_oper (id, vid) values (6, 'Straße'), (7, 'Ёлочка');"
+                              "select setval('accounts_dep.vid_oper_id_seq', 7)"));
+    whenModal([&](QWidget* list) {
+        whenModal([&](QWidget* dialog) {
+            QLineEdit* edit = child<QLineEdit>(dialog, "Edit1");
+            edit->clear();
+            type(edit, typed);
+            QTest::keyClick(edit, Qt::Key_Return);
+            if (dialog->isVisible()) child<QPushButton>(dialog, "Button2")->click();
+        });
+        m_dm->Vid_oper.locate(QStringLiteral("vid"), QStringLiteral("Сварка"));
+        child<QPushButton>(list, renameRecNo ? "Button2" : "Button1")->click();
+        list->close();
+    });
+    m_form8->openBrowse();
+    QCOMPARE(m_prompts.texts(), twin ? QStringList{QStringLiteral("Такая операция уже заведена!")} : QStringList());
+    QCOMPARE(count(QStringLiteral("accounts_dep.vid_oper"), QStringLiteral("vid"), typed), twin ? 0 : 1);
+}
+
+void TestRefBooks::changeOfARowDeletedMeanwhile_data()
+{
+    QTest::addColumn<QString>("window");
+    QTest::newRow("worker") << "Form5";
+    QTest::newRow("operation kind") << "Form8";
+}
+
+void TestRefBooks::changeOfARowDeletedMeanwhile()
+{
+    // Another client deletes the row while the dialog is open: the save tells so, stores
+    // nothing, and the list no longer shows the row.
+    QFETCH(QString, window);
+    const bool kinds = window == QLatin1String("Form8");
+    Dataset& ds = kinds ? m_dm->Vid_oper : m_dm->Workers;
+    const QString field = kinds ? QStringLiteral("vid") : QStringLiteral("fio");
+    const QString table = kinds ? QStringLiteral("accounts_dep.vid_oper") : QStringLiteral("accounts_dep.person");
+    bool dialogClosed = false;
+    QStringList shownAfter;
+    int id = 0;
+    whenModal([&](QWidget* list) {
+        whenModal([&](QWidget* dialog) {
+            m_db->exec(QStringLiteral("delete from %1 where id = %2").arg(table).arg(id));
+            QLineEdit* edit = child<QLineEdit>(dialog, "Edit1");
+            edit->selectAll();
+            type(edit, QStringLiteral("Новое имя"));
+            child<QPushButton>(dialog, "Button1")->click();
+            dialogClosed = !dialog->isVisible();
+            if (!dialogClosed) dialog->close();
+        });
+        ds.setRecNo(1);
+        id = ds.asInt(QStringLiteral("id"));
+        child<QPushButton>(list, "Button2")->click();
+        shownAfter = visibleRows(ds, field);
+        if (list->isVisible()) list->close();
+    });
+    if (kinds) m_form8->openBrowse();
+    else m_form5->openBrowse();
+    QVERIFY(dialogClosed);
+    QCOMPARE(m_prompts.texts(), QStringList{kRowGoneMessage});
+    QCOMPARE(count(table, field, QStringLiteral("Новое имя")), 0);
+    QCOMPARE(shownAfter.size(), value(QStringLiteral("select count(*) from %1").arg(table)).toInt());
 }
 
 QTEST_MAIN(TestRefBooks)

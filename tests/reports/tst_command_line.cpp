@@ -8,6 +8,7 @@
 
 #include <QDateEdit>
 #include <QDir>
+#include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSqlQuery>
@@ -45,6 +46,8 @@ private slots:
 
     void runWithoutWindowsIsRecognised();
     void bareHelpPrintsTheUsage();
+    void theProgramTakesItsOwnArguments_data();
+    void theProgramTakesItsOwnArguments();
     void refusals_data();
     void refusals();
     void reportsTheRoleMayRun_data();
@@ -119,6 +122,37 @@ void TestCommandLine::bareHelpPrintsTheUsage()
     QCOMPARE(run({QStringLiteral("--help")}, &usage), 0);
     QVERIFY(usage.contains(QStringLiteral("--report NAME")));
     QVERIFY(!usage.contains(QStringLiteral("tabel: ")));
+}
+
+void TestCommandLine::theProgramTakesItsOwnArguments_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("message");
+    const QStringList run = {"nodb", "127.0.0.1:1", "--code", "3851", "--report", "products", "--from", "2024-03-01",
+                             "--to", "2024-04-01"};
+    QTest::newRow("bare --help") << QStringList{"--help"} << 0 << "--report NAME";
+    // The toolkit would take these (and the value after -platform) for itself.
+    QTest::newRow("-reverse") << (run + QStringList{"-reverse", "--pdf", "x.pdf"}) << 1 << "-reverse";
+    QTest::newRow("-platform eats --pdf") << (run + QStringList{"-platform", "--pdf", "x.pdf"}) << 1 << "-platform";
+    QTest::newRow("--style") << (run + QStringList{"--style", "fusion", "--pdf", "x.pdf"}) << 1 << "--style";
+    QTest::newRow("a good call to no server") << (run + QStringList{"--pdf", "x.pdf"}) << 4 << "Подключение к БД отсутсвует!!!";
+}
+
+void TestCommandLine::theProgramTakesItsOwnArguments()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, exitCode);
+    QFETCH(QString, message);
+    QProcess tabel;
+    tabel.setWorkingDirectory(m_tmp.path());
+    tabel.start(QStringLiteral(TABEL_BINARY), args);
+    QVERIFY(tabel.waitForFinished(60000));
+    const QString err = QString::fromUtf8(tabel.readAllStandardError());
+    QCOMPARE(tabel.exitCode(), exitCode);
+    QVERIFY2(err.contains(message), qPrintable(err));
+    QVERIFY(tabel.readAllStandardOutput().isEmpty());
+    QVERIFY(!QFile::exists(m_tmp.filePath(QStringLiteral("x.pdf"))));
 }
 
 void TestCommandLine::refusals_data()

@@ -31,6 +31,8 @@
 
 namespace {
 
+const ReportRequest kMarch{QDate(2024, 3, 1), QDate(2024, 4, 1)};
+
 /// The texts of a page line by line (top to bottom), each line's texts left to right joined
 /// by " | ": how a reader scans the printed page.
 QStringList pageLines(const ReportDocument& doc, int page)
@@ -472,10 +474,8 @@ void TestReports::reportFootersShowTheDepartmentWhateverTheKindFilter()
 void TestReports::productReport()
 {
     TForm17 form(*m_dm);
-    form.setPeriod(QDate(2024, 3, 1), QDate(2024, 4, 1));
-    form.t_Report.open();
-    form.QRLabel1.setCaption(TForm17::titleFor(QDate(2024, 3, 1), QDate(2024, 4, 1)));
-    form.prepare();
+    form.prepareFor(kMarch);
+    form.t_Report.close();
     const QStringList lines = pageLines(form.document(), 0);
     QCOMPARE(lines.mid(0, 2), QStringList({"   Отчет по продукции за период с 01.03.2024 по 01.04.2024", "Коробки | Количество"}));
     expectLines(form.document(), {
@@ -577,10 +577,8 @@ void TestReports::workerDetailedReport()
 void TestReports::productDetailedReport()
 {
     TForm21 form(*m_dm);
-    form.setPeriod(QDate(2024, 3, 1), QDate(2024, 4, 1));
-    form.i_Report.open();
-    form.QRLabel1.setCaption(TForm21::titleFor(QDate(2024, 3, 1), QDate(2024, 4, 1)));
-    form.prepare();
+    form.prepareFor(kMarch);
+    form.i_Report.close();
     QCOMPARE(pageLines(form.document(), 0).mid(0, 2),
              QStringList({"   Детальный отчет по продукции за период с 01.03.2024 по 01.04.2024", "Брак | Коробки | Кол-во | Сумма"}));
     expectLines(form.document(), {
@@ -600,10 +598,7 @@ void TestReports::productDetailedReport()
 void TestReports::timeTimesheetPrintsMonthAndAlways31Days()
 {
     TForm15 form(*m_dm);
-    form.setMonth(3, 2024);
-    form.H_Tabel.open();
-    form.QRLabel33.setCaption(TForm15::titleFor(3, 2024));
-    form.prepare();
+    form.prepareFor(ReportRequest{{}, {}, 0, 3, 2024});
     form.H_Tabel.close();
     const ReportDocument& doc = form.document();
     QCOMPARE(doc.orientation, QPageLayout::Landscape);
@@ -620,10 +615,7 @@ void TestReports::timeTimesheetPrintsMonthAndAlways31Days()
     const PageElement* total = findText(doc, 0, QStringLiteral("19"), 10 + 6);
     QVERIFY(total && total->bold);
 
-    form.setMonth(2, 2023);
-    form.H_Tabel.open();
-    form.QRLabel33.setCaption(TForm15::titleFor(2, 2023));
-    form.prepare();
+    form.prepareFor(ReportRequest{{}, {}, 0, 2, 2023});
     form.H_Tabel.close();
     heading[0] = QStringLiteral("Февраль 2023 г.");
     QCOMPARE(pageLines(form.document(), 0), QStringList({heading.join(" | "), "Антонов А.А. | 8 | 8", "1"}));
@@ -731,10 +723,8 @@ void TestReports::demoDatabaseTotalsAgreeWithTheJournal()
 void TestReports::pdfCarriesTheTextsAndReplacesFilesWhole()
 {
     TForm20 form(*m_dm);
-    form.setPeriod(QDate(2024, 3, 1), QDate(2024, 4, 1));
-    form.w_Report.open();
-    form.QRLabel1.setCaption(TForm20::titleFor(QDate(2024, 3, 1), QDate(2024, 4, 1)));
-    form.prepare();
+    form.prepareFor(kMarch);
+    form.w_Report.close();
     const QString path = m_tmp.filePath(QStringLiteral("form20.pdf"));
     {
         QFile old(path);

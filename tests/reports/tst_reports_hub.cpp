@@ -223,21 +223,27 @@ void TestReportsHub::roleLimits_data()
     using access_rights::Role;
     QTest::addColumn<int>("role");
     QTest::addColumn<QStringList>("disabled");
-    QTest::newRow("full access") << int(Role::Full) << QStringList{};
-    QTest::newRow("planner") << int(Role::Planner) << QStringList{};
-    QTest::newRow("foremen") << int(Role::Foremen) << QStringList{"Button1", "Button2", "Button4", "Button6"};
-    QTest::newRow("warehouse") << int(Role::Warehouse) << QStringList{"Button1", "Button2", "Button4", "Button6", "RadioGroup1"};
+    QTest::addColumn<int>("kind");
+    QTest::newRow("full access") << int(Role::Full) << QStringList{} << 2;
+    QTest::newRow("planner") << int(Role::Planner) << QStringList{} << 2;
+    QTest::newRow("foremen") << int(Role::Foremen) << QStringList{"Button1", "Button2", "Button4", "Button6"} << 2;
+    QTest::newRow("warehouse") << int(Role::Warehouse) << QStringList{"Button1", "Button2", "Button4", "Button6", "RadioGroup1"} << 1;
 }
 
 void TestReportsHub::roleLimits()
 {
     QFETCH(int, role);
     QFETCH(QStringList, disabled);
+    QFETCH(int, kind);
     QStringList table = access_rights::disabledControls(access_rights::Role(role), QStringLiteral("Form18"));
     table.sort();
     QCOMPARE(table, disabled);
     // Every control the table names is one of the hub's.
     for (const QString& name : table) QVERIFY2(m_form->findChild<QWidget*>(name), qPrintable(name));
+    // The warehouse is held to finished products; the others keep what they chose.
+    m_form->setProductKind(2);
+    m_form->holdToRole(access_rights::Role(role));
+    QCOMPARE(m_form->productKind(), kind);
 }
 
 QTEST_MAIN(TestReportsHub)

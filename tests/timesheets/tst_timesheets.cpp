@@ -4,7 +4,7 @@
 #include "data/formats.h"
 #include "data/statement.h"
 #include "data/transaction.h"
-#include "journal/timesheet_cell.h"
+#include "data/timesheet_cell.h"
 #include "reports/time_timesheet_report.h"
 #include "tests/support/modal.h"
 #include "tests/support/scripted_prompts.h"

@@ -1,4 +1,4 @@
-#include "journal/timesheet_cell.h"
+#include "data/timesheet_cell.h"
 #include "data/codes.h"
 #include "data/dataset.h"
 #include "data/statement.h"
