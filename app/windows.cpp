@@ -64,6 +64,7 @@ Windows::Windows(TDataModule6& dm, TForm1& form1, TForm23& form23)
 
     Form25 = std::make_unique<TForm25>(dm, &form1);
     Form25->Form24->openWorkerPick = [this](WorkerPickTarget& target) { Form5->openPick(24, target); };
+    Form25->Form24->openGroupPick = [this](GroupPickTarget& target) { Form26->openPick(target); };
     form1.wire(form1.Button5, [this, &form1] { Form25->openFor(form1.date()); });
 }
 
