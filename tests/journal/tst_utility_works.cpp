@@ -429,9 +429,11 @@ void TestUtilityWorks::addThroughTheWindows()
 
 void TestUtilityWorks::changeReprices()
 {
-    // The register's recalculation set 999; a change prices afresh from the norm and both boxes.
+    // The register's recalculation set 999 and the norm has moved since: a change prices afresh from
+    // the norm as it is now and both boxes.
     const int id = entryId(1, 3, 0);
-    m_db->exec(QStringLiteral("update accounts_dep.fatigue set price=999, i_holiday=1 where id=%1").arg(id));
+    m_db->exec(QStringLiteral("update accounts_dep.fatigue set price=999, i_holiday=1 where id=%1;\n"
+                              "update accounts_dep.norm set price=165 where o_id=1").arg(id));
     m_form->reload();
     select(id);
     const int recNo = m_form->fatigue.recNo();
@@ -443,7 +445,7 @@ void TestUtilityWorks::changeReprices()
     QVERIFY(m_prompts.said().isEmpty());
     QCOMPARE(m_db->scalar(QStringLiteral("select price::text || '/' || i_holiday || '/' || cnt from accounts_dep.fatigue "
                                          "where id=%1").arg(id)).toString(),
-             QStringLiteral("150.0000/0/4"));
+             QStringLiteral("165.0000/0/4"));
     QCOMPARE(m_db->scalar(QStringLiteral("select d_date from accounts_dep.fatigue where id=%1").arg(id)).toDate(), kFriday);
     QCOMPARE(cell(1, 7777, 0).toInt(), 9);
     QCOMPARE(m_form->fatigue.recNo(), recNo);
