@@ -1,4 +1,8 @@
+#include "data/connection.h"
 #include "data/data_module.h"
+#include "data/statement.h"
+#include "data/timesheet_cell.h"
+#include "data/transaction.h"
 #include "journal/utility_works_dialog.h"
 #include "journal/utility_works_register.h"
 #include "tests/support/modal.h"
@@ -15,6 +19,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTest>
+#include <QThread>
 
 namespace {
 
@@ -64,6 +69,7 @@ private slots:
     void changeMovingTheEntryKeepsBothCells();
     void changeRefusesAnEntryChangedMeanwhile();
     void failedCellUpkeepWritesNothing();
+    void concurrentSaveAndDeleteKeepTheCell();
     void recalculation_data();
     void recalculation();
     void recalculationEqualsTheOriginalStatement_data();
@@ -507,6 +513,43 @@ void TestUtilityWorks::failedCellUpkeepWritesNothing()
     QVERIFY(m_prompts.said().first().text.contains(QStringLiteral("smallint")));
     QCOMPARE(m_db->scalar(QStringLiteral("select count(*) from accounts_dep.fatigue")).toInt(), 3);
     QCOMPARE(cell(1, 7777, 0).toInt(), 8);
+}
+
+void TestUtilityWorks::concurrentSaveAndDeleteKeepTheCell()
+{
+    // Client A deletes worker 1's 3 hours and holds its transaction open while client B adds 4
+    // hours for the same worker, kind and day; B's recount must see A's deletion.
+    const int gone = entryId(1, 3, 0);
+    {
+        Transaction tx(m_db->db());
+        execSql(m_db->db(), QStringLiteral("delete from accounts_dep.fatigue where id=:id"), {{QStringLiteral("id"), gone}});
+        timesheet_cell::syncHours(m_db->db(), tx, 1, 7777, 0, kFriday);
+
+        const QString dbName = m_db->name();
+        QThread* other = QThread::create([dbName] {
+            ConnectionSettings s;
+            s.host = QStringLiteral("127.0.0.1");
+            s.port = TestDatabase::port();
+            s.database = dbName;
+            {
+                utility_work::Entry e;
+                e.groupId = 1;
+                e.kind = 7777;
+                e.workerId = 1;
+                e.day = kFriday;
+                e.hours = 4;
+                e.price = 150;
+                utility_work::save(openConnection(s, QStringLiteral("client_b")), e);
+            }
+            QSqlDatabase::removeDatabase(QStringLiteral("client_b"));
+        });
+        other->start();
+        QVERIFY(!other->wait(500));   // B waits for A's lock on the worker's month
+        tx.commit();
+        QVERIFY(other->wait(10000));
+        delete other;
+    }
+    QCOMPARE(cell(1, 7777, 0).toInt(), 9);
 }
 
 void TestUtilityWorks::recalculation_data()
