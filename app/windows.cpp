@@ -8,6 +8,7 @@
 #include "refbooks/norms_grid.h"
 #include "refbooks/operation_dialog.h"
 #include "refbooks/operations_list.h"
+#include "journal/shift_entry_dialog.h"
 #include "refbooks/operation_kind_dialog.h"
 #include "refbooks/operation_kinds_list.h"
 #include "refbooks/group_dialog.h"
@@ -41,7 +42,15 @@ Windows::Windows(TDataModule6& dm, TForm1& form1, TForm23& form23)
     Form4 = std::make_unique<TForm4>(dm, *Form10, *Form22, *operationsExcel, &form1);
 
     form1.wire(form1.N4, [this] { Form4->openBrowse(); });
+
+    Form11 = std::make_unique<TForm11>(dm, form1, &form1);
+    Form11->openWorkerPick = [this](WorkerPickTarget& target) { Form5->openPick(1, target); };
+    Form11->openOperationPick = [this](OperationPickTarget& target, int operationId) { Form4->openPick(target, operationId); };
+    form1.Form11 = Form11.get();
+
     form1.wire(form1.N1, [this] { Form5->openBrowse(); });
+    form1.wire(form1.Button1, [&form1] { form1.Button1Click(); });
+    form1.wire(form1.Button2, [&form1] { form1.Button2Click(); });
     form1.wire(form1.N6, [this] { Form8->openBrowse(); });
     form1.wire(form1.N3, [this] { Form3->openBrowse(); });
     form1.wire(form1.N8, [this] { Form26->openBrowse(); });
@@ -63,8 +72,10 @@ Windows::Windows(TDataModule6& dm, TForm1& form1, TForm23& form23)
     form1.wire(form1.N17, [this] { Form27->openMode(piecework_mode::kGeneral); });
 
     Form25 = std::make_unique<TForm25>(dm, &form1);
-    Form25->Form24->openWorkerPick = [this](WorkerPickTarget& target) { Form5->openPick(24, target); };
-    Form25->Form24->openGroupPick = [this](GroupPickTarget& target) { Form26->openPick(target); };
+    Form24 = std::make_unique<TForm24>(dm, *Form25, &form1);
+    Form25->Form24 = Form24.get();
+    Form24->pickWorker = [this](WorkerPickTarget& target) { Form5->openPick(24, target); };
+    Form24->pickGroup = [this](GroupPickTarget& target) { Form26->openPick(target); };
     form1.wire(form1.Button5, [this, &form1] { Form25->openFor(form1.date()); });
 }
 

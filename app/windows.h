@@ -19,9 +19,11 @@ class TForm18;
 class TForm19;
 class TForm22;
 class TForm27;
+class TForm24;
 class TForm25;
 class ExcelApp;
 class DesktopSpreadsheetOpener;
+class TForm11;
 
 /// The windows created after the login, each once for the whole run, and the journal's ways
 /// to them.
@@ -52,5 +54,7 @@ public:
     std::unique_ptr<TForm15> Form15;
     std::unique_ptr<TForm19> Form19;
     std::unique_ptr<TForm27> Form27;
-    std::unique_ptr<TForm25> Form25;   ///< the hour-paid work register, with its entry dialog Form24
+    std::unique_ptr<TForm11> Form11;
+    std::unique_ptr<TForm25> Form25;
+    std::unique_ptr<TForm24> Form24;
 };

@@ -53,3 +53,25 @@ begin
     group by id_o, id_p, i_night, m, y', cols, vals);
 end $$;
 analyze;
+-- Hour-paid work of both kinds, by day and by night, and its timesheet rows.
+insert into accounts_dep.vid_oper (id, vid) values (7777, 'хоз. работы'), (7778, 'ср. сдельная');
+insert into accounts_dep.fatigue (id_nom, id_o, id_p, d_date, i_mnth, i_year, i_smena, cnt, price, i_holiday, i_night)
+select 1 + n % 5, case when (n / 7) % 2 = 0 then 7777 else 7778 end, 1 + (n * 13) % 320, d,
+       extract(month from d), extract(year from d), 1, 1 + n % 6, 180,
+       case when extract(isodow from d) >= 6 then 1 else 0 end, case when n % 5 = 0 then 1 else 0 end
+  from (select n, date '2026-01-01' + (n / 60) as d from generate_series(0, 21899) n) g;
+insert into accounts_dep.h_tabel (w_id, month, year, smena, i_type, i_night)
+select distinct id_p, i_mnth, i_year, 0, id_o, i_night from accounts_dep.fatigue;
+do $$
+begin
+  for day in 1..31 loop
+    execute format(
+      'update accounts_dep.h_tabel h set d%1$s = f.hours
+         from (select id_p, id_o, i_night, i_mnth, i_year, sum(cnt) hours
+                 from accounts_dep.fatigue where extract(day from d_date) = %1$s
+                group by 1, 2, 3, 4, 5) f
+        where h.i_type <> 0 and h.w_id = f.id_p and h.i_type = f.id_o and h.i_night = f.i_night
+          and h.month = f.i_mnth and h.year = f.i_year', day);
+  end loop;
+end $$;
+analyze;

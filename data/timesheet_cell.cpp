@@ -1,8 +1,12 @@
 #include "data/timesheet_cell.h"
 #include "data/codes.h"
 #include "data/dataset.h"
+#include "data/prepared_query.h"
 #include "data/statement.h"
 #include "data/transaction.h"
+
+#include <algorithm>
+#include <map>
 
 namespace timesheet_cell {
 namespace {
@@ -29,50 +33,106 @@ const QString kHoursInsert = QStringLiteral(
     "insert into accounts_dep.h_tabel(w_id, month, year, i_type, i_night, d%1) "
     "values(:w_id, :month, :year, :kind, :night, :tim)");
 
-int total(const QSqlDatabase& db, const QString& text, const Params& params)
-{
-    Dataset q(db, text);
-    q.setParams(params);
-    q.open();
-    return q.asInt(QStringLiteral("tim"));
-}
+int monthKey(const QDate& day) { return day.year() * 100 + day.month(); }
 
-void write(const QSqlDatabase& db, const QString& update, const QString& insert, const QDate& day, int tim,
-           Params params)
-{
-    params.append({QStringLiteral("month"), day.month()});
-    params.append({QStringLiteral("year"), day.year()});
-    params.append({QStringLiteral("tim"), tim > 0 ? QVariant(tim) : QVariant(QMetaType(QMetaType::Int))});
-    Statement up(update.arg(day.day()));
-    up.setParams(params);
-    QSqlQuery q = up.exec(db);
-    if (q.numRowsAffected() > 0 || tim <= 0) return;
-    Statement in(insert.arg(day.day()));
-    in.setParams(params);
-    in.exec(db);
-}
+/// The statements of one kind of row; the day's column is part of the text, so each day has
+/// its own update and insert, prepared when first needed.
+class RowStatements {
+public:
+    RowStatements(const QSqlDatabase& db, const QString& total, const QString& update, const QString& insert)
+        : m_db(db), m_lock(db, kLock), m_total(db, total), m_update(update), m_insert(insert) {}
 
-void lock(const QSqlDatabase& db, int workerId, const QDate& day)
-{
-    execSql(db, kLock, {{QStringLiteral("worker"), workerId}, {QStringLiteral("month"), day.year() * 100 + day.month()}});
-}
+    void lock(int workerId, const QDate& day)
+    {
+        m_lock.exec({{QStringLiteral("worker"), workerId}, {QStringLiteral("month"), monthKey(day)}});
+    }
+
+    void lockAll(QList<std::pair<int, QDate>> workerMonths)
+    {
+        QList<std::pair<int, int>> keys;
+        for (const auto& [worker, day] : workerMonths) keys.append({worker, monthKey(day)});
+        std::sort(keys.begin(), keys.end());
+        keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+        for (const auto& [worker, month] : keys)
+            m_lock.exec({{QStringLiteral("worker"), worker}, {QStringLiteral("month"), month}});
+    }
+
+    void sync(int workerId, const QDate& day, Params key)
+    {
+        lock(workerId, day);
+        QSqlQuery& total = m_total.exec(key + Params{{QStringLiteral("data"), day}});
+        const int tim = total.next() ? total.value(0).toInt() : 0;
+        total.finish();
+        key.append({QStringLiteral("month"), day.month()});
+        key.append({QStringLiteral("year"), day.year()});
+        key.append({QStringLiteral("tim"), tim > 0 ? QVariant(tim) : QVariant(QMetaType(QMetaType::Int))});
+        if (forDay(m_updates, m_update, day).exec(key).numRowsAffected() > 0 || tim <= 0) return;
+        forDay(m_inserts, m_insert, day).exec(key);
+    }
+
+    void renew(PreparedQuery::Renewal when)
+    {
+        m_lock.renew(when);
+        m_total.renew(when);
+        for (auto* prepared : {&m_updates, &m_inserts})
+            for (auto& [day, query] : *prepared) query.renew(when);
+    }
+
+private:
+    PreparedQuery& forDay(std::map<int, PreparedQuery>& prepared, const QString& text, const QDate& day)
+    {
+        auto it = prepared.find(day.day());
+        if (it == prepared.end()) it = prepared.try_emplace(day.day(), m_db, text.arg(day.day())).first;
+        return it->second;
+    }
+
+    QSqlDatabase m_db;
+    PreparedQuery m_lock;
+    PreparedQuery m_total;
+    QString m_update, m_insert;
+    std::map<int, PreparedQuery> m_updates, m_inserts;
+};
+
+RowStatements journalRows(const QSqlDatabase& db) { return {db, kJournalHours, kJournalUpdate, kJournalInsert}; }
+
+Params journalKey(int workerId, int shift) { return {{QStringLiteral("w_id"), workerId}, {QStringLiteral("smena"), shift}}; }
 
 } // namespace
 
-void syncJournal(const QSqlDatabase& db, Transaction&, int workerId, int shift, const QDate& day)
+struct JournalCells::Statements {
+    RowStatements rows;
+};
+
+JournalCells::JournalCells(const QSqlDatabase& db) : m(new Statements{journalRows(db)}) {}
+JournalCells::~JournalCells() = default;
+
+void JournalCells::lockMonths(Transaction&, QList<std::pair<int, QDate>> workerMonths)
 {
-    lock(db, workerId, day);
-    const Params key = {{QStringLiteral("w_id"), workerId}, {QStringLiteral("smena"), shift}};
-    const int tim = total(db, kJournalHours, key + Params{{QStringLiteral("data"), day}});
-    write(db, kJournalUpdate, kJournalInsert, day, tim, key);
+    m->rows.lockAll(std::move(workerMonths));
+}
+
+void JournalCells::sync(Transaction&, int workerId, int shift, const QDate& day)
+{
+    m->rows.sync(workerId, day, journalKey(workerId, shift));
+}
+
+void JournalCells::renew(PreparedQuery::Renewal when) { m->rows.renew(when); }
+
+void lockMonths(const QSqlDatabase& db, Transaction& inside, QList<std::pair<int, QDate>> workerMonths)
+{
+    JournalCells(db).lockMonths(inside, std::move(workerMonths));
+}
+
+void syncJournal(const QSqlDatabase& db, Transaction& inside, int workerId, int shift, const QDate& day)
+{
+    JournalCells(db).sync(inside, workerId, shift, day);
 }
 
 void syncHours(const QSqlDatabase& db, Transaction&, int workerId, int kind, int night, const QDate& day)
 {
-    lock(db, workerId, day);
-    const Params key = {{QStringLiteral("w_id"), workerId}, {QStringLiteral("kind"), kind}, {QStringLiteral("night"), night}};
-    const int tim = total(db, kHours, key + Params{{QStringLiteral("data"), day}});
-    write(db, kHoursUpdate, kHoursInsert, day, tim, key);
+    RowStatements(db, kHours, kHoursUpdate, kHoursInsert)
+        .sync(workerId, day, {{QStringLiteral("w_id"), workerId}, {QStringLiteral("kind"), kind},
+                              {QStringLiteral("night"), night}});
 }
 
 } // namespace timesheet_cell

@@ -6,6 +6,7 @@
 #include "data/prompts.h"
 #include "data/transaction.h"
 #include "data/timesheet_cell.h"
+#include "journal/shift_entry_dialog.h"
 #include "ui/data_grid.h"
 #include "ui/guard.h"
 
@@ -352,6 +353,22 @@ void TForm1::DBGrid2DblClick()
     updtOK->setParam(QStringLiteral("ok"), codes::isApproved(mark) ? codes::kMarkNew : codes::kMarkApproved);
     updtOK->execute();
     q.refresh();
+}
+
+void TForm1::Button1Click()
+{
+    CurrentQuery = &shiftQuery(CurrentShift);
+    if (Form11) Form11->openForAdd(DateT->date());
+}
+
+void TForm1::Button2Click()
+{
+    CurrentQuery = &shiftQuery(CurrentShift);
+    Dataset& q = *CurrentQuery;
+    const int recNo = q.recNo();
+    if (q.isEmpty() || !Form11) return;
+    Form11->openForChange(q);
+    if (!q.isEmpty()) q.setRecNo(std::min(recNo, q.recordCount()));
 }
 
 void TForm1::Button3Click()

@@ -18,6 +18,7 @@ class QMenu;
 class QAction;
 class QTimer;
 class Command;
+class TForm11;
 
 /// The working window: the production journal of one date and one shift, approving and
 /// deleting entries, and the way to every other window of the client.
@@ -50,6 +51,8 @@ public:
     QMenuBar* MainMenu1 = nullptr;
     QAction *N1, *N2, *N3, *N4, *N5, *N6, *N7, *N8, *N9, *N10, *N11, *N13, *N14, *N15, *N17;
     QTimer* Timer1 = nullptr;
+    /// The entry dialog that "Добавить" and "Изменить" open.
+    TForm11* Form11 = nullptr;
 
     /// The journal date.
     QDate date() const;
@@ -72,6 +75,10 @@ public:
     void RadioButtonClick(int shift);
     void CBox1Click();
     void DBGrid2DblClick();
+    /// "Добавить": the entry dialog for a new entry of the current shift on the journal's date.
+    void Button1Click();
+    /// "Изменить": the entry dialog for the current entry; the grid returns to its row afterwards.
+    void Button2Click();
     void Button3Click();
 
 protected:

@@ -1,20 +1,19 @@
 #include "journal/utility_works_register.h"
 #include "data/data_module.h"
 #include "data/prompts.h"
+#include "data/statement.h"
+#include "data/transaction.h"
+#include "data/timesheet_cell.h"
 #include "journal/utility_works_dialog.h"
 #include "ui/data_grid.h"
-#include "ui/grid_model.h"
 #include "ui/guard.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QDateEdit>
 #include <QHBoxLayout>
-#include <QLabel>
 #include <QPushButton>
-#include <QScopeGuard>
 #include <QScreen>
-#include <QSignalBlocker>
+#include <QSqlQuery>
 #include <QVBoxLayout>
 
 namespace {
@@ -25,39 +24,47 @@ const QString kFatigue = QStringLiteral(
     "where f.id_nom =i.id and p.id=f.id_p and vo.id = f.id_o and o.i_id >=7777 and o.vid >=7777 and f.d_date = :d_date\n"
     "order by p.fio, f.id");
 
-bool isDayOff(const QDate& d) { return d.dayOfWeek() >= 6; }
+// The deleted row itself tells whose cell to bring into step, whatever the list showed.
+const QString kDelete = QStringLiteral(
+    "delete from accounts_dep.fatigue where id=:id returning id_p, id_o, i_night, d_date");
 
 QList<ColumnSpec> registerColumns()
 {
-    const auto left = Qt::AlignLeft | Qt::AlignVCenter;
-    const auto right = Qt::AlignRight | Qt::AlignVCenter;
+    const auto centred = Qt::AlignCenter;
     return {
-        {"fio", "ФИО", left, false, 180},
-        {"s_caption", "Номенклатура", left, false, 160},
-        {"vid", "Работа", left, false, 110},
-        {"price", "Цена", right, false, 70},
-        {"cnt", "Кол-во", right, false, 60},
-        {"summ", "Итого", right, false, 80},
-        {"s_holiday", "Вых.", Qt::AlignCenter, false, 45},
-        {"s_night", "Ноч.", Qt::AlignCenter, false, 45},
+        {QStringLiteral("fio"), QStringLiteral("ФИО"), Qt::AlignLeft | Qt::AlignVCenter, false, 200},
+        {QStringLiteral("s_caption"), QStringLiteral("Номенклатура"), Qt::AlignLeft | Qt::AlignVCenter, false, 180},
+        {QStringLiteral("vid"), QStringLiteral("Работа"), Qt::AlignLeft | Qt::AlignVCenter, false, 120},
+        {QStringLiteral("price"), QStringLiteral("Цена"), Qt::AlignRight | Qt::AlignVCenter},
+        {QStringLiteral("cnt"), QStringLiteral("Кол-во"), Qt::AlignRight | Qt::AlignVCenter},
+        {QStringLiteral("summ"), QStringLiteral("Итого"), Qt::AlignRight | Qt::AlignVCenter},
+        {QStringLiteral("s_holiday"), QStringLiteral("Вых."), centred},
+        {QStringLiteral("s_night"), QStringLiteral("Ноч."), centred},
     };
 }
 
 } // namespace
+
+// The join of the products that the first version of this statement carried multiplied the work
+// by their number without changing a price; it is left out.
+const QString kRecalculateAveragePiecework = QStringLiteral(
+    "update accounts_dep.fatigue f set price=coalesce((select case when coalesce(sum(s.time),0)::numeric(10,2)=0 then 0 else "
+    " coalesce(sum((s.kol_vo-s.brak)*(s.cena+s.cena*f.i_holiday+s.cena*f.i_night*0.2))/sum(time),0)::numeric(10,2) end as price "
+    " from accounts_dep.smena s, accounts_dep.person p where s.data<:date2 and s.data>=:date1"
+    " and p.id=s.w_id and p.id=f.id_p group by p.id),0) where i_mnth = :mnth and i_year = :yea and id_o =7778");
 
 TForm25::TForm25(TDataModule6& dm, QWidget* parent)
     : QDialog(parent), fatigue(dm.ADO_DB, kFatigue), m_dm(dm), m_prompts(dm.prompts())
 {
     setObjectName(QStringLiteral("Form25"));
     setWindowTitle(QStringLiteral("Хоз. работы (25)"));
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowCloseButtonHint);
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    fatigue.setObjectName(QStringLiteral("fatigue"));
 
     auto* layout = new QVBoxLayout(this);
     DBGrid1 = new DataGrid(this);
     DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
-    m_model = new GridModel(&fatigue, registerColumns(), this);
-    DBGrid1->setGridModel(m_model);
+    DBGrid1->setGridModel(new GridModel(&fatigue, registerColumns(), this));
     layout->addWidget(DBGrid1, 1);
 
     auto* bar = new QHBoxLayout;
@@ -72,47 +79,38 @@ TForm25::TForm25(TDataModule6& dm, QWidget* parent)
     Button6 = button("Button6", QStringLiteral("Изменить"));
     Button7 = button("Button7", QStringLiteral("Удалить"));
     Button1 = button("Button1", QStringLiteral("Расчитать ср.сд."));
-    DTPcker1 = new QDateEdit(this);
+    DTPcker1 = new QDateEdit(QDate::currentDate(), this);
     DTPcker1->setObjectName(QStringLiteral("DTPcker1"));
     DTPcker1->setCalendarPopup(true);
     DTPcker1->setDisplayFormat(QStringLiteral("dd.MM.yyyy"));
-    DTPcker1->setDate(QDate::currentDate());
-    auto* dateLabel = new QLabel(QStringLiteral("Дата"), this);
-    dateLabel->setObjectName(QStringLiteral("LabelDTPcker1"));
-    dateLabel->setBuddy(DTPcker1);
-    bar->addSpacing(12);
-    bar->addWidget(dateLabel);
     bar->addWidget(DTPcker1);
     CBox1 = new QCheckBox(QStringLiteral("Выходной"), this);
     CBox1->setObjectName(QStringLiteral("CBox1"));
+    CBox1->setAutoFillBackground(true);
     bar->addWidget(CBox1);
     bar->addStretch();
     Button8 = button("Button8", QStringLiteral("Выход"));
     layout->addLayout(bar);
+    setFixedSize(900, 500);
 
     connect(Button5, &QPushButton::clicked, this, guarded(m_prompts, [this] { Button5Click(); }));
     connect(Button6, &QPushButton::clicked, this, guarded(m_prompts, [this] { Button6Click(); }));
+    connect(DBGrid1, &QAbstractItemView::doubleClicked, this, guarded(m_prompts, [this] { Button6Click(); }));
     connect(Button7, &QPushButton::clicked, this, guarded(m_prompts, [this] { Button7Click(); }));
     connect(Button1, &QPushButton::clicked, this, guarded(m_prompts, [this] { Button1Click(); }));
     connect(Button8, &QPushButton::clicked, this, &QDialog::reject);
-    connect(DBGrid1, &QAbstractItemView::doubleClicked, this, guarded(m_prompts, [this] { Button6Click(); }));
-    connect(CBox1, &QCheckBox::toggled, this, [this] { CBox1Click(); });
-    // Whatever changes the date (a pick in the calendar, the arrow keys, typing), the list shows
-    // that date at once: a stale list would let "Удалить" and "Изменить" act on another day.
-    connect(DTPcker1, &QDateEdit::dateChanged, this, guarded(m_prompts, [this] { DTPcker1Change(); }));
-
-    Form24 = new TForm24(dm, *this, this);
-    setFixedSize(820, 480);
+    connect(CBox1, &QCheckBox::toggled, this, guarded(m_prompts, [this] { CBox1Click(); }));
+    // Every change of the date, by whatever means, reloads the list at once.
+    connect(DTPcker1, &QDateEdit::dateChanged, this, guarded(m_prompts, [this] {
+        if (!m_settingDate) DTPcker1Change();
+    }));
 }
 
-QDate TForm25::date() const { return DTPcker1->date(); }
-
-void TForm25::openFor(const QDate& day)
+void TForm25::openFor(const QDate& date)
 {
-    {
-        const QSignalBlocker quiet(DTPcker1);   // the journal's date leaves the day-off box alone
-        DTPcker1->setDate(day);
-    }
+    m_settingDate = true;
+    DTPcker1->setDate(date);
+    m_settingDate = false;
     exec();
     fatigue.close();
 }
@@ -124,22 +122,31 @@ void TForm25::showEvent(QShowEvent* event)
     runGuarded(m_prompts, [this] { FormActivate(); });
 }
 
-void TForm25::FormActivate()
+void TForm25::reload()
 {
     fatigue.close();
     fatigue.setParam(QStringLiteral("d_date"), DTPcker1->date());
     fatigue.open();
+}
+
+void TForm25::reloadKeepingPlace()
+{
+    const int rec = fatigue.recNo();
+    reload();
+    if (!fatigue.isEmpty() && rec >= 1) fatigue.setRecNo(rec);
+}
+
+void TForm25::FormActivate()
+{
+    reload();
     smena_no = 1;
 }
 
 void TForm25::DTPcker1Change()
 {
-    CBox1->setChecked(isDayOff(DTPcker1->date()));
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const auto restore = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
-    fatigue.close();
-    fatigue.setParam(QStringLiteral("d_date"), DTPcker1->date());
-    fatigue.open();
+    const int dow = DTPcker1->date().dayOfWeek();
+    CBox1->setChecked(dow == Qt::Saturday || dow == Qt::Sunday);
+    reload();
 }
 
 void TForm25::CBox1Click()
@@ -147,43 +154,51 @@ void TForm25::CBox1Click()
     QFont f = CBox1->font();
     f.setBold(CBox1->isChecked());
     CBox1->setFont(f);
-    CBox1->setAutoFillBackground(CBox1->isChecked());
     CBox1->setStyleSheet(CBox1->isChecked() ? QStringLiteral("QCheckBox { background-color: rgb(255, 0, 0); }") : QString());
 }
 
-void TForm25::reload()
+void TForm25::Button5Click()
 {
-    if (fatigue.isOpen()) {
-        fatigue.refresh();
-        return;
-    }
-    FormActivate();
+    if (Form24) Form24->openForAdd();
 }
-
-void TForm25::Button5Click() { Form24->openForAdd(); }
 
 void TForm25::Button6Click()
 {
-    if (fatigue.isEmpty()) return;
-    Form24->openForChange();
+    if (Form24 && !fatigue.isEmpty()) Form24->openForChange(fatigue);
 }
 
 void TForm25::Button7Click()
 {
     if (fatigue.isEmpty()) return;
     if (!m_prompts.question(QStringLiteral("Удалить позицию из списка?"), QStringLiteral("Удаление"))) return;
-    const utility_work::Outcome outcome = utility_work::remove(m_dm.ADO_DB, fatigue.asInt(QStringLiteral("id")));
-    reload();
-    if (outcome == utility_work::Outcome::Stale)
-        m_prompts.error(QStringLiteral("Эта позиция уже удалена другим пользователем. Список обновлён."),
-                        QStringLiteral("Ошибка"));
+    bool gone = false;
+    {
+        Transaction tx(m_dm.ADO_DB);
+        Statement del(kDelete);
+        del.setParam(QStringLiteral("id"), fatigue.asInt(QStringLiteral("id")));
+        QSqlQuery row = del.exec(m_dm.ADO_DB);
+        gone = !row.next();
+        if (!gone) {
+            timesheet_cell::syncHours(m_dm.ADO_DB, tx, int(Dataset::toLongLong(row.value(0))),
+                                      int(Dataset::toLongLong(row.value(1))), int(Dataset::toLongLong(row.value(2))),
+                                      row.value(3).toDate());
+            tx.commit();
+        }
+    }
+    reloadKeepingPlace();
+    if (gone) m_prompts.error(QStringLiteral("Запись уже удалена другим пользователем."), QStringLiteral("Ошибка"));
 }
 
 void TForm25::Button1Click()
 {
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const auto restore = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
     const QDate day = DTPcker1->date();
-    utility_work::recalculateAverage(m_dm.ADO_DB, day.month(), day.year());
-    reload();
+    const QDate first(day.year(), day.month(), 1);
+    {
+        Transaction tx(m_dm.ADO_DB);
+        execSql(m_dm.ADO_DB, kRecalculateAveragePiecework,
+                {{QStringLiteral("date1"), first}, {QStringLiteral("date2"), first.addMonths(1)},
+                 {QStringLiteral("mnth"), day.month()}, {QStringLiteral("yea"), day.year()}});
+        tx.commit();
+    }
+    reloadKeepingPlace();
 }

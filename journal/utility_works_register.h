@@ -7,57 +7,64 @@ class TDataModule6;
 class TForm24;
 class Prompts;
 class DataGrid;
-class GridModel;
 class QCheckBox;
 class QDateEdit;
 class QPushButton;
 
-/// The register of hour-paid work of one date (utility works and average piecework): adding,
-/// changing and deleting entries with the timesheet kept in step, and the month's recalculation
-/// of average-piecework prices.
+/// The register of hour-paid work of one date: utility works (7777) and average piecework
+/// (7778) by worker and nomenclature group; adds and changes entries through TForm24, deletes
+/// them, keeps the timesheet cells in step and recalculates a month's average-piecework prices.
 class TForm25 : public QDialog {
     Q_OBJECT
 public:
     TForm25(TDataModule6& dm, QWidget* parent = nullptr);
 
-    /// The entries of the picked date.
-    Dataset fatigue;
-    /// The shift written into new entries; 1 whenever the window becomes active.
-    int smena_no = 1;
-
     DataGrid* DBGrid1 = nullptr;
-    QPushButton* Button5 = nullptr;   // "Добавить"
-    QPushButton* Button6 = nullptr;   // "Изменить"
-    QPushButton* Button7 = nullptr;   // "Удалить"
-    QPushButton* Button1 = nullptr;   // "Расчитать ср.сд."
+    QPushButton* Button5 = nullptr;  // "Добавить"
+    QPushButton* Button6 = nullptr;  // "Изменить"
+    QPushButton* Button7 = nullptr;  // "Удалить"
+    QPushButton* Button1 = nullptr;  // "Расчитать ср.сд."
     QDateEdit* DTPcker1 = nullptr;
-    QCheckBox* CBox1 = nullptr;       // "Выходной"
-    QPushButton* Button8 = nullptr;   // "Выход"
-    /// The entry dialog, created with the register.
+    QCheckBox* CBox1 = nullptr;      // "Выходной"
+    QPushButton* Button8 = nullptr;  // "Выход"
+
+    /// The entries of the picker's date.
+    Dataset fatigue;
+    /// Written into i_smena of new entries; 1 whenever the window becomes active.
+    int smena_no = 1;
+    /// The entry dialog; set by the owner of both windows.
     TForm24* Form24 = nullptr;
 
-    /// From the journal: the register on the journal's date (the day-off box as it was left),
-    /// shown modally.
-    void openFor(const QDate& day);
-    /// The picked date.
-    QDate date() const;
-    /// Reopens the list and puts it back on the record number it stood on.
-    void reload();
+    /// From the journal: the picker takes the journal's date (the day-off box is left as it
+    /// is) and the register is shown modally.
+    void openFor(const QDate& date);
 
-    // Handlers.
     void FormActivate();
+    /// The user changed the date: the day-off box follows the day of the week, the list the date.
     void DTPcker1Change();
     void CBox1Click();
     void Button5Click();
     void Button6Click();
     void Button7Click();
+    /// "Расчитать ср.сд.": the average-piecework prices of the picker's month.
     void Button1Click();
+
+    /// Reloads the list and returns to the record number it stood on.
+    void reloadKeepingPlace();
 
 protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    void reload();
+
     TDataModule6& m_dm;
     Prompts& m_prompts;
-    GridModel* m_model = nullptr;
+    bool m_settingDate = false;
 };
+
+/// The statement that recalculates a month's average-piecework prices (parameters date1, date2:
+/// the month's first day and the next month's; mnth, yea: the month repriced). Every 7778 entry
+/// gets the worker's piecework earnings of the month over his journal hours, each journal entry
+/// raised by the entry's day-off (× 2) and night (× 1.2) flags; 0 without journal hours.
+extern const QString kRecalculateAveragePiecework;

@@ -27,7 +27,7 @@ const QString kLatestYear = QStringLiteral("select max(year) as year from accoun
 const QString kTimeTimesheet = QStringLiteral(
     "select person.s_caption fio,\n%1\n"
     "from accounts_dep.h_tabel, cmn_contractor.person person\n"
-    "where h_tabel.w_id=person.s_code::t_integer and month=:mnth and year=:yea\n"
+    "where h_tabel.w_id=accounts_dep.person_code_id(person.s_code) and month=:mnth and year=:yea\n"
     "group by fio order by fio")
     .arg(timesheet_days::dayLines(QStringLiteral("sum(d%1) as sd%1"), QStringLiteral(",\n")));
 

@@ -2,6 +2,8 @@
 #include "data/db_error.h"
 #include "data/prompts.h"
 
+#include <QApplication>
+#include <QScopeGuard>
 #include <exception>
 #include <utility>
 
@@ -35,4 +37,11 @@ template <typename F>
 auto guarded(Prompts& prompts, F handler)
 {
     return [&prompts, handler = std::move(handler)](auto&&...) { runGuarded(prompts, handler); };
+}
+
+/// The hourglass until the returned guard leaves its scope, an exception on the way included.
+[[nodiscard]] inline auto waitCursor()
+{
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    return qScopeGuard([] { QApplication::restoreOverrideCursor(); });
 }

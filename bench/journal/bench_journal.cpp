@@ -1,9 +1,12 @@
 // Opening the journal of one busy date: the four shift queries through the data layer, and a
 // date change in the journal window, each against psql running the same four statements.
+// Saving new entries through the shift entry dialog's save, against psql running the same
+// statements, each entry in a transaction of its own.
 #include "data/connection.h"
 #include "data/data_module.h"
 #include "data/prompts.h"
 #include "journal/journal_window.h"
+#include "journal/shift_entry_dialog.h"
 #include "ui/data_grid.h"
 
 #include <QApplication>
@@ -12,6 +15,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QTextStream>
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -32,12 +36,62 @@ long residentKiB()
     return 0;
 }
 
+/// psql runs a script in one session; milliseconds.
+double psqlScriptMs(const QString& db, int port, const QString& script);
+
 /// psql runs the four statements `rounds` times in one session; milliseconds.
 double psqlMs(const QString& db, int port, const QDate& day, int rounds)
 {
     QString script = QStringLiteral("\\set data '''%1'''\n\\set ok '''ta'''\n\\o /dev/null\n").arg(day.toString(Qt::ISODate));
     for (int r = 0; r < rounds; ++r)
         for (const QString* text : {&sql::Smena1, &sql::Smena2, &sql::Smena3, &sql::Smena4}) script += *text + QStringLiteral(";\n");
+    return psqlScriptMs(db, port, script);
+}
+
+/// The n-th new entry of a run: every entry its own (the colour tells them apart), spread over
+/// the workers, the shifts and the days of a month.
+shift_entry::Entry newEntry(int run, int n)
+{
+    shift_entry::Entry e;
+    e.workerId = 1 + (n * 7) % 320;
+    e.productId = 10001 + n % 200;
+    e.operationId = (n % 200) * 6 + 1 + n % 6;
+    e.day = QDate(2026, 6, 1).addDays(n % 28);
+    e.shift = 1 + n % 4;
+    e.price = 10.5;
+    e.quantity = 12;
+    e.defects = 1;
+    e.colour = run * 1000 + n;
+    e.hours = 2;
+    e.keyedIn = QDate(2026, 6, 30);
+    return e;
+}
+
+/// The statements the save runs for a new entry, with the values written in.
+QString saveScript(const shift_entry::Entry& e)
+{
+    const QString day = e.day.toString(Qt::ISODate);
+    const int month = e.day.year() * 100 + e.day.month();
+    QString s = QStringLiteral("begin;\n");
+    s += QStringLiteral("select pg_advisory_xact_lock(%1, %2);\n").arg(e.workerId).arg(month);
+    s += QStringLiteral("select count(id) as cnt from accounts_dep.SMENA where w_id=%1 and o_id=%2 and i_id=%3 and data='%4' "
+                        "and smena=%5 and color=%6;\n")
+             .arg(e.workerId).arg(e.operationId).arg(e.productId).arg(day).arg(e.shift).arg(e.colour);
+    s += QStringLiteral("insert into accounts_dep.SMENA(w_id, i_id, o_id, cena, kol_vo, brak, data, smena, color, time, vvod,ok, "
+                        "prize, id_doc, id_doc_item, f_gds_qty_use, id_gds_use, id_cons_use) values(%1, %2, %3, 10.5, 12, 1, '%4', "
+                        "%5, %6, 2, '2026-06-30', 'no', 0, 0, 0, 0, 0, 0);\n")
+             .arg(e.workerId).arg(e.productId).arg(e.operationId).arg(day).arg(e.shift).arg(e.colour);
+    s += QStringLiteral("select pg_advisory_xact_lock(%1, %2);\n").arg(e.workerId).arg(month);
+    s += QStringLiteral("select sum(time) as tim from accounts_dep.smena where w_id=%1 and smena=%2 and data='%3' "
+                        "group by w_id, smena, data;\n").arg(e.workerId).arg(e.shift).arg(day);
+    s += QStringLiteral("update accounts_dep.h_tabel set d%1=4 where w_id=%2 and smena=%3 and month=%4 and year=%5;\n")
+             .arg(e.day.day()).arg(e.workerId).arg(e.shift).arg(e.day.month()).arg(e.day.year());
+    s += QStringLiteral("commit;\n");
+    return s;
+}
+
+double psqlScriptMs(const QString& db, int port, const QString& script)
+{
     QProcess psql;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("PGPASSWORD"), QStringLiteral("vultsab"));
@@ -104,13 +158,35 @@ int main(int argc, char** argv)
     std::printf("resident memory after start-up: %ld KiB\n", residentKiB());
     t.restart();
     for (int r = 0; r < rounds; ++r) {
-        form.DateT->setDate(r % 2 ? otherDay : day);
-        form.DateTChange();
+        form.DateT->setDate(r % 2 ? otherDay : day);   // a pick in the calendar: the grid reloads
         form.DBGrid2->viewport()->repaint();
     }
     const double windowMs = t.nsecsElapsed() / 1e6;
     const double psql2 = psqlMs(dbName, port, day, rounds);
     std::printf("date change in the journal x%d: window %.1f ms, psql %.1f ms, ratio %.2f (goal <= 1.5)\n",
                 rounds, windowMs, psql2, windowMs / psql2);
+
+    // Saving new entries: the dialog's save (locks, duplicate check, insert, timesheet cell, one
+    // transaction) against psql running the same statements. Each side writes entries of its own;
+    // the warm-up run makes the month's timesheet rows, so that both sides then update them.
+    const int entries = 200;
+    shift_entry::Writer writer(dm.ADO_DB);
+    for (int n = 0; n < entries; ++n) writer.save(newEntry(1, n));
+    // Side by side in alternating rounds, the best round of each: the machine is shared.
+    double bestSave = 1e300, bestPsql = 1e300;
+    for (int round = 0; round < 5; ++round) {
+        QString script = QStringLiteral("\\o /dev/null\n");
+        for (int n = 0; n < entries; ++n) script += saveScript(newEntry(10 + 2 * round, n));
+        bestPsql = std::min(bestPsql, psqlScriptMs(dbName, port, script));
+        t.restart();
+        int saved = 0;
+        for (int n = 0; n < entries; ++n) saved += writer.save(newEntry(11 + 2 * round, n)) == shift_entry::Outcome::Saved;
+        bestSave = std::min(bestSave, t.nsecsElapsed() / 1e6);
+        if (saved != entries) std::fprintf(stderr, "only %d of %d entries saved\n", saved, entries);
+    }
+    std::printf("saving a new entry x%d, best of 5 rounds: dialog's save %.1f ms, psql %.1f ms, ratio %.2f (goal <= 1.5)\n",
+                entries, bestSave, bestPsql, bestSave / bestPsql);
+    execSql(dm.ADO_DB, QStringLiteral("delete from accounts_dep.smena where color >= 1000"));
+    execSql(dm.ADO_DB, QStringLiteral("delete from accounts_dep.h_tabel where year = 2026 and month = 6"));
     return 0;
 }

@@ -1,4 +1,3 @@
-#include "app/startup.h"
 #include "data/codes.h"
 #include "data/command.h"
 #include "data/data_module.h"
@@ -6,9 +5,7 @@
 #include "data/transaction.h"
 #include "tests/support/scripted_prompts.h"
 #include "tests/support/test_database.h"
-#include "ui/grid_model.h"
 
-#include <QAbstractItemModelTester>
 #include <QScopeGuard>
 #include <QTest>
 
@@ -17,14 +14,12 @@ class TestData : public QObject {
 private slots:
     void initTestCase();
     void cleanupTestCase();
+    void cleanup() { QVERIFY2(m_prompts.nothingUnexpected(), qPrintable(m_prompts.unseenErrors().join(QStringLiteral("; ")))); }
 
     void normalizeDecimal_data();
     void normalizeDecimal();
     void checkDuplicate_data();
     void checkDuplicate();
-    void commandLine_data();
-    void commandLine();
-    void unreachableServerSaysSoAndGivesNoConnection();
 
     void shiftQueriesShowEveryMarkButNull();
     void personCodesMatchSafely_data();
@@ -43,7 +38,6 @@ private slots:
     void serverDownSaysSoWithoutAnEmptyText();
     void lockWaitAndStatementTimeHaveLimits_data();
     void lockWaitAndStatementTimeHaveLimits();
-    void gridModelIsAWellBehavedModel();
     void demoDataKeepsTheTimesheetInvariant();
 
 private:
@@ -123,41 +117,6 @@ void TestData::checkDuplicate()
     QCOMPARE(m_dm->CheckDuplicate(sql, params), result);
     QCOMPARE(m_prompts.said().size(), 0);   // the window tells the user, not the data module
     QVERIFY(!m_dm->Control.isOpen());
-}
-
-void TestData::commandLine_data()
-{
-    QTest::addColumn<QStringList>("args");
-    QTest::addColumn<QString>("database");
-    QTest::addColumn<QString>("host");
-    QTest::addColumn<int>("port");
-    const QString def = ConnectionSettings::defaultServer();
-    QTest::newRow("none") << QStringList{} << "vorteks" << def << 5432;
-    QTest::newRow("database alone is ignored") << QStringList{"other"} << "vorteks" << def << 5432;
-    QTest::newRow("database and server") << QStringList{"other", "db.plant"} << "other" << "db.plant" << 5432;
-    QTest::newRow("server with port") << QStringList{"other", "10.1.2.3:6543"} << "other" << "10.1.2.3" << 6543;
-    QTest::newRow("empty server") << QStringList{"other", ""} << "vorteks" << def << 5432;
-}
-
-void TestData::commandLine()
-{
-    QFETCH(QStringList, args);
-    const ConnectionSettings s = ConnectionSettings::fromArguments(args);
-    QTEST(s.database, "database");
-    QTEST(s.host, "host");
-    QTEST(s.port, "port");
-    QCOMPARE(s.user, QStringLiteral("sys"));
-}
-
-void TestData::unreachableServerSaysSoAndGivesNoConnection()
-{
-    ScriptedPrompts prompts;
-    // Nothing listens on port 1 of the loopback address.
-    const auto db = connectFromCommandLine({QStringLiteral("vorteks"), QStringLiteral("127.0.0.1:1")}, prompts, QStringLiteral("probe"));
-    QVERIFY(!db.has_value());
-    QCOMPARE(prompts.said().size(), 1);
-    QCOMPARE(prompts.said().first().text, QStringLiteral("Подключение к БД отсутсвует!!!"));
-    QCOMPARE(prompts.said().first().title, QStringLiteral("Ошибка!"));
 }
 
 void TestData::shiftQueriesShowEveryMarkButNull()
@@ -544,29 +503,6 @@ void TestData::lockWaitAndStatementTimeHaveLimits()
         QCOMPARE(e.text(), kLockedText);
         QCOMPARE(e.sqlState(), QStringLiteral("55P03"));
     }
-}
-
-void TestData::gridModelIsAWellBehavedModel()
-{
-    Dataset& q = m_dm->Smena1;
-    q.setParam(QStringLiteral("ok"), codes::kMarkNone);
-    q.setParam(QStringLiteral("data"), QDate(2024, 3, 15));
-    GridModel model(&q, {{QStringLiteral("fio"), QStringLiteral("Фамилия И.О.")},
-                         {QStringLiteral("summa"), QStringLiteral("Итого (р.)")},
-                         {QStringLiteral("nope"), QStringLiteral("Нет поля")}});
-    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
-    q.open();
-    QCOMPARE(model.rowCount(), 3);
-    QCOMPARE(model.headerData(1, Qt::Horizontal).toString(), QStringLiteral("Итого (р.)"));
-    q.locate(QStringLiteral("ok"), QStringLiteral("ok"));
-    QCOMPARE(model.data(model.index(q.recNo() - 1, 1)).toString(), QStringLiteral("94,5"));
-    QCOMPARE(model.data(model.index(0, 2)).toString(), QString());
-    q.setFilterText(QStringLiteral("w_id=2"));
-    q.setFiltered(true);
-    QCOMPARE(model.rowCount(), 1);
-    q.setFiltered(false);
-    q.close();
-    QCOMPARE(model.rowCount(), 0);
 }
 
 void TestData::demoDataKeepsTheTimesheetInvariant()

@@ -4,6 +4,7 @@
 #include "data/transaction.h"
 #include "journal/journal_window.h"
 #include "data/timesheet_cell.h"
+#include "tests/journal/journal_fixture.h"
 #include "tests/support/modal.h"
 #include "tests/support/scripted_prompts.h"
 #include "tests/support/test_database.h"
@@ -25,14 +26,6 @@
 #include <QWheelEvent>
 
 namespace {
-/// The entry field a user knows by its label's caption.
-QWidget* fieldLabelled(QWidget* window, const QString& caption)
-{
-    for (QLabel* label : window->findChildren<QLabel*>())
-        if (label->text() == caption) return label->buddy();
-    return nullptr;
-}
-
 const QDate kFriday(2024, 3, 15);
 const QDate kSaturday(2024, 3, 16);
 const QDate kMonday(2024, 3, 18);
@@ -76,6 +69,7 @@ private:
     CellMap cells() const;
     void selectEntry(int id);
 
+    JournalTestData* m_data = nullptr;
     TestDatabase* m_db = nullptr;
     ScriptedPrompts m_prompts;
     TDataModule6* m_dm = nullptr;
@@ -84,10 +78,9 @@ private:
 
 void TestJournal::initTestCase()
 {
-    QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
-    m_db = new TestDatabase(QStringLiteral("journal"));
-    m_dm = new TDataModule6(m_db->db(), m_prompts);
-    for (int i = 1; i <= 4; ++i) m_dm->smenaQuery(i).setParam(QStringLiteral("OK"), QStringLiteral("ta"));
+    m_data = new JournalTestData(QStringLiteral("journal"), m_prompts);
+    m_db = &m_data->db;
+    m_dm = &m_data->dm;
 }
 
 void TestJournal::init()
@@ -454,14 +447,7 @@ void TestJournal::answeringNoChangesNothing()
 
 void TestJournal::failedCellUpdateLeavesBothTablesAsTheyWere()
 {
-    m_db->exec(QStringLiteral(R"(
-        create or replace function accounts_dep.refuse() returns trigger language plpgsql as
-          $$ begin raise exception 'табель закрыт'; end $$;
-        create trigger refuse before update or insert on accounts_dep.h_tabel
-          for each row execute function accounts_dep.refuse();
-    )"));
-    // Dropped however the test ends, so that no later test meets a closed timesheet.
-    const auto dropTrigger = qScopeGuard([this] { m_db->exec(QStringLiteral("drop trigger refuse on accounts_dep.h_tabel")); });
+    const auto reopen = closeTheTimesheet(*m_db);
     selectEntry(entryId(1, 1, 8));
     m_prompts.answer(true);
     QTest::mouseClick(m_form->Button3, Qt::LeftButton);
@@ -485,22 +471,12 @@ void TestJournal::concurrentDeletionsKeepTheInvariant()
         execSql(m_db->db(), QStringLiteral("delete from accounts_dep.smena where id=:id"), {{QStringLiteral("id"), first}});
         timesheet_cell::syncJournal(m_db->db(), tx, 1, 1, day);
 
-        const QString dbName = m_db->name();
-        QThread* other = QThread::create([dbName, second, day] {
-            ConnectionSettings s;
-            s.host = QStringLiteral("127.0.0.1");
-            s.port = TestDatabase::port();
-            s.database = dbName;
-            {
-                QSqlDatabase db = openConnection(s, QStringLiteral("client_b"));
-                Transaction txb(db);
-                execSql(db, QStringLiteral("delete from accounts_dep.smena where id=:id"), {{QStringLiteral("id"), second}});
-                timesheet_cell::syncJournal(db, txb, 1, 1, day);
-                txb.commit();
-            }
-            QSqlDatabase::removeDatabase(QStringLiteral("client_b"));
+        QThread* other = startAnotherClient(*m_db, [second, day](const QSqlDatabase& db) {
+            Transaction txb(db);
+            execSql(db, QStringLiteral("delete from accounts_dep.smena where id=:id"), {{QStringLiteral("id"), second}});
+            timesheet_cell::syncJournal(db, txb, 1, 1, day);
+            txb.commit();
         });
-        other->start();
         QVERIFY(!other->wait(500));   // B waits for A's lock on the worker's month
         tx.commit();
         QVERIFY(other->wait(10000));

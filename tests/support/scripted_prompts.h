@@ -5,7 +5,9 @@
 #include <QStringList>
 
 /// A Prompts double for tests: records every message and answers questions from a queue.
-/// A question with no queued answer fails the test (recorded as unexpected, answered No).
+/// A question with no queued answer fails the test at once (it is recorded and answered No).
+/// An error the test never looked at (through said(), texts() or clear()) is unexpected:
+/// check nothingUnexpected() when a test ends.
 class ScriptedPrompts : public Prompts {
 public:
     struct Said {
@@ -20,14 +22,20 @@ public:
 
     /// Queues the answer to the next question.
     void answer(bool yes) { m_answers << yes; }
-    const QList<Said>& said() const { return m_said; }
-    /// Texts of everything said, in order.
+    /// Everything said, in order; what is read here counts as expected.
+    const QList<Said>& said() const;
+    /// Texts of everything said, in order; what is read here counts as expected.
     QStringList texts() const;
     bool unexpectedQuestion() const { return m_unexpected; }
-    void clear() { m_said.clear(); m_answers.clear(); m_unexpected = false; }
+    /// Errors said since the test last looked.
+    QStringList unseenErrors() const;
+    /// No question went unanswered and no error went unnoticed; a failure names them.
+    bool nothingUnexpected() const { return !m_unexpected && unseenErrors().isEmpty(); }
+    void clear() { m_said.clear(); m_answers.clear(); m_unexpected = false; m_seen = 0; }
 
 private:
     QList<Said> m_said;
     QList<bool> m_answers;
     bool m_unexpected = false;
+    mutable qsizetype m_seen = 0;   // entries of m_said the test has looked at
 };

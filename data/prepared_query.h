@@ -1,0 +1,44 @@
+#pragma once
+#include "data/statement.h"
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QString>
+#include <QStringList>
+
+/// A statement prepared once on a connection and executed again and again with new values:
+/// one round trip to the server an execution, where a fresh statement takes three (prepare,
+/// execute, release). For the statements of a save that runs many times in a session.
+/// Placeholders are written in lower case (:w_id); values are given by name, any case. The
+/// statement is prepared again after a failure, and after renew() found the connection opened
+/// anew.
+class PreparedQuery {
+public:
+    PreparedQuery(const QSqlDatabase& db, const QString& text);
+
+    /// Binds every parameter of the text and executes; throws DbError when the server refuses
+    /// or when a parameter of the text was given no value. The query is returned positioned
+    /// before its first row.
+    QSqlQuery& exec(const Params& params);
+
+    enum class Renewal {
+        IfReconnected,  ///< when the connection was opened anew since the prepare
+        Always,         ///< the server said it no longer knows the statement
+    };
+    /// Forgets the statement, to be prepared again at the next run: the new server session of a
+    /// reopened connection does not know it. Call outside a transaction: letting the old
+    /// statement go fails on the server, which would break a transaction in progress.
+    void renew(Renewal when = Renewal::IfReconnected);
+
+private:
+    /// The server session the statement was prepared in; a reconnected connection has lost it.
+    const void* session() const;
+    void reset();
+
+    QSqlDatabase m_db;
+    QSqlQuery m_query;
+    QString m_text;
+    QStringList m_names;
+    bool m_prepared = false;
+    const void* m_session = nullptr;
+};

@@ -1,0 +1,632 @@
+#include "journal/shift_entry_dialog.h"
+#include "data/codes.h"
+#include "data/data_module.h"
+#include "data/dataset.h"
+#include "data/formats.h"
+#include "data/prompts.h"
+#include "data/statement.h"
+#include "data/transaction.h"
+#include "journal/journal_window.h"
+#include "data/prepared_query.h"
+#include "data/timesheet_cell.h"
+#include "ui/dialog_buttons.h"
+#include "ui/guard.h"
+
+#include <QCheckBox>
+#include <QDateEdit>
+#include <QEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <QSqlQuery>
+#include <limits>
+#include <optional>
+
+// ---------------------------------------------------------------------------------------------
+// Exact decimals
+
+namespace entry_price {
+namespace {
+
+__extension__ typedef __int128 Wide;
+
+/// mantissa / 10^scale. A norm price arrives with at most 17 significant digits; with the
+/// surcharges and a quantity of up to 10 digits the mantissa stays far inside 128 bits.
+struct Decimal {
+    Wide mantissa = 0;
+    int scale = 0;
+};
+
+constexpr int kMaxDigits = 20;     // significant digits taken from a text
+constexpr int kMaxScale = 40;
+
+Wide pow10(int n)
+{
+    Wide p = 1;
+    while (n-- > 0) p *= 10;
+    return p;
+}
+
+/// Reads "12.34", "-0,5", "1e-05" (the shortest form of a double); nothing for anything else
+/// or for more digits than are kept exactly.
+std::optional<Decimal> parse(const QString& text)
+{
+    const QString t = text.trimmed();
+    if (t.isEmpty()) return std::nullopt;
+    Decimal d;
+    int i = 0;
+    bool negative = false;
+    if (t.at(0) == QLatin1Char('-') || t.at(0) == QLatin1Char('+')) {
+        negative = t.at(0) == QLatin1Char('-');
+        ++i;
+    }
+    int digits = 0;
+    bool point = false, any = false;
+    for (; i < t.size(); ++i) {
+        const QChar c = t.at(i);
+        if (c >= QLatin1Char('0') && c <= QLatin1Char('9')) {
+            any = true;
+            if (d.mantissa == 0 && c == QLatin1Char('0')) {
+                if (point) ++d.scale;
+                continue;
+            }
+            if (++digits > kMaxDigits) return std::nullopt;
+            d.mantissa = d.mantissa * 10 + (c.unicode() - '0');
+            if (point) ++d.scale;
+        } else if ((c == QLatin1Char('.') || c == QLatin1Char(',')) && !point) {
+            point = true;
+        } else {
+            break;
+        }
+    }
+    if (!any) return std::nullopt;
+    if (i < t.size()) {
+        if (t.at(i) != QLatin1Char('e') && t.at(i) != QLatin1Char('E')) return std::nullopt;
+        bool ok = false;
+        const int exponent = t.mid(i + 1).toInt(&ok);
+        if (!ok || exponent < -kMaxScale || exponent > kMaxDigits) return std::nullopt;
+        d.scale -= exponent;
+        if (d.scale < 0) {
+            d.mantissa *= pow10(-d.scale);
+            d.scale = 0;
+        }
+    }
+    if (d.scale > kMaxScale) return std::nullopt;
+    if (negative) d.mantissa = -d.mantissa;
+    return d;
+}
+
+Decimal round4(Decimal d)
+{
+    if (d.scale <= 4) {
+        d.mantissa *= pow10(4 - d.scale);
+        d.scale = 4;
+        return d;
+    }
+    const int drop = d.scale - 4;
+    const bool negative = d.mantissa < 0;
+    const Wide m = negative ? -d.mantissa : d.mantissa;
+    const Wide unit = pow10(drop);
+    Wide q = m / unit;
+    const Wide r = m % unit;
+    // Halves go to the even neighbour.
+    if (2 * r > unit || (2 * r == unit && (q % 2) != 0)) ++q;
+    return {negative ? -q : q, 4};
+}
+
+QString toText(const Decimal& d)
+{
+    const bool negative = d.mantissa < 0;
+    Wide m = negative ? -d.mantissa : d.mantissa;
+    QString digits;
+    do {
+        digits.prepend(QChar(char16_t(u'0' + int(m % 10))));
+        m /= 10;
+    } while (m > 0);
+    if (d.scale > 0) {
+        while (digits.size() <= d.scale) digits.prepend(QLatin1Char('0'));
+        digits.insert(digits.size() - d.scale, QLatin1Char('.'));
+        while (digits.endsWith(QLatin1Char('0'))) digits.chop(1);
+        if (digits.endsWith(QLatin1Char('.'))) digits.chop(1);
+    }
+    if (negative && digits != QLatin1String("0")) digits.prepend(QLatin1Char('-'));
+    return digits;
+}
+
+Decimal read(const QString& number)
+{
+    if (auto d = parse(number)) return *d;
+    // Too many digits for the exact path: the nearest double, in its shortest exact form.
+    bool ok = false;
+    const double v = number.trimmed().toDouble(&ok);
+    if (ok) {
+        if (auto d = parse(QString::number(v, 'g', QLocale::FloatingPointShortest))) return *d;
+    }
+    return {};
+}
+
+} // namespace
+
+QString withSurcharges(const QString& basePrice, bool dayOff, int shift)
+{
+    Decimal d = read(basePrice);
+    if (dayOff) d.mantissa *= 2;
+    if (shift == 3 || shift == codes::kOvertimeShift) {
+        d.mantissa *= shift == 3 ? 12 : 15;
+        d.scale += 1;
+    }
+    return toText(d);
+}
+
+QString rounded(const QString& number) { return toText(round4(read(number))); }
+
+QString amount(qint64 quantity, const QString& price)
+{
+    Decimal d = read(price);
+    d.mantissa *= quantity;
+    return toText(round4(d));
+}
+
+} // namespace entry_price
+
+// ---------------------------------------------------------------------------------------------
+// Saving an entry
+
+namespace shift_entry {
+namespace {
+
+const QString kEntryAsStored = QStringLiteral(
+    "select xmin::text as ver, w_id, i_id, o_id, smena, data, kol_vo, brak, color, time, cena "
+    "from accounts_dep.smena where id=:id");
+// The row stays locked to the end of the save: nobody changes it between the check and the write.
+const QString kLockEntry = QStringLiteral(
+    "select xmin::text as ver, w_id, smena, data from accounts_dep.smena where id=:id for update");
+
+const QString kDuplicateAdd = QStringLiteral(
+    "select count(id) as cnt from accounts_dep.SMENA where w_id=:w_id and o_id=:o_id and i_id=:i_id "
+    "and data=:data and smena=:smena and color=:color");
+const QString kDuplicateChange = QStringLiteral(
+    "select count(id) as cnt from accounts_dep.SMENA where w_id=:w_id and o_id=:o_id and i_id=:i_id "
+    "and data=:data and smena=:smena and id<>:id and color=:color");
+
+const QString kSmenaInsert = QStringLiteral(
+    "insert into accounts_dep.SMENA(w_id, i_id, o_id, cena, kol_vo, brak, data, smena, color, time, vvod,ok, "
+    "prize, id_doc, id_doc_item, f_gds_qty_use, id_gds_use, id_cons_use) "
+    "values(:w_id, :i_id, :o_id, :cena, :kol_vo, :brak, :data, :smena, :color, :time, :vvod, :ok, 0, 0, 0, 0, 0, 0)");
+const QString kSmenaUpdate = QStringLiteral(
+    "update accounts_dep.SMENA set w_id=:w_id, i_id=:i_id, o_id=:o_id, cena=:cena, kol_vo=:kol_vo, brak=:brak, "
+    "data=:data, smena=:smena, color=:color, time=:time, vvod=:vvod, prize=0, id_doc=0, id_doc_item=0, "
+    "f_gds_qty_use=0, id_gds_use=0, id_cons_use=0 where id=:id");
+
+bool sameAsShown(const Dataset& stored, const Dataset& shown)
+{
+    for (const char* field : {"w_id", "i_id", "o_id", "smena", "brak", "color", "time"})
+        if (stored.asLongLong(QLatin1String(field)) != shown.asLongLong(QLatin1String(field))) return false;
+    return stored.asDouble(QStringLiteral("kol_vo")) == shown.asDouble(QStringLiteral("kol_vo")) &&
+           stored.asDouble(QStringLiteral("cena")) == shown.asDouble(QStringLiteral("cena")) &&
+           stored.asDate(QStringLiteral("data")) == shown.asDate(QStringLiteral("data"));
+}
+
+} // namespace
+
+QString versionOf(const QSqlDatabase& db, const Dataset& journalRow)
+{
+    Dataset stored(db, kEntryAsStored);
+    stored.setParam(QStringLiteral("id"), journalRow.asInt(QStringLiteral("id")));
+    stored.open();
+    if (stored.isEmpty() || !sameAsShown(stored, journalRow)) return {};
+    return stored.asString(QStringLiteral("ver"));
+}
+
+struct Writer::Statements {
+    QSqlDatabase db;
+    PreparedQuery lockEntry{db, kLockEntry};
+    PreparedQuery twinsOnAdd{db, kDuplicateAdd};
+    PreparedQuery twinsOnChange{db, kDuplicateChange};
+    PreparedQuery insert{db, kSmenaInsert};
+    PreparedQuery update{db, kSmenaUpdate};
+    timesheet_cell::JournalCells cells{db};
+};
+
+Writer::Writer(const QSqlDatabase& db) : m(new Statements{db}) {}
+Writer::~Writer() = default;
+
+void Writer::renew(PreparedQuery::Renewal when)
+{
+    for (PreparedQuery* q : {&m->lockEntry, &m->twinsOnAdd, &m->twinsOnChange, &m->insert, &m->update}) q->renew(when);
+    m->cells.renew(when);
+}
+
+Outcome Writer::save(const Entry& e)
+{
+    renew();
+    try {
+        return write(e);
+    } catch (const DbError& error) {
+        // 26000: the server no longer knows a prepared statement, so it knows none of them.
+        if (error.sqlState() == QLatin1String("26000")) renew(PreparedQuery::Renewal::Always);
+        throw;
+    }
+}
+
+Outcome Writer::write(const Entry& e)
+{
+    Transaction tx(m->db);
+    QList<std::pair<int, QDate>> months = {{e.workerId, e.day}};
+    int oldWorker = 0, oldShift = 0;
+    QDate oldDay;
+    if (e.id != 0) {
+        QSqlQuery& stored = m->lockEntry.exec({{QStringLiteral("id"), e.id}});
+        if (!stored.next() || e.version.isEmpty() || stored.value(0).toString() != e.version) return Outcome::Stale;
+        oldWorker = stored.value(1).toInt();
+        oldShift = stored.value(2).toInt();
+        oldDay = stored.value(3).toDate();
+        stored.finish();
+        months.append({oldWorker, oldDay});
+    }
+    // Under the same lock as the cell upkeep: two clients saving the same entry at once cannot
+    // both find no twin.
+    m->cells.lockMonths(tx, months);
+
+    Params values = {{QStringLiteral("w_id"), e.workerId},   {QStringLiteral("o_id"), e.operationId},
+                     {QStringLiteral("i_id"), e.productId},  {QStringLiteral("data"), e.day},
+                     {QStringLiteral("smena"), e.shift},     {QStringLiteral("color"), e.colour},
+                     {QStringLiteral("id"), e.id}};
+    QSqlQuery& twins = (e.id != 0 ? m->twinsOnChange : m->twinsOnAdd).exec(values);
+    const bool twin = twins.next() && twins.value(0).toLongLong() > 0;
+    twins.finish();
+    if (twin) return Outcome::Duplicate;
+
+    values += {{QStringLiteral("cena"), e.price},   {QStringLiteral("kol_vo"), e.quantity},
+               {QStringLiteral("brak"), e.defects}, {QStringLiteral("time"), e.hours},
+               {QStringLiteral("vvod"), e.keyedIn}, {QStringLiteral("ok"), codes::kMarkNew}};
+    if ((e.id != 0 ? m->update : m->insert).exec(values).numRowsAffected() != 1) return Outcome::Stale;
+
+    m->cells.sync(tx, e.workerId, e.shift, e.day);
+    // A change that moves the entry leaves hours behind in the cell it left.
+    if (e.id != 0 && (oldWorker != e.workerId || oldShift != e.shift || oldDay != e.day))
+        m->cells.sync(tx, oldWorker, oldShift, oldDay);
+    tx.commit();
+    return Outcome::Saved;
+}
+
+} // namespace shift_entry
+
+// ---------------------------------------------------------------------------------------------
+// The dialog
+
+namespace {
+
+const QString kIzdelMarka = QStringLiteral("select marka from accounts_dep.izdel where id=:id");
+const QString kPaint = QStringLiteral("КРАСКА");
+
+/// The largest value each typed number's column (or the timesheet cell it feeds) holds.
+constexpr qint64 kIntMax = std::numeric_limits<qint32>::max();
+constexpr qint64 kSmallIntMax = std::numeric_limits<qint16>::max();
+
+} // namespace
+
+TForm11::TForm11(TDataModule6& dm, TForm1& form1, QWidget* parent)
+    : QDialog(parent), m_dm(dm), m_journal(form1), m_prompts(dm.prompts()), m_writer(dm.ADO_DB)
+{
+    setObjectName(QStringLiteral("Form11"));
+    setWindowTitle(QStringLiteral("Заведение новой позиции (11)"));
+
+    GroupBox1 = new QGroupBox(QStringLiteral("Закрыто мастером"), this);
+    GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
+    auto label = [this](const char* name, const QString& text) {
+        auto* l = new QLabel(text, GroupBox1);
+        l->setObjectName(QLatin1String(name));
+        return l;
+    };
+    auto edit = [this](const char* name) {
+        auto* e = new QLineEdit(GroupBox1);
+        e->setObjectName(QLatin1String(name));
+        return e;
+    };
+    auto display = [&](const char* name) {
+        QLineEdit* e = edit(name);
+        e->setReadOnly(true);
+        e->setFocusPolicy(Qt::NoFocus);
+        return e;
+    };
+    auto dots = [this](const char* name) {
+        auto* b = new QPushButton(QStringLiteral("..."), GroupBox1);
+        b->setObjectName(QLatin1String(name));
+        b->setAutoDefault(false);
+        b->setFixedWidth(32);
+        return b;
+    };
+    Label1 = label("Label1", QStringLiteral("ФИО"));
+    Edit1 = display("Edit1");
+    Button3 = dots("Button3");
+    Label2 = label("Label2", QStringLiteral("Операция"));
+    Edit2 = display("Edit2");
+    Button4 = dots("Button4");
+    Label3 = label("Label3", QStringLiteral("Кол-во"));
+    Edit3 = edit("Edit3");
+    Label7 = label("Label7", QStringLiteral("Время"));
+    Edit6 = edit("Edit6");
+    Edit6->setText(QStringLiteral("0"));
+    Label6 = label("Label6", QStringLiteral("Цвет"));
+    Edit5 = edit("Edit5");
+    Label5 = label("Label5", QStringLiteral("Дата"));
+    DTimeP = new QDateEdit(GroupBox1);
+    DTimeP->setObjectName(QStringLiteral("DTimeP"));
+    DTimeP->setCalendarPopup(true);
+    DTimeP->setDisplayFormat(QStringLiteral("dd.MM.yyyy"));
+    Label4 = label("Label4", QStringLiteral("Брак"));
+    Edit4 = edit("Edit4");
+    Edit4->setText(QStringLiteral("0"));
+    Label8 = label("Label8", QStringLiteral("Цена база"));
+    Edit8 = display("Edit8");
+    Label10 = label("Label10", QStringLiteral("Цена итог"));
+    Edit7 = display("Edit7");
+    Label9 = label("Label9", QStringLiteral("Сумма"));
+    Edit9 = display("Edit9");
+
+    // Whole pieces and hours: only the digits 0 to 9 get in.
+    auto* digits = new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), this);
+    for (QLineEdit* e : {Edit3, Edit6, Edit5, Edit4}) e->setValidator(digits);
+
+    const std::pair<QLabel*, QWidget*> pairs[] = {
+        {Label1, Edit1}, {Label2, Edit2}, {Label3, Edit3}, {Label7, Edit6}, {Label6, Edit5}, {Label5, DTimeP},
+        {Label4, Edit4}, {Label8, Edit8}, {Label10, Edit7}, {Label9, Edit9}};
+    for (const auto& [l, field] : pairs) l->setBuddy(field);
+
+    auto* grid = new QGridLayout(GroupBox1);
+    grid->addWidget(Label1, 0, 0);
+    grid->addWidget(Edit1, 0, 1, 1, 4);
+    grid->addWidget(Button3, 0, 5);
+    grid->addWidget(Label2, 1, 0);
+    grid->addWidget(Edit2, 1, 1, 1, 4);
+    grid->addWidget(Button4, 1, 5);
+    grid->addWidget(Label3, 2, 0);
+    grid->addWidget(Edit3, 2, 1);
+    grid->addWidget(Label7, 2, 2);
+    grid->addWidget(Edit6, 2, 3);
+    grid->addWidget(Label6, 3, 0);
+    grid->addWidget(Edit5, 3, 1);
+    grid->addWidget(Label5, 3, 2);
+    grid->addWidget(DTimeP, 3, 3);
+    grid->addWidget(Label4, 4, 0);
+    grid->addWidget(Edit4, 4, 1);
+    grid->addWidget(Label8, 5, 0);
+    grid->addWidget(Edit8, 5, 1);
+    grid->addWidget(Label10, 5, 2);
+    grid->addWidget(Edit7, 5, 3);
+    grid->addWidget(Label9, 6, 0);
+    grid->addWidget(Edit9, 6, 1);
+    Edit1->setMinimumWidth(320);
+
+    const DialogButtons buttons = addDialogButtons(this, GroupBox1, QStringLiteral("Запись"));
+    Button1 = buttons.Button1;
+    Button2 = buttons.Button2;
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+
+    setTabOrder(Button3, Button4);
+    setTabOrder(Button4, Edit3);
+    setTabOrder(Edit3, Edit6);
+    setTabOrder(Edit6, Edit5);
+    setTabOrder(Edit5, DTimeP);
+    setTabOrder(DTimeP, Edit4);
+    setTabOrder(Edit4, Button1);
+    setTabOrder(Button1, Button2);
+
+    for (QWidget* w : {static_cast<QWidget*>(Edit1), static_cast<QWidget*>(Edit2), static_cast<QWidget*>(Edit3),
+                       static_cast<QWidget*>(Edit6)})
+        w->installEventFilter(this);
+    connect(Button1, &QPushButton::clicked, this, guarded(m_prompts, [this] { Button1Click(); }));
+    connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
+    connect(Button3, &QPushButton::clicked, this, guarded(m_prompts, [this] { Button3Click(); }));
+    connect(Button4, &QPushButton::clicked, this, guarded(m_prompts, [this] { Button4Click(); }));
+    applyColourRule();
+}
+
+void TForm11::fillForAdd(const QDate& day)
+{
+    DTimeP->setDate(day);
+    Edit1->clear();
+    Edit2->clear();
+    Edit3->clear();
+    Edit5->clear();
+    Edit4->setText(QStringLiteral("0"));
+    Edit6->setText(QStringLiteral("0"));
+    setWindowTitle(QStringLiteral("Заведение новой позиции (11)"));
+    Tag = 1;
+    m_entryId = 0;
+    m_version.clear();
+    m_picked = false;
+    m_basePrice.clear();
+    m_storedPrice = QVariant();
+}
+
+void TForm11::openForAdd(const QDate& day)
+{
+    fillForAdd(day);
+    exec();
+}
+
+void TForm11::fillForChange(const Dataset& row)
+{
+    setWindowTitle(QStringLiteral("Изменение данных о позиции (11)"));
+    Tag = 2;
+    m_entryId = row.asInt(QStringLiteral("id"));
+    m_entryOperationId = row.asInt(QStringLiteral("o_id"));
+    m_version = shift_entry::versionOf(m_dm.ADO_DB, row);
+    m_picked = false;
+    m_basePrice.clear();
+    m_storedPrice = row.asDouble(QStringLiteral("cena"));
+    cur_price = QString::number(m_storedPrice.toDouble(), 'g', QLocale::FloatingPointShortest);
+    Edit7->setText(formats::general(entry_price::rounded(cur_price).toDouble()));
+    Edit9->setText(formats::general(
+        entry_price::amount(row.asLongLong(QStringLiteral("kol_vo")), cur_price).toDouble()));
+    DTimeP->setDate(row.asDate(QStringLiteral("data")));
+    Edit1->setText(row.asString(QStringLiteral("fio")).trimmed());
+    Edit2->setText(row.asString(QStringLiteral("marka")).trimmed() + QStringLiteral("; ") +
+                   row.asString(QStringLiteral("vid")).trimmed() + QStringLiteral("; ") +
+                   codes::productKindText(row.asInt(QStringLiteral("naimen"))));
+    Edit3->setText(row.asString(QStringLiteral("kol_vo")).trimmed());
+    Edit4->setText(row.asString(QStringLiteral("brak")).trimmed());
+    Edit6->setText(QString::number(row.asLongLong(QStringLiteral("time"))));
+    cur_w_id = row.asInt(QStringLiteral("w_id"));
+    cur_i_id = row.asInt(QStringLiteral("i_id"));
+    cur_o_id = row.asInt(QStringLiteral("o_id"));
+    if (row.asString(QStringLiteral("vid")).trimmed().toUpper().contains(kPaint)) {
+        Edit5->setEnabled(true);
+        Label6->setEnabled(true);
+        Edit5->setText(row.asString(QStringLiteral("color")));
+    } else {
+        Edit5->clear();
+        Edit5->setEnabled(false);
+        Label6->setEnabled(false);
+    }
+}
+
+void TForm11::openForChange(const Dataset& row)
+{
+    fillForChange(row);
+    exec();
+}
+
+void TForm11::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    FormActivate();
+}
+
+void TForm11::changeEvent(QEvent* event)
+{
+    QDialog::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) FormActivate();
+}
+
+void TForm11::FormActivate() { Button3->setFocus(Qt::OtherFocusReason); }
+
+bool TForm11::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::MouseButtonRelease && (watched == Edit1 || watched == Edit2)) {
+        runGuarded(m_prompts, [this, watched] { watched == Edit1 ? Button3Click() : Button4Click(); });
+        return true;
+    }
+    if (event->type() == QEvent::FocusOut && (watched == Edit3 || watched == Edit6))
+        runGuarded(m_prompts, [this] { Edit6Exit(); });
+    return QDialog::eventFilter(watched, event);
+}
+
+void TForm11::Button3Click()
+{
+    if (openWorkerPick) openWorkerPick(*this);
+    Edit6Exit();
+}
+
+void TForm11::Button4Click()
+{
+    if (openOperationPick) openOperationPick(*this, Tag == 1 ? 0 : m_entryOperationId);
+    applyColourRule();
+    Edit6Exit();
+}
+
+void TForm11::takeOperation(const PickedOperation& operation)
+{
+    cur_i_id = operation.productId;
+    cur_o_id = operation.id;
+    cur_naimen = operation.naimen;
+    m_basePrice = operation.basePrice;
+    // Fixed now, from the journal's day-off box and shift as they stand at the pick.
+    cur_price = entry_price::withSurcharges(operation.basePrice, m_journal.CBox1->isChecked(), m_journal.CurrentShift);
+    m_picked = true;
+    Dataset marka(m_dm.ADO_DB, kIzdelMarka);
+    marka.setParam(QStringLiteral("id"), cur_i_id);
+    marka.open();
+    Edit2->setText(marka.asString(QStringLiteral("marka")).trimmed() + QStringLiteral("; ") + operation.vid.trimmed() +
+                   QStringLiteral("; ") + codes::productKindText(operation.naimen));
+    applyColourRule();
+    Edit6Exit();
+}
+
+bool TForm11::paints() const { return Edit2->text().toUpper().contains(kPaint); }
+
+void TForm11::applyColourRule()
+{
+    const bool on = paints();
+    if (!on) Edit5->clear();
+    Edit5->setEnabled(on);
+    Label6->setEnabled(on);
+}
+
+void TForm11::Edit6Exit()
+{
+    if (Edit6->text().isEmpty()) Edit6->setText(QStringLiteral("0"));
+    if (Edit3->text().isEmpty()) Edit3->setText(QStringLiteral("0"));
+    const QString price = cur_price.isEmpty() ? QStringLiteral("0") : cur_price;
+    Edit7->setText(formats::general(entry_price::rounded(price).toDouble()));
+    Edit8->setText(m_picked ? formats::general(entry_price::rounded(m_basePrice).toDouble()) : QStringLiteral("0"));
+    Edit9->setText(formats::general(entry_price::amount(Edit3->text().toLongLong(), price).toDouble()));
+}
+
+void TForm11::Button1Click()
+{
+    QList<QLineEdit*> required = {Edit1, Edit2, Edit3, Edit4};
+    if (paints()) required << Edit5;
+    required << Edit6;
+    for (QLineEdit* e : std::as_const(required)) {
+        if (e->text().trimmed().isEmpty()) {
+            m_prompts.error(QStringLiteral("Все поля должны быть заполнены!"), QStringLiteral("Ошибка"));
+            return;
+        }
+    }
+    // Numbers too large for their columns are refused here, with the field named, rather than
+    // by the server halfway through the save.
+    const std::tuple<QLineEdit*, QLabel*, qint64> limits[] = {
+        {Edit3, Label3, kIntMax}, {Edit4, Label4, kSmallIntMax}, {Edit5, Label6, kIntMax}, {Edit6, Label7, kSmallIntMax}};
+    for (const auto& [e, l, max] : limits) {
+        const QString text = e->text().trimmed();
+        bool ok = true;
+        if (!text.isEmpty() && (text.toLongLong(&ok) > max || !ok)) {
+            m_prompts.error(QStringLiteral("Слишком большое значение в поле «%1»: не больше %2.").arg(l->text()).arg(max),
+                            QStringLiteral("Ошибка"));
+            return;
+        }
+    }
+
+    shift_entry::Entry e;
+    e.id = Tag == 1 ? 0 : m_entryId;
+    e.version = m_version;
+    e.workerId = cur_w_id;
+    e.productId = cur_i_id;
+    e.operationId = cur_o_id;
+    e.day = DTimeP->date();
+    e.shift = m_journal.CurrentShift;
+    // A change without a new pick keeps the stored price as it is.
+    e.price = (Tag != 1 && !m_picked) ? m_storedPrice : QVariant(entry_price::rounded(cur_price).toDouble());
+    e.quantity = Edit3->text().trimmed().toInt();
+    e.defects = Edit4->text().trimmed().toInt();
+    e.colour = Edit5->text().trimmed().isEmpty() ? 0 : Edit5->text().trimmed().toInt();
+    e.hours = Edit6->text().trimmed().toInt();
+    e.keyedIn = m_journal.today();
+
+    Dataset& shiftQuery = m_dm.smenaQuery(m_journal.CurrentShift);
+    switch (m_writer.save(e)) {
+    case shift_entry::Outcome::Duplicate:
+        m_prompts.error(QStringLiteral("Позиция с такими параметрами уже заведена!"), QStringLiteral("Ошибка"));
+        return;
+    case shift_entry::Outcome::Stale:
+        shiftQuery.refresh();
+        m_prompts.error(QStringLiteral("Позицию уже изменил или удалил другой пользователь. Журнал обновлён; "
+                                       "откройте позицию заново."),
+                        QStringLiteral("Ошибка"));
+        return;
+    case shift_entry::Outcome::Saved:
+        break;
+    }
+    shiftQuery.refresh();
+    m_dm.H_Tabel_1.close();
+    m_dm.H_Tabel_2.close();
+    m_dm.H_Tabel_3.close();
+    for (QLineEdit* edit : {Edit1, Edit2, Edit3, Edit4, Edit5, Edit6, Edit7, Edit8, Edit9}) edit->clear();
+    accept();
+}

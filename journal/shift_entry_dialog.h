@@ -1,0 +1,180 @@
+#pragma once
+#include "journal/prepared_query.h"
+#include "refbooks/pick_targets.h"
+
+#include <QDate>
+#include <QDialog>
+#include <QSqlDatabase>
+#include <QString>
+#include <QVariant>
+#include <functional>
+#include <memory>
+
+class TDataModule6;
+class TForm1;
+class Dataset;
+class Prompts;
+class QDateEdit;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+/// The price per piece of a journal entry, worked out in exact decimals (texts with a point, such
+/// as "31.5"), so that a half at the fifth decimal is a half and goes to the even neighbour.
+namespace entry_price {
+
+/// The final price before rounding: the base price, times 2.0 on a day off, then times 1.2 in
+/// shift 3 or 1.5 in overtime (shift 4). An unreadable base price counts as 0.
+QString withSurcharges(const QString& basePrice, bool dayOff, int shift);
+/// A number rounded to 4 decimals, halves to the even neighbour.
+QString rounded(const QString& number);
+/// quantity × price, rounded to 4 decimals.
+QString amount(qint64 quantity, const QString& price);
+
+} // namespace entry_price
+
+/// Writing one journal entry, with everything that must stand or fall with it.
+namespace shift_entry {
+
+/// The values a save writes into accounts_dep.smena.
+struct Entry {
+    int id = 0;              ///< the entry changed; 0 adds a new one
+    QString version;         ///< the changed entry's row version as the journal showed it; empty: stale
+    int workerId = 0;
+    int productId = 0;
+    int operationId = 0;
+    QDate day;
+    int shift = 1;
+    QVariant price;          ///< price per piece (double)
+    int quantity = 0;
+    int defects = 0;
+    int colour = 0;
+    int hours = 0;
+    QDate keyedIn;           ///< vvod: the day the entry was keyed in
+};
+
+enum class Outcome {
+    Saved,
+    Duplicate,  ///< an entry of the same worker, operation, product, date, shift and colour exists
+    Stale,      ///< the changed entry was changed or deleted by someone else since it was read
+};
+
+/// The row version of the journal row the grid shows (its id), when the stored entry still holds
+/// what the grid shows; empty when it was changed or deleted since the grid was read.
+QString versionOf(const QSqlDatabase& db, const Dataset& journalRow);
+
+/// Saves entries on one connection, its statements prepared once for the whole run.
+class Writer {
+public:
+    explicit Writer(const QSqlDatabase& db);
+    ~Writer();
+    Writer(const Writer&) = delete;
+    Writer& operator=(const Writer&) = delete;
+
+    /// In one transaction, under the worker's month lock (both workers' months when the entry
+    /// moves): the check that a changed entry is as it was read, the duplicate check, the insert
+    /// or update and the timesheet cells of the entry's old and new place. Nothing is written
+    /// unless Saved; a refusal of the server throws DbError.
+    Outcome save(const Entry& entry);
+
+private:
+    void renew(PreparedQuery::Renewal when = PreparedQuery::Renewal::IfReconnected);
+    Outcome write(const Entry& entry);
+
+    struct Statements;
+    std::unique_ptr<Statements> m;
+};
+
+} // namespace shift_entry
+
+/// The shift entry dialog: adds a journal entry for the journal's current shift, or changes the
+/// entry the journal's grid stands on, fixing its price at the pick of the operation.
+class TForm11 : public QDialog, public WorkerPickTarget, public OperationPickTarget {
+    Q_OBJECT
+public:
+    TForm11(TDataModule6& dm, TForm1& form1, QWidget* parent = nullptr);
+
+    /// 1 adds an entry, anything else changes the journal's current entry.
+    int Tag = 1;
+    int cur_w_id = 0;
+    int cur_o_id = 0;
+    int cur_i_id = 0;
+    int cur_naimen = 0;
+    /// The final price per piece in exact digits ("14.808"), before the rounding to 4 decimals
+    /// that the displays and the save apply.
+    QString cur_price;
+
+    QGroupBox* GroupBox1 = nullptr;
+    QLabel* Label1 = nullptr;
+    QLineEdit* Edit1 = nullptr;      // worker
+    QPushButton* Button3 = nullptr;  // "..." worker pick
+    QLabel* Label2 = nullptr;
+    QLineEdit* Edit2 = nullptr;      // operation
+    QPushButton* Button4 = nullptr;  // "..." operation pick
+    QLabel* Label3 = nullptr;
+    QLineEdit* Edit3 = nullptr;      // quantity
+    QLabel* Label7 = nullptr;
+    QLineEdit* Edit6 = nullptr;      // hours
+    QLabel* Label6 = nullptr;
+    QLineEdit* Edit5 = nullptr;      // colour
+    QLabel* Label5 = nullptr;
+    QDateEdit* DTimeP = nullptr;
+    QLabel* Label4 = nullptr;
+    QLineEdit* Edit4 = nullptr;      // defects
+    QLabel* Label8 = nullptr;
+    QLineEdit* Edit8 = nullptr;      // base price
+    QLabel* Label10 = nullptr;
+    QLineEdit* Edit7 = nullptr;      // final price
+    QLabel* Label9 = nullptr;
+    QLineEdit* Edit9 = nullptr;      // amount
+    QPushButton* Button1 = nullptr;  // "Запись"
+    QPushButton* Button2 = nullptr;  // "Отмена"
+
+    /// Open the workers list and the operations list as pickers handing back into this dialog;
+    /// the operations list stands on operationId when it is not 0 (the changed entry's operation).
+    std::function<void(WorkerPickTarget&)> openWorkerPick;
+    std::function<void(OperationPickTarget&, int operationId)> openOperationPick;
+
+    /// "Добавить": a new entry on the day, the worker and the operation to be picked; shown modally.
+    void openForAdd(const QDate& day);
+    /// "Изменить": the entry of the journal row; shown modally.
+    void openForChange(const Dataset& row);
+    /// What the two openings put into the dialog, without showing it.
+    void fillForAdd(const QDate& day);
+    void fillForChange(const Dataset& row);
+
+    // Handlers.
+    /// On opening and whenever the dialog becomes active again (back from a pick list): the
+    /// focus goes to the worker pick.
+    void FormActivate();
+    void Button1Click();
+    void Button3Click();
+    void Button4Click();
+    void Edit6Exit();
+
+    // Pick targets.
+    int& pickedWorkerId() override { return cur_w_id; }
+    QLineEdit* pickedWorkerName() override { return Edit1; }
+    void takeOperation(const PickedOperation& operation) override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    bool paints() const;
+    void applyColourRule();
+
+    TDataModule6& m_dm;
+    TForm1& m_journal;
+    Prompts& m_prompts;
+    QString m_basePrice;      // the picked operation's base price; empty before a pick
+    QVariant m_storedPrice;   // the changed entry's price, kept unless an operation is picked
+    bool m_picked = false;
+    int m_entryId = 0;
+    int m_entryOperationId = 0;   // the changed entry's operation as read
+    QString m_version;
+    shift_entry::Writer m_writer;
+};

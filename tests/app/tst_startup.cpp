@@ -1,0 +1,112 @@
+#include "app/startup.h"
+#include "app/tabel_application.h"
+#include "data/connection.h"
+#include "data/db_error.h"
+#include "tests/support/scripted_prompts.h"
+
+#include <QTest>
+#include <stdexcept>
+
+namespace {
+
+/// An object whose event handler raises what the test tells it to.
+class Thrower : public QObject {
+public:
+    int kind = 0;
+    bool event(QEvent* e) override
+    {
+        if (e->type() != QEvent::User) return QObject::event(e);
+        switch (kind) {
+        case 0: throw DbError(QStringLiteral("отношение не существует"), QStringLiteral("42P01"));
+        case 1: throw std::runtime_error("нет памяти");
+        case 2: throw DbError(QString());
+        default: throw 42;
+        }
+    }
+};
+
+} // namespace
+
+/// Start-up: the command line, the connection, and the application's last line of defence.
+class TestStartup : public QObject {
+    Q_OBJECT
+private slots:
+    void commandLine_data();
+    void commandLine();
+    void unreachableServerSaysSoAndGivesNoConnection();
+    void lastResortHandlerShowsTheError_data();
+    void lastResortHandlerShowsTheError();
+};
+
+void TestStartup::commandLine_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("database");
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<int>("port");
+    const QString def = ConnectionSettings::defaultServer();
+    QTest::newRow("none") << QStringList{} << "vorteks" << def << 5432;
+    QTest::newRow("database alone is ignored") << QStringList{"other"} << "vorteks" << def << 5432;
+    QTest::newRow("database and server") << QStringList{"other", "db.plant"} << "other" << "db.plant" << 5432;
+    QTest::newRow("server with port") << QStringList{"other", "10.1.2.3:6543"} << "other" << "10.1.2.3" << 6543;
+    QTest::newRow("empty server") << QStringList{"other", ""} << "vorteks" << def << 5432;
+}
+
+void TestStartup::commandLine()
+{
+    QFETCH(QStringList, args);
+    const ConnectionSettings s = ConnectionSettings::fromArguments(args);
+    QTEST(s.database, "database");
+    QTEST(s.host, "host");
+    QTEST(s.port, "port");
+    QCOMPARE(s.user, QStringLiteral("sys"));
+}
+
+void TestStartup::unreachableServerSaysSoAndGivesNoConnection()
+{
+    ScriptedPrompts prompts;
+    // Nothing listens on port 1 of the loopback address.
+    const auto db = connectFromCommandLine({QStringLiteral("vorteks"), QStringLiteral("127.0.0.1:1")}, prompts, QStringLiteral("probe"));
+    QVERIFY(!db.has_value());
+    QCOMPARE(prompts.said().size(), 1);
+    QCOMPARE(prompts.said().first().text, QStringLiteral("Подключение к БД отсутсвует!!!"));
+    QCOMPARE(prompts.said().first().title, QStringLiteral("Ошибка!"));
+}
+
+void TestStartup::lastResortHandlerShowsTheError_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("database") << 0 << "отношение не существует";
+    QTest::newRow("other") << 1 << "нет памяти";
+    QTest::newRow("without a text") << 2 << "Действие не выполнено: произошла ошибка без описания.";
+    QTest::newRow("not an exception class") << 3 << "Действие не выполнено: произошла ошибка без описания.";
+}
+
+void TestStartup::lastResortHandlerShowsTheError()
+{
+    QFETCH(int, kind);
+    QFETCH(QString, shown);
+    auto* app = dynamic_cast<TabelApplication*>(QCoreApplication::instance());
+    QVERIFY(app);
+    ScriptedPrompts prompts;
+    app->setPrompts(&prompts);
+    Thrower thrower;
+    thrower.kind = kind;
+    QEvent event(QEvent::User);
+    QCOMPARE(QCoreApplication::sendEvent(&thrower, &event), false);
+    app->setPrompts(nullptr);
+    QCOMPARE(prompts.texts(), QStringList{shown});
+    QCOMPARE(prompts.said().first().title, QStringLiteral("Ошибка"));
+}
+
+int main(int argc, char** argv)
+{
+    // The application under test is the program's own, with its handler.
+    TabelApplication app(argc, argv);
+    TestStartup test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_startup.moc"

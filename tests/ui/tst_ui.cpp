@@ -1,0 +1,116 @@
+#include "data/dataset.h"
+#include "data/db_error.h"
+#include "tests/support/scripted_prompts.h"
+#include "tests/support/test_database.h"
+#include "ui/grid_model.h"
+#include "ui/guard.h"
+
+#include <QAbstractItemModelTester>
+#include <QApplication>
+#include <QLocale>
+#include <QPushButton>
+#include <QTest>
+#include <stdexcept>
+
+/// The grid model, and the guard that shows what a handler raised.
+class TestUi : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+
+    void gridModelIsAWellBehavedModel();
+    void guardedSlotShowsTheError_data();
+    void guardedSlotShowsTheError();
+    void waitCursorIsRestoredWhateverHappens();
+
+private:
+    TestDatabase* m_db = nullptr;
+};
+
+void TestUi::initTestCase()
+{
+    QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+    m_db = new TestDatabase(QStringLiteral("ui"));
+}
+
+void TestUi::cleanupTestCase() { delete m_db; }
+
+void TestUi::gridModelIsAWellBehavedModel()
+{
+    Dataset q(m_db->db(), QStringLiteral(
+        "select * from (values ('Иванов И.И.', 1, 94.5::numeric), ('Петров П.П.', 2, 3442.75::numeric),"
+        " ('Сидоров С.С.', 3, null::numeric)) t(fio, w_id, summa)"));
+    GridModel model(&q, {{QStringLiteral("fio"), QStringLiteral("Фамилия И.О.")},
+                         {QStringLiteral("summa"), QStringLiteral("Итого (р.)")},
+                         {QStringLiteral("nope"), QStringLiteral("Нет поля")}});
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    QCOMPARE(model.rowCount(), 0);
+    q.open();
+    QCOMPARE(model.rowCount(), 3);
+    QCOMPARE(model.headerData(1, Qt::Horizontal).toString(), QStringLiteral("Итого (р.)"));
+    QCOMPARE(model.columnOf(QStringLiteral("SUMMA")), 1);
+    QCOMPARE(model.data(model.index(0, 1)).toString(), QStringLiteral("94,5"));
+    QCOMPARE(model.data(model.index(1, 1)).toString(), QStringLiteral("3442,75"));   // no thousands separator
+    QCOMPARE(model.data(model.index(2, 1)).toString(), QString());                  // NULL
+    QCOMPARE(model.data(model.index(0, 2)).toString(), QString());                  // no such field
+    q.setFilterText(QStringLiteral("w_id=2"));
+    q.setFiltered(true);
+    QCOMPARE(model.rowCount(), 1);
+    QCOMPARE(model.data(model.index(0, 0)).toString(), QStringLiteral("Петров П.П."));
+    q.setFiltered(false);
+    q.close();
+    QCOMPARE(model.rowCount(), 0);
+}
+
+void TestUi::guardedSlotShowsTheError_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("refused by the server") << 0 << "нарушает ограничение";
+    QTest::newRow("not a database error") << 1 << "vector::at";
+    QTest::newRow("without a text") << 2 << "Действие не выполнено: произошла ошибка без описания.";
+}
+
+void TestUi::guardedSlotShowsTheError()
+{
+    QFETCH(int, kind);
+    QFETCH(QString, shown);
+    ScriptedPrompts prompts;
+    QPushButton button;
+    bool after = false;
+    QObject::connect(&button, &QPushButton::clicked, &button, guarded(prompts, [kind] {
+        switch (kind) {
+        case 0: throw DbError(QStringLiteral("нарушает ограничение"), QStringLiteral("23505"));
+        case 1: throw std::out_of_range("vector::at");
+        default: throw DbError(QString());
+        }
+    }));
+    QObject::connect(&button, &QPushButton::clicked, &button, [&after] { after = true; });
+    button.click();
+    QCOMPARE(prompts.said().size(), 1);
+    QCOMPARE(prompts.said().first().kind, ScriptedPrompts::Said::Error);
+    QCOMPARE(prompts.said().first().title, QStringLiteral("Ошибка"));
+    QCOMPARE(prompts.said().first().text, shown);
+    QVERIFY(after);   // the window goes on
+}
+
+void TestUi::waitCursorIsRestoredWhateverHappens()
+{
+    QVERIFY(!QApplication::overrideCursor());
+    {
+        const auto cursor = waitCursor();
+        QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+    }
+    QVERIFY(!QApplication::overrideCursor());
+    ScriptedPrompts prompts;
+    runGuarded(prompts, [] {
+        const auto cursor = waitCursor();
+        throw DbError(QStringLiteral("отказ"));
+    });
+    QVERIFY(!QApplication::overrideCursor());
+    QCOMPARE(prompts.texts(), QStringList{QStringLiteral("отказ")});
+}
+
+QTEST_MAIN(TestUi)
+#include "tst_ui.moc"
