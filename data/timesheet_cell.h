@@ -1,5 +1,5 @@
 #pragma once
-#include "journal/prepared_query.h"
+#include "data/prepared_query.h"
 
 #include <QDate>
 #include <QList>

@@ -1,5 +1,5 @@
 #pragma once
-#include "journal/prepared_query.h"
+#include "data/prepared_query.h"
 #include "refbooks/pick_targets.h"
 
 #include <QDate>
