@@ -46,6 +46,7 @@ private slots:
     void dayOffBoxFollowsThePickedDate();
     void changeRepricesAndMovesTheHours();
     void changeByAnotherClientIsNotOverwritten();
+    void failedCellUpkeepWritesNothing();
     void recalculationMatchesTheOriginalStatement_data();
     void recalculationMatchesTheOriginalStatement();
     void recalculationMatchesTheOriginalStatementOnVariedData_data();
@@ -358,6 +359,19 @@ void TestUtilityWorks::changeByAnotherClientIsNotOverwritten()
     QCOMPARE(m_prompts.texts(), QStringList{QStringLiteral("Запись изменена или удалена другим пользователем. Список обновлён.")});
     QCOMPARE(m_db->scalar(QStringLiteral("select cnt from accounts_dep.fatigue")).toInt(), 6);
     QCOMPARE(m_form25->fatigue.asInt(QStringLiteral("cnt")), 6);
+}
+
+void TestUtilityWorks::failedCellUpkeepWritesNothing()
+{
+    // A timesheet cell holds at most 32767 hours: a save that would overflow it fails as a whole,
+    // entry and cell, with the database's own message.
+    insertEntry(1, 7777, 32000, 0);
+    add(1, 7777, 999, false);
+    QCOMPARE(m_prompts.said().size(), 1);
+    QCOMPARE(m_prompts.said().first().kind, ScriptedPrompts::Said::Error);
+    QVERIFY2(m_prompts.said().first().text.contains(QStringLiteral("smallint")), qPrintable(m_prompts.said().first().text));
+    QCOMPARE(m_db->scalar(QStringLiteral("select count(*) from accounts_dep.fatigue")).toInt(), 1);
+    QCOMPARE(m_db->scalar(QStringLiteral("select count(*) from accounts_dep.h_tabel")).toInt(), 0);
 }
 
 void TestUtilityWorks::recalculationMatchesTheOriginalStatement_data()
