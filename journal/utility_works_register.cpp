@@ -45,13 +45,25 @@ QList<ColumnSpec> registerColumns()
 
 } // namespace
 
-// The join of the products that the first version of this statement carried multiplied the work
-// by their number without changing a price; it is left out.
+// Each journal entry of the worker in the month counts as (kol_vo - brak) * cena with the repriced
+// entry's own day-off (x2) and night (+20%) surcharges, per journal hour, rounded to kopecks; a
+// worker without journal hours that month, or without a person row, gets 0. The join of the
+// products that the first version of this statement carried multiplied the work by their number
+// without changing a price; it is left out. The month's journal is read once for every worker and
+// pair of flags that has entries, not once an entry, with the same arithmetic per journal entry.
+// An entry without a worker or flags finds no average and gets 0, as it always did.
 const QString kRecalculateAveragePiecework = QStringLiteral(
-    "update accounts_dep.fatigue f set price=coalesce((select case when coalesce(sum(s.time),0)::numeric(10,2)=0 then 0 else "
-    " coalesce(sum((s.kol_vo-s.brak)*(s.cena+s.cena*f.i_holiday+s.cena*f.i_night*0.2))/sum(time),0)::numeric(10,2) end as price "
-    " from accounts_dep.smena s, accounts_dep.person p where s.data<:date2 and s.data>=:date1"
-    " and p.id=s.w_id and p.id=f.id_p group by p.id),0) where i_mnth = :mnth and i_year = :yea and id_o =7778");
+    "with a as (select k.id_p, k.i_holiday, k.i_night, case when coalesce(sum(s.time),0)::numeric(10,2)=0 then 0 "
+    "else coalesce(sum((s.kol_vo-s.brak)*(s.cena+s.cena*k.i_holiday+s.cena*k.i_night*0.2))/sum(time),0)::numeric(10,2) "
+    "end as price "
+    "from (select distinct id_p, i_holiday, i_night from accounts_dep.fatigue "
+    "where i_mnth = :mnth and i_year = :yea and id_o =7778) k "
+    "join accounts_dep.person p on p.id=k.id_p "
+    "join accounts_dep.smena s on s.w_id=p.id and s.data<:date2 and s.data>=:date1 "
+    "group by k.id_p, k.i_holiday, k.i_night) "
+    "update accounts_dep.fatigue f set price=coalesce(a.price,0) "
+    "from accounts_dep.fatigue e left join a on a.id_p=e.id_p and a.i_holiday=e.i_holiday and a.i_night=e.i_night "
+    "where f.id=e.id and e.i_mnth = :mnth and e.i_year = :yea and e.id_o =7778");
 
 TForm25::TForm25(TDataModule6& dm, QWidget* parent)
     : QDialog(parent), fatigue(dm.ADO_DB, kFatigue), m_dm(dm), m_prompts(dm.prompts())

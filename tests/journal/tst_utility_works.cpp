@@ -11,6 +11,7 @@
 #include <QDateEdit>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTest>
 
 namespace {
@@ -45,12 +46,16 @@ private slots:
     void dayOffBoxFollowsThePickedDate();
     void changeRepricesAndMovesTheHours();
     void changeByAnotherClientIsNotOverwritten();
+    void failedCellUpkeepWritesNothing();
     void recalculationMatchesTheOriginalStatement_data();
     void recalculationMatchesTheOriginalStatement();
+    void recalculationMatchesTheOriginalStatementOnVariedData_data();
+    void recalculationMatchesTheOriginalStatementOnVariedData();
 
 private:
     /// Adds an entry through the dialog, as a user would.
     void add(int worker, int kind, int hours, bool night);
+    void runOriginalRecalculation(const QDate& first) const;
     QVariant cell(const Cell& c) const;
     void insertEntry(int worker, int kind, int hours, int night, double price = 150, const QDate& day = kFriday);
 
@@ -356,6 +361,19 @@ void TestUtilityWorks::changeByAnotherClientIsNotOverwritten()
     QCOMPARE(m_form25->fatigue.asInt(QStringLiteral("cnt")), 6);
 }
 
+void TestUtilityWorks::failedCellUpkeepWritesNothing()
+{
+    // A timesheet cell holds at most 32767 hours: a save that would overflow it fails as a whole,
+    // entry and cell, with the database's own message.
+    insertEntry(1, 7777, 32000, 0);
+    add(1, 7777, 999, false);
+    QCOMPARE(m_prompts.said().size(), 1);
+    QCOMPARE(m_prompts.said().first().kind, ScriptedPrompts::Said::Error);
+    QVERIFY2(m_prompts.said().first().text.contains(QStringLiteral("smallint")), qPrintable(m_prompts.said().first().text));
+    QCOMPARE(m_db->scalar(QStringLiteral("select count(*) from accounts_dep.fatigue")).toInt(), 1);
+    QCOMPARE(m_db->scalar(QStringLiteral("select count(*) from accounts_dep.h_tabel")).toInt(), 0);
+}
+
 void TestUtilityWorks::recalculationMatchesTheOriginalStatement_data()
 {
     QTest::addColumn<QDate>("day");
@@ -389,6 +407,14 @@ void TestUtilityWorks::recalculationMatchesTheOriginalStatement()
 
     // The statement as it was first written, joining the products, on the same data.
     m_db->exec(QStringLiteral("update accounts_dep.fatigue set price = 1"));
+    runOriginalRecalculation(first);
+    QCOMPARE(m_db->scalar(prices).toString(), ours);
+}
+
+/// The month's recalculation as the statement was first written, joining the products, text dates
+/// read day-month-year: the reference the register's statement must agree with.
+void TestUtilityWorks::runOriginalRecalculation(const QDate& first) const
+{
     const QDate next = first.addMonths(1);
     m_db->exec(QStringLiteral("set datestyle = 'ISO, DMY'"));
     m_db->exec(QStringLiteral(
@@ -398,7 +424,50 @@ void TestUtilityWorks::recalculationMatchesTheOriginalStatement()
         "and p.id=s.w_id and p.id=f.id_p group by p.id order by fio),0) where i_mnth = %3 and i_year = %4 and id_o =7778")
                    .arg(next.month()).arg(next.year()).arg(first.month()).arg(first.year()));
     m_db->exec(QStringLiteral("set datestyle = 'ISO, MDY'"));
-    QCOMPARE(m_db->scalar(prices).toString(), ours);
+}
+
+void TestUtilityWorks::recalculationMatchesTheOriginalStatementOnVariedData_data()
+{
+    QTest::addColumn<int>("moreProducts");
+    QTest::newRow("three products") << 0;
+    QTest::newRow("five products") << 2;
+}
+
+void TestUtilityWorks::recalculationMatchesTheOriginalStatementOnVariedData()
+{
+    QFETCH(int, moreProducts);
+    // Workers with varied journal prices, rejects and hours in March; workers with journal entries
+    // but no person row; every combination of the flags; entries without a worker or a flag, and
+    // flags beyond 1.
+    const auto restore = qScopeGuard([this] {
+        m_db->exec(QStringLiteral("delete from cmn_gds_and_srv.gds_and_srv where id > 20000; "
+                                  "delete from accounts_dep.person where id between 4 and 7"));
+    });
+    m_db->exec(QStringLiteral(R"(
+        insert into cmn_gds_and_srv.gds_and_srv (id, s_caption) select 20000 + g, 'И-' || g from generate_series(1, %1) g;
+        insert into accounts_dep.person (id, fio) select g, 'Работник ' || g from generate_series(4, 7) g;
+        insert into accounts_dep.smena (data, smena, w_id, i_id, o_id, cena, kol_vo, brak, time, ok)
+        select date '2024-02-25' + n % 40, 1 + n % 4, 1 + n % 7, 10001, 3, round((7 + (n * 37 % 113) / 7.0)::numeric, 2),
+               1 + n * 13 % 29, n % 3, n % 9, 'no'
+          from generate_series(1, 400) n;
+        insert into accounts_dep.smena (data, smena, w_id, i_id, o_id, cena, kol_vo, brak, time, ok)
+        values ('2024-03-05', 1, 9, 10001, 3, 12.5, 10, 0, 4, 'no');
+        insert into accounts_dep.fatigue (id_nom, id_o, id_p, d_date, i_mnth, i_year, cnt, price, i_holiday, i_night)
+        select 1, 7777 + (w + h + n) % 2, w, '2024-03-10', 3, 2024, 1, 1, h, n
+          from generate_series(1, 9) w, generate_series(0, 1) h, generate_series(0, 1) n;
+        insert into accounts_dep.fatigue (id_nom, id_o, id_p, d_date, i_mnth, i_year, cnt, price, i_holiday, i_night) values
+          (1, 7778, null, '2024-03-11', 3, 2024, 1, 1, 0, 0), (1, 7778, 2, '2024-03-11', 3, 2024, 1, 1, null, 0),
+          (1, 7778, 4, '2024-03-11', 3, 2024, 1, 1, 0, null), (1, 7778, 5, '2024-03-11', 3, 2024, 1, 1, 2, 3);
+    )").arg(moreProducts));
+    const QString prices = QStringLiteral("select string_agg(id || ':' || price::text, ' ' order by id) from accounts_dep.fatigue");
+    runOriginalRecalculation(QDate(2024, 3, 1));
+    const QString original = m_db->scalar(prices).toString();
+    QVERIFY(m_db->scalar(QStringLiteral("select count(distinct price) from accounts_dep.fatigue where id_o=7778")).toInt() > 5);
+
+    m_db->exec(QStringLiteral("update accounts_dep.fatigue set price=1"));
+    m_form25->DTPcker1->setDate(QDate(2024, 3, 31));
+    QTest::mouseClick(m_form25->Button1, Qt::LeftButton);
+    QCOMPARE(m_db->scalar(prices).toString(), original);
 }
 
 QTEST_MAIN(TestUtilityWorks)
