@@ -16,7 +16,7 @@ const QString kProductDetailedReport = QStringLiteral(
     "smena.data>=:data1 group by izdel.nom, marka, vid_oper.vid, oper.naimen, color,massa \n"
     "order by izdel.nom,marka, vid_oper.vid, oper.naimen");
 
-constexpr Column kMarka{0, 32}, kVid{32, 38}, kColour{70, 12}, kKind{82, 32}, kBrk{114, 14}, kMass{128, 22},
+constexpr Column kKind = kDetailKind, kBrk{114, 14}, kMass{128, 22},
     kKolvo{150, 18}, kSumma{168, 22};
 
 } // namespace
@@ -50,10 +50,7 @@ ReportLayout TForm21::makeLayout(const ReportLabel& title)
     product.expr(QStringLiteral("nom"), {0, 190}).setBold();
 
     Band& detail = r.detail(kLine);
-    detail.expr(QStringLiteral("marka"), kMarka);
-    detail.expr(QStringLiteral("vid"), kVid);
-    detail.expr(QStringLiteral("color"), kColour).centre();
-    detail.expr(kKindText, kKind);
+    addOperationColumns(detail);
     detail.expr(QStringLiteral("brk"), kBrk).right();
     detail.expr(QStringLiteral("mass"), kMass).right();
     detail.expr(QStringLiteral("kolvo"), kKolvo).right();

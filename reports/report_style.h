@@ -1,4 +1,6 @@
 #pragma once
+#include "reports/engine/report_layout.h"
+
 #include <QColor>
 #include <QString>
 
@@ -16,5 +18,15 @@ inline const QString kKindText = QStringLiteral("IF(naimen=0,'Готовая п�
 /// The colour after the operation kind: none, primer, or the colour number.
 inline const QString kColourText =
     QStringLiteral("if(color>0,if(color=1,' (грунт)',' (RAL: '+STR(color)+')'),' ')");
+
+/// The first columns of a detailed report's line: brand, operation kind, colour, product kind.
+inline constexpr Column kDetailMarka{0, 32}, kDetailVid{32, 38}, kDetailColour{70, 12}, kDetailKind{82, 32};
+inline void addOperationColumns(Band& detail)
+{
+    detail.expr(QStringLiteral("marka"), kDetailMarka);
+    detail.expr(QStringLiteral("vid"), kDetailVid);
+    detail.expr(QStringLiteral("color"), kDetailColour).centre();
+    detail.expr(kKindText, kDetailKind);
+}
 
 } // namespace report_style

@@ -28,7 +28,7 @@ const QString kWorkerDetailedReport = QStringLiteral(
     "group by fio, marka,vid_oper.vid, oper.naimen, color, w_id \n"
     "order by fio, marka, vid_oper.vid, oper.naimen");
 
-constexpr Column kMarka{0, 32}, kVid{32, 38}, kColour{70, 12}, kKind{82, 32}, kTime{114, 16}, kBrk{130, 14},
+constexpr Column kTime{114, 16}, kBrk{130, 14},
     kKolvo{144, 22}, kSumma{166, 24};
 // The worker's table of hours and amounts.
 constexpr Column kRowName{62, 40}, kHours{102, 22}, kAmount{124, 33}, kNet{157, 33};
@@ -65,10 +65,7 @@ ReportLayout TForm20::makeLayout(const ReportLabel& title)
     worker.text(QStringLiteral("Сумма"), kSumma).right();
 
     Band& detail = r.detail(kLine);
-    detail.expr(QStringLiteral("marka"), kMarka);
-    detail.expr(QStringLiteral("vid"), kVid);
-    detail.expr(QStringLiteral("color"), kColour).centre();
-    detail.expr(kKindText, kKind);
+    addOperationColumns(detail);
     detail.expr(QStringLiteral("sum_time"), kTime).right();
     detail.expr(QStringLiteral("brk"), kBrk).right();
     detail.expr(QStringLiteral("kolvo"), kKolvo).right();
