@@ -82,6 +82,8 @@ inline PsqlRun psql(const Server& server, const QStringList& arguments, const QB
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("PGPASSWORD"), QStringLiteral("vultsab"));
+    // The client's sessions run without just-in-time compilation; the baseline's do too.
+    env.insert(QStringLiteral("PGOPTIONS"), QStringLiteral("-c jit=off"));
     p.setProcessEnvironment(env);
     QStringList args = {"-X", "-q", "-v", "ON_ERROR_STOP=1", "-h", "127.0.0.1", "-p", QString::number(server.port),
                         "-U", "sys", "-d", server.db};

@@ -95,6 +95,8 @@ double psqlScriptMs(const QString& db, int port, const QString& script)
     QProcess psql;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("PGPASSWORD"), QStringLiteral("vultsab"));
+    // The client's sessions run without just-in-time compilation; the baseline's do too.
+    env.insert(QStringLiteral("PGOPTIONS"), QStringLiteral("-c jit=off"));
     psql.setProcessEnvironment(env);
     QElapsedTimer t;
     t.start();
