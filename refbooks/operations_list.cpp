@@ -44,8 +44,6 @@ const QString kOperationUse = QStringLiteral(
     " and f.id_o=o.vid) as hours");
 const QString kDeleteNorms = QStringLiteral("delete from accounts_dep.norm where o_id=:id");
 
-const QString kProductBrand = QStringLiteral("select marka from accounts_dep.izdel where id=:id");
-
 const QString kExcelCaption = QStringLiteral("Excel");
 
 } // namespace
@@ -75,29 +73,6 @@ int writeOperationsSheet(const QSqlDatabase& db, ExcelApp& excel,
     }
     excel.SetExcelVisible(true);
     return total;
-}
-
-double shiftPiecePrice(double basePrice, bool dayOff, int shift)
-{
-    double price = basePrice;
-    if (dayOff) price *= 2.0;
-    if (shift == 3) price *= 1.2;
-    else if (shift == codes::kOvertimeShift) price *= 1.5;
-    return price;
-}
-
-QString pickedOperationText(TDataModule6& dm, const PickedOperation& operation)
-{
-    Dataset& control = dm.Control;
-    control.close();
-    control.clearSql();
-    control.addSql(kProductBrand);
-    control.setParam(QStringLiteral("id"), operation.productId);
-    control.open();
-    const QString brand = control.asString(QStringLiteral("marka")).trimmed();
-    control.close();
-    return brand + QStringLiteral("; ") + operation.vid.trimmed() + QStringLiteral("; ")
-           + codes::productKindText(operation.naimen);
 }
 
 TForm4::TForm4(TDataModule6& dm, TForm10& form10, TForm22& form22, ExcelApp& excel, QWidget* parent)

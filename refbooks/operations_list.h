@@ -29,14 +29,6 @@ extern const QString XLS_Rep;
 int writeOperationsSheet(const QSqlDatabase& db, ExcelApp& excel,
                          const std::function<void(int written, int total)>& progress = {});
 
-/// The piece price of an operation picked for a journal entry: the base price, doubled on a
-/// day off, then raised by 1.2 in shift 3 or by 1.5 in overtime (shift 4).
-double shiftPiecePrice(double basePrice, bool dayOff, int shift);
-
-/// The shift entry dialog's text of a picked operation: the product's brand as stored now, the
-/// kind's caption and the class, each trimmed, joined by "; ".
-QString pickedOperationText(TDataModule6& dm, const PickedOperation& operation);
-
 /// The operations list: every operation of a product with its lowest norm price and number of
 /// norms; a reference book from which prices and norms are kept, and the picker of an
 /// operation for the shift entry dialog.

@@ -159,8 +159,6 @@ private slots:
     void doubleClick_data();
     void doubleClick();
     void pickHandsOverTheRow();
-    void pickPriceAndText_data();
-    void pickPriceAndText();
 
     void saveOperation_data();
     void saveOperation();
@@ -398,35 +396,6 @@ void TestOperations::pickHandsOverTheRow()
     QVERIFY(!m_form4->Edit1->isVisibleTo(m_form4));
     QVERIFY(!m_form4->Button2->isDefault());
     m_dm->Oper.close();
-}
-
-void TestOperations::pickPriceAndText_data()
-{
-    QTest::addColumn<double>("base");
-    QTest::addColumn<bool>("dayOff");
-    QTest::addColumn<int>("shift");
-    QTest::addColumn<double>("price");
-    QTest::newRow("shift 1") << 10.5 << false << 1 << 10.5;
-    QTest::newRow("shift 2") << 10.5 << false << 2 << 10.5;
-    QTest::newRow("shift 3") << 12.34 << false << 3 << 14.808;
-    QTest::newRow("overtime") << 10.0 << false << 4 << 15.0;
-    QTest::newRow("day off") << 10.0 << true << 1 << 20.0;
-    QTest::newRow("day off, shift 3") << 10.0 << true << 3 << 24.0;
-    QTest::newRow("day off, overtime") << 10.5 << true << 4 << 31.5;
-}
-
-void TestOperations::pickPriceAndText()
-{
-    QFETCH(double, base);
-    QFETCH(bool, dayOff);
-    QFETCH(int, shift);
-    QFETCH(double, price);
-    QCOMPARE(shiftPiecePrice(base, dayOff, shift), price);
-    PickedOperation op;
-    op.productId = 10003;
-    op.vid = QStringLiteral(" Покраска ");
-    op.naimen = 1;
-    QCOMPARE(pickedOperationText(*m_dm, op), QStringLiteral("О'Кей 100%_; Покраска; Заготовки"));
 }
 
 // ---------------------------------------------------------------- the price dialog
