@@ -22,10 +22,13 @@ TForm23::TForm23(TDataModule6& dm, TForm1& form1, const BuildStamp& stamp, QWidg
     setObjectName(QStringLiteral("Form23"));
     setWindowTitle(QStringLiteral("Авторизация"));
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(new QLabel(QStringLiteral("Код доступа:"), this));
+    auto* label = new QLabel(QStringLiteral("Код доступа:"), this);
+    label->setObjectName(QStringLiteral("Label1"));
+    layout->addWidget(label);
     Edit1 = new QLineEdit(this);
     Edit1->setObjectName(QStringLiteral("Edit1"));
     Edit1->setEchoMode(QLineEdit::Password);
+    label->setBuddy(Edit1);
     layout->addWidget(Edit1);
     auto* buttons = new QHBoxLayout;
     Button1 = new QPushButton(QStringLiteral("Вход"), this);

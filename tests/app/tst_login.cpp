@@ -3,6 +3,7 @@
 #include "data/access.h"
 #include "data/data_module.h"
 #include "journal/journal_window.h"
+#include "tests/support/gui_steps.h"
 #include "tests/support/modal.h"
 #include "tests/support/scripted_prompts.h"
 #include "tests/support/test_database.h"
@@ -175,7 +176,10 @@ void TestLogin::rolesDisableTheirControls()
 
 void TestLogin::wrongCodeThenFullAccess()
 {
-    m_form23->Edit1->setText(QStringLiteral("3852"));
+    // The code field is known by its label, as a user and assistive technology know it.
+    auto* code = qobject_cast<QLineEdit*>(fieldLabelled(m_form23, QStringLiteral("Код доступа:")));
+    QVERIFY(code == m_form23->Edit1);
+    code->setText(QStringLiteral("3852"));
     QTest::mouseClick(m_form23->Button1, Qt::LeftButton);
     QCOMPARE(m_prompts.said().size(), 1);
     QCOMPARE(m_prompts.said().first().text, QStringLiteral("Введены неверные данные."));
