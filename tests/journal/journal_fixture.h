@@ -4,6 +4,7 @@
 #include "data/connection.h"
 #include "data/data_module.h"
 #include "tests/support/scripted_prompts.h"
+#include "tests/support/gui_steps.h"
 #include "tests/support/test_database.h"
 
 #include <QLabel>
@@ -54,10 +55,3 @@ inline QThread* startAnotherClient(const TestDatabase& database, std::function<v
     return qScopeGuard([&db] { db.exec(QStringLiteral("drop trigger refuse on accounts_dep.h_tabel")); });
 }
 
-/// The entry field a user knows by its label's caption.
-inline QWidget* fieldLabelled(QWidget* window, const QString& caption)
-{
-    for (QLabel* label : window->findChildren<QLabel*>())
-        if (label->text() == caption) return label->buddy();
-    return nullptr;
-}

@@ -6,6 +6,7 @@
 #include "refbooks/operations_list.h"
 #include "refbooks/pick_targets.h"
 #include "refbooks/refbook_list.h"
+#include "tests/support/gui_steps.h"
 #include "tests/support/modal.h"
 #include "tests/support/scripted_prompts.h"
 #include "tests/support/test_database.h"
@@ -71,32 +72,11 @@ public:
     }
 };
 
-// Types text as a user would, one character a key press (QTest's own keyClicks is Latin-1 only).
-void type(QWidget* w, const QString& text)
-{
-    for (const QChar c : text) QTest::sendKeyEvent(QTest::Click, w, Qt::Key_unknown, QString(c), Qt::NoModifier);
-}
-
-template <typename T>
-T* child(QWidget* w, const char* name)
-{
-    T* found = w->findChild<T*>(QLatin1String(name));
-    if (!found) qFatal("no child %s", name);
-    return found;
-}
-
 QList<int> ids(const Dataset& ds)
 {
     QList<int> out;
     for (int r = 0; r < ds.recordCount(); ++r) out << int(Dataset::toLongLong(ds.valueAt(r, QStringLiteral("id"))));
     return out;
-}
-
-void doubleClickRow(QTableView* grid, int row)
-{
-    const QPoint at = grid->visualRect(grid->model()->index(row, 0)).center();
-    QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier, at);
-    QTest::mouseDClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier, at);
 }
 
 // Lets queued work run: the grid stores a cell after Enter, and tells of a refusal after that.
