@@ -7,8 +7,6 @@
 
 using namespace report_style;
 
-namespace {
-
 const QString kTimeTimesheet = QStringLiteral(
     "select person.s_caption fio,sum(d1) as sd1,sum(d2) as sd2,sum(d3) as sd3,sum(d4) as sd4,\n"
     "sum(d5) as sd5,sum(d6) as sd6,sum(d7) as sd7,sum(d8) as sd8,sum(d9) as sd9,\n"
@@ -20,6 +18,8 @@ const QString kTimeTimesheet = QStringLiteral(
     "sum(d30) as sd30,sum(d31) as sd31 from accounts_dep.h_tabel, cmn_contractor.person person where\n"
     "h_tabel.w_id=accounts_dep.person_code_id(person.s_code) and month=:mnth and\n"
     "year=:yea group by fio order by fio");
+
+namespace {
 
 constexpr Column kFio{0, 56};
 constexpr double kDayX = 56, kDayWidth = 6.6;

@@ -23,14 +23,6 @@ constexpr int kFirstYear = 2007;
 
 const QString kLatestYear = QStringLiteral("select max(year) as year from accounts_dep.h_tabel");
 
-// The month's hours of every worker by day: all the worker's rows, shifts and hour-paid work.
-const QString kTimeTimesheet = QStringLiteral(
-    "select person.s_caption fio,\n%1\n"
-    "from accounts_dep.h_tabel, cmn_contractor.person person\n"
-    "where h_tabel.w_id=accounts_dep.person_code_id(person.s_code) and month=:mnth and year=:yea\n"
-    "group by fio order by fio")
-    .arg(timesheet_days::dayLines(QStringLiteral("sum(d%1) as sd%1"), QStringLiteral(",\n")));
-
 QList<ColumnSpec> shiftColumns()
 {
     QList<ColumnSpec> columns{{.field = QStringLiteral("fio"), .title = QStringLiteral("Фамилия И. О."), .width = 200}};
