@@ -2,15 +2,14 @@
 #include "data/connection.h"
 #include "data/db_error.h"
 
-#include <QRegularExpression>
 #include <QSqlDriver>
+#include <libpq-fe.h>
 
-PreparedQuery::PreparedQuery(const QSqlDatabase& db, const QString& text) : m_db(db), m_text(text)
+PreparedQuery::PreparedQuery(const QSqlDatabase& db, const QString& text) : m_db(db)
 {
-    // ":name", but not the second colon of a cast ("xmin::text").
-    static const QRegularExpression placeholder(QStringLiteral("(?<![:\\w]):([a-z_][a-z0-9_]*)"));
-    for (const QRegularExpressionMatch& m : placeholder.globalMatch(text))
-        if (!m_names.contains(m.captured(1))) m_names << m.captured(1);
+    BindableText parsed = bindableText(text);
+    m_text = std::move(parsed.text);
+    m_names = std::move(parsed.names);
     reset();
 }
 
@@ -18,7 +17,7 @@ void PreparedQuery::renew(Renewal when)
 {
     // A query that was ever prepared holds a statement of the session it was prepared in, even
     // after a failure: a new session must start from a fresh query.
-    if (when == Renewal::Always || (m_session && session() != m_session)) reset();
+    if (when == Renewal::Always || (m_session.connection && session() != m_session)) reset();
 }
 
 void PreparedQuery::reset()
@@ -27,16 +26,18 @@ void PreparedQuery::reset()
     m_query.setForwardOnly(true);
     m_query.setNumericalPrecisionPolicy(QSql::HighPrecision);
     m_prepared = false;
-    m_session = nullptr;
+    m_session = {};
 }
 
-const void* PreparedQuery::session() const
+PreparedQuery::Session PreparedQuery::session() const
 {
     // The driver's handle is the client library's connection object.
     const QSqlDriver* driver = m_query.driver();
-    if (!driver) return nullptr;
+    if (!driver) return {};
     const QVariant handle = driver->handle();
-    return handle.isValid() ? *static_cast<const void* const*>(handle.constData()) : nullptr;
+    if (!handle.isValid()) return {};
+    auto* connection = *static_cast<PGconn* const*>(handle.constData());
+    return {connection, connection ? PQbackendPID(connection) : 0};
 }
 
 QSqlQuery& PreparedQuery::exec(const Params& params)

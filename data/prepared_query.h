@@ -9,7 +9,8 @@
 /// A statement prepared once on a connection and executed again and again with new values:
 /// one round trip to the server an execution, where a fresh statement takes three (prepare,
 /// execute, release). For the statements of a save that runs many times in a session.
-/// Placeholders are written in lower case (:w_id); values are given by name, any case. The
+/// Placeholders are read as every statement reads them (any case); values are given by name,
+/// any case. The
 /// statement is prepared again after a failure, and after renew() found the connection opened
 /// anew.
 class PreparedQuery {
@@ -31,14 +32,21 @@ public:
     void renew(Renewal when = Renewal::IfReconnected);
 
 private:
-    /// The server session the statement was prepared in; a reconnected connection has lost it.
-    const void* session() const;
+    /// The server session the statement was prepared in, as the client library's connection and
+    /// the server process serving it: a reconnected connection has lost it, even when the new
+    /// connection object happens to reuse the old one's memory.
+    struct Session {
+        const void* connection = nullptr;
+        int backend = 0;
+        bool operator==(const Session&) const = default;
+    };
+    Session session() const;
     void reset();
 
     QSqlDatabase m_db;
     QSqlQuery m_query;
-    QString m_text;
+    QString m_text;   // as the driver binds it
     QStringList m_names;
     bool m_prepared = false;
-    const void* m_session = nullptr;
+    Session m_session;
 };

@@ -23,12 +23,11 @@ void Statement::appendLine(const QString& line)
     parse(m_text.isEmpty() ? line : m_text + QLatin1Char('\n') + line);
 }
 
-void Statement::parse(const QString& text)
+BindableText bindableText(const QString& text)
 {
-    m_text = text;
-    m_names.clear();
-    m_bindable.clear();
-    m_bindable.reserve(text.size());
+    BindableText out;
+    QString& bindable = out.text;
+    bindable.reserve(text.size());
     const int n = text.size();
     for (int i = 0; i < n;) {
         const QChar c = text.at(i);
@@ -43,27 +42,27 @@ void Statement::parse(const QString& text)
                 ++j;
             }
             j = qMin(j + 1, n);
-            m_bindable += QStringView(text).mid(i, j - i);
+            bindable += QStringView(text).mid(i, j - i);
             i = j;
             continue;
         }
         if (c == QLatin1Char('-') && i + 1 < n && text.at(i + 1) == QLatin1Char('-')) {
             int j = text.indexOf(QLatin1Char('\n'), i);
             if (j < 0) j = n;
-            m_bindable += QLatin1Char(' '); // the driver would take a :word in a comment for a parameter
+            bindable += QLatin1Char(' '); // the driver would take a :word in a comment for a parameter
             i = j;
             continue;
         }
         if (c == QLatin1Char('/') && i + 1 < n && text.at(i + 1) == QLatin1Char('*')) {
             int j = text.indexOf(QLatin1String("*/"), i + 2);
             j = j < 0 ? n : j + 2;
-            m_bindable += QLatin1Char(' ');
+            bindable += QLatin1Char(' ');
             i = j;
             continue;
         }
         if (c == QLatin1Char(':')) {
             if (i + 1 < n && text.at(i + 1) == QLatin1Char(':')) { // a cast
-                m_bindable += QLatin1String("::");
+                bindable += QLatin1String("::");
                 i += 2;
                 continue;
             }
@@ -71,15 +70,24 @@ void Statement::parse(const QString& text)
                 int j = i + 1;
                 while (j < n && isNameChar(text.at(j))) ++j;
                 const QString name = text.mid(i + 1, j - i - 1).toLower();
-                if (!m_names.contains(name)) m_names << name;
-                m_bindable += QLatin1Char(':') + name;
+                if (!out.names.contains(name)) out.names << name;
+                bindable += QLatin1Char(':') + name;
                 i = j;
                 continue;
             }
         }
-        m_bindable += c;
+        bindable += c;
         ++i;
     }
+    return out;
+}
+
+void Statement::parse(const QString& text)
+{
+    m_text = text;
+    BindableText parsed = bindableText(text);
+    m_bindable = std::move(parsed.text);
+    m_names = std::move(parsed.names);
 }
 
 bool Statement::hasParameter(const QString& name) const { return m_names.contains(name.toLower()); }

@@ -11,6 +11,16 @@
 /// Parameter values by name, as callers write them: {{"w_id", 5}, {"data", date}}.
 using Params = QList<std::pair<QString, QVariant>>;
 
+/// An SQL text as the driver is to bind it: every placeholder (:name, any letter case) in lower
+/// case, comments blanked out, string literals, quoted names and casts
+/// (::type) left alone; and the names of its placeholders, each once, in order of first use.
+/// The one reading of placeholders for every statement the program runs.
+struct BindableText {
+    QString text;
+    QStringList names;
+};
+BindableText bindableText(const QString& text);
+
 /// An SQL text with named parameters (:name), bound by name regardless of letter case.
 /// Every value travels as a bound parameter; nothing is spliced into the text.
 class Statement {

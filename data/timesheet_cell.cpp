@@ -61,12 +61,15 @@ public:
     {
         lock(workerId, day);
         QSqlQuery& total = m_total.exec(key + Params{{QStringLiteral("data"), day}});
-        const int tim = total.next() ? total.value(0).toInt() : 0;
+        // No entry that day: the day is empty (NULL). Entries of 0 hours: the day holds 0 and the
+        // worker has his row, as the month rebuild makes it.
+        QVariant tim(QMetaType(QMetaType::Int));
+        if (total.next() && !total.value(0).isNull()) tim = total.value(0).toInt();
         total.finish();
         key.append({QStringLiteral("month"), day.month()});
         key.append({QStringLiteral("year"), day.year()});
-        key.append({QStringLiteral("tim"), tim > 0 ? QVariant(tim) : QVariant(QMetaType(QMetaType::Int))});
-        if (forDay(m_updates, m_update, day).exec(key).numRowsAffected() > 0 || tim <= 0) return;
+        key.append({QStringLiteral("tim"), tim});
+        if (forDay(m_updates, m_update, day).exec(key).numRowsAffected() > 0 || tim.isNull()) return;
         forDay(m_inserts, m_insert, day).exec(key);
     }
 

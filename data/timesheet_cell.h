@@ -12,8 +12,9 @@ class Transaction;
 /// Brings one day cell (d1 … d31) of a monthly timesheet row into step with the entries it sums.
 /// Runs inside the caller's transaction, beside the change that made the cell stale, and
 /// serialises the upkeep of one worker's month across clients, so that concurrent saves and
-/// deletions can neither lose nor double hours. A day with no hours left is emptied (NULL),
-/// the row's other days keep theirs; a month without a row gets one.
+/// deletions can neither lose nor double hours. The cell holds the day's total, 0 when the day's
+/// entries have no hours; a day with no entries left is emptied (NULL), the row's other days keep
+/// theirs. A month without a row gets one when the day has entries, never for an emptied day.
 namespace timesheet_cell {
 
 /// Takes the locks that serialise the upkeep of these workers' months (worker id, any day of the

@@ -2,6 +2,7 @@
 #include "data/codes.h"
 #include "data/data_module.h"
 #include "data/dataset.h"
+#include "data/entry_limits.h"
 #include "data/formats.h"
 #include "data/prompts.h"
 #include "data/statement.h"
@@ -201,6 +202,20 @@ const QString kSmenaUpdate = QStringLiteral(
     "data=:data, smena=:smena, color=:color, time=:time, vvod=:vvod, prize=0, id_doc=0, id_doc_item=0, "
     "f_gds_qty_use=0, id_gds_use=0, id_cons_use=0 where id=:id");
 
+// The entry's worker, product and operation are held to the end of the save: a deletion by
+// another client waits for it (and then finds the entry), or went first and the save refuses.
+// Taken before the entry's own row, in the order the deletions take theirs.
+const QString kHoldWorker = QStringLiteral("select 1 from accounts_dep.person where id=:w_id for key share");
+const QString kHoldProduct = QStringLiteral("select 1 from cmn_gds_and_srv.gds_and_srv where id=:i_id for key share");
+const QString kHoldOperation = QStringLiteral("select 1 from accounts_dep.oper where id=:o_id for key share");
+
+// What the entry makes of the worker's day in its shift and of his month, read after the write
+// under the month lock.
+const QString kWorkerTotals = QStringLiteral(
+    "select coalesce(sum(time) filter (where smena=:smena and data=:data), 0) as day_hours, "
+    "coalesce(abs(sum((kol_vo-brak)*cena::numeric)), 0) as month_amount "
+    "from accounts_dep.smena where w_id=:w_id and data>=:month_start and data<:next_month");
+
 bool sameAsShown(const Dataset& stored, const Dataset& shown)
 {
     for (const char* field : {"w_id", "i_id", "o_id", "smena", "brak", "color", "time"})
@@ -221,8 +236,41 @@ QString versionOf(const QSqlDatabase& db, const Dataset& journalRow)
     return stored.asString(QStringLiteral("ver"));
 }
 
+QString outcomeMessage(Outcome outcome)
+{
+    switch (outcome) {
+    case Outcome::Saved: return {};
+    case Outcome::Duplicate: return QStringLiteral("Позиция с такими параметрами уже заведена!");
+    case Outcome::Stale:
+        return QStringLiteral("Позицию уже изменил или удалил другой пользователь. Журнал обновлён; "
+                              "откройте позицию заново.");
+    case Outcome::WorkerGone:
+        return QStringLiteral("Работник удалён из справочника другим пользователем. Позиция не записана: "
+                              "выберите работника заново.");
+    case Outcome::ProductGone:
+        return QStringLiteral("Изделие удалено из справочника другим пользователем. Позиция не записана: "
+                              "выберите операцию заново.");
+    case Outcome::OperationGone:
+        return QStringLiteral("Операция удалена из справочника другим пользователем. Позиция не записана: "
+                              "выберите операцию заново.");
+    case Outcome::DayHoursTooMany:
+        return QStringLiteral("У работника за этот день в этой смене набралось бы больше %1 ч. Позиция не записана: "
+                              "проверьте поле «Время».")
+            .arg(entry_limits::kDayHours);
+    case Outcome::MonthAmountTooLarge:
+        return QStringLiteral("Сумма работника за месяц превысила бы %1 р. Позиция не записана: "
+                              "проверьте поля «Кол-во» и «Брак».")
+            .arg(entry_limits::monthAmountText());
+    }
+    return {};
+}
+
 struct Writer::Statements {
     QSqlDatabase db;
+    PreparedQuery holdWorker{db, kHoldWorker};
+    PreparedQuery holdProduct{db, kHoldProduct};
+    PreparedQuery holdOperation{db, kHoldOperation};
+    PreparedQuery totals{db, kWorkerTotals};
     PreparedQuery lockEntry{db, kLockEntry};
     PreparedQuery twinsOnAdd{db, kDuplicateAdd};
     PreparedQuery twinsOnChange{db, kDuplicateChange};
@@ -236,7 +284,9 @@ Writer::~Writer() = default;
 
 void Writer::renew(PreparedQuery::Renewal when)
 {
-    for (PreparedQuery* q : {&m->lockEntry, &m->twinsOnAdd, &m->twinsOnChange, &m->insert, &m->update}) q->renew(when);
+    for (PreparedQuery* q : {&m->holdWorker, &m->holdProduct, &m->holdOperation, &m->totals, &m->lockEntry,
+                             &m->twinsOnAdd, &m->twinsOnChange, &m->insert, &m->update})
+        q->renew(when);
     m->cells.renew(when);
 }
 
@@ -252,9 +302,24 @@ Outcome Writer::save(const Entry& e)
     }
 }
 
+namespace {
+
+bool holds(PreparedQuery& hold, const QString& name, int id)
+{
+    QSqlQuery& row = hold.exec({{name, id}});
+    const bool held = row.next();
+    row.finish();
+    return held;
+}
+
+} // namespace
+
 Outcome Writer::write(const Entry& e)
 {
     Transaction tx(m->db);
+    if (!holds(m->holdWorker, QStringLiteral("w_id"), e.workerId)) return Outcome::WorkerGone;
+    if (!holds(m->holdProduct, QStringLiteral("i_id"), e.productId)) return Outcome::ProductGone;
+    if (!holds(m->holdOperation, QStringLiteral("o_id"), e.operationId)) return Outcome::OperationGone;
     QList<std::pair<int, QDate>> months = {{e.workerId, e.day}};
     int oldWorker = 0, oldShift = 0;
     QDate oldDay;
@@ -284,6 +349,17 @@ Outcome Writer::write(const Entry& e)
                {QStringLiteral("brak"), e.defects}, {QStringLiteral("time"), e.hours},
                {QStringLiteral("vvod"), e.keyedIn}, {QStringLiteral("ok"), codes::kMarkNew}};
     if ((e.id != 0 ? m->update : m->insert).exec(values).numRowsAffected() != 1) return Outcome::Stale;
+
+    const QDate monthStart(e.day.year(), e.day.month(), 1);
+    QSqlQuery& totals = m->totals.exec({{QStringLiteral("w_id"), e.workerId}, {QStringLiteral("smena"), e.shift},
+                                        {QStringLiteral("data"), e.day}, {QStringLiteral("month_start"), monthStart},
+                                        {QStringLiteral("next_month"), monthStart.addMonths(1)}});
+    totals.next();
+    const qint64 dayHours = totals.value(0).toLongLong();
+    const double monthAmount = totals.value(1).toDouble();
+    totals.finish();
+    if (dayHours > entry_limits::kDayHours) return Outcome::DayHoursTooMany;
+    if (monthAmount >= double(entry_limits::kMonthAmount)) return Outcome::MonthAmountTooLarge;
 
     m->cells.sync(tx, e.workerId, e.shift, e.day);
     // A change that moves the entry leaves hours behind in the cell it left.
@@ -579,18 +655,19 @@ void TForm11::Button1Click()
             return;
         }
     }
-    // Numbers too large for their columns are refused here, with the field named, rather than
-    // by the server halfway through the save.
+    // Each number is checked here, whatever put it into its field (typing is filtered, text set
+    // by other means is not): a whole number of 0 up to what its column holds, with the field
+    // named, rather than refused by the server halfway through the save.
     const std::tuple<QLineEdit*, QLabel*, qint64> limits[] = {
         {Edit3, Label3, kIntMax}, {Edit4, Label4, kSmallIntMax}, {Edit5, Label6, kIntMax}, {Edit6, Label7, kSmallIntMax}};
     for (const auto& [e, l, max] : limits) {
         const QString text = e->text().trimmed();
-        bool ok = true;
-        if (!text.isEmpty() && (text.toLongLong(&ok) > max || !ok)) {
-            m_prompts.error(QStringLiteral("Слишком большое значение в поле «%1»: не больше %2.").arg(l->text()).arg(max),
-                            QStringLiteral("Ошибка"));
-            return;
-        }
+        if (text.isEmpty() || entry_limits::wholeNumber(text, max)) continue;
+        m_prompts.error(entry_limits::allDigits(text)
+                            ? QStringLiteral("Слишком большое значение в поле «%1»: не больше %2.").arg(l->text()).arg(max)
+                            : QStringLiteral("В поле «%1» должно быть целое число не меньше 0.").arg(l->text()),
+                        QStringLiteral("Ошибка"));
+        return;
     }
 
     shift_entry::Entry e;
@@ -610,18 +687,11 @@ void TForm11::Button1Click()
     e.keyedIn = m_journal.today();
 
     Dataset& shiftQuery = m_dm.smenaQuery(m_journal.CurrentShift);
-    switch (m_writer.save(e)) {
-    case shift_entry::Outcome::Duplicate:
-        m_prompts.error(QStringLiteral("Позиция с такими параметрами уже заведена!"), QStringLiteral("Ошибка"));
+    const shift_entry::Outcome outcome = m_writer.save(e);
+    if (outcome != shift_entry::Outcome::Saved) {
+        if (outcome == shift_entry::Outcome::Stale) shiftQuery.refresh();
+        m_prompts.error(shift_entry::outcomeMessage(outcome), QStringLiteral("Ошибка"));
         return;
-    case shift_entry::Outcome::Stale:
-        shiftQuery.refresh();
-        m_prompts.error(QStringLiteral("Позицию уже изменил или удалил другой пользователь. Журнал обновлён; "
-                                       "откройте позицию заново."),
-                        QStringLiteral("Ошибка"));
-        return;
-    case shift_entry::Outcome::Saved:
-        break;
     }
     shiftQuery.refresh();
     m_dm.H_Tabel_1.close();

@@ -56,9 +56,17 @@ struct Entry {
 
 enum class Outcome {
     Saved,
-    Duplicate,  ///< an entry of the same worker, operation, product, date, shift and colour exists
-    Stale,      ///< the changed entry was changed or deleted by someone else since it was read
+    Duplicate,      ///< an entry of the same worker, operation, product, date, shift and colour exists
+    Stale,          ///< the changed entry was changed or deleted by someone else since it was read
+    WorkerGone,     ///< the worker was deleted from the workers' book meanwhile
+    ProductGone,    ///< the product was deleted meanwhile
+    OperationGone,  ///< the operation was deleted meanwhile
+    DayHoursTooMany,    ///< the worker's hours of that day and shift would not fit the timesheet cell
+    MonthAmountTooLarge ///< the worker's money of that month would pass entry_limits::kMonthAmount
 };
+
+/// What the user is told when a save ends in the outcome; empty for Saved.
+QString outcomeMessage(Outcome outcome);
 
 /// The row version of the journal row the grid shows (its id), when the stored entry still holds
 /// what the grid shows; empty when it was changed or deleted since the grid was read.
@@ -73,9 +81,10 @@ public:
     Writer& operator=(const Writer&) = delete;
 
     /// In one transaction, under the worker's month lock (both workers' months when the entry
-    /// moves): the check that a changed entry is as it was read, the duplicate check, the insert
-    /// or update and the timesheet cells of the entry's old and new place. Nothing is written
-    /// unless Saved; a refusal of the server throws DbError.
+    /// moves): the worker, product and operation held against deletion to the end of it, the
+    /// check that a changed entry is as it was read, the duplicate check, the insert or update,
+    /// the bounds of the worker's day and month, and the timesheet cells of the entry's old and
+    /// new place. Nothing is written unless Saved; a refusal of the server throws DbError.
     Outcome save(const Entry& entry);
 
 private:

@@ -1,5 +1,6 @@
 #include "journal/utility_works_dialog.h"
 #include "data/data_module.h"
+#include "data/entry_limits.h"
 #include "data/formats.h"
 #include "data/prompts.h"
 #include "data/statement.h"
@@ -39,6 +40,48 @@ const QString kUpdate = QStringLiteral(
     "and id_o is not distinct from :old_id_o and id_p is not distinct from :old_id_p "
     "and cnt is not distinct from :old_cnt and price is not distinct from :old_price "
     "and i_holiday is not distinct from :old_i_holiday and i_night is not distinct from :old_i_night returning d_date");
+
+// The worker and the nomenclature group are held to the end of the save, as a journal entry
+// holds its own: a deletion waits for the save, or went first and the save refuses.
+const QString kHoldWorker = QStringLiteral("select 1 from accounts_dep.person where id=:id for key share");
+const QString kHoldGroup = QStringLiteral("select 1 from cmn_classifier.item where id=:id for key share");
+
+// What the entry makes of the worker's day in its timesheet row and of his month of hour-paid
+// work, read after the write under the month lock.
+const QString kWorkerTotals = QStringLiteral(
+    "select coalesce(sum(cnt) filter (where id_o=:kind and i_night=:night and d_date=:day), 0) as day_hours, "
+    "coalesce(abs(sum(cnt*price)), 0) as month_amount "
+    "from accounts_dep.fatigue where id_p=:worker and d_date>=:month_start and d_date<:next_month");
+
+/// Most hours one entry takes: what the field lets one type.
+constexpr qint64 kEntryHours = 999;
+
+bool held(const QSqlDatabase& db, const QString& text, int id)
+{
+    Statement hold(text);
+    hold.setParam(QStringLiteral("id"), id);
+    QSqlQuery row = hold.exec(db);
+    return row.next();
+}
+
+/// Why the worker's totals with the entry cannot be kept; empty when they can.
+QString totalsRefusal(const QSqlDatabase& db, int worker, int kind, int night, const QDate& day)
+{
+    const QDate monthStart(day.year(), day.month(), 1);
+    Statement totals(kWorkerTotals);
+    totals.setParams({{QStringLiteral("kind"), kind}, {QStringLiteral("night"), night}, {QStringLiteral("day"), day},
+                      {QStringLiteral("worker"), worker}, {QStringLiteral("month_start"), monthStart},
+                      {QStringLiteral("next_month"), monthStart.addMonths(1)}});
+    QSqlQuery row = totals.exec(db);
+    row.next();
+    if (row.value(0).toLongLong() > entry_limits::kDayHours)
+        return QStringLiteral("У работника за этот день набралось бы больше %1 ч. Запись не сохранена: проверьте часы.")
+            .arg(entry_limits::kDayHours);
+    if (row.value(1).toDouble() >= double(entry_limits::kMonthAmount))
+        return QStringLiteral("Сумма работника за месяц превысила бы %1 р. Запись не сохранена: проверьте часы.")
+            .arg(entry_limits::monthAmountText());
+    return {};
+}
 
 const QStringList kCompared = {"id_nom", "id_o", "id_p", "cnt", "price", "i_holiday", "i_night"};
 
@@ -226,7 +269,16 @@ void TForm24::Button1Click()
         m_prompts.error(QStringLiteral("Все поля должны быть заполнены!"), QStringLiteral("Ошибка"));
         return;
     }
-    const int hours = Edit6->text().toInt();
+    // Checked whatever put the text into the field: typing is filtered, other means are not.
+    const auto typed = entry_limits::wholeNumber(Edit6->text(), kEntryHours);
+    if (!typed && !Edit6->text().trimmed().isEmpty()) {
+        m_prompts.error(entry_limits::allDigits(Edit6->text())
+                            ? QStringLiteral("Слишком большое значение в поле «ч.»: не больше %1.").arg(kEntryHours)
+                            : QStringLiteral("В поле «ч.» должно быть целое число не меньше 0."),
+                        QStringLiteral("Ошибка"));
+        return;
+    }
+    const int hours = typed ? int(*typed) : 0;
     if (hours < 1) {
         m_prompts.error(QStringLiteral("Нужно завести количество!"), QStringLiteral("Ошибка"));
         return;
@@ -248,8 +300,19 @@ void TForm24::Button1Click()
                   {QStringLiteral("i_holiday"), dayOff() ? 1 : 0},
                   {QStringLiteral("i_night"), night ? 1 : 0}};
     bool changedMeanwhile = false;
+    QString refusal;
     {
         Transaction tx(m_dm.ADO_DB);
+        if (!held(m_dm.ADO_DB, kHoldWorker, sel_id_p))
+            refusal = QStringLiteral("Работник удалён из справочника другим пользователем. Запись не сохранена: "
+                                     "выберите работника заново.");
+        else if (!held(m_dm.ADO_DB, kHoldGroup, sel_id_nom))
+            refusal = QStringLiteral("Номенклатурная группа удалена другим пользователем. Запись не сохранена: "
+                                     "выберите группу заново.");
+        if (!refusal.isEmpty()) {
+            m_prompts.error(refusal, QStringLiteral("Ошибка"));
+            return;
+        }
         Statement save(Tag == 0 ? kInsert : kUpdate);
         if (Tag == 0) {
             values += Params{{QStringLiteral("d_date"), day}, {QStringLiteral("i_mnth"), day.month()},
@@ -263,6 +326,12 @@ void TForm24::Button1Click()
         changedMeanwhile = !saved.next();
         if (!changedMeanwhile) {
             const QDate entryDay = saved.value(0).toDate();
+            saved.finish();
+            refusal = totalsRefusal(m_dm.ADO_DB, sel_id_p, kind, night ? 1 : 0, entryDay);
+            if (!refusal.isEmpty()) {
+                m_prompts.error(refusal, QStringLiteral("Ошибка"));
+                return;
+            }
             timesheet_cell::syncHours(m_dm.ADO_DB, tx, sel_id_p, kind, night ? 1 : 0, entryDay);
             // An entry moved to another worker or kind leaves hours behind in the cell it left.
             if (Tag != 0 && (m_oldWorker != sel_id_p || m_oldKind != kind))

@@ -2,6 +2,8 @@
 #include "data/command.h"
 #include "data/data_module.h"
 #include "data/db_error.h"
+#include "data/prepared_query.h"
+#include "data/statement.h"
 #include "data/transaction.h"
 #include "tests/support/scripted_prompts.h"
 #include "tests/support/test_database.h"
@@ -25,6 +27,8 @@ private slots:
     void personCodesMatchSafely_data();
     void personCodesMatchSafely();
     void parametersBindIgnoringCaseAndFailLoudly();
+    void placeholdersReadAlikeEverywhere_data();
+    void placeholdersReadAlikeEverywhere();
     void replacedTextForgetsOldValues_data();
     void replacedTextForgetsOldValues();
     void filterForms_data();
@@ -215,6 +219,40 @@ void TestData::parametersBindIgnoringCaseAndFailLoudly()
     QCOMPARE(q.asString(QStringLiteral("V")), QStringLiteral("О'Брайен \"%\\"));
     QCOMPARE(q.asString(QStringLiteral("lit")), QStringLiteral(":notaparam"));
     QVERIFY_THROWS_EXCEPTION(DbError, q.asString(QStringLiteral("no_such_field")));
+}
+
+void TestData::placeholdersReadAlikeEverywhere_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("given");   // the parameter's name as the caller writes it; empty: none
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("upper-case placeholder") << "select :Value::text as v" << "value" << "x";
+    QTest::newRow("upper-case name given") << "select :value::text as v" << "VALUE" << "x";
+    QTest::newRow("one name twice, two cases") << "select :a::text || :A::text as v" << "a" << "xx";
+    QTest::newRow("in a literal") << "select ':lit' || :p::text as v" << "p" << ":litx";
+    QTest::newRow("in a quoted name") << R"(select :p::text as ":q")" << "p" << "x";
+    QTest::newRow("in a line comment") << "select :p::text as v -- :comment\n" << "p" << "x";
+    QTest::newRow("in a block comment") << "select /* :c */ :p::text as v" << "p" << "x";
+    QTest::newRow("cast is no placeholder") << "select 'x'::text as v" << "" << "x";
+}
+
+void TestData::placeholdersReadAlikeEverywhere()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, given);
+    QFETCH(QString, expected);
+    const Params params = given.isEmpty() ? Params{} : Params{{given, QStringLiteral("x")}};
+    Statement statement(text);
+    statement.setParams(params);
+    QSqlQuery viaStatement = statement.exec(m_db->db());
+    QVERIFY(viaStatement.next());
+    QCOMPARE(viaStatement.value(0).toString(), expected);
+    PreparedQuery prepared(m_db->db(), text);
+    QSqlQuery& viaPrepared = prepared.exec(params);
+    QVERIFY(viaPrepared.next());
+    QCOMPARE(viaPrepared.value(0).toString(), expected);
+    // A parameter the text names but the caller did not give is an error, never a NULL.
+    if (!given.isEmpty()) QVERIFY_THROWS_EXCEPTION(DbError, prepared.exec({}));
 }
 
 void TestData::replacedTextForgetsOldValues_data()

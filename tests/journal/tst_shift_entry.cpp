@@ -54,6 +54,12 @@ private slots:
     void completeness();
     void tooLargeValues_data();
     void tooLargeValues();
+    void zeroHoursStillMakeTheWorkersRow();
+    void changePickingAnotherOperationPricesFromItsNorm();
+    void referencedRowDeletedMeanwhile_data();
+    void referencedRowDeletedMeanwhile();
+    void workerTotalsTheSheetsCannotHold_data();
+    void workerTotalsTheSheetsCannotHold();
     void twinsOnAdd_data();
     void twinsOnAdd();
     void twinsOnChange();
@@ -260,6 +266,12 @@ void TestShiftEntry::tooLargeValues_data()
     QTest::newRow("defects") << "Edit4" << "32768" << "Брак";
     QTest::newRow("colour") << "Edit5" << "2147483648" << "Цвет";
     QTest::newRow("hours") << "Edit6" << "32768" << "Время";
+    // Text put in by other means than typing passes no key filter.
+    QTest::newRow("negative hours") << "Edit6" << "-7" << "Время";
+    QTest::newRow("negative defects") << "Edit4" << "-2" << "Брак";
+    QTest::newRow("signed quantity") << "Edit3" << "+5" << "Кол-во";
+    QTest::newRow("fraction of hours") << "Edit6" << "1,5" << "Время";
+    QTest::newRow("letters for a colour") << "Edit5" << "красный" << "Цвет";
 }
 
 void TestShiftEntry::tooLargeValues()
@@ -275,6 +287,97 @@ void TestShiftEntry::tooLargeValues()
     QVERIFY2(m_prompts.said().first().text.contains(label), qPrintable(m_prompts.said().first().text));
     QCOMPARE(count(), 1);
     QCOMPARE(m_dialog->findChild<QLineEdit*>(field)->text(), value);   // kept as typed
+}
+
+void TestShiftEntry::zeroHoursStillMakeTheWorkersRow()
+{
+    // Worker 2 has no timesheet row in March yet.
+    fillNew(welding());
+    m_dialog->Edit6->setText(QStringLiteral("0"));
+    m_dialog->Button1Click();
+    QVERIFY2(m_prompts.said().isEmpty(), qPrintable(m_prompts.texts().join(QLatin1Char('|'))));
+    QCOMPARE(count(QStringLiteral("w_id=2")), 1);
+    QVERIFY(!cell(2, 1, 15).isNull());
+    QCOMPARE(cell(2, 1, 15).toInt(), 0);
+}
+
+void TestShiftEntry::changePickingAnotherOperationPricesFromItsNorm()
+{
+    // Entry 1 was welding at 10.12345; picking the painting prices it from the painting's norm.
+    m_dialog->fillForChange(journalRow(1));
+    m_dialog->takeOperation(painting());
+    m_dialog->Edit5->setText(QStringLiteral("3"));
+    m_dialog->Button1Click();
+    QVERIFY2(m_prompts.said().isEmpty(), qPrintable(m_prompts.texts().join(QLatin1Char('|'))));
+    QCOMPARE(m_db->scalar(QStringLiteral("select o_id from accounts_dep.smena where id=1")).toInt(), 2);
+    QCOMPARE(m_db->scalar(QStringLiteral("select cena from accounts_dep.smena where id=1")).toDouble(), 12.34);
+}
+
+void TestShiftEntry::referencedRowDeletedMeanwhile_data()
+{
+    QTest::addColumn<QString>("deletion");
+    QTest::addColumn<QString>("word");
+    QTest::newRow("worker") << "delete from accounts_dep.person where id=2" << "Работник";
+    QTest::newRow("operation") << "delete from accounts_dep.oper where id=1" << "Операция";
+    QTest::newRow("product") << "delete from cmn_gds_and_srv.gds_and_srv where id=10001" << "Изделие";
+}
+
+void TestShiftEntry::referencedRowDeletedMeanwhile()
+{
+    QFETCH(QString, deletion);
+    QFETCH(QString, word);
+    for (bool change : {false, true}) {
+        m_prompts.clear();
+        if (change) {
+            init();
+            m_dialog->fillForChange(journalRow(1));
+            m_dialog->cur_w_id = 2;
+            m_dialog->Edit6->setText(QStringLiteral("5"));
+        } else {
+            fillNew(welding());
+            m_dialog->Edit6->setText(QStringLiteral("5"));
+        }
+        // Another client deletes what the dialog picked while it was open.
+        m_db->exec(deletion);
+        m_dialog->Button1Click();
+        QCOMPARE(m_prompts.said().size(), 1);
+        QVERIFY2(m_prompts.said().first().text.startsWith(word), qPrintable(m_prompts.said().first().text));
+        QCOMPARE(count(QStringLiteral("time=5")), 0);
+        QVERIFY(cell(2, 1, 15).isNull());
+        if (!change) cleanup();
+    }
+}
+
+void TestShiftEntry::workerTotalsTheSheetsCannotHold_data()
+{
+    QTest::addColumn<QString>("quantity");
+    QTest::addColumn<QString>("hours");
+    QTest::addColumn<QString>("field");
+    // Worker 1 has 8 hours on Friday in shift 1 already; each entry alone fits its columns.
+    QTest::newRow("a day's hours past the cell") << "1" << "32760" << "«Время»";
+    QTest::newRow("a month's money past the sheets") << "2000000000" << "1" << "«Кол-во»";
+    QTest::newRow("a month's money just inside") << "800000" << "1" << "";
+}
+
+void TestShiftEntry::workerTotalsTheSheetsCannotHold()
+{
+    QFETCH(QString, quantity);
+    QFETCH(QString, hours);
+    QFETCH(QString, field);
+    fillNew(painting(), 1);
+    m_dialog->Edit5->setText(QStringLiteral("7"));
+    m_dialog->Edit3->setText(quantity);
+    m_dialog->Edit6->setText(hours);
+    m_dialog->Button1Click();
+    if (field.isEmpty()) {
+        QVERIFY2(m_prompts.said().isEmpty(), qPrintable(m_prompts.texts().join(QLatin1Char('|'))));
+        QCOMPARE(count(), 2);
+        return;
+    }
+    QCOMPARE(m_prompts.said().size(), 1);
+    QVERIFY2(m_prompts.said().first().text.contains(field), qPrintable(m_prompts.said().first().text));
+    QCOMPARE(count(), 1);
+    QCOMPARE(cell(1, 1, 15).toInt(), 8);
 }
 
 void TestShiftEntry::twinsOnAdd_data()

@@ -46,7 +46,8 @@ private slots:
     void dayOffBoxFollowsThePickedDate();
     void changeRepricesAndMovesTheHours();
     void changeByAnotherClientIsNotOverwritten();
-    void failedCellUpkeepWritesNothing();
+    void totalsTheSheetsCannotHoldWriteNothing_data();
+    void totalsTheSheetsCannotHoldWriteNothing();
     void recalculationMatchesTheOriginalStatement_data();
     void recalculationMatchesTheOriginalStatement();
     void recalculationMatchesTheOriginalStatementOnVariedData_data();
@@ -221,22 +222,33 @@ void TestUtilityWorks::savedEntryIsPricedAndCounted()
 void TestUtilityWorks::incompleteInputIsRefused_data()
 {
     QTest::addColumn<int>("worker");
+    QTest::addColumn<int>("group");
     QTest::addColumn<QString>("hours");
     QTest::addColumn<QString>("message");
-    QTest::newRow("no worker") << 0 << "3" << "Все поля должны быть заполнены!";
-    QTest::newRow("no hours") << 1 << "0" << "Нужно завести количество!";
-    QTest::newRow("empty hours") << 1 << "" << "Нужно завести количество!";
+    QTest::newRow("no worker") << 0 << 1 << "3" << "Все поля должны быть заполнены!";
+    QTest::newRow("no hours") << 1 << 1 << "0" << "Нужно завести количество!";
+    QTest::newRow("empty hours") << 1 << 1 << "" << "Нужно завести количество!";
+    // Text put in by other means than typing passes no key filter.
+    QTest::newRow("negative hours") << 1 << 1 << "-7" << "В поле «ч.» должно быть целое число не меньше 0.";
+    QTest::newRow("fraction of hours") << 1 << 1 << "1,5" << "В поле «ч.» должно быть целое число не меньше 0.";
+    QTest::newRow("more hours than the field takes") << 1 << 1 << "1000" << "Слишком большое значение в поле «ч.»: не больше 999.";
+    // Picked, then deleted by another client before the save.
+    QTest::newRow("worker deleted meanwhile") << 99 << 1 << "3"
+        << "Работник удалён из справочника другим пользователем. Запись не сохранена: выберите работника заново.";
+    QTest::newRow("group deleted meanwhile") << 1 << 99 << "3"
+        << "Номенклатурная группа удалена другим пользователем. Запись не сохранена: выберите группу заново.";
 }
 
 void TestUtilityWorks::incompleteInputIsRefused()
 {
     QFETCH(int, worker);
+    QFETCH(int, group);
     QFETCH(QString, hours);
     QFETCH(QString, message);
     bool stayedOpen = false;
     whenModal([&](QWidget*) {
         m_form24->sel_id_p = worker;
-        m_form24->sel_id_nom = 1;
+        m_form24->sel_id_nom = group;
         m_form24->Edit6->setText(hours);
         QTest::mouseClick(m_form24->Button1, Qt::LeftButton);
         stayedOpen = m_form24->isVisible();
@@ -361,15 +373,27 @@ void TestUtilityWorks::changeByAnotherClientIsNotOverwritten()
     QCOMPARE(m_form25->fatigue.asInt(QStringLiteral("cnt")), 6);
 }
 
-void TestUtilityWorks::failedCellUpkeepWritesNothing()
+void TestUtilityWorks::totalsTheSheetsCannotHoldWriteNothing_data()
 {
-    // A timesheet cell holds at most 32767 hours: a save that would overflow it fails as a whole,
-    // entry and cell, with the database's own message.
-    insertEntry(1, 7777, 32000, 0);
+    QTest::addColumn<int>("hoursBefore");
+    QTest::addColumn<double>("priceBefore");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("a day's hours past the cell") << 32000 << 150.0
+        << "У работника за этот день набралось бы больше 32767 ч. Запись не сохранена: проверьте часы.";
+    QTest::newRow("a month's money past the sheets") << 1 << 9999990.0
+        << "Сумма работника за месяц превысила бы 10 000 000 р. Запись не сохранена: проверьте часы.";
+}
+
+void TestUtilityWorks::totalsTheSheetsCannotHoldWriteNothing()
+{
+    // A save whose day or month the timesheet cell and the sheets cannot hold writes neither the
+    // entry nor the cell, and says which.
+    QFETCH(int, hoursBefore);
+    QFETCH(double, priceBefore);
+    QFETCH(QString, message);
+    insertEntry(1, 7777, hoursBefore, 0, priceBefore);
     add(1, 7777, 999, false);
-    QCOMPARE(m_prompts.said().size(), 1);
-    QCOMPARE(m_prompts.said().first().kind, ScriptedPrompts::Said::Error);
-    QVERIFY2(m_prompts.said().first().text.contains(QStringLiteral("smallint")), qPrintable(m_prompts.said().first().text));
+    QCOMPARE(m_prompts.texts(), QStringList{message});
     QCOMPARE(m_db->scalar(QStringLiteral("select count(*) from accounts_dep.fatigue")).toInt(), 1);
     QCOMPARE(m_db->scalar(QStringLiteral("select count(*) from accounts_dep.h_tabel")).toInt(), 0);
 }
