@@ -19,50 +19,63 @@ namespace {
 
 const QString kDayLines = timesheet_days::dayLines(QStringLiteral("sum(h. d%1) as d%1"), QStringLiteral(",\n"));
 
+// A sheet row is a worker of the timesheet rows (h.w_id, the worker id of the journal and hour
+// entries), named as the journal finds him: by person id or by person code. When several person
+// rows match, the one whose code names him wins, then the lowest id, so that a worker is one row
+// with one name; a worker no person row names is left out, as in the journal. Each match is one
+// probe through the primary key or the person_code_id index.
+const QString kWorkerName = QStringLiteral(
+    "cross join lateral (select p.s_caption from cmn_contractor.person p\n"
+    "where p.id=h.w_id or accounts_dep.person_code_id(p.s_code)=h.w_id\n"
+    "order by accounts_dep.person_code_id(p.s_code) is distinct from h.w_id, p.id limit 1) p\n");
+
 const QString kH_Tabel0 = QStringLiteral(
-    "select p.s_caption fio, p.id,h.i_type,\n"
-    "(select sum(s.time) from accounts_dep.smena s where s.data<:d_date1 and s.data>=:d_date2 and s.w_id=p.id) i_time,\n"
-    "(select sum((s.kol_vo-s.brak)*s.cena)::numeric(10,2)from accounts_dep.smena s where s.data<:d_date3 and s.data>=:d_date4 and s.w_id=p.id) f_price,\n"
-    "(select case when coalesce(sum(s.time),0)::numeric(10,2)=0 then 0 else coalesce(sum((s.kol_vo-s.brak)*s.cena)/sum(time),0)::numeric(10,2) end from accounts_dep.smena s where s.data<:d_date5 and s.data>=:d_date6 and s.w_id=p.id) average_price,\n"
+    "select p.s_caption fio, h.w_id id,h.i_type,\n"
+    "(select sum(s.time) from accounts_dep.smena s where s.data<:d_date1 and s.data>=:d_date2 and s.w_id=h.w_id) i_time,\n"
+    "(select sum((s.kol_vo-s.brak)*s.cena)::numeric(10,2)from accounts_dep.smena s where s.data<:d_date3 and s.data>=:d_date4 and s.w_id=h.w_id) f_price,\n"
+    "(select case when coalesce(sum(s.time),0)::numeric(10,2)=0 then 0 else coalesce(sum((s.kol_vo-s.brak)*s.cena)/sum(time),0)::numeric(10,2) end from accounts_dep.smena s where s.data<:d_date5 and s.data>=:d_date6 and s.w_id=h.w_id) average_price,\n"
     "%1\n"
-    "from  cmn_contractor.person p, accounts_dep.h_tabel h\n"
-    "where h.year=:i_year and h.month=:i_month and h.w_id=p.id and i_type=0\n"
-    "group by p.id, p.s_caption, h.i_type\n"
-    "order by fio")
-    .arg(kDayLines);
+    "from accounts_dep.h_tabel h\n"
+    "%2"
+    "where h.year=:i_year and h.month=:i_month and i_type=0\n"
+    "group by h.w_id, p.s_caption, h.i_type\n"
+    "order by fio, id")
+    .arg(kDayLines, kWorkerName);
 
 QString hoursSheet(int kind)
 {
     return QStringLiteral(
-               "select p.s_caption fio, p.id,h.i_type, case when h.i_night=0 then 'дн.' else 'ноч.' end as s_night, h.i_night,\n"
-               "(select sum(f.cnt) from accounts_dep.fatigue f where f.d_date<:d_date1 and f.d_date>=:d_date2 and f.id_p=p.id and f.id_o=%1 and f.i_night=h.i_night) i_time,\n"
-               "(select sum(f.cnt*f.price)::numeric(10,2) from accounts_dep.fatigue f where f.d_date<:d_date3 and f.d_date>=:d_date4 and f.id_p=p.id and f.id_o=%1 and f.i_night=h.i_night) f_price,\n"
+               "select p.s_caption fio, h.w_id id,h.i_type, case when h.i_night=0 then 'дн.' else 'ноч.' end as s_night, h.i_night,\n"
+               "(select sum(f.cnt) from accounts_dep.fatigue f where f.d_date<:d_date1 and f.d_date>=:d_date2 and f.id_p=h.w_id and f.id_o=%1 and f.i_night=h.i_night) i_time,\n"
+               "(select sum(f.cnt*f.price)::numeric(10,2) from accounts_dep.fatigue f where f.d_date<:d_date3 and f.d_date>=:d_date4 and f.id_p=h.w_id and f.id_o=%1 and f.i_night=h.i_night) f_price,\n"
                "(select case when coalesce(sum(f.cnt),0)::numeric(10,2)=0 then 0 else coalesce(sum((f.cnt*f.price))/sum(f.cnt),0)::numeric(10,2) end \n"
-               "from accounts_dep.fatigue f where f.d_date<:d_date5 and f.d_date>=:d_date6 and f.id_p=p.id and f.id_o=%1 and f.i_night=h.i_night) average_price,\n"
+               "from accounts_dep.fatigue f where f.d_date<:d_date5 and f.d_date>=:d_date6 and f.id_p=h.w_id and f.id_o=%1 and f.i_night=h.i_night) average_price,\n"
                "%2\n"
-               "from  cmn_contractor.person p, accounts_dep.h_tabel h\n"
-               "where h.year=:i_year and h.month=:i_month and h.w_id=p.id and i_type=%1 \n"
-               "group by p.id, p.s_caption, h.i_type, h.i_night\n"
-               "order by fio")
+               "from accounts_dep.h_tabel h\n"
+               "%3"
+               "where h.year=:i_year and h.month=:i_month and i_type=%1 \n"
+               "group by h.w_id, p.s_caption, h.i_type, h.i_night\n"
+               "order by fio, id, h.i_night")
         .arg(kind)
-        .arg(kDayLines);
+        .arg(kDayLines, kWorkerName);
 }
 
 const QString kH_Tabel7777 = hoursSheet(7777);
 const QString kH_Tabel7778 = hoursSheet(7778);
 
 const QString kH_Tabel_all = QStringLiteral(
-    "select p.s_caption fio, p.id,\n"
-    "coalesce((select sum(s.time) from accounts_dep.smena s where s.data<:d_date1 and s.data>=:d_date2 and s.w_id=p.id),0)+\n"
-    "coalesce((select sum(f.cnt) from accounts_dep.fatigue f where f.d_date<:d_date7 and f.d_date>=:d_date8 and f.id_p=p.id),0) i_time,\n"
-    "coalesce((select sum((s.kol_vo-s.brak)*s.cena)::numeric(10,2)from accounts_dep.smena s where s.data<:d_date3 and s.data>=:d_date4 and s.w_id=p.id),0)+ \n"
-    "coalesce((select sum(f.cnt*f.price)::numeric(10,2)from accounts_dep.fatigue f where f.d_date<:d_date5 and f.d_date>=:d_date6 and f.id_p=p.id),0) f_price,\n"
+    "select p.s_caption fio, h.w_id id,\n"
+    "coalesce((select sum(s.time) from accounts_dep.smena s where s.data<:d_date1 and s.data>=:d_date2 and s.w_id=h.w_id),0)+\n"
+    "coalesce((select sum(f.cnt) from accounts_dep.fatigue f where f.d_date<:d_date7 and f.d_date>=:d_date8 and f.id_p=h.w_id),0) i_time,\n"
+    "coalesce((select sum((s.kol_vo-s.brak)*s.cena)::numeric(10,2)from accounts_dep.smena s where s.data<:d_date3 and s.data>=:d_date4 and s.w_id=h.w_id),0)+ \n"
+    "coalesce((select sum(f.cnt*f.price)::numeric(10,2)from accounts_dep.fatigue f where f.d_date<:d_date5 and f.d_date>=:d_date6 and f.id_p=h.w_id),0) f_price,\n"
     "%1\n"
-    "from  cmn_contractor.person p, accounts_dep.h_tabel h\n"
-    "where h.year=:i_year and h.month=:i_month and h.w_id=p.id\n"
-    "group by p.id, p.s_caption\n"
-    "order by fio\n")
-    .arg(kDayLines);
+    "from accounts_dep.h_tabel h\n"
+    "%2"
+    "where h.year=:i_year and h.month=:i_month\n"
+    "group by h.w_id, p.s_caption\n"
+    "order by fio, id\n")
+    .arg(kDayLines, kWorkerName);
 
 const QString kPrice = QStringLiteral(
     "select sum((s.kol_vo-s.brak)*s.cena)::numeric(100,2) as price from accounts_dep.smena s where s.data<:d_date1 and "

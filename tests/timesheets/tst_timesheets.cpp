@@ -60,6 +60,23 @@ const char* const kFixture = R"(
       (1, 3, 2024, 0, 7777, 0, 4, null), (2, 3, 2024, 0, 7778, 1, null, 2), (7, 2, 2024, 0, 7777, 0, 1, 1);
 )";
 
+// Workers known to the enterprise in other ways than by a person row of their own id, with
+// journal entries (rejects among them) and hour entries in March 2024: 40 only by person code;
+// 41 by id a stranger whose code names nobody, by code another row; 42 by code twice.
+const char* const kWorkersByCode = R"(
+    insert into cmn_contractor.person (id, s_caption, s_code) values
+      (2040, 'Кодов К.К.', '40'), (41, 'Чужой Ч.Ч.', '900041'), (2041, 'Двойнов Д.Д.', '41'),
+      (2043, 'Нулев Н.Н.', ' 042'), (2042, 'Тёзкин Т.Т.', '42');
+    insert into accounts_dep.smena (data, smena, w_id, i_id, o_id, cena, kol_vo, brak, time, ok) values
+      ('2024-03-05', 1, 40, 10001, 1, 10, 7, 1, 6, 'no'),
+      ('2024-03-06', 2, 41, 10001, 1, 20, 5, 0, 4, 'no'),
+      ('2024-03-07', 1, 42, 10001, 1, 5, 4, 2, 3, 'no'),
+      ('2024-03-08', 3, 42, 10001, 1, 5, 6, 0, 5, 'no');
+    insert into accounts_dep.fatigue (id_p, id_o, i_night, d_date, i_mnth, i_year, cnt, price) values
+      (40, 7777, 0, '2024-03-05', 3, 2024, 2, 100), (41, 7778, 1, '2024-03-06', 3, 2024, 3, 110),
+      (42, 7777, 1, '2024-03-08', 3, 2024, 1, 90);
+)";
+
 const QString kAllRows = QStringLiteral(
     "select concat_ws('|', month, year, smena, w_id, i_type, i_night, %1) as r from accounts_dep.h_tabel "
     "order by 1");
@@ -202,6 +219,10 @@ private slots:
     void hourRowsRebuildButton();
     void pieceworkSheet_data();
     void pieceworkSheet();
+    void workersByIdOrCode_data();
+    void workersByIdOrCode();
+    void moneyOfGoodPieces_data();
+    void moneyOfGoodPieces();
 
 private:
     /// Opens the piecework timesheet in a mode on "today", runs the checks, closes it.
@@ -844,6 +865,96 @@ void TestTimesheets::pieceworkSheet()
         QCOMPARE(book.at(r, 36).isEmpty(), tag == 17);
     }
     QVERIFY(book.numericCells.contains(QStringLiteral("AH3")) && book.bold.contains(QStringLiteral("AH2")));
+}
+
+void TestTimesheets::workersByIdOrCode_data()
+{
+    QTest::addColumn<int>("tag");
+    QTest::addColumn<QStringList>("rows");   // fio and day/night mark, sorted
+    QTest::addColumn<QString>("hours");      // the month's hours of the sheet's entries
+    const QString journalHours = "select sum(time) from accounts_dep.smena where data>='2024-03-01' and data<'2024-04-01'";
+    const QString hourEntries = "select sum(cnt) from accounts_dep.fatigue where d_date>='2024-03-01' and d_date<'2024-04-01'";
+    const QStringList everyone{"Двойнов Д.Д. ", "Иванов И.И. ", "Кодов К.К. ", "Петров П.П. ", "Сидоров С.С. ", "Тёзкин Т.Т. "};
+    QTest::newRow("piecework") << 9 << everyone << journalHours;
+    QTest::newRow("utility works")
+        << 14 << QStringList{"Иванов И.И. дн.", "Иванов И.И. ноч.", "Кодов К.К. дн.", "Тёзкин Т.Т. ноч."}
+        << hourEntries + " and id_o=7777";
+    QTest::newRow("average piecework") << 15 << QStringList{"Двойнов Д.Д. ноч.", "Петров П.П. дн.", "Петров П.П. ноч."}
+                                       << hourEntries + " and id_o=7778";
+    QTest::newRow("general") << 17 << everyone << QString("select (%1) + (%2)").arg(journalHours, hourEntries);
+}
+
+void TestTimesheets::workersByIdOrCode()
+{
+    // Each worker is one row (per day/night mark), named by the row whose code names him, and
+    // the rows add up to the department's totals: money, hours and day cells alike.
+    QFETCH(int, tag);
+    QFETCH(QStringList, rows);
+    QFETCH(QString, hours);
+    m_db->exec(QString::fromUtf8(kWorkersByCode));
+    timesheet_rebuild::shiftRows(m_db->db(), 3, 2024);
+    timesheet_rebuild::hourRows(m_db->db(), 3, 2024);
+    const qlonglong monthHours = m_db->scalar(hours).toLongLong();
+    QStringList names;
+    withForm27(tag, QDate(2024, 3, 1), [&] {
+        Dataset& sheet = *m_form27->CurrentTabel;
+        qlonglong cents = 0, time = 0, dayCells = 0;
+        for (sheet.first(); !sheet.eof(); sheet.next()) {
+            const QString mark = piecework_mode::hasDayNight(tag) ? sheet.asString("s_night") : QString();
+            names << sheet.asString("fio") + QLatin1Char(' ') + mark;
+            cents += qRound64(sheet.asDouble("f_price") * 100);
+            time += sheet.asLongLong("i_time");
+            for (int d = 1; d <= 31; ++d) dayCells += sheet.asLongLong(QStringLiteral("d%1").arg(d));
+        }
+        const Dataset& total = tag == 9    ? m_form27->price
+                               : tag == 14 ? m_form27->price7
+                               : tag == 15 ? m_form27->price8
+                                           : m_form27->all_price;
+        QCOMPARE(cents, qRound64(total.asDouble("price") * 100));
+        QCOMPARE(time, monthHours);
+        QCOMPARE(dayCells, monthHours);
+    });
+    names.sort();
+    QCOMPARE(names, rows);
+
+    // The spreadsheet lists the same workers.
+    QCOMPARE(writePieceworkTimesheet(m_db->db(), tag, 3, 2024, *m_excel), 1);
+    Workbook book;
+    QVERIFY(readWorkbook(m_opener.opened.last(), &book));
+    QStringList written;
+    for (int r = 3; r <= book.rows.size(); ++r) written << book.at(r, 1) + QLatin1Char(' ') + book.at(r, 2);
+    written.sort();
+    QCOMPARE(written, rows);
+}
+
+void TestTimesheets::moneyOfGoodPieces_data()
+{
+    QTest::addColumn<int>("tag");
+    QTest::addColumn<QString>("fio");
+    QTest::addColumn<double>("money");
+    QTest::addColumn<double>("rate");   // -1 where the sheet has none
+    // Кодов: (7 − 1) × 10 for 6 h, and 2 h at 100 besides; Тёзкин: (4 − 2) × 5 + 6 × 5 for 8 h.
+    QTest::newRow("piecework") << 9 << "Кодов К.К." << 60.0 << 10.0;
+    QTest::newRow("piecework, two entries") << 9 << "Тёзкин Т.Т." << 40.0 << 5.0;
+    QTest::newRow("general") << 17 << "Кодов К.К." << 260.0 << -1.0;
+}
+
+void TestTimesheets::moneyOfGoodPieces()
+{
+    // A worker is paid for the pieces less the rejects, at the entry's price.
+    QFETCH(int, tag);
+    QFETCH(QString, fio);
+    QFETCH(double, money);
+    QFETCH(double, rate);
+    m_db->exec(QString::fromUtf8(kWorkersByCode));
+    timesheet_rebuild::shiftRows(m_db->db(), 3, 2024);
+    timesheet_rebuild::hourRows(m_db->db(), 3, 2024);
+    withForm27(tag, QDate(2024, 3, 1), [&] {
+        Dataset& sheet = *m_form27->CurrentTabel;
+        QVERIFY(sheet.locate(QStringLiteral("fio"), fio));
+        QCOMPARE(sheet.asDouble(QStringLiteral("f_price")), money);
+        if (rate >= 0) QCOMPARE(sheet.asDouble(QStringLiteral("average_price")), rate);
+    });
 }
 
 QTEST_MAIN(TestTimesheets)
