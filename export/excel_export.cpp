@@ -2,6 +2,7 @@
 
 #include "data/formats.h"
 #include "data/prompts.h"
+#include "data/replacing_file.h"
 
 #include <QDir>
 #include <QFile>
@@ -9,16 +10,12 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
-#include <QTemporaryFile>
 
 #include <xlsxwriter.h>
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <cmath>
-#include <cstdio>
-#include <cstring>
 
 namespace {
 
@@ -190,6 +187,19 @@ QString writeWorkbookFile(const std::vector<Sheet>& sheets, const QString& path)
     return failure == LXW_NO_ERROR ? QString() : QString::fromUtf8(lxw_strerror(failure));
 }
 
+/// Writes the workbook in place of the file at path, which keeps what it held unless the whole
+/// workbook was written; the reason when it was not.
+QString writeReplacing(const std::vector<Sheet>& sheets, const QString& path)
+{
+    ReplacingFile file(path);
+    if (!file.open())
+        return file.errorString();
+    const QString error = writeWorkbookFile(sheets, file.temporaryPath());
+    if (!error.isEmpty())
+        return error;
+    return file.commit() ? QString() : file.errorString();
+}
+
 }  // namespace
 
 struct ExcelApp::Workbook {
@@ -287,19 +297,9 @@ int ExcelApp::SaveAs(const QString& path)
     };
     if (!current_ || !current_->sourceFile.isEmpty())
         return fail(QStringLiteral("нет книги, в которую пишутся данные"));
-    QTemporaryFile temp(target.absoluteDir().filePath(QLatin1Char('.') + target.fileName() + QStringLiteral(".XXXXXX")));
-    if (!temp.open())
-        return fail(temp.errorString());
-    temp.close();
-    const QString error = writeWorkbookFile(current_->sheets, temp.fileName());
+    const QString error = writeReplacing(current_->sheets, target.absoluteFilePath());
     if (!error.isEmpty())
         return fail(error);
-    // The new file keeps the old one's permissions, or gets a document's usual ones.
-    temp.setPermissions(target.exists() ? target.permissions()
-                                        : QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
-    if (std::rename(QFile::encodeName(temp.fileName()).constData(), QFile::encodeName(target.absoluteFilePath()).constData()) != 0)
-        return fail(QString::fromLocal8Bit(std::strerror(errno)));
-    temp.setAutoRemove(false);
     current_->shown = true;
     current_->changedSinceShown = false;
     return 1;
@@ -422,7 +422,7 @@ bool ExcelApp::handOver(Workbook& book)
         QString error;
         path = reserveFileName(&error);
         if (!path.isEmpty()) {
-            error = writeWorkbookFile(book.sheets, path);
+            error = writeReplacing(book.sheets, path);
             if (!error.isEmpty())
                 QFile::remove(path);
         }
@@ -436,11 +436,11 @@ bool ExcelApp::handOver(Workbook& book)
     book.shown = true;
     book.changedSinceShown = false;
     if (!opener_->open(path)) {
-        prompts_.error(kNoApplication, kErrorTitle);
-        if (book.sourceFile.isEmpty())
-            prompts_.information(QStringLiteral("Книга сохранена в файле:\n")
-                                     + QDir::toNativeSeparators(path),
-                                 QStringLiteral("Microsoft Excel"));
+        // The workbook is there all the same: the user is told where to find it.
+        prompts_.error(book.sourceFile.isEmpty() ? kNoApplication + QStringLiteral("\nКнига сохранена в файле:\n")
+                                                       + QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath())
+                                                 : kNoApplication,
+                       kErrorTitle);
         return false;
     }
     return true;

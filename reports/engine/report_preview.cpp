@@ -7,6 +7,7 @@
 #include <QFileDialog>
 #include <QIcon>
 #include <QPageSize>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
@@ -42,6 +43,27 @@ void savePdf(const ReportDocument& document, Prompts& prompts, QWidget* parent)
 
 } // namespace
 
+void printReport(const ReportDocument& document, QPrinter& printer, Prompts& prompts)
+{
+    // The printer's own PDF output writes straight over the file and never says that a write
+    // failed; the report's PDF writer replaces the file only when it is whole. The preview's
+    // pages (a picture engine) are painted as they are, whatever output was chosen.
+    if (printer.outputFormat() == QPrinter::PdfFormat && !printer.outputFileName().isEmpty() && printer.paintEngine()
+        && printer.paintEngine()->type() == QPaintEngine::Pdf) {
+        try {
+            writeReportPdf(document, printer.outputFileName());
+        } catch (const ReportError& e) {
+            prompts.error(e.text());
+        }
+        return;
+    }
+    // The report keeps its own paper and orientation whatever the printer was set to.
+    printer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), document.orientation, QMarginsF(0, 0, 0, 0)));
+    printer.setFullPage(true);
+    QPainter painter(&printer);
+    paintReport(painter, printer, document);
+}
+
 void showReportPreview(const ReportDocument& document, PreviewZoom zoom, Prompts& prompts, QWidget* parent)
 {
     QPrinter printer(QPrinter::HighResolution);
@@ -54,13 +76,8 @@ void showReportPreview(const ReportDocument& document, PreviewZoom zoom, Prompts
     preview.setWindowTitle(document.title.trimmed().isEmpty()
                                ? QStringLiteral("Предварительный просмотр")
                                : QStringLiteral("Предварительный просмотр: ") + document.title.trimmed());
-    QObject::connect(&preview, &QPrintPreviewDialog::paintRequested, &preview, [&document](QPrinter* target) {
-        // The report keeps its own paper and orientation whatever the printer was set to.
-        target->setPageLayout(QPageLayout(QPageSize(QPageSize::A4), document.orientation, QMarginsF(0, 0, 0, 0)));
-        target->setFullPage(true);
-        QPainter painter(target);
-        paintReport(painter, *target, document);
-    });
+    QObject::connect(&preview, &QPrintPreviewDialog::paintRequested, &preview,
+                     [&document, &prompts](QPrinter* target) { printReport(document, *target, prompts); });
 
     if (auto* toolbar = preview.findChild<QToolBar*>()) {
         auto* save = new QAction(QIcon::fromTheme(QStringLiteral("document-save")), QStringLiteral("Сохранить в PDF"), &preview);

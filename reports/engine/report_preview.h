@@ -2,6 +2,7 @@
 #include "reports/engine/report_engine.h"
 
 class Prompts;
+class QPrinter;
 class QWidget;
 
 enum class PreviewZoom { WholePage, PageWidth };
@@ -10,3 +11,8 @@ enum class PreviewZoom { WholePage, PageWidth };
 /// to the whole page or to the page width, with printing through the system's print dialog and
 /// "Сохранить в PDF" (action "savePdfAction"); returns when the preview is closed.
 void showReportPreview(const ReportDocument& document, PreviewZoom zoom, Prompts& prompts, QWidget* parent = nullptr);
+
+/// Prints the document on the printer as the preview's print does. Printed to a PDF file, the
+/// file is replaced only by the whole report; a failed write is told through prompts and leaves
+/// the old file as it was.
+void printReport(const ReportDocument& document, QPrinter& printer, Prompts& prompts);

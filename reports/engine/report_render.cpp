@@ -1,13 +1,14 @@
 #include "reports/engine/report_render.h"
 
-#include <QFileInfo>
+#include "data/replacing_file.h"
+
+#include <QDir>
 #include <algorithm>
 #include <QFont>
 #include <QHash>
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QSaveFile>
 
 namespace {
 
@@ -70,23 +71,21 @@ void paintReport(QPainter& painter, QPagedPaintDevice& device, const ReportDocum
 
 void writeReportPdf(const ReportDocument& document, const QString& path)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        throw ReportError(QStringLiteral("Не удалось записать файл %1: %2").arg(path, file.errorString()));
+    const auto failed = [&](const QString& reason) {
+        return ReportError(QStringLiteral("Не удалось записать файл %1: %2").arg(QDir::toNativeSeparators(path), reason));
+    };
+    ReplacingFile file(path);
+    if (!file.open()) throw failed(file.errorString());
     {
-        QPdfWriter pdf(&file);
+        QPdfWriter pdf(&file.device());
         pdf.setResolution(600);
         pdf.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), document.orientation, QMarginsF(0, 0, 0, 0)));
         pdf.setTitle(document.title);
         pdf.setCreator(QStringLiteral("tabel"));
         QPainter painter;
-        if (!painter.begin(&pdf)) {
-            file.cancelWriting();
-            throw ReportError(QStringLiteral("Не удалось записать файл %1").arg(path));
-        }
+        if (!painter.begin(&pdf)) throw failed(QStringLiteral("PDF не начать"));
         paintReport(painter, pdf, document);
         painter.end();
     }
-    if (!file.commit())
-        throw ReportError(QStringLiteral("Не удалось записать файл %1: %2").arg(path, file.errorString()));
+    if (!file.commit()) throw failed(file.errorString());
 }

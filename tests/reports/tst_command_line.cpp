@@ -2,6 +2,7 @@
 #include "app/sheet_kinds.h"
 #include "data/data_module.h"
 #include "data/formats.h"
+#include "data/replacing_file.h"
 #include "export/excel_export.h"
 #include "refbooks/norms_grid.h"
 #include "refbooks/operation_dialog.h"
@@ -9,6 +10,7 @@
 #include "reports/reports_hub.h"
 #include "tests/reports/report_fixture.h"
 #include "tests/support/scripted_prompts.h"
+#include "tests/support/small_file_system.h"
 #include "tests/support/test_database.h"
 #include "timesheets/piecework_timesheet.h"
 #include "timesheets/time_timesheet.h"
@@ -24,6 +26,7 @@
 #include <QTextStream>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -60,6 +63,10 @@ private slots:
     void reportsTheRoleMayRun_data();
     void reportsTheRoleMayRun();
     void failureLeavesTheTargetAlone();
+    void aFullDiskKeepsTheOldFile_data();
+    void aFullDiskKeepsTheOldFile();
+    void aKilledRunsTemporaryGoesWithTheNextRun_data();
+    void aKilledRunsTemporaryGoesWithTheNextRun();
     void aHeldLockEndsInTheTimeLimit();
     void outputSheetIsTheHubs_data();
     void outputSheetIsTheHubs();
@@ -348,6 +355,70 @@ void TestCommandLine::failureLeavesTheTargetAlone()
     QCOMPARE(run(QStringList{m_db->name(), server()} + report, &err), 0);
     QVERIFY(pdfText(pdf).contains(QStringLiteral("Отчет по продукции")));
     QCOMPARE(m_db->scalar(QStringLiteral("select d from accounts_dep.ver")).toInt(), m_stamp.date);
+}
+
+void TestCommandLine::aFullDiskKeepsTheOldFile_data()
+{
+    QTest::addColumn<QStringList>("what");
+    // An empty period: a PDF of some 15 KB, written out in one piece when the file is closed.
+    QTest::newRow("report") << QStringList{"--report", "products", "--from", "2030-01-01", "--to", "2030-01-02", "--pdf"};
+    QTest::newRow("sheet") << QStringList{"--export", "output", "--from", "2030-01-01", "--to", "2030-01-02", "--xlsx"};
+}
+
+void TestCommandLine::aFullDiskKeepsTheOldFile()
+{
+    QFETCH(QStringList, what);
+    SmallFileSystem disk(64);
+    QVERIFY2(disk.error().isEmpty(), qPrintable(disk.error()));
+    const QString file = disk.filePath(QStringLiteral("month"));
+    const QStringList args = QStringList{m_db->name(), server(), "--code", "3851"} + what + QStringList{file};
+    const auto contents = [&] {
+        QFile f(file);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    QString err;
+    QCOMPARE(run(args, &err), 0);
+    const QByteArray last = contents();
+    QVERIFY(!last.isEmpty());
+
+    QVERIFY(disk.fill());
+    QCOMPARE(run(args, &err), 5);
+    QVERIFY2(err.contains(file), qPrintable(err));
+    QCOMPARE(contents(), last);
+    // and no temporary is left to hold the space
+    QCOMPARE(QDir(QFileInfo(file).path()).entryList(QDir::Files | QDir::Hidden),
+             (QStringList{QStringLiteral("filler"), QStringLiteral("month")}));
+
+    disk.release();
+    QCOMPARE(run(args, &err), 0);
+    QVERIFY(!contents().isEmpty());
+}
+
+void TestCommandLine::aKilledRunsTemporaryGoesWithTheNextRun_data() { aFullDiskKeepsTheOldFile_data(); }
+
+void TestCommandLine::aKilledRunsTemporaryGoesWithTheNextRun()
+{
+    QFETCH(QStringList, what);
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("month"));
+    // A process that has ended, as a run killed while writing has.
+    QProcess ended;
+    ended.start(QStringLiteral("true"), {});
+    QVERIFY(ended.waitForStarted());
+    const qint64 dead = ended.processId();
+    QVERIFY(ended.waitForFinished());
+    const QStringList left = {ReplacingFile::temporaryName(QStringLiteral("month"), dead),
+                              ReplacingFile::temporaryName(QStringLiteral("other.pdf"), dead)};
+    // A run still writing (the test's parent lives on), and hidden files that are not ours.
+    const QStringList kept = {ReplacingFile::temporaryName(QStringLiteral("month"), ::getppid()),
+                              QStringLiteral(".month.swp"), QStringLiteral(".month.tabel-x")};
+    for (const QString& name : left + kept) QVERIFY(putLastMonths(dir.filePath(name)));
+
+    QString err;
+    QCOMPARE(run(QStringList{m_db->name(), server(), "--code", "3851"} + what + QStringList{file}, &err), 0);
+    QStringList expected = kept + QStringList{QStringLiteral("month")};
+    expected.sort();
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name), expected);
 }
 
 void TestCommandLine::aHeldLockEndsInTheTimeLimit()

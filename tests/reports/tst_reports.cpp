@@ -11,6 +11,7 @@
 #include "tests/reports/report_fixture.h"
 #include "tests/support/modal.h"
 #include "tests/support/scripted_prompts.h"
+#include "tests/support/small_file_system.h"
 #include "tests/support/test_database.h"
 
 #include <QAction>
@@ -24,6 +25,9 @@
 #include <QMap>
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
+#include <QPrinter>
+#include <QAbstractButton>
+#include <QMessageBox>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -111,6 +115,8 @@ private slots:
     void pdfCarriesTheTextsAndReplacesFilesWhole();
     void previewOpensMaximisedZoomedAndSavesPdf_data();
     void previewOpensMaximisedZoomedAndSavesPdf();
+    void aFullDiskKeepsTheOldPdf_data();
+    void aFullDiskKeepsTheOldPdf();
 
 private:
     TestDatabase* m_db = nullptr;
@@ -786,6 +792,69 @@ void TestReports::previewOpensMaximisedZoomedAndSavesPdf()
     QCOMPARE(zoomMode, zoom);
     QCOMPARE(pages, form->pageCount());
     QVERIFY(pdfText(path).contains(timesheet ? QStringLiteral("Март 2024 г.") : QStringLiteral("Отчет по продукции")));
+}
+
+void TestReports::aFullDiskKeepsTheOldPdf_data()
+{
+    QTest::addColumn<bool>("print");
+    QTest::newRow("saved from the preview") << false;
+    QTest::newRow("printed to a file") << true;
+}
+
+void TestReports::aFullDiskKeepsTheOldPdf()
+{
+    QFETCH(bool, print);
+    SmallFileSystem disk(64);
+    QVERIFY2(disk.error().isEmpty(), qPrintable(disk.error()));
+    const std::unique_ptr<ReportWindow> form = findReportKind(QStringLiteral("products"))->make(*m_dm);
+    // An empty period: a PDF of some 15 KB, written out in one piece when the file is closed.
+    const ReportRequest empty{QDate(2030, 1, 1), QDate(2030, 1, 2), 0, 1, 2030};
+    form->prepareFor(empty);
+    form->reportQuery().close();
+    const QString path = disk.filePath(QStringLiteral("products.pdf"));
+    form->savePdf(path);
+    const auto contents = [&] {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    const QByteArray last = contents();
+    QVERIFY(!last.isEmpty());
+
+    QVERIFY(disk.fill());
+    if (print) {
+        QPrinter printer;
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(path);
+        printReport(form->document(), printer, m_prompts);
+    } else {
+        whenModal([&](QWidget* w) {
+            whenModal([&](QWidget* dialog) {
+                auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+                if (!name) {
+                    dialog->close();
+                    return;
+                }
+                // The file is there: the user agrees to replace it.
+                whenModal([](QWidget* box) {
+                    if (auto* question = qobject_cast<QMessageBox*>(box)) question->button(QMessageBox::Yes)->click();
+                    else box->close();
+                });
+                name->setText(path);
+                QTest::keyClick(name, Qt::Key_Return);
+            });
+            if (auto* save = w->findChild<QAction*>(QStringLiteral("savePdfAction"))) save->trigger();
+            w->close();
+        });
+        form->run(empty);
+    }
+    QCOMPARE(m_prompts.said().size(), 1);
+    QCOMPARE(m_prompts.said()[0].kind, ScriptedPrompts::Said::Error);
+    QCOMPARE(m_prompts.said()[0].title, QStringLiteral("Ошибка"));
+    QVERIFY2(m_prompts.said()[0].text.contains(path), qPrintable(m_prompts.said()[0].text));
+    m_prompts.clear();
+    QCOMPARE(contents(), last);
+    QCOMPARE(QDir(QFileInfo(path).path()).entryList(QDir::Files | QDir::Hidden),
+             (QStringList{QStringLiteral("filler"), QStringLiteral("products.pdf")}));
 }
 
 QTEST_MAIN(TestReports)
