@@ -4,8 +4,8 @@
 #include "data/connection.h"
 #include "data/data_module.h"
 #include "data/db_error.h"
+#include "data/formats.h"
 #include "data/prompts.h"
-#include "data/statement.h"
 #include "export/excel_export.h"
 #include "reports/report_kinds.h"
 #include "reports/report_window.h"
@@ -131,11 +131,10 @@ public:
     }
     int number(const QString& name, int min, int max) const
     {
-        bool ok = false;
-        const int n = value(name).toInt(&ok);
-        if (!ok || n < min || n > max)
-            throw BadArgument(QStringLiteral("--%1: нужно число от %2 до %3, а не «%4»").arg(name).arg(min).arg(max).arg(value(name)));
-        return n;
+        const std::optional<int> n = formats::parseDigits(value(name));
+        if (!n || *n < min || *n > max)
+            throw BadArgument(QStringLiteral("--%1: нужно число от %2 до %3 (одни цифры), а не «%4»").arg(name).arg(min).arg(max).arg(value(name)));
+        return *n;
     }
 
 private:
@@ -160,7 +159,9 @@ void readPeriod(const Arguments& a, PeriodKind period, Job& job)
         a.require({QStringLiteral("from"), QStringLiteral("to")});
         job.request.from = a.date(QStringLiteral("from"));
         job.request.to = a.date(QStringLiteral("to"));
-        if (job.request.to <= job.request.from)
+        if (job.request.to == job.request.from)
+            throw BadArgument(QStringLiteral("период пуст: --from и --to — один и тот же день (день --to в период не входит)"));
+        if (job.request.to < job.request.from)
             throw BadArgument(QStringLiteral("--to должна быть позже --from (день --to в период не входит)"));
         if (a.has(QStringLiteral("kind"))) {
             job.request.productKind = int(kProductKinds.indexOf(a.value(QStringLiteral("kind"))));
@@ -185,6 +186,9 @@ Job readJob(const QStringList& args)
     job.server = positional.value(1).trimmed();
     if (job.database.isEmpty()) throw BadArgument(QStringLiteral("не задана база данных (DATABASE)"));
     if (job.server.isEmpty()) throw BadArgument(QStringLiteral("не задан сервер БД (SERVER)"));
+    const QString port = ConnectionSettings::writtenPort(job.server);
+    if (!port.isNull() && ConnectionSettings::portNumber(port) == 0)
+        throw BadArgument(QStringLiteral("SERVER: порт «%1» — нужен номер от 1 до 65535 (одни цифры)").arg(port));
 
     a.require({QStringLiteral("code")});
     job.code = a.value(QStringLiteral("code"));
@@ -213,8 +217,8 @@ Job readJob(const QStringList& args)
 }
 
 /// Applies the role of the access code: refuses what the role may not have, and holds the
-/// warehouse to finished products as the hub does.
-std::optional<Failure> applyRole(Job& job, QTextStream& err)
+/// warehouse to finished products as the hub does (its "Вид продукции" is fixed there).
+std::optional<Failure> applyRole(Job& job)
 {
     const access_rights::Role role = access_rights::roleForCode(job.code);
     if (role == access_rights::Role::None) return Failure{kRefused, QStringLiteral("Введены неверные данные.")};
@@ -222,7 +226,9 @@ std::optional<Failure> applyRole(Job& job, QTextStream& err)
     if (job.period() == PeriodKind::Range &&
         !access_rights::mayUse(role, QStringLiteral("Form18"), QStringLiteral("RadioGroup1"))) {
         if (job.kindGiven && job.request.productKind != 1)
-            err << "tabel: для этого кода доступа отчет строится только по готовой продукции." << Qt::endl;
+            return Failure{kRefused, QStringLiteral("--kind %1 недоступен для этого кода доступа: отчет строится только по "
+                                                    "готовой продукции (--kind finished или без --kind)")
+                                         .arg(kProductKinds.at(job.request.productKind))};
         job.request.productKind = 1;
     }
     return std::nullopt;
@@ -280,11 +286,21 @@ std::optional<Failure> writeSheet(const Job& job, TDataModule6& dm, StreamPrompt
     return std::nullopt;
 }
 
+/// "10 мин", "0.3 с".
+QString duration(int ms)
+{
+    if (ms % 60000 == 0) return QStringLiteral("%1 мин").arg(ms / 60000);
+    return QStringLiteral("%1 с").arg(ms / 1000.0);
+}
+
 QString databaseFailure(const DbError& e, const CommandLineLimits& limits)
 {
-    // query_canceled: the statement time limit ran out (waiting for a lock counts too).
+    // query_canceled: the statement time limit ran out. The session has no lock wait limit of
+    // its own, so a wait for another client's lock ends here too.
     if (e.sqlState() == QLatin1String("57014"))
-        return QStringLiteral("запрос прерван: он шел дольше %1 с (%2)").arg(limits.statementTimeoutMs / 1000.0).arg(e.text().trimmed());
+        return QStringLiteral("запрос прерван: истек предел времени одного запроса, %1 (в него входит и ожидание записей, "
+                              "занятых другими пользователями) (%2)")
+            .arg(duration(limits.statementTimeoutMs), e.text().trimmed());
     return e.text().trimmed();
 }
 
@@ -299,9 +315,10 @@ std::optional<Failure> run(const Job& job, const BuildStamp& stamp, QTextStream&
     StreamPrompts prompts(err);
     TDataModule6 dm(db, prompts);
     try {
-        // A scheduled run never waits without end: a held lock or a runaway query is cancelled.
-        execSql(db, QStringLiteral("select set_config('statement_timeout', :ms, false)"),
-                {{QStringLiteral("ms"), QString::number(limits.statementTimeoutMs)}});
+        // A scheduled run waits for another client's lock as long as for anything else, and never
+        // without end: the statement limit cancels a held lock and a runaway query alike.
+        setStatementTimeLimit(db, limits.statementTimeoutMs);
+        setLockWaitLimit(db, 0);
         if (checkVersion(dm, stamp) == VersionVerdict::Outdated)
             return Failure{kOutdated, QStringLiteral("Версия программы не соответсвует БД! Запустите программу через 5 мин.")};
         if (job.sheet) return writeSheet(job, dm, prompts);
@@ -345,7 +362,7 @@ int runCommandLine(const QStringList& args, const BuildStamp& stamp, QTextStream
         err << "tabel: " << e.message << Qt::endl << kUsage << Qt::endl;
         return kBadArguments;
     }
-    std::optional<Failure> failure = applyRole(job, err);
+    std::optional<Failure> failure = applyRole(job);
     if (!failure) failure = targetProblem(job.target);
     if (!failure) {
         failure = run(job, stamp, err, limits);

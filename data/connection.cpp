@@ -1,5 +1,6 @@
 #include "data/connection.h"
 #include "data/db_error.h"
+#include "data/formats.h"
 
 #include <QSqlDriver>
 #include <QSqlError>
@@ -21,17 +22,25 @@ ConnectionSettings ConnectionSettings::fromArguments(const QStringList& args)
     }
     s.database = args.at(0);
     s.host = server;
-    // host:port reaches a server on another port; a bare IPv6 address keeps its colons.
-    const int colon = server.lastIndexOf(QLatin1Char(':'));
-    if (colon > 0 && server.count(QLatin1Char(':')) == 1) {
-        bool ok = false;
-        const int port = server.mid(colon + 1).toInt(&ok);
-        if (ok && port > 0 && port < 65536) {
-            s.host = server.left(colon);
-            s.port = port;
-        }
+    // A port that is no port leaves the text whole, and connecting then says the host is unknown.
+    if (const int port = portNumber(writtenPort(server))) {
+        s.host = server.left(server.lastIndexOf(QLatin1Char(':')));
+        s.port = port;
     }
     return s;
+}
+
+QString ConnectionSettings::writtenPort(const QString& server)
+{
+    const qsizetype colon = server.lastIndexOf(QLatin1Char(':'));
+    if (colon <= 0 || server.count(QLatin1Char(':')) != 1) return QString();
+    return server.mid(colon + 1);
+}
+
+int ConnectionSettings::portNumber(const QString& written)
+{
+    const std::optional<int> port = formats::parseDigits(written);
+    return port && *port >= 1 && *port <= 65535 ? *port : 0;
 }
 
 namespace {

@@ -23,6 +23,11 @@ struct ConnectionSettings {
     /// on the build's default server (argument 1 alone is ignored).
     static ConnectionSettings fromArguments(const QStringList& args);
     static QString defaultServer();
+    /// The port of a server written host:port, as written; a null string when none is written
+    /// (a bare IPv6 address keeps its colons).
+    static QString writtenPort(const QString& server);
+    /// The number of a written port: digits only, from 1 to 65535; 0 when it is no port.
+    static int portNumber(const QString& written);
 };
 
 /// The name of the client's one connection.

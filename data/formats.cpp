@@ -63,6 +63,17 @@ QString monthName(int month)
     return month >= 1 && month <= 12 ? monthNames().at(month - 1) : QString();
 }
 
+std::optional<int> parseDigits(QStringView text)
+{
+    if (text.isEmpty() || text.size() > 9) return std::nullopt;
+    int n = 0;
+    for (const QChar c : text) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9')) return std::nullopt;
+        n = n * 10 + (c.unicode() - u'0');
+    }
+    return n;
+}
+
 std::optional<double> parseNumber(QStringView text)
 {
     constexpr qsizetype kLongest = 40;

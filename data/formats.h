@@ -29,6 +29,9 @@ const QStringList& monthNames();
 /// optional exponent, nothing around it. Numbers with more than 15 significant digits are not
 /// read (they would lose digits).
 std::optional<double> parseNumber(QStringView text);
+/// A whole number written in digits only, as an option's value or a port is: no sign, no
+/// spaces, at most 9 digits; nothing for any other text.
+std::optional<int> parseDigits(QStringView text);
 /// Whether parseNumber reads the text.
 inline bool isNumeric(QStringView text) { return parseNumber(text).has_value(); }
 

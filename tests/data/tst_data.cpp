@@ -10,6 +10,10 @@
 
 #include <QScopeGuard>
 #include <QTest>
+#include <QThread>
+
+#include <atomic>
+#include <thread>
 
 class TestData : public QObject {
     Q_OBJECT
@@ -39,6 +43,7 @@ private slots:
     void transactionRollsBackWhenNotCommitted();
     void lostConnectionIsSaidAndMendedOnTheNextAction_data();
     void lostConnectionIsSaidAndMendedOnTheNextAction();
+    void serverEndingTheSessionIsALostConnection();
     void serverDownSaysSoWithoutAnEmptyText();
     void lockWaitAndStatementTimeHaveLimits_data();
     void lockWaitAndStatementTimeHaveLimits();
@@ -482,6 +487,52 @@ void TestData::lostConnectionIsSaidAndMendedOnTheNextAction()
     }
     QCOMPARE(count(), before + 1);
     m_db->exec(QStringLiteral("delete from accounts_dep.vid_oper where vid = 'Рихтовка'"));
+}
+
+void TestData::serverEndingTheSessionIsALostConnection()
+{
+    // The server ends the session in the middle of a statement (pg_terminate_backend): it answers
+    // with SQLSTATE 57P01, and the connection is as lost as a dropped socket.
+    const QSqlDatabase db = m_db->openAnother(QStringLiteral("terminated"));
+    setStatementTimeLimit(db, 60000);
+    Dataset pid(db, QStringLiteral("select pg_backend_pid() as pid"));
+    pid.open();
+    const int backend = pid.asInt(QStringLiteral("pid"));
+    pid.close();
+
+    // Another client, on a thread of its own, ends that session once it is seen asleep.
+    std::atomic<bool> terminated = false;
+    std::thread terminator([&, settings = m_db->settings()] {
+        const QString name = QStringLiteral("terminator");
+        try {
+            QSqlQuery q(openConnection(settings, name));
+            q.prepare(QStringLiteral("select pg_terminate_backend(pid) from pg_stat_activity where pid = :pid and wait_event = 'PgSleep'"));
+            q.bindValue(QStringLiteral(":pid"), backend);
+            for (int i = 0; i < 3000 && !terminated; ++i) {
+                terminated = q.exec() && q.next() && q.value(0).toBool();
+                if (!terminated) QThread::msleep(20);
+            }
+        } catch (const DbError&) {
+        }
+        QSqlDatabase::removeDatabase(name);
+    });
+    QString said;
+    try {
+        execSql(db, QStringLiteral("select pg_sleep(60)"));
+    } catch (const DbError& e) {
+        said = e.text();
+    }
+    terminator.join();
+    QVERIFY(terminated);
+    QCOMPARE(said, kConnectionLostText);
+
+    // The next statement connects again, with the connection's limits.
+    Dataset q(db, QStringLiteral("select pg_backend_pid() as pid, current_setting('lock_timeout') as lt, "
+                                 "current_setting('statement_timeout') as st"));
+    q.open();
+    QVERIFY(q.asInt(QStringLiteral("pid")) != backend);
+    QCOMPARE(q.asString(QStringLiteral("lt")), QStringLiteral("5s"));
+    QCOMPARE(q.asString(QStringLiteral("st")), QStringLiteral("1min"));
 }
 
 void TestData::serverDownSaysSoWithoutAnEmptyText()

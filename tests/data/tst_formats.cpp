@@ -18,6 +18,8 @@ private slots:
     void generalValue();
     void parseNumber_data();
     void parseNumber();
+    void parseDigits_data();
+    void parseDigits();
     void mask_data();
     void mask();
     void monthNames();
@@ -95,6 +97,32 @@ void TestFormats::parseNumber()
     QCOMPARE(n.has_value(), read);
     QCOMPARE(formats::isNumeric(text), read);
     if (read) QCOMPARE(*n, value);
+}
+
+void TestFormats::parseDigits_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("value");   // -1: not read
+    QTest::newRow("digits") << "2024" << 2024;
+    QTest::newRow("leading zero") << "03" << 3;
+    QTest::newRow("zero") << "0" << 0;
+    QTest::newRow("nine digits") << "999999999" << 999999999;
+    QTest::newRow("ten digits") << "1000000000" << -1;
+    QTest::newRow("empty") << "" << -1;
+    QTest::newRow("plus") << "+3" << -1;
+    QTest::newRow("minus") << "-3" << -1;
+    QTest::newRow("space before") << " 3" << -1;
+    QTest::newRow("space after") << "3 " << -1;
+    QTest::newRow("fraction") << "3.0" << -1;
+    QTest::newRow("other script's digit") << QString(QChar(0x0663)) << -1;
+}
+
+void TestFormats::parseDigits()
+{
+    QFETCH(QString, text);
+    QFETCH(int, value);
+    const std::optional<int> n = formats::parseDigits(text);
+    QCOMPARE(n.value_or(-1), value);
 }
 
 void TestFormats::mask_data()

@@ -51,14 +51,19 @@ TestDatabase::TestDatabase(const QString& tag, const QString& connectionName) : 
     openConnection(s, m_connection);
 }
 
-QSqlDatabase TestDatabase::openAnother(const QString& connectionName) const
+ConnectionSettings TestDatabase::settings() const
 {
     ConnectionSettings s;
     s.host = QStringLiteral("127.0.0.1");
     s.port = port();
     s.database = m_name;
+    return s;
+}
+
+QSqlDatabase TestDatabase::openAnother(const QString& connectionName) const
+{
     const_cast<TestDatabase*>(this)->m_others << connectionName;
-    return openConnection(s, connectionName);
+    return openConnection(settings(), connectionName);
 }
 
 TestDatabase::~TestDatabase()

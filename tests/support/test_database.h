@@ -1,4 +1,6 @@
 #pragma once
+#include "data/connection.h"
+
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
@@ -17,6 +19,8 @@ public:
     QSqlDatabase db() const { return QSqlDatabase::database(m_connection, false); }
     const QString& name() const { return m_name; }
     static int port();
+    /// How a client connects to this database (for a connection of another thread's own).
+    ConnectionSettings settings() const;
     /// A second connection to the same database (for concurrency tests).
     QSqlDatabase openAnother(const QString& connectionName) const;
     /// Runs statements (separated by ";" at line ends are fine) and fails the test on error.
