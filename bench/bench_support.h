@@ -1,7 +1,9 @@
 #pragma once
 // What the benchmarks share: the large department's server that bench/run.sh starts, prompts
 // and a desktop that ask nothing and show nothing, psql as the baseline, and the statistics.
+#include "bench/own_database.h"
 #include "data/connection.h"
+#include "data/db_error.h"
 #include "data/prompts.h"
 #include "export/excel_export.h"
 
@@ -21,11 +23,24 @@ struct Server {
     QString db = qEnvironmentVariable("TABEL_BENCH_DB", QStringLiteral("tabel_large"));
     int port = qEnvironmentVariableIntValue("TABEL_BENCH_PORT");
 
-    /// False, with a note on stderr, when not started through bench/run.sh.
+    /// True when started through bench/run.sh and the database carries the seed's mark;
+    /// otherwise false, with the reason on stderr: the caller then touches nothing.
     bool given() const
     {
-        if (!port) std::fprintf(stderr, "run through bench/run.sh\n");
-        return port != 0;
+        if (!port) {
+            std::fprintf(stderr, "run through bench/run.sh\n");
+            return false;
+        }
+        const QString name = QStringLiteral("bench_guard");
+        QString why;
+        try {
+            why = refusal(openConnection(settings(), name));
+        } catch (const DbError& e) {
+            why = QStringLiteral("cannot connect to %1 on %2: %3").arg(db, address(), e.text());
+        }
+        QSqlDatabase::removeDatabase(name);
+        if (!why.isEmpty()) std::fprintf(stderr, "refused: %s\n", qPrintable(why));
+        return why.isEmpty();
     }
     /// "127.0.0.1:PORT", the program's SERVER argument.
     QString address() const { return QStringLiteral("127.0.0.1:%1").arg(port); }
@@ -72,6 +87,7 @@ public:
 struct PsqlRun {
     double ms = 0;
     QByteArray output;
+    QByteArray errors;
     bool ok = false;
 };
 
@@ -98,8 +114,9 @@ inline PsqlRun psql(const Server& server, const QStringList& arguments, const QB
     PsqlRun run;
     run.ms = double(clock.nsecsElapsed()) / 1e6;
     run.output = p.readAllStandardOutput();
+    run.errors = p.readAllStandardError();
     run.ok = p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
-    if (!run.ok) std::fprintf(stderr, "psql: %s\n", p.readAllStandardError().constData());
+    if (!run.ok) std::fprintf(stderr, "psql: %s\n", run.errors.constData());
     return run;
 }
 

@@ -1,6 +1,17 @@
 -- A year of a large department: 320 workers, about 500,000 journal entries, 40,000 hour entries
 -- and the year's timesheet rows.
+-- It fills only a fresh copy of the template, as bench/run.sh makes it, and marks that database
+-- at the end with the comment the benchmarks look for before they touch anything.
 set client_min_messages = warning;
+\set ON_ERROR_STOP 1
+do $$
+begin
+  if exists (select 1 from accounts_dep.smena) or exists (select 1 from accounts_dep.fatigue)
+     or exists (select 1 from accounts_dep.h_tabel) or exists (select 1 from cmn_contractor.person) then
+    raise exception 'the database % already holds data: the benchmark seed fills only a fresh database made by bench/run.sh',
+      current_database();
+  end if;
+end $$;
 insert into cmn_contractor.person (id, s_caption, s_code)
 select w, 'Работник ' || w || ' ' || chr(1040 + w % 32) || '.' || chr(1040 + (w * 7) % 32) || '.', w::text
   from generate_series(1, 320) w;
@@ -75,3 +86,9 @@ begin
   end loop;
 end $$;
 analyze;
+-- The mark (the same text as bench::kSeedMark): this database is the benchmarks' own.
+do $$
+begin
+  execute format('comment on database %I is %L', current_database(),
+    'tabel benchmarks: seeded by bench/seed_large.sql; the benchmarks change and delete its data');
+end $$;

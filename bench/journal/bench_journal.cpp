@@ -1,7 +1,9 @@
 // Opening the journal of one busy date: the four shift queries through the data layer, and a
 // date change in the journal window, each against psql running the same four statements.
 // Saving new entries through the shift entry dialog's save, against psql running the same
-// statements, each entry in a transaction of its own.
+// statements, each entry in a transaction of its own. Works only in the database bench/run.sh
+// seeded; the entries it saved are removed by their ids and the month's timesheet rows put back.
+#include "bench/bench_support.h"
 #include "data/connection.h"
 #include "data/data_module.h"
 #include "data/prompts.h"
@@ -13,19 +15,13 @@
 #include <QDateEdit>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QProcess>
-#include <QTextStream>
+#include <QSqlQuery>
+#include <QStringList>
 #include <algorithm>
 #include <cstdio>
+#include <vector>
 
 namespace {
-
-class SilentPrompts : public Prompts {
-public:
-    void error(const QString& text, const QString&) override { std::fprintf(stderr, "error: %s\n", qPrintable(text)); }
-    bool question(const QString&, const QString&) override { return false; }
-    void information(const QString&, const QString&) override {}
-};
 
 long residentKiB()
 {
@@ -36,16 +32,13 @@ long residentKiB()
     return 0;
 }
 
-/// psql runs a script in one session; milliseconds.
-double psqlScriptMs(const QString& db, int port, const QString& script);
-
 /// psql runs the four statements `rounds` times in one session; milliseconds.
-double psqlMs(const QString& db, int port, const QDate& day, int rounds)
+double psqlMs(const bench::Server& server, const QDate& day, int rounds)
 {
     QString script = QStringLiteral("\\set data '''%1'''\n\\set ok '''ta'''\n\\o /dev/null\n").arg(day.toString(Qt::ISODate));
     for (int r = 0; r < rounds; ++r)
         for (const QString* text : {&sql::Smena1, &sql::Smena2, &sql::Smena3, &sql::Smena4}) script += *text + QStringLiteral(";\n");
-    return psqlScriptMs(db, port, script);
+    return bench::psql(server, {}, script.toUtf8()).ms;
 }
 
 /// The n-th new entry of a run: every entry its own (the colour tells them apart), spread over
@@ -77,9 +70,10 @@ QString saveScript(const shift_entry::Entry& e)
     s += QStringLiteral("select count(id) as cnt from accounts_dep.SMENA where w_id=%1 and o_id=%2 and i_id=%3 and data='%4' "
                         "and smena=%5 and color=%6;\n")
              .arg(e.workerId).arg(e.operationId).arg(e.productId).arg(day).arg(e.shift).arg(e.colour);
-    s += QStringLiteral("insert into accounts_dep.SMENA(w_id, i_id, o_id, cena, kol_vo, brak, data, smena, color, time, vvod,ok, "
+    // The id of the new entry goes to the output, to be removed by it afterwards.
+    s += QStringLiteral("\\o\ninsert into accounts_dep.SMENA(w_id, i_id, o_id, cena, kol_vo, brak, data, smena, color, time, vvod,ok, "
                         "prize, id_doc, id_doc_item, f_gds_qty_use, id_gds_use, id_cons_use) values(%1, %2, %3, 10.5, 12, 1, '%4', "
-                        "%5, %6, 2, '2026-06-30', 'no', 0, 0, 0, 0, 0, 0);\n")
+                        "%5, %6, 2, '2026-06-30', 'no', 0, 0, 0, 0, 0, 0) returning id;\n\\o /dev/null\n")
              .arg(e.workerId).arg(e.productId).arg(e.operationId).arg(day).arg(e.shift).arg(e.colour);
     s += QStringLiteral("select pg_advisory_xact_lock(%1, %2);\n").arg(e.workerId).arg(month);
     s += QStringLiteral("select sum(time) as tim from accounts_dep.smena where w_id=%1 and smena=%2 and data='%3' "
@@ -90,23 +84,25 @@ QString saveScript(const shift_entry::Entry& e)
     return s;
 }
 
-double psqlScriptMs(const QString& db, int port, const QString& script)
+/// The id of the entry a save of this run reported Saved: the save refuses an entry whose
+/// worker, operation, product, date, shift and colour another entry has, so the one entry with
+/// them is the one it wrote.
+QString savedId(const QSqlDatabase& db, const shift_entry::Entry& e)
 {
-    QProcess psql;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("PGPASSWORD"), QStringLiteral("vultsab"));
-    // The client's sessions run without just-in-time compilation; the baseline's do too.
-    env.insert(QStringLiteral("PGOPTIONS"), QStringLiteral("-c jit=off"));
-    psql.setProcessEnvironment(env);
-    QElapsedTimer t;
-    t.start();
-    psql.start(QStringLiteral("psql"), {"-X", "-q", "-h", "127.0.0.1", "-p", QString::number(port), "-U", "sys", "-d", db, "-f", "-"});
-    psql.write(script.toUtf8());
-    psql.closeWriteChannel();
-    psql.waitForFinished(-1);
-    const double ms = t.nsecsElapsed() / 1e6;
-    if (psql.exitCode() != 0) std::fprintf(stderr, "psql: %s\n", psql.readAllStandardError().constData());
-    return ms;
+    Statement find(QStringLiteral("select id from accounts_dep.smena where w_id=:w and o_id=:o and i_id=:i and data=:d "
+                                  "and smena=:s and color=:c"));
+    find.setParams({{"w", e.workerId}, {"o", e.operationId}, {"i", e.productId}, {"d", e.day}, {"s", e.shift}, {"c", e.colour}});
+    QSqlQuery q = find.exec(db);
+    return q.next() ? q.value(0).toString() : QString();
+}
+
+/// Removes the entries with these ids, nothing else; says so when some were already gone.
+void removeEntries(const QSqlDatabase& db, const QStringList& ids)
+{
+    Statement remove(QStringLiteral("delete from accounts_dep.smena where id = any(cast(:ids as integer[]))"));
+    remove.setParam(QStringLiteral("ids"), QStringLiteral("{%1}").arg(ids.join(u',')));
+    const int gone = remove.exec(db).numRowsAffected();
+    if (gone != ids.size()) std::fprintf(stderr, "removed %d of the %lld entries saved\n", gone, qlonglong(ids.size()));
 }
 
 } // namespace
@@ -114,18 +110,10 @@ double psqlScriptMs(const QString& db, int port, const QString& script)
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    const int port = qEnvironmentVariableIntValue("TABEL_BENCH_PORT");
-    const QString dbName = qEnvironmentVariable("TABEL_BENCH_DB", QStringLiteral("tabel_large"));
-    if (!port) {
-        std::fprintf(stderr, "run through bench/run.sh\n");
-        return 2;
-    }
-    ConnectionSettings s;
-    s.host = QStringLiteral("127.0.0.1");
-    s.port = port;
-    s.database = dbName;
-    SilentPrompts prompts;
-    TDataModule6 dm(openConnection(s), prompts);
+    const bench::Server server;
+    if (!server.given()) return 2;
+    bench::QuietPrompts prompts;
+    TDataModule6 dm(openConnection(server.settings()), prompts);
     for (int i = 1; i <= 4; ++i) dm.smenaQuery(i).setParam(QStringLiteral("ok"), QStringLiteral("ta"));
 
     // The busiest date of the year.
@@ -137,7 +125,7 @@ int main(int argc, char** argv)
 
     const int rounds = 10;
     // Warm both sides' caches once.
-    psqlMs(dbName, port, day, 1);
+    psqlMs(server, day, 1);
     for (int i = 1; i <= 4; ++i) { dm.smenaQuery(i).setParam(QStringLiteral("data"), day); dm.smenaQuery(i).open(); }
 
     QElapsedTimer t;
@@ -150,7 +138,7 @@ int main(int argc, char** argv)
             q.open();
         }
     const double layerMs = t.nsecsElapsed() / 1e6;
-    const double psql = psqlMs(dbName, port, day, rounds);
+    const double psql = psqlMs(server, day, rounds);
     std::printf("four shift queries x%d: data layer %.1f ms, psql %.1f ms, ratio %.2f (goal <= 1.3)\n",
                 rounds, layerMs, psql, layerMs / psql);
 
@@ -164,31 +152,57 @@ int main(int argc, char** argv)
         form.DBGrid2->viewport()->repaint();
     }
     const double windowMs = t.nsecsElapsed() / 1e6;
-    const double psql2 = psqlMs(dbName, port, day, rounds);
+    const double psql2 = psqlMs(server, day, rounds);
     std::printf("date change in the journal x%d: window %.1f ms, psql %.1f ms, ratio %.2f (goal <= 1.5)\n",
                 rounds, windowMs, psql2, windowMs / psql2);
 
     // Saving new entries: the dialog's save (locks, duplicate check, insert, timesheet cell, one
     // transaction) against psql running the same statements. Each side writes entries of its own;
     // the warm-up run makes the month's timesheet rows, so that both sides then update them.
+    // Afterwards the entries go by their ids and the month's timesheet rows are put back.
     const int entries = 200;
+    bench::KeptRows monthRows(dm.ADO_DB, QStringLiteral("accounts_dep.h_tabel"), QStringLiteral("year = 2026 and month = 6"));
+    QStringList saved;
     shift_entry::Writer writer(dm.ADO_DB);
-    for (int n = 0; n < entries; ++n) writer.save(newEntry(1, n));
-    // Side by side in alternating rounds, the best round of each: the machine is shared.
+    // The outcome of each save of the run in progress; a save not made counts as refused.
+    std::vector<shift_entry::Outcome> outcomes;
+    int run = 1;
+    const auto keepIds = [&] {
+        for (int n = 0; n < entries; ++n)
+            if (outcomes[size_t(n)] == shift_entry::Outcome::Saved) saved += savedId(dm.ADO_DB, newEntry(run, n));
+        outcomes.assign(entries, shift_entry::Outcome::Duplicate);
+    };
+    outcomes.assign(entries, shift_entry::Outcome::Duplicate);
     double bestSave = 1e300, bestPsql = 1e300;
-    for (int round = 0; round < 5; ++round) {
-        QString script = QStringLiteral("\\o /dev/null\n");
-        for (int n = 0; n < entries; ++n) script += saveScript(newEntry(10 + 2 * round, n));
-        bestPsql = std::min(bestPsql, psqlScriptMs(dbName, port, script));
-        t.restart();
-        int saved = 0;
-        for (int n = 0; n < entries; ++n) saved += writer.save(newEntry(11 + 2 * round, n)) == shift_entry::Outcome::Saved;
-        bestSave = std::min(bestSave, t.nsecsElapsed() / 1e6);
-        if (saved != entries) std::fprintf(stderr, "only %d of %d entries saved\n", saved, entries);
+    bool failed = false;
+    try {
+        for (int n = 0; n < entries; ++n) outcomes[size_t(n)] = writer.save(newEntry(run, n));
+        keepIds();
+        // Side by side in alternating rounds, the best round of each: the machine is shared.
+        for (int round = 0; round < 5; ++round) {
+            QString script = QStringLiteral("\\o /dev/null\n");
+            for (int n = 0; n < entries; ++n) script += saveScript(newEntry(10 + 2 * round, n));
+            const bench::PsqlRun baseline = bench::psql(server, {QStringLiteral("-tA")}, script.toUtf8());
+            for (const QByteArray& id : baseline.output.split('\n')) saved += QString::fromLatin1(id.trimmed());
+            bestPsql = std::min(bestPsql, baseline.ms);
+            run = 11 + 2 * round;
+            t.restart();
+            for (int n = 0; n < entries; ++n) outcomes[size_t(n)] = writer.save(newEntry(run, n));
+            bestSave = std::min(bestSave, t.nsecsElapsed() / 1e6);
+            const auto made = std::count(outcomes.begin(), outcomes.end(), shift_entry::Outcome::Saved);
+            if (made != entries) std::fprintf(stderr, "only %lld of %d entries saved\n", qlonglong(made), entries);
+            keepIds();
+        }
+    } catch (const DbError& e) {
+        std::fprintf(stderr, "saving: %s\n", qPrintable(e.text()));
+        keepIds();
+        failed = true;
     }
+    saved.removeAll(QString());
+    removeEntries(dm.ADO_DB, saved);
+    monthRows.restore();
+    if (failed) return 1;
     std::printf("saving a new entry x%d, best of 5 rounds: dialog's save %.1f ms, psql %.1f ms, ratio %.2f (goal <= 1.5)\n",
                 entries, bestSave, bestPsql, bestSave / bestPsql);
-    execSql(dm.ADO_DB, QStringLiteral("delete from accounts_dep.smena where color >= 1000"));
-    execSql(dm.ADO_DB, QStringLiteral("delete from accounts_dep.h_tabel where year = 2026 and month = 6"));
     return 0;
 }
