@@ -49,9 +49,9 @@ void TForm29::Button1Click()
     if (!nameAccepted(n, kGroupName)) return;
     Params params = {{QStringLiteral("s_caption"), n}, {QStringLiteral("b_excluded"), CheckBox1->isChecked() ? 1 : 0}};
     if (Tag == 1) {
-        writeRow(kInsertGroup, params);
+        writeRow(kInsertGroup, params, n, kGroupName);
     } else {
         params.append({QStringLiteral("id"), id});
-        writeRow(kUpdateGroup, params);
+        writeRow(kUpdateGroup, params, n, kGroupName);
     }
 }

@@ -4,6 +4,7 @@
 #include "data/transaction.h"
 #include "refbooks/group_dialog.h"
 #include "refbooks/pick_targets.h"
+#include "refbooks/references.h"
 
 #include <QLineEdit>
 
@@ -15,9 +16,6 @@ const QString kItemGds = QStringLiteral(
     "select (select count(gds.*) cnt_gds from cmn_gds_and_srv.gds_and_srv gds where gds.id_class_item = :id_nom3),\n"
     "(select count(f.*) cnt_f from accounts_dep.fatigue f where f.id_nom = :id_nom1),\n"
     "(select count(s.*) cnt_s from accounts_dep.smena s,cmn_gds_and_srv.gds_and_srv gds where gds.id = s.i_id and gds.id_class_item = :id_nom2)");
-// The group's row is held for the guards and the delete; a product saved meanwhile holds it too
-// (the product dialog), so it either comes first and is counted, or waits and finds the group gone.
-const QString kHoldGroup = QStringLiteral(R"(select id from cmn_classifier.item where id=:id for update)");
 const QString kDeleteGroup = QStringLiteral(R"(DELETE FROM cmn_classifier.item WHERE id=:id)");
 
 } // namespace
@@ -57,10 +55,10 @@ void TForm26::Button1Click()
     const QString title = QStringLiteral("Удаление");
     {
         Transaction tx(m_dm.ADO_DB);
-        Dataset held(m_dm.ADO_DB, kHoldGroup);
-        held.setParam(QStringLiteral("id"), groupId);
-        held.open();
-        if (held.isEmpty()) {
+        // The group is locked for the guards and the delete; a product or an hour entry saved
+        // meanwhile holds it, so it either comes first and is counted, or waits and finds the
+        // group gone.
+        if (!references::lockForDelete(m_dm.ADO_DB, references::Row::Group, groupId)) {
             m_prompts.error(kRowGoneMessage, QStringLiteral("Ошибка"));
         } else {
             item_gds.close();

@@ -3,6 +3,8 @@
 #include "data/db_error.h"
 #include "data/formats.h"
 #include "data/prompts.h"
+#include "data/transaction.h"
+#include "refbooks/references.h"
 #include "ui/guard.h"
 
 #include <QAbstractTableModel>
@@ -40,13 +42,27 @@ const std::array<QString, ColumnCount> kTitles = {QStringLiteral("Нормати
 QString refusal(int column, const QString& typed)
 {
     if (column == Price)
-        return QStringLiteral("«%1» не подходит для столбца «Цена»: нужна цена числом, например 12,5. "
+        return QStringLiteral("«%1» не подходит для столбца «Цена»: нужна цена числом не меньше нуля, например 12,5. "
                               "Ничего не записано.")
             .arg(typed);
-    return QStringLiteral("«%1» не подходит для столбца «%2»: нужно целое число от %3 до %4. Ничего не записано.")
+    return QStringLiteral("«%1» не подходит для столбца «%2»: нужно целое число от 0 до %3. Ничего не записано.")
         .arg(typed, kTitles[size_t(column)])
-        .arg(std::numeric_limits<int>::min())
         .arg(std::numeric_limits<int>::max());
+}
+
+// What a cell's text stores: a price of at least 0 (double precision), a standard or a bonus
+// as a whole number from 0 that fits an integer; null when the text is refused. A negative
+// value would make pay negative.
+QVariant cellValue(int column, const QString& text)
+{
+    if (column == Price) {
+        const std::optional<double> n = formats::parseNumber(text);
+        if (!n || *n < 0) return {};
+        return *n == 0 ? 0.0 : *n;   // "-0" is stored as 0
+    }
+    bool ok = false;
+    const int n = text.toInt(&ok);
+    return ok && n >= 0 ? QVariant(n) : QVariant();
 }
 
 } // namespace
@@ -261,15 +277,7 @@ void TForm22::startNewRow()
 bool TForm22::storeCell(int row, int column, const QString& text)
 {
     NormsModel::Row& r = m_model->rows[row];
-    const QString t = text.trimmed();
-    QVariant value;
-    if (column == Price) {
-        if (const auto n = formats::parseNumber(t)) value = *n;
-    } else {
-        bool ok = false;
-        const int n = t.toInt(&ok);
-        if (ok) value = n;
-    }
+    const QVariant value = cellValue(column, text.trimmed());
     // Messages wait until the cell's editor has closed: a box over an open editor would take
     // its focus and finish the edit a second time.
     auto tell = [this](const QString& message) {
@@ -290,13 +298,26 @@ bool TForm22::storeCell(int row, int column, const QString& text)
             if (!r.values[Price].isNull()) {
                 for (int c : {int(Norma), int(Prize)})
                     if (r.values[size_t(c)].isNull()) r.values[size_t(c)] = 0;
+                // The operation is held while its norm is stored: deleted by another client
+                // meanwhile, it takes no norm, and its deletion waits for one being stored.
+                Transaction tx(m_dm.ADO_DB);
+                if (!references::hold(m_dm.ADO_DB, references::Row::Operation, m_operationId)) {
+                    tell(QStringLiteral("Норма не записана: операцию удалили на другом рабочем месте."));
+                    QMetaObject::invokeMethod(this, [this] {
+                        if (const int fresh = m_model->newRow(); fresh >= 0) m_model->removeAt(fresh);
+                        reload(0);
+                    }, Qt::QueuedConnection);
+                    return false;
+                }
                 Statement insert(kInsertNorm);
                 insert.setParams({{QStringLiteral("o_id"), m_operationId},
                                   {QStringLiteral("norma"), r.values[Norma]},
                                   {QStringLiteral("price"), r.values[Price]},
                                   {QStringLiteral("prize"), r.values[Prize]}});
                 QSqlQuery q = insert.exec(m_dm.ADO_DB);
-                if (q.next()) r.id = q.value(0).toInt();
+                const int stored = q.next() ? q.value(0).toInt() : 0;
+                tx.commit();
+                r.id = stored;
             }
         } else {
             Statement update(kUpdateNorm[size_t(column)]);

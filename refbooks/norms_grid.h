@@ -10,7 +10,8 @@ class QPushButton;
 class QTableView;
 
 /// The norms of one operation: output standard, price per piece and bonus percent, edited in
-/// place. Every finished cell is stored at once; "Сохранить" (also Escape) closes and brings the
+/// place. Every finished cell is stored at once (a standard and a bonus whole numbers from 0
+/// that fit an integer, a price a number from 0; other text is refused with a message); "Сохранить" (also Escape) closes and brings the
 /// operations list's lowest price and number of norms up to date.
 class TForm22 : public QDialog {
     Q_OBJECT

@@ -2,6 +2,8 @@
 #include "data/data_module.h"
 #include "data/dataset.h"
 #include "data/prompts.h"
+#include "data/transaction.h"
+#include "refbooks/references.h"
 #include "ui/dialog_buttons.h"
 #include "ui/guard.h"
 
@@ -89,6 +91,8 @@ int TForm10::openForAdd()
 {
     Edit1->clear();
     Edit2->clear();
+    m_pickedBrand.clear();
+    m_pickedKind.clear();
     ComboBox1->setCurrentIndex(0);
     setWindowTitle(QStringLiteral("Заведение новой цены за операцию"));
     Tag = 1;
@@ -102,6 +106,8 @@ bool TForm10::openForChange(const Dataset& oper)
     Tag = 2;
     Edit1->setText(oper.asString(QStringLiteral("marka")).trimmed());
     Edit2->setText(oper.asString(QStringLiteral("vid")).trimmed());
+    m_pickedBrand = Edit1->text();
+    m_pickedKind = Edit2->text();
     ComboBox1->setCurrentIndex(oper.asInt(QStringLiteral("naimen")) == 0 ? 0 : 1);
     sel_i_id = oper.asInt(QStringLiteral("i_id"));
     sel_vid = oper.asInt(QStringLiteral("oper_vid"));
@@ -111,52 +117,69 @@ bool TForm10::openForChange(const Dataset& oper)
 
 void TForm10::Button1Click()
 {
-    if (Edit1->text().trimmed().isEmpty() || Edit2->text().trimmed().isEmpty()) {
+    const int naimen = ComboBox1->currentIndex();
+    // A name counts only as a pick (or the opened operation) left it: text set on the
+    // read-only fields otherwise (by assistive technology) would save the ids of an earlier
+    // pick under it. The class must be one of the two offered.
+    if (Edit1->text().trimmed().isEmpty() || Edit2->text().trimmed().isEmpty() || Edit1->text() != m_pickedBrand
+        || Edit2->text() != m_pickedKind || sel_vid <= 0 || sel_i_id <= 0 || naimen < 0 || naimen > 1) {
         m_prompts.error(QStringLiteral("Все поля должны быть заполнены!"), QStringLiteral("Ошибка"));
         return;
     }
-    const int naimen = ComboBox1->currentIndex();
     Params params = {{QStringLiteral("vid"), sel_vid}, {QStringLiteral("naimen"), naimen},
                      {QStringLiteral("i_id"), sel_i_id}};
-    if (Tag == 1) {
-        if (m_dm.CheckDuplicate(kNewTwins, params)) {
-            m_prompts.error(kTwinMessage, QStringLiteral("Ошибка"));
+    if (Tag != 1) params.append({QStringLiteral("id"), m_operationId});
+    int saved = 0;
+    {
+        // Twin check and write under the book's lock, with the product and the kind held, so
+        // that neither a twin saved by another client nor a deletion of what the operation
+        // points to slips in between.
+        Transaction tx(m_dm.ADO_DB);
+        references::lockNames(m_dm.ADO_DB, QStringLiteral("accounts_dep.oper"));
+        if (!references::hold(m_dm.ADO_DB, references::Row::Product, sel_i_id)) {
+            m_prompts.error(QStringLiteral("Выбранное изделие уже удалено другим пользователем."), QStringLiteral("Ошибка"));
             return;
         }
-        Statement insert(kInsert);
-        insert.setParams(params);
-        QSqlQuery q = insert.exec(m_dm.ADO_DB);
-        m_operationId = q.next() ? q.value(0).toInt() : 0;
-    } else {
-        params.append({QStringLiteral("id"), m_operationId});
-        if (m_dm.CheckDuplicate(kChangedTwins, params)) {
-            m_prompts.error(kTwinMessage, QStringLiteral("Ошибка"));
-            return;
-        }
-        Statement update(kUpdate);
-        update.setParams(params);
-        if (update.exec(m_dm.ADO_DB).numRowsAffected() == 0) {
-            m_prompts.error(QStringLiteral("Операция не записана: её удалили на другом рабочем месте."),
+        if (!references::hold(m_dm.ADO_DB, references::Row::OperationKind, sel_vid)) {
+            m_prompts.error(QStringLiteral("Выбранный вид операции уже удалён другим пользователем."),
                             QStringLiteral("Ошибка"));
-            m_dm.Oper.close();
-            m_dm.Oper.open();
-            reject();
             return;
         }
+        if (m_dm.CheckDuplicate(Tag == 1 ? kNewTwins : kChangedTwins, params)) {
+            m_prompts.error(kTwinMessage, QStringLiteral("Ошибка"));
+            return;
+        }
+        Statement write(Tag == 1 ? kInsert : kUpdate);
+        write.setParams(params);
+        QSqlQuery q = write.exec(m_dm.ADO_DB);
+        if (Tag == 1) {
+            saved = q.next() ? q.value(0).toInt() : 0;
+            m_operationId = saved;
+        } else {
+            saved = q.numRowsAffected();
+        }
+        tx.commit();
     }
     m_dm.Oper.close();
     m_dm.Oper.open();
+    if (saved == 0) {
+        m_prompts.error(QStringLiteral("Операция не записана: её удалили на другом рабочем месте."), QStringLiteral("Ошибка"));
+        reject();
+        return;
+    }
     accept();
 }
 
 void TForm10::Button3Click()
 {
     if (pickProduct) pickProduct(*this);
+    m_pickedBrand = Edit1->text();
 }
 
 void TForm10::Button4Click()
 {
     if (pickKind) pickKind(*this);
+    m_pickedKind = Edit2->text();
 }
 
 void TForm10::showEvent(QShowEvent* event)

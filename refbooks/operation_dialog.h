@@ -51,7 +51,8 @@ public:
     /// oper_vid, id); shows the dialog modally. Returns whether it was saved.
     bool openForChange(const Dataset& oper);
 
-    /// "Записать": refuses empty names and a twin operation, writes, rereads Oper and closes.
+    /// "Записать": refuses an incomplete operation, a twin operation and a product or kind
+    /// deleted meanwhile; writes, rereads Oper and closes.
     void Button1Click();
     /// "..." beside the brand: the products list picks a product.
     void Button3Click();
@@ -70,4 +71,7 @@ private:
     TDataModule6& m_dm;
     Prompts& m_prompts;
     int m_operationId = 0;  // the operation being changed, or the one just added
+    // The names as the last pick (or the opened operation) left them in Edit1 and Edit2.
+    QString m_pickedBrand;
+    QString m_pickedKind;
 };

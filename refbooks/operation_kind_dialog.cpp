@@ -32,6 +32,6 @@ void TForm9::Button1Click()
 {
     const QString v = Edit1->text().trimmed();
     if (!nameAccepted(v, kKindName)) return;
-    if (Tag == 1) writeRow(kInsertKind, {{QStringLiteral("vid"), v}});
-    else writeRow(kUpdateKind, {{QStringLiteral("vid"), v}, {QStringLiteral("id"), id}});
+    if (Tag == 1) writeRow(kInsertKind, {{QStringLiteral("vid"), v}}, v, kKindName);
+    else writeRow(kUpdateKind, {{QStringLiteral("vid"), v}, {QStringLiteral("id"), id}}, v, kKindName);
 }

@@ -5,17 +5,16 @@
 #include "refbooks/operation_kind_dialog.h"
 #include "refbooks/pick_targets.h"
 #include "refbooks/refbook_dialog.h"
+#include "refbooks/references.h"
 
 #include <QLineEdit>
 
 namespace {
 
-// The count and the delete share one transaction, and the delete itself leaves a kind alone
-// that an operation took up in between: no operation is ever left without its kind, which
-// would hide its journal entries while the timesheet kept their hours.
+// The kind is locked first, so that an operation being saved with it (which holds it) is
+// waited for; the count that follows sees that operation and the kind stays.
 const QString kKindUsers = QStringLiteral(R"(select count(*) as cnt from accounts_dep.oper where vid=:id)");
-const QString kDeleteKind = QStringLiteral(
-    R"(delete from accounts_dep.vid_oper where id=:id and not exists (select 1 from accounts_dep.oper where vid=:id))");
+const QString kDeleteKind = QStringLiteral(R"(delete from accounts_dep.vid_oper where id=:id)");
 
 } // namespace
 
@@ -43,14 +42,21 @@ void TForm8::Button2Click() { runDialog([this] { return m_form9.openForChange(m_
 void TForm8::Button3Click()
 {
     if (!m_prompts.question(QStringLiteral("Удалить вид операции?"), QStringLiteral("Удаление"))) return;
-    const Params kind = {{QStringLiteral("id"), m_dm.Vid_oper.asInt(QStringLiteral("id"))}};
-    Transaction tx(m_dm.ADO_DB);
-    Dataset users(m_dm.ADO_DB, kKindUsers);
-    users.setParams(kind);
-    users.open();
-    const qlonglong used = users.asLongLong(QStringLiteral("cnt"));
-    const bool deleted = used == 0 && rowsWritten(m_dm.ADO_DB, kDeleteKind, kind) > 0;
-    tx.commit();
+    const int id = m_dm.Vid_oper.asInt(QStringLiteral("id"));
+    const Params kind = {{QStringLiteral("id"), id}};
+    qlonglong used = 0;
+    bool deleted = false;
+    {
+        Transaction tx(m_dm.ADO_DB);
+        if (references::lockForDelete(m_dm.ADO_DB, references::Row::OperationKind, id)) {
+            Dataset users(m_dm.ADO_DB, kKindUsers);
+            users.setParams(kind);
+            users.open();
+            used = users.asLongLong(QStringLiteral("cnt"));
+            deleted = used == 0 && rowsWritten(m_dm.ADO_DB, kDeleteKind, kind) > 0;
+            tx.commit();
+        }
+    }
     if (used > 0)
         m_prompts.error(QStringLiteral("Вид операции нельзя удалить: операций этого вида — %1.").arg(used),
                         QStringLiteral("Удаление"));

@@ -8,6 +8,8 @@
 #include "refbooks/norms_grid.h"
 #include "refbooks/operation_dialog.h"
 #include "refbooks/pick_targets.h"
+#include "refbooks/refbook_dialog.h"
+#include "refbooks/references.h"
 #include "refbooks/refbook_list.h"
 #include "ui/data_grid.h"
 #include "ui/guard.h"
@@ -201,7 +203,14 @@ void TForm4::Button3Click()
     if (!m_prompts.question(QStringLiteral("Удалить операцию?"), QStringLiteral("Удаление"))) return;
     const int id = m_dm.Oper.asInt(QStringLiteral("id"));
     {
+        // The operation is locked first: a journal or hour entry or a norm being saved with it
+        // (they hold it) is waited for, and the counts that follow see that entry.
         Transaction transaction(m_dm.ADO_DB);
+        if (!references::lockForDelete(m_dm.ADO_DB, references::Row::Operation, id)) {
+            m_prompts.error(kRowGoneMessage, QStringLiteral("Ошибка"));
+            m_list->reopen();
+            return;
+        }
         Dataset& control = m_dm.Control;
         control.close();
         control.clearSql();

@@ -3,8 +3,10 @@
 #include "data/formats.h"
 #include "data/prompts.h"
 #include "refbooks/lookup_box.h"
+#include "refbooks/references.h"
 
 #include <QKeyEvent>
+#include <optional>
 #include <QLineEdit>
 
 namespace {
@@ -16,9 +18,8 @@ const QString kInsertProduct = QStringLiteral(
     R"(INSERT INTO cmn_gds_and_srv.gds_and_srv(s_caption, s_description, id_msm_bs, massa, id_class_item)VALUES(:s_caption, '', 6, :massa, :id_class_item))");
 const QString kUpdateProduct = QStringLiteral(
     R"(UPDATE cmn_gds_and_srv.gds_and_srv SET s_caption=:s_caption, s_description='', id_msm_bs=6, massa=:massa, id_class_item=:id_class_item where id=:id)");
-// The chosen group is held until the product is stored, so that a deletion of the group by
-// another user cannot slip in between and leave the product in no group.
-const QString kHoldGroup = QStringLiteral(R"(select id from cmn_classifier.item where id=:id for share)");
+// massa is numeric(28, 6): 22 digits before the point.
+constexpr double kMassaLimit = 1e22;
 
 const NameRule kBrand = {.maxLength = 254,
     .tooLongMessage = QStringLiteral("Марка изделия не может быть длиннее %1 символов!"),
@@ -80,19 +81,27 @@ void TForm7::Button1Click()
     // A new product takes the number as typed, a change the number with the database's
     // delimiter; either way it travels as a value, so the server reads it with a full stop.
     const QString number = Tag == 1 ? typed : m_dm.NormalizeDecimal(typed);
-    if (!formats::isNumeric(number)) {
+    const std::optional<double> read = formats::parseNumber(number);
+    if (!read) {
         m_prompts.error(QStringLiteral("Расценка должна быть числом!"), QStringLiteral("Ошибка"));
+        return;
+    }
+    // The key filter lets neither a sign nor an exponent through, but text set on the field
+    // without keys (a paste by assistive technology) passes it by: the number is judged here.
+    if (*read < 0) {
+        m_prompts.error(QStringLiteral("Расценка не может быть отрицательной!"), QStringLiteral("Ошибка"));
+        return;
+    }
+    if (*read >= kMassaLimit) {
+        m_prompts.error(QStringLiteral("Расценка слишком велика: до запятой не больше 22 цифр!"), QStringLiteral("Ошибка"));
         return;
     }
     Params params = {{QStringLiteral("s_caption"), marka},
                      {QStringLiteral("massa"), QString(number).replace(QLatin1Char(','), QLatin1Char('.'))},
                      {QStringLiteral("id_class_item"), group}};
     if (Tag != 1) params.append({QStringLiteral("id"), id});
-    writeRow(Tag == 1 ? kInsertProduct : kUpdateProduct, params, [this, group] {
-        Dataset held(m_dm.ADO_DB, kHoldGroup);
-        held.setParam(QStringLiteral("id"), group);
-        held.open();
-        if (!held.isEmpty()) return true;
+    writeRow(Tag == 1 ? kInsertProduct : kUpdateProduct, params, marka, kBrand, [this, group] {
+        if (references::hold(m_dm.ADO_DB, references::Row::Group, group)) return true;
         m_prompts.error(QStringLiteral("Выбранная номенклатурная группа уже удалена другим пользователем."),
                         QStringLiteral("Ошибка"));
         return false;

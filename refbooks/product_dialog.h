@@ -19,7 +19,8 @@ public:
     LookupBox* cb_item = nullptr;
 
     /// "Записать": refuses a missing brand, number or group, an unreadable brand or number, a
-    /// brand already used (letter case aside); writes the product and closes.
+    /// negative number or one too large for its column, a brand already used (letter case
+    /// aside) and a group deleted meanwhile; writes the product and closes.
     void Button1Click() override;
     /// Digits and Backspace pass, a full stop or comma is entered as a full stop, any other
     /// character is dropped. True when the key was taken care of here.

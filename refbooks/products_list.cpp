@@ -5,6 +5,8 @@
 #include "data/transaction.h"
 #include "refbooks/pick_targets.h"
 #include "refbooks/product_dialog.h"
+#include "refbooks/references.h"
+#include "refbooks/refbook_dialog.h"
 #include "ui/data_grid.h"
 
 #include <QLineEdit>
@@ -26,6 +28,7 @@ const QString kDeleteEntries = QStringLiteral(
 // the journal while the timesheet kept their hours.
 const QString kDeleteOperations = QStringLiteral(
     R"(delete from accounts_dep.oper o where o.i_id =:id and not exists (select 1 from accounts_dep.smena s where s.o_id = o.id))");
+const QString kLockOperations = QStringLiteral(R"(select id from accounts_dep.oper where i_id=:id for update)");
 const QString kKeptOperations = QStringLiteral(R"(select count(*) as cnt from accounts_dep.oper o where o.i_id =:id)");
 const QString kDeleteProduct = QStringLiteral(R"(delete from cmn_gds_and_srv.gds_and_srv  where id=:id)");
 
@@ -67,10 +70,8 @@ void TForm3::Button1Click() { runDialog([this] { return m_form7.openForAdd(); },
 
 void TForm3::Button2Click() { runDialog([this] { return m_form7.openForChange(m_dm.Izdel); }, true); }
 
-void TForm3::Button3Click()
+std::pair<qlonglong, qlonglong> TForm3::countUse(int productId)
 {
-    const int productId = m_dm.Izdel.asInt(QStringLiteral("id"));
-    const Params product = {{QStringLiteral("id"), productId}};
     // The first day of the previous month, in the year 2000: practically every entry counts.
     const int month = QDate::currentDate().month() == 1 ? 13 : QDate::currentDate().month();
     Izdel_Smena.close();
@@ -84,6 +85,14 @@ void TForm3::Button3Click()
     ii_oper.open();
     const qlonglong operations = ii_oper.asLongLong(QStringLiteral("cnt"));
     ii_oper.close();
+    return {entries, operations};
+}
+
+void TForm3::Button3Click()
+{
+    const int productId = m_dm.Izdel.asInt(QStringLiteral("id"));
+    const Params product = {{QStringLiteral("id"), productId}};
+    const auto [entries, operations] = countUse(productId);
 
     const QString title = QStringLiteral("Удаление");
     const bool dropOperations =
@@ -96,7 +105,24 @@ void TForm3::Button3Click()
 
     qlonglong keptOperations = 0;
     if (dropOperations || dropProduct) {
+        // The product and its operations are locked before anything is counted or deleted: an
+        // operation or a journal entry being saved with them (they hold them) is waited for and
+        // then seen. What was saved while the user answered was not agreed to: nothing goes.
         Transaction tx(m_dm.ADO_DB);
+        if (!references::lockForDelete(m_dm.ADO_DB, references::Row::Product, productId)) {
+            m_prompts.error(kRowGoneMessage, QStringLiteral("Ошибка"));
+            m_list->reopen();
+            return;
+        }
+        execSql(m_dm.ADO_DB, kLockOperations, product);
+        const auto [entriesNow, operationsNow] = countUse(productId);
+        if (entriesNow > entries || operationsNow > operations) {
+            m_prompts.error(QStringLiteral("Изделие не удалено: пока шло удаление, по нему записаны новые операции или "
+                                           "расценки. Список обновлён."),
+                            title);
+            m_list->reopen();
+            return;
+        }
         std::vector<Cell> cells;
         if (dropProduct) {
             Dataset deleted(m_dm.ADO_DB, kDeleteEntries);

@@ -2,6 +2,8 @@
 #include "data/dataset.h"
 #include "refbooks/refbook_window.h"
 
+#include <utility>
+
 class TForm7;
 
 /// The products list: the brands the department makes as a reference book, and the picker of
@@ -28,10 +30,14 @@ public:
     void Button2Click();
     /// "Удалить": asks about the product's operations, then about the product (and its journal
     /// entries); deletes what was agreed in one transaction, bringing the timesheet cells of the
-    /// deleted entries into step.
+    /// deleted entries into step. Refused when operations or entries were saved for the product
+    /// while the user answered.
     void Button3Click();
 
 private:
+    /// The product's journal entries (Izdel_Smena) and operations (ii_oper).
+    std::pair<qlonglong, qlonglong> countUse(int productId);
+
     TDataModule6& m_dm;
     TForm7& m_form7;
 };

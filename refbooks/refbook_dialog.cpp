@@ -4,6 +4,7 @@
 #include "data/prompts.h"
 #include "data/transaction.h"
 #include "refbooks/name_check.h"
+#include "refbooks/references.h"
 #include "ui/dialog_buttons.h"
 #include "ui/guard.h"
 
@@ -112,23 +113,35 @@ bool RefBookDialog::nameAccepted(const QString& name, const NameRule& rule, bool
         m_prompts.error(rule.tooLongMessage.arg(rule.maxLength), QStringLiteral("Ошибка"));
         return false;
     }
-    if (rule.twinTable.isEmpty()) return true;
-    // Both sides upper-cased by the server, by one rule: a client's own upper-casing differs
-    // from the server's ("ß" becomes "SS" on one side only) and lets twins through.
-    const QString twins = QStringLiteral("select count(*) as cnt from %1 where upper(%2)=upper(:name)")
-                              .arg(rule.twinTable, rule.twinColumn);
-    const bool twin = Tag == 1
-        ? m_dm.CheckDuplicate(twins, {{QStringLiteral("name"), name}})
-        : m_dm.CheckDuplicate(twins + QStringLiteral(" and id<>:id"), {{QStringLiteral("name"), name}, {QStringLiteral("id"), id}});
-    if (twin) m_prompts.error(rule.twinMessage, QStringLiteral("Ошибка"));
-    return !twin;
+    return true;
 }
 
-bool RefBookDialog::writeRow(const QString& sql, const Params& params, const std::function<bool()>& first)
+bool RefBookDialog::hasTwin(const QString& name, const NameRule& rule)
+{
+    // Both sides cased by the server, by one rule, down and then up: upper() alone leaves some
+    // letters as they are in some locales ("ẞ" stays, while "ß" has no capital), lower() first
+    // brings both to "ß"; and a client's own casing differs from the server's.
+    Dataset twins(m_dm.ADO_DB, QStringLiteral("select count(*) as cnt from %1 where upper(lower(%2))=upper(lower(:name))%3")
+                                   .arg(rule.twinTable, rule.twinColumn,
+                                        Tag == 1 ? QString() : QStringLiteral(" and id<>:id")));
+    twins.setParam(QStringLiteral("name"), name);
+    if (Tag != 1) twins.setParam(QStringLiteral("id"), id);
+    twins.open();
+    return twins.asLongLong(QStringLiteral("cnt")) > 0;
+}
+
+bool RefBookDialog::writeRow(const QString& sql, const Params& params, const QString& name, const NameRule& rule,
+                             const std::function<bool()>& first)
 {
     {
         Transaction tx(m_dm.ADO_DB);
+        const bool twinChecked = !rule.twinTable.isEmpty();
+        if (twinChecked) references::lockNames(m_dm.ADO_DB, rule.twinTable);
         if (first && !first()) return false;
+        if (twinChecked && hasTwin(name, rule)) {
+            m_prompts.error(rule.twinMessage, QStringLiteral("Ошибка"));
+            return false;
+        }
         if (rowsWritten(m_dm.ADO_DB, sql, params) > 0) {
             tx.commit();
             accept();

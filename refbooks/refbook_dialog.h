@@ -21,8 +21,9 @@ struct NameRule {
     int maxLength = 254;
     QString tooLongMessage;
     /// Where twins are looked for: no other row of the table may hold the name in any letter
-    /// case (the server upper-cases both sides; a changed row is not its own twin). An empty
-    /// table: no twin check.
+    /// case (the server lower- and then upper-cases both sides; a changed row is not its own
+    /// twin). The table also names the lock that serialises the book's saves. An empty table: no
+    /// twin check.
     QString twinTable;
     QString twinColumn;
     QString twinMessage;
@@ -70,15 +71,19 @@ protected:
     /// A text field of the dialog by its name, flat or framed, to be placed with addField.
     QLineEdit* newEdit(const char* name, bool flat = true);
 
-    /// Checks a trimmed name against the rule, telling the user the first fault; false when
-    /// refused. otherIncomplete: another field of the dialog is missing.
+    /// Checks a trimmed name against the rule's readability and length, telling the user the
+    /// first fault; false when refused. otherIncomplete: another field of the dialog is missing.
+    /// Twins are looked for by writeRow.
     bool nameAccepted(const QString& name, const NameRule& rule, bool otherIncomplete = false);
     /// Writes the dialog's row with one statement in one transaction and closes the dialog.
-    /// When the statement touched no row (another user deleted the row being changed), the
-    /// user is told and the dialog closes unsaved; returns false then.
-    /// first: run inside the same transaction before the statement; when it answers false
-    /// nothing is written and the dialog stays open (it has told the user why).
-    bool writeRow(const QString& sql, const Params& params, const std::function<bool()>& first = {});
+    /// Within that transaction, before the statement: the book's names are locked against other
+    /// clients' saves and the name is refused when another row holds it (rule's twin check), after
+    /// first has run. When the statement touched no row (another user deleted the row being
+    /// changed), the user is told and the dialog closes unsaved; returns false then.
+    /// first: holds what the row will point to; when it answers false nothing is written and the
+    /// dialog stays open (it has told the user why).
+    bool writeRow(const QString& sql, const Params& params, const QString& name, const NameRule& rule,
+                  const std::function<bool()>& first = {});
     /// Tells the user that the row being changed is gone and closes the dialog unsaved (the
     /// opener still rereads its list).
     void rowGone();
@@ -89,6 +94,7 @@ protected:
     Prompts& m_prompts;
 
 private:
+    bool hasTwin(const QString& name, const NameRule& rule);
     bool run(int tag, const QString& caption, int rowId);
     void followInTabOrder(QWidget* widget);
 

@@ -89,9 +89,10 @@ void TForm2::Button1Click()
     if (!nameAccepted(fio, kWorkerName)) return;
     const QString caption = LCB_staffpos->shownCaption();
     if (Tag == 1)
-        writeRow(kInsertPerson, {{QStringLiteral("fio"), fio}, {QStringLiteral("s_staffpos_hl"), caption}});
+        writeRow(kInsertPerson, {{QStringLiteral("fio"), fio}, {QStringLiteral("s_staffpos_hl"), caption}}, fio, kWorkerName);
     else
-        writeRow(kUpdatePerson, {{QStringLiteral("fio"), fio}, {QStringLiteral("s_staffpos_hl"), caption}, {QStringLiteral("id"), id}});
+        writeRow(kUpdatePerson, {{QStringLiteral("fio"), fio}, {QStringLiteral("s_staffpos_hl"), caption}, {QStringLiteral("id"), id}},
+                 fio, kWorkerName);
 }
 
 void TForm2::wheel(int key)

@@ -4,6 +4,7 @@
 #include "data/transaction.h"
 #include "refbooks/pick_targets.h"
 #include "refbooks/refbook_dialog.h"
+#include "refbooks/references.h"
 #include "refbooks/worker_dialog.h"
 #include "ui/data_grid.h"
 
@@ -50,9 +51,16 @@ void TForm5::Button3Click()
     if (!m_prompts.question(QStringLiteral("Удалить работника?"), QStringLiteral("Удаление"))) return;
     Dataset& workers = m_dm.Workers;
     const int recNo = workers.recNo();
-    Transaction tx(m_dm.ADO_DB);
-    const bool deleted = rowsWritten(m_dm.ADO_DB, kDeletePerson, {{QStringLiteral("id"), workers.asInt(QStringLiteral("id"))}}) > 0;
-    tx.commit();
+    const int id = workers.asInt(QStringLiteral("id"));
+    bool deleted = false;
+    {
+        // Locked before the delete, as every delete of a row that saves hold: an entry being
+        // saved for the worker is waited for, one saved afterwards finds the worker gone.
+        Transaction tx(m_dm.ADO_DB);
+        deleted = references::lockForDelete(m_dm.ADO_DB, references::Row::Worker, id)
+            && rowsWritten(m_dm.ADO_DB, kDeletePerson, {{QStringLiteral("id"), id}}) > 0;
+        tx.commit();
+    }
     if (!deleted) m_prompts.error(kRowGoneMessage, QStringLiteral("Ошибка"));
     m_list->reopen(recNo);
 }

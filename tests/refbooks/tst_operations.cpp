@@ -6,6 +6,9 @@
 #include "refbooks/operations_list.h"
 #include "refbooks/pick_targets.h"
 #include "refbooks/refbook_list.h"
+#include "refbooks/refbook_dialog.h"
+#include "refbooks/references.h"
+#include "tests/refbooks/other_client.h"
 #include "tests/support/gui_steps.h"
 #include "tests/support/modal.h"
 #include "tests/support/scripted_prompts.h"
@@ -153,6 +156,16 @@ private slots:
 
     void deleteOperation_data();
     void deleteOperation();
+    void deleteWaitsForAnEntryBeingSaved();
+
+    void operationWithAReferenceDeletedMeanwhile_data();
+    void operationWithAReferenceDeletedMeanwhile();
+    void normOfAnOperationDeletedMeanwhile();
+    void twinOperationSavedMeanwhileByAnotherClient();
+    void normValuesSetWithoutKeys_data();
+    void normValuesSetWithoutKeys();
+    void operationFieldsSetWithoutPicks_data();
+    void operationFieldsSetWithoutPicks();
 
     void exportListsEveryOperation();
 
@@ -746,6 +759,223 @@ void TestOperations::deleteOperation()
     QCOMPARE(count(QStringLiteral("select count(*) from accounts_dep.norm")), deletes ? 4 : 6);
     QCOMPARE(shown.contains(id), !deletes);
     if (deletes) QCOMPARE(recNoAfter, 1);
+}
+
+void TestOperations::deleteWaitsForAnEntryBeingSaved()
+{
+    // Another client is saving a journal entry of operation 1, holding the operation as every
+    // save does: the delete waits for it, then sees the entry and refuses.
+    OtherClient other(*m_db, [](const QSqlDatabase& db) {
+        references::hold(db, references::Row::Operation, 1);
+        execSql(db, QStringLiteral("insert into accounts_dep.smena (data, smena, w_id, i_id, o_id, cena, kol_vo, brak, ok) "
+                                   "values ('2026-01-06', 1, 1, 10001, 1, 15, 2, 0, 'no')"));
+    });
+    m_prompts.answer(true);
+    whenModal([&](QWidget* list) {
+        m_dm->Oper.locate(QStringLiteral("id"), 1);
+        child<QPushButton>(list, "Button3")->click();
+        list->close();
+    });
+    m_form4->openBrowse();
+    const bool waited = other.finish();
+    QCOMPARE(other.error(), QString());
+    QVERIFY2(waited, "nothing here waited for the other client");
+    QCOMPARE(m_prompts.texts(), (QStringList{QStringLiteral("Удалить операцию?"),
+                                             QStringLiteral("Операцию нельзя удалить: её используют записи журнала (1) "
+                                                            "и записи часов (0).")}));
+    QCOMPARE(count(QStringLiteral("select count(*) from accounts_dep.oper where id = 1")), 1);
+    QCOMPARE(count(QStringLiteral("select count(*) from accounts_dep.norm where o_id = 1")), 2);
+}
+
+// ---------------------------------------------------------------- references and values
+
+void TestOperations::operationWithAReferenceDeletedMeanwhile_data()
+{
+    QTest::addColumn<int>("changeId");   // 0 adds
+    QTest::addColumn<QString>("gone");
+    QTest::addColumn<QString>("message");
+    const QString product = QStringLiteral("Выбранное изделие уже удалено другим пользователем.");
+    const QString kind = QStringLiteral("Выбранный вид операции уже удалён другим пользователем.");
+    QTest::newRow("add, product gone") << 0 << "delete from cmn_gds_and_srv.gds_and_srv where id = 10003" << product;
+    QTest::newRow("add, kind gone") << 0 << "delete from accounts_dep.vid_oper where id = 2" << kind;
+    QTest::newRow("change, product gone") << 4 << "delete from cmn_gds_and_srv.gds_and_srv where id = 10003" << product;
+    QTest::newRow("change, kind gone") << 4 << "delete from accounts_dep.vid_oper where id = 2" << kind;
+}
+
+void TestOperations::operationWithAReferenceDeletedMeanwhile()
+{
+    // The product and kind are picked, then deleted on another workplace before "Записать".
+    QFETCH(int, changeId);
+    QFETCH(QString, gone);
+    QFETCH(QString, message);
+    pickFor(*m_form10, 2, QStringLiteral("Сварка"), 10003, QStringLiteral("О'Кей 100%_"));
+    const QString all = QStringLiteral(
+        "select string_agg(concat_ws(',', id, vid, naimen, i_id, cena_new), ';' order by id) from accounts_dep.oper");
+    const QString before = m_db->scalar(all).toString();
+    bool stayed = false;
+    whenModal([&](QWidget* dialog) {
+        child<QPushButton>(dialog, "Button3")->click();
+        child<QPushButton>(dialog, "Button4")->click();
+        m_db->exec(gone);
+        child<QPushButton>(dialog, "Button1")->click();
+        stayed = dialog->isVisible();
+        if (stayed) child<QPushButton>(dialog, "Button2")->click();
+    });
+    m_dm->Oper.close();
+    m_dm->Oper.open();
+    if (changeId) {
+        QVERIFY(m_dm->Oper.locate(QStringLiteral("id"), changeId));
+        m_form10->openForChange(m_dm->Oper);
+    } else {
+        m_form10->openForAdd();
+    }
+    m_dm->Oper.close();
+    QCOMPARE(m_prompts.texts(), QStringList{message});
+    QCOMPARE(m_prompts.said().at(0).title, QStringLiteral("Ошибка"));
+    QVERIFY(stayed);
+    QCOMPARE(m_db->scalar(all).toString(), before);
+}
+
+void TestOperations::normOfAnOperationDeletedMeanwhile()
+{
+    // The first norm of operation 5 is typed after another workplace deleted the operation.
+    int rowsAfter = -1;
+    whenModal([&](QWidget* norms) {
+        auto* grid = child<QTableView>(norms, "DBGrid1");
+        m_db->exec(QStringLiteral("delete from accounts_dep.oper where id = 5"));
+        typeIntoCell(grid, 0, 1, QStringLiteral("9"));
+        settle();
+        rowsAfter = grid->model()->rowCount();
+        norms->close();
+    });
+    m_form22->openForOperation(5);
+    QCOMPARE(m_prompts.texts(), QStringList{QStringLiteral("Норма не записана: операцию удалили на другом рабочем месте.")});
+    QCOMPARE(rowsAfter, 0);
+    QCOMPARE(count(QStringLiteral("select count(*) from accounts_dep.norm where o_id = 5")), 0);
+}
+
+void TestOperations::twinOperationSavedMeanwhileByAnotherClient()
+{
+    // Another client is saving the same new operation and has not committed yet: the save here
+    // waits for it and then finds the twin.
+    OtherClient other(*m_db, [](const QSqlDatabase& db) {
+        references::lockNames(db, QStringLiteral("accounts_dep.oper"));
+        execSql(db, QStringLiteral("insert into accounts_dep.oper (vid, naimen, i_id, cena_new) values (2, 0, 10003, 0)"));
+    });
+    pickFor(*m_form10, 2, QStringLiteral("Сварка"), 10003, QStringLiteral("О'Кей 100%_"));
+    whenModal([&](QWidget* dialog) {
+        child<QPushButton>(dialog, "Button3")->click();
+        child<QPushButton>(dialog, "Button4")->click();
+        child<QPushButton>(dialog, "Button1")->click();
+        if (dialog->isVisible()) child<QPushButton>(dialog, "Button2")->click();
+    });
+    QCOMPARE(m_form10->openForAdd(), 0);
+    const bool waited = other.finish();
+    QCOMPARE(other.error(), QString());
+    QVERIFY2(waited, "nothing here waited for the other client");
+    QCOMPARE(m_prompts.texts(), QStringList{QStringLiteral("Операция с такими параметрами уже заведена!")});
+    QCOMPARE(count(QStringLiteral("select count(*) from accounts_dep.oper where vid = 2 and naimen = 0 and i_id = 10003")), 1);
+}
+
+void TestOperations::normValuesSetWithoutKeys_data()
+{
+    // Text put into the cell's editor as assistive technology does, without key presses.
+    QTest::addColumn<int>("row");   // 0 a stored norm, 2 a new one
+    QTest::addColumn<int>("column");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("message");
+    const QString norma = QStringLiteral("не подходит для столбца «Норматив»: нужно целое число от 0 до 2147483647");
+    const QString price = QStringLiteral("не подходит для столбца «Цена»: нужна цена числом не меньше нуля");
+    const QString prize = QStringLiteral("не подходит для столбца «Премия, %»: нужно целое число от 0 до 2147483647");
+    QTest::newRow("standard, negative") << 0 << 0 << "-3" << norma;
+    QTest::newRow("standard, too large") << 0 << 0 << "2147483648" << norma;
+    QTest::newRow("standard, not whole") << 0 << 0 << "2,5" << norma;
+    QTest::newRow("standard, not a number") << 0 << 0 << "сто" << norma;
+    QTest::newRow("price, negative") << 0 << 1 << "-5" << price;
+    QTest::newRow("price, negative fraction") << 0 << 1 << "-0,01" << price;
+    QTest::newRow("price, too large") << 0 << 1 << "1e309" << price;
+    QTest::newRow("price, not a number") << 0 << 1 << "12 руб." << price;
+    QTest::newRow("bonus, negative") << 0 << 2 << "-100" << prize;
+    QTest::newRow("bonus, too large") << 0 << 2 << "99999999999" << prize;
+    QTest::newRow("bonus, not whole") << 0 << 2 << "1.5" << prize;
+    QTest::newRow("bonus, not a number") << 0 << 2 << "5%" << prize;
+    QTest::newRow("new norm, negative price") << 2 << 1 << "-5" << price;
+    QTest::newRow("new norm, negative standard") << 2 << 0 << "-3" << norma;
+}
+
+void TestOperations::normValuesSetWithoutKeys()
+{
+    QFETCH(int, row);
+    QFETCH(int, column);
+    QFETCH(QString, text);
+    QFETCH(QString, message);
+    const QString all = QStringLiteral("select string_agg(concat_ws(',', id, o_id, norma, price, prize), ';' order by id) "
+                                       "from accounts_dep.norm");
+    const QString before = m_db->scalar(all).toString();
+    QString shown;
+    whenModal([&](QWidget* norms) {
+        auto* grid = child<QTableView>(norms, "DBGrid1");
+        if (row >= grid->model()->rowCount()) m_form22->startNewRow();
+        const QModelIndex cell = grid->model()->index(row, column);
+        grid->setCurrentIndex(cell);
+        grid->edit(cell);
+        auto* editor = qobject_cast<QLineEdit*>(grid->indexWidget(cell));
+        QVERIFY(editor);
+        editor->setText(text);
+        QTest::keyClick(editor, Qt::Key_Return);
+        settle();
+        shown = cellText(grid, row, column);
+        if (row == 2) {
+            child<QPushButton>(norms, "Button2")->click();   // the begun new row goes
+            settle();
+        }
+        norms->close();
+    });
+    m_form22->openForOperation(1);
+    QCOMPARE(m_prompts.said().size(), 1);
+    QVERIFY2(m_prompts.said().at(0).text == QStringLiteral("«%1» %2").arg(text, message)
+                 || m_prompts.said().at(0).text.startsWith(QStringLiteral("«%1» %2").arg(text, message)),
+             qPrintable(m_prompts.said().at(0).text));
+    QCOMPARE(m_prompts.said().at(0).title, QStringLiteral("Ошибка"));
+    QCOMPARE(shown, text);
+    QCOMPARE(m_db->scalar(all).toString(), before);
+}
+
+void TestOperations::operationFieldsSetWithoutPicks_data()
+{
+    QTest::addColumn<bool>("named");   // the names set on the read-only fields, nothing picked
+    QTest::addColumn<bool>("picked");
+    QTest::addColumn<int>("naimen");
+    QTest::newRow("names set, nothing picked") << true << false << 0;
+    QTest::newRow("picked, no class") << false << true << -1;
+}
+
+void TestOperations::operationFieldsSetWithoutPicks()
+{
+    QFETCH(bool, named);
+    QFETCH(bool, picked);
+    QFETCH(int, naimen);
+    pickFor(*m_form10, 2, QStringLiteral("Сварка"), 10003, QStringLiteral("О'Кей 100%_"));
+    const int before = count(QStringLiteral("select count(*) from accounts_dep.oper"));
+    bool stayed = false;
+    whenModal([&](QWidget* dialog) {
+        if (named) {
+            child<QLineEdit>(dialog, "Edit1")->setText(QStringLiteral("ДМ-1"));
+            child<QLineEdit>(dialog, "Edit2")->setText(QStringLiteral("Сварка"));
+        }
+        if (picked) {
+            child<QPushButton>(dialog, "Button3")->click();
+            child<QPushButton>(dialog, "Button4")->click();
+        }
+        child<QComboBox>(dialog, "ComboBox1")->setCurrentIndex(naimen);
+        child<QPushButton>(dialog, "Button1")->click();
+        stayed = dialog->isVisible();
+        if (stayed) child<QPushButton>(dialog, "Button2")->click();
+    });
+    m_form10->openForAdd();
+    QVERIFY(stayed);
+    QCOMPARE(m_prompts.texts(), QStringList{QStringLiteral("Все поля должны быть заполнены!")});
+    QCOMPARE(count(QStringLiteral("select count(*) from accounts_dep.oper")), before);
 }
 
 // ---------------------------------------------------------------- the spreadsheet

@@ -6,9 +6,11 @@
 #include "refbooks/pick_targets.h"
 #include "refbooks/product_dialog.h"
 #include "refbooks/products_list.h"
+#include "refbooks/references.h"
 #include "refbooks/operation_kind_dialog.h"
 #include "refbooks/worker_dialog.h"
 #include "tests/refbooks/gui_steps.h"
+#include "tests/refbooks/other_client.h"
 #include "tests/support/modal.h"
 #include "tests/support/scripted_prompts.h"
 #include "tests/support/test_database.h"
@@ -81,6 +83,11 @@ private slots:
     void productSearchAndPick();
     void groupsNotInUseHiddenFromTheProductDialog();
     void productSavedIntoAGroupDeletedMeanwhile();
+    void numberSetWithoutKeys_data();
+    void numberSetWithoutKeys();
+    void brandTwinSavedMeanwhileByAnotherClient();
+    void productDeleteWaitsForASaveHoldingIt_data();
+    void productDeleteWaitsForASaveHoldingIt();
 
     void saveGroup_data();
     void saveGroup();
@@ -167,6 +174,7 @@ void TestProductsGroups::saveProduct_data()
     QTest::newRow("new, apostrophe") << "" << "Д'Арт 50%" << "3" << "Решётки" << "" << "" << "Д'Арт 50%" << 3.0 << 4;
     QTest::newRow("new, twin in other case (Cyrillic)") << "" << "дм-1" << "1" << "Двери" << twin << "" << "" << 0.0 << 0;
     QTest::newRow("new, twin as the server upper-cases") << "" << "STRAßE" << "1" << "Двери" << twin << "" << "" << 0.0 << 0;
+    QTest::newRow("new, twin with capital sharp s") << "" << "STRAẞE" << "1" << "Двери" << twin << "" << "" << 0.0 << 0;
     QTest::newRow("new, number missing") << "" << "НН-1" << "" << "Двери" << all << "" << "" << 0.0 << 0;
     QTest::newRow("new, group missing") << "" << "НН-1" << "1" << "" << all << "" << "" << 0.0 << 0;
     QTest::newRow("new, brand of an invisible character") << "" << QString(QChar(0x200B)) << "1" << "Двери" << all << ""
@@ -554,6 +562,120 @@ void TestProductsGroups::groupDeleteWaitsForAProductBeingSaved()
     other.join();
     QCOMPARE(m_prompts.texts(), QStringList{QStringLiteral("В номенклатурной группе есть изделия.")});
     QCOMPARE(value(QStringLiteral("select count(*) from cmn_classifier.item where id = 6")).toInt(), 1);
+}
+
+// ---------------------------------------------------------------- races and values
+
+void TestProductsGroups::numberSetWithoutKeys_data()
+{
+    // Put into the field as assistive technology does, past the key filter.
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("message");   // empty when stored
+    QTest::addColumn<double>("stored");
+    const QString negative = QStringLiteral("Расценка не может быть отрицательной!");
+    const QString tooLarge = QStringLiteral("Расценка слишком велика: до запятой не больше 22 цифр!");
+    const QString notANumber = QStringLiteral("Расценка должна быть числом!");
+    QTest::newRow("negative") << "-1" << negative << 0.0;
+    QTest::newRow("negative fraction") << "-0.5" << negative << 0.0;
+    QTest::newRow("over the column, exponent") << "1e22" << tooLarge << 0.0;
+    QTest::newRow("over the column, digits") << "100000000000000000000000" << tooLarge << 0.0;
+    QTest::newRow("beyond any number") << "1e400" << notANumber << 0.0;
+    QTest::newRow("letters") << "две" << notANumber << 0.0;
+    QTest::newRow("largest that fits") << "9.99e21" << "" << 9.99e21;
+}
+
+void TestProductsGroups::numberSetWithoutKeys()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, message);
+    QFETCH(double, stored);
+    const int before = value(QStringLiteral("select count(*) from cmn_gds_and_srv.gds_and_srv")).toInt();
+    whenModal([&](QWidget* dialog) {
+        child<QLineEdit>(dialog, "Edit1")->setText(QStringLiteral("НН-9"));
+        child<QLineEdit>(dialog, "Edit2")->setText(text);
+        auto* groups = child<LookupBox>(dialog, "cb_item");
+        groups->setCurrentIndex(groups->findText(QStringLiteral("Двери")));
+        child<QPushButton>(dialog, "Button1")->click();
+        if (dialog->isVisible()) child<QPushButton>(dialog, "Button2")->click();
+    });
+    m_form7->openForAdd();
+    QCOMPARE(m_prompts.texts(), message.isEmpty() ? QStringList() : QStringList{message});
+    if (!message.isEmpty()) QCOMPARE(m_prompts.said().at(0).title, QStringLiteral("Ошибка"));
+    QCOMPARE(value(QStringLiteral("select count(*) from cmn_gds_and_srv.gds_and_srv")).toInt(),
+             before + (message.isEmpty() ? 1 : 0));
+    if (message.isEmpty())
+        QCOMPARE(value(QStringLiteral("select massa::float8 from cmn_gds_and_srv.gds_and_srv where s_caption = 'НН-9'")).toDouble(),
+                 stored);
+}
+
+void TestProductsGroups::brandTwinSavedMeanwhileByAnotherClient()
+{
+    // Another client is saving the brand "Гонка" and has not committed yet: the save here waits
+    // for it and then finds the twin.
+    OtherClient other(*m_db, [](const QSqlDatabase& db) {
+        references::lockNames(db, QStringLiteral("accounts_dep.izdel"));
+        execSql(db, QStringLiteral("insert into cmn_gds_and_srv.gds_and_srv (s_caption, massa, id_class_item) values ('Гонка', 1, 2)"));
+    });
+    whenModal([&](QWidget* dialog) {
+        child<QLineEdit>(dialog, "Edit1")->setText(QStringLiteral("ГОНКА"));
+        type(child<QLineEdit>(dialog, "Edit2"), QStringLiteral("1"));
+        auto* groups = child<LookupBox>(dialog, "cb_item");
+        groups->setCurrentIndex(groups->findText(QStringLiteral("Двери")));
+        child<QPushButton>(dialog, "Button1")->click();
+        if (dialog->isVisible()) child<QPushButton>(dialog, "Button2")->click();
+    });
+    m_form7->openForAdd();
+    const bool waited = other.finish();
+    QCOMPARE(other.error(), QString());
+    QVERIFY2(waited, "nothing here waited for the other client");
+    QCOMPARE(m_prompts.texts(), QStringList{QStringLiteral("Такая марка изделия уже заведена!")});
+    QCOMPARE(value(QStringLiteral("select count(*) from cmn_gds_and_srv.gds_and_srv where upper(s_caption) = 'ГОНКА'")).toInt(), 1);
+}
+
+void TestProductsGroups::productDeleteWaitsForASaveHoldingIt_data()
+{
+    QTest::addColumn<int>("id");
+    QTest::addColumn<QString>("saved");           // what the other client stores while it holds the product
+    QTest::addColumn<QStringList>("questions");   // all answered Yes
+    QTest::newRow("an operation being saved")
+        << 10003 << "insert into accounts_dep.oper (id, vid, naimen, i_id) values (6, 1, 0, 10003)" << QStringList{kPlain};
+    QTest::newRow("a journal entry being saved")
+        << 10005
+        << "insert into accounts_dep.smena (w_id, i_id, o_id, data, smena, kol_vo, time, ok) "
+           "values (1, 10005, 5, date '2024-03-08', 1, 2, 1, 'no')"
+        << QStringList{kPrices, kPlain};
+}
+
+void TestProductsGroups::productDeleteWaitsForASaveHoldingIt()
+{
+    // Another client saves something of the product while its deletion is being answered here,
+    // holding the product as every save does: the deletion waits for it, sees what was not
+    // agreed to, and deletes nothing.
+    QFETCH(int, id);
+    QFETCH(QString, saved);
+    QFETCH(QStringList, questions);
+    const QString state = QStringLiteral(
+        "select concat_ws('/', (select count(*) from cmn_gds_and_srv.gds_and_srv where id = %1),"
+        " (select count(*) from accounts_dep.oper where i_id = %1), (select count(*) from accounts_dep.smena where i_id = %1))")
+                              .arg(id);
+    OtherClient other(*m_db, [&](const QSqlDatabase& db) {
+        references::hold(db, references::Row::Product, id);
+        execSql(db, saved);
+    });
+    for (int i = 0; i < questions.size(); ++i) m_prompts.answer(true);
+    whenModal([&](QWidget* list) {
+        m_dm->Izdel.locate(QStringLiteral("id"), id);
+        child<QPushButton>(list, "Button3")->click();
+        list->close();
+    });
+    m_form3->openBrowse();
+    const bool waited = other.finish();
+    QCOMPARE(other.error(), QString());
+    QVERIFY2(waited, "nothing here waited for the other client");
+    QCOMPARE(m_prompts.texts(), questions + QStringList{QStringLiteral(
+                                    "Изделие не удалено: пока шло удаление, по нему записаны новые операции или "
+                                    "расценки. Список обновлён.")});
+    QCOMPARE(value(state).toString(), id == 10003 ? QStringLiteral("1/1/0") : QStringLiteral("1/1/1"));
 }
 
 // ---------------------------------------------------------------- every dialog

@@ -6,9 +6,11 @@
 #include "refbooks/pick_targets.h"
 #include "refbooks/refbook_dialog.h"
 #include "refbooks/refbook_list.h"
+#include "refbooks/references.h"
 #include "refbooks/worker_dialog.h"
 #include "refbooks/workers_list.h"
 #include "tests/refbooks/gui_steps.h"
+#include "tests/refbooks/other_client.h"
 #include "tests/support/modal.h"
 #include "tests/support/scripted_prompts.h"
 #include "tests/support/test_database.h"
@@ -94,6 +96,10 @@ private slots:
     void twinsAsTheServerUpperCases();
     void changeOfARowDeletedMeanwhile_data();
     void changeOfARowDeletedMeanwhile();
+    void twinSavedMeanwhileByAnotherClient_data();
+    void twinSavedMeanwhileByAnotherClient();
+    void deleteWaitsForASaveHoldingTheRow_data();
+    void deleteWaitsForASaveHoldingTheRow();
 
 private:
     QVariant value(const QString& sql, const Params& params = {}) const;
@@ -925,7 +931,11 @@ void TestRefBooks::twinsAsTheServerUpperCases_data()
     QTest::newRow("new, Cyrillic in other case") << 0 << "ЁЛОЧКА" << true;
     QTest::newRow("new, Cyrillic twin of a fixture kind") << 0 << "покраска ГРУНТ" << true;
     QTest::newRow("rename to a sharp-s twin") << 5 << "STRAßE" << true;
+    QTest::newRow("new, capital sharp s") << 0 << "STRAẞE" << true;
+    QTest::newRow("rename to a capital-sharp-s twin") << 5 << "STRAẞE" << true;
+    QTest::newRow("new, Cyrillic small ё") << 0 << "ёлочка" << true;
     QTest::newRow("new, not a twin") << 0 << "Ёлка" << false;
+    QTest::newRow("new, sharp s is no s") << 0 << "Strase" << false;
 }
 
 void TestRefBooks::twinsAsTheServerUpperCases()
@@ -993,6 +1003,91 @@ void TestRefBooks::changeOfARowDeletedMeanwhile()
     QCOMPARE(m_prompts.texts(), QStringList{kRowGoneMessage});
     QCOMPARE(count(table, field, QStringLiteral("Новое имя")), 0);
     QCOMPARE(shownAfter.size(), value(QStringLiteral("select count(*) from %1").arg(table)).toInt());
+}
+
+void TestRefBooks::twinSavedMeanwhileByAnotherClient_data()
+{
+    QTest::addColumn<int>("renameRecNo");   // 0 adds a kind
+    QTest::newRow("new") << 0;
+    QTest::newRow("rename") << 5;
+}
+
+void TestRefBooks::twinSavedMeanwhileByAnotherClient()
+{
+    // Another client is saving the kind "Гонка" and has not committed yet: the save here waits
+    // for it and then finds the twin, instead of storing a second "Гонка".
+    QFETCH(int, renameRecNo);
+    OtherClient other(*m_db, [](const QSqlDatabase& db) {
+        references::lockNames(db, QStringLiteral("accounts_dep.vid_oper"));
+        execSql(db, QStringLiteral("insert into accounts_dep.vid_oper (vid) values ('Гонка')"));
+    });
+    whenModal([&](QWidget* list) {
+        whenModal([&](QWidget* dialog) {
+            QLineEdit* edit = child<QLineEdit>(dialog, "Edit1");
+            edit->setText(QStringLiteral("гонка"));
+            child<QPushButton>(dialog, "Button1")->click();
+            if (dialog->isVisible()) child<QPushButton>(dialog, "Button2")->click();
+        });
+        m_dm->Vid_oper.setRecNo(renameRecNo ? renameRecNo : 1);
+        child<QPushButton>(list, renameRecNo ? "Button2" : "Button1")->click();
+        list->close();
+    });
+    m_form8->openBrowse();
+    const bool waited = other.finish();
+    QCOMPARE(other.error(), QString());
+    QVERIFY2(waited, "nothing here waited for the other client");
+    QCOMPARE(m_prompts.texts(), QStringList{QStringLiteral("Такая операция уже заведена!")});
+    QCOMPARE(value(QStringLiteral("select count(*) from accounts_dep.vid_oper where upper(vid) = 'ГОНКА'")).toInt(), 1);
+}
+
+void TestRefBooks::deleteWaitsForASaveHoldingTheRow_data()
+{
+    QTest::addColumn<QString>("window");
+    QTest::addColumn<int>("id");
+    QTest::addColumn<QString>("saved");     // what the other client stores while it holds the row
+    QTest::addColumn<QString>("refusal");   // told after the question; empty when deleted
+    QTest::newRow("operation kind, an operation of it being saved")
+        << "Form8" << 1 << "insert into accounts_dep.oper (vid, naimen, i_id) values (1, 0, 10001)"
+        << "Вид операции нельзя удалить: операций этого вида — 1.";
+    // A worker is deleted whatever points at him; the delete still waits for the save.
+    QTest::newRow("worker, an entry of his being saved")
+        << "Form5" << 3
+        << "insert into accounts_dep.smena (data, smena, w_id, i_id, o_id, kol_vo, time, ok) "
+           "values ('2026-01-05', 1, 3, 10001, 1, 1, 1, 'no')"
+        << "";
+}
+
+void TestRefBooks::deleteWaitsForASaveHoldingTheRow()
+{
+    // Another client is saving a row that points at the one deleted here, holding it as every
+    // save does: the delete waits for it, then sees the new reference.
+    QFETCH(QString, window);
+    QFETCH(int, id);
+    QFETCH(QString, saved);
+    QFETCH(QString, refusal);
+    const bool kinds = window == QLatin1String("Form8");
+    Dataset& ds = kinds ? m_dm->Vid_oper : m_dm->Workers;
+    const QString table = kinds ? QStringLiteral("accounts_dep.vid_oper") : QStringLiteral("accounts_dep.person");
+    OtherClient other(*m_db, [&](const QSqlDatabase& db) {
+        references::hold(db, kinds ? references::Row::OperationKind : references::Row::Worker, id);
+        execSql(db, saved);
+    });
+    m_prompts.answer(true);
+    whenModal([&](QWidget* list) {
+        ds.locate(QStringLiteral("id"), id);
+        child<QPushButton>(list, "Button3")->click();
+        list->close();
+    });
+    if (kinds) m_form8->openBrowse();
+    else m_form5->openBrowse();
+    const bool waited = other.finish();
+    QCOMPARE(other.error(), QString());
+    QVERIFY2(waited, "nothing here waited for the other client");
+    QStringList said = {kinds ? QStringLiteral("Удалить вид операции?") : QStringLiteral("Удалить работника?")};
+    if (!refusal.isEmpty()) said << refusal;
+    QCOMPARE(m_prompts.texts(), said);
+    QCOMPARE(value(QStringLiteral("select count(*) from %1 where id = %2").arg(table).arg(id)).toInt(),
+             refusal.isEmpty() ? 0 : 1);
 }
 
 QTEST_MAIN(TestRefBooks)
