@@ -94,7 +94,7 @@ void applyLimit(const QSqlDatabase& db, const char* setting, const QVariant& ms)
 {
     if (!ms.isValid()) return;
     QSqlQuery q(db);
-    q.prepare(QStringLiteral("select set_config(:name, :value, false)"));
+    if (!q.prepare(QStringLiteral("select set_config(:name, :value, false)"))) throwDatabaseError(db, q.lastError());
     q.bindValue(QStringLiteral(":name"), QString::fromLatin1(setting));
     q.bindValue(QStringLiteral(":value"), QStringLiteral("%1ms").arg(ms.toInt()));
     if (!q.exec()) throwDatabaseError(db, q.lastError());
