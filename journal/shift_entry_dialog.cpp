@@ -9,6 +9,7 @@
 #include "data/transaction.h"
 #include "journal/journal_window.h"
 #include "data/prepared_query.h"
+#include "data/references.h"
 #include "data/timesheet_cell.h"
 #include "ui/dialog_buttons.h"
 #include "ui/guard.h"
@@ -204,10 +205,7 @@ const QString kSmenaUpdate = QStringLiteral(
 
 // The entry's worker, product and operation are held to the end of the save: a deletion by
 // another client waits for it (and then finds the entry), or went first and the save refuses.
-// Taken before the entry's own row, in the order the deletions take theirs.
-const QString kHoldWorker = QStringLiteral("select 1 from accounts_dep.person where id=:w_id for key share");
-const QString kHoldProduct = QStringLiteral("select 1 from cmn_gds_and_srv.gds_and_srv where id=:i_id for key share");
-const QString kHoldOperation = QStringLiteral("select 1 from accounts_dep.oper where id=:o_id for key share");
+// Taken before the entry's own row, which a product's deletion takes after the product.
 
 // What the entry makes of the worker's day in its shift and of his month, read after the write
 // under the month lock.
@@ -267,9 +265,9 @@ QString outcomeMessage(Outcome outcome)
 
 struct Writer::Statements {
     QSqlDatabase db;
-    PreparedQuery holdWorker{db, kHoldWorker};
-    PreparedQuery holdProduct{db, kHoldProduct};
-    PreparedQuery holdOperation{db, kHoldOperation};
+    PreparedQuery holdWorker{db, references::holdText(references::Row::Worker)};
+    PreparedQuery holdProduct{db, references::holdText(references::Row::Product)};
+    PreparedQuery holdOperation{db, references::holdText(references::Row::Operation)};
     PreparedQuery totals{db, kWorkerTotals};
     PreparedQuery lockEntry{db, kLockEntry};
     PreparedQuery twinsOnAdd{db, kDuplicateAdd};
@@ -304,9 +302,9 @@ Outcome Writer::save(const Entry& e)
 
 namespace {
 
-bool holds(PreparedQuery& hold, const QString& name, int id)
+bool holds(PreparedQuery& hold, int id)
 {
-    QSqlQuery& row = hold.exec({{name, id}});
+    QSqlQuery& row = hold.exec({{QStringLiteral("id"), id}});
     const bool held = row.next();
     row.finish();
     return held;
@@ -317,9 +315,9 @@ bool holds(PreparedQuery& hold, const QString& name, int id)
 Outcome Writer::write(const Entry& e)
 {
     Transaction tx(m->db);
-    if (!holds(m->holdWorker, QStringLiteral("w_id"), e.workerId)) return Outcome::WorkerGone;
-    if (!holds(m->holdProduct, QStringLiteral("i_id"), e.productId)) return Outcome::ProductGone;
-    if (!holds(m->holdOperation, QStringLiteral("o_id"), e.operationId)) return Outcome::OperationGone;
+    if (!holds(m->holdWorker, e.workerId)) return Outcome::WorkerGone;
+    if (!holds(m->holdProduct, e.productId)) return Outcome::ProductGone;
+    if (!holds(m->holdOperation, e.operationId)) return Outcome::OperationGone;
     QList<std::pair<int, QDate>> months = {{e.workerId, e.day}};
     int oldWorker = 0, oldShift = 0;
     QDate oldDay;

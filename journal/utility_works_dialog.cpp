@@ -3,6 +3,7 @@
 #include "data/entry_limits.h"
 #include "data/formats.h"
 #include "data/prompts.h"
+#include "data/references.h"
 #include "data/statement.h"
 #include "data/transaction.h"
 #include "data/timesheet_cell.h"
@@ -41,11 +42,6 @@ const QString kUpdate = QStringLiteral(
     "and cnt is not distinct from :old_cnt and price is not distinct from :old_price "
     "and i_holiday is not distinct from :old_i_holiday and i_night is not distinct from :old_i_night returning d_date");
 
-// The worker and the nomenclature group are held to the end of the save, as a journal entry
-// holds its own: a deletion waits for the save, or went first and the save refuses.
-const QString kHoldWorker = QStringLiteral("select 1 from accounts_dep.person where id=:id for key share");
-const QString kHoldGroup = QStringLiteral("select 1 from cmn_classifier.item where id=:id for key share");
-
 // What the entry makes of the worker's day in its timesheet row and of his month of hour-paid
 // work, read after the write under the month lock.
 const QString kWorkerTotals = QStringLiteral(
@@ -55,14 +51,6 @@ const QString kWorkerTotals = QStringLiteral(
 
 /// Most hours one entry takes: what the field lets one type.
 constexpr qint64 kEntryHours = 999;
-
-bool held(const QSqlDatabase& db, const QString& text, int id)
-{
-    Statement hold(text);
-    hold.setParam(QStringLiteral("id"), id);
-    QSqlQuery row = hold.exec(db);
-    return row.next();
-}
 
 /// Why the worker's totals with the entry cannot be kept; empty when they can.
 QString totalsRefusal(const QSqlDatabase& db, int worker, int kind, int night, const QDate& day)
@@ -303,10 +291,12 @@ void TForm24::Button1Click()
     QString refusal;
     {
         Transaction tx(m_dm.ADO_DB);
-        if (!held(m_dm.ADO_DB, kHoldWorker, sel_id_p))
+        // The worker and the nomenclature group are held to the end of the save, as a journal
+        // entry holds its own: a deletion waits for the save, or went first and the save refuses.
+        if (!references::hold(m_dm.ADO_DB, references::Row::Worker, sel_id_p))
             refusal = QStringLiteral("Работник удалён из справочника другим пользователем. Запись не сохранена: "
                                      "выберите работника заново.");
-        else if (!held(m_dm.ADO_DB, kHoldGroup, sel_id_nom))
+        else if (!references::hold(m_dm.ADO_DB, references::Row::Group, sel_id_nom))
             refusal = QStringLiteral("Номенклатурная группа удалена другим пользователем. Запись не сохранена: "
                                      "выберите группу заново.");
         if (!refusal.isEmpty()) {

@@ -4,7 +4,7 @@
 #include "data/transaction.h"
 #include "refbooks/group_dialog.h"
 #include "refbooks/pick_targets.h"
-#include "refbooks/references.h"
+#include "data/references.h"
 
 #include <QLineEdit>
 

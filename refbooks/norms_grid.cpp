@@ -4,7 +4,7 @@
 #include "data/formats.h"
 #include "data/prompts.h"
 #include "data/transaction.h"
-#include "refbooks/references.h"
+#include "data/references.h"
 #include "ui/guard.h"
 
 #include <QAbstractTableModel>

@@ -3,7 +3,7 @@
 #include "data/dataset.h"
 #include "data/prompts.h"
 #include "data/transaction.h"
-#include "refbooks/references.h"
+#include "data/references.h"
 #include "ui/dialog_buttons.h"
 #include "ui/guard.h"
 

@@ -5,7 +5,7 @@
 #include "refbooks/operation_kind_dialog.h"
 #include "refbooks/pick_targets.h"
 #include "refbooks/refbook_dialog.h"
-#include "refbooks/references.h"
+#include "data/references.h"
 
 #include <QLineEdit>
 

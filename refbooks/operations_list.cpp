@@ -9,7 +9,7 @@
 #include "refbooks/operation_dialog.h"
 #include "refbooks/pick_targets.h"
 #include "refbooks/refbook_dialog.h"
-#include "refbooks/references.h"
+#include "data/references.h"
 #include "refbooks/refbook_list.h"
 #include "ui/data_grid.h"
 #include "ui/guard.h"

@@ -3,7 +3,7 @@
 #include "data/formats.h"
 #include "data/prompts.h"
 #include "refbooks/lookup_box.h"
-#include "refbooks/references.h"
+#include "data/references.h"
 
 #include <QKeyEvent>
 #include <optional>

@@ -5,7 +5,7 @@
 #include "data/transaction.h"
 #include "refbooks/pick_targets.h"
 #include "refbooks/product_dialog.h"
-#include "refbooks/references.h"
+#include "data/references.h"
 #include "refbooks/refbook_dialog.h"
 #include "ui/data_grid.h"
 

@@ -4,7 +4,7 @@
 #include "data/prompts.h"
 #include "data/transaction.h"
 #include "refbooks/name_check.h"
-#include "refbooks/references.h"
+#include "data/references.h"
 #include "ui/dialog_buttons.h"
 #include "ui/guard.h"
 

@@ -4,7 +4,7 @@
 #include "data/transaction.h"
 #include "refbooks/pick_targets.h"
 #include "refbooks/refbook_dialog.h"
-#include "refbooks/references.h"
+#include "data/references.h"
 #include "refbooks/worker_dialog.h"
 #include "ui/data_grid.h"
 

@@ -7,7 +7,7 @@
 #include "refbooks/pick_targets.h"
 #include "refbooks/refbook_list.h"
 #include "refbooks/refbook_dialog.h"
-#include "refbooks/references.h"
+#include "data/references.h"
 #include "tests/refbooks/other_client.h"
 #include "tests/support/gui_steps.h"
 #include "tests/support/modal.h"

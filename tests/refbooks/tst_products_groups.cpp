@@ -6,7 +6,7 @@
 #include "refbooks/pick_targets.h"
 #include "refbooks/product_dialog.h"
 #include "refbooks/products_list.h"
-#include "refbooks/references.h"
+#include "data/references.h"
 #include "refbooks/operation_kind_dialog.h"
 #include "refbooks/worker_dialog.h"
 #include "tests/refbooks/gui_steps.h"

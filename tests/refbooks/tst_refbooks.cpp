@@ -6,7 +6,7 @@
 #include "refbooks/pick_targets.h"
 #include "refbooks/refbook_dialog.h"
 #include "refbooks/refbook_list.h"
-#include "refbooks/references.h"
+#include "data/references.h"
 #include "refbooks/worker_dialog.h"
 #include "refbooks/workers_list.h"
 #include "tests/refbooks/gui_steps.h"

@@ -1,4 +1,4 @@
-#include "refbooks/references.h"
+#include "data/references.h"
 #include "data/dataset.h"
 
 namespace references {
@@ -16,9 +16,14 @@ QString table(Row row)
     return {};
 }
 
+QString lockText(Row row, const char* mode)
+{
+    return QStringLiteral("select id from %1 where id=:id for %2").arg(table(row), QLatin1String(mode));
+}
+
 bool lock(const QSqlDatabase& db, Row row, qlonglong id, const char* mode)
 {
-    Dataset held(db, QStringLiteral("select id from %1 where id=:id for %2").arg(table(row), QLatin1String(mode)));
+    Dataset held(db, lockText(row, mode));
     held.setParam(QStringLiteral("id"), id);
     held.open();
     return !held.isEmpty();
@@ -27,6 +32,8 @@ bool lock(const QSqlDatabase& db, Row row, qlonglong id, const char* mode)
 } // namespace
 
 bool hold(const QSqlDatabase& db, Row row, qlonglong id) { return lock(db, row, id, "key share"); }
+
+QString holdText(Row row) { return lockText(row, "key share"); }
 
 bool lockForDelete(const QSqlDatabase& db, Row row, qlonglong id) { return lock(db, row, id, "update"); }
 
