@@ -1,4 +1,5 @@
 #include "data/formats.h"
+#include "data/money.h"
 
 #include <QDateTime>
 #include <QLocale>
@@ -14,6 +15,29 @@ QString general(double value)
     QLocale locale;
     locale.setNumberOptions(QLocale::OmitGroupSeparator);
     return locale.toString(value, 'g', 15);
+}
+
+QString general(const Money& value)
+{
+    QString digits = value.toString();
+    const bool negative = digits.startsWith(QLatin1Char('-'));
+    const qsizetype point = digits.indexOf(QLatin1Char('.'));
+    const qsizetype whole = (point < 0 ? digits.size() : point) - (negative ? 1 : 0);
+    const bool zeroWhole = digits.mid(negative ? 1 : 0, whole) == QLatin1String("0");
+    if (point >= 0) {
+        // Significant digits of a number below 1 start at its first non-zero decimal.
+        qsizetype leading = 0;
+        if (zeroWhole)
+            while (point + 1 + leading < digits.size() && digits.at(point + 1 + leading) == QLatin1Char('0')) ++leading;
+        const qsizetype decimals = digits.size() - point - 1;
+        const qsizetype keep = zeroWhole ? leading + 15 : std::max<qsizetype>(0, 15 - whole);
+        if (decimals > keep) digits = value.rounded(int(keep), Money::Rounding::HalfAwayFromZero).toString();
+    }
+    if (digits == QLatin1String("-0")) digits = QStringLiteral("0");
+    const QLocale locale;
+    digits.replace(QLatin1Char('.'), locale.decimalPoint());
+    if (digits.startsWith(QLatin1Char('-'))) digits.replace(0, 1, locale.negativeSign());
+    return digits;
 }
 
 QString general(const QVariant& value, bool numericText)

@@ -5,12 +5,18 @@
 #include <QVariant>
 #include <optional>
 
+class Money;
+
 /// How numbers and dates are written for people, the same in grids, reports and exports.
 namespace formats {
 
 /// The general format: up to 15 significant digits, the workstation's decimal separator, no
 /// thousands separator, no "-0"; empty for a value that is not finite.
 QString general(double value);
+
+/// An exact amount in the general format, from its digits: up to 15 significant digits (rounded
+/// half away from zero beyond them), the workstation's decimal separator, no exponent.
+QString general(const Money& value);
 
 /// A database value in the general format: NULL empty, integers as they are, other numbers as
 /// general(double), dates as dd.MM.yyyy (with the time when it is not midnight). numericText:

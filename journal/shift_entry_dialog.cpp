@@ -1,9 +1,11 @@
 #include "journal/shift_entry_dialog.h"
+#include "rules/price_rule.h"
 #include "data/codes.h"
 #include "data/data_module.h"
 #include "data/dataset.h"
-#include "data/entry_limits.h"
+#include "rules/entry_limits.h"
 #include "data/formats.h"
+#include "data/money.h"
 #include "data/prompts.h"
 #include "data/statement.h"
 #include "data/transaction.h"
@@ -27,152 +29,7 @@
 #include <limits>
 #include <optional>
 
-// ---------------------------------------------------------------------------------------------
-// Exact decimals
 
-namespace entry_price {
-namespace {
-
-__extension__ typedef __int128 Wide;
-
-/// mantissa / 10^scale. A norm price arrives with at most 17 significant digits; with the
-/// surcharges and a quantity of up to 10 digits the mantissa stays far inside 128 bits.
-struct Decimal {
-    Wide mantissa = 0;
-    int scale = 0;
-};
-
-constexpr int kMaxDigits = 20;     // significant digits taken from a text
-constexpr int kMaxScale = 40;
-
-Wide pow10(int n)
-{
-    Wide p = 1;
-    while (n-- > 0) p *= 10;
-    return p;
-}
-
-/// Reads "12.34", "-0,5", "1e-05" (the shortest form of a double); nothing for anything else
-/// or for more digits than are kept exactly.
-std::optional<Decimal> parse(const QString& text)
-{
-    const QString t = text.trimmed();
-    if (t.isEmpty()) return std::nullopt;
-    Decimal d;
-    int i = 0;
-    bool negative = false;
-    if (t.at(0) == QLatin1Char('-') || t.at(0) == QLatin1Char('+')) {
-        negative = t.at(0) == QLatin1Char('-');
-        ++i;
-    }
-    int digits = 0;
-    bool point = false, any = false;
-    for (; i < t.size(); ++i) {
-        const QChar c = t.at(i);
-        if (c >= QLatin1Char('0') && c <= QLatin1Char('9')) {
-            any = true;
-            if (d.mantissa == 0 && c == QLatin1Char('0')) {
-                if (point) ++d.scale;
-                continue;
-            }
-            if (++digits > kMaxDigits) return std::nullopt;
-            d.mantissa = d.mantissa * 10 + (c.unicode() - '0');
-            if (point) ++d.scale;
-        } else if ((c == QLatin1Char('.') || c == QLatin1Char(',')) && !point) {
-            point = true;
-        } else {
-            break;
-        }
-    }
-    if (!any) return std::nullopt;
-    if (i < t.size()) {
-        if (t.at(i) != QLatin1Char('e') && t.at(i) != QLatin1Char('E')) return std::nullopt;
-        bool ok = false;
-        const int exponent = t.mid(i + 1).toInt(&ok);
-        if (!ok || exponent < -kMaxScale || exponent > kMaxDigits) return std::nullopt;
-        d.scale -= exponent;
-        if (d.scale < 0) {
-            d.mantissa *= pow10(-d.scale);
-            d.scale = 0;
-        }
-    }
-    if (d.scale > kMaxScale) return std::nullopt;
-    if (negative) d.mantissa = -d.mantissa;
-    return d;
-}
-
-Decimal round4(Decimal d)
-{
-    if (d.scale <= 4) {
-        d.mantissa *= pow10(4 - d.scale);
-        d.scale = 4;
-        return d;
-    }
-    const int drop = d.scale - 4;
-    const bool negative = d.mantissa < 0;
-    const Wide m = negative ? -d.mantissa : d.mantissa;
-    const Wide unit = pow10(drop);
-    Wide q = m / unit;
-    const Wide r = m % unit;
-    // Halves go to the even neighbour.
-    if (2 * r > unit || (2 * r == unit && (q % 2) != 0)) ++q;
-    return {negative ? -q : q, 4};
-}
-
-QString toText(const Decimal& d)
-{
-    const bool negative = d.mantissa < 0;
-    Wide m = negative ? -d.mantissa : d.mantissa;
-    QString digits;
-    do {
-        digits.prepend(QChar(char16_t(u'0' + int(m % 10))));
-        m /= 10;
-    } while (m > 0);
-    if (d.scale > 0) {
-        while (digits.size() <= d.scale) digits.prepend(QLatin1Char('0'));
-        digits.insert(digits.size() - d.scale, QLatin1Char('.'));
-        while (digits.endsWith(QLatin1Char('0'))) digits.chop(1);
-        if (digits.endsWith(QLatin1Char('.'))) digits.chop(1);
-    }
-    if (negative && digits != QLatin1String("0")) digits.prepend(QLatin1Char('-'));
-    return digits;
-}
-
-Decimal read(const QString& number)
-{
-    if (auto d = parse(number)) return *d;
-    // Too many digits for the exact path: the nearest double, in its shortest exact form.
-    bool ok = false;
-    const double v = number.trimmed().toDouble(&ok);
-    if (ok) {
-        if (auto d = parse(QString::number(v, 'g', QLocale::FloatingPointShortest))) return *d;
-    }
-    return {};
-}
-
-} // namespace
-
-QString withSurcharges(const QString& basePrice, bool dayOff, int shift)
-{
-    Decimal d = read(basePrice);
-    if (dayOff) d.mantissa *= 2;
-    if (shift == 3 || shift == codes::kOvertimeShift) {
-        d.mantissa *= shift == 3 ? 12 : 15;
-        d.scale += 1;
-    }
-    return toText(d);
-}
-
-QString rounded(const QString& number) { return toText(round4(read(number))); }
-
-QString amount(qint64 quantity, const QString& price)
-{
-    Decimal d = read(price);
-    d.mantissa *= quantity;
-    return toText(round4(d));
-}
-
-} // namespace entry_price
 
 // ---------------------------------------------------------------------------------------------
 // Saving an entry

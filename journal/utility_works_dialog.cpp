@@ -1,6 +1,6 @@
 #include "journal/utility_works_dialog.h"
 #include "data/data_module.h"
-#include "data/entry_limits.h"
+#include "rules/entry_limits.h"
 #include "data/formats.h"
 #include "data/prompts.h"
 #include "data/references.h"

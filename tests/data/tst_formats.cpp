@@ -1,4 +1,5 @@
 #include "data/formats.h"
+#include "data/money.h"
 
 #include <QDateTime>
 #include <QLocale>
@@ -23,6 +24,8 @@ private slots:
     void mask_data();
     void mask();
     void monthNames();
+    void money_data();
+    void money();
 };
 
 void TestFormats::generalNumber_data()
@@ -159,6 +162,42 @@ void TestFormats::monthNames()
     QCOMPARE(formats::date(QDate()), QString());
     QVERIFY(!formats::Mask::parse(QStringLiteral("#0.0.0")).has_value());
     QVERIFY(!formats::Mask::parse(QStringLiteral("x0")).has_value());
+}
+
+void TestFormats::money_data()
+{
+    // value (as the database or a field gives it) × factor (text), rounded to `decimals`
+    // half to even, then shown in the general format.
+    QTest::addColumn<QVariant>("value");
+    QTest::addColumn<QString>("factor");
+    QTest::addColumn<int>("decimals");
+    QTest::addColumn<QString>("digits");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("price with a day off in overtime") << QVariant(10.5) << "3" << 4 << "31.5" << "31,5";
+    QTest::newRow("a double is taken as written, not as its binary neighbour") << QVariant(0.1) << "3" << 4 << "0.3" << "0,3";
+    QTest::newRow("numeric text stays exact") << QVariant(QStringLiteral("1449437.25")) << "1" << 2 << "1449437.25" << "1449437,25";
+    QTest::newRow("half at the fifth decimal to even, down") << QVariant(QStringLiteral("1.00005")) << "1" << 4 << "1" << "1";
+    QTest::newRow("half at the fifth decimal to even, up") << QVariant(QStringLiteral("1.00015")) << "1" << 4 << "1.0002" << "1,0002";
+    QTest::newRow("negative half to even") << QVariant(QStringLiteral("-2.5")) << "1" << 0 << "-2" << "-2";
+    QTest::newRow("a sum of pieces past a double's digits") << QVariant(QStringLiteral("123456789012.3456")) << "1000" << 4
+                                                          << "123456789012345.6" << "123456789012346";
+    QTest::newRow("small, with no exponent") << QVariant(QStringLiteral("0.00001")) << "1" << 5 << "0.00001" << "0,00001";
+    QTest::newRow("integer") << QVariant(7) << "1.2" << 4 << "8.4" << "8,4";
+    QTest::newRow("null is 0") << QVariant() << "5" << 2 << "0" << "0";
+}
+
+void TestFormats::money()
+{
+    QFETCH(QVariant, value);
+    QFETCH(QString, factor);
+    QFETCH(int, decimals);
+    const Money result = (Money::fromValue(value) * *Money::parse(factor)).rounded(decimals);
+    QTEST(result.toString(), "digits");
+    QTEST(formats::general(result), "shown");
+    // Sums add exactly: ten times 0.1 is 1.
+    Money sum;
+    for (int i = 0; i < 10; ++i) sum += Money::fromValue(0.1);
+    QCOMPARE(sum, Money::units(1));
 }
 
 QTEST_GUILESS_MAIN(TestFormats)

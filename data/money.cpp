@@ -1,0 +1,156 @@
+#include "data/money.h"
+
+#include <QLocale>
+#include <algorithm>
+
+namespace {
+
+constexpr int kMaxDigits = 20;   // significant digits taken from a text
+constexpr int kMaxScale = 40;
+
+__extension__ typedef __int128 Wide;
+
+Wide pow10(int n)
+{
+    Wide p = 1;
+    while (n-- > 0) p *= 10;
+    return p;
+}
+
+} // namespace
+
+Money Money::units(qint64 value) { return {Wide(value), 0}; }
+
+std::optional<Money> Money::parse(QStringView text)
+{
+    const QStringView t = text.trimmed();
+    if (t.isEmpty()) return std::nullopt;
+    Wide mantissa = 0;
+    int scale = 0;
+    qsizetype i = 0;
+    bool negative = false;
+    if (t.at(0) == QLatin1Char('-') || t.at(0) == QLatin1Char('+')) {
+        negative = t.at(0) == QLatin1Char('-');
+        ++i;
+    }
+    int digits = 0;
+    bool point = false, any = false;
+    for (; i < t.size(); ++i) {
+        const QChar c = t.at(i);
+        if (c >= QLatin1Char('0') && c <= QLatin1Char('9')) {
+            any = true;
+            if (mantissa == 0 && c == QLatin1Char('0')) {
+                if (point) ++scale;
+                continue;
+            }
+            if (++digits > kMaxDigits) return std::nullopt;
+            mantissa = mantissa * 10 + (c.unicode() - '0');
+            if (point) ++scale;
+        } else if ((c == QLatin1Char('.') || c == QLatin1Char(',')) && !point) {
+            point = true;
+        } else {
+            break;
+        }
+    }
+    if (!any) return std::nullopt;
+    if (i < t.size()) {
+        if (t.at(i) != QLatin1Char('e') && t.at(i) != QLatin1Char('E')) return std::nullopt;
+        bool ok = false;
+        const int exponent = t.mid(i + 1).toInt(&ok);
+        if (!ok || exponent < -kMaxScale || exponent > kMaxDigits) return std::nullopt;
+        scale -= exponent;
+        if (scale < 0) {
+            mantissa *= pow10(-scale);
+            scale = 0;
+        }
+    }
+    if (scale > kMaxScale) return std::nullopt;
+    return Money(negative ? -mantissa : mantissa, scale);
+}
+
+Money Money::fromValue(const QVariant& value)
+{
+    if (value.isNull()) return {};
+    switch (value.userType()) {
+    case QMetaType::Int: case QMetaType::LongLong: case QMetaType::Short:
+    case QMetaType::UInt: case QMetaType::ULongLong: case QMetaType::UShort:
+        return units(value.toLongLong());
+    case QMetaType::Double: case QMetaType::Float: {
+        const double d = value.toDouble();
+        return parse(QString::number(d, 'g', QLocale::FloatingPointShortest)).value_or(Money());
+    }
+    default:
+        break;
+    }
+    if (auto exact = parse(value.toString())) return *exact;
+    // Too many digits to keep exactly: the nearest double, in its shortest exact form.
+    bool ok = false;
+    const double d = value.toString().trimmed().toDouble(&ok);
+    return ok ? parse(QString::number(d, 'g', QLocale::FloatingPointShortest)).value_or(Money()) : Money();
+}
+
+Money Money::rounded(int decimals, Rounding how) const
+{
+    if (m_scale <= decimals) return aligned(*this, decimals);
+    const int drop = m_scale - decimals;
+    const bool negative = m_mantissa < 0;
+    const Wide m = negative ? -m_mantissa : m_mantissa;
+    const Wide unit = pow10(drop);
+    Wide q = m / unit;
+    const Wide r = m % unit;
+    const bool up = how == Rounding::HalfEven ? (2 * r > unit || (2 * r == unit && (q % 2) != 0)) : 2 * r >= unit;
+    if (up) ++q;
+    return {negative ? -q : q, decimals};
+}
+
+Money Money::aligned(const Money& m, int scale)
+{
+    if (m.m_scale >= scale) return m;
+    return {m.m_mantissa * pow10(scale - m.m_scale), scale};
+}
+
+Money Money::operator+(const Money& other) const
+{
+    const int scale = std::max(m_scale, other.m_scale);
+    return {aligned(*this, scale).m_mantissa + aligned(other, scale).m_mantissa, scale};
+}
+
+Money Money::operator-(const Money& other) const { return *this + (-other); }
+Money Money::operator-() const { return {-m_mantissa, m_scale}; }
+
+Money Money::operator*(const Money& other) const
+{
+    Money product(m_mantissa * other.m_mantissa, m_scale + other.m_scale);
+    // Keep the scale within what a text can carry; the digits dropped are far below a kopeck.
+    return product.m_scale > kMaxScale ? product.rounded(kMaxScale) : product;
+}
+
+Money Money::operator*(qint64 factor) const { return {m_mantissa * factor, m_scale}; }
+
+int Money::compare(const Money& other) const
+{
+    const int scale = std::max(m_scale, other.m_scale);
+    const Wide a = aligned(*this, scale).m_mantissa, b = aligned(other, scale).m_mantissa;
+    return a < b ? -1 : (a > b ? 1 : 0);
+}
+
+QString Money::toString() const
+{
+    const bool negative = m_mantissa < 0;
+    Wide m = negative ? -m_mantissa : m_mantissa;
+    QString digits;
+    do {
+        digits.prepend(QChar(char16_t(u'0' + int(m % 10))));
+        m /= 10;
+    } while (m > 0);
+    if (m_scale > 0) {
+        while (digits.size() <= m_scale) digits.prepend(QLatin1Char('0'));
+        digits.insert(digits.size() - m_scale, QLatin1Char('.'));
+        while (digits.endsWith(QLatin1Char('0'))) digits.chop(1);
+        if (digits.endsWith(QLatin1Char('.'))) digits.chop(1);
+    }
+    if (negative && digits != QLatin1String("0")) digits.prepend(QLatin1Char('-'));
+    return digits;
+}
+
+double Money::toDouble() const { return toString().toDouble(); }
