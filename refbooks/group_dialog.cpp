@@ -1,4 +1,5 @@
 #include "refbooks/group_dialog.h"
+#include "data/data_module.h"
 #include "data/dataset.h"
 
 #include <QCheckBox>
@@ -6,13 +7,6 @@
 #include <QPushButton>
 
 namespace {
-
-// The database's defaults make the new row a level-2 group of the department's classifier.
-const QString kInsertGroup = QStringLiteral(R"(INSERT INTO cmn_classifier.item(s_caption, b_excluded) VALUES(:s_caption, :b_excluded))");
-const QString kUpdateGroup = QStringLiteral(R"(UPDATE cmn_classifier.item SET s_caption=:s_caption, b_excluded=:b_excluded where id=:id)");
-
-const NameRule kGroupName = {.maxLength = 254,
-    .tooLongMessage = QStringLiteral("Наименование не может быть длиннее %1 символов!")};
 
 const QString kCaption = QStringLiteral("Ведение групп (29)");
 
@@ -45,13 +39,5 @@ void TForm29::fillForChange(const Dataset& group)
 
 void TForm29::Button1Click()
 {
-    const QString n = Edit1->text().trimmed();
-    if (!nameAccepted(n, kGroupName)) return;
-    Params params = {{QStringLiteral("s_caption"), n}, {QStringLiteral("b_excluded"), CheckBox1->isChecked() ? 1 : 0}};
-    if (Tag == 1) {
-        writeRow(kInsertGroup, params, n, kGroupName);
-    } else {
-        params.append({QStringLiteral("id"), id});
-        writeRow(kUpdateGroup, params, n, kGroupName);
-    }
+    finish(books::saveGroup(m_dm.ADO_DB, savedId(), Edit1->text(), CheckBox1->isChecked()));
 }

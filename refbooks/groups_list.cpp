@@ -1,10 +1,9 @@
 #include "refbooks/groups_list.h"
 #include "data/data_module.h"
 #include "data/prompts.h"
-#include "data/transaction.h"
 #include "refbooks/group_dialog.h"
 #include "refbooks/pick_targets.h"
-#include "data/references.h"
+#include "rules/book_writes.h"
 
 #include <QLineEdit>
 
@@ -12,11 +11,6 @@ namespace {
 
 const QString kItem = QStringLiteral(
     R"(select *, case when b_excluded=1  then 'V' else '' end as s_excl from cmn_classifier.item where id_level=2 order by s_caption)");
-const QString kItemGds = QStringLiteral(
-    "select (select count(gds.*) cnt_gds from cmn_gds_and_srv.gds_and_srv gds where gds.id_class_item = :id_nom3),\n"
-    "(select count(f.*) cnt_f from accounts_dep.fatigue f where f.id_nom = :id_nom1),\n"
-    "(select count(s.*) cnt_s from accounts_dep.smena s,cmn_gds_and_srv.gds_and_srv gds where gds.id = s.i_id and gds.id_class_item = :id_nom2)");
-const QString kDeleteGroup = QStringLiteral(R"(DELETE FROM cmn_classifier.item WHERE id=:id)");
 
 } // namespace
 
@@ -34,11 +28,10 @@ TForm26::TForm26(TDataModule6& dm, TForm29& form29, QWidget* parent)
                      .pick = {.changeDefault = false, .resetSearch = false, .filter = QStringLiteral("b_excluded=0"),
                               .nameField = QStringLiteral("s_caption"), .trimName = false}},
                     handlers(this, &TForm26::Button2Click, &TForm26::DBGrid1DblClick, &TForm26::Button1Click), parent),
-      item(m_list->dataset()), item_gds(dm.ADO_DB, kItemGds, this), m_dm(dm), m_form29(form29)
+      item(m_list->dataset()), m_dm(dm), m_form29(form29)
 {
     item.setParent(this);
     item.setObjectName(QStringLiteral("item"));
-    item_gds.setObjectName(QStringLiteral("item_gds"));
     resize(520, 460);
 }
 
@@ -50,35 +43,10 @@ void TForm26::DBGrid1DblClick() { runDialog([this] { return m_form29.openForChan
 
 void TForm26::Button1Click()
 {
-    const int groupId = item.asInt(QStringLiteral("id"));
     const int recNo = item.recNo();
-    const QString title = QStringLiteral("Удаление");
-    {
-        Transaction tx(m_dm.ADO_DB);
-        // The group is locked for the guards and the delete; a product or an hour entry saved
-        // meanwhile holds it, so it either comes first and is counted, or waits and finds the
-        // group gone.
-        if (!references::lockForDelete(m_dm.ADO_DB, references::Row::Group, groupId)) {
-            m_prompts.error(kRowGoneMessage, QStringLiteral("Ошибка"));
-        } else {
-            item_gds.close();
-            item_gds.setParams({{QStringLiteral("id_nom1"), groupId}, {QStringLiteral("id_nom2"), groupId},
-                                {QStringLiteral("id_nom3"), groupId}});
-            item_gds.open();
-            const qlonglong products = item_gds.asLongLong(QStringLiteral("cnt_gds"));
-            const qlonglong entries = item_gds.asLongLong(QStringLiteral("cnt_f")) + item_gds.asLongLong(QStringLiteral("cnt_s"));
-            item_gds.close();
-            if (products > 0) {
-                m_prompts.error(QStringLiteral("В номенклатурной группе есть изделия."), title);
-                return;
-            }
-            if (entries > 0) {
-                m_prompts.error(QStringLiteral("В номенклатурной группе есть операции."), title);
-                return;
-            }
-            rowsWritten(m_dm.ADO_DB, kDeleteGroup, {{QStringLiteral("id"), groupId}});
-            tx.commit();
-        }
-    }
+    const books::Outcome deleted = books::deleteGroup(m_dm.ADO_DB, item.asInt(QStringLiteral("id")));
+    if (!deleted.written()) m_prompts.error(deleted.message, deleted.title);
+    // A group still in use stays where it is, the list as it was.
+    if (deleted.kind == books::Outcome::InUse) return;
     m_list->reopen(recNo);
 }

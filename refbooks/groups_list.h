@@ -19,8 +19,6 @@ public:
 
     /// The level-2 classifier rows, in use or not ("V" in s_excl when not).
     Dataset& item;
-    /// Products of a group, hour entries booked on it, journal entries of its products.
-    Dataset item_gds;
 
     /// "Добавить": the group dialog for a new group; the list keeps its row.
     void Button2Click();

@@ -3,8 +3,8 @@
 #include "data/db_error.h"
 #include "data/formats.h"
 #include "data/prompts.h"
-#include "data/transaction.h"
-#include "data/references.h"
+#include "data/money.h"
+#include "rules/book_norms.h"
 #include "ui/guard.h"
 
 #include <QAbstractTableModel>
@@ -13,56 +13,33 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QPushButton>
-#include <QSqlQuery>
 #include <QTableView>
 #include <QVBoxLayout>
 #include <array>
-#include <limits>
 #include <optional>
 
 namespace {
 
 const QString kNorms = QStringLiteral(
     "select id, o_id, norma, price, prize from accounts_dep.norm where o_id=:o_id order by norma, id");
-const QString kInsertNorm = QStringLiteral(
-    "insert into accounts_dep.norm (o_id, norma, price, prize) values (:o_id, :norma, :price, :prize) returning id");
-const std::array<QString, 3> kUpdateNorm = {
-    QStringLiteral("update accounts_dep.norm set norma=:value where id=:id"),
-    QStringLiteral("update accounts_dep.norm set price=:value where id=:id"),
-    QStringLiteral("update accounts_dep.norm set prize=:value where id=:id"),
-};
-// The operation keeps at least one norm: the last one is never deleted.
-const QString kDeleteNorm = QStringLiteral(
-    "delete from accounts_dep.norm where id=:id and (select count(*) from accounts_dep.norm where o_id=:o_id)>1");
 
-enum Column { Norma, Price, Prize, ColumnCount };
+using norms::Column;
+using norms::ColumnCount;
+using norms::Norma;
+using norms::Price;
+using norms::Prize;
 const std::array<QString, ColumnCount> kFields = {QStringLiteral("norma"), QStringLiteral("price"), QStringLiteral("prize")};
-const std::array<QString, ColumnCount> kTitles = {QStringLiteral("Норматив"), QStringLiteral("Цена"), QStringLiteral("Премия, %")};
 
-QString refusal(int column, const QString& typed)
+// A price as the grid shows it (masked) or edits it (general format): from its exact digits.
+QString priceText(const QVariant& value, bool masked)
 {
-    if (column == Price)
-        return QStringLiteral("«%1» не подходит для столбца «Цена»: нужна цена числом не меньше нуля, например 12,5. "
-                              "Ничего не записано.")
-            .arg(typed);
-    return QStringLiteral("«%1» не подходит для столбца «%2»: нужно целое число от 0 до %3. Ничего не записано.")
-        .arg(typed, kTitles[size_t(column)])
-        .arg(std::numeric_limits<int>::max());
-}
-
-// What a cell's text stores: a price of at least 0 (double precision), a standard or a bonus
-// as a whole number from 0 that fits an integer; null when the text is refused. A negative
-// value would make pay negative.
-QVariant cellValue(int column, const QString& text)
-{
-    if (column == Price) {
-        const std::optional<double> n = formats::parseNumber(text);
-        if (!n || *n < 0) return {};
-        return *n == 0 ? 0.0 : *n;   // "-0" is stored as 0
-    }
-    bool ok = false;
-    const int n = text.toInt(&ok);
-    return ok && n >= 0 ? QVariant(n) : QVariant();
+    static const formats::Mask priceMask = *formats::Mask::parse(QStringLiteral("#0.00#"));
+    const Money price = Money::fromValue(value);
+    // Beyond the digits an exact amount keeps (no price comes near): shown from the double.
+    if (price.isZero() && value.toDouble() != 0)
+        return masked ? priceMask.format(value.toDouble()) : formats::general(value.toDouble());
+    // The mask takes a double: the digits are at most 15 significant, so it rounds them as they are.
+    return masked ? priceMask.format(price.toDouble()) : formats::general(price);
 }
 
 } // namespace
@@ -74,7 +51,7 @@ class NormsModel : public QAbstractTableModel {
 public:
     struct Row {
         int id = 0;
-        std::array<QVariant, ColumnCount> values;
+        norms::Values values;
         std::array<std::optional<QString>, ColumnCount> typed;
         bool touched() const
         {
@@ -137,8 +114,7 @@ public:
             if (v.isNull()) return QString();
             if (c != Price) return QString::number(v.toLongLong());
             // Shown with two to three decimals; edited as stored.
-            static const formats::Mask priceMask = *formats::Mask::parse(QStringLiteral("#0.00#"));
-            return role == Qt::DisplayRole ? priceMask.format(v.toDouble()) : formats::general(v.toDouble());
+            return priceText(v, role == Qt::DisplayRole);
         }
         case Qt::TextAlignmentRole:
             return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
@@ -152,7 +128,7 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override
     {
         if (role != Qt::DisplayRole) return {};
-        if (orientation == Qt::Horizontal) return section < ColumnCount ? kTitles[size_t(section)] : QString();
+        if (orientation == Qt::Horizontal) return section < ColumnCount ? norms::title(section) : QString();
         return section < rows.size() && rows.at(section).id == 0 ? QStringLiteral("*") : QStringLiteral(" ");
     }
 
@@ -277,65 +253,45 @@ void TForm22::startNewRow()
 bool TForm22::storeCell(int row, int column, const QString& text)
 {
     NormsModel::Row& r = m_model->rows[row];
-    const QVariant value = cellValue(column, text.trimmed());
     // Messages wait until the cell's editor has closed: a box over an open editor would take
     // its focus and finish the edit a second time.
     auto tell = [this](const QString& message) {
         QMetaObject::invokeMethod(this, [this, message] { m_prompts.error(message, QStringLiteral("Ошибка")); },
                                   Qt::QueuedConnection);
     };
-    if (value.isNull()) {
-        r.typed[size_t(column)] = text;
-        m_model->rowChanged(row);
-        tell(refusal(column, text));
-        return false;
-    }
+    norms::CellOutcome stored;
     try {
-        if (r.id == 0) {
-            r.values[size_t(column)] = value;
-            r.typed[size_t(column)].reset();
-            // A norm is stored once it has its price, so that no operation is priced at nothing.
-            if (!r.values[Price].isNull()) {
-                for (int c : {int(Norma), int(Prize)})
-                    if (r.values[size_t(c)].isNull()) r.values[size_t(c)] = 0;
-                // The operation is held while its norm is stored: deleted by another client
-                // meanwhile, it takes no norm, and its deletion waits for one being stored.
-                Transaction tx(m_dm.ADO_DB);
-                if (!references::hold(m_dm.ADO_DB, references::Row::Operation, m_operationId)) {
-                    tell(QStringLiteral("Норма не записана: операцию удалили на другом рабочем месте."));
-                    QMetaObject::invokeMethod(this, [this] {
-                        if (const int fresh = m_model->newRow(); fresh >= 0) m_model->removeAt(fresh);
-                        reload(0);
-                    }, Qt::QueuedConnection);
-                    return false;
-                }
-                Statement insert(kInsertNorm);
-                insert.setParams({{QStringLiteral("o_id"), m_operationId},
-                                  {QStringLiteral("norma"), r.values[Norma]},
-                                  {QStringLiteral("price"), r.values[Price]},
-                                  {QStringLiteral("prize"), r.values[Prize]}});
-                QSqlQuery q = insert.exec(m_dm.ADO_DB);
-                const int stored = q.next() ? q.value(0).toInt() : 0;
-                tx.commit();
-                r.id = stored;
-            }
-        } else {
-            Statement update(kUpdateNorm[size_t(column)]);
-            update.setParams({{QStringLiteral("value"), value}, {QStringLiteral("id"), r.id}});
-            if (update.exec(m_dm.ADO_DB).numRowsAffected() == 0) {
-                tell(QStringLiteral("Норма не записана: её удалили на другом рабочем месте."));
-                QMetaObject::invokeMethod(this, [this] { reload(0); }, Qt::QueuedConnection);
-                return false;
-            }
-            r.values[size_t(column)] = value;
-            r.typed[size_t(column)].reset();
-        }
+        stored = norms::storeCell(m_dm.ADO_DB, m_operationId, r.id, r.values, column, text);
     } catch (const DbError& e) {
         r.typed[size_t(column)] = text;
         m_model->rowChanged(row);
         tell(e.text());
         return false;
     }
+    switch (stored.kind) {
+    case norms::CellOutcome::Refused:
+        r.typed[size_t(column)] = text;
+        m_model->rowChanged(row);
+        tell(stored.message);
+        return false;
+    case norms::CellOutcome::OperationGone:
+        tell(stored.message);
+        QMetaObject::invokeMethod(this, [this] {
+            if (const int fresh = m_model->newRow(); fresh >= 0) m_model->removeAt(fresh);
+            reload(0);
+        }, Qt::QueuedConnection);
+        return false;
+    case norms::CellOutcome::NormGone:
+        tell(stored.message);
+        QMetaObject::invokeMethod(this, [this] { reload(0); }, Qt::QueuedConnection);
+        return false;
+    case norms::CellOutcome::Stored:
+        r.id = stored.id;
+        break;
+    case norms::CellOutcome::Kept:
+        break;
+    }
+    r.typed[size_t(column)].reset();
     m_model->rowChanged(row);
     emit m_model->headerDataChanged(Qt::Vertical, row, row);
     updateDeleteButton();
@@ -390,8 +346,7 @@ void TForm22::Button2Click()
         updateDeleteButton();
         return;
     }
-    execSql(m_dm.ADO_DB, kDeleteNorm,
-            {{QStringLiteral("id"), m_model->rows.at(current).id}, {QStringLiteral("o_id"), m_operationId}});
+    norms::deleteNorm(m_dm.ADO_DB, m_model->rows.at(current).id, m_operationId);
     reload(0, current);
 }
 

@@ -2,8 +2,7 @@
 #include "data/data_module.h"
 #include "data/dataset.h"
 #include "data/prompts.h"
-#include "data/transaction.h"
-#include "data/references.h"
+#include "rules/book_writes.h"
 #include "ui/dialog_buttons.h"
 #include "ui/guard.h"
 
@@ -13,23 +12,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSqlQuery>
-
-namespace {
-
-const QString kNewTwins = QStringLiteral(
-    "select count(ID) as cnt from accounts_dep.OPER where vid=:vid and naimen=:naimen and i_id=:i_id");
-const QString kChangedTwins = QStringLiteral(
-    "select count(*) as cnt from accounts_dep.OPER where vid=:vid and naimen=:naimen and i_id=:i_id and id<>:id");
-// A new operation starts with its own price 0 and no norms.
-const QString kInsert = QStringLiteral(
-    "insert into accounts_dep.oper(vid, naimen, i_id, cena_new)values (:vid, :naimen, :i_id, 0) returning id");
-const QString kUpdate = QStringLiteral(
-    "update accounts_dep.oper set vid=:vid, naimen=:naimen,  i_id=:i_id where id=:id");
-
-const QString kTwinMessage = QStringLiteral("Операция с такими параметрами уже заведена!");
-
-} // namespace
 
 TForm10::TForm10(TDataModule6& dm, QWidget* parent) : QDialog(parent), m_dm(dm), m_prompts(dm.prompts())
 {
@@ -117,56 +99,28 @@ bool TForm10::openForChange(const Dataset& oper)
 
 void TForm10::Button1Click()
 {
-    const int naimen = ComboBox1->currentIndex();
     // A name counts only as a pick (or the opened operation) left it: text set on the
     // read-only fields otherwise (by assistive technology) would save the ids of an earlier
-    // pick under it. The class must be one of the two offered.
-    if (Edit1->text().trimmed().isEmpty() || Edit2->text().trimmed().isEmpty() || Edit1->text() != m_pickedBrand
-        || Edit2->text() != m_pickedKind || sel_vid <= 0 || sel_i_id <= 0 || naimen < 0 || naimen > 1) {
-        m_prompts.error(QStringLiteral("Все поля должны быть заполнены!"), QStringLiteral("Ошибка"));
+    // pick under it.
+    const bool picked = !Edit1->text().trimmed().isEmpty() && !Edit2->text().trimmed().isEmpty()
+        && Edit1->text() == m_pickedBrand && Edit2->text() == m_pickedKind;
+    const books::Outcome saved = books::saveOperation(m_dm.ADO_DB, {.id = Tag == 1 ? 0 : m_operationId,
+                                                                    .kind = sel_vid,
+                                                                    .product = sel_i_id,
+                                                                    .productClass = ComboBox1->currentIndex(),
+                                                                    .picked = picked});
+    if (saved.kind != books::Outcome::Written && saved.kind != books::Outcome::RowGone) {
+        m_prompts.error(saved.message, saved.title);
         return;
-    }
-    Params params = {{QStringLiteral("vid"), sel_vid}, {QStringLiteral("naimen"), naimen},
-                     {QStringLiteral("i_id"), sel_i_id}};
-    if (Tag != 1) params.append({QStringLiteral("id"), m_operationId});
-    int saved = 0;
-    {
-        // Twin check and write under the book's lock, with the product and the kind held, so
-        // that neither a twin saved by another client nor a deletion of what the operation
-        // points to slips in between.
-        Transaction tx(m_dm.ADO_DB);
-        references::lockNames(m_dm.ADO_DB, QStringLiteral("accounts_dep.oper"));
-        if (!references::hold(m_dm.ADO_DB, references::Row::Product, sel_i_id)) {
-            m_prompts.error(QStringLiteral("Выбранное изделие уже удалено другим пользователем."), QStringLiteral("Ошибка"));
-            return;
-        }
-        if (!references::hold(m_dm.ADO_DB, references::Row::OperationKind, sel_vid)) {
-            m_prompts.error(QStringLiteral("Выбранный вид операции уже удалён другим пользователем."),
-                            QStringLiteral("Ошибка"));
-            return;
-        }
-        if (m_dm.CheckDuplicate(Tag == 1 ? kNewTwins : kChangedTwins, params)) {
-            m_prompts.error(kTwinMessage, QStringLiteral("Ошибка"));
-            return;
-        }
-        Statement write(Tag == 1 ? kInsert : kUpdate);
-        write.setParams(params);
-        QSqlQuery q = write.exec(m_dm.ADO_DB);
-        if (Tag == 1) {
-            saved = q.next() ? q.value(0).toInt() : 0;
-            m_operationId = saved;
-        } else {
-            saved = q.numRowsAffected();
-        }
-        tx.commit();
     }
     m_dm.Oper.close();
     m_dm.Oper.open();
-    if (saved == 0) {
-        m_prompts.error(QStringLiteral("Операция не записана: её удалили на другом рабочем месте."), QStringLiteral("Ошибка"));
+    if (!saved.written()) {
+        m_prompts.error(saved.message, saved.title);
         reject();
         return;
     }
+    if (Tag == 1) m_operationId = saved.id;
     accept();
 }
 

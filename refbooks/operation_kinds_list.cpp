@@ -1,22 +1,11 @@
 #include "refbooks/operation_kinds_list.h"
 #include "data/data_module.h"
 #include "data/prompts.h"
-#include "data/transaction.h"
 #include "refbooks/operation_kind_dialog.h"
 #include "refbooks/pick_targets.h"
-#include "refbooks/refbook_dialog.h"
-#include "data/references.h"
+#include "rules/book_writes.h"
 
 #include <QLineEdit>
-
-namespace {
-
-// The kind is locked first, so that an operation being saved with it (which holds it) is
-// waited for; the count that follows sees that operation and the kind stays.
-const QString kKindUsers = QStringLiteral(R"(select count(*) as cnt from accounts_dep.oper where vid=:id)");
-const QString kDeleteKind = QStringLiteral(R"(delete from accounts_dep.vid_oper where id=:id)");
-
-} // namespace
 
 TForm8::TForm8(TDataModule6& dm, TForm9& form9, QWidget* parent)
     : RefBookWindow(dm.prompts(), QStringLiteral("Form8"), QStringLiteral("Виды операций (8)"),
@@ -42,25 +31,7 @@ void TForm8::Button2Click() { runDialog([this] { return m_form9.openForChange(m_
 void TForm8::Button3Click()
 {
     if (!m_prompts.question(QStringLiteral("Удалить вид операции?"), QStringLiteral("Удаление"))) return;
-    const int id = m_dm.Vid_oper.asInt(QStringLiteral("id"));
-    const Params kind = {{QStringLiteral("id"), id}};
-    qlonglong used = 0;
-    bool deleted = false;
-    {
-        Transaction tx(m_dm.ADO_DB);
-        if (references::lockForDelete(m_dm.ADO_DB, references::Row::OperationKind, id)) {
-            Dataset users(m_dm.ADO_DB, kKindUsers);
-            users.setParams(kind);
-            users.open();
-            used = users.asLongLong(QStringLiteral("cnt"));
-            deleted = used == 0 && rowsWritten(m_dm.ADO_DB, kDeleteKind, kind) > 0;
-            tx.commit();
-        }
-    }
-    if (used > 0)
-        m_prompts.error(QStringLiteral("Вид операции нельзя удалить: операций этого вида — %1.").arg(used),
-                        QStringLiteral("Удаление"));
-    else if (!deleted)
-        m_prompts.error(kRowGoneMessage, QStringLiteral("Ошибка"));
-    m_list->reopen(deleted ? 0 : m_dm.Vid_oper.recNo());
+    const books::Outcome deleted = books::deleteOperationKind(m_dm.ADO_DB, m_dm.Vid_oper.asInt(QStringLiteral("id")));
+    if (!deleted.written()) m_prompts.error(deleted.message, deleted.title);
+    m_list->reopen(deleted.written() ? 0 : m_dm.Vid_oper.recNo());
 }

@@ -3,13 +3,11 @@
 #include "data/data_module.h"
 #include "data/formats.h"
 #include "data/prompts.h"
-#include "data/transaction.h"
 #include "export/excel_export.h"
 #include "refbooks/norms_grid.h"
 #include "refbooks/operation_dialog.h"
 #include "refbooks/pick_targets.h"
-#include "refbooks/refbook_dialog.h"
-#include "data/references.h"
+#include "rules/book_writes.h"
 #include "refbooks/refbook_list.h"
 #include "ui/data_grid.h"
 #include "ui/guard.h"
@@ -38,13 +36,6 @@ const QString kOperWithoutNorms = QStringLiteral(
     "join accounts_dep.VID_OPER on oper.vid=vid_oper.id left join accounts_dep.norm on norm.o_id=oper.id\n"
     "group by izdel.MARKA, vid_oper.VID, oper.NAIMEN, oper.id, oper.i_id, oper.VID order by izdel.marka, vid_oper.vid, oper.naimen");
 
-// What still points at an operation: journal entries by its id; hour entries by its kind, when
-// it is the operation that carries the hourly prices of utility works or average piecework.
-const QString kOperationUse = QStringLiteral(
-    "select (select count(*) from accounts_dep.smena where o_id=:id) as journal,\n"
-    "(select count(*) from accounts_dep.fatigue f, accounts_dep.oper o where o.id=:id and o.vid>=7777 and o.i_id>=7777\n"
-    " and f.id_o=o.vid) as hours");
-const QString kDeleteNorms = QStringLiteral("delete from accounts_dep.norm where o_id=:id");
 
 const QString kExcelCaption = QStringLiteral("Excel");
 
@@ -201,40 +192,10 @@ void TForm4::Button2Click() { m_form10.openForChange(m_dm.Oper); }
 void TForm4::Button3Click()
 {
     if (!m_prompts.question(QStringLiteral("Удалить операцию?"), QStringLiteral("Удаление"))) return;
-    const int id = m_dm.Oper.asInt(QStringLiteral("id"));
-    {
-        // The operation is locked first: a journal or hour entry or a norm being saved with it
-        // (they hold it) is waited for, and the counts that follow see that entry.
-        Transaction transaction(m_dm.ADO_DB);
-        if (!references::lockForDelete(m_dm.ADO_DB, references::Row::Operation, id)) {
-            m_prompts.error(kRowGoneMessage, QStringLiteral("Ошибка"));
-            m_list->reopen();
-            return;
-        }
-        Dataset& control = m_dm.Control;
-        control.close();
-        control.clearSql();
-        control.addSql(kOperationUse);
-        control.setParam(QStringLiteral("id"), id);
-        control.open();
-        const qlonglong journal = control.asLongLong(QStringLiteral("journal"));
-        const qlonglong hours = control.asLongLong(QStringLiteral("hours"));
-        control.close();
-        // Entries left pointing at nothing would drop out of the journal while their hours
-        // stayed in the timesheet.
-        if (journal + hours > 0) {
-            m_prompts.error(QStringLiteral("Операцию нельзя удалить: её используют записи журнала (%1) "
-                                           "и записи часов (%2).")
-                                .arg(journal)
-                                .arg(hours),
-                            QStringLiteral("Ошибка"));
-            return;
-        }
-        execSql(m_dm.ADO_DB, kDeleteNorms, {{QStringLiteral("id"), id}});
-        m_dm.Oper_del.setParam(QStringLiteral("id"), id);
-        m_dm.Oper_del.execute();
-        transaction.commit();
-    }
+    const books::Outcome deleted = books::deleteOperation(m_dm.ADO_DB, m_dm.Oper.asInt(QStringLiteral("id")));
+    if (!deleted.written()) m_prompts.error(deleted.message, deleted.title);
+    // An operation still in use stays where it is, the list as it was.
+    if (deleted.kind == books::Outcome::InUse) return;
     m_list->reopen();
 }
 

@@ -2,7 +2,6 @@
 #include "data/dataset.h"
 #include "refbooks/refbook_window.h"
 
-#include <utility>
 
 class TForm7;
 
@@ -19,9 +18,6 @@ public:
     /// brand and its id into the target.
     void openPick(ProductPickTarget& target);
 
-    /// Journal entries of a product dated on or after dt, and the product's operations.
-    Dataset Izdel_Smena;
-    Dataset ii_oper;
 
     /// "Добавить": the product dialog for a new product; the list keeps its row.
     void Button1Click();
@@ -35,8 +31,6 @@ public:
     void Button3Click();
 
 private:
-    /// The product's journal entries (Izdel_Smena) and operations (ii_oper).
-    std::pair<qlonglong, qlonglong> countUse(int productId);
 
     TDataModule6& m_dm;
     TForm7& m_form7;

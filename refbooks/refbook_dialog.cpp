@@ -2,9 +2,6 @@
 #include "data/data_module.h"
 #include "data/dataset.h"
 #include "data/prompts.h"
-#include "data/transaction.h"
-#include "refbooks/name_check.h"
-#include "data/references.h"
 #include "ui/dialog_buttons.h"
 #include "ui/guard.h"
 
@@ -16,15 +13,6 @@
 
 namespace {
 constexpr int kRowGoneResult = 2;
-}
-
-const QString kRowGoneMessage = QStringLiteral("Запись уже удалена другим пользователем. Список обновлён.");
-
-int rowsWritten(const QSqlDatabase& db, const QString& sql, const Params& params)
-{
-    Statement statement(sql);
-    statement.setParams(params);
-    return statement.exec(db).numRowsAffected();
 }
 
 RefBookDialog::RefBookDialog(TDataModule6& dm, const QString& objectName, const QString& groupCaption,
@@ -102,54 +90,19 @@ bool RefBookDialog::run(int tag, const QString& caption, int rowId)
     return exec() != QDialog::Rejected;
 }
 
-bool RefBookDialog::nameAccepted(const QString& name, const NameRule& rule, bool otherIncomplete)
+bool RefBookDialog::finish(const books::Outcome& outcome)
 {
-    const name_check::Fault fault = name_check::check(name, rule.maxLength);
-    if (otherIncomplete || fault == name_check::Fault::Incomplete) {
-        m_prompts.error(rule.incompleteMessage, QStringLiteral("Ошибка"));
+    switch (outcome.kind) {
+    case books::Outcome::Written:
+        accept();
+        return true;
+    case books::Outcome::RowGone:
+        rowGone();
+        return false;
+    default:
+        m_prompts.error(outcome.message, outcome.title);
         return false;
     }
-    if (fault == name_check::Fault::TooLong) {
-        m_prompts.error(rule.tooLongMessage.arg(rule.maxLength), QStringLiteral("Ошибка"));
-        return false;
-    }
-    return true;
-}
-
-bool RefBookDialog::hasTwin(const QString& name, const NameRule& rule)
-{
-    // Both sides cased by the server, by one rule, down and then up: upper() alone leaves some
-    // letters as they are in some locales ("ẞ" stays, while "ß" has no capital), lower() first
-    // brings both to "ß"; and a client's own casing differs from the server's.
-    Dataset twins(m_dm.ADO_DB, QStringLiteral("select count(*) as cnt from %1 where upper(lower(%2))=upper(lower(:name))%3")
-                                   .arg(rule.twinTable, rule.twinColumn,
-                                        Tag == 1 ? QString() : QStringLiteral(" and id<>:id")));
-    twins.setParam(QStringLiteral("name"), name);
-    if (Tag != 1) twins.setParam(QStringLiteral("id"), id);
-    twins.open();
-    return twins.asLongLong(QStringLiteral("cnt")) > 0;
-}
-
-bool RefBookDialog::writeRow(const QString& sql, const Params& params, const QString& name, const NameRule& rule,
-                             const std::function<bool()>& first)
-{
-    {
-        Transaction tx(m_dm.ADO_DB);
-        const bool twinChecked = !rule.twinTable.isEmpty();
-        if (twinChecked) references::lockNames(m_dm.ADO_DB, rule.twinTable);
-        if (first && !first()) return false;
-        if (twinChecked && hasTwin(name, rule)) {
-            m_prompts.error(rule.twinMessage, QStringLiteral("Ошибка"));
-            return false;
-        }
-        if (rowsWritten(m_dm.ADO_DB, sql, params) > 0) {
-            tx.commit();
-            accept();
-            return true;
-        }
-    }
-    rowGone();
-    return false;
 }
 
 void RefBookDialog::rowGone()

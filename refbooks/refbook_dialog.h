@@ -1,8 +1,7 @@
 #pragma once
-#include "data/statement.h"
+#include "rules/book_writes.h"
 
 #include <QDialog>
-#include <functional>
 
 class Dataset;
 class TDataModule6;
@@ -13,26 +12,10 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
-/// What a dialog demands of the name it stores, and what it tells the user otherwise.
-struct NameRule {
-    /// Told when the name is empty, blank, or holds control characters.
-    QString incompleteMessage = QStringLiteral("Все поля должны быть заполнены!");
-    /// Characters the column holds, and what is told of a longer name ("%1" the number).
-    int maxLength = 254;
-    QString tooLongMessage;
-    /// Where twins are looked for: no other row of the table may hold the name in any letter
-    /// case (the server lower- and then upper-cases both sides; a changed row is not its own
-    /// twin). The table also names the lock that serialises the book's saves. An empty table: no
-    /// twin check.
-    QString twinTable;
-    QString twinColumn;
-    QString twinMessage;
-};
-
 /// The frame of a reference-book edit dialog: a captioned group box with labelled fields
 /// (each label its field's buddy) over the save button Button1 (the default) and a cancel
 /// button; the mode Tag and the id of the row being changed; the first field added focused
-/// on opening; the one way to check a name and to write the row.
+/// on opening; the one way to show what came of a save.
 class RefBookDialog : public QDialog {
     Q_OBJECT
 public:
@@ -71,19 +54,11 @@ protected:
     /// A text field of the dialog by its name, flat or framed, to be placed with addField.
     QLineEdit* newEdit(const char* name, bool flat = true);
 
-    /// Checks a trimmed name against the rule's readability and length, telling the user the
-    /// first fault; false when refused. otherIncomplete: another field of the dialog is missing.
-    /// Twins are looked for by writeRow.
-    bool nameAccepted(const QString& name, const NameRule& rule, bool otherIncomplete = false);
-    /// Writes the dialog's row with one statement in one transaction and closes the dialog.
-    /// Within that transaction, before the statement: the book's names are locked against other
-    /// clients' saves and the name is refused when another row holds it (rule's twin check), after
-    /// first has run. When the statement touched no row (another user deleted the row being
-    /// changed), the user is told and the dialog closes unsaved; returns false then.
-    /// first: holds what the row will point to; when it answers false nothing is written and the
-    /// dialog stays open (it has told the user why).
-    bool writeRow(const QString& sql, const Params& params, const QString& name, const NameRule& rule,
-                  const std::function<bool()>& first = {});
+    /// Shows what came of the save: written, the dialog closes; the row gone, rowGone(); a
+    /// refusal is told and the dialog stays open with what was typed. True when written.
+    bool finish(const books::Outcome& outcome);
+    /// The id of the row saved as the library takes it: 0 for a new row.
+    int savedId() const { return Tag == 1 ? 0 : id; }
     /// Tells the user that the row being changed is gone and closes the dialog unsaved (the
     /// opener still rereads its list).
     void rowGone();
@@ -94,7 +69,6 @@ protected:
     Prompts& m_prompts;
 
 private:
-    bool hasTwin(const QString& name, const NameRule& rule);
     bool run(int tag, const QString& caption, int rowId);
     void followInTabOrder(QWidget* widget);
 
@@ -106,9 +80,4 @@ private:
     QWidget* m_last = nullptr;
 };
 
-/// Told when a change or deletion finds its row already deleted by another user.
-extern const QString kRowGoneMessage;
-
-/// Runs one writing statement (inside the caller's transaction) and tells how many rows it
-/// touched. Throws DbError on refusal.
-int rowsWritten(const QSqlDatabase& db, const QString& sql, const Params& params);
+using books::kRowGoneMessage;

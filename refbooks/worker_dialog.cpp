@@ -15,15 +15,6 @@ const QString kRoles = QStringLiteral(R"(select * from adm_role.roles)");
 const QString kStaffpos = QStringLiteral(R"(select * from hrms_staffpos.staffpos)");
 const QString kDepartment = QStringLiteral(R"(select * from cmn_department.department)");
 
-const QString kInsertPerson = QStringLiteral(
-    R"(INSERT INTO accounts_dep.person (fio, s_staffpos_hl)VALUES(:fio, :s_staffpos_hl))");
-const QString kUpdatePerson = QStringLiteral(
-    R"(UPDATE accounts_dep.person SET fio=:fio, s_staffpos_hl=:s_staffpos_hl where accounts_dep.person.id=:id)");
-
-const NameRule kWorkerName = {.incompleteMessage = QStringLiteral("ФИО нужно заполнить!"),
-    .maxLength = 254,
-    .tooLongMessage = QStringLiteral("ФИО не может быть длиннее %1 символов!")};
-
 } // namespace
 
 TForm2::TForm2(TDataModule6& dm, QWidget* parent)
@@ -85,14 +76,7 @@ void TForm2::fillForChange(const Dataset& worker)
 
 void TForm2::Button1Click()
 {
-    const QString fio = Edit1->text().trimmed();
-    if (!nameAccepted(fio, kWorkerName)) return;
-    const QString caption = LCB_staffpos->shownCaption();
-    if (Tag == 1)
-        writeRow(kInsertPerson, {{QStringLiteral("fio"), fio}, {QStringLiteral("s_staffpos_hl"), caption}}, fio, kWorkerName);
-    else
-        writeRow(kUpdatePerson, {{QStringLiteral("fio"), fio}, {QStringLiteral("s_staffpos_hl"), caption}, {QStringLiteral("id"), id}},
-                 fio, kWorkerName);
+    finish(books::saveWorker(m_dm.ADO_DB, savedId(), Edit1->text(), LCB_staffpos->shownCaption()));
 }
 
 void TForm2::wheel(int key)

@@ -1,20 +1,12 @@
 #include "refbooks/workers_list.h"
 #include "data/data_module.h"
 #include "data/prompts.h"
-#include "data/transaction.h"
 #include "refbooks/pick_targets.h"
-#include "refbooks/refbook_dialog.h"
-#include "data/references.h"
+#include "rules/book_writes.h"
 #include "refbooks/worker_dialog.h"
 #include "ui/data_grid.h"
 
 #include <QLineEdit>
-
-namespace {
-
-const QString kDeletePerson = QStringLiteral(R"(delete from accounts_dep.person where id =:id)");
-
-} // namespace
 
 TForm5::TForm5(TDataModule6& dm, TForm2& form2, QWidget* parent)
     : RefBookWindow(dm.prompts(), QStringLiteral("Form5"), QStringLiteral("Список рабочих"),
@@ -51,16 +43,7 @@ void TForm5::Button3Click()
     if (!m_prompts.question(QStringLiteral("Удалить работника?"), QStringLiteral("Удаление"))) return;
     Dataset& workers = m_dm.Workers;
     const int recNo = workers.recNo();
-    const int id = workers.asInt(QStringLiteral("id"));
-    bool deleted = false;
-    {
-        // Locked before the delete, as every delete of a row that saves hold: an entry being
-        // saved for the worker is waited for, one saved afterwards finds the worker gone.
-        Transaction tx(m_dm.ADO_DB);
-        deleted = references::lockForDelete(m_dm.ADO_DB, references::Row::Worker, id)
-            && rowsWritten(m_dm.ADO_DB, kDeletePerson, {{QStringLiteral("id"), id}}) > 0;
-        tx.commit();
-    }
-    if (!deleted) m_prompts.error(kRowGoneMessage, QStringLiteral("Ошибка"));
+    const books::Outcome deleted = books::deleteWorker(m_dm.ADO_DB, workers.asInt(QStringLiteral("id")));
+    if (!deleted.written()) m_prompts.error(deleted.message, deleted.title);
     m_list->reopen(recNo);
 }

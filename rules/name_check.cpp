@@ -1,4 +1,4 @@
-#include "refbooks/name_check.h"
+#include "rules/name_check.h"
 
 #include <QList>
 
