@@ -9,6 +9,7 @@
 #include "refbooks/refbook_dialog.h"
 #include "data/references.h"
 #include "tests/refbooks/other_client.h"
+#include "tests/support/books_fixture.h"
 #include "tests/support/gui_steps.h"
 #include "tests/support/modal.h"
 #include "tests/support/scripted_prompts.h"
@@ -37,10 +38,7 @@ namespace {
 //   5 КР-200 Сварка, no norm
 //   4 О'Кей 100%_ Покраска, one norm, no own price
 //   6 Хоз. работы, the hourly price of utility works, used by an hour entry
-const QString kFixture = QStringLiteral(R"(
-    delete from accounts_dep.smena; delete from accounts_dep.fatigue;
-    delete from accounts_dep.norm; delete from accounts_dep.oper; delete from accounts_dep.vid_oper;
-    delete from cmn_gds_and_srv.gds_and_srv;
+const QString kFixture = books_fixture::kEmptyBooks + QStringLiteral(R"(
     insert into cmn_gds_and_srv.gds_and_srv (id, s_caption) values
       (10001, 'ДМ-1'), (10002, 'КР-200'), (10003, 'О''Кей 100%_'), (7777, 'Хоз. работы');
     insert into accounts_dep.vid_oper (id, vid) values (1, 'Резка'), (2, 'Сварка'), (3, ' Покраска '), (7777, 'хоз. работы');

@@ -11,6 +11,7 @@
 #include "refbooks/worker_dialog.h"
 #include "tests/refbooks/gui_steps.h"
 #include "tests/refbooks/other_client.h"
+#include "tests/support/books_fixture.h"
 #include "tests/support/modal.h"
 #include "tests/support/scripted_prompts.h"
 #include "tests/support/test_database.h"
@@ -31,9 +32,7 @@ namespace {
 
 // Groups (level 2; one not in use, one of another level), products, operations, journal
 // entries with their timesheet cells, and an hour entry booked on a group.
-const QString kFixture = QStringLiteral(R"(
-    delete from accounts_dep.h_tabel; delete from accounts_dep.smena; delete from accounts_dep.fatigue;
-    delete from accounts_dep.oper; delete from cmn_gds_and_srv.gds_and_srv; delete from cmn_classifier.item;
+const QString kFixture = books_fixture::kEmptyBooks + QStringLiteral(R"(
     insert into cmn_classifier.item (id, s_caption, id_level, b_excluded) values
       (1, 'Двери', 2, 0), (2, 'Ворота', 2, 0), (3, 'Сейфы', 2, 1), (4, 'Решётки', 2, 0),
       (5, ' Ограждения ', 2, 0), (9, 'Металлоизделия', 1, 0);
