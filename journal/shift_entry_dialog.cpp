@@ -21,12 +21,6 @@
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <limits>
-#include <optional>
-
-
-
-// ---------------------------------------------------------------------------------------------
-// The dialog
 
 namespace {
 

@@ -172,7 +172,7 @@ void TForm24::kindChanged()
     const bool found = kind.isValid() && type_work.isOpen() && type_work.locate(QStringLiteral("id"), kind);
     const QVariant price = found ? type_work.value(QStringLiteral("price")) : QVariant();
     m_norm = price.isNull() ? std::nullopt : std::optional(Money::fromValue(price));
-    DBEdit1->setText(found ? formats::general(price, true) : QString());
+    DBEdit1->setText(m_norm ? formats::general(*m_norm) : QString());
     updateSum();
 }
 
