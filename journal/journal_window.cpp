@@ -1,12 +1,10 @@
 #include "journal/journal_window.h"
 #include "data/access.h"
 #include "data/codes.h"
-#include "data/command.h"
 #include "data/data_module.h"
 #include "data/prompts.h"
-#include "data/transaction.h"
-#include "data/timesheet_cell.h"
 #include "journal/shift_entry_dialog.h"
+#include "rules/journal_entries.h"
 #include "ui/data_grid.h"
 #include "ui/guard.h"
 
@@ -30,12 +28,6 @@
 #include <QVBoxLayout>
 
 namespace {
-
-const QString kUpdtOK = QStringLiteral("update accounts_dep.smena set ok=:ok where id=:id");
-// The cell to bring into step is the one of the row as it was deleted, which another client may
-// have moved to another worker, shift or date since the grid was read.
-const QString kDeleteEntry =
-    QStringLiteral("delete from accounts_dep.smena where id=:id returning w_id, smena, data");
 
 const QColor kGreen(0, 128, 0);
 const QColor kRed(255, 0, 0);
@@ -107,7 +99,6 @@ TForm1::TForm1(TDataModule6& dm, QWidget* parent) : QDialog(parent), m_dm(dm), m
     setWindowTitle(QStringLiteral("Табель"));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
-    updtOK = new Command(dm.ADO_DB, kUpdtOK);
 
     auto* layout = new QVBoxLayout(this);
 
@@ -226,7 +217,7 @@ TForm1::TForm1(TDataModule6& dm, QWidget* parent) : QDialog(parent), m_dm(dm), m
     setFixedSize(1000, 620);
 }
 
-TForm1::~TForm1() { delete updtOK; }
+TForm1::~TForm1() = default;
 
 QDate TForm1::date() const { return DateT->date(); }
 
@@ -348,10 +339,7 @@ void TForm1::DBGrid2DblClick()
     CurrentQuery = &shiftQuery(CurrentShift);
     Dataset& q = *CurrentQuery;
     if (q.isEmpty()) return;
-    const QString mark = q.asString(QStringLiteral("ok"));
-    updtOK->setParam(QStringLiteral("id"), q.asInt(QStringLiteral("id")));
-    updtOK->setParam(QStringLiteral("ok"), codes::isApproved(mark) ? codes::kMarkNew : codes::kMarkApproved);
-    updtOK->execute();
+    shift_entry::toggleApproval(m_dm.ADO_DB, q.asInt(QStringLiteral("id")), q.asString(QStringLiteral("ok")));
     q.refresh();
 }
 
@@ -379,22 +367,8 @@ void TForm1::Button3Click()
         q.refresh();
         return;
     }
-    const int id = q.asInt(QStringLiteral("id"));
-    bool deleted = false;
-    {
-        // The entry and the timesheet cell it fed go together, or neither does.
-        Transaction tx(m_dm.ADO_DB);
-        Dataset gone(m_dm.ADO_DB, kDeleteEntry);
-        gone.setParam(QStringLiteral("id"), id);
-        gone.open();
-        deleted = !gone.isEmpty();
-        if (deleted)
-            timesheet_cell::syncJournal(m_dm.ADO_DB, tx, gone.asInt(QStringLiteral("w_id")),
-                                        gone.asInt(QStringLiteral("smena")), gone.asDate(QStringLiteral("data")));
-        tx.commit();
-    }
+    const shift_entry::Removal removal = shift_entry::remove(m_dm.ADO_DB, q.asInt(QStringLiteral("id")));
     q.refresh();
-    if (!deleted)
-        m_prompts.error(QStringLiteral("Эта позиция уже удалена другим пользователем. Журнал обновлён."),
-                        QStringLiteral("Ошибка"));
+    if (removal != shift_entry::Removal::Deleted)
+        m_prompts.error(shift_entry::removalMessage(removal), QStringLiteral("Ошибка"));
 }

@@ -17,7 +17,6 @@ class QMenuBar;
 class QMenu;
 class QAction;
 class QTimer;
-class Command;
 class TForm11;
 
 /// The working window: the production journal of one date and one shift, approving and
@@ -95,6 +94,5 @@ private:
     TDataModule6& m_dm;
     Prompts& m_prompts;
     GridModel* m_model = nullptr;
-    Command* updtOK = nullptr;
     QList<QRadioButton*> m_shiftButtons;
 };

@@ -1,18 +1,13 @@
 #include "journal/shift_entry_dialog.h"
-#include "rules/price_rule.h"
 #include "data/codes.h"
 #include "data/data_module.h"
 #include "data/dataset.h"
-#include "rules/entry_limits.h"
 #include "data/formats.h"
 #include "data/money.h"
 #include "data/prompts.h"
-#include "data/statement.h"
-#include "data/transaction.h"
 #include "journal/journal_window.h"
-#include "data/prepared_query.h"
-#include "data/references.h"
-#include "data/timesheet_cell.h"
+#include "rules/entry_limits.h"
+#include "rules/price_rule.h"
 #include "ui/dialog_buttons.h"
 #include "ui/guard.h"
 
@@ -25,209 +20,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
-#include <QSqlQuery>
 #include <limits>
-#include <optional>
-
-
-
-// ---------------------------------------------------------------------------------------------
-// Saving an entry
-
-namespace shift_entry {
-namespace {
-
-const QString kEntryAsStored = QStringLiteral(
-    "select xmin::text as ver, w_id, i_id, o_id, smena, data, kol_vo, brak, color, time, cena "
-    "from accounts_dep.smena where id=:id");
-// The row stays locked to the end of the save: nobody changes it between the check and the write.
-const QString kLockEntry = QStringLiteral(
-    "select xmin::text as ver, w_id, smena, data from accounts_dep.smena where id=:id for update");
-
-const QString kDuplicateAdd = QStringLiteral(
-    "select count(id) as cnt from accounts_dep.SMENA where w_id=:w_id and o_id=:o_id and i_id=:i_id "
-    "and data=:data and smena=:smena and color=:color");
-const QString kDuplicateChange = QStringLiteral(
-    "select count(id) as cnt from accounts_dep.SMENA where w_id=:w_id and o_id=:o_id and i_id=:i_id "
-    "and data=:data and smena=:smena and id<>:id and color=:color");
-
-const QString kSmenaInsert = QStringLiteral(
-    "insert into accounts_dep.SMENA(w_id, i_id, o_id, cena, kol_vo, brak, data, smena, color, time, vvod,ok, "
-    "prize, id_doc, id_doc_item, f_gds_qty_use, id_gds_use, id_cons_use) "
-    "values(:w_id, :i_id, :o_id, :cena, :kol_vo, :brak, :data, :smena, :color, :time, :vvod, :ok, 0, 0, 0, 0, 0, 0)");
-const QString kSmenaUpdate = QStringLiteral(
-    "update accounts_dep.SMENA set w_id=:w_id, i_id=:i_id, o_id=:o_id, cena=:cena, kol_vo=:kol_vo, brak=:brak, "
-    "data=:data, smena=:smena, color=:color, time=:time, vvod=:vvod, prize=0, id_doc=0, id_doc_item=0, "
-    "f_gds_qty_use=0, id_gds_use=0, id_cons_use=0 where id=:id");
-
-// The entry's worker, product and operation are held to the end of the save: a deletion by
-// another client waits for it (and then finds the entry), or went first and the save refuses.
-// Taken before the entry's own row, which a product's deletion takes after the product.
-
-// What the entry makes of the worker's day in its shift and of his month, read after the write
-// under the month lock.
-const QString kWorkerTotals = QStringLiteral(
-    "select coalesce(sum(time) filter (where smena=:smena and data=:data), 0) as day_hours, "
-    "coalesce(abs(sum((kol_vo-brak)*cena::numeric)), 0) as month_amount "
-    "from accounts_dep.smena where w_id=:w_id and data>=:month_start and data<:next_month");
-
-bool sameAsShown(const Dataset& stored, const Dataset& shown)
-{
-    for (const char* field : {"w_id", "i_id", "o_id", "smena", "brak", "color", "time"})
-        if (stored.asLongLong(QLatin1String(field)) != shown.asLongLong(QLatin1String(field))) return false;
-    return stored.asDouble(QStringLiteral("kol_vo")) == shown.asDouble(QStringLiteral("kol_vo")) &&
-           stored.asDouble(QStringLiteral("cena")) == shown.asDouble(QStringLiteral("cena")) &&
-           stored.asDate(QStringLiteral("data")) == shown.asDate(QStringLiteral("data"));
-}
-
-} // namespace
-
-QString versionOf(const QSqlDatabase& db, const Dataset& journalRow)
-{
-    Dataset stored(db, kEntryAsStored);
-    stored.setParam(QStringLiteral("id"), journalRow.asInt(QStringLiteral("id")));
-    stored.open();
-    if (stored.isEmpty() || !sameAsShown(stored, journalRow)) return {};
-    return stored.asString(QStringLiteral("ver"));
-}
-
-QString outcomeMessage(Outcome outcome)
-{
-    switch (outcome) {
-    case Outcome::Saved: return {};
-    case Outcome::Duplicate: return QStringLiteral("Позиция с такими параметрами уже заведена!");
-    case Outcome::Stale:
-        return QStringLiteral("Позицию уже изменил или удалил другой пользователь. Журнал обновлён; "
-                              "откройте позицию заново.");
-    case Outcome::WorkerGone:
-        return QStringLiteral("Работник удалён из справочника другим пользователем. Позиция не записана: "
-                              "выберите работника заново.");
-    case Outcome::ProductGone:
-        return QStringLiteral("Изделие удалено из справочника другим пользователем. Позиция не записана: "
-                              "выберите операцию заново.");
-    case Outcome::OperationGone:
-        return QStringLiteral("Операция удалена из справочника другим пользователем. Позиция не записана: "
-                              "выберите операцию заново.");
-    case Outcome::DayHoursTooMany:
-        return QStringLiteral("У работника за этот день в этой смене набралось бы больше %1 ч. Позиция не записана: "
-                              "проверьте поле «Время».")
-            .arg(entry_limits::kDayHours);
-    case Outcome::MonthAmountTooLarge:
-        return QStringLiteral("Сумма работника за месяц превысила бы %1 р. Позиция не записана: "
-                              "проверьте поля «Кол-во» и «Брак».")
-            .arg(entry_limits::monthAmountText());
-    }
-    return {};
-}
-
-struct Writer::Statements {
-    QSqlDatabase db;
-    PreparedQuery holdWorker{db, references::holdText(references::Row::Worker)};
-    PreparedQuery holdProduct{db, references::holdText(references::Row::Product)};
-    PreparedQuery holdOperation{db, references::holdText(references::Row::Operation)};
-    PreparedQuery totals{db, kWorkerTotals};
-    PreparedQuery lockEntry{db, kLockEntry};
-    PreparedQuery twinsOnAdd{db, kDuplicateAdd};
-    PreparedQuery twinsOnChange{db, kDuplicateChange};
-    PreparedQuery insert{db, kSmenaInsert};
-    PreparedQuery update{db, kSmenaUpdate};
-    timesheet_cell::JournalCells cells{db};
-};
-
-Writer::Writer(const QSqlDatabase& db) : m(new Statements{db}) {}
-Writer::~Writer() = default;
-
-void Writer::renew(PreparedQuery::Renewal when)
-{
-    for (PreparedQuery* q : {&m->holdWorker, &m->holdProduct, &m->holdOperation, &m->totals, &m->lockEntry,
-                             &m->twinsOnAdd, &m->twinsOnChange, &m->insert, &m->update})
-        q->renew(when);
-    m->cells.renew(when);
-}
-
-Outcome Writer::save(const Entry& e)
-{
-    renew();
-    try {
-        return write(e);
-    } catch (const DbError& error) {
-        // 26000: the server no longer knows a prepared statement, so it knows none of them.
-        if (error.sqlState() == QLatin1String("26000")) renew(PreparedQuery::Renewal::Always);
-        throw;
-    }
-}
-
-namespace {
-
-bool holds(PreparedQuery& hold, int id)
-{
-    QSqlQuery& row = hold.exec({{QStringLiteral("id"), id}});
-    const bool held = row.next();
-    row.finish();
-    return held;
-}
-
-} // namespace
-
-Outcome Writer::write(const Entry& e)
-{
-    Transaction tx(m->db);
-    if (!holds(m->holdWorker, e.workerId)) return Outcome::WorkerGone;
-    if (!holds(m->holdProduct, e.productId)) return Outcome::ProductGone;
-    if (!holds(m->holdOperation, e.operationId)) return Outcome::OperationGone;
-    QList<std::pair<int, QDate>> months = {{e.workerId, e.day}};
-    int oldWorker = 0, oldShift = 0;
-    QDate oldDay;
-    if (e.id != 0) {
-        QSqlQuery& stored = m->lockEntry.exec({{QStringLiteral("id"), e.id}});
-        if (!stored.next() || e.version.isEmpty() || stored.value(0).toString() != e.version) return Outcome::Stale;
-        oldWorker = stored.value(1).toInt();
-        oldShift = stored.value(2).toInt();
-        oldDay = stored.value(3).toDate();
-        stored.finish();
-        months.append({oldWorker, oldDay});
-    }
-    // Under the same lock as the cell upkeep: two clients saving the same entry at once cannot
-    // both find no twin.
-    m->cells.lockMonths(tx, months);
-
-    Params values = {{QStringLiteral("w_id"), e.workerId},   {QStringLiteral("o_id"), e.operationId},
-                     {QStringLiteral("i_id"), e.productId},  {QStringLiteral("data"), e.day},
-                     {QStringLiteral("smena"), e.shift},     {QStringLiteral("color"), e.colour},
-                     {QStringLiteral("id"), e.id}};
-    QSqlQuery& twins = (e.id != 0 ? m->twinsOnChange : m->twinsOnAdd).exec(values);
-    const bool twin = twins.next() && twins.value(0).toLongLong() > 0;
-    twins.finish();
-    if (twin) return Outcome::Duplicate;
-
-    values += {{QStringLiteral("cena"), e.price},   {QStringLiteral("kol_vo"), e.quantity},
-               {QStringLiteral("brak"), e.defects}, {QStringLiteral("time"), e.hours},
-               {QStringLiteral("vvod"), e.keyedIn}, {QStringLiteral("ok"), codes::kMarkNew}};
-    if ((e.id != 0 ? m->update : m->insert).exec(values).numRowsAffected() != 1) return Outcome::Stale;
-
-    const QDate monthStart(e.day.year(), e.day.month(), 1);
-    QSqlQuery& totals = m->totals.exec({{QStringLiteral("w_id"), e.workerId}, {QStringLiteral("smena"), e.shift},
-                                        {QStringLiteral("data"), e.day}, {QStringLiteral("month_start"), monthStart},
-                                        {QStringLiteral("next_month"), monthStart.addMonths(1)}});
-    totals.next();
-    const qint64 dayHours = totals.value(0).toLongLong();
-    const double monthAmount = totals.value(1).toDouble();
-    totals.finish();
-    if (dayHours > entry_limits::kDayHours) return Outcome::DayHoursTooMany;
-    if (monthAmount >= double(entry_limits::kMonthAmount)) return Outcome::MonthAmountTooLarge;
-
-    m->cells.sync(tx, e.workerId, e.shift, e.day);
-    // A change that moves the entry leaves hours behind in the cell it left.
-    if (e.id != 0 && (oldWorker != e.workerId || oldShift != e.shift || oldDay != e.day))
-        m->cells.sync(tx, oldWorker, oldShift, oldDay);
-    tx.commit();
-    return Outcome::Saved;
-}
-
-} // namespace shift_entry
-
-// ---------------------------------------------------------------------------------------------
-// The dialog
 
 namespace {
 
@@ -372,7 +165,7 @@ void TForm11::fillForAdd(const QDate& day)
     m_version.clear();
     m_picked = false;
     m_basePrice.clear();
-    m_storedPrice = QVariant();
+    m_storedPrice = Money();
 }
 
 void TForm11::openForAdd(const QDate& day)
@@ -390,11 +183,10 @@ void TForm11::fillForChange(const Dataset& row)
     m_version = shift_entry::versionOf(m_dm.ADO_DB, row);
     m_picked = false;
     m_basePrice.clear();
-    m_storedPrice = row.asDouble(QStringLiteral("cena"));
-    cur_price = QString::number(m_storedPrice.toDouble(), 'g', QLocale::FloatingPointShortest);
-    Edit7->setText(formats::general(entry_price::rounded(cur_price).toDouble()));
-    Edit9->setText(formats::general(
-        entry_price::amount(row.asLongLong(QStringLiteral("kol_vo")), cur_price).toDouble()));
+    m_storedPrice = Money::fromValue(row.value(QStringLiteral("cena")));
+    cur_price = m_storedPrice.toString();
+    Edit7->setText(formats::general(Money::fromValue(entry_price::rounded(cur_price))));
+    Edit9->setText(formats::general(Money::fromValue(entry_price::amount(row.asLongLong(QStringLiteral("kol_vo")), cur_price))));
     DTimeP->setDate(row.asDate(QStringLiteral("data")));
     Edit1->setText(row.asString(QStringLiteral("fio")).trimmed());
     Edit2->setText(row.asString(QStringLiteral("marka")).trimmed() + QStringLiteral("; ") +
@@ -494,9 +286,9 @@ void TForm11::Edit6Exit()
     if (Edit6->text().isEmpty()) Edit6->setText(QStringLiteral("0"));
     if (Edit3->text().isEmpty()) Edit3->setText(QStringLiteral("0"));
     const QString price = cur_price.isEmpty() ? QStringLiteral("0") : cur_price;
-    Edit7->setText(formats::general(entry_price::rounded(price).toDouble()));
-    Edit8->setText(m_picked ? formats::general(entry_price::rounded(m_basePrice).toDouble()) : QStringLiteral("0"));
-    Edit9->setText(formats::general(entry_price::amount(Edit3->text().toLongLong(), price).toDouble()));
+    Edit7->setText(formats::general(Money::fromValue(entry_price::rounded(price))));
+    Edit8->setText(m_picked ? formats::general(Money::fromValue(entry_price::rounded(m_basePrice))) : QStringLiteral("0"));
+    Edit9->setText(formats::general(Money::fromValue(entry_price::amount(Edit3->text().toLongLong(), price))));
 }
 
 void TForm11::Button1Click()
@@ -534,7 +326,7 @@ void TForm11::Button1Click()
     e.day = DTimeP->date();
     e.shift = m_journal.CurrentShift;
     // A change without a new pick keeps the stored price as it is.
-    e.price = (Tag != 1 && !m_picked) ? m_storedPrice : QVariant(entry_price::rounded(cur_price).toDouble());
+    e.price = (Tag != 1 && !m_picked) ? m_storedPrice : Money::fromValue(entry_price::rounded(cur_price));
     e.quantity = Edit3->text().trimmed().toInt();
     e.defects = Edit4->text().trimmed().toInt();
     e.colour = Edit5->text().trimmed().isEmpty() ? 0 : Edit5->text().trimmed().toInt();

@@ -1,14 +1,12 @@
 #pragma once
-#include "data/prepared_query.h"
+#include "data/money.h"
 #include "refbooks/pick_targets.h"
+#include "rules/journal_entries.h"
 
 #include <QDate>
 #include <QDialog>
-#include <QSqlDatabase>
 #include <QString>
-#include <QVariant>
 #include <functional>
-#include <memory>
 
 class TDataModule6;
 class TForm1;
@@ -19,70 +17,6 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
-
-
-/// Writing one journal entry, with everything that must stand or fall with it.
-namespace shift_entry {
-
-/// The values a save writes into accounts_dep.smena.
-struct Entry {
-    int id = 0;              ///< the entry changed; 0 adds a new one
-    QString version;         ///< the changed entry's row version as the journal showed it; empty: stale
-    int workerId = 0;
-    int productId = 0;
-    int operationId = 0;
-    QDate day;
-    int shift = 1;
-    QVariant price;          ///< price per piece (double)
-    int quantity = 0;
-    int defects = 0;
-    int colour = 0;
-    int hours = 0;
-    QDate keyedIn;           ///< vvod: the day the entry was keyed in
-};
-
-enum class Outcome {
-    Saved,
-    Duplicate,      ///< an entry of the same worker, operation, product, date, shift and colour exists
-    Stale,          ///< the changed entry was changed or deleted by someone else since it was read
-    WorkerGone,     ///< the worker was deleted from the workers' book meanwhile
-    ProductGone,    ///< the product was deleted meanwhile
-    OperationGone,  ///< the operation was deleted meanwhile
-    DayHoursTooMany,    ///< the worker's hours of that day and shift would not fit the timesheet cell
-    MonthAmountTooLarge ///< the worker's money of that month would pass entry_limits::kMonthAmount
-};
-
-/// What the user is told when a save ends in the outcome; empty for Saved.
-QString outcomeMessage(Outcome outcome);
-
-/// The row version of the journal row the grid shows (its id), when the stored entry still holds
-/// what the grid shows; empty when it was changed or deleted since the grid was read.
-QString versionOf(const QSqlDatabase& db, const Dataset& journalRow);
-
-/// Saves entries on one connection, its statements prepared once for the whole run.
-class Writer {
-public:
-    explicit Writer(const QSqlDatabase& db);
-    ~Writer();
-    Writer(const Writer&) = delete;
-    Writer& operator=(const Writer&) = delete;
-
-    /// In one transaction, under the worker's month lock (both workers' months when the entry
-    /// moves): the worker, product and operation held against deletion to the end of it, the
-    /// check that a changed entry is as it was read, the duplicate check, the insert or update,
-    /// the bounds of the worker's day and month, and the timesheet cells of the entry's old and
-    /// new place. Nothing is written unless Saved; a refusal of the server throws DbError.
-    Outcome save(const Entry& entry);
-
-private:
-    void renew(PreparedQuery::Renewal when = PreparedQuery::Renewal::IfReconnected);
-    Outcome write(const Entry& entry);
-
-    struct Statements;
-    std::unique_ptr<Statements> m;
-};
-
-} // namespace shift_entry
 
 /// The shift entry dialog: adds a journal entry for the journal's current shift, or changes the
 /// entry the journal's grid stands on, fixing its price at the pick of the operation.
@@ -167,7 +101,7 @@ private:
     TForm1& m_journal;
     Prompts& m_prompts;
     QString m_basePrice;      // the picked operation's base price; empty before a pick
-    QVariant m_storedPrice;   // the changed entry's price, kept unless an operation is picked
+    Money m_storedPrice;      // the changed entry's price, kept unless an operation is picked
     bool m_picked = false;
     int m_entryId = 0;
     int m_entryOperationId = 0;   // the changed entry's operation as read

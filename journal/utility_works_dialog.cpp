@@ -3,11 +3,8 @@
 #include "rules/entry_limits.h"
 #include "data/formats.h"
 #include "data/prompts.h"
-#include "data/references.h"
-#include "data/statement.h"
-#include "data/transaction.h"
-#include "data/timesheet_cell.h"
 #include "journal/utility_works_register.h"
+#include "rules/hour_entries.h"
 #include "ui/guard.h"
 
 #include <QCheckBox>
@@ -20,7 +17,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
-#include <QSqlQuery>
 #include <QVBoxLayout>
 
 namespace {
@@ -29,49 +25,8 @@ const QString kTypeWork = QStringLiteral(
     "select vo.id, vo.vid, n.price, (n.price*:cnt) as summ from accounts_dep.vid_oper vo,accounts_dep.norm n, accounts_dep.oper o \n"
     "where n.o_id =o.id and o.vid=vo.id and (vo.id = 7777 or vo.id = 7778)");
 
-const QString kInsert = QStringLiteral(
-    "insert into accounts_dep.fatigue (id_nom, id_o, id_p, d_date, i_mnth, i_year, i_smena, cnt, price, i_holiday, i_night) "
-    "values (:id_nom, :id_o, :id_p, :d_date, :i_mnth, :i_year, :i_smena, :cnt, :price, :i_holiday, :i_night) returning d_date");
-
-// A change writes only over the entry as it was read: another client's change in between
-// leaves no row to update and is reported instead of being overwritten.
-const QString kUpdate = QStringLiteral(
-    "update accounts_dep.fatigue set id_nom=:id_nom, id_o=:id_o, id_p=:id_p, cnt=:cnt, price=:price, "
-    "i_holiday=:i_holiday, i_night=:i_night where id=:id and id_nom is not distinct from :old_id_nom "
-    "and id_o is not distinct from :old_id_o and id_p is not distinct from :old_id_p "
-    "and cnt is not distinct from :old_cnt and price is not distinct from :old_price "
-    "and i_holiday is not distinct from :old_i_holiday and i_night is not distinct from :old_i_night returning d_date");
-
-// What the entry makes of the worker's day in its timesheet row and of his month of hour-paid
-// work, read after the write under the month lock.
-const QString kWorkerTotals = QStringLiteral(
-    "select coalesce(sum(cnt) filter (where id_o=:kind and i_night=:night and d_date=:day), 0) as day_hours, "
-    "coalesce(abs(sum(cnt*price)), 0) as month_amount "
-    "from accounts_dep.fatigue where id_p=:worker and d_date>=:month_start and d_date<:next_month");
-
 /// Most hours one entry takes: what the field lets one type.
 constexpr qint64 kEntryHours = 999;
-
-/// Why the worker's totals with the entry cannot be kept; empty when they can.
-QString totalsRefusal(const QSqlDatabase& db, int worker, int kind, int night, const QDate& day)
-{
-    const QDate monthStart(day.year(), day.month(), 1);
-    Statement totals(kWorkerTotals);
-    totals.setParams({{QStringLiteral("kind"), kind}, {QStringLiteral("night"), night}, {QStringLiteral("day"), day},
-                      {QStringLiteral("worker"), worker}, {QStringLiteral("month_start"), monthStart},
-                      {QStringLiteral("next_month"), monthStart.addMonths(1)}});
-    QSqlQuery row = totals.exec(db);
-    row.next();
-    if (row.value(0).toLongLong() > entry_limits::kDayHours)
-        return QStringLiteral("У работника за этот день набралось бы больше %1 ч. Запись не сохранена: проверьте часы.")
-            .arg(entry_limits::kDayHours);
-    if (row.value(1).toDouble() >= double(entry_limits::kMonthAmount))
-        return QStringLiteral("Сумма работника за месяц превысила бы %1 р. Запись не сохранена: проверьте часы.")
-            .arg(entry_limits::monthAmountText());
-    return {};
-}
-
-const QStringList kCompared = {"id_nom", "id_o", "id_p", "cnt", "price", "i_holiday", "i_night"};
 
 } // namespace
 
@@ -163,20 +118,12 @@ TForm24::TForm24(TDataModule6& dm, TForm25& form25, QWidget* parent)
     connect(CBox1, &QCheckBox::toggled, this, [this] { updateSum(); });
 }
 
-double TForm24::hourlyPrice(double normPrice, bool dayOff, bool night)
-{
-    double price = normPrice;
-    if (dayOff) price *= 2.0;
-    if (night) price *= 1.2;
-    return price;
-}
-
 bool TForm24::dayOff() const { return m_form25.CBox1->isChecked(); }
 
 bool TForm24::openForAdd()
 {
     Tag = 0;
-    m_id = 0;
+    m_stored = {};
     Edit1->clear();
     Edit2->clear();
     Edit6->setText(QStringLiteral("0"));
@@ -190,16 +137,12 @@ bool TForm24::openForAdd()
 bool TForm24::openForChange(const Dataset& row)
 {
     Tag = 1;
-    m_id = row.asInt(QStringLiteral("id"));
-    m_old.clear();
-    for (const QString& column : kCompared) m_old.append({QStringLiteral("old_") + column, row.value(column)});
-    m_oldWorker = row.asInt(QStringLiteral("id_p"));
-    m_oldKind = row.asInt(QStringLiteral("id_o"));
+    m_stored = hour_entry::storedOf(row);
     Edit1->setText(row.asString(QStringLiteral("fio")));
     Edit2->setText(row.asString(QStringLiteral("s_caption")));
     Edit6->setText(row.asString(QStringLiteral("cnt")));
     sel_id_nom = row.asInt(QStringLiteral("id_nom"));
-    sel_id_p = m_oldWorker;
+    sel_id_p = m_stored.workerId;
     CBox1->setChecked(row.asInt(QStringLiteral("i_night")) != 0);
     CBox1->setEnabled(false);
     return run();
@@ -208,7 +151,7 @@ bool TForm24::openForChange(const Dataset& row)
 bool TForm24::run()
 {
     type_work.open();
-    const int kind = Tag == 0 ? 7777 : m_oldKind;
+    const int kind = Tag == 0 ? 7777 : m_stored.kind;
     cb_type_work->blockSignals(true);
     cb_type_work->clear();
     for (type_work.first(); !type_work.eof(); type_work.next()) {
@@ -227,18 +170,19 @@ void TForm24::kindChanged()
 {
     const QVariant kind = cb_type_work->currentData();
     const bool found = kind.isValid() && type_work.isOpen() && type_work.locate(QStringLiteral("id"), kind);
-    DBEdit1->setText(found ? formats::general(type_work.value(QStringLiteral("price")), true) : QString());
+    const QVariant price = found ? type_work.value(QStringLiteral("price")) : QVariant();
+    m_norm = price.isNull() ? std::nullopt : std::optional(Money::fromValue(price));
+    DBEdit1->setText(m_norm ? formats::general(*m_norm) : QString());
     updateSum();
 }
 
 void TForm24::updateSum()
 {
-    const auto norm = formats::parseNumber(DBEdit1->text());
-    if (!norm) {
+    if (!m_norm) {
         DBEdit2->clear();
         return;
     }
-    DBEdit2->setText(formats::general(Edit6->text().toInt() * hourlyPrice(*norm, dayOff(), CBox1->isChecked())));
+    DBEdit2->setText(formats::general(hour_entry::sum(Edit6->text().toInt(), *m_norm, dayOff(), CBox1->isChecked())));
 }
 
 void TForm24::Button3Click()
@@ -272,66 +216,27 @@ void TForm24::Button1Click()
         return;
     }
     const QVariant kindData = cb_type_work->currentData();
-    const auto norm = formats::parseNumber(DBEdit1->text());
-    if (!kindData.isValid() || !norm) {
+    if (!kindData.isValid() || !m_norm) {
         m_prompts.error(QStringLiteral("Для этого вида работ не задана цена: заведите норму его операции."), QStringLiteral("Ошибка"));
         return;
     }
-    const int kind = kindData.toInt();
-    const bool night = CBox1->isChecked();
-    const QDate day = m_form25.DTPcker1->date();
-    Params values{{QStringLiteral("id_nom"), sel_id_nom},
-                  {QStringLiteral("id_o"), kind},
-                  {QStringLiteral("id_p"), sel_id_p},
-                  {QStringLiteral("cnt"), hours},
-                  {QStringLiteral("price"), hourlyPrice(*norm, dayOff(), night)},
-                  {QStringLiteral("i_holiday"), dayOff() ? 1 : 0},
-                  {QStringLiteral("i_night"), night ? 1 : 0}};
-    bool changedMeanwhile = false;
-    QString refusal;
-    {
-        Transaction tx(m_dm.ADO_DB);
-        // The worker and the nomenclature group are held to the end of the save, as a journal
-        // entry holds its own: a deletion waits for the save, or went first and the save refuses.
-        if (!references::hold(m_dm.ADO_DB, references::Row::Worker, sel_id_p))
-            refusal = QStringLiteral("Работник удалён из справочника другим пользователем. Запись не сохранена: "
-                                     "выберите работника заново.");
-        else if (!references::hold(m_dm.ADO_DB, references::Row::Group, sel_id_nom))
-            refusal = QStringLiteral("Номенклатурная группа удалена другим пользователем. Запись не сохранена: "
-                                     "выберите группу заново.");
-        if (!refusal.isEmpty()) {
-            m_prompts.error(refusal, QStringLiteral("Ошибка"));
-            return;
-        }
-        Statement save(Tag == 0 ? kInsert : kUpdate);
-        if (Tag == 0) {
-            values += Params{{QStringLiteral("d_date"), day}, {QStringLiteral("i_mnth"), day.month()},
-                             {QStringLiteral("i_year"), day.year()}, {QStringLiteral("i_smena"), m_form25.smena_no}};
-        } else {
-            values += m_old;
-            values.append({QStringLiteral("id"), m_id});
-        }
-        save.setParams(values);
-        QSqlQuery saved = save.exec(m_dm.ADO_DB);
-        changedMeanwhile = !saved.next();
-        if (!changedMeanwhile) {
-            const QDate entryDay = saved.value(0).toDate();
-            saved.finish();
-            refusal = totalsRefusal(m_dm.ADO_DB, sel_id_p, kind, night ? 1 : 0, entryDay);
-            if (!refusal.isEmpty()) {
-                m_prompts.error(refusal, QStringLiteral("Ошибка"));
-                return;
-            }
-            timesheet_cell::syncHours(m_dm.ADO_DB, tx, sel_id_p, kind, night ? 1 : 0, entryDay);
-            // An entry moved to another worker or kind leaves hours behind in the cell it left.
-            if (Tag != 0 && (m_oldWorker != sel_id_p || m_oldKind != kind))
-                timesheet_cell::syncHours(m_dm.ADO_DB, tx, m_oldWorker, m_oldKind, night ? 1 : 0, entryDay);
-            tx.commit();
-        }
+    hour_entry::Entry e;
+    e.workerId = sel_id_p;
+    e.groupId = sel_id_nom;
+    e.kind = kindData.toInt();
+    e.hours = hours;
+    e.normPrice = *m_norm;
+    e.dayOff = dayOff();
+    e.night = CBox1->isChecked();
+    e.day = m_form25.DTPcker1->date();
+    e.shift = m_form25.smena_no;
+    const hour_entry::Outcome outcome = hour_entry::save(m_dm.ADO_DB, e, Tag == 0 ? nullptr : &m_stored);
+    if (outcome != hour_entry::Outcome::Saved && outcome != hour_entry::Outcome::ChangedMeanwhile) {
+        m_prompts.error(hour_entry::outcomeMessage(outcome), QStringLiteral("Ошибка"));
+        return;
     }
     m_form25.reloadKeepingPlace();
-    if (changedMeanwhile)
-        m_prompts.error(QStringLiteral("Запись изменена или удалена другим пользователем. Список обновлён."),
-                        QStringLiteral("Ошибка"));
+    if (outcome == hour_entry::Outcome::ChangedMeanwhile)
+        m_prompts.error(hour_entry::outcomeMessage(outcome), QStringLiteral("Ошибка"));
     accept();
 }

@@ -1,10 +1,13 @@
 #pragma once
 #include "data/dataset.h"
+#include "data/money.h"
 #include "refbooks/pick_targets.h"
+#include "rules/hour_entries.h"
 
 #include <QDialog>
 #include <QVariant>
 #include <functional>
+#include <optional>
 
 class TDataModule6;
 class TForm25;
@@ -59,9 +62,6 @@ public:
     void Button3Click();
     void Button4Click();
 
-    /// The hourly price: the norm price, × 2.0 on a day off, then × 1.2 for night hours.
-    static double hourlyPrice(double normPrice, bool dayOff, bool night);
-
     int& pickedWorkerId() override { return sel_id_p; }
     QLineEdit* pickedWorkerName() override { return Edit1; }
     int& pickedGroupId() override { return sel_id_nom; }
@@ -77,8 +77,7 @@ private:
     TForm25& m_form25;
     Prompts& m_prompts;
     /// The entry being changed, as read: the change is refused when another client changed it since.
-    int m_id = 0;
-    Params m_old;
-    int m_oldWorker = 0;
-    int m_oldKind = 0;
+    hour_entry::Stored m_stored;
+    /// The chosen work kind's norm price; nothing when the kind has none.
+    std::optional<Money> m_norm;
 };

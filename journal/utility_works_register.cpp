@@ -1,10 +1,8 @@
 #include "journal/utility_works_register.h"
 #include "data/data_module.h"
 #include "data/prompts.h"
-#include "data/statement.h"
-#include "data/transaction.h"
-#include "data/timesheet_cell.h"
 #include "journal/utility_works_dialog.h"
+#include "rules/hour_entries.h"
 #include "ui/data_grid.h"
 #include "ui/guard.h"
 
@@ -13,7 +11,6 @@
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QScreen>
-#include <QSqlQuery>
 #include <QVBoxLayout>
 
 namespace {
@@ -23,10 +20,6 @@ const QString kFatigue = QStringLiteral(
     "from accounts_dep.fatigue f, cmn_classifier.item i, accounts_dep.person p,accounts_dep.vid_oper vo, accounts_dep.oper o \n"
     "where f.id_nom =i.id and p.id=f.id_p and vo.id = f.id_o and o.i_id >=7777 and o.vid >=7777 and f.d_date = :d_date\n"
     "order by p.fio, f.id");
-
-// The deleted row itself tells whose cell to bring into step, whatever the list showed.
-const QString kDelete = QStringLiteral(
-    "delete from accounts_dep.fatigue where id=:id returning id_p, id_o, i_night, d_date");
 
 QList<ColumnSpec> registerColumns()
 {
@@ -44,26 +37,6 @@ QList<ColumnSpec> registerColumns()
 }
 
 } // namespace
-
-// Each journal entry of the worker in the month counts as (kol_vo - brak) * cena with the repriced
-// entry's own day-off (x2) and night (+20%) surcharges, per journal hour, rounded to kopecks; a
-// worker without journal hours that month, or without a person row, gets 0. The join of the
-// products that the first version of this statement carried multiplied the work by their number
-// without changing a price; it is left out. The month's journal is read once for every worker and
-// pair of flags that has entries, not once an entry, with the same arithmetic per journal entry.
-// An entry without a worker or flags finds no average and gets 0, as it always did.
-const QString kRecalculateAveragePiecework = QStringLiteral(
-    "with a as (select k.id_p, k.i_holiday, k.i_night, case when coalesce(sum(s.time),0)::numeric(10,2)=0 then 0 "
-    "else coalesce(sum((s.kol_vo-s.brak)*(s.cena+s.cena*k.i_holiday+s.cena*k.i_night*0.2))/sum(time),0)::numeric(10,2) "
-    "end as price "
-    "from (select distinct id_p, i_holiday, i_night from accounts_dep.fatigue "
-    "where i_mnth = :mnth and i_year = :yea and id_o =7778) k "
-    "join accounts_dep.person p on p.id=k.id_p "
-    "join accounts_dep.smena s on s.w_id=p.id and s.data<:date2 and s.data>=:date1 "
-    "group by k.id_p, k.i_holiday, k.i_night) "
-    "update accounts_dep.fatigue f set price=coalesce(a.price,0) "
-    "from accounts_dep.fatigue e left join a on a.id_p=e.id_p and a.i_holiday=e.i_holiday and a.i_night=e.i_night "
-    "where f.id=e.id and e.i_mnth = :mnth and e.i_year = :yea and e.id_o =7778");
 
 TForm25::TForm25(TDataModule6& dm, QWidget* parent)
     : QDialog(parent), fatigue(dm.ADO_DB, kFatigue), m_dm(dm), m_prompts(dm.prompts())
@@ -183,34 +156,13 @@ void TForm25::Button7Click()
 {
     if (fatigue.isEmpty()) return;
     if (!m_prompts.question(QStringLiteral("Удалить позицию из списка?"), QStringLiteral("Удаление"))) return;
-    bool gone = false;
-    {
-        Transaction tx(m_dm.ADO_DB);
-        Statement del(kDelete);
-        del.setParam(QStringLiteral("id"), fatigue.asInt(QStringLiteral("id")));
-        QSqlQuery row = del.exec(m_dm.ADO_DB);
-        gone = !row.next();
-        if (!gone) {
-            timesheet_cell::syncHours(m_dm.ADO_DB, tx, int(Dataset::toLongLong(row.value(0))),
-                                      int(Dataset::toLongLong(row.value(1))), int(Dataset::toLongLong(row.value(2))),
-                                      row.value(3).toDate());
-            tx.commit();
-        }
-    }
+    const hour_entry::Removal removal = hour_entry::remove(m_dm.ADO_DB, fatigue.asInt(QStringLiteral("id")));
     reloadKeepingPlace();
-    if (gone) m_prompts.error(QStringLiteral("Запись уже удалена другим пользователем."), QStringLiteral("Ошибка"));
+    if (removal != hour_entry::Removal::Deleted) m_prompts.error(hour_entry::removalMessage(removal), QStringLiteral("Ошибка"));
 }
 
 void TForm25::Button1Click()
 {
-    const QDate day = DTPcker1->date();
-    const QDate first(day.year(), day.month(), 1);
-    {
-        Transaction tx(m_dm.ADO_DB);
-        execSql(m_dm.ADO_DB, kRecalculateAveragePiecework,
-                {{QStringLiteral("date1"), first}, {QStringLiteral("date2"), first.addMonths(1)},
-                 {QStringLiteral("mnth"), day.month()}, {QStringLiteral("yea"), day.year()}});
-        tx.commit();
-    }
+    hour_entry::recalculateAveragePiecework(m_dm.ADO_DB, DTPcker1->date());
     reloadKeepingPlace();
 }

@@ -62,9 +62,3 @@ private:
     Prompts& m_prompts;
     bool m_settingDate = false;
 };
-
-/// The statement that recalculates a month's average-piecework prices (parameters date1, date2:
-/// the month's first day and the next month's; mnth, yea: the month repriced). Every 7778 entry
-/// gets the worker's piecework earnings of the month over his journal hours, each journal entry
-/// raised by the entry's day-off (× 2) and night (× 1.2) flags; 0 without journal hours.
-extern const QString kRecalculateAveragePiecework;

@@ -8,7 +8,7 @@
 #include "data/data_module.h"
 #include "data/prompts.h"
 #include "journal/journal_window.h"
-#include "journal/shift_entry_dialog.h"
+#include "rules/journal_entries.h"
 #include "ui/data_grid.h"
 
 #include <QApplication>
@@ -51,7 +51,7 @@ shift_entry::Entry newEntry(int run, int n)
     e.operationId = (n % 200) * 6 + 1 + n % 6;
     e.day = QDate(2026, 6, 1).addDays(n % 28);
     e.shift = 1 + n % 4;
-    e.price = 10.5;
+    e.price = *Money::parse(u"10.5");
     e.quantity = 12;
     e.defects = 1;
     e.colour = run * 1000 + n;

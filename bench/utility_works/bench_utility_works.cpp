@@ -6,6 +6,7 @@
 #include "data/data_module.h"
 #include "bench/bench_support.h"
 #include "journal/utility_works_register.h"
+#include "rules/hour_entries.h"
 
 #include <QApplication>
 #include <QDateEdit>
@@ -47,7 +48,7 @@ int main(int argc, char** argv)
         "from accounts_dep.smena s, accounts_dep.izdel gas, accounts_dep.person p where  s.data<'01.%1.%2' and s.data>='01.%3.%4' "
         "and p.id=s.w_id and p.id=f.id_p group by p.id order by fio),0) where i_mnth = %3 and i_year = %4 and id_o =7778")
                                  .arg(next.month()).arg(next.year()).arg(first.month()).arg(first.year());
-    QString ours = kRecalculateAveragePiecework;
+    QString ours = hour_entry::kRecalculateAveragePiecework;
     ours.replace(QStringLiteral(":date1"), QStringLiteral("'%1'").arg(first.toString(QStringLiteral("dd.MM.yyyy"))))
         .replace(QStringLiteral(":date2"), QStringLiteral("'%1'").arg(next.toString(QStringLiteral("dd.MM.yyyy"))))
         .replace(QStringLiteral(":mnth"), QString::number(first.month()))

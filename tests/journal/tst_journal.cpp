@@ -5,6 +5,7 @@
 #include "journal/journal_window.h"
 #include "data/timesheet_cell.h"
 #include "tests/journal/journal_fixture.h"
+#include "tests/support/entries_fixture.h"
 #include "tests/support/modal.h"
 #include "tests/support/scripted_prompts.h"
 #include "tests/support/test_database.h"
@@ -25,10 +26,11 @@
 #include <QThread>
 #include <QWheelEvent>
 
+using entries_fixture::kFriday;
+using entries_fixture::kMonday;
+
 namespace {
-const QDate kFriday(2024, 3, 15);
 const QDate kSaturday(2024, 3, 16);
-const QDate kMonday(2024, 3, 18);
 } // namespace
 
 class TestJournal : public QObject {
@@ -88,14 +90,8 @@ void TestJournal::init()
 {
     // Worker 1 has three entries in shift 1 on Friday (8 + 2 + 3 hours) and one on Monday;
     // worker 2 one entry in shift 1 and one in shift 2.
+    entries_fixture::journalBooks(*m_db);
     m_db->exec(QStringLiteral(R"(
-        truncate accounts_dep.smena, accounts_dep.h_tabel, cmn_contractor.person, accounts_dep.person,
-                 cmn_gds_and_srv.gds_and_srv, accounts_dep.oper, accounts_dep.vid_oper restart identity;
-        insert into cmn_contractor.person (id, s_caption, s_code) values (1, 'Иванов И.И.', '1'), (2, 'Петров П.П.', '2');
-        insert into accounts_dep.person (id, fio) values (1, 'Иванов И.И.'), (2, 'Петров П.П.');
-        insert into cmn_gds_and_srv.gds_and_srv (id, s_caption) values (10001, 'ДМ-1');
-        insert into accounts_dep.vid_oper (id, vid) values (1, 'Сварка');
-        insert into accounts_dep.oper (id, vid, naimen, i_id) values (1, 1, 0, 10001);
         insert into accounts_dep.smena (data, smena, w_id, i_id, o_id, cena, kol_vo, brak, time, ok) values
           ('2024-03-15', 1, 1, 10001, 1, 10, 10, 0, 8, 'ok'),
           ('2024-03-15', 1, 1, 10001, 1, 10, 10, 0, 2, 'да'),
@@ -129,8 +125,7 @@ int TestJournal::entryId(int worker, int shift, int hours) const
 
 QVariant TestJournal::cell(int worker, int shift, int day) const
 {
-    return m_db->scalar(QStringLiteral("select d%3 from accounts_dep.h_tabel where w_id=%1 and smena=%2 "
-                                       "and month=3 and year=2024").arg(worker).arg(shift).arg(day));
+    return entries_fixture::journalCell(*m_db, worker, shift, day);
 }
 
 TestJournal::CellMap TestJournal::cells() const

@@ -7,6 +7,7 @@
 #include "refbooks/worker_dialog.h"
 #include "refbooks/workers_list.h"
 #include "tests/journal/journal_fixture.h"
+#include "tests/support/entries_fixture.h"
 #include "tests/support/modal.h"
 #include "tests/support/scripted_prompts.h"
 #include "tests/support/test_database.h"
@@ -24,9 +25,10 @@
 #include <QTest>
 #include <QThread>
 
+using entries_fixture::kFriday;
+using entries_fixture::kMonday;
+
 namespace {
-const QDate kFriday(2024, 3, 15);
-const QDate kMonday(2024, 3, 18);
 
 PickedOperation welding(const QString& basePrice = QStringLiteral("10.5"))
 {
@@ -101,15 +103,8 @@ void TestShiftEntry::initTestCase()
 void TestShiftEntry::init()
 {
     // Worker 1 has one approved welding entry of 8 hours in shift 1 on Friday.
+    entries_fixture::journalBooks(*m_db);
     m_db->exec(QStringLiteral(R"(
-        truncate accounts_dep.smena, accounts_dep.h_tabel, cmn_contractor.person, accounts_dep.person,
-                 cmn_gds_and_srv.gds_and_srv, accounts_dep.oper, accounts_dep.vid_oper, accounts_dep.norm restart identity;
-        insert into cmn_contractor.person (id, s_caption, s_code) values (1, 'Иванов И.И.', '1'), (2, 'Петров П.П.', '2');
-        insert into accounts_dep.person (id, fio) values (1, 'Иванов И.И.'), (2, 'Петров П.П.');
-        insert into cmn_gds_and_srv.gds_and_srv (id, s_caption) values (10001, ' ДМ-1 ');
-        insert into accounts_dep.vid_oper (id, vid) values (1, 'Сварка'), (2, 'Покраска');
-        insert into accounts_dep.oper (id, vid, naimen, i_id) values (1, 1, 0, 10001), (2, 2, 1, 10001);
-        insert into accounts_dep.norm (o_id, price) values (1, 10.5), (2, 12.34);
         insert into accounts_dep.smena (data, smena, w_id, i_id, o_id, cena, kol_vo, brak, color, time, ok, vvod, prize, id_doc) values
           ('2024-03-15', 1, 1, 10001, 1, 10.12345, 10, 1, 0, 8, 'ok', '2024-03-01', 5, 7);
         insert into accounts_dep.h_tabel (w_id, month, year, smena, d15) values (1, 3, 2024, 1, 8);
@@ -150,8 +145,7 @@ int TestShiftEntry::count(const QString& where) const
 
 QVariant TestShiftEntry::cell(int worker, int shift, int day) const
 {
-    return m_db->scalar(QStringLiteral("select d%3 from accounts_dep.h_tabel where w_id=%1 and smena=%2 "
-                                       "and month=3 and year=2024 and i_type=0").arg(worker).arg(shift).arg(day));
+    return entries_fixture::journalCell(*m_db, worker, shift, day);
 }
 
 const Dataset& TestShiftEntry::journalRow(int id, int shift)

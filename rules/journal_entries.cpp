@@ -1,0 +1,240 @@
+#include "rules/journal_entries.h"
+#include "data/codes.h"
+#include "data/dataset.h"
+#include "data/references.h"
+#include "data/statement.h"
+#include "data/timesheet_cell.h"
+#include "data/transaction.h"
+#include "rules/entry_limits.h"
+
+#include <QSqlQuery>
+
+namespace shift_entry {
+namespace {
+
+const QString kEntryAsStored = QStringLiteral(
+    "select xmin::text as ver, w_id, i_id, o_id, smena, data, kol_vo, brak, color, time, cena "
+    "from accounts_dep.smena where id=:id");
+// The row stays locked to the end of the save: nobody changes it between the check and the write.
+const QString kLockEntry = QStringLiteral(
+    "select xmin::text as ver, w_id, smena, data from accounts_dep.smena where id=:id for update");
+
+const QString kDuplicateAdd = QStringLiteral(
+    "select count(id) as cnt from accounts_dep.SMENA where w_id=:w_id and o_id=:o_id and i_id=:i_id "
+    "and data=:data and smena=:smena and color=:color");
+const QString kDuplicateChange = QStringLiteral(
+    "select count(id) as cnt from accounts_dep.SMENA where w_id=:w_id and o_id=:o_id and i_id=:i_id "
+    "and data=:data and smena=:smena and id<>:id and color=:color");
+
+const QString kSmenaInsert = QStringLiteral(
+    "insert into accounts_dep.SMENA(w_id, i_id, o_id, cena, kol_vo, brak, data, smena, color, time, vvod,ok, "
+    "prize, id_doc, id_doc_item, f_gds_qty_use, id_gds_use, id_cons_use) "
+    "values(:w_id, :i_id, :o_id, :cena, :kol_vo, :brak, :data, :smena, :color, :time, :vvod, :ok, 0, 0, 0, 0, 0, 0)");
+const QString kSmenaUpdate = QStringLiteral(
+    "update accounts_dep.SMENA set w_id=:w_id, i_id=:i_id, o_id=:o_id, cena=:cena, kol_vo=:kol_vo, brak=:brak, "
+    "data=:data, smena=:smena, color=:color, time=:time, vvod=:vvod, prize=0, id_doc=0, id_doc_item=0, "
+    "f_gds_qty_use=0, id_gds_use=0, id_cons_use=0 where id=:id");
+
+// The entry's worker, product and operation are held to the end of the save: a deletion by
+// another client waits for it (and then finds the entry), or went first and the save refuses.
+// Taken before the entry's own row, which a product's deletion takes after the product.
+
+// What the entry makes of the worker's day in its shift and of his month, read after the write
+// under the month lock.
+const QString kWorkerTotals = QStringLiteral(
+    "select coalesce(sum(time) filter (where smena=:smena and data=:data), 0) as day_hours, "
+    "coalesce(abs(sum((kol_vo-brak)*cena::numeric)), 0) as month_amount "
+    "from accounts_dep.smena where w_id=:w_id and data>=:month_start and data<:next_month");
+
+bool sameAsShown(const Dataset& stored, const Dataset& shown)
+{
+    for (const char* field : {"w_id", "i_id", "o_id", "smena", "brak", "color", "time"})
+        if (stored.asLongLong(QLatin1String(field)) != shown.asLongLong(QLatin1String(field))) return false;
+    return stored.asLongLong(QStringLiteral("kol_vo")) == shown.asLongLong(QStringLiteral("kol_vo")) &&
+           Money::fromValue(stored.value(QStringLiteral("cena"))) == Money::fromValue(shown.value(QStringLiteral("cena"))) &&
+           stored.asDate(QStringLiteral("data")) == shown.asDate(QStringLiteral("data"));
+}
+
+} // namespace
+
+QString versionOf(const QSqlDatabase& db, const Dataset& journalRow)
+{
+    Dataset stored(db, kEntryAsStored);
+    stored.setParam(QStringLiteral("id"), journalRow.asInt(QStringLiteral("id")));
+    stored.open();
+    if (stored.isEmpty() || !sameAsShown(stored, journalRow)) return {};
+    return stored.asString(QStringLiteral("ver"));
+}
+
+QString outcomeMessage(Outcome outcome)
+{
+    switch (outcome) {
+    case Outcome::Saved: return {};
+    case Outcome::Duplicate: return QStringLiteral("Позиция с такими параметрами уже заведена!");
+    case Outcome::Stale:
+        return QStringLiteral("Позицию уже изменил или удалил другой пользователь. Журнал обновлён; "
+                              "откройте позицию заново.");
+    case Outcome::WorkerGone:
+        return QStringLiteral("Работник удалён из справочника другим пользователем. Позиция не записана: "
+                              "выберите работника заново.");
+    case Outcome::ProductGone:
+        return QStringLiteral("Изделие удалено из справочника другим пользователем. Позиция не записана: "
+                              "выберите операцию заново.");
+    case Outcome::OperationGone:
+        return QStringLiteral("Операция удалена из справочника другим пользователем. Позиция не записана: "
+                              "выберите операцию заново.");
+    case Outcome::DayHoursTooMany:
+        return QStringLiteral("У работника за этот день в этой смене набралось бы больше %1 ч. Позиция не записана: "
+                              "проверьте поле «Время».")
+            .arg(entry_limits::kDayHours);
+    case Outcome::MonthAmountTooLarge:
+        return QStringLiteral("Сумма работника за месяц превысила бы %1 р. Позиция не записана: "
+                              "проверьте поля «Кол-во» и «Брак».")
+            .arg(entry_limits::monthAmountText());
+    }
+    return {};
+}
+
+struct Writer::Statements {
+    QSqlDatabase db;
+    PreparedQuery holdWorker{db, references::holdText(references::Row::Worker)};
+    PreparedQuery holdProduct{db, references::holdText(references::Row::Product)};
+    PreparedQuery holdOperation{db, references::holdText(references::Row::Operation)};
+    PreparedQuery totals{db, kWorkerTotals};
+    PreparedQuery lockEntry{db, kLockEntry};
+    PreparedQuery twinsOnAdd{db, kDuplicateAdd};
+    PreparedQuery twinsOnChange{db, kDuplicateChange};
+    PreparedQuery insert{db, kSmenaInsert};
+    PreparedQuery update{db, kSmenaUpdate};
+    timesheet_cell::JournalCells cells{db};
+};
+
+Writer::Writer(const QSqlDatabase& db) : m(new Statements{db}) {}
+Writer::~Writer() = default;
+
+void Writer::renew(PreparedQuery::Renewal when)
+{
+    for (PreparedQuery* q : {&m->holdWorker, &m->holdProduct, &m->holdOperation, &m->totals, &m->lockEntry,
+                             &m->twinsOnAdd, &m->twinsOnChange, &m->insert, &m->update})
+        q->renew(when);
+    m->cells.renew(when);
+}
+
+Outcome Writer::save(const Entry& e)
+{
+    renew();
+    try {
+        return write(e);
+    } catch (const DbError& error) {
+        // 26000: the server no longer knows a prepared statement, so it knows none of them.
+        if (error.sqlState() == QLatin1String("26000")) renew(PreparedQuery::Renewal::Always);
+        throw;
+    }
+}
+
+namespace {
+
+bool holds(PreparedQuery& hold, int id)
+{
+    QSqlQuery& row = hold.exec({{QStringLiteral("id"), id}});
+    const bool held = row.next();
+    row.finish();
+    return held;
+}
+
+} // namespace
+
+Outcome Writer::write(const Entry& e)
+{
+    Transaction tx(m->db);
+    if (!holds(m->holdWorker, e.workerId)) return Outcome::WorkerGone;
+    if (!holds(m->holdProduct, e.productId)) return Outcome::ProductGone;
+    if (!holds(m->holdOperation, e.operationId)) return Outcome::OperationGone;
+    QList<std::pair<int, QDate>> months = {{e.workerId, e.day}};
+    int oldWorker = 0, oldShift = 0;
+    QDate oldDay;
+    if (e.id != 0) {
+        QSqlQuery& stored = m->lockEntry.exec({{QStringLiteral("id"), e.id}});
+        if (!stored.next() || e.version.isEmpty() || stored.value(0).toString() != e.version) return Outcome::Stale;
+        oldWorker = stored.value(1).toInt();
+        oldShift = stored.value(2).toInt();
+        oldDay = stored.value(3).toDate();
+        stored.finish();
+        months.append({oldWorker, oldDay});
+    }
+    // Under the same lock as the cell upkeep: two clients saving the same entry at once cannot
+    // both find no twin.
+    m->cells.lockMonths(tx, months);
+
+    Params values = {{QStringLiteral("w_id"), e.workerId},   {QStringLiteral("o_id"), e.operationId},
+                     {QStringLiteral("i_id"), e.productId},  {QStringLiteral("data"), e.day},
+                     {QStringLiteral("smena"), e.shift},     {QStringLiteral("color"), e.colour},
+                     {QStringLiteral("id"), e.id}};
+    QSqlQuery& twins = (e.id != 0 ? m->twinsOnChange : m->twinsOnAdd).exec(values);
+    const bool twin = twins.next() && twins.value(0).toLongLong() > 0;
+    twins.finish();
+    if (twin) return Outcome::Duplicate;
+
+    values += {{QStringLiteral("cena"), e.price.toString()},   {QStringLiteral("kol_vo"), e.quantity},
+               {QStringLiteral("brak"), e.defects}, {QStringLiteral("time"), e.hours},
+               {QStringLiteral("vvod"), e.keyedIn}, {QStringLiteral("ok"), codes::kMarkNew}};
+    if ((e.id != 0 ? m->update : m->insert).exec(values).numRowsAffected() != 1) return Outcome::Stale;
+
+    const QDate monthStart(e.day.year(), e.day.month(), 1);
+    QSqlQuery& totals = m->totals.exec({{QStringLiteral("w_id"), e.workerId}, {QStringLiteral("smena"), e.shift},
+                                        {QStringLiteral("data"), e.day}, {QStringLiteral("month_start"), monthStart},
+                                        {QStringLiteral("next_month"), monthStart.addMonths(1)}});
+    totals.next();
+    const qint64 dayHours = totals.value(0).toLongLong();
+    const Money monthAmount = Money::fromValue(totals.value(1));
+    totals.finish();
+    if (dayHours > entry_limits::kDayHours) return Outcome::DayHoursTooMany;
+    if (monthAmount >= Money::units(entry_limits::kMonthAmount)) return Outcome::MonthAmountTooLarge;
+
+    m->cells.sync(tx, e.workerId, e.shift, e.day);
+    // A change that moves the entry leaves hours behind in the cell it left.
+    if (e.id != 0 && (oldWorker != e.workerId || oldShift != e.shift || oldDay != e.day))
+        m->cells.sync(tx, oldWorker, oldShift, oldDay);
+    tx.commit();
+    return Outcome::Saved;
+}
+
+namespace {
+
+// The cell to bring into step is the one of the row as it was deleted, which another client may
+// have moved to another worker, shift or date since the grid was read.
+const QString kDeleteEntry =
+    QStringLiteral("delete from accounts_dep.smena where id=:id returning w_id, smena, data");
+const QString kSetMark = QStringLiteral("update accounts_dep.smena set ok=:ok where id=:id");
+
+} // namespace
+
+QString removalMessage(Removal removal)
+{
+    if (removal == Removal::AlreadyGone)
+        return QStringLiteral("Эта позиция уже удалена другим пользователем. Журнал обновлён.");
+    return {};
+}
+
+Removal remove(const QSqlDatabase& db, int id)
+{
+    // The entry and the timesheet cell it fed go together, or neither does.
+    Transaction tx(db);
+    Dataset gone(db, kDeleteEntry);
+    gone.setParam(QStringLiteral("id"), id);
+    gone.open();
+    if (gone.isEmpty()) return Removal::AlreadyGone;
+    timesheet_cell::syncJournal(db, tx, gone.asInt(QStringLiteral("w_id")), gone.asInt(QStringLiteral("smena")),
+                                gone.asDate(QStringLiteral("data")));
+    tx.commit();
+    return Removal::Deleted;
+}
+
+void toggleApproval(const QSqlDatabase& db, int id, const QString& shownMark)
+{
+    execSql(db, kSetMark,
+            {{QStringLiteral("id"), id},
+             {QStringLiteral("ok"), codes::isApproved(shownMark) ? codes::kMarkNew : codes::kMarkApproved}});
+}
+
+} // namespace shift_entry
