@@ -9,12 +9,14 @@
 #include "tests/support/modal.h"
 #include "tests/support/recording_opener.h"
 #include "tests/support/scripted_prompts.h"
+#include "tests/support/sheet_fixtures.h"
 #include "tests/support/test_database.h"
 #include "tests/support/workbook_reader.h"
 #include "timesheets/day_columns.h"
 #include "timesheets/piecework_timesheet.h"
 #include "timesheets/time_timesheet.h"
-#include "timesheets/timesheet_rebuild.h"
+#include "rules/month_rebuild.h"
+#include "rules/sheet_rows.h"
 #include "ui/data_grid.h"
 
 #include <QComboBox>
@@ -28,54 +30,6 @@
 using namespace timesheet_days;
 
 namespace {
-
-// March 2024 begins on a Friday: the 2nd and 3rd are a weekend, the 31st a Sunday.
-const char* const kFixture = R"(
-    truncate accounts_dep.smena, accounts_dep.fatigue, accounts_dep.h_tabel, cmn_contractor.person,
-             accounts_dep.person restart identity;
-    insert into cmn_contractor.person (id, s_caption, s_code) values
-      (1, 'Иванов И.И.', '1'), (2, 'Петров П.П.', '2'), (3, 'Сидоров С.С.', '3'), (9, 'Уволен У.У.', '9');
-    insert into accounts_dep.person (id, fio) select id, s_caption from cmn_contractor.person;
-    insert into accounts_dep.smena (data, smena, w_id, i_id, o_id, cena, kol_vo, brak, time, ok) values
-      ('2024-03-01', 1, 1, 10001, 1, 10, 10, 0, 8, 'ok'),
-      ('2024-03-01', 1, 1, 10001, 1, 10, 10, 0, 2, 'no'),
-      ('2024-03-04', 1, 1, 10001, 1, 10, 10, 0, 8, 'no'),
-      ('2024-03-31', 1, 1, 10001, 1, 10, 10, 0, 5, 'no'),
-      ('2024-03-02', 2, 1, 10001, 1, 10, 10, 0, 8, 'no'),
-      ('2024-03-15', 1, 2, 10001, 1, 10, 10, 0, 4, 'no'),
-      ('2024-03-15', 1, 2, 10001, 1, 10, 10, 0, null, 'no'),
-      ('2024-03-16', 1, 2, 10001, 1, 10, 10, 0, null, 'no'),
-      ('2024-03-20', 4, 2, 10001, 1, 10, 10, 0, 3, 'no'),
-      ('2024-03-29', 3, 3, 10001, 1, 10, 10, 0, 12, 'no'),
-      ('2024-02-29', 1, 1, 10001, 1, 10, 10, 0, 6, 'no'),
-      ('2024-04-01', 1, 1, 10001, 1, 10, 10, 0, 7, 'no');
-    insert into accounts_dep.fatigue (id_p, id_o, i_night, d_date, i_mnth, i_year, cnt, price) values
-      (1, 7777, 0, '2024-03-01', 3, 2024, 3, 100), (1, 7777, 0, '2024-03-01', 3, 2024, 2, 100),
-      (1, 7777, 1, '2024-03-05', 3, 2024, 6, 150), (2, 7778, 0, '2024-03-02', 3, 2024, 5, 120),
-      (2, 7778, 0, '2024-03-30', 3, 2024, null, 120), (2, 7778, 1, '2024-03-09', 3, 2024, 4, 130),
-      (3, 7777, 0, '2024-04-01', 4, 2024, 8, 100);
-    insert into accounts_dep.h_tabel (w_id, month, year, smena, d1, d5) values
-      (1, 3, 2024, 1, 99, null), (1, 3, 2024, 1, null, 1), (9, 3, 2024, 2, 4, null), (1, 4, 2024, 1, 7, null);
-    insert into accounts_dep.h_tabel (w_id, month, year, smena, i_type, i_night, d1, d2) values
-      (1, 3, 2024, 0, 7777, 0, 4, null), (2, 3, 2024, 0, 7778, 1, null, 2), (7, 2, 2024, 0, 7777, 0, 1, 1);
-)";
-
-// Workers known to the enterprise in other ways than by a person row of their own id, with
-// journal entries (rejects among them) and hour entries in March 2024: 40 only by person code;
-// 41 by id a stranger whose code names nobody, by code another row; 42 by code twice.
-const char* const kWorkersByCode = R"(
-    insert into cmn_contractor.person (id, s_caption, s_code) values
-      (2040, 'Кодов К.К.', '40'), (41, 'Чужой Ч.Ч.', '900041'), (2041, 'Двойнов Д.Д.', '41'),
-      (2043, 'Нулев Н.Н.', ' 042'), (2042, 'Тёзкин Т.Т.', '42');
-    insert into accounts_dep.smena (data, smena, w_id, i_id, o_id, cena, kol_vo, brak, time, ok) values
-      ('2024-03-05', 1, 40, 10001, 1, 10, 7, 1, 6, 'no'),
-      ('2024-03-06', 2, 41, 10001, 1, 20, 5, 0, 4, 'no'),
-      ('2024-03-07', 1, 42, 10001, 1, 5, 4, 2, 3, 'no'),
-      ('2024-03-08', 3, 42, 10001, 1, 5, 6, 0, 5, 'no');
-    insert into accounts_dep.fatigue (id_p, id_o, i_night, d_date, i_mnth, i_year, cnt, price) values
-      (40, 7777, 0, '2024-03-05', 3, 2024, 2, 100), (41, 7778, 1, '2024-03-06', 3, 2024, 3, 110),
-      (42, 7777, 1, '2024-03-08', 3, 2024, 1, 90);
-)";
 
 const QString kAllRows = QStringLiteral(
     "select concat_ws('|', month, year, smena, w_id, i_type, i_night, %1) as r from accounts_dep.h_tabel "
@@ -255,7 +209,7 @@ void TestTimesheets::initTestCase()
 
 void TestTimesheets::init()
 {
-    m_db->exec(QString::fromUtf8(kFixture));
+    m_db->exec(QString::fromUtf8(sheet_fixtures::kTimesheetMonth));
     m_prompts.clear();
     m_opener.opened.clear();
     m_form19 = new TForm19(*m_dm, *m_excel, *m_form15);
@@ -286,8 +240,8 @@ void TestTimesheets::rebuildEqualsRowByRow()
     QFETCH(bool, shifts);
     shifts ? rowByRowShiftRebuild(m_db->db(), 3, 2024) : rowByRowHourRebuild(m_db->db(), 3, 2024);
     const QStringList expected = timesheetRows(m_db->db());
-    m_db->exec(QString::fromUtf8(kFixture));
-    shifts ? timesheet_rebuild::shiftRows(m_db->db(), 3, 2024) : timesheet_rebuild::hourRows(m_db->db(), 3, 2024);
+    m_db->exec(QString::fromUtf8(sheet_fixtures::kTimesheetMonth));
+    shifts ? month_rebuild::shiftRows(m_db->db(), 3, 2024) : month_rebuild::hourRows(m_db->db(), 3, 2024);
     const QStringList actual = timesheetRows(m_db->db());
     QCOMPARE(actual, expected);
     // The fixture's stale rows are gone and the sums are there: shift 1 of worker 1 holds 10 on
@@ -307,7 +261,7 @@ void TestTimesheets::rebuildTwiceGivesTheSameRows()
 {
     QFETCH(bool, shifts);
     const auto rebuild = [&] {
-        shifts ? timesheet_rebuild::shiftRows(m_db->db(), 3, 2024) : timesheet_rebuild::hourRows(m_db->db(), 3, 2024);
+        shifts ? month_rebuild::shiftRows(m_db->db(), 3, 2024) : month_rebuild::hourRows(m_db->db(), 3, 2024);
     };
     // The other family's rows are not touched.
     const QString others = shifts ? QStringLiteral("smena=0") : QStringLiteral("smena>0");
@@ -333,7 +287,7 @@ void TestTimesheets::failedRebuildLeavesTheMonth()
     const QStringList before = timesheetRows(m_db->db());
     bool refused = false;
     try {
-        shifts ? timesheet_rebuild::shiftRows(m_db->db(), 3, 2024) : timesheet_rebuild::hourRows(m_db->db(), 3, 2024);
+        shifts ? month_rebuild::shiftRows(m_db->db(), 3, 2024) : month_rebuild::hourRows(m_db->db(), 3, 2024);
     } catch (const DbError& e) {
         refused = e.text().contains(QStringLiteral("refused"));
     }
@@ -350,7 +304,7 @@ void TestTimesheets::cellSavedBeforeTheRebuildIsKept()
         m_db->exec(QStringLiteral("insert into accounts_dep.smena (data, smena, w_id, time, ok) "
                                   "values ('2024-03-06', 3, 3, 7, 'no')"));
         timesheet_cell::syncJournal(m_db->db(), tx, 3, 3, QDate(2024, 3, 6));
-        QThread* rebuild = otherClient(m_db->name(), [](QSqlDatabase db) { timesheet_rebuild::shiftRows(db, 3, 2024); });
+        QThread* rebuild = otherClient(m_db->name(), [](QSqlDatabase db) { month_rebuild::shiftRows(db, 3, 2024); });
         rebuild->start();
         const QSqlDatabase observer = m_db->openAnother(QStringLiteral("observer"));
         QTRY_VERIFY_WITH_TIMEOUT(QSqlQuery(QStringLiteral("select 1 from pg_locks where not granted"), observer).next(),
@@ -370,7 +324,7 @@ void TestTimesheets::cellSavedDuringTheRebuildIsKept()
     // has a row) and of worker 1 in shift 3 (which has none); each waits and then keeps its cell.
     QThread* client = nullptr;
     const QSqlDatabase observer = m_db->openAnother(QStringLiteral("observer"));
-    timesheet_rebuild::shiftRows(m_db->db(), 3, 2024, [&](int done, int) {
+    month_rebuild::shiftRows(m_db->db(), 3, 2024, [&](int done, int) {
         if (done != 1) return;
         client = otherClient(m_db->name(), [](QSqlDatabase db) {
             Transaction tx(db);
@@ -446,7 +400,7 @@ void TestTimesheets::painterRules()
 void TestTimesheets::painterLeavesTheSelectedCell()
 {
     // Worker 1's shift 2 row holds 8 on Saturday 2 March 2024; the total column is light blue.
-    timesheet_rebuild::shiftRows(m_db->db(), 3, 2024);
+    month_rebuild::shiftRows(m_db->db(), 3, 2024);
     withForm19(QDate(2024, 3, 15), [this] {
         auto* model = qobject_cast<TimesheetGridModel*>(m_form19->DBGrid2->gridModel());
         QVERIFY(model);
@@ -511,7 +465,7 @@ void TestTimesheets::withForm19(const QDate& day, const std::function<void()>& c
 
 void TestTimesheets::opensOnTheWorkingMonth()
 {
-    timesheet_rebuild::shiftRows(m_db->db(), 3, 2024);
+    month_rebuild::shiftRows(m_db->db(), 3, 2024);
     m_db->exec(QStringLiteral("insert into accounts_dep.h_tabel (w_id, month, year, smena) values (1, 1, 2040, 1)"));
     withForm19(QDate(2031, 3, 15), [this] {
         QCOMPARE(m_form19->ComboBox1->currentText(), QStringLiteral("Март"));
@@ -589,7 +543,7 @@ void TestTimesheets::refusedRebuildInTheWindow()
 
 void TestTimesheets::timeTimesheetSheet()
 {
-    timesheet_rebuild::shiftRows(m_db->db(), 3, 2024);
+    month_rebuild::shiftRows(m_db->db(), 3, 2024);
     QCOMPARE(writeTimeTimesheet(m_db->db(), 3, 2024, *m_excel), 1);
     QCOMPARE(m_opener.opened.size(), 1);
     Workbook book;
@@ -721,13 +675,10 @@ void TestTimesheets::decemberInEveryQuery()
 {
     for (int tag : {9, 14, 15, 17}) {
         withForm27(tag, QDate(2024, 12, 20), [this] {
-            for (Dataset* q : {m_form27->CurrentTabel, &m_form27->price, &m_form27->price7, &m_form27->price8,
-                               &m_form27->all_price}) {
-                for (int n = 1; n <= 8; ++n) {
-                    const QString name = QStringLiteral("d_date%1").arg(n);
-                    if (!q->hasParameter(name)) continue;
-                    QCOMPARE(q->param(name).toDate(), n % 2 ? QDate(2025, 1, 1) : QDate(2024, 12, 1));
-                }
+            for (int n = 1; n <= 8; ++n) {
+                const QString name = QStringLiteral("d_date%1").arg(n);
+                if (!m_form27->CurrentTabel->hasParameter(name)) continue;
+                QCOMPARE(m_form27->CurrentTabel->param(name).toDate(), n % 2 ? QDate(2025, 1, 1) : QDate(2024, 12, 1));
             }
             QCOMPARE(m_form27->CurrentTabel->param(QStringLiteral("i_month")).toInt(), 12);
             QCOMPARE(m_form27->CurrentTabel->param(QStringLiteral("i_year")).toInt(), 2024);
@@ -740,7 +691,7 @@ void TestTimesheets::workerWithoutHoursHasRateZero()
 {
     // Уволен has a shift row but no journal entries; Петров's entries in March earn nothing.
     m_db->exec(QStringLiteral("update accounts_dep.smena set cena=0 where w_id=2"));
-    timesheet_rebuild::shiftRows(m_db->db(), 3, 2024);
+    month_rebuild::shiftRows(m_db->db(), 3, 2024);
     m_db->exec(QStringLiteral("insert into accounts_dep.h_tabel (w_id, month, year, smena, d3) values (9, 3, 2024, 2, 4)"));
     withForm27(piecework_mode::kPiecework, QDate(2024, 3, 1), [this] {
         Dataset& sheet = *m_form27->CurrentTabel;
@@ -771,7 +722,7 @@ void TestTimesheets::dayAndNightRows()
 {
     QFETCH(int, tag);
     QFETCH(QStringList, rows);
-    timesheet_rebuild::hourRows(m_db->db(), 3, 2024);
+    month_rebuild::hourRows(m_db->db(), 3, 2024);
     withForm27(tag, QDate(2024, 3, 1), [&] {
         Dataset& sheet = *m_form27->CurrentTabel;
         QStringList actual;
@@ -837,9 +788,9 @@ void TestTimesheets::pieceworkSheet()
     QFETCH(int, tag);
     QFETCH(int, month);
     QFETCH(QStringList, row3);
-    timesheet_rebuild::hourRows(m_db->db(), 3, 2024);
-    timesheet_rebuild::shiftRows(m_db->db(), 3, 2024);
-    timesheet_rebuild::shiftRows(m_db->db(), 2, 2024);
+    month_rebuild::hourRows(m_db->db(), 3, 2024);
+    month_rebuild::shiftRows(m_db->db(), 3, 2024);
+    month_rebuild::shiftRows(m_db->db(), 2, 2024);
     withForm27(tag, QDate(2024, month, 1), [this] {
         QTest::mouseClick(m_form27->Button2, Qt::LeftButton);
         QVERIFY(m_form27->Button2->text().endsWith(QStringLiteral(" из %1)").arg(m_form27->CurrentTabel->recordCount())));
@@ -891,9 +842,9 @@ void TestTimesheets::workersByIdOrCode()
     QFETCH(int, tag);
     QFETCH(QStringList, rows);
     QFETCH(QString, hours);
-    m_db->exec(QString::fromUtf8(kWorkersByCode));
-    timesheet_rebuild::shiftRows(m_db->db(), 3, 2024);
-    timesheet_rebuild::hourRows(m_db->db(), 3, 2024);
+    m_db->exec(QString::fromUtf8(sheet_fixtures::kWorkersByCode));
+    month_rebuild::shiftRows(m_db->db(), 3, 2024);
+    month_rebuild::hourRows(m_db->db(), 3, 2024);
     const qlonglong monthHours = m_db->scalar(hours).toLongLong();
     QStringList names;
     withForm27(tag, QDate(2024, 3, 1), [&] {
@@ -906,11 +857,12 @@ void TestTimesheets::workersByIdOrCode()
             time += sheet.asLongLong("i_time");
             for (int d = 1; d <= 31; ++d) dayCells += sheet.asLongLong(QStringLiteral("d%1").arg(d));
         }
-        const Dataset& total = tag == 9    ? m_form27->price
-                               : tag == 14 ? m_form27->price7
-                               : tag == 15 ? m_form27->price8
-                                           : m_form27->all_price;
-        QCOMPARE(cents, qRound64(total.asDouble("price") * 100));
+        const sheet_rows::PieceworkTotals totals = sheet_rows::pieceworkTotals(m_db->db(), 3, 2024);
+        const std::optional<Money> total = tag == 9    ? totals.piecework
+                                           : tag == 14 ? totals.utilityWorks
+                                           : tag == 15 ? totals.averagePiecework
+                                                       : totals.all;
+        QCOMPARE(cents, qRound64(total.value_or(Money()).toDouble() * 100));
         QCOMPARE(time, monthHours);
         QCOMPARE(dayCells, monthHours);
     });
@@ -946,9 +898,9 @@ void TestTimesheets::moneyOfGoodPieces()
     QFETCH(QString, fio);
     QFETCH(double, money);
     QFETCH(double, rate);
-    m_db->exec(QString::fromUtf8(kWorkersByCode));
-    timesheet_rebuild::shiftRows(m_db->db(), 3, 2024);
-    timesheet_rebuild::hourRows(m_db->db(), 3, 2024);
+    m_db->exec(QString::fromUtf8(sheet_fixtures::kWorkersByCode));
+    month_rebuild::shiftRows(m_db->db(), 3, 2024);
+    month_rebuild::hourRows(m_db->db(), 3, 2024);
     withForm27(tag, QDate(2024, 3, 1), [&] {
         Dataset& sheet = *m_form27->CurrentTabel;
         QVERIFY(sheet.locate(QStringLiteral("fio"), fio));
