@@ -1,5 +1,5 @@
-// The sheets' rows and totals, the month rebuilds and the periods of the sheet and report
-// statements, without a window, against the test server.
+// The sheets' rows and totals and the periods of the sheet and report statements, without a
+// window, against the test server.
 #include "data/dataset.h"
 #include "data/formats.h"
 #include "rules/month_rebuild.h"
@@ -9,23 +9,9 @@
 #include "tests/support/test_database.h"
 
 #include <QLocale>
-#include <QSqlQuery>
 #include <QTest>
 
 namespace {
-
-/// The first column of a query's rows, as text.
-QStringList firstColumn(const QSqlDatabase& db, const QString& text)
-{
-    QSqlQuery q(db);
-    if (!q.exec(text)) qFatal("%s", qPrintable(q.lastError().text()));
-    QStringList rows;
-    while (q.next()) rows << q.value(0).toString();
-    return rows;
-}
-
-/// The condition on smena of a family of timesheet rows: shift rows above 0, hour rows 0.
-QString family(bool shifts) { return shifts ? QStringLiteral(">0") : QStringLiteral("=0"); }
 
 /// Day cells as "day=hours" with a blank between, the empty days left out.
 QString daysText(const sheet_rows::DayHours& days)
@@ -34,26 +20,6 @@ QString daysText(const sheet_rows::DayHours& days)
     for (int d = 1; d <= 31; ++d)
         if (days[d - 1]) cells << QStringLiteral("%1=%2").arg(d).arg(*days[d - 1]);
     return cells.join(QLatin1Char(' '));
-}
-
-/// The timesheet rows of a month and family (shift rows: smena above 0; hour rows: 0) as
-/// "smena/w_id/i_type/i_night: day=hours …", sorted.
-QStringList monthRows(const QSqlDatabase& db, bool shifts, int month, int year)
-{
-    QStringList days;
-    for (int d = 1; d <= 31; ++d) days << QStringLiteral("case when d%1 is not null then '%1=' || d%1 end").arg(d);
-    const QString text = QStringLiteral("select smena || '/' || w_id || '/' || i_type || '/' || i_night || ': ' || "
-                                        "concat_ws(' ', %1) from accounts_dep.h_tabel "
-                                        "where month=%2 and year=%3 and smena%4 order by 1");
-    return firstColumn(db, text.arg(days.join(QStringLiteral(", "))).arg(month).arg(year).arg(family(shifts)));
-}
-
-/// Every other timesheet row than those of the month and family, for a check that they stay.
-QStringList otherRows(const QSqlDatabase& db, bool shifts, int month, int year)
-{
-    const QString text = QStringLiteral("select h::text from accounts_dep.h_tabel h "
-                                        "where not (month=%1 and year=%2 and smena%3) order by id");
-    return firstColumn(db, text.arg(month).arg(year).arg(family(shifts)));
 }
 
 } // namespace
@@ -65,8 +31,6 @@ private slots:
     void cleanupTestCase();
     void init();
 
-    void rebuilds_data();
-    void rebuilds();
     void timeTimesheetRows();
     void pieceworkRows_data();
     void pieceworkRows();
@@ -100,48 +64,6 @@ void TestSheets::cleanupTestCase()
 }
 
 void TestSheets::init() { m_db->exec(QString::fromUtf8(sheet_fixtures::kTimesheetMonth)); }
-
-// --- the rebuilds
-
-void TestSheets::rebuilds_data()
-{
-    QTest::addColumn<bool>("shifts");
-    QTest::addColumn<int>("month");
-    QTest::addColumn<QStringList>("rows");
-    // Shift 1 of worker 1 holds both entries of the 1st; worker 2's day with entries but no hours
-    // (the 16th) is empty, so is his hour entry without hours on the 30th; the stale rows of
-    // workers 9 and 7 go.
-    QTest::newRow("shift rows, March") << true << 3
-                                       << QStringList{"1/1/0/0: 1=10 4=8 31=5", "1/2/0/0: 15=4", "2/1/0/0: 2=8",
-                                                      "3/3/0/0: 29=12", "4/2/0/0: 20=3"};
-    QTest::newRow("hour rows, March") << false << 3
-                                      << QStringList{"0/1/7777/0: 1=5", "0/1/7777/1: 5=6", "0/2/7778/0: 2=5",
-                                                     "0/2/7778/1: 9=4"};
-    QTest::newRow("shift rows, February (29 days)") << true << 2 << QStringList{"1/1/0/0: 29=6"};
-    QTest::newRow("hour rows, a month without hour entries") << false << 2 << QStringList{};
-    QTest::newRow("hour rows, April") << false << 4 << QStringList{"0/3/7777/0: 1=8"};
-}
-
-void TestSheets::rebuilds()
-{
-    // A rebuild replaces the month's rows of its family by the entries' sums and leaves every
-    // other row as it was; a second rebuild gives the same rows.
-    QFETCH(bool, shifts);
-    QFETCH(int, month);
-    QFETCH(QStringList, rows);
-    const QStringList others = otherRows(m_db->db(), shifts, month, 2024);
-    int steps = 0;
-    const month_rebuild::Progress progress = [&steps](int done, int total) {
-        QCOMPARE(total, 3);
-        QCOMPARE(done, steps++);
-    };
-    shifts ? month_rebuild::shiftRows(m_db->db(), month, 2024, progress) : month_rebuild::hourRows(m_db->db(), month, 2024, progress);
-    QCOMPARE(steps, 4);
-    QCOMPARE(monthRows(m_db->db(), shifts, month, 2024), rows);
-    QCOMPARE(otherRows(m_db->db(), shifts, month, 2024), others);
-    shifts ? month_rebuild::shiftRows(m_db->db(), month, 2024) : month_rebuild::hourRows(m_db->db(), month, 2024);
-    QCOMPARE(monthRows(m_db->db(), shifts, month, 2024), rows);
-}
 
 // --- the rows of the sheets
 

@@ -49,6 +49,16 @@ const char* const kWorkersByCode = R"(
       (42, 7777, 1, '2024-03-08', 3, 2024, 1, 90);
 )";
 
+std::shared_ptr<void> refuseTimesheetRows(const TestDatabase& db, const QString& condition)
+{
+    db.exec(QStringLiteral(R"(
+        create or replace function refuse() returns trigger language plpgsql as
+          $$ begin if %1 then raise exception 'refused'; end if; return new; end $$;
+        create trigger refuse before insert on accounts_dep.h_tabel for each row execute function refuse();
+    )").arg(condition));
+    return std::shared_ptr<void>(nullptr, [&db](void*) { db.exec(QStringLiteral("drop trigger refuse on accounts_dep.h_tabel")); });
+}
+
 } // namespace sheet_fixtures
 
 void loadReportFixture(const TestDatabase& db)

@@ -1,4 +1,6 @@
 #pragma once
+#include <QString>
+#include <memory>
 
 class TestDatabase;
 
@@ -16,6 +18,10 @@ extern const char* const kTimesheetMonth;
 /// journal entries (rejects among them) and hour entries in March 2024: 40 only by person code;
 /// 41 by id a stranger whose code names nobody, by code another row; 42 by code twice.
 extern const char* const kWorkersByCode;
+
+/// Makes the server refuse new timesheet rows that meet the condition (an SQL condition on
+/// new), until the result goes.
+std::shared_ptr<void> refuseTimesheetRows(const TestDatabase& db, const QString& condition);
 
 } // namespace sheet_fixtures
 
