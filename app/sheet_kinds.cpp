@@ -26,7 +26,7 @@ const QList<SheetKind>& sheetKinds()
     static const QList<SheetKind> kinds = {
         {QStringLiteral("output"), PeriodKind::Range, {{QStringLiteral("Form18"), QStringLiteral("Button6")}},
          [](TDataModule6& dm, ExcelApp& excel, const ReportRequest& request) {
-             Dataset XLS_Rep(dm.ADO_DB, kXlsRep);
+             Dataset XLS_Rep(dm.ADO_DB, sheet_statements::kXlsRep);
              return writeOutputSheet(XLS_Rep, request, excel);
          }},
         // The operations list's and the timesheets' sheets, written by their windows' writers.

@@ -1,20 +1,11 @@
 #include "reports/product_detailed_report.h"
 #include "data/data_module.h"
 #include "reports/report_style.h"
-
+#include "rules/sheet_statements.h"
 
 using namespace report_style;
 
 namespace {
-
-const QString kProductDetailedReport = QStringLiteral(
-    "select izdel.marka, vid_oper.vid vid, oper.naimen, izdel.nom,\n"
-    "sum(smena.kol_vo)::numeric as kolvo, sum(smena.brak) as brk, \n"
-    "sum((kol_vo-brak)*smena.cena) as summa, color, round((izdel.massa*sum(smena.kol_vo))::numeric,2) as mass \n"
-    "from accounts_dep.izdel,accounts_dep.oper,accounts_dep.smena,accounts_dep.vid_oper where smena.o_id=oper.id and smena.i_id=izdel.id \n"
-    "and smena.o_id=oper.id and oper.vid=vid_oper.id and smena.data<:data2 and \n"
-    "smena.data>=:data1 group by izdel.nom, marka, vid_oper.vid, oper.naimen, color,massa \n"
-    "order by izdel.nom,marka, vid_oper.vid, oper.naimen");
 
 constexpr Column kKind = kDetailKind, kBrk{114, 14}, kMass{128, 22},
     kKolvo{150, 18}, kSumma{168, 22};
@@ -22,7 +13,7 @@ constexpr Column kKind = kDetailKind, kBrk{114, 14}, kMass{128, 22},
 } // namespace
 
 TForm21::TForm21(TDataModule6& dm, QObject* parent)
-    : ReportWindow(dm, QStringLiteral("Form21"), PreviewZoom::PageWidth, parent), i_Report(dm.ADO_DB, kProductDetailedReport)
+    : ReportWindow(dm, QStringLiteral("Form21"), PreviewZoom::PageWidth, parent), i_Report(dm.ADO_DB, sheet_statements::kProductDetailedReport)
 {
     setReport(i_Report, QStringLiteral("i_Report"), QRLabel1, makeLayout(QRLabel1));
 }

@@ -1,25 +1,18 @@
 #include "reports/product_report.h"
 #include "data/data_module.h"
 #include "reports/report_style.h"
-
+#include "rules/sheet_statements.h"
 
 using namespace report_style;
 
 namespace {
-
-const QString kProductReport = QStringLiteral(
-    "select sum(smena.kol_vo-smena.brak)::numeric as kolvo, vid_oper.vid,\n"
-    "izdel.nom, oper.naimen, color,  round((izdel.massa*sum(smena.kol_vo-smena.brak))::numeric,2) as mass\n"
-    "from accounts_dep.smena,accounts_dep.izdel,accounts_dep.vid_oper, accounts_dep.oper where izdel.id=smena.i_id and vid_oper.id=oper.vid\n"
-    "and oper.id=smena.o_id and smena.data<:data2 and smena.data>=:data1 \n"
-    "group by izdel.nom,color, oper.naimen, vid_oper.vid, izdel.massa order by izdel.nom");
 
 constexpr Column kKind{8, 34}, kVid{42, 48}, kColour{90, 36}, kMass{126, 30}, kKolvo{156, 34};
 
 } // namespace
 
 TForm17::TForm17(TDataModule6& dm, QObject* parent)
-    : ReportWindow(dm, QStringLiteral("Form17"), PreviewZoom::PageWidth, parent), t_Report(dm.ADO_DB, kProductReport)
+    : ReportWindow(dm, QStringLiteral("Form17"), PreviewZoom::PageWidth, parent), t_Report(dm.ADO_DB, sheet_statements::kProductReport)
 {
     setReport(t_Report, QStringLiteral("t_Report"), QRLabel1, makeLayout(QRLabel1));
 }

@@ -21,23 +21,13 @@ void ReportWindow::setReport(Dataset& query, const QString& queryName, const Rep
     m_layout = std::move(layout);
 }
 
-void setProductKindFilter(Dataset& query, int kind)
-{
-    if (kind == 1 || kind == 2) {
-        query.setFilterText(kind == 1 ? QStringLiteral("naimen=0") : QStringLiteral("naimen=1"));
-        query.setFiltered(true);
-    } else {
-        query.setFiltered(false);
-    }
-}
-
 QString periodTitle(const QString& what, const QDate& from, const QDate& to)
 {
     return QStringLiteral("   ") + what + QStringLiteral(" за период с ") + formats::date(from) + QStringLiteral(" по ") +
            formats::date(to);
 }
 
-void ReportWindow::setProductKind(int kind) { setProductKindFilter(*m_query, kind); }
+void ReportWindow::setProductKind(int kind) { sheet_statements::setProductKindFilter(*m_query, kind); }
 
 void ReportWindow::applyRequest(const ReportRequest& request)
 {
@@ -63,8 +53,7 @@ void ReportWindow::run(const ReportRequest& request, QWidget* parent)
 
 void ReportWindow::setPeriod(const QDate& from, const QDate& to)
 {
-    for (int i = 1; m_query->hasParameter(QStringLiteral("data%1").arg(i)); ++i)
-        m_query->setParam(QStringLiteral("data%1").arg(i), i % 2 == 1 ? from : to);
+    sheet_statements::setPeriod(*m_query, from, to);
 }
 
 void ReportWindow::prepare()

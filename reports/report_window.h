@@ -2,24 +2,13 @@
 #include "data/dataset.h"
 #include "reports/engine/report_engine.h"
 #include "reports/engine/report_preview.h"
+#include "rules/sheet_statements.h"
 
 #include <QDate>
 #include <QObject>
 
 class TDataModule6;
 class QWidget;
-
-/// What a report is asked for: the hub's half-open period with its product kind, or the time
-/// timesheet's month.
-struct ReportRequest {
-    QDate from, to;        ///< from ≤ d < to
-    int productKind = 0;   ///< 0 all, 1 finished products (naimen 0), 2 blanks (naimen 1)
-    int month = 0, year = 0;
-};
-
-/// The product-kind choice of the reports hub as a filter on a query's rows: 0 switches it off,
-/// 1 keeps naimen=0 (finished products), 2 naimen=1 (blanks).
-void setProductKindFilter(Dataset& query, int kind);
 
 /// A hub report's title: "   " + what + " за период с " + from + " по " + to, short dates.
 QString periodTitle(const QString& what, const QDate& from, const QDate& to);

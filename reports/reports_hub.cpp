@@ -32,7 +32,7 @@ QDateEdit* datePicker(const char* name, QWidget* parent)
 } // namespace
 
 TForm18::TForm18(TDataModule6& dm, ExcelApp& excel, QWidget* parent)
-    : QDialog(parent), XLS_Rep(dm.ADO_DB, kXlsRep), m_dm(dm), m_excel(excel), m_prompts(dm.prompts())
+    : QDialog(parent), XLS_Rep(dm.ADO_DB, sheet_statements::kXlsRep), m_dm(dm), m_excel(excel), m_prompts(dm.prompts())
 {
     setObjectName(QStringLiteral("Form18"));
     setWindowTitle(QStringLiteral("Отчеты (8)"));

@@ -2,22 +2,11 @@
 #include "data/data_module.h"
 #include "data/formats.h"
 #include "reports/report_style.h"
+#include "rules/sheet_statements.h"
 
 #include <QStringList>
 
 using namespace report_style;
-
-const QString kTimeTimesheet = QStringLiteral(
-    "select person.s_caption fio,sum(d1) as sd1,sum(d2) as sd2,sum(d3) as sd3,sum(d4) as sd4,\n"
-    "sum(d5) as sd5,sum(d6) as sd6,sum(d7) as sd7,sum(d8) as sd8,sum(d9) as sd9,\n"
-    "sum(d10) as sd10,sum(d11) as sd11,sum(d12) as sd12,sum(d13) as sd13,\n"
-    "sum(d14) as sd14,sum(d15) as sd15,sum(d16) as sd16,sum(d17) as sd17,\n"
-    "sum(d18) as sd18,sum(d19) as sd19,sum(d20) as sd20,sum(d21) as sd21,\n"
-    "sum(d22) as sd22,sum(d23) as sd23,sum(d24) as sd24,sum(d25) as sd25,\n"
-    "sum(d26) as sd26,sum(d27) as sd27,sum(d28) as sd28,sum(d29) as sd29,\n"
-    "sum(d30) as sd30,sum(d31) as sd31 from accounts_dep.h_tabel, cmn_contractor.person person where\n"
-    "h_tabel.w_id=accounts_dep.person_code_id(person.s_code) and month=:mnth and\n"
-    "year=:yea group by fio order by fio");
 
 namespace {
 
@@ -30,15 +19,14 @@ Column day(int d) { return {kDayX + (d - 1) * kDayWidth, kDayWidth}; }
 } // namespace
 
 TForm15::TForm15(TDataModule6& dm, QObject* parent)
-    : ReportWindow(dm, QStringLiteral("Form15"), PreviewZoom::WholePage, parent), H_Tabel(dm.ADO_DB, kTimeTimesheet)
+    : ReportWindow(dm, QStringLiteral("Form15"), PreviewZoom::WholePage, parent), H_Tabel(dm.ADO_DB, sheet_statements::kTimeTimesheet)
 {
     setReport(H_Tabel, QStringLiteral("H_Tabel"), QRLabel33, makeLayout(QRLabel33));
 }
 
 void TForm15::setMonth(int month, int year)
 {
-    H_Tabel.setParam(QStringLiteral("mnth"), month);
-    H_Tabel.setParam(QStringLiteral("yea"), year);
+    sheet_statements::setMonth(H_Tabel, month, year);
 }
 
 QString TForm15::titleFor(int month, int year)

@@ -1,10 +1,6 @@
 #pragma once
 #include "reports/report_window.h"
 
-/// The month's hours of every worker by day, all the worker's timesheet rows summed (fio,
-/// sd1 … sd31; parameters mnth, yea): what the print and the time timesheet's spreadsheet show.
-extern const QString kTimeTimesheet;
-
 /// The printed time timesheet: the month's hours of every worker by day, all shifts and
 /// hour-paid work together, always with 31 day columns.
 class TForm15 : public ReportWindow {

@@ -1,32 +1,11 @@
 #include "reports/worker_detailed_report.h"
 #include "data/data_module.h"
 #include "reports/report_style.h"
-
+#include "rules/sheet_statements.h"
 
 using namespace report_style;
 
 namespace {
-
-const QString kWorkerDetailedReport = QStringLiteral(
-    "select s_caption fio, izdel.marka, vid_oper.vid, oper.naimen, sum(time) as sum_time,\n"
-    "sum(smena.kol_vo)::numeric as kolvo, sum(smena.brak) as brk, sum((kol_vo-brak)*\n"
-    "smena.cena) as summa, color, sum(prize*(kol_vo-brak)*cena/100) as s_prize,\n"
-    "(select coalesce(sum(f.cnt*f.price),0)::numeric(10,2) f_sum7 from accounts_dep.fatigue f where f.d_date<:data2 and f.d_date>=:data1 and f.id_p=smena.w_id and f.id_o=7777 and f.i_night=0),\n"
-    "(select coalesce(sum(f.cnt*f.price),0)::numeric(10,2) f_sum7_n from accounts_dep.fatigue f where f.d_date<:data4 and f.d_date>=:data3 and f.id_p=smena.w_id and f.id_o=7777 and f.i_night=1),\n"
-    "(select coalesce(sum(f.cnt*f.price),0)::numeric(10,2) f_sum8 from accounts_dep.fatigue f where f.d_date<:data6 and f.d_date>=:data5 and f.id_p=smena.w_id and f.id_o=7778 and f.i_night=0),\n"
-    "(select coalesce(sum(f.cnt*f.price),0)::numeric(10,2) f_sum8_n from accounts_dep.fatigue f where f.d_date<:data8 and f.d_date>=:data7 and f.id_p=smena.w_id and f.id_o=7778 and f.i_night=1),\n"
-    "(select coalesce(sum(f.cnt),0)::numeric(10,2) f_sum7h from accounts_dep.fatigue f where f.d_date<:data12 and f.d_date>=:data11 and f.id_p=smena.w_id and f.id_o=7777 and f.i_night=0),\n"
-    "(select coalesce(sum(f.cnt),0)::numeric(10,2) f_sum7h_n from accounts_dep.fatigue f where f.d_date<:data14 and f.d_date>=:data13 and f.id_p=smena.w_id and f.id_o=7777 and f.i_night=1),\n"
-    "(select coalesce(sum(f.cnt),0)::numeric(10,2) f_sum8h from accounts_dep.fatigue f where f.d_date<:data16 and f.d_date>=:data15 and f.id_p=smena.w_id and f.id_o=7778 and f.i_night=0),\n"
-    "(select coalesce(sum(f.cnt),0)::numeric(10,2) f_sum8h_n from accounts_dep.fatigue f where f.d_date<:data18 and f.d_date>=:data17 and f.id_p=smena.w_id and f.id_o=7778 and f.i_night=1),\n"
-    "(select coalesce(sum(f.cnt*f.price),0)::numeric(10,2) f_sum7_all from accounts_dep.fatigue f where f.d_date<:data20 and f.d_date>=:data19 and f.id_o=7777),\n"
-    "(select coalesce(sum(f.cnt*f.price),0)::numeric(10,2) f_sum8_all from accounts_dep.fatigue f where f.d_date<:data22 and f.d_date>=:data21 and f.id_o=7778)\n"
-    "from cmn_contractor.person person,accounts_dep.izdel,accounts_dep.oper,accounts_dep.smena,accounts_dep.vid_oper \n"
-    "where smena.o_id=oper.id and smena.w_id=accounts_dep.person_code_id(s_code) and smena.i_id=izdel.id \n"
-    "and smena.o_id=oper.id and w_id=accounts_dep.person_code_id(s_code) and oper.vid=vid_oper.id \n"
-    "and smena.data<:data10 and smena.data>=:data9 \n"
-    "group by fio, marka,vid_oper.vid, oper.naimen, color, w_id \n"
-    "order by fio, marka, vid_oper.vid, oper.naimen");
 
 constexpr Column kTime{114, 16}, kBrk{130, 14},
     kKolvo{144, 22}, kSumma{166, 24};
@@ -38,7 +17,7 @@ constexpr Column kTotalName{82, 42}, kTotal{124, 33}, kTotalNet{157, 33};
 } // namespace
 
 TForm20::TForm20(TDataModule6& dm, QObject* parent)
-    : ReportWindow(dm, QStringLiteral("Form20"), PreviewZoom::PageWidth, parent), w_Report(dm.ADO_DB, kWorkerDetailedReport)
+    : ReportWindow(dm, QStringLiteral("Form20"), PreviewZoom::PageWidth, parent), w_Report(dm.ADO_DB, sheet_statements::kWorkerDetailedReport)
 {
     setReport(w_Report, QStringLiteral("w_Report"), QRLabel1, makeLayout(QRLabel1));
 }

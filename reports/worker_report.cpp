@@ -1,25 +1,11 @@
 #include "reports/worker_report.h"
 #include "data/data_module.h"
 #include "reports/report_style.h"
-
+#include "rules/sheet_statements.h"
 
 using namespace report_style;
 
 namespace {
-
-const QString kWorkerReport = QStringLiteral(
-    "select person.s_caption fio, sum(smena.kol_vo-smena.brak)::numeric(10,2) as kolvo,vid_oper.vid, \n"
-    "sum((kol_vo-brak)*smena.cena)::numeric(10,2) as summa,izdel.nom, oper.naimen, color,\n"
-    "(select coalesce(sum(f.cnt*f.price),0)::numeric(10,2) f_sum7 from accounts_dep.fatigue f where f.d_date<:data4 and f.d_date>=:data3 and f.id_p=smena.w_id and f.id_nom=izdel.id_nom and f.id_o=7777),\n"
-    "(select coalesce(sum(f.cnt*f.price),0)::numeric(10,2) f_sum8 from accounts_dep.fatigue f where f.d_date<:data6 and f.d_date>=:data5 and f.id_p=smena.w_id and f.id_nom=izdel.id_nom and f.id_o=7778),\n"
-    "(select coalesce(sum(f.cnt*f.price),0)::numeric(10,2) f_sum78 from accounts_dep.fatigue f where f.d_date<:data8 and f.d_date>=:data7 and f.id_p=smena.w_id),\n"
-    "(select coalesce(sum(f.cnt*f.price),0)::numeric(10,2) f_sum7_all from accounts_dep.fatigue f where f.d_date<:data10 and f.d_date>=:data9 and f.id_o=7777),\n"
-    "(select coalesce(sum(f.cnt*f.price),0)::numeric(10,2) f_sum8_all from accounts_dep.fatigue f where f.d_date<:data12 and f.d_date>=:data11 and f.id_o=7778)\n"
-    "from cmn_contractor.person person,accounts_dep.smena,accounts_dep.izdel,accounts_dep.vid_oper,\n"
-    "accounts_dep.oper where w_id=accounts_dep.person_code_id(s_code) and izdel.id=smena.i_id and vid_oper.id=oper.vid\n"
-    "and oper.id=smena.o_id and smena.data<:data2 and smena.data>=:data1\n"
-    "group by fio, izdel.nom, vid_oper.vid, smena.w_id, izdel.id_nom, oper.naimen, color\n"
-    "order by fio, izdel.nom");
 
 constexpr Column kKind{8, 32}, kVid{40, 36}, kColour{76, 26}, kKolvo{102, 22}, kSumma{124, 32}, kNet{156, 34};
 constexpr Column kLabel1{8, 14}, kValue1{22, 20}, kLabel2{44, 15}, kValue2{59, 20};
@@ -27,7 +13,7 @@ constexpr Column kLabel1{8, 14}, kValue1{22, 20}, kLabel2{44, 15}, kValue2{59, 2
 } // namespace
 
 TForm16::TForm16(TDataModule6& dm, QObject* parent)
-    : ReportWindow(dm, QStringLiteral("Form16"), PreviewZoom::PageWidth, parent), t_Report(dm.ADO_DB, kWorkerReport)
+    : ReportWindow(dm, QStringLiteral("Form16"), PreviewZoom::PageWidth, parent), t_Report(dm.ADO_DB, sheet_statements::kWorkerReport)
 {
     setReport(t_Report, QStringLiteral("t_Report"), QRLabel1, makeLayout(QRLabel1));
 }

@@ -57,13 +57,6 @@ ColumnSpec totalsColumn(ColumnSpec spec)
     return spec;
 }
 
-QString dayLines(const QString& pattern, const QString& separator)
-{
-    QStringList lines;
-    for (int d = 1; d <= 31; ++d) lines << pattern.arg(d);
-    return lines.join(separator);
-}
-
 } // namespace timesheet_days
 
 using namespace timesheet_days;

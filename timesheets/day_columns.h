@@ -1,4 +1,5 @@
 #pragma once
+#include "rules/sheet_statements.h"
 #include "ui/grid_model.h"
 
 #include <QColor>
@@ -37,10 +38,6 @@ QList<ColumnSpec> dayColumns(int width = 24);
 
 /// A column drawn on light blue ("Итого" and the other totals).
 ColumnSpec totalsColumn(ColumnSpec spec);
-
-/// The day fields of a statement, one line per day: pattern with %1 replaced by 1 … 31,
-/// lines joined by separator.
-QString dayLines(const QString& pattern, const QString& separator);
 
 } // namespace timesheet_days
 

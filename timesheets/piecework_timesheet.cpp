@@ -2,6 +2,8 @@
 #include "data/data_module.h"
 #include "data/formats.h"
 #include "data/prompts.h"
+#include "rules/month_rebuild.h"
+#include "rules/sheet_rows.h"
 #include "timesheets/day_columns.h"
 #include "timesheets/timesheet_progress.h"
 #include "ui/data_grid.h"
@@ -16,84 +18,6 @@
 #include <QVBoxLayout>
 
 namespace {
-
-const QString kDayLines = timesheet_days::dayLines(QStringLiteral("sum(h. d%1) as d%1"), QStringLiteral(",\n"));
-
-// A sheet row is a worker of the timesheet rows (h.w_id, the worker id of the journal and hour
-// entries), named as the journal finds him: by person id or by person code. When several person
-// rows match, the one whose code names him wins, then the lowest id, so that a worker is one row
-// with one name; a worker no person row names is left out, as in the journal. Each match is one
-// probe through the primary key or the person_code_id index.
-const QString kWorkerName = QStringLiteral(
-    "cross join lateral (select p.s_caption from cmn_contractor.person p\n"
-    "where p.id=h.w_id or accounts_dep.person_code_id(p.s_code)=h.w_id\n"
-    "order by accounts_dep.person_code_id(p.s_code) is distinct from h.w_id, p.id limit 1) p\n");
-
-const QString kH_Tabel0 = QStringLiteral(
-    "select p.s_caption fio, h.w_id id,h.i_type,\n"
-    "(select sum(s.time) from accounts_dep.smena s where s.data<:d_date1 and s.data>=:d_date2 and s.w_id=h.w_id) i_time,\n"
-    "(select sum((s.kol_vo-s.brak)*s.cena)::numeric(10,2)from accounts_dep.smena s where s.data<:d_date3 and s.data>=:d_date4 and s.w_id=h.w_id) f_price,\n"
-    "(select case when coalesce(sum(s.time),0)::numeric(10,2)=0 then 0 else coalesce(sum((s.kol_vo-s.brak)*s.cena)/sum(time),0)::numeric(10,2) end from accounts_dep.smena s where s.data<:d_date5 and s.data>=:d_date6 and s.w_id=h.w_id) average_price,\n"
-    "%1\n"
-    "from accounts_dep.h_tabel h\n"
-    "%2"
-    "where h.year=:i_year and h.month=:i_month and i_type=0\n"
-    "group by h.w_id, p.s_caption, h.i_type\n"
-    "order by fio, id")
-    .arg(kDayLines, kWorkerName);
-
-QString hoursSheet(int kind)
-{
-    return QStringLiteral(
-               "select p.s_caption fio, h.w_id id,h.i_type, case when h.i_night=0 then 'дн.' else 'ноч.' end as s_night, h.i_night,\n"
-               "(select sum(f.cnt) from accounts_dep.fatigue f where f.d_date<:d_date1 and f.d_date>=:d_date2 and f.id_p=h.w_id and f.id_o=%1 and f.i_night=h.i_night) i_time,\n"
-               "(select sum(f.cnt*f.price)::numeric(10,2) from accounts_dep.fatigue f where f.d_date<:d_date3 and f.d_date>=:d_date4 and f.id_p=h.w_id and f.id_o=%1 and f.i_night=h.i_night) f_price,\n"
-               "(select case when coalesce(sum(f.cnt),0)::numeric(10,2)=0 then 0 else coalesce(sum((f.cnt*f.price))/sum(f.cnt),0)::numeric(10,2) end \n"
-               "from accounts_dep.fatigue f where f.d_date<:d_date5 and f.d_date>=:d_date6 and f.id_p=h.w_id and f.id_o=%1 and f.i_night=h.i_night) average_price,\n"
-               "%2\n"
-               "from accounts_dep.h_tabel h\n"
-               "%3"
-               "where h.year=:i_year and h.month=:i_month and i_type=%1 \n"
-               "group by h.w_id, p.s_caption, h.i_type, h.i_night\n"
-               "order by fio, id, h.i_night")
-        .arg(kind)
-        .arg(kDayLines, kWorkerName);
-}
-
-const QString kH_Tabel7777 = hoursSheet(7777);
-const QString kH_Tabel7778 = hoursSheet(7778);
-
-const QString kH_Tabel_all = QStringLiteral(
-    "select p.s_caption fio, h.w_id id,\n"
-    "coalesce((select sum(s.time) from accounts_dep.smena s where s.data<:d_date1 and s.data>=:d_date2 and s.w_id=h.w_id),0)+\n"
-    "coalesce((select sum(f.cnt) from accounts_dep.fatigue f where f.d_date<:d_date7 and f.d_date>=:d_date8 and f.id_p=h.w_id),0) i_time,\n"
-    "coalesce((select sum((s.kol_vo-s.brak)*s.cena)::numeric(10,2)from accounts_dep.smena s where s.data<:d_date3 and s.data>=:d_date4 and s.w_id=h.w_id),0)+ \n"
-    "coalesce((select sum(f.cnt*f.price)::numeric(10,2)from accounts_dep.fatigue f where f.d_date<:d_date5 and f.d_date>=:d_date6 and f.id_p=h.w_id),0) f_price,\n"
-    "%1\n"
-    "from accounts_dep.h_tabel h\n"
-    "%2"
-    "where h.year=:i_year and h.month=:i_month\n"
-    "group by h.w_id, p.s_caption\n"
-    "order by fio, id\n")
-    .arg(kDayLines, kWorkerName);
-
-const QString kPrice = QStringLiteral(
-    "select sum((s.kol_vo-s.brak)*s.cena)::numeric(100,2) as price from accounts_dep.smena s where s.data<:d_date1 and "
-    "s.data>=:d_date2 and s.cena>0 and s.kol_vo>0");
-
-QString hoursTotal(int kind)
-{
-    return QStringLiteral(
-               "select sum(f.cnt*f.price)::numeric(100,2) as price from accounts_dep.fatigue f where f.d_date<:d_date1 and "
-               "f.d_date>=:d_date2 and f.cnt>0 and f.price>0 and f.id_o=%1")
-        .arg(kind);
-}
-
-// A month with journal entries but no hour entries, or the other way round, still has a total.
-const QString kAllPrice = QStringLiteral(
-    "select(\n"
-    "(coalesce((select sum((s.kol_vo-s.brak)*s.cena) from accounts_dep.smena s where s.data<:d_date1 and s.data>=:d_date2 and s.cena>0 and s.kol_vo>0),0)+\n"
-    "coalesce((select sum(f.cnt*f.price) from accounts_dep.fatigue f where f.d_date<:d_date3 and f.d_date>=:d_date4 and f.cnt>0 and f.price>0),0))::numeric(20,2)) price");
 
 const QString kQ_year = QStringLiteral("select distinct ht.year from accounts_dep.h_tabel ht order by year");
 
@@ -117,6 +41,12 @@ const ModeLook& lookOf(int mode)
     return kModes[0];
 }
 
+// Earnings and rates are numeric: shown exactly, from their digits.
+QString moneyText(const QVariant& value)
+{
+    return value.isNull() ? QString() : formats::general(Money::fromValue(value));
+}
+
 QList<ColumnSpec> sheetColumns()
 {
     const auto right = Qt::AlignRight | Qt::AlignVCenter;
@@ -124,52 +54,26 @@ QList<ColumnSpec> sheetColumns()
                               {.field = QStringLiteral("s_night"), .title = QStringLiteral(" "), .width = 36}};
     columns += timesheet_days::dayColumns(22);
     columns.append(timesheet_days::totalsColumn(
-        {.field = QStringLiteral("f_price"), .title = QStringLiteral("Итого (р.)"), .alignment = right, .width = 80}));
+        {.field = QStringLiteral("f_price"), .title = QStringLiteral("Итого (р.)"), .alignment = right, .width = 80,
+         .format = moneyText}));
     columns.append(timesheet_days::totalsColumn(
         {.field = QStringLiteral("i_time"), .title = QStringLiteral("Итого (ч.)"), .alignment = right, .width = 70}));
     columns.append(timesheet_days::totalsColumn(
-        {.field = QStringLiteral("average_price"), .title = QStringLiteral("Час (р.)"), .alignment = right, .width = 60}));
+        {.field = QStringLiteral("average_price"), .title = QStringLiteral("Час (р.)"), .alignment = right, .width = 60,
+         .format = moneyText}));
     return columns;
 }
 
 } // namespace
 
-namespace piecework_mode {
-
-QString statement(int mode)
-{
-    switch (mode) {
-    case kUtilityWorks: return kH_Tabel7777;
-    case kAveragePiecework: return kH_Tabel7778;
-    case kGeneral: return kH_Tabel_all;
-    default: return kH_Tabel0;
-    }
-}
-
-void setPeriod(Dataset& query, int month, int year)
-{
-    const QDate first(year, month, 1);
-    const QDate next = first.addMonths(1);
-    for (int n = 1; n <= 8; ++n) {
-        const QString name = QStringLiteral("d_date%1").arg(n);
-        if (query.hasParameter(name)) query.setParam(name, n % 2 ? next : first);
-    }
-    if (query.hasParameter(QStringLiteral("i_month"))) query.setParam(QStringLiteral("i_month"), month);
-    if (query.hasParameter(QStringLiteral("i_year"))) query.setParam(QStringLiteral("i_year"), year);
-}
-
-} // namespace piecework_mode
-
 int writePieceworkTimesheet(const QSqlDatabase& db, int mode, int month, int year, ExcelApp& excel,
                             const ExportProgress& progress)
 {
     using namespace piecework_mode;
-    Dataset sheet(db, statement(mode));
-    setPeriod(sheet, month, year);
-    sheet.open();
+    const QList<sheet_rows::PieceworkRow> rows = sheet_rows::pieceworkTimesheet(db, mode, month, year);
     if (excel.OpenExcel(QString()) == -1) return -1;
     excel.SetExcelVisible(false);
-    const int total = sheet.recordCount();
+    const int total = int(rows.size());
     if (progress) progress(0, total);
 
     const auto heading = [&excel](int column, const QString& text, bool asText) {
@@ -183,17 +87,18 @@ int writePieceworkTimesheet(const QSqlDatabase& db, int mode, int month, int yea
     if (hasRate(mode)) heading(36, QStringLiteral("Час (р.)"), true);
 
     int row = 3;
-    for (sheet.first(); !sheet.eof(); sheet.next(), ++row) {
-        const auto number = [&](int column, const QString& field) {
-            excel.WriteExcelCell(1, column, row, formats::general(sheet.value(field), true), false, true, false);
+    for (const sheet_rows::PieceworkRow& r : rows) {
+        const auto number = [&](int column, const QString& text) {
+            excel.WriteExcelCell(1, column, row, text, false, true, false);
         };
-        excel.WriteExcelCell(1, 1, row, sheet.asString(QStringLiteral("fio")), true, true, false);
-        if (hasDayNight(mode)) excel.WriteExcelCell(1, 2, row, sheet.asString(QStringLiteral("s_night")), true, true, false);
-        for (int d = 1; d <= 31; ++d) number(d + 2, QStringLiteral("d%1").arg(d));
-        number(34, QStringLiteral("i_time"));
-        number(35, QStringLiteral("f_price"));
-        if (hasRate(mode)) number(36, QStringLiteral("average_price"));
+        excel.WriteExcelCell(1, 1, row, r.fio, true, true, false);
+        if (hasDayNight(mode)) excel.WriteExcelCell(1, 2, row, r.night, true, true, false);
+        for (int d = 1; d <= 31; ++d) number(d + 2, sheet_rows::shown(r.days[d - 1]));
+        number(34, sheet_rows::shown(r.hours));
+        number(35, sheet_rows::shown(r.earnings));
+        if (hasRate(mode)) number(36, sheet_rows::shown(r.rate));
         if (progress) progress(row - 2, total);
+        ++row;
     }
     excel.SetExcelVisible(true);
     return 1;
@@ -201,10 +106,11 @@ int writePieceworkTimesheet(const QSqlDatabase& db, int mode, int month, int yea
 
 TForm27::TForm27(TDataModule6& dm, SpreadsheetOpener& opener, QString excelFolder, QWidget* parent)
     : QDialog(parent),
-      H_Tabel0(dm.ADO_DB, kH_Tabel0), H_Tabel7777(dm.ADO_DB, kH_Tabel7777), H_Tabel7778(dm.ADO_DB, kH_Tabel7778),
-      H_Tabel_all(dm.ADO_DB, kH_Tabel_all),
-      price(dm.ADO_DB, kPrice), price7(dm.ADO_DB, hoursTotal(7777)), price8(dm.ADO_DB, hoursTotal(7778)),
-      all_price(dm.ADO_DB, kAllPrice), q_year(dm.ADO_DB, kQ_year),
+      H_Tabel0(dm.ADO_DB, piecework_mode::statement(piecework_mode::kPiecework)),
+      H_Tabel7777(dm.ADO_DB, piecework_mode::statement(piecework_mode::kUtilityWorks)),
+      H_Tabel7778(dm.ADO_DB, piecework_mode::statement(piecework_mode::kAveragePiecework)),
+     
+      H_Tabel_all(dm.ADO_DB, piecework_mode::statement(piecework_mode::kGeneral)), q_year(dm.ADO_DB, kQ_year),
       m_dm(dm), m_prompts(dm.prompts()), m_opener(opener), m_excelFolder(std::move(excelFolder))
 {
     setObjectName(QStringLiteral("Form27"));
@@ -327,7 +233,6 @@ void TForm27::openMode(int tag)
         Button2->setText(QStringLiteral("Excel"));
         CurrentTabel->close();
         q_year.close();
-        for (Dataset* t : {&price, &price7, &price8, &all_price}) t->close();
     });
     ComboBox1Change();
     exec();
@@ -340,14 +245,11 @@ void TForm27::ComboBox1Change()
     setPeriod(*CurrentTabel, month(), year());
     CurrentTabel->open();
 
-    const std::pair<Dataset*, QLabel*> totals[] = {
-        {&all_price, all_priceText}, {&price, priceText}, {&price7, price7Text}, {&price8, price8Text}};
-    for (const auto& [query, label] : totals) {
-        query->close();
-        setPeriod(*query, month(), year());
-        query->open();
-        label->setText(formats::general(query->value(QStringLiteral("price")), true));
-    }
+    const sheet_rows::PieceworkTotals totals = sheet_rows::pieceworkTotals(m_dm.ADO_DB, month(), year());
+    all_priceText->setText(sheet_rows::shown(totals.all));
+    priceText->setText(sheet_rows::shown(totals.piecework));
+    price7Text->setText(sheet_rows::shown(totals.utilityWorks));
+    price8Text->setText(sheet_rows::shown(totals.averagePiecework));
 
     m_model->setMonth(month(), year());
     const int days = QDate(year(), month(), 1).daysInMonth();
@@ -363,8 +265,8 @@ void TForm27::Button5Click()
 
 void TForm27::Button3Click()
 {
-    rebuildShowingProgress(PB, m_prompts, {CurrentTabel}, [this](const timesheet_rebuild::Progress& progress) {
-        timesheet_rebuild::hourRows(m_dm.ADO_DB, month(), year(), progress);
+    rebuildShowingProgress(PB, m_prompts, {CurrentTabel}, [this](const month_rebuild::Progress& progress) {
+        month_rebuild::hourRows(m_dm.ADO_DB, month(), year(), progress);
     });
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 #include "data/dataset.h"
+#include "rules/sheet_statements.h"
 #include "timesheets/timesheet_export.h"
 
 #include <QDate>
@@ -16,32 +17,15 @@ class QLabel;
 class QProgressBar;
 class QPushButton;
 
-/// The four piecework timesheets, by the Tag their openers give the window.
-namespace piecework_mode {
-inline constexpr int kPiecework = 9;          ///< "Табель сделка": journal rows, one per worker
-inline constexpr int kUtilityWorks = 14;      ///< "Табель хоз. работы": per worker and day/night
-inline constexpr int kAveragePiecework = 15;  ///< "Табель ср. сдельная": per worker and day/night
-inline constexpr int kGeneral = 17;           ///< "Общий табель": all of a worker's rows
-
-/// The statement of a mode's sheet; its parameters are set by setPeriod.
-QString statement(int mode);
-/// Sets a sheet or total's parameters for the month: the even d_date to its first day, the odd
-/// ones to the first day of the next month, i_month and i_year where the statement has them.
-void setPeriod(Dataset& query, int month, int year);
-/// Whether a mode's sheet has the day/night column, and the hourly-rate column.
-inline bool hasDayNight(int mode) { return mode == kUtilityWorks || mode == kAveragePiecework; }
-inline bool hasRate(int mode) { return mode != kGeneral; }
-} // namespace piecework_mode
-
 /// Writes a piecework timesheet (mode 9, 14, 15 or 17) of the month into a new workbook of
-/// excel: a title row, the headings ("1" … "31" always), one row per sheet row. Tells progress
+/// excel: a title row, the headings ("1" … "31" always), one row per sheet_rows::PieceworkRow. Tells progress
 /// after the headings (0 of N) and after each row; returns -1 when no workbook could be started.
 int writePieceworkTimesheet(const QSqlDatabase& db, int mode, int month, int year, ExcelApp& excel,
                             const ExportProgress& progress = {});
 
 /// One window for the four monthly piecework timesheets: a row per worker (or per worker and
-/// day/night), the month's days, hours, earnings and hourly rate, the department's totals, the
-/// rebuild of the month's hour rows and the spreadsheet.
+/// day/night), the month's days, hours, earnings and hourly rate, the department's totals
+/// (sheet_rows::pieceworkTotals), the rebuild of the month's hour rows and the spreadsheet.
 class TForm27 : public QDialog {
     Q_OBJECT
 public:
@@ -51,7 +35,6 @@ public:
 
     int Tag = 0;
     Dataset H_Tabel0, H_Tabel7777, H_Tabel7778, H_Tabel_all;
-    Dataset price, price7, price8, all_price;
     Dataset q_year;
     Dataset* CurrentTabel = nullptr;
 

@@ -3,6 +3,8 @@
 #include "data/formats.h"
 #include "data/prompts.h"
 #include "reports/time_timesheet_report.h"
+#include "rules/month_rebuild.h"
+#include "rules/sheet_rows.h"
 #include "timesheets/day_columns.h"
 #include "timesheets/timesheet_progress.h"
 #include "ui/data_grid.h"
@@ -36,13 +38,10 @@ QList<ColumnSpec> shiftColumns()
 
 int writeTimeTimesheet(const QSqlDatabase& db, int month, int year, ExcelApp& excel, const ExportProgress& progress)
 {
-    Dataset H_Tabel(db, kTimeTimesheet);
-    H_Tabel.setParam(QStringLiteral("mnth"), month);
-    H_Tabel.setParam(QStringLiteral("yea"), year);
-    H_Tabel.open();
+    const QList<sheet_rows::TimeTimesheetRow> rows = sheet_rows::timeTimesheet(db, month, year);
     if (excel.OpenExcel(QString()) == -1) return -1;
     excel.SetExcelVisible(false);
-    const int total = H_Tabel.recordCount();
+    const int total = int(rows.size());
     if (progress) progress(0, total);
 
     excel.WriteExcelCell(1, 1, 1, formats::monthName(month) + QLatin1Char(' ') + QString::number(year), true, true, true);
@@ -51,16 +50,12 @@ int writeTimeTimesheet(const QSqlDatabase& db, int month, int year, ExcelApp& ex
     excel.WriteExcelCell(1, 33, 2, QStringLiteral("Итого"), true, true, true);
 
     int row = 3;
-    for (H_Tabel.first(); !H_Tabel.eof(); H_Tabel.next(), ++row) {
-        excel.WriteExcelCell(1, 1, row, H_Tabel.asString(QStringLiteral("fio")), true, true, false);
-        qlonglong sum = 0;
-        for (int d = 1; d <= 31; ++d) {
-            const QString field = QStringLiteral("sd%1").arg(d);
-            excel.WriteExcelCell(1, d + 1, row, H_Tabel.asString(field), false, true, false);
-            sum += H_Tabel.asLongLong(field);
-        }
-        excel.WriteExcelCell(1, 33, row, QString::number(sum), false, true, false);
+    for (const sheet_rows::TimeTimesheetRow& r : rows) {
+        excel.WriteExcelCell(1, 1, row, r.fio, true, true, false);
+        for (int d = 1; d <= 31; ++d) excel.WriteExcelCell(1, d + 1, row, sheet_rows::shown(r.days[d - 1]), false, true, false);
+        excel.WriteExcelCell(1, 33, row, QString::number(r.total), false, true, false);
         if (progress) progress(row - 2, total);
+        ++row;
     }
     excel.SetExcelVisible(true);
     return 1;
@@ -210,8 +205,8 @@ void TForm19::Button1Click()
 {
     QList<Dataset*> shifts;
     for (TimesheetGridModel* model : std::as_const(m_models)) shifts << model->dataset();
-    rebuildShowingProgress(PB, m_prompts, shifts, [this](const timesheet_rebuild::Progress& progress) {
-        timesheet_rebuild::shiftRows(m_dm.ADO_DB, month(), year(), progress);
+    rebuildShowingProgress(PB, m_prompts, shifts, [this](const month_rebuild::Progress& progress) {
+        month_rebuild::shiftRows(m_dm.ADO_DB, month(), year(), progress);
     });
 }
 

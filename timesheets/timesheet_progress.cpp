@@ -8,7 +8,7 @@
 #include <QScopeGuard>
 
 void rebuildShowingProgress(QProgressBar* bar, Prompts& prompts, const QList<Dataset*>& shown,
-                            const std::function<void(const timesheet_rebuild::Progress&)>& rebuild)
+                            const std::function<void(const month_rebuild::Progress&)>& rebuild)
 {
     for (Dataset* q : shown) q->close();
     const auto restore = qScopeGuard([&] {

@@ -1,6 +1,6 @@
 #pragma once
 #include "timesheets/timesheet_export.h"
-#include "timesheets/timesheet_rebuild.h"
+#include "rules/month_rebuild.h"
 
 #include <QList>
 #include <functional>
@@ -14,7 +14,7 @@ class QPushButton;
 /// the window shows are closed first and reopened afterwards, also when the rebuild fails
 /// (its error goes on to the caller); the bar is hidden again either way.
 void rebuildShowingProgress(QProgressBar* bar, Prompts& prompts, const QList<Dataset*>& shown,
-                            const std::function<void(const timesheet_rebuild::Progress&)>& rebuild);
+                            const std::function<void(const month_rebuild::Progress&)>& rebuild);
 
 /// Runs a spreadsheet export under the hourglass, its progress in the button's caption
 /// ("Excel (k из N)") with the window repainted after each row.

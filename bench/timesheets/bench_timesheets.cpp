@@ -8,10 +8,11 @@
 #include "data/data_module.h"
 #include "data/prompts.h"
 #include "reports/time_timesheet_report.h"
+#include "rules/sheet_statements.h"
 #include "timesheets/day_columns.h"
 #include "timesheets/piecework_timesheet.h"
 #include "timesheets/time_timesheet.h"
-#include "timesheets/timesheet_rebuild.h"
+#include "rules/month_rebuild.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -123,7 +124,7 @@ int main(int argc, char** argv)
     // The month's rebuilds.
     for (bool shifts : {true, false}) {
         const auto rebuild = [&] {
-            shifts ? timesheet_rebuild::shiftRows(dm.ADO_DB, month, year) : timesheet_rebuild::hourRows(dm.ADO_DB, month, year);
+            shifts ? month_rebuild::shiftRows(dm.ADO_DB, month, year) : month_rebuild::hourRows(dm.ADO_DB, month, year);
         };
         rebuild();   // warm both sides' caches
         const double ours = timeMs(rounds, rebuild);
@@ -136,7 +137,7 @@ int main(int argc, char** argv)
             const double longWay = rowByRowMs(dm.ADO_DB, month, year);
             std::printf("  the row-by-row rebuild once: %.1f ms, %.0f times the set-based rebuild (goal >= 50)\n",
                         longWay, longWay / oneRebuild);
-            timesheet_rebuild::shiftRows(dm.ADO_DB, month, year);
+            month_rebuild::shiftRows(dm.ADO_DB, month, year);
         }
     }
 
@@ -177,8 +178,9 @@ int main(int argc, char** argv)
         });
         QString script = vars;
         for (int r = 0; r < rounds; ++r)
-            for (const Dataset* q : {&form27.H_Tabel_all, &form27.all_price, &form27.price, &form27.price7, &form27.price8})
-                script += q->sql() + QStringLiteral(";\n");
+            for (const QString* text : {&form27.H_Tabel_all.sql(), &sheet_statements::kAllPrice, &sheet_statements::kPrice,
+                                        &sheet_statements::kPrice7, &sheet_statements::kPrice8})
+                script += *text + QStringLiteral(";\n");
         report("opening the general piecework sheet", rounds, ours, bench::psql(server, {}, script.toUtf8()).ms, 1.3);
     }
     monthRows.restore();

@@ -1,163 +1,30 @@
 #include "data/connection.h"
 #include "data/data_module.h"
-#include "data/db_error.h"
 #include "data/formats.h"
 #include "data/statement.h"
-#include "data/transaction.h"
-#include "data/timesheet_cell.h"
 #include "reports/time_timesheet_report.h"
 #include "tests/support/modal.h"
 #include "tests/support/recording_opener.h"
 #include "tests/support/scripted_prompts.h"
+#include "tests/support/sheet_fixtures.h"
 #include "tests/support/test_database.h"
 #include "tests/support/workbook_reader.h"
 #include "timesheets/day_columns.h"
 #include "timesheets/piecework_timesheet.h"
 #include "timesheets/time_timesheet.h"
-#include "timesheets/timesheet_rebuild.h"
+#include "rules/month_rebuild.h"
+#include "rules/sheet_rows.h"
 #include "ui/data_grid.h"
 
 #include <QComboBox>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QSqlQuery>
 #include <QTest>
-#include <QThread>
 
 using namespace timesheet_days;
 
 namespace {
-
-// March 2024 begins on a Friday: the 2nd and 3rd are a weekend, the 31st a Sunday.
-const char* const kFixture = R"(
-    truncate accounts_dep.smena, accounts_dep.fatigue, accounts_dep.h_tabel, cmn_contractor.person,
-             accounts_dep.person restart identity;
-    insert into cmn_contractor.person (id, s_caption, s_code) values
-      (1, 'Иванов И.И.', '1'), (2, 'Петров П.П.', '2'), (3, 'Сидоров С.С.', '3'), (9, 'Уволен У.У.', '9');
-    insert into accounts_dep.person (id, fio) select id, s_caption from cmn_contractor.person;
-    insert into accounts_dep.smena (data, smena, w_id, i_id, o_id, cena, kol_vo, brak, time, ok) values
-      ('2024-03-01', 1, 1, 10001, 1, 10, 10, 0, 8, 'ok'),
-      ('2024-03-01', 1, 1, 10001, 1, 10, 10, 0, 2, 'no'),
-      ('2024-03-04', 1, 1, 10001, 1, 10, 10, 0, 8, 'no'),
-      ('2024-03-31', 1, 1, 10001, 1, 10, 10, 0, 5, 'no'),
-      ('2024-03-02', 2, 1, 10001, 1, 10, 10, 0, 8, 'no'),
-      ('2024-03-15', 1, 2, 10001, 1, 10, 10, 0, 4, 'no'),
-      ('2024-03-15', 1, 2, 10001, 1, 10, 10, 0, null, 'no'),
-      ('2024-03-16', 1, 2, 10001, 1, 10, 10, 0, null, 'no'),
-      ('2024-03-20', 4, 2, 10001, 1, 10, 10, 0, 3, 'no'),
-      ('2024-03-29', 3, 3, 10001, 1, 10, 10, 0, 12, 'no'),
-      ('2024-02-29', 1, 1, 10001, 1, 10, 10, 0, 6, 'no'),
-      ('2024-04-01', 1, 1, 10001, 1, 10, 10, 0, 7, 'no');
-    insert into accounts_dep.fatigue (id_p, id_o, i_night, d_date, i_mnth, i_year, cnt, price) values
-      (1, 7777, 0, '2024-03-01', 3, 2024, 3, 100), (1, 7777, 0, '2024-03-01', 3, 2024, 2, 100),
-      (1, 7777, 1, '2024-03-05', 3, 2024, 6, 150), (2, 7778, 0, '2024-03-02', 3, 2024, 5, 120),
-      (2, 7778, 0, '2024-03-30', 3, 2024, null, 120), (2, 7778, 1, '2024-03-09', 3, 2024, 4, 130),
-      (3, 7777, 0, '2024-04-01', 4, 2024, 8, 100);
-    insert into accounts_dep.h_tabel (w_id, month, year, smena, d1, d5) values
-      (1, 3, 2024, 1, 99, null), (1, 3, 2024, 1, null, 1), (9, 3, 2024, 2, 4, null), (1, 4, 2024, 1, 7, null);
-    insert into accounts_dep.h_tabel (w_id, month, year, smena, i_type, i_night, d1, d2) values
-      (1, 3, 2024, 0, 7777, 0, 4, null), (2, 3, 2024, 0, 7778, 1, null, 2), (7, 2, 2024, 0, 7777, 0, 1, 1);
-)";
-
-// Workers known to the enterprise in other ways than by a person row of their own id, with
-// journal entries (rejects among them) and hour entries in March 2024: 40 only by person code;
-// 41 by id a stranger whose code names nobody, by code another row; 42 by code twice.
-const char* const kWorkersByCode = R"(
-    insert into cmn_contractor.person (id, s_caption, s_code) values
-      (2040, 'Кодов К.К.', '40'), (41, 'Чужой Ч.Ч.', '900041'), (2041, 'Двойнов Д.Д.', '41'),
-      (2043, 'Нулев Н.Н.', ' 042'), (2042, 'Тёзкин Т.Т.', '42');
-    insert into accounts_dep.smena (data, smena, w_id, i_id, o_id, cena, kol_vo, brak, time, ok) values
-      ('2024-03-05', 1, 40, 10001, 1, 10, 7, 1, 6, 'no'),
-      ('2024-03-06', 2, 41, 10001, 1, 20, 5, 0, 4, 'no'),
-      ('2024-03-07', 1, 42, 10001, 1, 5, 4, 2, 3, 'no'),
-      ('2024-03-08', 3, 42, 10001, 1, 5, 6, 0, 5, 'no');
-    insert into accounts_dep.fatigue (id_p, id_o, i_night, d_date, i_mnth, i_year, cnt, price) values
-      (40, 7777, 0, '2024-03-05', 3, 2024, 2, 100), (41, 7778, 1, '2024-03-06', 3, 2024, 3, 110),
-      (42, 7777, 1, '2024-03-08', 3, 2024, 1, 90);
-)";
-
-const QString kAllRows = QStringLiteral(
-    "select concat_ws('|', month, year, smena, w_id, i_type, i_night, %1) as r from accounts_dep.h_tabel "
-    "order by 1");
-
-/// Every row of the timesheet table (ids left out), in a fixed order.
-QStringList timesheetRows(const QSqlDatabase& db)
-{
-    QStringList days;
-    for (int d = 1; d <= 31; ++d) days << QStringLiteral("coalesce(d%1::text, '-')").arg(d);
-    QSqlQuery q(db);
-    if (!q.exec(kAllRows.arg(days.join(QStringLiteral(", "))))) qFatal("%s", qPrintable(q.lastError().text()));
-    QStringList rows;
-    while (q.next()) rows << q.value(0).toString();
-    return rows;
-}
-
-/// A month's rebuild done the long way: delete the month's rows of the family, then day by day
-/// and key by key count the key's row, update its day or insert it.
-struct RowByRow {
-    QString remove;          ///< the month's rows, by :m and :y
-    QString day;             ///< the day's totals by key, by :data; the total is tim
-    QStringList keyFields;   ///< fields of the day's rows, bound in order as :k0, :k1 …
-    QString count, update, insert;   ///< by the key, :m, :y (and :t the total); %1 the day
-};
-
-const RowByRow kShiftRows{
-    "delete from accounts_dep.h_tabel where smena>0 and month=:m and year=:y",
-    " select smena, w_id, sum(time) as tim from accounts_dep.smena where data=:data group by smena,w_id;",
-    {"smena", "w_id"},
-    "select count(w_id) as cnt from accounts_dep.h_tabel h_tabel where smena=:k0 and w_id=:k1 and month=:m and year=:y",
-    "update accounts_dep.h_tabel set d%1=:t where smena=:k0 and w_id=:k1 and month=:m and year=:y",
-    "insert into accounts_dep.h_tabel(smena, w_id, month, year, d%1) values(:k0, :k1, :m, :y, :t)"};
-
-const RowByRow kHourRows{
-    "delete from accounts_dep.h_tabel where smena=0 and month=:m and year=:y",
-    " select f.id_p, f.id_o, f.i_night, sum(f.cnt) as tim from accounts_dep.fatigue f where f.d_date =:data "
-    "group by f.id_p, f.id_o, f.i_night order by id_p;",
-    {"id_p", "id_o", "i_night"},
-    "select count(w_id) as cnt from accounts_dep.h_tabel h_tabel where w_id=:k0 and i_type=:k1 and i_night=:k2 "
-    "and month=:m and year=:y",
-    "update accounts_dep.h_tabel set d%1=:t where w_id=:k0 and i_type=:k1 and i_night=:k2 and month=:m and year=:y",
-    "insert into accounts_dep.h_tabel(w_id, i_type, i_night, month, year, d%1) values(:k0, :k1, :k2, :m, :y, :t)"};
-
-void rowByRow(const QSqlDatabase& db, const RowByRow& family, int month, int year)
-{
-    const Params monthKey{{"m", month}, {"y", year}};
-    execSql(db, family.remove, monthKey);
-    for (int i = 1; i <= QDate(year, month, 1).daysInMonth(); ++i) {
-        Dataset dt(db, family.day);
-        dt.setParam("data", QDate(year, month, i));
-        dt.open();
-        for (; !dt.eof(); dt.next()) {
-            Params key = monthKey;
-            for (int k = 0; k < family.keyFields.size(); ++k) key.append({QStringLiteral("k%1").arg(k), dt.value(family.keyFields[k])});
-            Dataset control(db, family.count);
-            control.setParams(key);
-            control.open();
-            key.append({"t", dt.isNull("tim") ? QVariant(QMetaType(QMetaType::Int)) : dt.value("tim")});
-            execSql(db, (control.asInt("cnt") != 0 ? family.update : family.insert).arg(i), key);
-        }
-    }
-}
-
-void rowByRowShiftRebuild(const QSqlDatabase& db, int month, int year) { rowByRow(db, kShiftRows, month, year); }
-void rowByRowHourRebuild(const QSqlDatabase& db, int month, int year) { rowByRow(db, kHourRows, month, year); }
-
-/// Runs f on a connection of its own in another thread (a second client).
-QThread* otherClient(const QString& dbName, std::function<void(QSqlDatabase)> f)
-{
-    return QThread::create([dbName, f] {
-        ConnectionSettings s;
-        s.host = QStringLiteral("127.0.0.1");
-        s.port = TestDatabase::port();
-        s.database = dbName;
-        {
-            QSqlDatabase db = openConnection(s, QStringLiteral("client_b"));
-            f(db);
-        }
-        QSqlDatabase::removeDatabase(QStringLiteral("client_b"));
-    });
-}
 
 /// Exposes the painter's style option for one cell.
 class PainterProbe : public TimesheetCellPainter {
@@ -179,16 +46,6 @@ private slots:
     void initTestCase();
     void init();
     void cleanup();
-
-    // the rebuilds
-    void rebuildEqualsRowByRow_data();
-    void rebuildEqualsRowByRow();
-    void rebuildTwiceGivesTheSameRows_data();
-    void rebuildTwiceGivesTheSameRows();
-    void failedRebuildLeavesTheMonth_data();
-    void failedRebuildLeavesTheMonth();
-    void cellSavedBeforeTheRebuildIsKept();
-    void cellSavedDuringTheRebuildIsKept();
 
     // the painter
     void painterRules_data();
@@ -228,8 +85,6 @@ private:
     /// Opens the piecework timesheet in a mode on "today", runs the checks, closes it.
     void withForm27(int tag, const QDate& today, const std::function<void()>& checks);
 
-    /// Makes the server refuse new timesheet rows that meet the condition, until the result goes.
-    std::shared_ptr<void> refuseTimesheetRows(const QString& condition);
     /// Opens the time timesheet modally on the working date, runs the checks, closes it.
     void withForm19(const QDate& day, const std::function<void()>& checks);
 
@@ -255,7 +110,7 @@ void TestTimesheets::initTestCase()
 
 void TestTimesheets::init()
 {
-    m_db->exec(QString::fromUtf8(kFixture));
+    m_db->exec(QString::fromUtf8(sheet_fixtures::kTimesheetMonth));
     m_prompts.clear();
     m_opener.opened.clear();
     m_form19 = new TForm19(*m_dm, *m_excel, *m_form15);
@@ -273,136 +128,6 @@ void TestTimesheets::cleanup()
 }
 
 // --- the rebuilds
-
-void TestTimesheets::rebuildEqualsRowByRow_data()
-{
-    QTest::addColumn<bool>("shifts");
-    QTest::newRow("shift rows") << true;
-    QTest::newRow("hour rows") << false;
-}
-
-void TestTimesheets::rebuildEqualsRowByRow()
-{
-    QFETCH(bool, shifts);
-    shifts ? rowByRowShiftRebuild(m_db->db(), 3, 2024) : rowByRowHourRebuild(m_db->db(), 3, 2024);
-    const QStringList expected = timesheetRows(m_db->db());
-    m_db->exec(QString::fromUtf8(kFixture));
-    shifts ? timesheet_rebuild::shiftRows(m_db->db(), 3, 2024) : timesheet_rebuild::hourRows(m_db->db(), 3, 2024);
-    const QStringList actual = timesheetRows(m_db->db());
-    QCOMPARE(actual, expected);
-    // The fixture's stale rows are gone and the sums are there: shift 1 of worker 1 holds 10 on
-    // the 1st, worker 2's day with entries but no hours is empty; utility night hours of worker 1.
-    if (shifts) {
-        QCOMPARE(m_db->scalar("select d1 from accounts_dep.h_tabel where w_id=1 and smena=1 and month=3").toInt(), 10);
-        QVERIFY(m_db->scalar("select d16 from accounts_dep.h_tabel where w_id=2 and smena=1 and month=3").isNull());
-        QCOMPARE(m_db->scalar("select count(*) from accounts_dep.h_tabel where w_id=9").toInt(), 0);
-    } else {
-        QCOMPARE(m_db->scalar("select d5 from accounts_dep.h_tabel where w_id=1 and i_type=7777 and i_night=1").toInt(), 6);
-    }
-}
-
-void TestTimesheets::rebuildTwiceGivesTheSameRows_data() { rebuildEqualsRowByRow_data(); }
-
-void TestTimesheets::rebuildTwiceGivesTheSameRows()
-{
-    QFETCH(bool, shifts);
-    const auto rebuild = [&] {
-        shifts ? timesheet_rebuild::shiftRows(m_db->db(), 3, 2024) : timesheet_rebuild::hourRows(m_db->db(), 3, 2024);
-    };
-    // The other family's rows are not touched.
-    const QString others = shifts ? QStringLiteral("smena=0") : QStringLiteral("smena>0");
-    const auto otherRows = [&] {
-        return m_db->scalar("select string_agg(concat_ws(',', id, w_id, d1, d2, d5), ';' order by id) "
-                            "from accounts_dep.h_tabel where " + others).toString();
-    };
-    const QString before = otherRows();
-    rebuild();
-    const QStringList once = timesheetRows(m_db->db());
-    rebuild();
-    QCOMPARE(timesheetRows(m_db->db()), once);
-    QCOMPARE(otherRows(), before);
-}
-
-void TestTimesheets::failedRebuildLeavesTheMonth_data() { rebuildEqualsRowByRow_data(); }
-
-void TestTimesheets::failedRebuildLeavesTheMonth()
-{
-    QFETCH(bool, shifts);
-    // The server refuses the rows of worker 2 after the month's rows have been deleted.
-    const auto refusal = refuseTimesheetRows(QStringLiteral("new.w_id = 2"));
-    const QStringList before = timesheetRows(m_db->db());
-    bool refused = false;
-    try {
-        shifts ? timesheet_rebuild::shiftRows(m_db->db(), 3, 2024) : timesheet_rebuild::hourRows(m_db->db(), 3, 2024);
-    } catch (const DbError& e) {
-        refused = e.text().contains(QStringLiteral("refused"));
-    }
-    QVERIFY(refused);
-    QCOMPARE(timesheetRows(m_db->db()), before);
-}
-
-void TestTimesheets::cellSavedBeforeTheRebuildIsKept()
-{
-    // Client A saves an entry of worker 3 for the 6th and keeps its transaction open; the
-    // rebuild started meanwhile waits for it and then counts the entry once.
-    {
-        Transaction tx(m_db->db());
-        m_db->exec(QStringLiteral("insert into accounts_dep.smena (data, smena, w_id, time, ok) "
-                                  "values ('2024-03-06', 3, 3, 7, 'no')"));
-        timesheet_cell::syncJournal(m_db->db(), tx, 3, 3, QDate(2024, 3, 6));
-        QThread* rebuild = otherClient(m_db->name(), [](QSqlDatabase db) { timesheet_rebuild::shiftRows(db, 3, 2024); });
-        rebuild->start();
-        const QSqlDatabase observer = m_db->openAnother(QStringLiteral("observer"));
-        QTRY_VERIFY_WITH_TIMEOUT(QSqlQuery(QStringLiteral("select 1 from pg_locks where not granted"), observer).next(),
-                                 10000);
-        tx.commit();
-        QVERIFY(rebuild->wait(10000));
-        delete rebuild;
-    }
-    QCOMPARE(m_db->scalar("select count(*) from accounts_dep.h_tabel where w_id=3 and smena=3 and month=3").toInt(), 1);
-    QCOMPARE(m_db->scalar("select d6 from accounts_dep.h_tabel where w_id=3 and smena=3 and month=3").toInt(), 7);
-    QCOMPARE(m_db->scalar("select d29 from accounts_dep.h_tabel where w_id=3 and smena=3 and month=3").toInt(), 12);
-}
-
-void TestTimesheets::cellSavedDuringTheRebuildIsKept()
-{
-    // While the rebuild holds the month, client B saves entries of worker 3 in shift 3 (which
-    // has a row) and of worker 1 in shift 3 (which has none); each waits and then keeps its cell.
-    QThread* client = nullptr;
-    const QSqlDatabase observer = m_db->openAnother(QStringLiteral("observer"));
-    timesheet_rebuild::shiftRows(m_db->db(), 3, 2024, [&](int done, int) {
-        if (done != 1) return;
-        client = otherClient(m_db->name(), [](QSqlDatabase db) {
-            Transaction tx(db);
-            execSql(db, QStringLiteral("insert into accounts_dep.smena (data, smena, w_id, time, ok) values "
-                                       "('2024-03-06', 3, 3, 7, 'no'), ('2024-03-07', 3, 1, 6, 'no')"));
-            timesheet_cell::syncJournal(db, tx, 3, 3, QDate(2024, 3, 6));
-            timesheet_cell::syncJournal(db, tx, 1, 3, QDate(2024, 3, 7));
-            tx.commit();
-        });
-        client->start();
-        QTRY_VERIFY_WITH_TIMEOUT(QSqlQuery(QStringLiteral("select 1 from pg_locks where not granted"), observer).next(),
-                                 10000);
-    });
-    QVERIFY(client);
-    QVERIFY(client->wait(10000));
-    delete client;
-    QCOMPARE(m_db->scalar("select count(*) from accounts_dep.h_tabel where w_id=3 and smena=3 and month=3").toInt(), 1);
-    QCOMPARE(m_db->scalar("select d6 from accounts_dep.h_tabel where w_id=3 and smena=3 and month=3").toInt(), 7);
-    QCOMPARE(m_db->scalar("select d29 from accounts_dep.h_tabel where w_id=3 and smena=3 and month=3").toInt(), 12);
-    QCOMPARE(m_db->scalar("select count(*) from accounts_dep.h_tabel where w_id=1 and smena=3 and month=3").toInt(), 1);
-    QCOMPARE(m_db->scalar("select d7 from accounts_dep.h_tabel where w_id=1 and smena=3 and month=3").toInt(), 6);
-}
-
-std::shared_ptr<void> TestTimesheets::refuseTimesheetRows(const QString& condition)
-{
-    m_db->exec(QStringLiteral(R"(
-        create or replace function refuse() returns trigger language plpgsql as
-          $$ begin if %1 then raise exception 'refused'; end if; return new; end $$;
-        create trigger refuse before insert on accounts_dep.h_tabel for each row execute function refuse();
-    )").arg(condition));
-    return std::shared_ptr<void>(nullptr, [this](void*) { m_db->exec(QStringLiteral("drop trigger refuse on accounts_dep.h_tabel")); });
-}
 
 // --- the painter
 
@@ -446,7 +171,7 @@ void TestTimesheets::painterRules()
 void TestTimesheets::painterLeavesTheSelectedCell()
 {
     // Worker 1's shift 2 row holds 8 on Saturday 2 March 2024; the total column is light blue.
-    timesheet_rebuild::shiftRows(m_db->db(), 3, 2024);
+    month_rebuild::shiftRows(m_db->db(), 3, 2024);
     withForm19(QDate(2024, 3, 15), [this] {
         auto* model = qobject_cast<TimesheetGridModel*>(m_form19->DBGrid2->gridModel());
         QVERIFY(model);
@@ -511,7 +236,7 @@ void TestTimesheets::withForm19(const QDate& day, const std::function<void()>& c
 
 void TestTimesheets::opensOnTheWorkingMonth()
 {
-    timesheet_rebuild::shiftRows(m_db->db(), 3, 2024);
+    month_rebuild::shiftRows(m_db->db(), 3, 2024);
     m_db->exec(QStringLiteral("insert into accounts_dep.h_tabel (w_id, month, year, smena) values (1, 1, 2040, 1)"));
     withForm19(QDate(2031, 3, 15), [this] {
         QCOMPARE(m_form19->ComboBox1->currentText(), QStringLiteral("Март"));
@@ -576,7 +301,7 @@ void TestTimesheets::rebuildButton()
 void TestTimesheets::refusedRebuildInTheWindow()
 {
     // The refusal is shown, the bar goes and the grids show the month as it was.
-    const auto refusal = refuseTimesheetRows(QStringLiteral("true"));
+    const auto refusal = sheet_fixtures::refuseTimesheetRows(*m_db, QStringLiteral("true"));
     withForm19(QDate(2024, 3, 15), [this] {
         QTest::mouseClick(m_form19->Button1, Qt::LeftButton);
         QCOMPARE(m_prompts.said().size(), 1);
@@ -589,7 +314,7 @@ void TestTimesheets::refusedRebuildInTheWindow()
 
 void TestTimesheets::timeTimesheetSheet()
 {
-    timesheet_rebuild::shiftRows(m_db->db(), 3, 2024);
+    month_rebuild::shiftRows(m_db->db(), 3, 2024);
     QCOMPARE(writeTimeTimesheet(m_db->db(), 3, 2024, *m_excel), 1);
     QCOMPARE(m_opener.opened.size(), 1);
     Workbook book;
@@ -721,13 +446,10 @@ void TestTimesheets::decemberInEveryQuery()
 {
     for (int tag : {9, 14, 15, 17}) {
         withForm27(tag, QDate(2024, 12, 20), [this] {
-            for (Dataset* q : {m_form27->CurrentTabel, &m_form27->price, &m_form27->price7, &m_form27->price8,
-                               &m_form27->all_price}) {
-                for (int n = 1; n <= 8; ++n) {
-                    const QString name = QStringLiteral("d_date%1").arg(n);
-                    if (!q->hasParameter(name)) continue;
-                    QCOMPARE(q->param(name).toDate(), n % 2 ? QDate(2025, 1, 1) : QDate(2024, 12, 1));
-                }
+            for (int n = 1; n <= 8; ++n) {
+                const QString name = QStringLiteral("d_date%1").arg(n);
+                if (!m_form27->CurrentTabel->hasParameter(name)) continue;
+                QCOMPARE(m_form27->CurrentTabel->param(name).toDate(), n % 2 ? QDate(2025, 1, 1) : QDate(2024, 12, 1));
             }
             QCOMPARE(m_form27->CurrentTabel->param(QStringLiteral("i_month")).toInt(), 12);
             QCOMPARE(m_form27->CurrentTabel->param(QStringLiteral("i_year")).toInt(), 2024);
@@ -740,7 +462,7 @@ void TestTimesheets::workerWithoutHoursHasRateZero()
 {
     // Уволен has a shift row but no journal entries; Петров's entries in March earn nothing.
     m_db->exec(QStringLiteral("update accounts_dep.smena set cena=0 where w_id=2"));
-    timesheet_rebuild::shiftRows(m_db->db(), 3, 2024);
+    month_rebuild::shiftRows(m_db->db(), 3, 2024);
     m_db->exec(QStringLiteral("insert into accounts_dep.h_tabel (w_id, month, year, smena, d3) values (9, 3, 2024, 2, 4)"));
     withForm27(piecework_mode::kPiecework, QDate(2024, 3, 1), [this] {
         Dataset& sheet = *m_form27->CurrentTabel;
@@ -771,7 +493,7 @@ void TestTimesheets::dayAndNightRows()
 {
     QFETCH(int, tag);
     QFETCH(QStringList, rows);
-    timesheet_rebuild::hourRows(m_db->db(), 3, 2024);
+    month_rebuild::hourRows(m_db->db(), 3, 2024);
     withForm27(tag, QDate(2024, 3, 1), [&] {
         Dataset& sheet = *m_form27->CurrentTabel;
         QStringList actual;
@@ -837,9 +559,9 @@ void TestTimesheets::pieceworkSheet()
     QFETCH(int, tag);
     QFETCH(int, month);
     QFETCH(QStringList, row3);
-    timesheet_rebuild::hourRows(m_db->db(), 3, 2024);
-    timesheet_rebuild::shiftRows(m_db->db(), 3, 2024);
-    timesheet_rebuild::shiftRows(m_db->db(), 2, 2024);
+    month_rebuild::hourRows(m_db->db(), 3, 2024);
+    month_rebuild::shiftRows(m_db->db(), 3, 2024);
+    month_rebuild::shiftRows(m_db->db(), 2, 2024);
     withForm27(tag, QDate(2024, month, 1), [this] {
         QTest::mouseClick(m_form27->Button2, Qt::LeftButton);
         QVERIFY(m_form27->Button2->text().endsWith(QStringLiteral(" из %1)").arg(m_form27->CurrentTabel->recordCount())));
@@ -891,9 +613,9 @@ void TestTimesheets::workersByIdOrCode()
     QFETCH(int, tag);
     QFETCH(QStringList, rows);
     QFETCH(QString, hours);
-    m_db->exec(QString::fromUtf8(kWorkersByCode));
-    timesheet_rebuild::shiftRows(m_db->db(), 3, 2024);
-    timesheet_rebuild::hourRows(m_db->db(), 3, 2024);
+    m_db->exec(QString::fromUtf8(sheet_fixtures::kWorkersByCode));
+    month_rebuild::shiftRows(m_db->db(), 3, 2024);
+    month_rebuild::hourRows(m_db->db(), 3, 2024);
     const qlonglong monthHours = m_db->scalar(hours).toLongLong();
     QStringList names;
     withForm27(tag, QDate(2024, 3, 1), [&] {
@@ -906,11 +628,12 @@ void TestTimesheets::workersByIdOrCode()
             time += sheet.asLongLong("i_time");
             for (int d = 1; d <= 31; ++d) dayCells += sheet.asLongLong(QStringLiteral("d%1").arg(d));
         }
-        const Dataset& total = tag == 9    ? m_form27->price
-                               : tag == 14 ? m_form27->price7
-                               : tag == 15 ? m_form27->price8
-                                           : m_form27->all_price;
-        QCOMPARE(cents, qRound64(total.asDouble("price") * 100));
+        const sheet_rows::PieceworkTotals totals = sheet_rows::pieceworkTotals(m_db->db(), 3, 2024);
+        const std::optional<Money> total = tag == 9    ? totals.piecework
+                                           : tag == 14 ? totals.utilityWorks
+                                           : tag == 15 ? totals.averagePiecework
+                                                       : totals.all;
+        QCOMPARE(cents, qRound64(total.value_or(Money()).toDouble() * 100));
         QCOMPARE(time, monthHours);
         QCOMPARE(dayCells, monthHours);
     });
@@ -946,9 +669,9 @@ void TestTimesheets::moneyOfGoodPieces()
     QFETCH(QString, fio);
     QFETCH(double, money);
     QFETCH(double, rate);
-    m_db->exec(QString::fromUtf8(kWorkersByCode));
-    timesheet_rebuild::shiftRows(m_db->db(), 3, 2024);
-    timesheet_rebuild::hourRows(m_db->db(), 3, 2024);
+    m_db->exec(QString::fromUtf8(sheet_fixtures::kWorkersByCode));
+    month_rebuild::shiftRows(m_db->db(), 3, 2024);
+    month_rebuild::hourRows(m_db->db(), 3, 2024);
     withForm27(tag, QDate(2024, 3, 1), [&] {
         Dataset& sheet = *m_form27->CurrentTabel;
         QVERIFY(sheet.locate(QStringLiteral("fio"), fio));

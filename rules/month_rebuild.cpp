@@ -1,11 +1,11 @@
-#include "timesheets/timesheet_rebuild.h"
+#include "rules/month_rebuild.h"
 #include "data/statement.h"
 #include "data/transaction.h"
-#include "timesheets/day_columns.h"
+#include "rules/sheet_statements.h"
 
 #include <QDate>
 
-namespace timesheet_rebuild {
+namespace month_rebuild {
 namespace {
 
 // The cell upkeep writes the table under row-exclusive locks; this mode waits for those
@@ -71,4 +71,4 @@ void hourRows(const QSqlDatabase& db, int month, int year, const Progress& progr
     replaceMonth(db, kDeleteHourRows, kInsertHourRows, month, year, progress);
 }
 
-} // namespace timesheet_rebuild
+} // namespace month_rebuild

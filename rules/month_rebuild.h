@@ -8,7 +8,7 @@
 /// only entries without hours). A failure leaves the month as it was. The timesheet table is
 /// locked against other clients' cell upkeep for the transaction, so that a cell saved
 /// meanwhile is neither lost nor doubled.
-namespace timesheet_rebuild {
+namespace month_rebuild {
 
 /// Told the steps done out of all steps, as the rebuild goes on.
 using Progress = std::function<void(int done, int total)>;
@@ -19,4 +19,4 @@ void shiftRows(const QSqlDatabase& db, int month, int year, const Progress& prog
 /// The rows of hour-paid work (shift 0): one per worker, kind and night flag with hour entries.
 void hourRows(const QSqlDatabase& db, int month, int year, const Progress& progress = {});
 
-} // namespace timesheet_rebuild
+} // namespace month_rebuild

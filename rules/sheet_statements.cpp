@@ -1,0 +1,220 @@
+#include "rules/sheet_statements.h"
+#include "data/dataset.h"
+
+namespace timesheet_days {
+
+QString dayLines(const QString& pattern, const QString& separator)
+{
+    QStringList lines;
+    for (int d = 1; d <= 31; ++d) lines << pattern.arg(d);
+    return lines.join(separator);
+}
+
+} // namespace timesheet_days
+
+namespace {
+
+const QString kDayLines = timesheet_days::dayLines(QStringLiteral("sum(h. d%1) as d%1"), QStringLiteral(",\n"));
+
+// A sheet row is a worker of the timesheet rows (h.w_id, the worker id of the journal and hour
+// entries), named as the journal finds him: by person id or by person code. When several person
+// rows match, the one whose code names him wins, then the lowest id, so that a worker is one row
+// with one name; a worker no person row names is left out, as in the journal. Each match is one
+// probe through the primary key or the person_code_id index.
+const QString kWorkerName = QStringLiteral(
+    "cross join lateral (select p.s_caption from cmn_contractor.person p\n"
+    "where p.id=h.w_id or accounts_dep.person_code_id(p.s_code)=h.w_id\n"
+    "order by accounts_dep.person_code_id(p.s_code) is distinct from h.w_id, p.id limit 1) p\n");
+
+const QString kH_Tabel0 = QStringLiteral(
+    "select p.s_caption fio, h.w_id id,h.i_type,\n"
+    "(select sum(s.time) from accounts_dep.smena s where s.data<:d_date1 and s.data>=:d_date2 and s.w_id=h.w_id) i_time,\n"
+    "(select sum((s.kol_vo-s.brak)*s.cena)::numeric(10,2)from accounts_dep.smena s where s.data<:d_date3 and s.data>=:d_date4 and s.w_id=h.w_id) f_price,\n"
+    "(select case when coalesce(sum(s.time),0)::numeric(10,2)=0 then 0 else coalesce(sum((s.kol_vo-s.brak)*s.cena)/sum(time),0)::numeric(10,2) end from accounts_dep.smena s where s.data<:d_date5 and s.data>=:d_date6 and s.w_id=h.w_id) average_price,\n"
+    "%1\n"
+    "from accounts_dep.h_tabel h\n"
+    "%2"
+    "where h.year=:i_year and h.month=:i_month and i_type=0\n"
+    "group by h.w_id, p.s_caption, h.i_type\n"
+    "order by fio, id")
+    .arg(kDayLines, kWorkerName);
+
+QString hoursSheet(int kind)
+{
+    return QStringLiteral(
+               "select p.s_caption fio, h.w_id id,h.i_type, case when h.i_night=0 then 'дн.' else 'ноч.' end as s_night, h.i_night,\n"
+               "(select sum(f.cnt) from accounts_dep.fatigue f where f.d_date<:d_date1 and f.d_date>=:d_date2 and f.id_p=h.w_id and f.id_o=%1 and f.i_night=h.i_night) i_time,\n"
+               "(select sum(f.cnt*f.price)::numeric(10,2) from accounts_dep.fatigue f where f.d_date<:d_date3 and f.d_date>=:d_date4 and f.id_p=h.w_id and f.id_o=%1 and f.i_night=h.i_night) f_price,\n"
+               "(select case when coalesce(sum(f.cnt),0)::numeric(10,2)=0 then 0 else coalesce(sum((f.cnt*f.price))/sum(f.cnt),0)::numeric(10,2) end \n"
+               "from accounts_dep.fatigue f where f.d_date<:d_date5 and f.d_date>=:d_date6 and f.id_p=h.w_id and f.id_o=%1 and f.i_night=h.i_night) average_price,\n"
+               "%2\n"
+               "from accounts_dep.h_tabel h\n"
+               "%3"
+               "where h.year=:i_year and h.month=:i_month and i_type=%1 \n"
+               "group by h.w_id, p.s_caption, h.i_type, h.i_night\n"
+               "order by fio, id, h.i_night")
+        .arg(kind)
+        .arg(kDayLines, kWorkerName);
+}
+
+const QString kH_Tabel7777 = hoursSheet(7777);
+const QString kH_Tabel7778 = hoursSheet(7778);
+
+const QString kH_Tabel_all = QStringLiteral(
+    "select p.s_caption fio, h.w_id id,\n"
+    "coalesce((select sum(s.time) from accounts_dep.smena s where s.data<:d_date1 and s.data>=:d_date2 and s.w_id=h.w_id),0)+\n"
+    "coalesce((select sum(f.cnt) from accounts_dep.fatigue f where f.d_date<:d_date7 and f.d_date>=:d_date8 and f.id_p=h.w_id),0) i_time,\n"
+    "coalesce((select sum((s.kol_vo-s.brak)*s.cena)::numeric(10,2)from accounts_dep.smena s where s.data<:d_date3 and s.data>=:d_date4 and s.w_id=h.w_id),0)+ \n"
+    "coalesce((select sum(f.cnt*f.price)::numeric(10,2)from accounts_dep.fatigue f where f.d_date<:d_date5 and f.d_date>=:d_date6 and f.id_p=h.w_id),0) f_price,\n"
+    "%1\n"
+    "from accounts_dep.h_tabel h\n"
+    "%2"
+    "where h.year=:i_year and h.month=:i_month\n"
+    "group by h.w_id, p.s_caption\n"
+    "order by fio, id\n")
+    .arg(kDayLines, kWorkerName);
+
+QString hoursTotal(int kind)
+{
+    return QStringLiteral(
+               "select sum(f.cnt*f.price)::numeric(100,2) as price from accounts_dep.fatigue f where f.d_date<:d_date1 and "
+               "f.d_date>=:d_date2 and f.cnt>0 and f.price>0 and f.id_o=%1")
+        .arg(kind);
+}
+
+} // namespace
+
+namespace piecework_mode {
+
+QString statement(int mode)
+{
+    switch (mode) {
+    case kUtilityWorks: return kH_Tabel7777;
+    case kAveragePiecework: return kH_Tabel7778;
+    case kGeneral: return kH_Tabel_all;
+    default: return kH_Tabel0;
+    }
+}
+
+void setPeriod(Dataset& query, int month, int year)
+{
+    const QDate first(year, month, 1);
+    const QDate next = first.addMonths(1);
+    for (int n = 1; n <= 8; ++n) {
+        const QString name = QStringLiteral("d_date%1").arg(n);
+        if (query.hasParameter(name)) query.setParam(name, n % 2 ? next : first);
+    }
+    if (query.hasParameter(QStringLiteral("i_month"))) query.setParam(QStringLiteral("i_month"), month);
+    if (query.hasParameter(QStringLiteral("i_year"))) query.setParam(QStringLiteral("i_year"), year);
+}
+
+} // namespace piecework_mode
+
+namespace sheet_statements {
+
+const QString kTimeTimesheet = QStringLiteral(
+    "select person.s_caption fio,sum(d1) as sd1,sum(d2) as sd2,sum(d3) as sd3,sum(d4) as sd4,\n"
+    "sum(d5) as sd5,sum(d6) as sd6,sum(d7) as sd7,sum(d8) as sd8,sum(d9) as sd9,\n"
+    "sum(d10) as sd10,sum(d11) as sd11,sum(d12) as sd12,sum(d13) as sd13,\n"
+    "sum(d14) as sd14,sum(d15) as sd15,sum(d16) as sd16,sum(d17) as sd17,\n"
+    "sum(d18) as sd18,sum(d19) as sd19,sum(d20) as sd20,sum(d21) as sd21,\n"
+    "sum(d22) as sd22,sum(d23) as sd23,sum(d24) as sd24,sum(d25) as sd25,\n"
+    "sum(d26) as sd26,sum(d27) as sd27,sum(d28) as sd28,sum(d29) as sd29,\n"
+    "sum(d30) as sd30,sum(d31) as sd31 from accounts_dep.h_tabel, cmn_contractor.person person where\n"
+    "h_tabel.w_id=accounts_dep.person_code_id(person.s_code) and month=:mnth and\n"
+    "year=:yea group by fio order by fio");
+
+const QString kPrice = QStringLiteral(
+    "select sum((s.kol_vo-s.brak)*s.cena)::numeric(100,2) as price from accounts_dep.smena s where s.data<:d_date1 and "
+    "s.data>=:d_date2 and s.cena>0 and s.kol_vo>0");
+
+const QString kPrice7 = hoursTotal(7777);
+const QString kPrice8 = hoursTotal(7778);
+
+// A month with journal entries but no hour entries, or the other way round, still has a total.
+const QString kAllPrice = QStringLiteral(
+    "select(\n"
+    "(coalesce((select sum((s.kol_vo-s.brak)*s.cena) from accounts_dep.smena s where s.data<:d_date1 and s.data>=:d_date2 and s.cena>0 and s.kol_vo>0),0)+\n"
+    "coalesce((select sum(f.cnt*f.price) from accounts_dep.fatigue f where f.d_date<:d_date3 and f.d_date>=:d_date4 and f.cnt>0 and f.price>0),0))::numeric(20,2)) price");
+
+const QString kXlsRep = QStringLiteral(
+    "select sum(smena.kol_vo-smena.brak)::numeric as kolvo, vid_oper.vid,\n"
+    "izdel.nom, oper.naimen, color,izdel.massa*sum(smena.kol_vo-smena.brak) as mass \n"
+    "from accounts_dep.smena,accounts_dep.izdel,accounts_dep.vid_oper, accounts_dep.oper where izdel.id=smena.i_id and vid_oper.id=oper.vid\n"
+    "and oper.id=smena.o_id and smena.data<:data2 and smena.data>=:data1 \n"
+    "group by izdel.nom,color, oper.naimen, vid_oper.vid, izdel.massa order by izdel.nom");
+
+const QString kWorkerReport = QStringLiteral(
+    "select person.s_caption fio, sum(smena.kol_vo-smena.brak)::numeric(10,2) as kolvo,vid_oper.vid, \n"
+    "sum((kol_vo-brak)*smena.cena)::numeric(10,2) as summa,izdel.nom, oper.naimen, color,\n"
+    "(select coalesce(sum(f.cnt*f.price),0)::numeric(10,2) f_sum7 from accounts_dep.fatigue f where f.d_date<:data4 and f.d_date>=:data3 and f.id_p=smena.w_id and f.id_nom=izdel.id_nom and f.id_o=7777),\n"
+    "(select coalesce(sum(f.cnt*f.price),0)::numeric(10,2) f_sum8 from accounts_dep.fatigue f where f.d_date<:data6 and f.d_date>=:data5 and f.id_p=smena.w_id and f.id_nom=izdel.id_nom and f.id_o=7778),\n"
+    "(select coalesce(sum(f.cnt*f.price),0)::numeric(10,2) f_sum78 from accounts_dep.fatigue f where f.d_date<:data8 and f.d_date>=:data7 and f.id_p=smena.w_id),\n"
+    "(select coalesce(sum(f.cnt*f.price),0)::numeric(10,2) f_sum7_all from accounts_dep.fatigue f where f.d_date<:data10 and f.d_date>=:data9 and f.id_o=7777),\n"
+    "(select coalesce(sum(f.cnt*f.price),0)::numeric(10,2) f_sum8_all from accounts_dep.fatigue f where f.d_date<:data12 and f.d_date>=:data11 and f.id_o=7778)\n"
+    "from cmn_contractor.person person,accounts_dep.smena,accounts_dep.izdel,accounts_dep.vid_oper,\n"
+    "accounts_dep.oper where w_id=accounts_dep.person_code_id(s_code) and izdel.id=smena.i_id and vid_oper.id=oper.vid\n"
+    "and oper.id=smena.o_id and smena.data<:data2 and smena.data>=:data1\n"
+    "group by fio, izdel.nom, vid_oper.vid, smena.w_id, izdel.id_nom, oper.naimen, color\n"
+    "order by fio, izdel.nom");
+
+const QString kProductReport = QStringLiteral(
+    "select sum(smena.kol_vo-smena.brak)::numeric as kolvo, vid_oper.vid,\n"
+    "izdel.nom, oper.naimen, color,  round((izdel.massa*sum(smena.kol_vo-smena.brak))::numeric,2) as mass\n"
+    "from accounts_dep.smena,accounts_dep.izdel,accounts_dep.vid_oper, accounts_dep.oper where izdel.id=smena.i_id and vid_oper.id=oper.vid\n"
+    "and oper.id=smena.o_id and smena.data<:data2 and smena.data>=:data1 \n"
+    "group by izdel.nom,color, oper.naimen, vid_oper.vid, izdel.massa order by izdel.nom");
+
+const QString kWorkerDetailedReport = QStringLiteral(
+    "select s_caption fio, izdel.marka, vid_oper.vid, oper.naimen, sum(time) as sum_time,\n"
+    "sum(smena.kol_vo)::numeric as kolvo, sum(smena.brak) as brk, sum((kol_vo-brak)*\n"
+    "smena.cena) as summa, color, sum(prize*(kol_vo-brak)*cena/100) as s_prize,\n"
+    "(select coalesce(sum(f.cnt*f.price),0)::numeric(10,2) f_sum7 from accounts_dep.fatigue f where f.d_date<:data2 and f.d_date>=:data1 and f.id_p=smena.w_id and f.id_o=7777 and f.i_night=0),\n"
+    "(select coalesce(sum(f.cnt*f.price),0)::numeric(10,2) f_sum7_n from accounts_dep.fatigue f where f.d_date<:data4 and f.d_date>=:data3 and f.id_p=smena.w_id and f.id_o=7777 and f.i_night=1),\n"
+    "(select coalesce(sum(f.cnt*f.price),0)::numeric(10,2) f_sum8 from accounts_dep.fatigue f where f.d_date<:data6 and f.d_date>=:data5 and f.id_p=smena.w_id and f.id_o=7778 and f.i_night=0),\n"
+    "(select coalesce(sum(f.cnt*f.price),0)::numeric(10,2) f_sum8_n from accounts_dep.fatigue f where f.d_date<:data8 and f.d_date>=:data7 and f.id_p=smena.w_id and f.id_o=7778 and f.i_night=1),\n"
+    "(select coalesce(sum(f.cnt),0)::numeric(10,2) f_sum7h from accounts_dep.fatigue f where f.d_date<:data12 and f.d_date>=:data11 and f.id_p=smena.w_id and f.id_o=7777 and f.i_night=0),\n"
+    "(select coalesce(sum(f.cnt),0)::numeric(10,2) f_sum7h_n from accounts_dep.fatigue f where f.d_date<:data14 and f.d_date>=:data13 and f.id_p=smena.w_id and f.id_o=7777 and f.i_night=1),\n"
+    "(select coalesce(sum(f.cnt),0)::numeric(10,2) f_sum8h from accounts_dep.fatigue f where f.d_date<:data16 and f.d_date>=:data15 and f.id_p=smena.w_id and f.id_o=7778 and f.i_night=0),\n"
+    "(select coalesce(sum(f.cnt),0)::numeric(10,2) f_sum8h_n from accounts_dep.fatigue f where f.d_date<:data18 and f.d_date>=:data17 and f.id_p=smena.w_id and f.id_o=7778 and f.i_night=1),\n"
+    "(select coalesce(sum(f.cnt*f.price),0)::numeric(10,2) f_sum7_all from accounts_dep.fatigue f where f.d_date<:data20 and f.d_date>=:data19 and f.id_o=7777),\n"
+    "(select coalesce(sum(f.cnt*f.price),0)::numeric(10,2) f_sum8_all from accounts_dep.fatigue f where f.d_date<:data22 and f.d_date>=:data21 and f.id_o=7778)\n"
+    "from cmn_contractor.person person,accounts_dep.izdel,accounts_dep.oper,accounts_dep.smena,accounts_dep.vid_oper \n"
+    "where smena.o_id=oper.id and smena.w_id=accounts_dep.person_code_id(s_code) and smena.i_id=izdel.id \n"
+    "and smena.o_id=oper.id and w_id=accounts_dep.person_code_id(s_code) and oper.vid=vid_oper.id \n"
+    "and smena.data<:data10 and smena.data>=:data9 \n"
+    "group by fio, marka,vid_oper.vid, oper.naimen, color, w_id \n"
+    "order by fio, marka, vid_oper.vid, oper.naimen");
+
+const QString kProductDetailedReport = QStringLiteral(
+    "select izdel.marka, vid_oper.vid vid, oper.naimen, izdel.nom,\n"
+    "sum(smena.kol_vo)::numeric as kolvo, sum(smena.brak) as brk, \n"
+    "sum((kol_vo-brak)*smena.cena) as summa, color, round((izdel.massa*sum(smena.kol_vo))::numeric,2) as mass \n"
+    "from accounts_dep.izdel,accounts_dep.oper,accounts_dep.smena,accounts_dep.vid_oper where smena.o_id=oper.id and smena.i_id=izdel.id \n"
+    "and smena.o_id=oper.id and oper.vid=vid_oper.id and smena.data<:data2 and \n"
+    "smena.data>=:data1 group by izdel.nom, marka, vid_oper.vid, oper.naimen, color,massa \n"
+    "order by izdel.nom,marka, vid_oper.vid, oper.naimen");
+
+void setMonth(Dataset& query, int month, int year)
+{
+    query.setParam(QStringLiteral("mnth"), month);
+    query.setParam(QStringLiteral("yea"), year);
+}
+
+void setPeriod(Dataset& query, const QDate& from, const QDate& to)
+{
+    for (int i = 1; query.hasParameter(QStringLiteral("data%1").arg(i)); ++i)
+        query.setParam(QStringLiteral("data%1").arg(i), i % 2 == 1 ? from : to);
+}
+
+void setProductKindFilter(Dataset& query, int kind)
+{
+    if (kind == 1 || kind == 2) {
+        query.setFilterText(kind == 1 ? QStringLiteral("naimen=0") : QStringLiteral("naimen=1"));
+        query.setFiltered(true);
+    } else {
+        query.setFiltered(false);
+    }
+}
+
+} // namespace sheet_statements
