@@ -39,6 +39,12 @@ inline bool allDigits(const QString& text)
     return true;
 }
 
-inline QString monthAmountText() { return QStringLiteral("10 000 000"); }
+/// kMonthAmount as a message writes it: digits in groups of three ("10 000 000").
+inline QString monthAmountText()
+{
+    QString digits = QString::number(kMonthAmount);
+    for (qsizetype i = digits.size() - 3; i > 0; i -= 3) digits.insert(i, QLatin1Char(' '));
+    return digits;
+}
 
 } // namespace entry_limits
