@@ -213,7 +213,22 @@ QString Mask::format(double value) const
             fraction = all.right(fraction.size());
         }
     }
+    return layout(value < 0, integer, fraction);
+}
+
+QString Mask::format(const Money& value) const
+{
+    const QString digits = value.rounded(m_maxDecimals, Money::Rounding::HalfAwayFromZero).toString();
+    const bool negative = digits.startsWith(QLatin1Char('-'));
+    const QString plain = negative ? digits.mid(1) : digits;
+    const int point = plain.indexOf(QLatin1Char('.'));
+    return layout(negative, point < 0 ? plain : plain.left(point), point < 0 ? QString() : plain.mid(point + 1));
+}
+
+QString Mask::layout(bool negative, QString integer, QString fraction) const
+{
     while (fraction.size() > m_minDecimals && fraction.endsWith(QLatin1Char('0'))) fraction.chop(1);
+    while (fraction.size() < m_minDecimals) fraction += QLatin1Char('0');
     while (integer.size() > 1 && integer.startsWith(QLatin1Char('0'))) integer.remove(0, 1);
     if (integer == QLatin1String("0") && m_minInteger == 0 && !fraction.isEmpty()) integer.clear();
     while (integer.size() < m_minInteger) integer.prepend(QLatin1Char('0'));
@@ -228,7 +243,7 @@ QString Mask::format(double value) const
     QString out = integer;
     if (!fraction.isEmpty()) out += locale.decimalPoint() + fraction;
     if (out.isEmpty()) out = QStringLiteral("0");
-    if (value < 0 && !zero) out.prepend(locale.negativeSign());
+    if (negative && !zero) out.prepend(locale.negativeSign());
     return out;
 }
 

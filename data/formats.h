@@ -52,8 +52,13 @@ public:
     bool isEmpty() const { return m_text.isEmpty(); }
     const QString& text() const { return m_text; }
     QString format(double value) const;
+    /// An exact amount, rounded half away from zero on its own digits.
+    QString format(const Money& value) const;
 
 private:
+    /// The mask applied to the digits of a value already rounded to at most m_maxDecimals.
+    QString layout(bool negative, QString integer, QString fraction) const;
+
     QString m_text;
     int m_minInteger = 0;
     int m_minDecimals = 0;

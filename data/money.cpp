@@ -7,6 +7,7 @@ namespace {
 
 constexpr int kMaxDigits = 20;   // significant digits taken from a text
 constexpr int kMaxScale = 40;
+constexpr int kWidestPower = 37;  // 10^37 is the largest power of ten a mantissa holds
 
 __extension__ typedef __int128 Wide;
 
@@ -120,12 +121,44 @@ Money Money::operator-() const { return {-m_mantissa, m_scale}; }
 
 Money Money::operator*(const Money& other) const
 {
-    Money product(m_mantissa * other.m_mantissa, m_scale + other.m_scale);
+    Wide mantissa = 0;
+    if (__builtin_mul_overflow(m_mantissa, other.m_mantissa, &mantissa)) {
+        // Too many digits for one product: drop the finest decimals of the finer factor first.
+        const Money& finer = m_scale >= other.m_scale ? *this : other;
+        const Money& coarser = m_scale >= other.m_scale ? other : *this;
+        if (finer.m_scale == 0) return {};
+        return finer.rounded(finer.m_scale / 2) * coarser;
+    }
+    Money product(mantissa, m_scale + other.m_scale);
     // Keep the scale within what a text can carry; the digits dropped are far below a kopeck.
     return product.m_scale > kMaxScale ? product.rounded(kMaxScale) : product;
 }
 
 Money Money::operator*(qint64 factor) const { return {m_mantissa * factor, m_scale}; }
+
+std::optional<Money> Money::divided(const Money& divisor, int decimals) const
+{
+    if (divisor.m_mantissa == 0) return std::nullopt;
+    // this / divisor = (m1 / 10^s1) / (m2 / 10^s2); scaled by 10^decimals that is
+    // m1 * 10^(s2 + decimals - s1) / m2, rounded once. Fewer decimals where the digits would not fit.
+    for (int d = decimals; d >= 0; --d) {
+        Wide numerator = m_mantissa < 0 ? -m_mantissa : m_mantissa;
+        Wide denominator = divisor.m_mantissa < 0 ? -divisor.m_mantissa : divisor.m_mantissa;
+        int shift = divisor.m_scale + d - m_scale;
+        if (shift < 0) {
+            if (-shift > kWidestPower || __builtin_mul_overflow(denominator, pow10(-shift), &denominator)) continue;
+            shift = 0;
+        }
+        if (shift > kWidestPower || __builtin_mul_overflow(numerator, pow10(shift), &numerator)) continue;
+        Wide q = numerator / denominator;
+        const Wide r = numerator % denominator;
+        const Wide rest = denominator - r;
+        if (r > rest || (r == rest && q % 2 != 0)) ++q;
+        const bool negative = (m_mantissa < 0) != (divisor.m_mantissa < 0);
+        return Money(negative ? -q : q, d);
+    }
+    return std::nullopt;
+}
 
 int Money::compare(const Money& other) const
 {

@@ -33,6 +33,10 @@ public:
     Money operator-() const;
     Money operator*(const Money& other) const;
     Money operator*(qint64 factor) const;
+    /// The quotient rounded half to even at that many decimals; nothing for a zero divisor. Meant
+    /// for a share such as an amount without its coefficient, rounded again where it is shown:
+    /// with 18 decimals the second rounding cannot move a kopeck.
+    std::optional<Money> divided(const Money& divisor, int decimals = 18) const;
     Money& operator+=(const Money& other) { return *this = *this + other; }
     bool operator==(const Money& other) const { return compare(other) == 0; }
     bool operator<(const Money& other) const { return compare(other) < 0; }

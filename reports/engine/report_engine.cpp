@@ -32,7 +32,7 @@ public:
         }
         for (ReportLayout::Group& g : m_layout.groups())
             if (g.breaks) g.breakExpression.bind(m_data, slotCount);
-        m_sums.assign(size_t(slotCount), 0.0);
+        m_sums.assign(size_t(slotCount), Money());
 
         const auto& bands = m_layout.bands();
         for (size_t i = 0; i < bands.size(); ++i) {
@@ -105,7 +105,7 @@ private:
     {
         const ReportValue v = e.evaluate(EvalContext{&m_data, row, &m_sums});
         switch (v.kind) {
-        case ReportValue::Kind::Number: return QStringLiteral("n") + QString::number(v.number, 'g', 17);
+        case ReportValue::Kind::Number: return QStringLiteral("n") + v.number.toString();
         case ReportValue::Kind::Text: return QStringLiteral("t") + v.text;
         default: return QStringLiteral("-");
         }
@@ -175,7 +175,7 @@ private:
         m_y += b.height;
         if (b.kind != Band::Kind::PageFooter) m_pageHasBands = true;
         if (b.resets)
-            for (int slot : m_bandSlots[size_t(index)]) m_sums[size_t(slot)] = 0;
+            for (int slot : m_bandSlots[size_t(index)]) m_sums[size_t(slot)] = Money();
     }
 
     void startPage()
@@ -202,7 +202,7 @@ private:
     const ReportData& m_data;
     std::vector<std::vector<int>> m_bandSlots;
     std::vector<const ReportExpression*> m_summing;
-    std::vector<double> m_sums;
+    std::vector<Money> m_sums;
     int m_pageFooter = -1;
     std::vector<int> m_details;
     std::vector<int> m_titles;

@@ -8,16 +8,12 @@
 
 // ---------------------------------------------------------------- values and masks
 
-double ReportValue::toNumber() const
+Money ReportValue::toNumber() const
 {
     switch (kind) {
     case Kind::Number: return number;
-    case Kind::Text: {
-        bool ok = false;
-        const double d = text.trimmed().toDouble(&ok);
-        return ok ? d : 0.0;
-    }
-    default: return 0.0;
+    case Kind::Text: return Money::parse(text).value_or(Money());
+    default: return {};
     }
 }
 
@@ -31,6 +27,11 @@ QString ReportValue::toText() const
 }
 
 QString generalNumber(double value)
+{
+    return formats::general(value);
+}
+
+QString generalNumber(const Money& value)
 {
     return formats::general(value);
 }
@@ -164,11 +165,11 @@ struct ReportExpression::Parser {
         if (c.isDigit() || c == QLatin1Char('.')) {
             const int start = pos;
             while (pos < s.size() && (s.at(pos).isDigit() || s.at(pos) == QLatin1Char('.'))) ++pos;
-            bool ok = false;
+            const auto value = Money::parse(s.mid(start, pos - start));
+            if (!value) fail(QStringLiteral("неверное число"));
             Node n;
             n.op = Node::Number;
-            n.number = s.mid(start, pos - start).toDouble(&ok);
-            if (!ok) fail(QStringLiteral("неверное число"));
+            n.number = *value;
             return add(n);
         }
         if (!nameStart(c)) fail(QStringLiteral("неожиданный знак «%1»").arg(c));
@@ -247,11 +248,10 @@ ReportValue fieldValue(const EvalContext& ctx, int column)
     if (v.isNull()) return ReportValue::null();
     if (ctx.data->isNumeric(column)) {
         if (v.userType() == QMetaType::QString) {
-            bool ok = false;
-            const double d = v.toString().toDouble(&ok);
-            return ok ? ReportValue::of(d) : ReportValue::of(v.toString());
+            const auto exact = Money::parse(v.toString());
+            return exact ? ReportValue::of(*exact) : ReportValue::of(v.toString());
         }
-        return ReportValue::of(v.toDouble());
+        return ReportValue::of(Money::fromValue(v));
     }
     return ReportValue::of(Dataset::toText(v));
 }
@@ -263,17 +263,16 @@ int compare(const ReportValue& a, const ReportValue& b)
     if (isTextual(a) && isTextual(b)) return a.text.compare(b.text);
     if (isTextual(a) || isTextual(b)) {
         // A number against text compares as numbers when the text is one, else as texts.
-        bool okA = true, okB = true;
-        const double x = isTextual(a) ? a.text.trimmed().toDouble(&okA) : a.toNumber();
-        const double y = isTextual(b) ? b.text.trimmed().toDouble(&okB) : b.toNumber();
-        if (!okA || !okB) return a.toText().compare(b.toText());
-        return x < y ? -1 : (x > y ? 1 : 0);
+        const auto x = isTextual(a) ? Money::parse(a.text) : std::optional<Money>(a.toNumber());
+        const auto y = isTextual(b) ? Money::parse(b.text) : std::optional<Money>(b.toNumber());
+        if (!x || !y) return a.toText().compare(b.toText());
+        return *x < *y ? -1 : (*x > *y ? 1 : 0);
     }
-    const double x = a.toNumber(), y = b.toNumber();
+    const Money x = a.toNumber(), y = b.toNumber();
     return x < y ? -1 : (x > y ? 1 : 0);
 }
 
-ReportValue number(double d) { return std::isfinite(d) ? ReportValue::of(d) : ReportValue::missing(); }
+ReportValue truth(bool b) { return ReportValue::of(Money::units(b ? 1 : 0)); }
 
 } // namespace
 
@@ -291,7 +290,7 @@ ReportValue ReportExpression::eval(int index, const EvalContext& ctx) const
     case Node::Field: return fieldValue(ctx, n.column);
     case Node::Sum:
         return ctx.sums && n.column >= 0 && size_t(n.column) < ctx.sums->size() ? ReportValue::of((*ctx.sums)[size_t(n.column)])
-                                                                                 : ReportValue::of(0.0);
+                                                                                 : ReportValue::of(Money());
     case Node::Str: {
         const ReportValue v = eval(n.a, ctx);
         if (v.isMissing()) return v;
@@ -300,11 +299,11 @@ ReportValue ReportExpression::eval(int index, const EvalContext& ctx) const
     case Node::If: {
         const ReportValue c = eval(n.a, ctx);
         if (c.isMissing()) return c;
-        return eval(c.toNumber() != 0 ? n.b : n.c, ctx);
+        return eval(!c.toNumber().isZero() ? n.b : n.c, ctx);
     }
     case Node::Neg: {
         const ReportValue v = eval(n.a, ctx);
-        return v.isMissing() ? v : number(-v.toNumber());
+        return v.isMissing() ? v : ReportValue::of(-v.toNumber());
     }
     default: break;
     }
@@ -315,25 +314,25 @@ ReportValue ReportExpression::eval(int index, const EvalContext& ctx) const
     switch (n.op) {
     case Node::Add:
         if (isTextual(a) || isTextual(b)) return ReportValue::of(a.toText() + b.toText());
-        return number(a.toNumber() + b.toNumber());
-    case Node::Sub: return number(a.toNumber() - b.toNumber());
-    case Node::Mul: return number(a.toNumber() * b.toNumber());
+        return ReportValue::of(a.toNumber() + b.toNumber());
+    case Node::Sub: return ReportValue::of(a.toNumber() - b.toNumber());
+    case Node::Mul: return ReportValue::of(a.toNumber() * b.toNumber());
     case Node::Div: {
-        const double d = b.toNumber();
         // An amount per hour of a worker without hours has no value: the cell stays empty.
-        return d == 0 ? ReportValue::missing() : number(a.toNumber() / d);
+        const auto quotient = a.toNumber().divided(b.toNumber());
+        return quotient ? ReportValue::of(*quotient) : ReportValue::missing();
     }
-    case Node::Eq: return ReportValue::of(compare(a, b) == 0 ? 1.0 : 0.0);
-    case Node::Ne: return ReportValue::of(compare(a, b) != 0 ? 1.0 : 0.0);
-    case Node::Gt: return ReportValue::of(compare(a, b) > 0 ? 1.0 : 0.0);
-    case Node::Lt: return ReportValue::of(compare(a, b) < 0 ? 1.0 : 0.0);
-    case Node::Ge: return ReportValue::of(compare(a, b) >= 0 ? 1.0 : 0.0);
-    case Node::Le: return ReportValue::of(compare(a, b) <= 0 ? 1.0 : 0.0);
+    case Node::Eq: return truth(compare(a, b) == 0);
+    case Node::Ne: return truth(compare(a, b) != 0);
+    case Node::Gt: return truth(compare(a, b) > 0);
+    case Node::Lt: return truth(compare(a, b) < 0);
+    case Node::Ge: return truth(compare(a, b) >= 0);
+    case Node::Le: return truth(compare(a, b) <= 0);
     default: return ReportValue::missing();
     }
 }
 
-void ReportExpression::accumulate(const EvalContext& context, std::vector<double>& sums) const
+void ReportExpression::accumulate(const EvalContext& context, std::vector<Money>& sums) const
 {
     for (const Node& n : m_nodes) {
         if (n.op != Node::Sum || n.column < 0) continue;

@@ -1,5 +1,6 @@
 #pragma once
 #include "data/formats.h"
+#include "data/money.h"
 
 #include <QString>
 #include <stdexcept>
@@ -20,20 +21,23 @@ private:
 /// A value met while an expression is evaluated. Null is an empty field: it prints empty and
 /// counts as 0 (or "") in arithmetic. Missing is a value that does not exist (a field with no
 /// row to read it from, a division by zero): it prints empty and makes every result missing.
+/// Numbers are exact decimals: sums of amounts add kopecks, not binary fractions, and a quotient
+/// (an amount without its coefficient, a price per hour) keeps 18 decimals until its mask
+/// rounds it once.
 struct ReportValue {
     enum class Kind { Missing, Null, Number, Text };
     Kind kind = Kind::Missing;
-    double number = 0;
+    Money number;
     QString text;
 
     static ReportValue missing() { return {}; }
-    static ReportValue null() { return {Kind::Null, 0, {}}; }
-    static ReportValue of(double n) { return {Kind::Number, n, {}}; }
-    static ReportValue of(const QString& t) { return {Kind::Text, 0, t}; }
+    static ReportValue null() { return {Kind::Null, {}, {}}; }
+    static ReportValue of(const Money& n) { return {Kind::Number, n, {}}; }
+    static ReportValue of(const QString& t) { return {Kind::Text, {}, t}; }
 
     bool isMissing() const { return kind == Kind::Missing; }
     /// The value as a number: Null 0, text by its digits (0 when it has none).
-    double toNumber() const;
+    Money toNumber() const;
     /// The value as printed without a mask: numbers in the general format, Null and Missing empty.
     QString toText() const;
 };
@@ -48,12 +52,13 @@ public:
 /// Numbers as the reports show them without a mask: up to 15 significant digits, the
 /// workstation's decimal separator, no thousands separator.
 QString generalNumber(double value);
+QString generalNumber(const Money& value);
 
 /// Where an expression reads its fields and its running sums.
 struct EvalContext {
     const ReportData* data = nullptr;
     int row = -1;                       ///< -1: no row, every field is missing
-    const std::vector<double>* sums = nullptr;
+    const std::vector<Money>* sums = nullptr;
 };
 
 /// An expression of a report layout: field names (optionally after the query's name and a
@@ -76,7 +81,7 @@ public:
     ReportValue evaluate(const EvalContext& context) const;
 
     /// Adds this expression's running sums' arguments, evaluated on the context's row.
-    void accumulate(const EvalContext& context, std::vector<double>& sums) const;
+    void accumulate(const EvalContext& context, std::vector<Money>& sums) const;
     /// The slots of this expression's running sums.
     std::vector<int> sumSlots() const;
 
@@ -85,7 +90,7 @@ private:
         enum Op { Number, Text, Field, Neg, Add, Sub, Mul, Div, Eq, Ne, Gt, Lt, Ge, Le, If, Str, Sum };
         Op op = Number;
         int a = -1, b = -1, c = -1;
-        double number = 0;
+        Money number;
         QString text;      // text literal, or the field's name as written
         int column = -1;   // field: bound column; sum: slot
     };

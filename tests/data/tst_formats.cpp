@@ -26,6 +26,8 @@ private slots:
     void monthNames();
     void money_data();
     void money();
+    void moneyDivided_data();
+    void moneyDivided();
 };
 
 void TestFormats::generalNumber_data()
@@ -141,6 +143,7 @@ void TestFormats::mask_data()
     QTest::newRow("whole") << "#0" << 41.5 << "42";
     QTest::newRow("optional places") << "#,##0.##" << 1234567.5 << QStringLiteral("1\u00a0234\u00a0567,5");
     QTest::newRow("no minus zero") << "#0.00" << -0.001 << "0,00";
+    QTest::newRow("places beyond a double's digits") << "#0.00" << 1e20 << "100000000000000000000,00";
 }
 
 void TestFormats::mask()
@@ -150,6 +153,8 @@ void TestFormats::mask()
     const auto m = formats::Mask::parse(mask);
     QVERIFY(m.has_value());
     QTEST(m->format(value), "text");
+    // The same value given exactly, as its shortest digits, prints the same.
+    QTEST(m->format(Money::fromValue(value)), "text");
 }
 
 void TestFormats::monthNames()
@@ -198,6 +203,34 @@ void TestFormats::money()
     Money sum;
     for (int i = 0; i < 10; ++i) sum += Money::fromValue(0.1);
     QCOMPARE(sum, Money::units(1));
+}
+
+void TestFormats::moneyDivided_data()
+{
+    QTest::addColumn<QString>("dividend");
+    QTest::addColumn<QString>("divisor");
+    QTest::addColumn<int>("decimals");
+    QTest::addColumn<QString>("quotient");   // empty: no quotient
+    QTest::newRow("exact") << "0.0006" << "1.2" << 18 << "0.0005";
+    QTest::newRow("repeating, rounded at the last place") << "1" << "1.2" << 18 << "0.833333333333333333";
+    QTest::newRow("half to even, down") << "0.25" << "1" << 1 << "0.2";
+    QTest::newRow("half to even, up") << "0.35" << "1" << 1 << "0.4";
+    QTest::newRow("signs") << "-10" << "4" << 0 << "-2";
+    QTest::newRow("both negative") << "-7" << "-2" << 0 << "4";
+    QTest::newRow("past a double's digits") << "148148146814.8146" << "1.2" << 18 << "123456789012.3455";
+    QTest::newRow("divisor with more decimals") << "5" << "0.0004" << 2 << "12500";
+    QTest::newRow("by zero") << "1" << "0" << 18 << "";
+    QTest::newRow("huge keeps what fits") << "99999999999999999999" << "0.000000000000000001" << 18
+                                          << "99999999999999999999000000000000000000";
+}
+
+void TestFormats::moneyDivided()
+{
+    QFETCH(QString, dividend);
+    QFETCH(QString, divisor);
+    QFETCH(int, decimals);
+    const auto q = Money::parse(dividend)->divided(*Money::parse(divisor), decimals);
+    QTEST(q ? q->toString() : QString(), "quotient");
 }
 
 QTEST_GUILESS_MAIN(TestFormats)

@@ -91,6 +91,7 @@ private slots:
     void masks_data();
     void masks();
     void groupBreaksResetSumsAndChildBandsFollowTheirParents();
+    void sumsAndSharesAreExactToTheirMask();
     void emptyReportPrintsTheUnbrokenGroupsOnly();
     void pageBreaksNumberPagesAndRepeatNothing();
     void groupHeaderOnTheLastFreeLineMovesWithItsRow();
@@ -288,6 +289,30 @@ void TestReports::groupBreaksResetSumsAndChildBandsFollowTheirParents()
                                   "B", "x", "8", "x: 8", "B: 8", "после B",
                                   "Всего: 15 | B", "1"};
     QCOMPARE(pageLines(doc, 0), expected);
+}
+
+void TestReports::sumsAndSharesAreExactToTheirMask()
+{
+    // Amounts as the server sends them (numeric digits as text). Their shares without the
+    // coefficient are halves at the mask's last place and past a double's 15 digits: rounded once,
+    // away from zero, from the exact quotient.
+    ReportLayout layout;
+    const Band& all = layout.groupHeader({}, 1);
+    layout.detail(5).expr(QStringLiteral("summa/1.2"), {0, 60}).setMask(QStringLiteral("#0.000"));
+    Band& footer = layout.groupFooter(all, 5);
+    footer.expr(QStringLiteral("sum(summa)"), {0, 60}).setMask(QStringLiteral("#0.00"));
+    footer.expr(QStringLiteral("sum(summa/1.2)"), {60, 60}).setMask(QStringLiteral("#0.000"));
+    footer.expr(QStringLiteral("sum(summa)/1.2"), {120, 60}).setMask(QStringLiteral("#0.000"));
+    TableReportData data(QStringLiteral("q"), {"summa"}, {true});
+    data.addRow({QStringLiteral("120000000044.4018")});  // / 1.2 = 100000000037.0015
+    data.addRow({QStringLiteral("0.0006")});             // / 1.2 = 0.0005
+    for (int i = 0; i < 10; ++i) data.addRow({QStringLiteral("0.1")});
+    const QStringList lines = pageLines(layOutReport(layout, data), 0);
+    QCOMPARE(lines.at(0), QStringLiteral("100000000037,002"));
+    QCOMPARE(lines.at(1), QStringLiteral("0,001"));
+    QCOMPARE(lines.at(2), QStringLiteral("0,083"));
+    // 120000000045.4024 in all; without the coefficient 100000000037.8353(3).
+    QCOMPARE(lines.at(12), QStringLiteral("120000000045,40 | 100000000037,835 | 100000000037,835"));
 }
 
 void TestReports::emptyReportPrintsTheUnbrokenGroupsOnly()
