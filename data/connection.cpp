@@ -162,6 +162,25 @@ void throwDatabaseError(const QSqlDatabase& connection, const QSqlError& error)
     throw DbError(errorText(error), state);
 }
 
+QSqlDatabase openCopy(const QString& sourceName, const QString& name, int lockWaitMs)
+{
+    QSqlDatabase db = QSqlDatabase::cloneDatabase(sourceName, name);
+    if (!db.open()) {
+        const QSqlError e = db.lastError();
+        throw DbError(e.databaseText().isEmpty() ? e.text() : e.databaseText(), e.nativeErrorCode());
+    }
+    setInTransaction(db, false);
+    applySessionSettings(db);
+    setLockWaitLimit(db, lockWaitMs);
+    return db;
+}
+
+int lockWaitLimit(const QSqlDatabase& db)
+{
+    const QSqlDriver* d = db.driver();
+    return d ? d->property(kLockWaitProperty).toInt() : 0;
+}
+
 void setLockWaitLimit(const QSqlDatabase& db, int ms) { setLimit(db, kLockWaitProperty, "lock_timeout", ms); }
 
 void setStatementTimeLimit(const QSqlDatabase& db, int ms)

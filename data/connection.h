@@ -58,6 +58,14 @@ void ensureConnected(const QSqlDatabase& db);
 /// connection is then closed, to be opened again by the next statement).
 [[noreturn]] void throwDatabaseError(const QSqlDatabase& db, const QSqlError& error);
 
+/// Opens a second session on the same server as the named connection, under its own name, in the
+/// thread that calls it (a session belongs to the thread that opened it): the same session
+/// settings, the given limit on lock waits (see lockWaitLimit), no limit on the running time.
+/// Throws DbError when it cannot be opened.
+QSqlDatabase openCopy(const QString& sourceName, const QString& name, int lockWaitMs);
+/// The connection's limit on lock waits in milliseconds (0: none).
+int lockWaitLimit(const QSqlDatabase& db);
+
 /// Limits how long a statement of the connection may wait for another client's lock; 0 lifts
 /// the limit. Kept when the connection is opened again.
 void setLockWaitLimit(const QSqlDatabase& db, int ms);

@@ -8,6 +8,7 @@
 #include "timesheets/timesheet_progress.h"
 #include "ui/data_grid.h"
 #include "ui/guard.h"
+#include "ui/job_progress.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -184,7 +185,14 @@ TForm27::TForm27(TDataModule6& dm, SpreadsheetOpener& opener, QString excelFolde
     connect(Button3, &QPushButton::clicked, this, guarded(m_prompts, [this] { Button3Click(); }));
     connect(Button2, &QPushButton::clicked, this, guarded(m_prompts, [this] { Button2Click(); }));
     connect(Button1, &QPushButton::clicked, this, &QDialog::reject);
+    m_work = new JobProgress(dm.ADO_DB, m_prompts, PB, {Button2, Button5, Button3, ComboBox1, cb_year}, this);
     resize(1280, 600);
+}
+
+void TForm27::done(int result)
+{
+    m_work->stop();
+    QDialog::done(result);
 }
 
 int TForm27::month() const { return ComboBox1->currentIndex() + 1; }
@@ -265,8 +273,8 @@ void TForm27::Button5Click()
 
 void TForm27::Button3Click()
 {
-    rebuildShowingProgress(PB, m_prompts, {CurrentTabel}, [this](const month_rebuild::Progress& progress) {
-        month_rebuild::hourRows(m_dm.ADO_DB, month(), year(), progress);
+    rebuildInBackground(*m_work, {CurrentTabel}, [month = month(), year = year()](const QSqlDatabase& db, const month_rebuild::Progress& progress) {
+        month_rebuild::hourRows(db, month, year, progress);
     });
 }
 

@@ -26,6 +26,8 @@ int writePieceworkTimesheet(const QSqlDatabase& db, int mode, int month, int yea
 /// One window for the four monthly piecework timesheets: a row per worker (or per worker and
 /// day/night), the month's days, hours, earnings and hourly rate, the department's totals
 /// (sheet_rows::pieceworkTotals), the rebuild of the month's hour rows and the spreadsheet.
+class JobProgress;
+
 class TForm27 : public QDialog {
     Q_OBJECT
 public:
@@ -68,6 +70,13 @@ public:
     void Button3Click();
     void Button2Click();
 
+    /// The window's work in the background (the rebuild): its progress and "Отмена".
+    JobProgress* work() const { return m_work; }
+
+protected:
+    /// A run still going on is stopped before the window closes.
+    void done(int result) override;
+
 private:
     void fillYears();
 
@@ -77,4 +86,5 @@ private:
     QString m_excelFolder;
     TimesheetGridModel* m_model = nullptr;
     int m_nameWidth = 208;
+    JobProgress* m_work = nullptr;
 };

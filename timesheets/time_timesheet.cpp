@@ -9,6 +9,7 @@
 #include "timesheets/timesheet_progress.h"
 #include "ui/data_grid.h"
 #include "ui/guard.h"
+#include "ui/job_progress.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -135,7 +136,14 @@ TForm19::TForm19(TDataModule6& dm, ExcelApp& excel, TForm15& form15, QWidget* pa
     connect(Button2, &QPushButton::clicked, this, guarded(m_prompts, [this] { Button2Click(); }));
     connect(Button6, &QPushButton::clicked, this, guarded(m_prompts, [this] { Button6Click(); }));
     connect(Button4, &QPushButton::clicked, this, &QDialog::reject);
+    m_work = new JobProgress(dm.ADO_DB, m_prompts, PB, {Button1, Button2, Button5, Button6, ComboBox1, ComboBox2}, this);
     resize(1100, 560);
+}
+
+void TForm19::done(int result)
+{
+    m_work->stop();
+    QDialog::done(result);
 }
 
 int TForm19::month() const { return ComboBox1->currentIndex() + 1; }
@@ -205,8 +213,8 @@ void TForm19::Button1Click()
 {
     QList<Dataset*> shifts;
     for (TimesheetGridModel* model : std::as_const(m_models)) shifts << model->dataset();
-    rebuildShowingProgress(PB, m_prompts, shifts, [this](const month_rebuild::Progress& progress) {
-        month_rebuild::shiftRows(m_dm.ADO_DB, month(), year(), progress);
+    rebuildInBackground(*m_work, shifts, [month = month(), year = year()](const QSqlDatabase& db, const month_rebuild::Progress& progress) {
+        month_rebuild::shiftRows(db, month, year, progress);
     });
 }
 

@@ -24,6 +24,8 @@ int writeTimeTimesheet(const QSqlDatabase& db, int month, int year, ExcelApp& ex
 
 /// The monthly hours of every worker by day, one tab per shift, with the month's rebuild from
 /// the journal, the spreadsheet and the print.
+class JobProgress;
+
 class TForm19 : public QDialog {
     Q_OBJECT
 public:
@@ -55,8 +57,13 @@ public:
     void Button2Click();
     void Button6Click();
 
+    /// The window's work in the background (the rebuild): its progress and "Отмена".
+    JobProgress* work() const { return m_work; }
+
 protected:
     void showEvent(QShowEvent* event) override;
+    /// A run still going on is stopped before the window closes.
+    void done(int result) override;
 
 private:
     void fillYears(int workingYear);
@@ -67,4 +74,5 @@ private:
     ExcelApp& m_excel;
     TForm15& m_form15;
     QList<TimesheetGridModel*> m_models;
+    JobProgress* m_work = nullptr;
 };

@@ -1,29 +1,25 @@
 #include "timesheets/timesheet_progress.h"
 #include "data/dataset.h"
 #include "ui/guard.h"
+#include "ui/job_progress.h"
 
 #include <QApplication>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScopeGuard>
 
-void rebuildShowingProgress(QProgressBar* bar, Prompts& prompts, const QList<Dataset*>& shown,
-                            const std::function<void(const month_rebuild::Progress&)>& rebuild)
+void rebuildInBackground(JobProgress& work, const QList<Dataset*>& shown,
+                         std::function<void(const QSqlDatabase& db, const month_rebuild::Progress&)> rebuild)
 {
+    if (work.isRunning()) return;
     for (Dataset* q : shown) q->close();
-    const auto restore = qScopeGuard([&] {
-        bar->hide();
-        runGuarded(prompts, [&] {
+    work.run(
+        [rebuild = std::move(rebuild)](JobContext& context) {
+            rebuild(context.db(), [&context](int done, int total) { context.progress(done, total); });
+        },
+        [shown](BackgroundJob::Outcome) {
             for (Dataset* q : shown) q->open();
         });
-    });
-    bar->setValue(bar->minimum());
-    bar->show();
-    rebuild([bar](int done, int total) {
-        bar->setMaximum(bar->minimum() + total);
-        bar->setValue(bar->minimum() + done);
-        bar->repaint();
-    });
 }
 
 void exportShowingProgress(QPushButton* button, const std::function<void(const ExportProgress&)>& write)

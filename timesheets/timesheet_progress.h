@@ -10,11 +10,15 @@ class Prompts;
 class QProgressBar;
 class QPushButton;
 
-/// Runs a month's rebuild with the window's progress bar shown while it runs. The queries
-/// the window shows are closed first and reopened afterwards, also when the rebuild fails
-/// (its error goes on to the caller); the bar is hidden again either way.
-void rebuildShowingProgress(QProgressBar* bar, Prompts& prompts, const QList<Dataset*>& shown,
-                            const std::function<void(const month_rebuild::Progress&)>& rebuild);
+class JobProgress;
+class QSqlDatabase;
+
+/// Runs a month's rebuild in the background on a session of its own, with the window's progress
+/// bar and "Отмена" shown while it runs. The queries the window shows are closed first and
+/// reopened when it ends, also when it fails (its error is shown) or is stopped (the month then
+/// stays as it was: the rebuild is one transaction).
+void rebuildInBackground(JobProgress& work, const QList<Dataset*>& shown,
+                         std::function<void(const QSqlDatabase& db, const month_rebuild::Progress&)> rebuild);
 
 /// Runs a spreadsheet export under the hourglass, its progress in the button's caption
 /// ("Excel (k из N)") with the window repainted after each row.

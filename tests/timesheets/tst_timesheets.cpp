@@ -15,6 +15,7 @@
 #include "rules/month_rebuild.h"
 #include "rules/sheet_rows.h"
 #include "ui/data_grid.h"
+#include "ui/job_progress.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -60,6 +61,7 @@ private slots:
     void decemberPeriod();
     void rebuildButton();
     void refusedRebuildInTheWindow();
+    void stoppedRebuildLeavesTheMonthAsItWas();
     void timeTimesheetSheet();
     void exportCaptions();
     void printShowsTheMonth();
@@ -288,6 +290,7 @@ void TestTimesheets::rebuildButton()
     withForm19(QDate(2024, 3, 15), [this] {
         QCOMPARE(m_dm->H_Tabel_1.asInt(QStringLiteral("d1")), 99);   // a stale row of Иванов
         QTest::mouseClick(m_form19->Button1, Qt::LeftButton);
+        QVERIFY(m_form19->work()->wait());
         QVERIFY(m_prompts.said().isEmpty());
         QVERIFY(m_form19->PB->isHidden());
         QCOMPARE(m_dm->H_Tabel_1.recordCount(), 2);
@@ -304,12 +307,39 @@ void TestTimesheets::refusedRebuildInTheWindow()
     const auto refusal = sheet_fixtures::refuseTimesheetRows(*m_db, QStringLiteral("true"));
     withForm19(QDate(2024, 3, 15), [this] {
         QTest::mouseClick(m_form19->Button1, Qt::LeftButton);
+        QVERIFY(m_form19->work()->wait());
         QCOMPARE(m_prompts.said().size(), 1);
         QVERIFY(m_prompts.said().first().text.contains(QStringLiteral("refused")));
         QVERIFY(m_form19->PB->isHidden());
         QVERIFY(m_dm->H_Tabel_1.isOpen());
         QCOMPARE(m_dm->H_Tabel_1.asInt(QStringLiteral("d1")), 99);
     });
+}
+
+void TestTimesheets::stoppedRebuildLeavesTheMonthAsItWas()
+{
+    // Another client holds the timesheet table, so the rebuild waits; "Отмена" ends it, and the
+    // window is usable again with the month as it was.
+    QSqlDatabase holder = m_db->openAnother(QStringLiteral("holder"));
+    QVERIFY(holder.transaction());
+    execSql(holder, QStringLiteral("lock table accounts_dep.h_tabel in share mode"));
+    withForm19(QDate(2024, 3, 15), [this] {
+        QTest::mouseClick(m_form19->Button1, Qt::LeftButton);
+        QVERIFY(m_form19->work()->isRunning());
+        QVERIFY(!m_form19->Button1->isEnabled());   // no second run beside the first
+        QVERIFY(!m_form19->PB->isHidden());
+        QPushButton* cancel = m_form19->work()->cancelButton();
+        QCOMPARE(cancel->text(), QStringLiteral("Отмена"));
+        QVERIFY(!cancel->isHidden());
+        QTest::qWait(200);
+        QTest::mouseClick(cancel, Qt::LeftButton);
+        QVERIFY(m_form19->work()->wait());
+        QVERIFY(m_prompts.said().isEmpty());
+        QVERIFY(m_form19->PB->isHidden() && cancel->isHidden());
+        QVERIFY(m_form19->Button1->isEnabled());
+        QCOMPARE(m_dm->H_Tabel_1.asInt(QStringLiteral("d1")), 99);
+    });
+    holder.rollback();
 }
 
 void TestTimesheets::timeTimesheetSheet()
@@ -536,6 +566,7 @@ void TestTimesheets::hourRowsRebuildButton()
     withForm27(piecework_mode::kUtilityWorks, QDate(2024, 3, 1), [this] {
         QCOMPARE(m_form27->CurrentTabel->recordCount(), 1);
         QTest::mouseClick(m_form27->Button3, Qt::LeftButton);
+        QVERIFY(m_form27->work()->wait());
         QVERIFY(m_prompts.said().isEmpty());
         QVERIFY(m_form27->PB->isHidden());
         QCOMPARE(m_form27->CurrentTabel->recordCount(), 2);

@@ -1,0 +1,130 @@
+#include "data/background_job.h"
+#include "data/statement.h"
+#include "data/transaction.h"
+#include "tests/support/test_database.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+Q_DECLARE_METATYPE(BackgroundJob::Outcome)
+
+/// Long work on a session of its own: its outcome and progress reach the window's thread, a
+/// second run cannot start beside the first, and a stopped run ends soon and writes nothing.
+class TestBackgroundJob : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        qRegisterMetaType<BackgroundJob::Outcome>();
+        m_db = std::make_unique<TestDatabase>(QStringLiteral("background_job"));
+        m_db->exec(QStringLiteral("create table job_rows (n integer)"));
+    }
+    void cleanupTestCase() { m_db.reset(); }
+    void init() { m_db->exec(QStringLiteral("delete from job_rows")); }
+
+    void outcomesReachTheWindowsThread_data();
+    void outcomesReachTheWindowsThread();
+    void stoppedRunEndsSoonAndWritesNothing_data();
+    void stoppedRunEndsSoonAndWritesNothing();
+    void oneRunAtATime();
+
+private:
+    std::unique_ptr<TestDatabase> m_db;
+};
+
+void TestBackgroundJob::outcomesReachTheWindowsThread_data()
+{
+    QTest::addColumn<QString>("statement");
+    QTest::addColumn<int>("outcome");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("done") << "insert into job_rows values (1)" << int(BackgroundJob::Outcome::Done) << "";
+    QTest::newRow("refused") << "insert into no_such_table values (1)" << int(BackgroundJob::Outcome::Failed)
+                             << "no_such_table";
+}
+
+void TestBackgroundJob::outcomesReachTheWindowsThread()
+{
+    QFETCH(QString, statement);
+    QFETCH(int, outcome);
+    QFETCH(QString, error);
+    BackgroundJob job(m_db->db());
+    QSignalSpy finished(&job, &BackgroundJob::finished);
+    QSignalSpy progressed(&job, &BackgroundJob::progressed);
+    Qt::HANDLE workThread = nullptr;
+    QVERIFY(job.start([&](JobContext& context) {
+        workThread = QThread::currentThreadId();
+        context.progress(0, 1);
+        execSql(context.db(), statement);
+        context.progress(1, 1);
+    }));
+    QVERIFY(finished.wait(10000));
+    QVERIFY(workThread && workThread != QThread::currentThreadId());
+    QCOMPARE(int(finished.at(0).at(0).value<BackgroundJob::Outcome>()), outcome);
+    const QString text = finished.at(0).at(1).toString();
+    if (error.isEmpty()) {
+        QCOMPARE(text, QString());
+        QCOMPARE(progressed.size(), 2);
+        QCOMPARE(m_db->scalar(QStringLiteral("select count(*) from job_rows")).toInt(), 1);
+    } else {
+        // The server's own text, naming what it refused.
+        QVERIFY2(text.contains(error), qPrintable(text));
+    }
+    QVERIFY(!job.isRunning());
+}
+
+void TestBackgroundJob::stoppedRunEndsSoonAndWritesNothing_data()
+{
+    // Where the run is when it is stopped: inside a statement the server is running, or between
+    // two statements of its transaction.
+    QTest::addColumn<bool>("insideStatement");
+    QTest::newRow("inside a statement") << true;
+    QTest::newRow("between statements") << false;
+}
+
+void TestBackgroundJob::stoppedRunEndsSoonAndWritesNothing()
+{
+    QFETCH(bool, insideStatement);
+    BackgroundJob job(m_db->db());
+    QSignalSpy finished(&job, &BackgroundJob::finished);
+    std::atomic<bool> written{false};
+    QVERIFY(job.start([&](JobContext& context) {
+        Transaction tx(context.db());
+        execSql(context.db(), QStringLiteral("insert into job_rows values (1)"));
+        written = true;
+        if (insideStatement) {
+            execSql(context.db(), QStringLiteral("select pg_sleep(30)"));
+        } else {
+            while (true) {
+                context.progress(1, 2);
+                QThread::msleep(10);
+            }
+        }
+        tx.commit();
+    }));
+    QTRY_VERIFY_WITH_TIMEOUT(written, 10000);
+    QTest::qWait(100);
+    job.cancel();
+    // Unstopped, the run would sleep for 30 s or loop for ever.
+    QVERIFY(finished.wait(10000));
+    QCOMPARE(int(finished.at(0).at(0).value<BackgroundJob::Outcome>()), int(BackgroundJob::Outcome::Cancelled));
+    QCOMPARE(m_db->scalar(QStringLiteral("select count(*) from job_rows")).toInt(), 0);
+}
+
+void TestBackgroundJob::oneRunAtATime()
+{
+    BackgroundJob job(m_db->db());
+    QSignalSpy finished(&job, &BackgroundJob::finished);
+    QVERIFY(job.start([](JobContext& context) { execSql(context.db(), QStringLiteral("select pg_sleep(0.3)")); }));
+    QVERIFY(job.isRunning());
+    QVERIFY(!job.start([](JobContext&) { QFAIL("a second run started"); }));
+    QVERIFY(finished.wait(10000));
+    QCOMPARE(finished.size(), 1);
+    // Once ended, the next run starts.
+    QVERIFY(job.start([](JobContext& context) { execSql(context.db(), QStringLiteral("insert into job_rows values (2)")); }));
+    QVERIFY(job.wait(10000));
+    QCOMPARE(finished.size(), 2);
+    QCOMPARE(m_db->scalar(QStringLiteral("select count(*) from job_rows")).toInt(), 1);
+}
+
+QTEST_GUILESS_MAIN(TestBackgroundJob)
+#include "tst_background_job.moc"

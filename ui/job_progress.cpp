@@ -1,0 +1,74 @@
+#include "ui/job_progress.h"
+#include "data/prompts.h"
+#include "ui/guard.h"
+
+#include <QBoxLayout>
+#include <QProgressBar>
+#include <QPushButton>
+
+JobProgress::JobProgress(const QSqlDatabase& db, Prompts& prompts, QProgressBar* bar, QList<QWidget*> starters,
+                         QObject* parent)
+    : QObject(parent), m_job(db), m_prompts(prompts), m_bar(bar)
+{
+    for (QWidget* w : starters) m_starters << w;
+    m_cancel = new QPushButton(QStringLiteral("Отмена"), bar->parentWidget());
+    m_cancel->setObjectName(QStringLiteral("CancelWork"));
+    m_cancel->setAutoDefault(false);
+    m_cancel->hide();
+    if (QWidget* holder = bar->parentWidget()) {
+        for (QBoxLayout* row : holder->findChildren<QBoxLayout*>()) {
+            if (const int at = row->indexOf(bar); at >= 0) {
+                row->insertWidget(at + 1, m_cancel);
+                break;
+            }
+        }
+    }
+    connect(m_cancel, &QPushButton::clicked, this, [this] {
+        m_cancel->setEnabled(false);
+        m_job.cancel();
+    });
+    connect(&m_job, &BackgroundJob::progressed, this, [this](int done, int total) {
+        if (!m_bar) return;
+        m_bar->setMaximum(m_bar->minimum() + total);
+        m_bar->setValue(m_bar->minimum() + done);
+    });
+    connect(&m_job, &BackgroundJob::finished, this, &JobProgress::finish);
+}
+
+bool JobProgress::run(BackgroundJob::Work work, Done done)
+{
+    if (m_job.isRunning()) return false;
+    m_done = std::move(done);
+    for (const QPointer<QWidget>& w : std::as_const(m_starters))
+        if (w) w->setEnabled(false);
+    if (m_bar) {
+        m_bar->setMaximum(m_bar->minimum() + 1);
+        m_bar->setValue(m_bar->minimum());
+        m_bar->show();
+    }
+    m_cancel->setEnabled(true);
+    m_cancel->show();
+    return m_job.start(std::move(work));
+}
+
+void JobProgress::stop()
+{
+    if (!m_job.isRunning()) return;
+    m_job.cancel();
+    m_job.wait(60000);
+}
+
+bool JobProgress::wait(int ms) { return m_job.wait(ms); }
+
+void JobProgress::finish(BackgroundJob::Outcome outcome, const QString& error)
+{
+    if (m_bar) m_bar->hide();
+    m_cancel->hide();
+    for (const QPointer<QWidget>& w : std::as_const(m_starters))
+        if (w) w->setEnabled(true);
+    const Done done = std::exchange(m_done, {});
+    runGuarded(m_prompts, [&] {
+        if (done) done(outcome);
+    });
+    if (outcome == BackgroundJob::Outcome::Failed) m_prompts.error(errorBoxText(error));
+}
