@@ -67,6 +67,7 @@ QSqlDatabase openConnection(const ConnectionSettings& settings, const QString& n
     setInTransaction(db, false);
     applySessionSettings(db);
     setLockWaitLimit(db, settings.lockWaitMs);
+    setStatementTimeLimit(db, settings.statementTimeMs);
     return db;
 }
 

@@ -17,6 +17,9 @@ struct ConnectionSettings {
     /// How long an interactive statement waits for a row or table another client holds, in
     /// milliseconds, before it is refused with kLockedText; 0 waits without end.
     int lockWaitMs = 5000;
+    /// How long an interactive statement may run before the server stops it (SQLSTATE 57014), in
+    /// milliseconds; 0 without end. Long work runs in the background on sessions without it.
+    int statementTimeMs = 60000;
 
     /// From the command line (arguments without the program name): argument 1 the database,
     /// argument 2 the server, written host or host:port. Without argument 2 the default database
@@ -44,6 +47,9 @@ inline const QString kConnectionLostText = QStringLiteral(
 /// Said when connecting again fails as well.
 inline const QString kNoConnectionText = QStringLiteral(
     "Нет соединения с сервером. Проверьте сеть и повторите действие позже.");
+/// Said in a window when the server stopped a statement that ran past the connection's limit.
+inline const QString kTooLongText = QStringLiteral(
+    "Запрос выполнялся слишком долго и остановлен сервером. Действие не выполнено; повторите его позже.");
 /// Said when a statement waited for another client's lock longer than the connection allows.
 inline const QString kLockedText = QStringLiteral("Запись изменяется другим пользователем, попробуйте позже.");
 

@@ -1,4 +1,5 @@
 #pragma once
+#include "data/connection.h"
 #include "data/db_error.h"
 #include "data/prompts.h"
 
@@ -17,6 +18,10 @@ inline QString errorBoxText(const QString& text)
 inline void showError(Prompts& prompts, const std::exception& e)
 {
     const auto* db = dynamic_cast<const DbError*>(&e);
+    if (db && db->sqlState() == QLatin1String("57014")) {
+        prompts.error(kTooLongText);
+        return;
+    }
     prompts.error(errorBoxText(db ? db->text() : QString::fromLocal8Bit(e.what())));
 }
 
