@@ -48,9 +48,11 @@ bool BackgroundJob::start(Work work)
     m_shared = std::make_shared<Shared>();
     QThread* thread = QThread::create([this, work = std::move(work)] { run(work); });
     m_thread = thread;
-    // Delivered on this object's thread; a late delivery of a run already waited for is ignored.
-    connect(thread, &QThread::finished, this, [this, thread] {
-        if (m_thread == thread) deliver();
+    const quint64 serial = ++m_runs;
+    // Delivered on this object's thread; the late delivery of a run already waited for is
+    // ignored (by its number: a new run's thread may have the old one's address).
+    connect(thread, &QThread::finished, this, [this, serial] {
+        if (m_thread && m_runs == serial) deliver();
     });
     thread->start();
     return true;

@@ -73,5 +73,6 @@ private:
     QString m_sourceName;
     int m_lockWaitMs = 0;
     QThread* m_thread = nullptr;
+    quint64 m_runs = 0;
     std::shared_ptr<Shared> m_shared;
 };

@@ -57,26 +57,37 @@ void Dataset::addSql(const QString& line) { m_stmt.appendLine(line); }
 void Dataset::open()
 {
     if (isOpen()) close();
-    QSqlQuery q = m_stmt.exec(m_db);
-    const QSqlRecord rec = q.record();
-    m_fields.clear();
-    m_fieldIndex.clear();
-    m_types.clear();
-    for (int i = 0; i < rec.count(); ++i) {
-        m_fields << rec.fieldName(i);
-        m_types.push_back(rec.field(i).metaType());
-    }
-    // The first occurrence of a repeated name ("h_tabel.*" beside "smena") is the one read by name.
-    for (int i = rec.count() - 1; i >= 0; --i) m_fieldIndex.insert(m_fields.at(i).toLower(), i);
+    adopt(fetch(m_stmt, m_db));
+}
 
-    const int columns = rec.count();
-    m_cells.clear();
-    m_rowCount = 0;
-    if (q.size() > 0) m_cells.reserve(size_t(q.size()) * columns);
-    while (q.next()) {
-        for (int c = 0; c < columns; ++c) m_cells.push_back(q.value(c));
-        ++m_rowCount;
+Dataset::Snapshot Dataset::fetch(const Statement& statement, const QSqlDatabase& db)
+{
+    QSqlQuery q = statement.exec(db);
+    const QSqlRecord rec = q.record();
+    Snapshot rows;
+    for (int i = 0; i < rec.count(); ++i) {
+        rows.fields << rec.fieldName(i);
+        rows.types.push_back(rec.field(i).metaType());
     }
+    const int columns = rec.count();
+    if (q.size() > 0) rows.cells.reserve(size_t(q.size()) * columns);
+    while (q.next()) {
+        for (int c = 0; c < columns; ++c) rows.cells.push_back(q.value(c));
+        ++rows.rowCount;
+    }
+    return rows;
+}
+
+void Dataset::adopt(Snapshot&& rows)
+{
+    if (isOpen()) close();
+    m_fields = std::move(rows.fields);
+    m_types = std::move(rows.types);
+    m_fieldIndex.clear();
+    // The first occurrence of a repeated name ("h_tabel.*" beside "smena") is the one read by name.
+    for (int i = int(m_fields.size()) - 1; i >= 0; --i) m_fieldIndex.insert(m_fields.at(i).toLower(), i);
+    m_cells = std::move(rows.cells);
+    m_rowCount = rows.rowCount;
     m_state = State::Browse;
     m_pending.clear();
     rebuildVisible();

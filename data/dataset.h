@@ -37,6 +37,21 @@ public:
     // --- open, close, refresh
     /// Runs the text and takes all rows; the current row is the first. Throws DbError.
     void open();
+
+    /// All rows of a statement as a dataset takes them, fetched on any session and thread and
+    /// handed to the dataset by adopt(): for a sheet read in the background.
+    struct Snapshot {
+        QStringList fields;
+        std::vector<QMetaType> types;
+        std::vector<QVariant> cells;   // rows one after another
+        int rowCount = 0;
+    };
+    /// The text with its parameter values, to run elsewhere.
+    const Statement& statement() const { return m_stmt; }
+    /// Runs the statement on the session and takes all its rows. Throws DbError.
+    static Snapshot fetch(const Statement& statement, const QSqlDatabase& db);
+    /// Opens on rows fetched elsewhere, as open() does on its own.
+    void adopt(Snapshot&& rows);
     void close();
     bool isOpen() const { return m_state != State::Closed; }
     /// Close and reopen, then return to the same record number (or the last one).

@@ -8,6 +8,7 @@
 #include "timesheets/timesheet_progress.h"
 #include "ui/data_grid.h"
 #include "ui/guard.h"
+#include "data/background_job.h"
 #include "ui/job_progress.h"
 
 #include <QComboBox>
@@ -185,7 +186,7 @@ TForm27::TForm27(TDataModule6& dm, SpreadsheetOpener& opener, QString excelFolde
     connect(Button3, &QPushButton::clicked, this, guarded(m_prompts, [this] { Button3Click(); }));
     connect(Button2, &QPushButton::clicked, this, guarded(m_prompts, [this] { Button2Click(); }));
     connect(Button1, &QPushButton::clicked, this, &QDialog::reject);
-    m_work = new JobProgress(dm.ADO_DB, m_prompts, PB, {Button2, Button5, Button3, ComboBox1, cb_year}, this);
+    m_work = new JobProgress(dm.ADO_DB, m_prompts, PB, this);
     resize(1280, 600);
 }
 
@@ -251,13 +252,20 @@ void TForm27::ComboBox1Change()
     using namespace piecework_mode;
     CurrentTabel->close();
     setPeriod(*CurrentTabel, month(), year());
-    CurrentTabel->open();
-
-    const sheet_rows::PieceworkTotals totals = sheet_rows::pieceworkTotals(m_dm.ADO_DB, month(), year());
-    all_priceText->setText(sheet_rows::shown(totals.all));
-    priceText->setText(sheet_rows::shown(totals.piecework));
-    price7Text->setText(sheet_rows::shown(totals.utilityWorks));
-    price8Text->setText(sheet_rows::shown(totals.averagePiecework));
+    for (QLabel* total : {all_priceText, priceText, price7Text, price8Text}) total->clear();
+    // The sheet and its totals are read together in the background and shown together.
+    auto totals = std::make_shared<sheet_rows::PieceworkTotals>();
+    openInBackground(
+        *m_work, {CurrentTabel},
+        [totals, month = month(), year = year()](JobContext& context) {
+            *totals = sheet_rows::pieceworkTotals(context.db(), month, year);
+        },
+        [this, totals] {
+            all_priceText->setText(sheet_rows::shown(totals->all));
+            priceText->setText(sheet_rows::shown(totals->piecework));
+            price7Text->setText(sheet_rows::shown(totals->utilityWorks));
+            price8Text->setText(sheet_rows::shown(totals->averagePiecework));
+        });
 
     m_model->setMonth(month(), year());
     const int days = QDate(year(), month(), 1).daysInMonth();
@@ -267,13 +275,12 @@ void TForm27::ComboBox1Change()
 
 void TForm27::Button5Click()
 {
-    CurrentTabel->close();
-    CurrentTabel->open();
+    openInBackground(*m_work, {CurrentTabel});
 }
 
 void TForm27::Button3Click()
 {
-    rebuildInBackground(*m_work, {CurrentTabel}, [month = month(), year = year()](const QSqlDatabase& db, const month_rebuild::Progress& progress) {
+    rebuildInBackground(*m_work, {CurrentTabel}, {Button2, Button5, Button3, ComboBox1, cb_year}, [month = month(), year = year()](const QSqlDatabase& db, const month_rebuild::Progress& progress) {
         month_rebuild::hourRows(db, month, year, progress);
     });
 }

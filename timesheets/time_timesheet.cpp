@@ -136,7 +136,7 @@ TForm19::TForm19(TDataModule6& dm, ExcelApp& excel, TForm15& form15, QWidget* pa
     connect(Button2, &QPushButton::clicked, this, guarded(m_prompts, [this] { Button2Click(); }));
     connect(Button6, &QPushButton::clicked, this, guarded(m_prompts, [this] { Button6Click(); }));
     connect(Button4, &QPushButton::clicked, this, &QDialog::reject);
-    m_work = new JobProgress(dm.ADO_DB, m_prompts, PB, {Button1, Button2, Button5, Button6, ComboBox1, ComboBox2}, this);
+    m_work = new JobProgress(dm.ADO_DB, m_prompts, PB, this);
     resize(1100, 560);
 }
 
@@ -193,29 +193,34 @@ void TForm19::ComboBox1Change()
         q.setParam(QStringLiteral("yea"), year());
         q.setParam(QStringLiteral("date1"), first);
         q.setParam(QStringLiteral("date2"), first.addMonths(1));
-        q.open();
         m_models[i]->setMonth(month(), year());
     }
+    openShifts();
+}
+
+QList<Dataset*> TForm19::shifts() const
+{
+    QList<Dataset*> out;
+    for (TimesheetGridModel* model : std::as_const(m_models)) out << model->dataset();
+    return out;
 }
 
 void TForm19::openShifts()
 {
-    for (TimesheetGridModel* model : std::as_const(m_models)) model->dataset()->open();
+    openInBackground(*m_work, shifts());
 }
 
 void TForm19::Button5Click()
 {
-    for (TimesheetGridModel* model : std::as_const(m_models)) model->dataset()->close();
     openShifts();
 }
 
 void TForm19::Button1Click()
 {
-    QList<Dataset*> shifts;
-    for (TimesheetGridModel* model : std::as_const(m_models)) shifts << model->dataset();
-    rebuildInBackground(*m_work, shifts, [month = month(), year = year()](const QSqlDatabase& db, const month_rebuild::Progress& progress) {
-        month_rebuild::shiftRows(db, month, year, progress);
-    });
+    rebuildInBackground(*m_work, shifts(), {Button1, Button2, Button5, Button6, ComboBox1, ComboBox2},
+                        [month = month(), year = year()](const QSqlDatabase& db, const month_rebuild::Progress& progress) {
+                            month_rebuild::shiftRows(db, month, year, progress);
+                        });
 }
 
 void TForm19::Button2Click()

@@ -25,6 +25,7 @@ int writeTimeTimesheet(const QSqlDatabase& db, int month, int year, ExcelApp& ex
 /// The monthly hours of every worker by day, one tab per shift, with the month's rebuild from
 /// the journal, the spreadsheet and the print.
 class JobProgress;
+class Dataset;
 
 class TForm19 : public QDialog {
     Q_OBJECT
@@ -68,6 +69,7 @@ protected:
 private:
     void fillYears(int workingYear);
     void openShifts();
+    QList<Dataset*> shifts() const;
 
     TDataModule6& m_dm;
     Prompts& m_prompts;

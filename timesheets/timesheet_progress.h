@@ -11,13 +11,23 @@ class QProgressBar;
 class QPushButton;
 
 class JobProgress;
+class JobContext;
 class QSqlDatabase;
+class QWidget;
+
+/// Reads the window's sheets in the background (see JobProgress): the datasets are closed, their
+/// rows fetched on the job's session with their statements as they are now, and handed to them
+/// when the read ends; also (on the job's thread) whatever more the window reads (extra), and
+/// then shown (done, on the window's thread). A read stopped or failed leaves them closed. A
+/// read still running is stopped first: the newest choice of month wins.
+void openInBackground(JobProgress& work, const QList<Dataset*>& sheets,
+                      std::function<void(JobContext&)> extra = {}, std::function<void()> done = {});
 
 /// Runs a month's rebuild in the background on a session of its own, with the window's progress
-/// bar and "Отмена" shown while it runs. The queries the window shows are closed first and
-/// reopened when it ends, also when it fails (its error is shown) or is stopped (the month then
-/// stays as it was: the rebuild is one transaction).
-void rebuildInBackground(JobProgress& work, const QList<Dataset*>& shown,
+/// bar and "Отмена" shown and the controls given locked while it runs. The queries the window
+/// shows are closed first and read again when it ends, also when it fails (its error is shown)
+/// or is stopped (the month then stays as it was: the rebuild is one transaction).
+void rebuildInBackground(JobProgress& work, const QList<Dataset*>& shown, QList<QWidget*> locked,
                          std::function<void(const QSqlDatabase& db, const month_rebuild::Progress&)> rebuild);
 
 /// Runs a spreadsheet export under the hourglass, its progress in the button's caption

@@ -6,11 +6,9 @@
 #include <QProgressBar>
 #include <QPushButton>
 
-JobProgress::JobProgress(const QSqlDatabase& db, Prompts& prompts, QProgressBar* bar, QList<QWidget*> starters,
-                         QObject* parent)
+JobProgress::JobProgress(const QSqlDatabase& db, Prompts& prompts, QProgressBar* bar, QObject* parent)
     : QObject(parent), m_job(db), m_prompts(prompts), m_bar(bar)
 {
-    for (QWidget* w : starters) m_starters << w;
     m_cancel = new QPushButton(QStringLiteral("Отмена"), bar->parentWidget());
     m_cancel->setObjectName(QStringLiteral("CancelWork"));
     m_cancel->setAutoDefault(false);
@@ -35,12 +33,15 @@ JobProgress::JobProgress(const QSqlDatabase& db, Prompts& prompts, QProgressBar*
     connect(&m_job, &BackgroundJob::finished, this, &JobProgress::finish);
 }
 
-bool JobProgress::run(BackgroundJob::Work work, Done done)
+bool JobProgress::run(BackgroundJob::Work work, Done done, QList<QWidget*> locked)
 {
     if (m_job.isRunning()) return false;
     m_done = std::move(done);
-    for (const QPointer<QWidget>& w : std::as_const(m_starters))
-        if (w) w->setEnabled(false);
+    m_locked.clear();
+    for (QWidget* w : locked) {
+        m_locked << w;
+        w->setEnabled(false);
+    }
     if (m_bar) {
         m_bar->setMaximum(m_bar->minimum() + 1);
         m_bar->setValue(m_bar->minimum());
@@ -64,7 +65,7 @@ void JobProgress::finish(BackgroundJob::Outcome outcome, const QString& error)
 {
     if (m_bar) m_bar->hide();
     m_cancel->hide();
-    for (const QPointer<QWidget>& w : std::as_const(m_starters))
+    for (const QPointer<QWidget>& w : std::exchange(m_locked, {}))
         if (w) w->setEnabled(true);
     const Done done = std::exchange(m_done, {});
     runGuarded(m_prompts, [&] {

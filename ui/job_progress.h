@@ -13,22 +13,23 @@ class QWidget;
 
 /// A window's long work run in the background (see BackgroundJob), shown as the window shows it:
 /// its progress bar while it runs, an "Отмена" button beside the bar that stops it, and the
-/// controls that would start more work disabled until it ends, so a second click cannot start a
-/// second run. A failure is shown in the error box with the server's text; a stopped run says
-/// nothing (the user asked for it). The window stays responsive meanwhile.
+/// controls the run names disabled until it ends, so a second click cannot start a second run.
+/// A failure is shown in the error box with the server's text; a stopped run says nothing (the
+/// user asked for it). The window stays responsive meanwhile.
 class JobProgress : public QObject {
     Q_OBJECT
 public:
     using Done = std::function<void(BackgroundJob::Outcome)>;
 
-    /// The bar and the controls belong to the window; the "Отмена" button is made here, placed
-    /// right after the bar in the bar's layout, and shown only while work runs.
-    JobProgress(const QSqlDatabase& db, Prompts& prompts, QProgressBar* bar, QList<QWidget*> starters, QObject* parent);
+    /// The bar belongs to the window; the "Отмена" button is made here, placed right after the
+    /// bar in the bar's layout, and shown only while work runs.
+    JobProgress(const QSqlDatabase& db, Prompts& prompts, QProgressBar* bar, QObject* parent);
 
     bool isRunning() const { return m_job.isRunning(); }
-    /// Starts the work unless some runs; afterwards (whatever the outcome, on the window's thread)
-    /// done runs: to show the result or to reopen what the window closed for the run.
-    bool run(BackgroundJob::Work work, Done done = {});
+    /// Starts the work unless some runs, with the controls given disabled while it runs;
+    /// afterwards (whatever the outcome, on the window's thread) done runs: to show the result
+    /// or to reopen what the window closed for the run.
+    bool run(BackgroundJob::Work work, Done done = {}, QList<QWidget*> locked = {});
     /// Stops a running job and waits for it to end (for a window that closes).
     void stop();
     /// Waits for a running job to end (for tests and unattended runs); true when none runs.
@@ -41,7 +42,7 @@ private:
     BackgroundJob m_job;
     Prompts& m_prompts;
     QPointer<QProgressBar> m_bar;
-    QList<QPointer<QWidget>> m_starters;
+    QList<QPointer<QWidget>> m_locked;
     QPushButton* m_cancel = nullptr;
     Done m_done;
 };

@@ -124,6 +124,13 @@ void TestBackgroundJob::oneRunAtATime()
     QVERIFY(job.wait(10000));
     QCOMPARE(finished.size(), 2);
     QCOMPARE(m_db->scalar(QStringLiteral("select count(*) from job_rows")).toInt(), 1);
+    // A run waited for and then followed at once by another: the first run's late notice must
+    // not be taken for the second's end (their threads may share an address).
+    QVERIFY(job.start([](JobContext& context) { execSql(context.db(), QStringLiteral("select pg_sleep(0.5)")); }));
+    QTest::qWait(100);
+    QVERIFY(job.isRunning());
+    QCOMPARE(finished.size(), 2);
+    QVERIFY(finished.wait(10000));
 }
 
 QTEST_GUILESS_MAIN(TestBackgroundJob)

@@ -228,6 +228,7 @@ void TestTimesheets::withForm19(const QDate& day, const std::function<void()>& c
     bool shown = false;
     whenModal([&](QWidget* modal) {
         shown = modal == m_form19;
+        QVERIFY(m_form19->work()->wait());   // the month's sheets are read
         checks();
         m_form19->reject();
     });
@@ -248,6 +249,7 @@ void TestTimesheets::opensOnTheWorkingMonth()
         QCOMPARE(m_form19->Button2->text(), QStringLiteral("Excel"));
         QCOMPARE(m_dm->H_Tabel_1.recordCount(), 0);
         m_form19->ComboBox2->setCurrentText(QStringLiteral("2024"));
+        QVERIFY(m_form19->work()->wait());
         // Shift 1: Иванов and Петров; shift 3: Сидоров with 12 hours on the 29th.
         QCOMPARE(m_dm->H_Tabel_1.recordCount(), 2);
         QCOMPARE(m_dm->H_Tabel_1.asString(QStringLiteral("fio")), QStringLiteral("Иванов И.И."));
@@ -332,9 +334,9 @@ void TestTimesheets::stoppedRebuildLeavesTheMonthAsItWas()
         QCOMPARE(cancel->text(), QStringLiteral("Отмена"));
         QVERIFY(!cancel->isHidden());
         QTest::qWait(200);
-        QTest::mouseClick(cancel, Qt::LeftButton);
+        cancel->click();
         QVERIFY(m_form19->work()->wait());
-        QVERIFY(m_prompts.said().isEmpty());
+        QVERIFY2(m_prompts.said().isEmpty(), qPrintable(m_prompts.said().value(0).text));
         QVERIFY(m_form19->PB->isHidden() && cancel->isHidden());
         QVERIFY(m_form19->Button1->isEnabled());
         QCOMPARE(m_dm->H_Tabel_1.asInt(QStringLiteral("d1")), 99);
@@ -410,6 +412,7 @@ void TestTimesheets::withForm27(int tag, const QDate& today, const std::function
     m_form27->today = [today] { return today; };
     whenModal([&](QWidget* modal) {
         shown = modal == m_form27;
+        QVERIFY(m_form27->work()->wait());   // the month's sheet and totals are read
         checks();
         m_form27->reject();
     });
@@ -549,11 +552,13 @@ void TestTimesheets::totalsAddUp()
         QCOMPARE(m_form27->all_priceText->text(), QStringLiteral("3520"));
         // A month of hour entries only still has its total.
         m_form27->ComboBox1->setCurrentIndex(3);
+        QVERIFY(m_form27->work()->wait());
         QCOMPARE(m_form27->priceText->text(), QString());
         QCOMPARE(m_form27->price7Text->text(), QStringLiteral("800"));
         QCOMPARE(m_form27->all_priceText->text(), QStringLiteral("800"));
         // The general sheet: Иванов's journal and hour-paid hours and earnings together.
         m_form27->ComboBox1->setCurrentIndex(2);
+        QVERIFY(m_form27->work()->wait());
         Dataset& sheet = *m_form27->CurrentTabel;
         QVERIFY(sheet.locate(QStringLiteral("fio"), QStringLiteral("Иванов И.И.")));
         QCOMPARE(sheet.asInt(QStringLiteral("i_time")), 31 + 11);
