@@ -71,8 +71,13 @@ QList<ColumnSpec> sheetColumns()
 int writePieceworkTimesheet(const QSqlDatabase& db, int mode, int month, int year, ExcelApp& excel,
                             const ExportProgress& progress)
 {
+    return writePieceworkTimesheet(sheet_rows::pieceworkTimesheet(db, mode, month, year), mode, month, year, excel, progress);
+}
+
+int writePieceworkTimesheet(const QList<sheet_rows::PieceworkRow>& rows, int mode, int month, int year, ExcelApp& excel,
+                            const ExportProgress& progress)
+{
     using namespace piecework_mode;
-    const QList<sheet_rows::PieceworkRow> rows = sheet_rows::pieceworkTimesheet(db, mode, month, year);
     if (excel.OpenExcel(QString()) == -1) return -1;
     excel.SetExcelVisible(false);
     const int total = int(rows.size());
@@ -287,8 +292,19 @@ void TForm27::Button3Click()
 
 void TForm27::Button2Click()
 {
-    ExcelApp excel(m_prompts, m_opener, m_excelFolder);
-    exportShowingProgress(Button2, [&](const ExportProgress& progress) {
-        writePieceworkTimesheet(m_dm.ADO_DB, Tag, month(), year(), excel, progress);
-    });
+    // The rows are read in the background; the workbook is written here, row by row.
+    m_work->wait();
+    auto rows = std::make_shared<QList<sheet_rows::PieceworkRow>>();
+    m_work->run(
+        [rows, mode = Tag, month = month(), year = year()](JobContext& context) {
+            *rows = sheet_rows::pieceworkTimesheet(context.db(), mode, month, year);
+        },
+        [this, rows, mode = Tag, month = month(), year = year()](BackgroundJob::Outcome outcome) {
+            if (outcome != BackgroundJob::Outcome::Done) return;
+            ExcelApp excel(m_prompts, m_opener, m_excelFolder);
+            exportShowingProgress(Button2, [&](const ExportProgress& progress) {
+                writePieceworkTimesheet(*rows, mode, month, year, excel, progress);
+            });
+        },
+        {Button2, Button3, Button5, ComboBox1, cb_year});
 }

@@ -1,6 +1,7 @@
 #pragma once
 #include "data/dataset.h"
 #include "rules/sheet_statements.h"
+#include "rules/sheet_rows.h"
 #include "timesheets/timesheet_export.h"
 
 #include <QDate>
@@ -21,6 +22,9 @@ class QPushButton;
 /// excel: a title row, the headings ("1" … "31" always), one row per sheet_rows::PieceworkRow. Tells progress
 /// after the headings (0 of N) and after each row; returns -1 when no workbook could be started.
 int writePieceworkTimesheet(const QSqlDatabase& db, int mode, int month, int year, ExcelApp& excel,
+                            const ExportProgress& progress = {});
+/// The same from rows read before (in the background).
+int writePieceworkTimesheet(const QList<sheet_rows::PieceworkRow>& rows, int mode, int month, int year, ExcelApp& excel,
                             const ExportProgress& progress = {});
 
 /// One window for the four monthly piecework timesheets: a row per worker (or per worker and

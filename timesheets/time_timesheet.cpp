@@ -9,6 +9,7 @@
 #include "timesheets/timesheet_progress.h"
 #include "ui/data_grid.h"
 #include "ui/guard.h"
+#include "data/background_job.h"
 #include "ui/job_progress.h"
 
 #include <QComboBox>
@@ -39,7 +40,12 @@ QList<ColumnSpec> shiftColumns()
 
 int writeTimeTimesheet(const QSqlDatabase& db, int month, int year, ExcelApp& excel, const ExportProgress& progress)
 {
-    const QList<sheet_rows::TimeTimesheetRow> rows = sheet_rows::timeTimesheet(db, month, year);
+    return writeTimeTimesheet(sheet_rows::timeTimesheet(db, month, year), month, year, excel, progress);
+}
+
+int writeTimeTimesheet(const QList<sheet_rows::TimeTimesheetRow>& rows, int month, int year, ExcelApp& excel,
+                       const ExportProgress& progress)
+{
     if (excel.OpenExcel(QString()) == -1) return -1;
     excel.SetExcelVisible(false);
     const int total = int(rows.size());
@@ -225,9 +231,20 @@ void TForm19::Button1Click()
 
 void TForm19::Button2Click()
 {
-    exportShowingProgress(Button2, [this](const ExportProgress& progress) {
-        writeTimeTimesheet(m_dm.ADO_DB, month(), year(), m_excel, progress);
-    });
+    // The rows are read in the background; the workbook is written here, row by row.
+    m_work->wait();
+    auto rows = std::make_shared<QList<sheet_rows::TimeTimesheetRow>>();
+    m_work->run(
+        [rows, month = month(), year = year()](JobContext& context) {
+            *rows = sheet_rows::timeTimesheet(context.db(), month, year);
+        },
+        [this, rows, month = month(), year = year()](BackgroundJob::Outcome outcome) {
+            if (outcome != BackgroundJob::Outcome::Done) return;
+            exportShowingProgress(Button2, [&](const ExportProgress& progress) {
+                writeTimeTimesheet(*rows, month, year, m_excel, progress);
+            });
+        },
+        {Button1, Button2, Button5, Button6, ComboBox1, ComboBox2});
 }
 
 void TForm19::Button6Click()

@@ -1,4 +1,5 @@
 #pragma once
+#include "rules/sheet_rows.h"
 #include "timesheets/timesheet_export.h"
 
 #include <QDate>
@@ -20,6 +21,9 @@ class QComboBox;
 /// worker's timesheet rows of the month summed by day. Tells progress after the headings
 /// (0 of N) and after each row; returns -1 when no workbook could be started, else 1.
 int writeTimeTimesheet(const QSqlDatabase& db, int month, int year, ExcelApp& excel,
+                       const ExportProgress& progress = {});
+/// The same from rows read before (in the background).
+int writeTimeTimesheet(const QList<sheet_rows::TimeTimesheetRow>& rows, int month, int year, ExcelApp& excel,
                        const ExportProgress& progress = {});
 
 /// The monthly hours of every worker by day, one tab per shift, with the month's rebuild from

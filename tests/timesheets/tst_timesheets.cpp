@@ -384,6 +384,7 @@ void TestTimesheets::exportCaptions()
     QCOMPARE(captions, (QStringList{"Excel (0 из 3)", "Excel (1 из 3)", "Excel (2 из 3)", "Excel (3 из 3)"}));
     withForm19(QDate(2024, 3, 15), [this] {
         QTest::mouseClick(m_form19->Button2, Qt::LeftButton);
+        QVERIFY(m_form19->work()->wait());   // the rows are read in the background
         QCOMPARE(m_form19->Button2->text(), QStringLiteral("Excel (3 из 3)"));
         QCOMPARE(m_opener.opened.size(), 2);
     });
@@ -600,6 +601,7 @@ void TestTimesheets::pieceworkSheet()
     month_rebuild::shiftRows(m_db->db(), 2, 2024);
     withForm27(tag, QDate(2024, month, 1), [this] {
         QTest::mouseClick(m_form27->Button2, Qt::LeftButton);
+        QVERIFY(m_form27->work()->wait());   // the rows are read in the background
         QVERIFY(m_form27->Button2->text().endsWith(QStringLiteral(" из %1)").arg(m_form27->CurrentTabel->recordCount())));
     });
     QCOMPARE(m_form27->Button2->text(), QStringLiteral("Excel"));
