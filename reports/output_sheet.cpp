@@ -6,7 +6,11 @@
 int writeOutputSheet(Dataset& XLS_Rep, const ReportRequest& request, ExcelApp& excel,
                      const std::function<void(int, int)>& progress)
 {
-    const QList<sheet_rows::OutputRow> rows = sheet_rows::output(XLS_Rep, request);
+    return writeOutputSheet(sheet_rows::output(XLS_Rep, request), excel, progress);
+}
+
+int writeOutputSheet(const QList<sheet_rows::OutputRow>& rows, ExcelApp& excel, const std::function<void(int, int)>& progress)
+{
     if (excel.OpenExcel(QString()) == -1) return -1;
 
     const int total = int(rows.size());

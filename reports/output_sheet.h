@@ -1,4 +1,6 @@
 #pragma once
+#include "rules/sheet_rows.h"
+
 #include <QString>
 #include <functional>
 
@@ -12,4 +14,7 @@ struct ReportRequest;
 /// Returns OpenExcel's -1 (nothing written) when no workbook could be started, otherwise 1;
 /// the query is closed again either way. The workbook is not shown: the caller shows or saves it.
 int writeOutputSheet(Dataset& XLS_Rep, const ReportRequest& request, ExcelApp& excel,
+                     const std::function<void(int written, int total)>& progress = {});
+/// The same from rows read before (in the background).
+int writeOutputSheet(const QList<sheet_rows::OutputRow>& rows, ExcelApp& excel,
                      const std::function<void(int written, int total)>& progress = {});

@@ -1,7 +1,10 @@
 #include "reports/reports_hub.h"
 #include "data/data_module.h"
 #include "data/prompts.h"
+#include "data/background_job.h"
 #include "export/excel_export.h"
+#include "rules/sheet_rows.h"
+#include "ui/job_progress.h"
 #include "reports/output_sheet.h"
 #include "reports/report_kinds.h"
 #include "reports/report_window.h"
@@ -13,6 +16,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScopeGuard>
@@ -86,6 +90,11 @@ TForm18::TForm18(TDataModule6& dm, ExcelApp& excel, QWidget* parent)
 
     auto* buttons = new QVBoxLayout;
     for (QPushButton* b : {Button2, Button4, Button1, Button3, Button6}) buttons->addWidget(b);
+    PB = new QProgressBar(this);
+    PB->setObjectName(QStringLiteral("PB"));
+    PB->setMinimum(1);
+    PB->hide();
+    buttons->addWidget(PB);
     buttons->addStretch();
     buttons->addWidget(Button5);
     auto* left = new QVBoxLayout;
@@ -95,6 +104,13 @@ TForm18::TForm18(TDataModule6& dm, ExcelApp& excel, QWidget* parent)
     auto* layout = new QHBoxLayout(this);
     layout->addLayout(left);
     layout->addLayout(buttons);
+    m_work = new JobProgress(dm.ADO_DB, m_prompts, PB, this);
+}
+
+void TForm18::done(int result)
+{
+    m_work->stop();
+    QDialog::done(result);
 }
 
 TForm18::~TForm18() = default;
@@ -151,12 +167,20 @@ ReportWindow* TForm18::reportWindow(const QString& window) const
 
 void TForm18::Button6Click()
 {
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const auto restoreCursor = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
-    const int opened = writeOutputSheet(XLS_Rep, request(), m_excel, [this](int written, int total) {
-        Button6->setText(QStringLiteral("Excel (") + QString::number(written) + QStringLiteral(" из ") +
-                         QString::number(total) + QLatin1Char(')'));
-    });
-    if (opened == -1) return;
-    m_excel.SetExcelVisible(true);
+    // The period's rows are read in the background; the workbook is written here.
+    auto rows = std::make_shared<QList<sheet_rows::OutputRow>>();
+    m_work->run(
+        [rows, request = request()](JobContext& context) { *rows = sheet_rows::output(context.db(), request); },
+        [this, rows](BackgroundJob::Outcome outcome) {
+            if (outcome != BackgroundJob::Outcome::Done) return;
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+            const auto restoreCursor = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
+            const int opened = writeOutputSheet(*rows, m_excel, [this](int written, int total) {
+                Button6->setText(QStringLiteral("Excel (") + QString::number(written) + QStringLiteral(" из ") +
+                                 QString::number(total) + QLatin1Char(')'));
+            });
+            if (opened == -1) return;
+            m_excel.SetExcelVisible(true);
+        },
+        {Button1, Button2, Button3, Button4, Button6, RadioGroup1, GroupBox1});
 }

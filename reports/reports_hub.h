@@ -15,7 +15,9 @@ struct ReportRequest;
 class QDateEdit;
 class QGroupBox;
 class QLabel;
+class QProgressBar;
 class QPushButton;
+class JobProgress;
 class QRadioButton;
 
 /// The reports hub: a period and a product kind, the four summary reports by product and by
@@ -38,6 +40,7 @@ public:
     QPushButton* Button3 = nullptr;     // "Детальный отчет по продукции"
     QPushButton* Button6 = nullptr;     // "Excel (k из N)"
     QPushButton* Button5 = nullptr;     // "Выход"
+    QProgressBar* PB = nullptr;         // shown while a report or the spreadsheet is read
     Dataset XLS_Rep;
 
     /// The item of RadioGroup1: 0 "Все", 1 "Готовая продукция", 2 "Заготовки".
@@ -63,10 +66,18 @@ public:
     /// "Excel": the period's output by product into a new workbook, shown when written.
     void Button6Click();
 
+    /// The hub's work in the background: its progress and "Отмена".
+    JobProgress* work() const { return m_work; }
+
+protected:
+    /// A run still going on is stopped before the hub closes.
+    void done(int result) override;
+
 private:
     TDataModule6& m_dm;
     ExcelApp& m_excel;
     Prompts& m_prompts;
     QList<QRadioButton*> m_kinds;
     std::map<QString, std::unique_ptr<ReportWindow>> m_reports;   // by report window, made once
+    JobProgress* m_work = nullptr;
 };

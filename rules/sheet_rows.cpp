@@ -116,6 +116,12 @@ QList<OutputRow> output(Dataset& XLS_Rep, const ReportRequest& request)
     return rows;
 }
 
+QList<OutputRow> output(const QSqlDatabase& db, const ReportRequest& request)
+{
+    Dataset XLS_Rep(db, sheet_statements::kXlsRep);
+    return output(XLS_Rep, request);
+}
+
 QString shown(const std::optional<Money>& amount)
 {
     return amount ? formats::general(*amount) : QString();

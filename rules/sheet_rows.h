@@ -72,6 +72,8 @@ QString outputColourText(int color);
 /// Fills the output query (kXlsRep) from the request, period and product-kind filter, opens
 /// it, reads its visible rows and closes it again.
 QList<OutputRow> output(Dataset& XLS_Rep, const ReportRequest& request);
+/// The same on a session of its own (in the background).
+QList<OutputRow> output(const QSqlDatabase& db, const ReportRequest& request);
 
 /// A nullable amount for people: empty for nothing, else the general format.
 QString shown(const std::optional<Money>& amount);

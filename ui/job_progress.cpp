@@ -38,7 +38,9 @@ bool JobProgress::run(BackgroundJob::Work work, Done done, QList<QWidget*> locke
     if (m_job.isRunning()) return false;
     m_done = std::move(done);
     m_locked.clear();
+    // Controls disabled already (by the role, say) are left as they are, and stay disabled after.
     for (QWidget* w : locked) {
+        if (w->testAttribute(Qt::WA_ForceDisabled)) continue;
         m_locked << w;
         w->setEnabled(false);
     }

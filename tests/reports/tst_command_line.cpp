@@ -10,6 +10,7 @@
 #include "refbooks/operation_dialog.h"
 #include "refbooks/operations_list.h"
 #include "reports/reports_hub.h"
+#include "ui/job_progress.h"
 #include "tests/reports/report_fixture.h"
 #include "tests/support/scripted_prompts.h"
 #include "tests/support/small_file_system.h"
@@ -571,6 +572,7 @@ void TestCommandLine::outputSheetIsTheHubs()
     hub.DTPicker2->setDate(QDate(2024, 4, 1));
     hub.setProductKind(kind);
     hub.Button6->click();
+    QVERIFY(hub.work()->wait());
     QCOMPARE(opener.opened.size(), 1);
     const QList<QStringList> fromHub = readSheet(opener.opened.constFirst());
     QVERIFY(fromHub.size() > 1);

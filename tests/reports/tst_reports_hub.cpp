@@ -4,6 +4,7 @@
 #include "reports/engine/report_engine.h"
 #include "reports/report_window.h"
 #include "reports/reports_hub.h"
+#include "ui/job_progress.h"
 #include "tests/reports/report_fixture.h"
 #include "tests/support/modal.h"
 #include "tests/support/scripted_prompts.h"
@@ -174,6 +175,7 @@ QList<QStringList> TestReportsHub::hubSheet(const QDate& from, const QDate& to, 
     m_form->setProductKind(kind);
     m_opener.opened.clear();
     QTest::mouseClick(m_form->Button6, Qt::LeftButton);
+    if (!m_form->work()->wait()) return {};
     if (caption) *caption = m_form->Button6->text();
     if (m_opener.opened.size() != 1) return {};
     return readSheet(m_opener.opened.constFirst());
