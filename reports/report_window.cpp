@@ -51,6 +51,22 @@ void ReportWindow::run(const ReportRequest& request, QWidget* parent)
     showReportPreview(m_document, m_zoom, m_dm.prompts(), parent);
 }
 
+Statement ReportWindow::statementFor(const ReportRequest& request)
+{
+    m_query->close();
+    applyRequest(request);
+    return m_query->statement();
+}
+
+void ReportWindow::runWithRows(const ReportRequest& request, Dataset::Snapshot&& rows, QWidget* parent)
+{
+    const auto closeQuery = qScopeGuard([this] { m_query->close(); });
+    m_query->adopt(std::move(rows));
+    m_title.setCaption(titleFor(request));
+    prepare();
+    showReportPreview(m_document, m_zoom, m_dm.prompts(), parent);
+}
+
 void ReportWindow::setPeriod(const QDate& from, const QDate& to)
 {
     sheet_statements::setPeriod(*m_query, from, to);

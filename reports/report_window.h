@@ -40,6 +40,11 @@ public:
     /// Prepares the report for the request and shows its preview; the query stays open until
     /// the preview is closed.
     void run(const ReportRequest& request, QWidget* parent = nullptr);
+    /// The query's statement for the request (the query closed and set for it), to be read on
+    /// another session: the reports hub reads it in the background.
+    Statement statementFor(const ReportRequest& request);
+    /// As run(), on rows read for statementFor(request).
+    void runWithRows(const ReportRequest& request, Dataset::Snapshot&& rows, QWidget* parent = nullptr);
 
     const ReportLayout& layout() const { return m_layout; }
     Dataset& reportQuery() { return *m_query; }

@@ -156,7 +156,17 @@ void TForm18::runReport(const ReportKind& kind)
 {
     std::unique_ptr<ReportWindow>& window = m_reports[kind.window];
     if (!window) window = kind.make(m_dm);
-    window->run(request(), this);
+    // The report's rows are read in the background; the hub stays responsive, shows its bar and
+    // "Отмена", and lays out and shows the preview once they are in.
+    ReportWindow* report = window.get();
+    const ReportRequest asked = request();
+    const Statement statement = report->statementFor(asked);
+    auto rows = std::make_shared<Dataset::Snapshot>();
+    m_work->run([statement, rows](JobContext& context) { *rows = Dataset::fetch(statement, context.db()); },
+                [this, report, asked, rows](BackgroundJob::Outcome outcome) {
+                    if (outcome == BackgroundJob::Outcome::Done) report->runWithRows(asked, std::move(*rows), this);
+                },
+                {Button1, Button2, Button3, Button4, Button6, RadioGroup1, GroupBox1});
 }
 
 ReportWindow* TForm18::reportWindow(const QString& window) const
