@@ -37,29 +37,31 @@ QString smenaN(int shift, const QString& line2)
         .arg(shift);
 }
 
+// A shift's timesheet rows of the month with the name of each person whose code names the worker,
+// the row's hours, and the worker's journal earnings of the month (all shifts) in all and per
+// hour of this row. The earnings are summed once per worker, not once per timesheet row.
 QString hTabel(int shift)
 {
+    const QString summ = QStringLiteral(
+        "(coalesce(d1,0)+coalesce(d2,0)+coalesce(d3,0)+coalesce(d4,0)+coalesce(d5,0)+coalesce(d6,0)+coalesce(d7,0)+coalesce(d8,0)+coalesce(d9,0)+coalesce(d10,0)+\n"
+        "coalesce(d11,0)+coalesce(d12,0)+coalesce(d13,0)+coalesce(d14,0)+coalesce(d15,0)+coalesce(d16,0)+coalesce(d17,0)+coalesce(d18,0)+coalesce(d19,0)+coalesce(d20,0)+\n"
+        "coalesce(d21,0)+coalesce(d22,0)+coalesce(d23,0)+coalesce(d24,0)+coalesce(d25,0)+coalesce(d26,0)+coalesce(d27,0)+coalesce(d28,0)+coalesce(d29,0)+coalesce(d30,0)+\n"
+        "coalesce(d31,0))");
     return QStringLiteral(
-               "select person.s_caption fio, \n"
-               "(coalesce(d1,0)+coalesce(d2,0)+coalesce(d3,0)+coalesce(d4,0)+coalesce(d5,0)+coalesce(d6,0)+coalesce(d7,0)+coalesce(d8,0)+coalesce(d9,0)+coalesce(d10,0)+\n"
-               "coalesce(d11,0)+coalesce(d12,0)+coalesce(d13,0)+coalesce(d14,0)+coalesce(d15,0)+coalesce(d16,0)+coalesce(d17,0)+coalesce(d18,0)+coalesce(d19,0)+coalesce(d20,0)+\n"
-               "coalesce(d21,0)+coalesce(d22,0)+coalesce(d23,0)+coalesce(d24,0)+coalesce(d25,0)+coalesce(d26,0)+coalesce(d27,0)+coalesce(d28,0)+coalesce(d29,0)+coalesce(d30,0)+\n"
-               "coalesce(d31,0)) as summ, \n"
-               "case when (coalesce(d1,0)+coalesce(d2,0)+coalesce(d3,0)+coalesce(d4,0)+coalesce(d5,0)+coalesce(d6,0)+coalesce(d7,0)+coalesce(d8,0)+coalesce(d9,0)+coalesce(d10,0)+\n"
-               "coalesce(d11,0)+coalesce(d12,0)+coalesce(d13,0)+coalesce(d14,0)+coalesce(d15,0)+coalesce(d16,0)+coalesce(d17,0)+coalesce(d18,0)+coalesce(d19,0)+coalesce(d20,0)+\n"
-               "coalesce(d21,0)+coalesce(d22,0)+coalesce(d23,0)+coalesce(d24,0)+coalesce(d25,0)+coalesce(d26,0)+coalesce(d27,0)+coalesce(d28,0)+coalesce(d29,0)+coalesce(d30,0)+\n"
-               "coalesce(d31,0))=0 then 0 else\n"
-               "(sum(s.cena*(kol_vo-brak))/(coalesce(d1,0)+coalesce(d2,0)+coalesce(d3,0)+coalesce(d4,0)+coalesce(d5,0)+coalesce(d6,0)+coalesce(d7,0)+coalesce(d8,0)+coalesce(d9,0)+coalesce(d10,0)+\n"
-               "coalesce(d11,0)+coalesce(d12,0)+coalesce(d13,0)+coalesce(d14,0)+coalesce(d15,0)+coalesce(d16,0)+coalesce(d17,0)+coalesce(d18,0)+coalesce(d19,0)+coalesce(d20,0)+\n"
-               "coalesce(d21,0)+coalesce(d22,0)+coalesce(d23,0)+coalesce(d24,0)+coalesce(d25,0)+coalesce(d26,0)+coalesce(d27,0)+coalesce(d28,0)+coalesce(d29,0)+coalesce(d30,0)+\n"
-               "coalesce(d31,0))) end ::numeric(10,2) as average_price, sum(s.cena*(kol_vo-brak))::numeric(10,2) as cena_all,\n"
+               "select person.fio, \n"
+               "%2 as summ, \n"
+               "case when %2=0 then 0 else\n"
+               "(s.earned/%2) end ::numeric(10,2) as average_price, s.earned::numeric(10,2) as cena_all,\n"
                "h_tabel.*\n"
-               "from accounts_dep.h_tabel, cmn_contractor.person, accounts_dep.smena s where \n"
-               "h_tabel.w_id=accounts_dep.person_code_id(person.s_code) and h_tabel.smena=%1 and month=:mnth and s.w_id = h_tabel.w_id and\n"
-               "h_tabel.year=:yea and s.data >=:date1 and s.data <:date2\n"
-               "group by person.s_caption,h_tabel.w_id,h_tabel.month,h_tabel.year,h_tabel.smena,h_tabel.id \n"
-               "order by fio")
-        .arg(shift);
+               "from accounts_dep.h_tabel\n"
+               "cross join lateral (select distinct p.s_caption as fio from cmn_contractor.person p\n"
+               "                    where accounts_dep.person_code_id(p.s_code)=h_tabel.w_id) person\n"
+               "join (select w_id, sum(cena*(kol_vo-brak)) as earned from accounts_dep.smena\n"
+               "      where data >=:date1 and data <:date2 group by w_id) s on s.w_id = h_tabel.w_id\n"
+               "where h_tabel.smena=%1 and month=:mnth and h_tabel.year=:yea\n"
+               "order by fio, h_tabel.w_id, h_tabel.id")
+        .arg(shift)
+        .arg(summ);
 }
 } // namespace
 

@@ -14,7 +14,10 @@ QString dayLines(const QString& pattern, const QString& separator)
 
 namespace {
 
-const QString kDayLines = timesheet_days::dayLines(QStringLiteral("sum(h. d%1) as d%1"), QStringLiteral(",\n"));
+// The day columns of a month's timesheet rows summed per sheet row (in the rows' own select),
+// and as the sheet's columns (outside it).
+const QString kDaySums = timesheet_days::dayLines(QStringLiteral("sum(d%1) as d%1"), QStringLiteral(", "));
+const QString kDayColumns = timesheet_days::dayLines(QStringLiteral("h.d%1"), QStringLiteral(", "));
 
 // A sheet row is a worker of the timesheet rows (h.w_id, the worker id of the journal and hour
 // entries), named as the journal finds him: by person id or by person code. When several person
@@ -26,35 +29,39 @@ const QString kWorkerName = QStringLiteral(
     "where p.id=h.w_id or accounts_dep.person_code_id(p.s_code)=h.w_id\n"
     "order by accounts_dep.person_code_id(p.s_code) is distinct from h.w_id, p.id limit 1) p\n");
 
+// Every sheet reads its month in a few passes, each source once: the month's timesheet rows summed
+// per sheet row, the month's journal or hour entries summed per worker, joined by worker. A
+// worker without entries has no hours or earnings (empty) and a rate of 0.
 const QString kH_Tabel0 = QStringLiteral(
-    "select p.s_caption fio, h.w_id id,h.i_type,\n"
-    "(select sum(s.time) from accounts_dep.smena s where s.data<:d_date1 and s.data>=:d_date2 and s.w_id=h.w_id) i_time,\n"
-    "(select sum((s.kol_vo-s.brak)*s.cena)::numeric(10,2)from accounts_dep.smena s where s.data<:d_date3 and s.data>=:d_date4 and s.w_id=h.w_id) f_price,\n"
-    "(select case when coalesce(sum(s.time),0)::numeric(10,2)=0 then 0 else coalesce(sum((s.kol_vo-s.brak)*s.cena)/sum(time),0)::numeric(10,2) end from accounts_dep.smena s where s.data<:d_date5 and s.data>=:d_date6 and s.w_id=h.w_id) average_price,\n"
+    "select p.s_caption fio, h.w_id id, h.i_type, s.i_time, s.f_price, coalesce(s.average_price, 0) average_price,\n"
     "%1\n"
-    "from accounts_dep.h_tabel h\n"
-    "%2"
-    "where h.year=:i_year and h.month=:i_month and i_type=0\n"
-    "group by h.w_id, p.s_caption, h.i_type\n"
+    "from (select w_id, i_type, %2 from accounts_dep.h_tabel\n"
+    "      where year=:i_year and month=:i_month and i_type=0 group by w_id, i_type) h\n"
+    "%3"
+    "left join (select w_id, sum(time) i_time, sum((kol_vo-brak)*cena)::numeric(10,2) f_price,\n"
+    "                  case when coalesce(sum(time),0)::numeric(10,2)=0 then 0\n"
+    "                       else coalesce(sum((kol_vo-brak)*cena)/sum(time),0)::numeric(10,2) end average_price\n"
+    "           from accounts_dep.smena where data<:d_date1 and data>=:d_date2 group by w_id) s on s.w_id=h.w_id\n"
     "order by fio, id")
-    .arg(kDayLines, kWorkerName);
+    .arg(kDayColumns, kDaySums, kWorkerName);
 
 QString hoursSheet(int kind)
 {
     return QStringLiteral(
-               "select p.s_caption fio, h.w_id id,h.i_type, case when h.i_night=0 then 'дн.' else 'ноч.' end as s_night, h.i_night,\n"
-               "(select sum(f.cnt) from accounts_dep.fatigue f where f.d_date<:d_date1 and f.d_date>=:d_date2 and f.id_p=h.w_id and f.id_o=%1 and f.i_night=h.i_night) i_time,\n"
-               "(select sum(f.cnt*f.price)::numeric(10,2) from accounts_dep.fatigue f where f.d_date<:d_date3 and f.d_date>=:d_date4 and f.id_p=h.w_id and f.id_o=%1 and f.i_night=h.i_night) f_price,\n"
-               "(select case when coalesce(sum(f.cnt),0)::numeric(10,2)=0 then 0 else coalesce(sum((f.cnt*f.price))/sum(f.cnt),0)::numeric(10,2) end \n"
-               "from accounts_dep.fatigue f where f.d_date<:d_date5 and f.d_date>=:d_date6 and f.id_p=h.w_id and f.id_o=%1 and f.i_night=h.i_night) average_price,\n"
+               "select p.s_caption fio, h.w_id id, h.i_type, case when h.i_night=0 then 'дн.' else 'ноч.' end as s_night, h.i_night,\n"
+               "f.i_time, f.f_price, coalesce(f.average_price, 0) average_price,\n"
                "%2\n"
-               "from accounts_dep.h_tabel h\n"
-               "%3"
-               "where h.year=:i_year and h.month=:i_month and i_type=%1 \n"
-               "group by h.w_id, p.s_caption, h.i_type, h.i_night\n"
+               "from (select w_id, i_type, i_night, %3 from accounts_dep.h_tabel\n"
+               "      where year=:i_year and month=:i_month and i_type=%1 group by w_id, i_type, i_night) h\n"
+               "%4"
+               "left join (select id_p, i_night, sum(cnt) i_time, sum(cnt*price)::numeric(10,2) f_price,\n"
+               "                  case when coalesce(sum(cnt),0)::numeric(10,2)=0 then 0\n"
+               "                       else coalesce(sum((cnt*price))/sum(cnt),0)::numeric(10,2) end average_price\n"
+               "           from accounts_dep.fatigue where d_date<:d_date1 and d_date>=:d_date2 and id_o=%1\n"
+               "           group by id_p, i_night) f on f.id_p=h.w_id and f.i_night=h.i_night\n"
                "order by fio, id, h.i_night")
         .arg(kind)
-        .arg(kDayLines, kWorkerName);
+        .arg(kDayColumns, kDaySums, kWorkerName);
 }
 
 const QString kH_Tabel7777 = hoursSheet(7777);
@@ -62,17 +69,17 @@ const QString kH_Tabel7778 = hoursSheet(7778);
 
 const QString kH_Tabel_all = QStringLiteral(
     "select p.s_caption fio, h.w_id id,\n"
-    "coalesce((select sum(s.time) from accounts_dep.smena s where s.data<:d_date1 and s.data>=:d_date2 and s.w_id=h.w_id),0)+\n"
-    "coalesce((select sum(f.cnt) from accounts_dep.fatigue f where f.d_date<:d_date7 and f.d_date>=:d_date8 and f.id_p=h.w_id),0) i_time,\n"
-    "coalesce((select sum((s.kol_vo-s.brak)*s.cena)::numeric(10,2)from accounts_dep.smena s where s.data<:d_date3 and s.data>=:d_date4 and s.w_id=h.w_id),0)+ \n"
-    "coalesce((select sum(f.cnt*f.price)::numeric(10,2)from accounts_dep.fatigue f where f.d_date<:d_date5 and f.d_date>=:d_date6 and f.id_p=h.w_id),0) f_price,\n"
+    "coalesce(s.i_time,0)+coalesce(f.i_time,0) i_time,\n"
+    "coalesce(s.f_price,0)+coalesce(f.f_price,0) f_price,\n"
     "%1\n"
-    "from accounts_dep.h_tabel h\n"
-    "%2"
-    "where h.year=:i_year and h.month=:i_month\n"
-    "group by h.w_id, p.s_caption\n"
+    "from (select w_id, %2 from accounts_dep.h_tabel where year=:i_year and month=:i_month group by w_id) h\n"
+    "%3"
+    "left join (select w_id, sum(time) i_time, sum((kol_vo-brak)*cena)::numeric(10,2) f_price\n"
+    "           from accounts_dep.smena where data<:d_date1 and data>=:d_date2 group by w_id) s on s.w_id=h.w_id\n"
+    "left join (select id_p, sum(cnt) i_time, sum(cnt*price)::numeric(10,2) f_price\n"
+    "           from accounts_dep.fatigue where d_date<:d_date7 and d_date>=:d_date8 group by id_p) f on f.id_p=h.w_id\n"
     "order by fio, id\n")
-    .arg(kDayLines, kWorkerName);
+    .arg(kDayColumns, kDaySums, kWorkerName);
 
 QString hoursTotal(int kind)
 {
@@ -144,19 +151,27 @@ const QString kXlsRep = QStringLiteral(
     "and oper.id=smena.o_id and smena.data<:data2 and smena.data>=:data1 \n"
     "group by izdel.nom,color, oper.naimen, vid_oper.vid, izdel.massa order by izdel.nom");
 
+// The period's journal grouped first; the hour entries summed once per worker (and nomenclature
+// group) and for the whole period, and joined to the groups.
 const QString kWorkerReport = QStringLiteral(
-    "select person.s_caption fio, sum(smena.kol_vo-smena.brak)::numeric(10,2) as kolvo,vid_oper.vid, \n"
-    "sum((kol_vo-brak)*smena.cena)::numeric(10,2) as summa,izdel.nom, oper.naimen, color,\n"
-    "(select coalesce(sum(f.cnt*f.price),0)::numeric(10,2) f_sum7 from accounts_dep.fatigue f where f.d_date<:data4 and f.d_date>=:data3 and f.id_p=smena.w_id and f.id_nom=izdel.id_nom and f.id_o=7777),\n"
-    "(select coalesce(sum(f.cnt*f.price),0)::numeric(10,2) f_sum8 from accounts_dep.fatigue f where f.d_date<:data6 and f.d_date>=:data5 and f.id_p=smena.w_id and f.id_nom=izdel.id_nom and f.id_o=7778),\n"
-    "(select coalesce(sum(f.cnt*f.price),0)::numeric(10,2) f_sum78 from accounts_dep.fatigue f where f.d_date<:data8 and f.d_date>=:data7 and f.id_p=smena.w_id),\n"
-    "(select coalesce(sum(f.cnt*f.price),0)::numeric(10,2) f_sum7_all from accounts_dep.fatigue f where f.d_date<:data10 and f.d_date>=:data9 and f.id_o=7777),\n"
-    "(select coalesce(sum(f.cnt*f.price),0)::numeric(10,2) f_sum8_all from accounts_dep.fatigue f where f.d_date<:data12 and f.d_date>=:data11 and f.id_o=7778)\n"
-    "from cmn_contractor.person person,accounts_dep.smena,accounts_dep.izdel,accounts_dep.vid_oper,\n"
-    "accounts_dep.oper where w_id=accounts_dep.person_code_id(s_code) and izdel.id=smena.i_id and vid_oper.id=oper.vid\n"
-    "and oper.id=smena.o_id and smena.data<:data2 and smena.data>=:data1\n"
-    "group by fio, izdel.nom, vid_oper.vid, smena.w_id, izdel.id_nom, oper.naimen, color\n"
-    "order by fio, izdel.nom");
+    "select g.fio, g.kolvo, g.vid, g.summa, g.nom, g.naimen, g.color,\n"
+    "coalesce(fn.f_sum7,0)::numeric(10,2) f_sum7, coalesce(fn.f_sum8,0)::numeric(10,2) f_sum8,\n"
+    "coalesce(fw.f_sum78,0)::numeric(10,2) f_sum78, t.f_sum7_all, t.f_sum8_all\n"
+    "from (select person.s_caption fio, sum(smena.kol_vo-smena.brak)::numeric(10,2) as kolvo,vid_oper.vid,\n"
+    "      sum((kol_vo-brak)*smena.cena)::numeric(10,2) as summa,izdel.nom, oper.naimen, color, smena.w_id, izdel.id_nom\n"
+    "      from cmn_contractor.person person,accounts_dep.smena,accounts_dep.izdel,accounts_dep.vid_oper,\n"
+    "      accounts_dep.oper where w_id=accounts_dep.person_code_id(s_code) and izdel.id=smena.i_id and vid_oper.id=oper.vid\n"
+    "      and oper.id=smena.o_id and smena.data<:data2 and smena.data>=:data1\n"
+    "      group by fio, izdel.nom, vid_oper.vid, smena.w_id, izdel.id_nom, oper.naimen, color) g\n"
+    "left join (select id_p, id_nom, sum(cnt*price) filter (where id_o=7777) f_sum7, sum(cnt*price) filter (where id_o=7778) f_sum8\n"
+    "           from accounts_dep.fatigue where d_date<:data4 and d_date>=:data3 group by id_p, id_nom) fn\n"
+    "       on fn.id_p=g.w_id and fn.id_nom=g.id_nom\n"
+    "left join (select id_p, sum(cnt*price) f_sum78 from accounts_dep.fatigue\n"
+    "           where d_date<:data4 and d_date>=:data3 group by id_p) fw on fw.id_p=g.w_id\n"
+    "cross join (select coalesce(sum(cnt*price) filter (where id_o=7777),0)::numeric(10,2) f_sum7_all,\n"
+    "                   coalesce(sum(cnt*price) filter (where id_o=7778),0)::numeric(10,2) f_sum8_all\n"
+    "            from accounts_dep.fatigue where d_date<:data4 and d_date>=:data3) t\n"
+    "order by g.fio, g.nom, g.vid, g.naimen, g.color, g.w_id");
 
 const QString kProductReport = QStringLiteral(
     "select sum(smena.kol_vo-smena.brak)::numeric as kolvo, vid_oper.vid,\n"
@@ -166,25 +181,29 @@ const QString kProductReport = QStringLiteral(
     "group by izdel.nom,color, oper.naimen, vid_oper.vid, izdel.massa order by izdel.nom");
 
 const QString kWorkerDetailedReport = QStringLiteral(
-    "select s_caption fio, izdel.marka, vid_oper.vid, oper.naimen, sum(time) as sum_time,\n"
-    "sum(smena.kol_vo)::numeric as kolvo, sum(smena.brak) as brk, sum((kol_vo-brak)*\n"
-    "smena.cena) as summa, color, sum(prize*(kol_vo-brak)*cena/100) as s_prize,\n"
-    "(select coalesce(sum(f.cnt*f.price),0)::numeric(10,2) f_sum7 from accounts_dep.fatigue f where f.d_date<:data2 and f.d_date>=:data1 and f.id_p=smena.w_id and f.id_o=7777 and f.i_night=0),\n"
-    "(select coalesce(sum(f.cnt*f.price),0)::numeric(10,2) f_sum7_n from accounts_dep.fatigue f where f.d_date<:data4 and f.d_date>=:data3 and f.id_p=smena.w_id and f.id_o=7777 and f.i_night=1),\n"
-    "(select coalesce(sum(f.cnt*f.price),0)::numeric(10,2) f_sum8 from accounts_dep.fatigue f where f.d_date<:data6 and f.d_date>=:data5 and f.id_p=smena.w_id and f.id_o=7778 and f.i_night=0),\n"
-    "(select coalesce(sum(f.cnt*f.price),0)::numeric(10,2) f_sum8_n from accounts_dep.fatigue f where f.d_date<:data8 and f.d_date>=:data7 and f.id_p=smena.w_id and f.id_o=7778 and f.i_night=1),\n"
-    "(select coalesce(sum(f.cnt),0)::numeric(10,2) f_sum7h from accounts_dep.fatigue f where f.d_date<:data12 and f.d_date>=:data11 and f.id_p=smena.w_id and f.id_o=7777 and f.i_night=0),\n"
-    "(select coalesce(sum(f.cnt),0)::numeric(10,2) f_sum7h_n from accounts_dep.fatigue f where f.d_date<:data14 and f.d_date>=:data13 and f.id_p=smena.w_id and f.id_o=7777 and f.i_night=1),\n"
-    "(select coalesce(sum(f.cnt),0)::numeric(10,2) f_sum8h from accounts_dep.fatigue f where f.d_date<:data16 and f.d_date>=:data15 and f.id_p=smena.w_id and f.id_o=7778 and f.i_night=0),\n"
-    "(select coalesce(sum(f.cnt),0)::numeric(10,2) f_sum8h_n from accounts_dep.fatigue f where f.d_date<:data18 and f.d_date>=:data17 and f.id_p=smena.w_id and f.id_o=7778 and f.i_night=1),\n"
-    "(select coalesce(sum(f.cnt*f.price),0)::numeric(10,2) f_sum7_all from accounts_dep.fatigue f where f.d_date<:data20 and f.d_date>=:data19 and f.id_o=7777),\n"
-    "(select coalesce(sum(f.cnt*f.price),0)::numeric(10,2) f_sum8_all from accounts_dep.fatigue f where f.d_date<:data22 and f.d_date>=:data21 and f.id_o=7778)\n"
-    "from cmn_contractor.person person,accounts_dep.izdel,accounts_dep.oper,accounts_dep.smena,accounts_dep.vid_oper \n"
-    "where smena.o_id=oper.id and smena.w_id=accounts_dep.person_code_id(s_code) and smena.i_id=izdel.id \n"
-    "and smena.o_id=oper.id and w_id=accounts_dep.person_code_id(s_code) and oper.vid=vid_oper.id \n"
-    "and smena.data<:data10 and smena.data>=:data9 \n"
-    "group by fio, marka,vid_oper.vid, oper.naimen, color, w_id \n"
-    "order by fio, marka, vid_oper.vid, oper.naimen");
+    "select g.fio, g.marka, g.vid, g.naimen, g.sum_time, g.kolvo, g.brk, g.summa, g.color, g.s_prize,\n"
+    "coalesce(fw.f_sum7,0)::numeric(10,2) f_sum7, coalesce(fw.f_sum7_n,0)::numeric(10,2) f_sum7_n,\n"
+    "coalesce(fw.f_sum8,0)::numeric(10,2) f_sum8, coalesce(fw.f_sum8_n,0)::numeric(10,2) f_sum8_n,\n"
+    "coalesce(fw.f_sum7h,0)::numeric(10,2) f_sum7h, coalesce(fw.f_sum7h_n,0)::numeric(10,2) f_sum7h_n,\n"
+    "coalesce(fw.f_sum8h,0)::numeric(10,2) f_sum8h, coalesce(fw.f_sum8h_n,0)::numeric(10,2) f_sum8h_n,\n"
+    "t.f_sum7_all, t.f_sum8_all\n"
+    "from (select s_caption fio, izdel.marka, vid_oper.vid, oper.naimen, sum(time) as sum_time,\n"
+    "      sum(smena.kol_vo)::numeric as kolvo, sum(smena.brak) as brk, sum((kol_vo-brak)*\n"
+    "      smena.cena) as summa, color, sum(prize*(kol_vo-brak)*cena/100) as s_prize, w_id\n"
+    "      from cmn_contractor.person person,accounts_dep.izdel,accounts_dep.oper,accounts_dep.smena,accounts_dep.vid_oper\n"
+    "      where smena.o_id=oper.id and smena.w_id=accounts_dep.person_code_id(s_code) and smena.i_id=izdel.id\n"
+    "      and oper.vid=vid_oper.id and smena.data<:data2 and smena.data>=:data1\n"
+    "      group by fio, marka,vid_oper.vid, oper.naimen, color, w_id) g\n"
+    "left join (select id_p,\n"
+    "           sum(cnt*price) filter (where id_o=7777 and i_night=0) f_sum7, sum(cnt*price) filter (where id_o=7777 and i_night=1) f_sum7_n,\n"
+    "           sum(cnt*price) filter (where id_o=7778 and i_night=0) f_sum8, sum(cnt*price) filter (where id_o=7778 and i_night=1) f_sum8_n,\n"
+    "           sum(cnt) filter (where id_o=7777 and i_night=0) f_sum7h, sum(cnt) filter (where id_o=7777 and i_night=1) f_sum7h_n,\n"
+    "           sum(cnt) filter (where id_o=7778 and i_night=0) f_sum8h, sum(cnt) filter (where id_o=7778 and i_night=1) f_sum8h_n\n"
+    "           from accounts_dep.fatigue where d_date<:data4 and d_date>=:data3 group by id_p) fw on fw.id_p=g.w_id\n"
+    "cross join (select coalesce(sum(cnt*price) filter (where id_o=7777),0)::numeric(10,2) f_sum7_all,\n"
+    "                   coalesce(sum(cnt*price) filter (where id_o=7778),0)::numeric(10,2) f_sum8_all\n"
+    "            from accounts_dep.fatigue where d_date<:data4 and d_date>=:data3) t\n"
+    "order by g.fio, g.marka, g.vid, g.naimen, g.color, g.w_id");
 
 const QString kProductDetailedReport = QStringLiteral(
     "select izdel.marka, vid_oper.vid vid, oper.naimen, izdel.nom,\n"

@@ -13,6 +13,7 @@
 #include "timesheets/piecework_timesheet.h"
 #include "timesheets/time_timesheet.h"
 #include "rules/month_rebuild.h"
+#include "ui/job_progress.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -152,9 +153,12 @@ int main(int argc, char** argv)
     form19.show();
     app.processEvents();
     form19.ComboBox1Change();
+    form19.work()->wait();
     {
+        // The sheets are read in the background: a round ends when they are shown.
         const double ours = timeMs(rounds, [&] {
             form19.ComboBox1Change();
+            form19.work()->wait();
             app.processEvents();
         });
         QString script = vars;
@@ -171,9 +175,11 @@ int main(int argc, char** argv)
     form27.show();
     app.processEvents();
     form27.ComboBox1Change();
+    form27.work()->wait();
     {
         const double ours = timeMs(rounds, [&] {
             form27.ComboBox1Change();
+            form27.work()->wait();
             app.processEvents();
         });
         QString script = vars;

@@ -414,8 +414,8 @@ void TestReports::workerReport()
 {
     TForm16 form(*m_dm);
     form.setPeriod(QDate(2024, 3, 1), QDate(2024, 4, 1));
-    QCOMPARE(form.t_Report.param(QStringLiteral("data11")).toDate(), QDate(2024, 3, 1));
-    QCOMPARE(form.t_Report.param(QStringLiteral("data12")).toDate(), QDate(2024, 4, 1));
+    QCOMPARE(form.t_Report.param(QStringLiteral("data3")).toDate(), QDate(2024, 3, 1));
+    QCOMPARE(form.t_Report.param(QStringLiteral("data4")).toDate(), QDate(2024, 4, 1));
     form.setProductKind(0);
     form.t_Report.open();
     form.QRLabel1.setCaption(TForm16::titleFor(QDate(2024, 3, 1), QDate(2024, 4, 1)));
@@ -567,7 +567,7 @@ void TestReports::workerDetailedReport()
 {
     TForm20 form(*m_dm);
     form.setPeriod(QDate(2024, 3, 1), QDate(2024, 4, 1));
-    QCOMPARE(form.w_Report.param(QStringLiteral("data22")).toDate(), QDate(2024, 4, 1));
+    QCOMPARE(form.w_Report.param(QStringLiteral("data4")).toDate(), QDate(2024, 4, 1));
     form.w_Report.open();
     form.QRLabel1.setCaption(TForm20::titleFor(QDate(2024, 3, 1), QDate(2024, 4, 1)));
     form.prepare();
