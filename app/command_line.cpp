@@ -323,12 +323,10 @@ std::optional<Failure> run(const Job& job, const BuildStamp& stamp, QTextStream&
             return Failure{kOutdated, QStringLiteral("Версия программы не соответсвует БД! Запустите программу через 5 мин.")};
         if (job.sheet) return writeSheet(job, dm, prompts);
         const std::unique_ptr<ReportWindow> window = job.report->make(dm);
-        {
-            const auto closeQuery = qScopeGuard([&] { window->reportQuery().close(); });
-            window->prepareFor(job.request);
-        }
+        // Written page by page as the rows arrive: a report of a whole plant's month takes the
+        // memory of a page, not of the month.
         try {
-            window->savePdf(job.target);
+            window->writePdfFor(job.request, job.target);
         } catch (const ReportError& e) {
             return Failure{kOutputError, e.text()};
         }

@@ -260,23 +260,11 @@ void Dataset::setSort(const QString& expression)
 
 bool Dataset::rowMatches(int sourceRow) const
 {
-    for (const RowFilter::Term& t : m_filter.terms()) {
-        const int column = fieldIndex(t.field);
-        if (column < 0) throw DbError(QStringLiteral("Поле %1 не найдено").arg(t.field));
-        const QVariant& v = cell(sourceRow, column);
-        switch (t.kind) {
-        case RowFilter::Term::Equal:
-            if (v.isNull() || toDouble(v) != t.number) return false;
-            break;
-        case RowFilter::Term::NotEqual:
-            if (v.isNull() || toDouble(v) == t.number) return false;
-            break;
-        case RowFilter::Term::Like:
-            if (v.isNull() || !RowFilter::likeMatches(t, toText(v))) return false;
-            break;
-        }
-    }
-    return true;
+    return m_filter.matches([&](const QString& field) -> QVariant {
+        const int column = fieldIndex(field);
+        if (column < 0) throw DbError(QStringLiteral("Поле %1 не найдено").arg(field));
+        return cell(sourceRow, column);
+    });
 }
 
 void Dataset::rebuildVisible()

@@ -99,6 +99,8 @@ public:
     /// Sets the filter by its expression (see RowFilter::parse); takes effect while filtered.
     void setFilterText(const QString& expression);
     void setFilter(const RowFilter& filter);
+    /// The filter in force: empty while filtering is off.
+    RowFilter activeFilter() const { return m_filtered ? m_filter : RowFilter(); }
     const QString& filterText() const { return m_filterText; }
     void setFiltered(bool on);
     bool isFiltered() const { return m_filtered; }

@@ -1,4 +1,5 @@
 #include "data/row_filter.h"
+#include "data/dataset.h"
 #include "data/db_error.h"
 
 #include <QRegularExpression>
@@ -80,6 +81,25 @@ bool RowFilter::likeMatches(const Term& term, const QString& value)
             pos = at + piece.size();
         }
         if (last && term.anchoredEnd && pos != value.size()) return false;
+    }
+    return true;
+}
+
+bool RowFilter::matches(const std::function<QVariant(const QString& field)>& fieldValue) const
+{
+    for (const Term& t : m_terms) {
+        const QVariant v = fieldValue(t.field);
+        switch (t.kind) {
+        case Term::Equal:
+            if (v.isNull() || Dataset::toDouble(v) != t.number) return false;
+            break;
+        case Term::NotEqual:
+            if (v.isNull() || Dataset::toDouble(v) == t.number) return false;
+            break;
+        case Term::Like:
+            if (v.isNull() || !likeMatches(t, Dataset::toText(v))) return false;
+            break;
+        }
     }
     return true;
 }

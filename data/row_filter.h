@@ -2,6 +2,8 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QVariant>
+#include <functional>
 
 /// A client-side filter over a snapshot's rows, of the forms the windows use: a field compared
 /// with a number by = or <>, two such comparisons joined by "and", and a text field matched by
@@ -28,6 +30,9 @@ public:
 
     /// Whether a like term matches a value (case ignored).
     static bool likeMatches(const Term& term, const QString& value);
+    /// Whether a row passes every term; fieldValue gives the row's value of a field by name and
+    /// throws DbError for a field the row lacks. A NULL passes no term.
+    bool matches(const std::function<QVariant(const QString& field)>& fieldValue) const;
 
 private:
     QList<Term> m_terms;

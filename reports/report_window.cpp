@@ -91,3 +91,11 @@ void ReportWindow::savePdf(const QString& path) const
 {
     writeReportPdf(m_document, path);
 }
+
+int ReportWindow::writePdfFor(const ReportRequest& request, const QString& path)
+{
+    const Statement statement = statementFor(request);
+    m_title.setCaption(titleFor(request));
+    const QueryReportData data(m_queryName, statement.exec(m_dm.ADO_DB), m_query->activeFilter());
+    return writeReportPdf(m_layout, data, m_title.caption().trimmed(), path);
+}

@@ -34,6 +34,10 @@ public:
     void preview(QWidget* parent = nullptr);
     /// Writes the prepared report as a PDF; throws ReportError when it cannot.
     void savePdf(const QString& path) const;
+    /// Runs the query for the request and writes the report to a PDF page by page as its rows
+    /// arrive, holding neither the rows nor the pages (a whole plant's month in little memory).
+    /// Throws DbError for the query, ReportError for the file; returns the number of pages.
+    int writePdfFor(const ReportRequest& request, const QString& path);
 
     /// Fills the query from the request, opens it, sets the title label and prepares the report.
     void prepareFor(const ReportRequest& request);

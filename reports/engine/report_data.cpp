@@ -1,5 +1,9 @@
 #include "reports/engine/report_data.h"
 #include "data/dataset.h"
+#include "data/db_error.h"
+
+#include <QSqlField>
+#include <QSqlRecord>
 
 #include <QSignalBlocker>
 
@@ -66,4 +70,63 @@ QVariant DatasetReportData::value(int row, int column) const
 int DatasetReportData::rowForEmptyReport() const
 {
     return rowCount() == 0 && !m_unfilteredLast.isEmpty() ? 0 : -1;
+}
+
+QueryReportData::QueryReportData(const QString& name, QSqlQuery query, RowFilter filter)
+    : m_name(name), m_query(std::move(query)), m_filter(std::move(filter))
+{
+    const QSqlRecord record = m_query.record();
+    for (int c = 0; c < record.count(); ++c) {
+        m_fields << record.fieldName(c);
+        switch (record.field(c).metaType().id()) {
+        case QMetaType::Int: case QMetaType::UInt: case QMetaType::LongLong: case QMetaType::ULongLong:
+        case QMetaType::Short: case QMetaType::UShort: case QMetaType::Double: case QMetaType::Float:
+            m_numeric.push_back(true);
+            break;
+        default:
+            m_numeric.push_back(false);
+        }
+    }
+}
+
+bool QueryReportData::hasRow(int row) const
+{
+    while (row >= m_read) {
+        if (m_done) return false;
+        if (!m_query.next()) {
+            m_done = true;
+            return false;
+        }
+        QVariantList values;
+        values.reserve(m_fields.size());
+        for (int c = 0; c < m_fields.size(); ++c) values << m_query.value(c);
+        const bool kept = m_filter.matches([&](const QString& field) -> QVariant {
+            const int column = fieldIndex(field);
+            if (column < 0) throw DbError(QStringLiteral("Поле %1 не найдено").arg(field));
+            return values.at(column);
+        });
+        m_lastRead = values;
+        if (kept) m_rows[m_read++ % 2] = std::move(values);
+    }
+    return true;
+}
+
+int QueryReportData::fieldIndex(const QString& field) const
+{
+    for (int i = 0; i < m_fields.size(); ++i)
+        if (m_fields.at(i).compare(field, Qt::CaseInsensitive) == 0) return i;
+    return -1;
+}
+
+QVariant QueryReportData::value(int row, int column) const
+{
+    if (m_read == 0) return m_lastRead.value(column);
+    if (row < m_read - 2 || row >= m_read) return {};
+    return m_rows[row % 2].value(column);
+}
+
+int QueryReportData::rowForEmptyReport() const
+{
+    hasRow(0);
+    return m_read == 0 && !m_lastRead.isEmpty() ? 0 : -1;
 }

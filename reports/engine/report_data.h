@@ -1,4 +1,7 @@
 #pragma once
+#include "data/row_filter.h"
+
+#include <QSqlQuery>
 #include <QStringList>
 #include <QVariant>
 #include <vector>
@@ -11,7 +14,12 @@ public:
     virtual ~ReportData() = default;
     /// The query's name, which expressions may put before a field ("t_Report.f_sum7").
     virtual QString name() const = 0;
+    /// The rows there are; a source read as it goes knows only once it has read them all.
     virtual int rowCount() const = 0;
+    /// Whether the row exists, reading up to it where the rows are read as they go. Rows are
+    /// asked for in order; a source read as it goes keeps only the row asked for and the one
+    /// before it.
+    virtual bool hasRow(int row) const { return row < rowCount(); }
     /// The column of a field, letter case ignored; -1 when there is none.
     virtual int fieldIndex(const QString& field) const = 0;
     /// Whether a column holds numbers (exact decimals may arrive as text).
@@ -20,6 +28,35 @@ public:
     /// The row that the footers of a report without printed rows read their fields from,
     /// or -1 when there is none (the fields then read as missing).
     virtual int rowForEmptyReport() const { return -1; }
+};
+
+/// The rows of a query read as the layout goes, one at a time from the server, never all held:
+/// a report of a whole plant month is laid out in the memory of two rows. A filter (the hub's
+/// product kind) leaves rows out as they come; when it leaves none, the footers read the query's
+/// last row, as DatasetReportData's do.
+class QueryReportData : public ReportData {
+public:
+    /// The query must be executed, forward only.
+    QueryReportData(const QString& name, QSqlQuery query, RowFilter filter = {});
+
+    QString name() const override { return m_name; }
+    int rowCount() const override { return m_read; }
+    bool hasRow(int row) const override;
+    int fieldIndex(const QString& field) const override;
+    bool isNumeric(int column) const override { return m_numeric.at(size_t(column)); }
+    QVariant value(int row, int column) const override;
+    int rowForEmptyReport() const override;
+
+private:
+    QString m_name;
+    mutable QSqlQuery m_query;
+    RowFilter m_filter;
+    QStringList m_fields;
+    std::vector<bool> m_numeric;
+    mutable QVariantList m_rows[2];      // rows m_read - 1 and m_read - 2, by index modulo 2
+    mutable QVariantList m_lastRead;     // the last row of the query, filtered out or not
+    mutable int m_read = 0;
+    mutable bool m_done = false;
 };
 
 /// Rows held in memory, for reports built from computed data.

@@ -14,7 +14,8 @@ namespace {
 /// One run of a layout over data.
 class LayoutRun {
 public:
-    LayoutRun(const ReportLayout& layout, const ReportData& data) : m_layout(layout), m_data(data)
+    LayoutRun(const ReportLayout& layout, const ReportData& data, const PageSink& sink)
+        : m_layout(layout), m_data(data), m_sink(sink)
     {
         int slotCount = 0;
         for (Band& band : m_layout.bands()) {
@@ -51,22 +52,23 @@ public:
         m_doc.fontFamily = m_layout.fontFamily();
     }
 
-    ReportDocument run()
+    int run()
     {
         startPage();
-        const int rows = m_data.rowCount();
-        m_row = rows > 0 ? 0 : m_data.rowForEmptyReport();
+        const bool any = m_data.hasRow(0);
+        m_row = any ? 0 : m_data.rowForEmptyReport();
         for (int t : m_titles) printChain(t, m_row);
         const auto& groups = m_layout.groups();
         const int levels = int(groups.size());
-        if (rows == 0) {
+        if (!any) {
             for (int g = 0; g < levels; ++g)
                 if (!groups[size_t(g)].breaks) printChain(groups[size_t(g)].header, m_row);
             for (int g = levels - 1; g >= 0; --g)
                 if (!groups[size_t(g)].breaks && groups[size_t(g)].footer >= 0) printChain(groups[size_t(g)].footer, m_row);
         } else {
             QStringList previous;
-            for (int row = 0; row < rows; ++row) {
+            int row = 0;
+            for (; m_data.hasRow(row); ++row) {
                 QStringList keys;
                 for (const ReportLayout::Group& g : groups) keys << (g.breaks ? keyOf(g.breakExpression, row) : QString());
                 int changed = 0;
@@ -90,12 +92,13 @@ public:
                 for (int d : m_details) printChain(d, row);
                 previous = keys;
             }
-            m_row = rows - 1;
+            m_row = row - 1;
             for (int g = levels - 1; g >= 0; --g)
-                if (groups[size_t(g)].footer >= 0) printChain(groups[size_t(g)].footer, rows - 1);
+                if (groups[size_t(g)].footer >= 0) printChain(groups[size_t(g)].footer, row - 1);
         }
         finishPage();
-        return std::move(m_doc);
+        handOver();
+        return m_pageNumber;
     }
 
 private:
@@ -130,7 +133,7 @@ private:
         switch (item.kind) {
         case ReportItem::Kind::Text: return item.text;
         case ReportItem::Kind::Label: return item.label.caption();
-        case ReportItem::Kind::PageNumber: return QString::number(m_doc.pageCount());
+        case ReportItem::Kind::PageNumber: return QString::number(m_pageNumber);
         case ReportItem::Kind::Expression: {
             const ReportValue v = item.expression.evaluate(ctx);
             if (v.kind == ReportValue::Kind::Number && !item.mask.isEmpty()) return item.mask.format(v.number);
@@ -181,8 +184,16 @@ private:
     void startPage()
     {
         m_doc.pages.emplace_back();
+        ++m_pageNumber;
         m_y = m_top;
         m_pageHasBands = false;
+    }
+
+    /// The finished page goes to the sink and is not kept.
+    void handOver()
+    {
+        m_sink(m_doc, std::move(m_doc.pages.back()));
+        m_doc.pages.clear();
     }
 
     void finishPage()
@@ -195,11 +206,14 @@ private:
     void newPage()
     {
         finishPage();
+        handOver();
         startPage();
     }
 
     ReportLayout m_layout;   // a copy whose expressions are bound to the data
     const ReportData& m_data;
+    const PageSink& m_sink;
+    int m_pageNumber = 0;
     std::vector<std::vector<int>> m_bandSlots;
     std::vector<const ReportExpression*> m_summing;
     std::vector<Money> m_sums;
@@ -217,7 +231,22 @@ private:
 
 } // namespace
 
+int layOutReportPages(const ReportLayout& layout, const ReportData& data, const PageSink& sink)
+{
+    return LayoutRun(layout, data, sink).run();
+}
+
 ReportDocument layOutReport(const ReportLayout& layout, const ReportData& data)
 {
-    return LayoutRun(layout, data).run();
+    ReportDocument whole;
+    layOutReportPages(layout, data, [&whole](const ReportDocument& format, ReportPage&& page) {
+        if (whole.pages.empty()) {
+            whole.orientation = format.orientation;
+            whole.pageSize = format.pageSize;
+            whole.margins = format.margins;
+            whole.fontFamily = format.fontFamily;
+        }
+        whole.pages.push_back(std::move(page));
+    });
+    return whole;
 }

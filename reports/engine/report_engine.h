@@ -3,6 +3,7 @@
 
 #include <QRectF>
 #include <QStringList>
+#include <functional>
 #include <vector>
 
 class ReportData;
@@ -44,3 +45,10 @@ struct ReportDocument {
 /// and the headers and footers of the groups that never break. Throws ReportError when an
 /// expression names a field the data does not have.
 ReportDocument layOutReport(const ReportLayout& layout, const ReportData& data);
+
+/// Where a report laid out page by page puts each page as soon as it is complete: format is the
+/// document's paper and font without pages.
+using PageSink = std::function<void(const ReportDocument& format, ReportPage&& page)>;
+/// Lays out as layOutReport, keeping no page: each goes to the sink when it is complete (a report
+/// of thousands of pages written to a file in the memory of one). Returns the number of pages.
+int layOutReportPages(const ReportLayout& layout, const ReportData& data, const PageSink& sink);

@@ -9,6 +9,7 @@
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
+#include <memory>
 
 namespace {
 
@@ -19,6 +20,11 @@ constexpr double kLineWidthMm = 0.2;
 
 void paintReportPage(QPainter& painter, const ReportDocument& document, int page, double k)
 {
+    paintPage(painter, document.fontFamily, document.pages.at(size_t(page)), k);
+}
+
+void paintPage(QPainter& painter, const QString& fontFamily, const ReportPage& page, double k)
+{
     painter.save();
     QHash<quint64, QFont> fonts;
     quint64 currentFont = ~quint64(0);
@@ -27,7 +33,7 @@ void paintReportPage(QPainter& painter, const ReportDocument& document, int page
         if (key == currentFont) return;
         auto it = fonts.find(key);
         if (it == fonts.end()) {
-            QFont f(document.fontFamily);
+            QFont f(fontFamily);
             f.setPointSizeF(e.fontSize);
             f.setBold(e.bold);
             it = fonts.insert(key, f);
@@ -39,7 +45,7 @@ void paintReportPage(QPainter& painter, const ReportDocument& document, int page
     // Never thinner than a device dot: a coarse device (a small preview) would drop the line.
     line.setWidthF(std::max(kLineWidthMm * k, 1.0));
     painter.setPen(Qt::black);
-    for (const PageElement& e : document.pages.at(size_t(page)).elements) {
+    for (const PageElement& e : page.elements) {
         const QRectF r(e.rect.x() * k, e.rect.y() * k, e.rect.width() * k, e.rect.height() * k);
         if (e.background.isValid()) painter.fillRect(r, e.background);
         if (!e.text.isEmpty()) {
@@ -69,23 +75,66 @@ void paintReport(QPainter& painter, QPagedPaintDevice& device, const ReportDocum
     }
 }
 
+namespace {
+
+/// A PDF written page by page, replacing the file only when it is whole.
+class PdfOut {
+public:
+    explicit PdfOut(const QString& path) : m_path(path), m_file(path)
+    {
+        if (!m_file.open()) throw failed(m_file.errorString());
+    }
+    ReportError failed(const QString& reason) const
+    {
+        return ReportError(QStringLiteral("Не удалось записать файл %1: %2").arg(QDir::toNativeSeparators(m_path), reason));
+    }
+    void page(const ReportDocument& format, const ReportPage& page)
+    {
+        if (!m_pdf) {
+            m_pdf = std::make_unique<QPdfWriter>(&m_file.device());
+            m_pdf->setResolution(600);
+            m_pdf->setPageLayout(QPageLayout(QPageSize(QPageSize::A4), format.orientation, QMarginsF(0, 0, 0, 0)));
+            m_pdf->setTitle(format.title);
+            m_pdf->setCreator(QStringLiteral("tabel"));
+            if (!m_painter.begin(m_pdf.get())) throw failed(QStringLiteral("PDF не начать"));
+        } else {
+            m_pdf->newPage();
+        }
+        paintPage(m_painter, format.fontFamily, page, m_pdf->logicalDpiX() / 25.4);
+    }
+    void commit()
+    {
+        if (m_painter.isActive()) m_painter.end();
+        m_pdf.reset();
+        if (!m_file.commit()) throw failed(m_file.errorString());
+    }
+
+private:
+    QString m_path;
+    ReplacingFile m_file;
+    std::unique_ptr<QPdfWriter> m_pdf;
+    QPainter m_painter;
+};
+
+} // namespace
+
 void writeReportPdf(const ReportDocument& document, const QString& path)
 {
-    const auto failed = [&](const QString& reason) {
-        return ReportError(QStringLiteral("Не удалось записать файл %1: %2").arg(QDir::toNativeSeparators(path), reason));
-    };
-    ReplacingFile file(path);
-    if (!file.open()) throw failed(file.errorString());
-    {
-        QPdfWriter pdf(&file.device());
-        pdf.setResolution(600);
-        pdf.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), document.orientation, QMarginsF(0, 0, 0, 0)));
-        pdf.setTitle(document.title);
-        pdf.setCreator(QStringLiteral("tabel"));
-        QPainter painter;
-        if (!painter.begin(&pdf)) throw failed(QStringLiteral("PDF не начать"));
-        paintReport(painter, pdf, document);
-        painter.end();
-    }
-    if (!file.commit()) throw failed(file.errorString());
+    PdfOut out(path);
+    for (const ReportPage& page : document.pages) out.page(document, page);
+    out.commit();
+}
+
+int writeReportPdf(const ReportLayout& layout, const ReportData& data, const QString& title, const QString& path)
+{
+    PdfOut out(path);
+    const int pages = layOutReportPages(layout, data, [&](const ReportDocument& format, ReportPage&& page) {
+        ReportDocument titled;
+        titled.orientation = format.orientation;
+        titled.fontFamily = format.fontFamily;
+        titled.title = title;
+        out.page(titled, page);
+    });
+    out.commit();
+    return pages;
 }

@@ -98,6 +98,8 @@ private slots:
     void framedBandIsPainted();
 
     // the five layouts on the fixture
+    void rowsReadAsTheyGoLayOutAlike_data();
+    void rowsReadAsTheyGoLayOutAlike();
     void workerReport();
     void reportFootersShowTheDepartmentWhateverTheKindFilter_data();
     void reportFootersShowTheDepartmentWhateverTheKindFilter();
@@ -409,6 +411,47 @@ void TestReports::framedBandIsPainted()
 }
 
 // ---------------------------------------------------------------- the layouts
+
+void TestReports::rowsReadAsTheyGoLayOutAlike_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QDate>("from");
+    QTest::newRow("all products, March") << 0 << QDate(2024, 3, 1);
+    QTest::newRow("finished products, March") << 1 << QDate(2024, 3, 1);
+    QTest::newRow("blanks, March") << 2 << QDate(2024, 3, 1);
+    QTest::newRow("a month without entries") << 0 << QDate(2023, 3, 1);
+}
+
+void TestReports::rowsReadAsTheyGoLayOutAlike()
+{
+    // A report written page by page from rows read as they come prints what the same report
+    // prints from all its rows held: every page, every text; the filter and the footers of a
+    // report the filter leaves empty included.
+    QFETCH(int, kind);
+    QFETCH(QDate, from);
+    ReportRequest request;
+    request.from = from;
+    request.to = from.addMonths(1);
+    request.productKind = kind;
+    for (const ReportKind& k : reportKinds()) {
+        if (k.period != PeriodKind::Range) continue;
+        const std::unique_ptr<ReportWindow> window = k.make(*m_dm);
+        window->prepareFor(request);
+        window->reportQuery().close();
+        const ReportDocument held = window->document();
+        const Statement statement = window->statementFor(request);
+        const QueryReportData streamed(window->reportQuery().objectName(), statement.exec(m_db->db()),
+                                       window->reportQuery().activeFilter());
+        QStringList pages;
+        const int count = layOutReportPages(window->layout(), streamed, [&](const ReportDocument&, ReportPage&& page) {
+            ReportDocument one;
+            one.pages.push_back(std::move(page));
+            pages << one.texts(0).join(QLatin1Char('|'));
+        });
+        QCOMPARE(count, held.pageCount());
+        for (int p = 0; p < held.pageCount(); ++p) QCOMPARE(pages.at(p), held.texts(p).join(QLatin1Char('|')));
+    }
+}
 
 void TestReports::workerReport()
 {
