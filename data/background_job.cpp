@@ -2,18 +2,34 @@
 #include "data/connection.h"
 #include "data/db_error.h"
 
+#include <QSemaphore>
 #include <QSqlDriver>
 #include <QThread>
 #include <QVariant>
 #include <libpq-fe.h>
 #include <mutex>
 
+// One run: whether it was asked to stop, how it ended, and a signal that it has ended.
 struct BackgroundJob::Shared {
     std::atomic<bool> cancelRequested{false};
-    std::mutex mutex;              // guards cancelHandle
-    PGcancel* cancelHandle = nullptr;
     Outcome outcome = Outcome::Done;
     QString error;
+    QSemaphore ended;
+};
+
+// The job's session, used only on the job's thread; its cancel handle also from the window's.
+struct BackgroundJob::Session {
+    QString name;
+    QSqlDatabase db;
+    std::mutex mutex;                 // guards cancel
+    PGcancel* cancel = nullptr;
+
+    void setCancel(PGcancel* handle)
+    {
+        const std::lock_guard lock(mutex);
+        if (cancel) PQfreeCancel(cancel);
+        cancel = handle;
+    }
 };
 
 void JobContext::checkCancelled() const
@@ -37,77 +53,87 @@ BackgroundJob::BackgroundJob(const QSqlDatabase& source, QObject* parent)
 BackgroundJob::~BackgroundJob()
 {
     if (!m_thread) return;
-    cancel();
+    if (m_running) {
+        cancel();
+        m_shared->ended.acquire();
+    }
+    // The session is closed on the thread that opened it.
+    const std::shared_ptr<Session> session = m_session;
+    QMetaObject::invokeMethod(
+        m_worker,
+        [session] {
+            session->setCancel(nullptr);
+            session->db.close();
+            session->db = QSqlDatabase();
+            QSqlDatabase::removeDatabase(session->name);
+        },
+        Qt::BlockingQueuedConnection);
+    m_thread->quit();
     m_thread->wait();
+    delete m_worker;
     delete m_thread;
 }
 
 bool BackgroundJob::start(Work work)
 {
-    if (m_thread) return false;
+    if (m_running) return false;
+    if (!m_thread) {
+        static std::atomic<int> jobs{0};
+        m_session = std::make_shared<Session>();
+        m_session->name = QStringLiteral("background_job_%1").arg(++jobs);
+        m_thread = new QThread;
+        m_worker = new QObject;
+        m_worker->moveToThread(m_thread);
+        m_thread->start();
+    }
+    m_running = true;
     m_shared = std::make_shared<Shared>();
-    QThread* thread = QThread::create([this, work = std::move(work)] { run(work); });
-    m_thread = thread;
     const quint64 serial = ++m_runs;
-    // Delivered on this object's thread; the late delivery of a run already waited for is
-    // ignored (by its number: a new run's thread may have the old one's address).
-    connect(thread, &QThread::finished, this, [this, serial] {
-        if (m_thread && m_runs == serial) deliver();
-    });
-    thread->start();
+    const std::shared_ptr<Shared> shared = m_shared;
+    QMetaObject::invokeMethod(m_worker, [this, shared, serial, work = std::move(work)] {
+        run(work, *shared);
+        shared->ended.release();
+        // Delivered on this object's thread; the late notice of a run already waited for is ignored.
+        QMetaObject::invokeMethod(this, [this, serial] {
+            if (m_running && m_runs == serial) deliver();
+        }, Qt::QueuedConnection);
+    }, Qt::QueuedConnection);
     return true;
 }
 
 void BackgroundJob::cancel()
 {
-    if (!m_thread || !m_shared) return;
+    if (!m_running) return;
     m_shared->cancelRequested = true;
-    const std::lock_guard lock(m_shared->mutex);
-    if (m_shared->cancelHandle) {
+    const std::lock_guard lock(m_session->mutex);
+    if (m_session->cancel) {
         char reason[256];
-        PQcancel(m_shared->cancelHandle, reason, sizeof reason);
+        PQcancel(m_session->cancel, reason, sizeof reason);
     }
 }
 
 bool BackgroundJob::wait(int ms)
 {
-    if (!m_thread) return true;
-    if (!m_thread->wait(QDeadlineTimer(ms))) return false;
+    if (!m_running) return true;
+    if (!m_shared->ended.tryAcquire(1, ms)) return false;
     deliver();
     return true;
 }
 
-void BackgroundJob::run(const Work& work)
+void BackgroundJob::run(const Work& work, Shared& shared)
 {
-    Shared& shared = *m_shared;
-    static std::atomic<int> runs{0};
-    const QString name = QStringLiteral("background_job_%1").arg(++runs);
+    Session& session = *m_session;
     try {
-        QSqlDatabase db = openCopy(m_sourceName, name, m_lockWaitMs);
-        const QVariant handle = db.driver()->handle();
-        if (handle.isValid()) {
-            auto* connection = *static_cast<PGconn* const*>(handle.constData());
-            const std::lock_guard lock(shared.mutex);
-            shared.cancelHandle = PQgetCancel(connection);
-        }
-        try {
-            JobContext context(db, *this);
-            context.checkCancelled();
-            work(context);
-            shared.outcome = Outcome::Done;
-        } catch (...) {
-            const std::lock_guard lock(shared.mutex);
-            PQfreeCancel(shared.cancelHandle);
-            shared.cancelHandle = nullptr;
-            db.close();
-            throw;
-        }
-        {
-            const std::lock_guard lock(shared.mutex);
-            PQfreeCancel(shared.cancelHandle);
-            shared.cancelHandle = nullptr;
-        }
-        db.close();
+        // The first run opens the session; one the server dropped is opened again.
+        if (!session.db.isValid()) session.db = openCopy(m_sourceName, session.name, m_lockWaitMs);
+        else ensureConnected(session.db);
+        // The cancel handle of the server process the session has now.
+        const QVariant handle = session.db.driver()->handle();
+        session.setCancel(handle.isValid() ? PQgetCancel(*static_cast<PGconn* const*>(handle.constData())) : nullptr);
+        JobContext context(session.db, *this);
+        context.checkCancelled();
+        work(context);
+        shared.outcome = Outcome::Done;
     } catch (const JobCancelled&) {
         shared.outcome = Outcome::Cancelled;
     } catch (const DbError& e) {
@@ -118,14 +144,10 @@ void BackgroundJob::run(const Work& work)
         shared.outcome = Outcome::Failed;
         shared.error = QString::fromUtf8(e.what());
     }
-    QSqlDatabase::removeDatabase(name);
 }
 
 void BackgroundJob::deliver()
 {
-    QThread* thread = m_thread;
-    thread->wait();
-    m_thread = nullptr;
-    delete thread;
+    m_running = false;
     emit finished(m_shared->outcome, m_shared->error);
 }

@@ -34,6 +34,8 @@ struct JobCancelled {};
 /// Long work (a month's rebuild, a sheet or report of a whole plant month, an export) run off
 /// the window's thread on a session of its own, so the window stays responsive, with its
 /// progress and a way to stop it. One run at a time: start() refuses a second while one runs.
+/// The thread and its session are made at the first run and kept for the next ones (a month
+/// chosen again costs no new connection); a session the server dropped is opened anew.
 ///
 /// cancel() asks the server to stop the statement running now and makes the job end at its
 /// next step: work that writes runs in one transaction, which then rolls back, so a stopped job
@@ -51,7 +53,7 @@ public:
     /// Stops a running job and waits for it to end.
     ~BackgroundJob() override;
 
-    bool isRunning() const { return m_thread != nullptr; }
+    bool isRunning() const { return m_running; }
     /// Starts the work on a new thread; false (and nothing started) while a run is going on.
     bool start(Work work);
     /// Asks the running job to stop (nothing when none runs).
@@ -67,12 +69,16 @@ signals:
 private:
     friend class JobContext;
     struct Shared;
-    void run(const Work& work);
+    struct Session;
+    void run(const Work& work, Shared& shared);
     void deliver();
 
     QString m_sourceName;
     int m_lockWaitMs = 0;
-    QThread* m_thread = nullptr;
+    QThread* m_thread = nullptr;      // made at the first run, ended with the job
+    QObject* m_worker = nullptr;      // lives in m_thread: runs the work there
+    std::shared_ptr<Session> m_session;
+    bool m_running = false;
     quint64 m_runs = 0;
     std::shared_ptr<Shared> m_shared;
 };

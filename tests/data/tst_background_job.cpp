@@ -1,4 +1,5 @@
 #include "data/background_job.h"
+#include "data/connection.h"
 #include "data/statement.h"
 #include "data/transaction.h"
 #include "tests/support/test_database.h"
@@ -27,6 +28,7 @@ private slots:
     void stoppedRunEndsSoonAndWritesNothing_data();
     void stoppedRunEndsSoonAndWritesNothing();
     void oneRunAtATime();
+    void sessionKeptAndOpenedAgainWhenDropped();
 
 private:
     std::unique_ptr<TestDatabase> m_db;
@@ -131,6 +133,32 @@ void TestBackgroundJob::oneRunAtATime()
     QVERIFY(job.isRunning());
     QCOMPARE(finished.size(), 2);
     QVERIFY(finished.wait(10000));
+}
+
+void TestBackgroundJob::sessionKeptAndOpenedAgainWhenDropped()
+{
+    // The runs of a job share one session; when the server drops it, the run that finds it gone
+    // says so, as the window's own session does, and the next run opens a new one.
+    BackgroundJob job(m_db->db());
+    QSignalSpy finished(&job, &BackgroundJob::finished);
+    int pid = 0;
+    const auto serverProcess = [&pid](JobContext& context) {
+        QSqlQuery q = Statement(QStringLiteral("select pg_backend_pid()")).exec(context.db());
+        pid = q.next() ? q.value(0).toInt() : 0;
+    };
+    QVERIFY(job.start(serverProcess) && job.wait(10000));
+    const int first = pid;
+    QVERIFY(first > 0);
+    QVERIFY(job.start(serverProcess) && job.wait(10000));
+    QCOMPARE(pid, first);
+    m_db->exec(QStringLiteral("select pg_terminate_backend(%1)").arg(first));
+    QTRY_VERIFY(m_db->scalar(QStringLiteral("select count(*) from pg_stat_activity where pid = %1").arg(first)).toInt() == 0);
+    QVERIFY(job.start(serverProcess) && job.wait(10000));
+    QCOMPARE(int(finished.last().at(0).value<BackgroundJob::Outcome>()), int(BackgroundJob::Outcome::Failed));
+    QCOMPARE(finished.last().at(1).toString(), kConnectionLostText);
+    QVERIFY(job.start(serverProcess) && job.wait(10000));
+    QCOMPARE(int(finished.last().at(0).value<BackgroundJob::Outcome>()), int(BackgroundJob::Outcome::Done));
+    QVERIFY(pid > 0 && pid != first);
 }
 
 QTEST_GUILESS_MAIN(TestBackgroundJob)
