@@ -7,7 +7,10 @@
 #include "data/prompts.h"
 #include "export/excel_export.h"
 
+#include "data/statement.h"
+
 #include <QByteArray>
+#include <QDate>
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QStringList>
@@ -118,6 +121,20 @@ inline PsqlRun psql(const Server& server, const QStringList& arguments, const QB
     run.ok = p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
     if (!run.ok) std::fprintf(stderr, "psql: %s\n", run.errors.constData());
     return run;
+}
+
+/// The month with the most journal entries (the earliest of equals), and how many it has.
+struct BusyMonth {
+    QDate first;
+    int entries = 0;
+};
+inline BusyMonth busiestMonth(const QSqlDatabase& db)
+{
+    QSqlQuery q = Statement(QStringLiteral("select extract(month from data)::integer as m, extract(year from data)::integer as y, "
+                                           "count(*) as n from accounts_dep.smena group by 1, 2 order by 3 desc, 2, 1 limit 1"))
+                      .exec(db);
+    if (!q.next()) return {};
+    return {QDate(q.value(1).toInt(), q.value(0).toInt(), 1), q.value(2).toInt()};
 }
 
 inline double median(std::vector<double> v)

@@ -116,14 +116,12 @@ int main(int argc, char** argv)
     bench::QuietPrompts prompts;
     TDataModule6 dm(openConnection(server.settings()), prompts);
 
-    Dataset busiest(dm.ADO_DB, QStringLiteral("select extract(month from data)::integer as m, extract(year from data)::integer as y, "
-                                              "count(*) as n from accounts_dep.smena group by 1, 2 order by 3 desc, 2, 1 limit 1"));
-    busiest.open();
-    const QDate first(busiest.asInt("y"), busiest.asInt("m"), 1);
+    const bench::BusyMonth busy = bench::busiestMonth(dm.ADO_DB);
+    const QDate first = busy.first;
     Dataset workers(dm.ADO_DB, QStringLiteral("select count(distinct w_id) as n from accounts_dep.smena where data>=:a and data<:b"));
     workers.setParams({{"a", first}, {"b", first.addMonths(1)}});
     workers.open();
-    std::printf("busy month %02d.%d: %d journal entries of %d workers\n", first.month(), first.year(), busiest.asInt("n"),
+    std::printf("busy month %02d.%d: %d journal entries of %d workers\n", first.month(), first.year(), busy.entries,
                 workers.asInt("n"));
     bench::NoDesktop desktop;
 

@@ -111,11 +111,9 @@ int main(int argc, char** argv)
     TDataModule6 dm(openConnection(server.settings()), prompts);
 
     // The busiest month of the journal.
-    Dataset busiest(dm.ADO_DB, QStringLiteral("select extract(month from data)::integer as m, extract(year from data)::integer as y, "
-                                              "count(*) as n from accounts_dep.smena group by 1, 2 order by 3 desc, 2, 1 limit 1"));
-    busiest.open();
-    const int month = busiest.asInt("m"), year = busiest.asInt("y");
-    std::printf("busy month %02d.%d: %d journal entries\n", month, year, busiest.asInt("n"));
+    const bench::BusyMonth busy = bench::busiestMonth(dm.ADO_DB);
+    const int month = busy.first.month(), year = busy.first.year();
+    std::printf("busy month %02d.%d: %d journal entries\n", month, year, busy.entries);
     const QString vars = monthVariables(month, year);
     const int rounds = 5;
     // The rebuilds replace the month's timesheet rows: put back as they were at the end.
