@@ -89,6 +89,25 @@ QString hoursTotal(int kind)
         .arg(kind);
 }
 
+// The period's good quantity by product group, colour, product kind and operation kind, with its
+// mass (massExpr over izdel.massa and sum(s.kolvo)): the journal summed once per product,
+// operation and colour, then the few sums joined to the products and added up. Ties of the
+// product group come in the order of the other keys.
+QString productsOutput(const QString& massExpr)
+{
+    return QStringLiteral(
+               "select sum(s.kolvo)::numeric as kolvo, vid_oper.vid,\n"
+               "izdel.nom, oper.naimen, s.color, %1 as mass\n"
+               "from (select i_id, o_id, color, sum(kol_vo-brak) as kolvo from accounts_dep.smena\n"
+               "      where data<:data2 and data>=:data1 group by i_id, o_id, color) s\n"
+               "join accounts_dep.izdel on izdel.id=s.i_id\n"
+               "join accounts_dep.oper on oper.id=s.o_id\n"
+               "join accounts_dep.vid_oper on vid_oper.id=oper.vid\n"
+               "group by izdel.nom, s.color, oper.naimen, vid_oper.vid, izdel.massa\n"
+               "order by izdel.nom, s.color, oper.naimen, vid_oper.vid, izdel.massa")
+        .arg(massExpr);
+}
+
 } // namespace
 
 namespace piecework_mode {
@@ -144,12 +163,7 @@ const QString kAllPrice = QStringLiteral(
     "(coalesce((select sum((s.kol_vo-s.brak)*s.cena) from accounts_dep.smena s where s.data<:d_date1 and s.data>=:d_date2 and s.cena>0 and s.kol_vo>0),0)+\n"
     "coalesce((select sum(f.cnt*f.price) from accounts_dep.fatigue f where f.d_date<:d_date3 and f.d_date>=:d_date4 and f.cnt>0 and f.price>0),0))::numeric(20,2)) price");
 
-const QString kXlsRep = QStringLiteral(
-    "select sum(smena.kol_vo-smena.brak)::numeric as kolvo, vid_oper.vid,\n"
-    "izdel.nom, oper.naimen, color,izdel.massa*sum(smena.kol_vo-smena.brak) as mass \n"
-    "from accounts_dep.smena,accounts_dep.izdel,accounts_dep.vid_oper, accounts_dep.oper where izdel.id=smena.i_id and vid_oper.id=oper.vid\n"
-    "and oper.id=smena.o_id and smena.data<:data2 and smena.data>=:data1 \n"
-    "group by izdel.nom,color, oper.naimen, vid_oper.vid, izdel.massa order by izdel.nom");
+const QString kXlsRep = productsOutput(QStringLiteral("izdel.massa*sum(s.kolvo)"));
 
 // The period's journal grouped first; the hour entries summed once per worker (and nomenclature
 // group) and for the whole period, and joined to the groups.
@@ -173,12 +187,7 @@ const QString kWorkerReport = QStringLiteral(
     "            from accounts_dep.fatigue where d_date<:data4 and d_date>=:data3) t\n"
     "order by g.fio, g.nom, g.vid, g.naimen, g.color, g.w_id");
 
-const QString kProductReport = QStringLiteral(
-    "select sum(smena.kol_vo-smena.brak)::numeric as kolvo, vid_oper.vid,\n"
-    "izdel.nom, oper.naimen, color,  round((izdel.massa*sum(smena.kol_vo-smena.brak))::numeric,2) as mass\n"
-    "from accounts_dep.smena,accounts_dep.izdel,accounts_dep.vid_oper, accounts_dep.oper where izdel.id=smena.i_id and vid_oper.id=oper.vid\n"
-    "and oper.id=smena.o_id and smena.data<:data2 and smena.data>=:data1 \n"
-    "group by izdel.nom,color, oper.naimen, vid_oper.vid, izdel.massa order by izdel.nom");
+const QString kProductReport = productsOutput(QStringLiteral("round((izdel.massa*sum(s.kolvo))::numeric,2)"));
 
 const QString kWorkerDetailedReport = QStringLiteral(
     "select g.fio, g.marka, g.vid, g.naimen, g.sum_time, g.kolvo, g.brk, g.summa, g.color, g.s_prize,\n"
