@@ -10,7 +10,9 @@ class TestBenchGuard : public QObject {
 private slots:
     void onlyTheMarkedDatabase_data();
     void onlyTheMarkedDatabase();
+    void seedRefusesADatabaseWithData_data();
     void seedRefusesADatabaseWithData();
+    void seedWritesTheMarkTheBenchmarksLookFor_data();
     void seedWritesTheMarkTheBenchmarksLookFor();
     void keptRowsPutBackOnlyTheirOwn();
 };
@@ -30,6 +32,20 @@ QString timesheetRows(const TestDatabase& database)
 {
     return database.scalar(QStringLiteral("select coalesce(string_agg(h::text, ';' order by id), '') from accounts_dep.h_tabel h"))
         .toString();
+}
+
+/// The seeds bench/run.sh loads: the department's and the plant's.
+void seedFiles()
+{
+    QTest::addColumn<QString>("file");
+    QTest::newRow("department") << QStringLiteral("seed_large.sql");
+    QTest::newRow("plant") << QStringLiteral("seed_plant.sql");
+}
+
+QByteArray seedText(const QString& file)
+{
+    QFile seed(QStringLiteral(TABEL_SOURCE_DIR "/bench/") + file);
+    return seed.open(QIODevice::ReadOnly) ? seed.readAll() : QByteArray();
 }
 
 } // namespace
@@ -54,27 +70,33 @@ void TestBenchGuard::onlyTheMarkedDatabase()
     QCOMPARE(serverFor(database).given(), allowed);
 }
 
+void TestBenchGuard::seedRefusesADatabaseWithData_data() { seedFiles(); }
+
 void TestBenchGuard::seedRefusesADatabaseWithData()
 {
+    QFETCH(QString, file);
     TestDatabase database(QStringLiteral("seed"));
     database.loadDemo();
     const QString before = timesheetRows(database);
     const QVariant entries = database.scalar(QStringLiteral("select count(*) from accounts_dep.smena"));
-    QFile seed(QStringLiteral(TABEL_SOURCE_DIR "/bench/seed_large.sql"));
-    QVERIFY(seed.open(QIODevice::ReadOnly));
-    const bench::PsqlRun run = bench::psql(serverFor(database), {}, seed.readAll());
+    const QVariant people = database.scalar(QStringLiteral("select count(*) from cmn_contractor.person"));
+    const QByteArray seed = seedText(file);
+    QVERIFY(!seed.isEmpty());
+    const bench::PsqlRun run = bench::psql(serverFor(database), {}, seed);
     QVERIFY(!run.ok);
     QVERIFY2(run.errors.contains("already holds data"), run.errors.constData());
     QCOMPARE(database.scalar(QStringLiteral("select count(*) from accounts_dep.smena")), entries);
+    QCOMPARE(database.scalar(QStringLiteral("select count(*) from cmn_contractor.person")), people);
     QCOMPARE(timesheetRows(database), before);
     QVERIFY(!serverFor(database).given());
 }
 
+void TestBenchGuard::seedWritesTheMarkTheBenchmarksLookFor_data() { seedFiles(); }
+
 void TestBenchGuard::seedWritesTheMarkTheBenchmarksLookFor()
 {
-    QFile seed(QStringLiteral(TABEL_SOURCE_DIR "/bench/seed_large.sql"));
-    QVERIFY(seed.open(QIODevice::ReadOnly));
-    QVERIFY(QString::fromUtf8(seed.readAll()).contains(QStringLiteral("'%1'").arg(bench::kSeedMark)));
+    QFETCH(QString, file);
+    QVERIFY(QString::fromUtf8(seedText(file)).contains(QStringLiteral("'%1'").arg(bench::kSeedMark)));
 }
 
 void TestBenchGuard::keptRowsPutBackOnlyTheirOwn()
