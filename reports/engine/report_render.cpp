@@ -65,19 +65,21 @@ void paintPage(QPainter& painter, const QString& fontFamily, const ReportPage& p
     painter.restore();
 }
 
-void paintReport(QPainter& painter, QPagedPaintDevice& device, const ReportDocument& document)
+void paintReport(QPainter& painter, QPagedPaintDevice& device, const ReportPages& pages)
 {
     const double k = device.logicalDpiX() / 25.4;
-    for (int p = 0; p < document.pageCount(); ++p) {
-        if (p > 0) device.newPage();
-        paintReportPage(painter, document, p, k);
-    }
+    bool first = true;
+    pages.layOutPages(0, pages.pageCount() - 1, [&](const ReportDocument& format, ReportPage&& page) {
+        if (!first) device.newPage();
+        first = false;
+        paintPage(painter, format.fontFamily, page, k);
+    });
 }
 
-void writeReportPdf(const ReportDocument& document, const QString& path)
+void writeReportPdf(const ReportPages& pages, const QString& path)
 {
     ReportPdfFile out(path);
-    for (const ReportPage& page : document.pages) out.addPage(document, page);
+    pages.layOutPages(0, pages.pageCount() - 1, [&](const ReportDocument& format, ReportPage&& page) { out.addPage(format, page); });
     out.commit();
 }
 
