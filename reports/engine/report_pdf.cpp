@@ -4,6 +4,10 @@
 
 #include <QDir>
 #include <QHash>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
 #include <cairo-pdf.h>
 #include <cairo.h>
 
@@ -157,6 +161,51 @@ struct ReportPdfFile::Writer {
     QByteArray family;
 };
 
+/// Paints the pages handed over on a thread of its own, so that laying out the next pages and
+/// painting the last ones share the machine's cores; a few pages wait at most.
+struct ReportPdfFile::Painter {
+    static constexpr size_t kWaiting = 16;
+    std::mutex lock;
+    std::condition_variable changed;
+    std::deque<ReportPage> pages;
+    bool closing = false;
+    std::thread thread;
+
+    explicit Painter(Writer& writer) : thread([this, &writer] { run(writer); }) {}
+    ~Painter()
+    {
+        {
+            const std::lock_guard<std::mutex> hold(lock);
+            closing = true;
+        }
+        changed.notify_all();
+        thread.join();
+    }
+
+    void add(ReportPage&& page)
+    {
+        std::unique_lock<std::mutex> hold(lock);
+        changed.wait(hold, [this] { return pages.size() < kWaiting; });
+        pages.push_back(std::move(page));
+        hold.unlock();
+        changed.notify_all();
+    }
+
+    void run(Writer& writer)
+    {
+        for (;;) {
+            std::unique_lock<std::mutex> hold(lock);
+            changed.wait(hold, [this] { return closing || !pages.empty(); });
+            if (pages.empty()) return;
+            ReportPage page = std::move(pages.front());
+            pages.pop_front();
+            hold.unlock();
+            changed.notify_all();
+            writer.paint(page);
+        }
+    }
+};
+
 ReportPdfFile::ReportPdfFile(const QString& path) : m_writer(std::make_unique<Writer>(path))
 {
     if (!m_writer->file.open()) throw m_writer->failed(m_writer->file.errorString());
@@ -164,16 +213,20 @@ ReportPdfFile::ReportPdfFile(const QString& path) : m_writer(std::make_unique<Wr
 
 ReportPdfFile::~ReportPdfFile() = default;
 
-void ReportPdfFile::addPage(const ReportDocument& format, const ReportPage& page)
+void ReportPdfFile::addPage(const ReportDocument& format, ReportPage page)
 {
-    if (!m_writer->cr) m_writer->start(format);
-    m_writer->paint(page);
+    if (!m_writer->cr) {
+        m_writer->start(format);
+        m_painter = std::make_unique<Painter>(*m_writer);
+    }
+    m_painter->add(std::move(page));
 }
 
 void ReportPdfFile::commit()
 {
     Writer& w = *m_writer;
     if (!w.cr) w.start(ReportDocument());
+    m_painter.reset();   // every page painted
     cairo_surface_finish(w.surface);
     const cairo_status_t status = cairo_surface_status(w.surface);
     if (status != CAIRO_STATUS_SUCCESS) {

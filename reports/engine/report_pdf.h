@@ -16,13 +16,16 @@ public:
     ReportPdfFile& operator=(const ReportPdfFile&) = delete;
 
     /// Paints the next page on the paper of format, a document without pages (the first page
-    /// fixes the paper and the document's title).
-    void addPage(const ReportDocument& format, const ReportPage& page);
+    /// fixes the paper and the document's title). The page is painted on a thread of the
+    /// file's own while the caller lays out the next.
+    void addPage(const ReportDocument& format, ReportPage page);
     /// Finishes the PDF and puts it under its name; throws ReportError (the old file of that
     /// name stays as it was) when anything failed.
     void commit();
 
 private:
     struct Writer;
+    struct Painter;
     std::unique_ptr<Writer> m_writer;
+    std::unique_ptr<Painter> m_painter;   // declared after the writer: stopped before it goes
 };

@@ -79,7 +79,8 @@ void paintReport(QPainter& painter, QPagedPaintDevice& device, const ReportPages
 void writeReportPdf(const ReportPages& pages, const QString& path)
 {
     ReportPdfFile out(path);
-    pages.layOutPages(0, pages.pageCount() - 1, [&](const ReportDocument& format, ReportPage&& page) { out.addPage(format, page); });
+    pages.layOutPages(0, pages.pageCount() - 1,
+                      [&](const ReportDocument& format, ReportPage&& page) { out.addPage(format, std::move(page)); });
     out.commit();
 }
 
@@ -91,7 +92,7 @@ int writeReportPdf(const ReportLayout& layout, const ReportData& data, const QSt
         titled.orientation = format.orientation;
         titled.fontFamily = format.fontFamily;
         titled.title = title;
-        out.addPage(titled, page);
+        out.addPage(titled, std::move(page));
     });
     out.commit();
     return pages;
