@@ -73,8 +73,6 @@ ReportDocument layOutReport(const ReportLayout& layout, const ReportData& data);
 /// of thousands of pages written to a file in the memory of one). Returns the number of pages.
 int layOutReportPages(const ReportLayout& layout, const ReportData& data, const PageSink& sink);
 
-struct PageStart;
-
 /// A report laid out over rows it holds (read any number of times, any row at any time), page
 /// by page as asked: once through without placing a text to learn where each page starts (the
 /// row, the running sums and the group keys), then any page again from its start. A preview of
