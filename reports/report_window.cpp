@@ -46,9 +46,11 @@ void ReportWindow::prepareFor(const ReportRequest& request)
 
 void ReportWindow::run(const ReportRequest& request, QWidget* parent)
 {
-    const auto closeQuery = qScopeGuard([this] { m_query->close(); });
-    prepareFor(request);
-    showReportPreview(m_document, m_zoom, m_dm.prompts(), parent);
+    {
+        const auto closeQuery = qScopeGuard([this] { m_query->close(); });
+        prepareFor(request);
+    }
+    showReportPreview(*m_report, m_zoom, m_dm.prompts(), parent);
 }
 
 Statement ReportWindow::statementFor(const ReportRequest& request)
@@ -58,13 +60,21 @@ Statement ReportWindow::statementFor(const ReportRequest& request)
     return m_query->statement();
 }
 
-void ReportWindow::runWithRows(const ReportRequest& request, Dataset::Snapshot&& rows, QWidget* parent)
+std::function<std::shared_ptr<const ReportData>(const QSqlDatabase&)> ReportWindow::rowsReader(const ReportRequest& request)
 {
-    const auto closeQuery = qScopeGuard([this] { m_query->close(); });
-    m_query->adopt(std::move(rows));
+    return [statement = statementFor(request), name = m_queryName, filter = m_query->activeFilter(),
+            fields = m_layout.fieldNames()](const QSqlDatabase& db) -> std::shared_ptr<const ReportData> {
+        const QueryReportData source(name, statement.exec(db), filter);
+        return std::make_shared<ReportRows>(source, fields);
+    };
+}
+
+void ReportWindow::runWithRows(const ReportRequest& request, std::shared_ptr<const ReportData> rows, QWidget* parent)
+{
     m_title.setCaption(titleFor(request));
-    prepare();
-    showReportPreview(m_document, m_zoom, m_dm.prompts(), parent);
+    m_document.reset();
+    m_report = std::make_unique<PagedReport>(m_layout, std::move(rows), m_title.caption().trimmed());
+    showReportPreview(*m_report, m_zoom, m_dm.prompts(), parent);
 }
 
 void ReportWindow::setPeriod(const QDate& from, const QDate& to)
@@ -76,20 +86,27 @@ void ReportWindow::prepare()
 {
     if (!m_query->isOpen()) throw ReportError(QStringLiteral("Запрос %1 отчета не открыт").arg(m_queryName));
     const DatasetReportData data(m_queryName, *m_query);
-    m_document = layOutReport(m_layout, data);
-    m_document.title = m_title.caption().trimmed();
-    m_prepared = true;
+    m_document.reset();
+    m_report = std::make_unique<PagedReport>(m_layout, std::make_shared<ReportRows>(data, m_layout.fieldNames()),
+                                             m_title.caption().trimmed());
+}
+
+const ReportDocument& ReportWindow::document() const
+{
+    if (!m_document) m_document = m_report ? m_report->document() : ReportDocument();
+    return *m_document;
 }
 
 void ReportWindow::preview(QWidget* parent)
 {
-    if (!m_prepared) prepare();
-    showReportPreview(m_document, m_zoom, m_dm.prompts(), parent);
+    if (!m_report) prepare();
+    showReportPreview(*m_report, m_zoom, m_dm.prompts(), parent);
 }
 
 void ReportWindow::savePdf(const QString& path) const
 {
-    writeReportPdf(m_document, path);
+    if (m_report) writeReportPdf(*m_report, path);
+    else writeReportPdf(document(), path);
 }
 
 int ReportWindow::writePdfFor(const ReportRequest& request, const QString& path)

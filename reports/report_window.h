@@ -6,7 +6,11 @@
 
 #include <QDate>
 #include <QObject>
+#include <functional>
+#include <memory>
+#include <optional>
 
+class ReportData;
 class TDataModule6;
 class QWidget;
 
@@ -25,10 +29,13 @@ public:
     /// even-numbered one to to: the half-open period from ≤ d < to.
     void setPeriod(const QDate& from, const QDate& to);
 
-    /// Lays the report out from the open query; throws ReportError when the query is closed.
+    /// Takes the open query's rows (the fields the layout reads, held compactly) for the report;
+    /// throws ReportError when the query is closed. Pages are laid out when asked for.
     void prepare();
-    const ReportDocument& document() const { return m_document; }
-    int pageCount() const { return m_document.pageCount(); }
+    /// Every page of the prepared report, laid out the first time it is asked (tests, small
+    /// reports); the preview and the PDF never hold them all.
+    const ReportDocument& document() const;
+    int pageCount() const { return m_report ? m_report->pageCount() : 0; }
     /// The print preview of the prepared report (prepared first when it has not been); returns
     /// when the preview is closed.
     void preview(QWidget* parent = nullptr);
@@ -41,14 +48,18 @@ public:
 
     /// Fills the query from the request, opens it, sets the title label and prepares the report.
     void prepareFor(const ReportRequest& request);
-    /// Prepares the report for the request and shows its preview; the query stays open until
-    /// the preview is closed.
+    /// Prepares the report for the request and shows its preview; the query is closed once its
+    /// rows are taken.
     void run(const ReportRequest& request, QWidget* parent = nullptr);
     /// The query's statement for the request (the query closed and set for it), to be read on
     /// another session: the reports hub reads it in the background.
     Statement statementFor(const ReportRequest& request);
-    /// As run(), on rows read for statementFor(request).
-    void runWithRows(const ReportRequest& request, Dataset::Snapshot&& rows, QWidget* parent = nullptr);
+    /// How the report's rows for a request are read on another session (the reports hub reads
+    /// them in the background): the query's statement and product-kind filter, read into the
+    /// fields the layout uses.
+    std::function<std::shared_ptr<const ReportData>(const QSqlDatabase& db)> rowsReader(const ReportRequest& request);
+    /// As run(), on rows read by rowsReader(request).
+    void runWithRows(const ReportRequest& request, std::shared_ptr<const ReportData> rows, QWidget* parent = nullptr);
 
     const ReportLayout& layout() const { return m_layout; }
     Dataset& reportQuery() { return *m_query; }
@@ -71,6 +82,6 @@ private:
     QString m_queryName;
     ReportLabel m_title;
     ReportLayout m_layout;
-    ReportDocument m_document;
-    bool m_prepared = false;
+    std::unique_ptr<PagedReport> m_report;
+    mutable std::optional<ReportDocument> m_document;
 };

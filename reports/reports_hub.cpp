@@ -160,9 +160,9 @@ void TForm18::runReport(const ReportKind& kind)
     // "Отмена", and lays out and shows the preview once they are in.
     ReportWindow* report = window.get();
     const ReportRequest asked = request();
-    const Statement statement = report->statementFor(asked);
-    auto rows = std::make_shared<Dataset::Snapshot>();
-    m_work->run([statement, rows](JobContext& context) { *rows = Dataset::fetch(statement, context.db()); },
+    auto read = report->rowsReader(asked);
+    auto rows = std::make_shared<std::shared_ptr<const ReportData>>();
+    m_work->run([read, rows](JobContext& context) { *rows = read(context.db()); },
                 [this, report, asked, rows](BackgroundJob::Outcome outcome) {
                     if (outcome == BackgroundJob::Outcome::Done) report->runWithRows(asked, std::move(*rows), this);
                 },

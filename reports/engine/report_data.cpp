@@ -5,6 +5,7 @@
 #include <QSqlField>
 #include <QSqlRecord>
 
+#include <QHash>
 #include <QSignalBlocker>
 
 TableReportData::TableReportData(const QString& name, const QStringList& fields, const std::vector<bool>& numeric)
@@ -129,4 +130,62 @@ int QueryReportData::rowForEmptyReport() const
 {
     hasRow(0);
     return m_read == 0 && !m_lastRead.isEmpty() ? 0 : -1;
+}
+
+ReportRows::ReportRows(const ReportData& source, const QStringList& fields) : m_name(source.name())
+{
+    std::vector<int> columns;
+    for (const QString& field : fields) {
+        const int column = source.fieldIndex(field);
+        if (column < 0) continue;   // an expression naming it is refused when the layout binds
+        columns.push_back(column);
+        m_fields << field;
+        m_numeric.push_back(source.isNumeric(column));
+    }
+    const size_t width = columns.size();
+    m_values.resize(width);
+    std::vector<QHash<QString, quint32>> places(width);
+    std::vector<qint64> nullPlace(width, -1);
+    const auto read = [&](int row) {
+        for (size_t c = 0; c < width; ++c) {
+            const QVariant v = source.value(row, columns[c]);
+            qint64 place;
+            if (v.isNull()) {
+                if (nullPlace[c] < 0) {
+                    nullPlace[c] = qint64(m_values[c].size());
+                    m_values[c].push_back(v);
+                }
+                place = nullPlace[c];
+            } else {
+                const QString key = v.toString();
+                auto it = places[c].constFind(key);
+                if (it == places[c].cend()) {
+                    it = places[c].insert(key, quint32(m_values[c].size()));
+                    m_values[c].push_back(v);
+                }
+                place = *it;
+            }
+            m_cells.push_back(quint32(place));
+        }
+    };
+    for (; source.hasRow(m_rowCount); ++m_rowCount) read(m_rowCount);
+    if (m_rowCount == 0 && source.rowForEmptyReport() >= 0) {
+        read(source.rowForEmptyReport());
+        m_emptyReportRow = true;
+    }
+    m_cells.shrink_to_fit();
+    for (auto& values : m_values) values.shrink_to_fit();
+}
+
+int ReportRows::fieldIndex(const QString& field) const
+{
+    for (int i = 0; i < m_fields.size(); ++i)
+        if (m_fields.at(i).compare(field, Qt::CaseInsensitive) == 0) return i;
+    return -1;
+}
+
+QVariant ReportRows::value(int row, int column) const
+{
+    const size_t width = m_values.size();
+    return m_values[size_t(column)][m_cells[size_t(row) * width + size_t(column)]];
 }

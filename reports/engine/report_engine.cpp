@@ -1,6 +1,8 @@
 #include "reports/engine/report_engine.h"
 #include "reports/engine/report_data.h"
 
+#include <limits>
+
 QStringList ReportDocument::texts(int page) const
 {
     QStringList out;
@@ -9,13 +11,27 @@ QStringList ReportDocument::texts(int page) const
     return out;
 }
 
+/// Where a page starts: the stage its first band belongs to (-1 the opening, a row, or the
+/// row count for the closing footers), the running sums and group keys as that stage began, and
+/// how many of the stage's bands went on the pages before.
+struct PageStart {
+    int page = 1;
+    int stage = -1;
+    std::vector<Money> sums;
+    QStringList previous;
+    int bandsBefore = 0;
+};
+
 namespace {
 
 /// One run of a layout over data.
 class LayoutRun {
 public:
-    LayoutRun(const ReportLayout& layout, const ReportData& data, const PageSink& sink)
-        : m_layout(layout), m_data(data), m_sink(sink)
+    /// Pages go to the sink; keepElements false lays out without placing a text (to learn where
+    /// pages start, recorded in starts when given).
+    LayoutRun(const ReportLayout& layout, const ReportData& data, const PageSink& sink, bool keepElements = true,
+              std::vector<PageStart>* starts = nullptr)
+        : m_layout(layout), m_data(data), m_sink(sink), m_keep(keepElements), m_starts(starts)
     {
         int slotCount = 0;
         for (Band& band : m_layout.bands()) {
@@ -52,23 +68,43 @@ public:
         m_doc.fontFamily = m_layout.fontFamily();
     }
 
-    int run()
+    /// Lays out from the start of the report, or from where a page starts, up to the page
+    /// numbered lastPage (1-based); returns the number of the last page laid out.
+    int run(const PageStart* from = nullptr, int lastPage = std::numeric_limits<int>::max())
     {
-        startPage();
+        m_lastPage = lastPage;
         const bool any = m_data.hasRow(0);
-        m_row = any ? 0 : m_data.rowForEmptyReport();
-        for (int t : m_titles) printChain(t, m_row);
         const auto& groups = m_layout.groups();
         const int levels = int(groups.size());
-        if (!any) {
-            for (int g = 0; g < levels; ++g)
-                if (!groups[size_t(g)].breaks) printChain(groups[size_t(g)].header, m_row);
-            for (int g = levels - 1; g >= 0; --g)
-                if (!groups[size_t(g)].breaks && groups[size_t(g)].footer >= 0) printChain(groups[size_t(g)].footer, m_row);
-        } else {
-            QStringList previous;
-            int row = 0;
-            for (; m_data.hasRow(row); ++row) {
+        int stage = -1;
+        QStringList previous;
+        if (from) {
+            // The pages before are not laid out again: the stage's bands that went on them are
+            // passed over (their sums cleared as then), and the page starts after them.
+            stage = from->stage;
+            m_sums = from->sums;
+            previous = from->previous;
+            m_pageNumber = from->page - 1;
+            m_skip = from->bandsBefore;
+            m_afterBreak = from->page > 1;
+        }
+        m_pending = m_skip == 0;
+        beginStage(stage, previous);
+        if (stage == -1) {
+            m_row = any ? 0 : m_data.rowForEmptyReport();
+            for (int t : m_titles) printChain(t, m_row);
+            if (!any) {
+                for (int g = 0; g < levels; ++g)
+                    if (!groups[size_t(g)].breaks) printChain(groups[size_t(g)].header, m_row);
+                for (int g = levels - 1; g >= 0; --g)
+                    if (!groups[size_t(g)].breaks && groups[size_t(g)].footer >= 0) printChain(groups[size_t(g)].footer, m_row);
+            }
+            stage = 0;
+        }
+        if (any) {
+            int row = stage;
+            for (; !m_stop && m_data.hasRow(row); ++row) {
+                beginStage(row, previous);
                 QStringList keys;
                 for (const ReportLayout::Group& g : groups) keys << (g.breaks ? keyOf(g.breakExpression, row) : QString());
                 int changed = 0;
@@ -84,7 +120,7 @@ public:
                     double needed = 0;
                     for (int g = changed; g < levels; ++g) needed += chainHeight(groups[size_t(g)].header);
                     for (int d : m_details) needed += chainHeight(d);
-                    if (m_y + needed > m_footerTop && m_pageHasBands) newPage();
+                    if (placing() && m_y + needed > m_footerTop && m_pageHasBands) newPage();
                     for (int g = changed; g < levels; ++g) printChain(groups[size_t(g)].header, row);
                 }
                 const EvalContext ctx{&m_data, row, &m_sums};
@@ -92,12 +128,18 @@ public:
                 for (int d : m_details) printChain(d, row);
                 previous = keys;
             }
-            m_row = row - 1;
-            for (int g = levels - 1; g >= 0; --g)
-                if (groups[size_t(g)].footer >= 0) printChain(groups[size_t(g)].footer, row - 1);
+            if (!m_stop) {
+                beginStage(row, previous);
+                m_row = row - 1;
+                for (int g = levels - 1; g >= 0; --g)
+                    if (groups[size_t(g)].footer >= 0) printChain(groups[size_t(g)].footer, row - 1);
+            }
         }
-        finishPage();
-        handOver();
+        if (!m_stop) {
+            placing();
+            finishPage();
+            handOver();
+        }
         return m_pageNumber;
     }
 
@@ -121,9 +163,35 @@ private:
         return h;
     }
 
+    /// Remembers how a stage (the opening, a row, the closing footers) begins, for the page
+    /// starts recorded in it.
+    void beginStage(int stage, const QStringList& previous)
+    {
+        if (!m_starts) return;
+        m_stage.stage = stage;
+        m_stage.sums = m_sums;
+        m_stage.previous = previous;
+        m_stage.bandsBefore = 0;
+    }
+
+    /// Whether bands are placed on a page (false while those of earlier pages are passed over);
+    /// starts the page when the last of them has been passed.
+    bool placing()
+    {
+        if (m_skip > 0) return false;
+        if (m_pending) {
+            m_pending = false;
+            // The page footer that closed the page before cleared its sums then.
+            if (m_afterBreak && m_pageFooter >= 0 && band(m_pageFooter).resets)
+                for (int slot : m_bandSlots[size_t(m_pageFooter)]) m_sums[size_t(slot)] = Money();
+            startPage();
+        }
+        return true;
+    }
+
     void printChain(int index, int row)
     {
-        if (m_y + chainHeight(index) > m_footerTop && m_pageHasBands) newPage();
+        if (placing() && m_y + chainHeight(index) > m_footerTop && m_pageHasBands) newPage();
         emitBand(index, row);
         for (int c : band(index).children) printChain(c, row);
     }
@@ -146,6 +214,18 @@ private:
     void emitBand(int index, int row)
     {
         const Band& b = band(index);
+        if (b.kind != Band::Kind::PageFooter && m_starts) ++m_stage.bandsBefore;
+        if (m_skip > 0) {
+            if (--m_skip == 0) m_pending = true;
+            clearSumsOf(index);
+            return;
+        }
+        if (!m_keep) {
+            m_y += b.height;
+            if (b.kind != Band::Kind::PageFooter) m_pageHasBands = true;
+            clearSumsOf(index);
+            return;
+        }
         std::vector<PageElement>& out = m_doc.pages.back().elements;
         const double left = m_layout.margins().left();
         const QRectF bandRect(left, m_y, m_layout.contentWidth(), b.height);
@@ -177,7 +257,12 @@ private:
         }
         m_y += b.height;
         if (b.kind != Band::Kind::PageFooter) m_pageHasBands = true;
-        if (b.resets)
+        clearSumsOf(index);
+    }
+
+    void clearSumsOf(int index)
+    {
+        if (band(index).resets)
             for (int slot : m_bandSlots[size_t(index)]) m_sums[size_t(slot)] = Money();
     }
 
@@ -187,13 +272,19 @@ private:
         ++m_pageNumber;
         m_y = m_top;
         m_pageHasBands = false;
+        if (m_starts) {
+            m_stage.page = m_pageNumber;
+            m_starts->push_back(m_stage);
+        }
     }
 
-    /// The finished page goes to the sink and is not kept.
+    /// The finished page goes to the sink and is not kept; the run stops after the last page
+    /// asked for.
     void handOver()
     {
         m_sink(m_doc, std::move(m_doc.pages.back()));
         m_doc.pages.clear();
+        if (m_pageNumber >= m_lastPage) m_stop = true;
     }
 
     void finishPage()
@@ -213,6 +304,14 @@ private:
     ReportLayout m_layout;   // a copy whose expressions are bound to the data
     const ReportData& m_data;
     const PageSink& m_sink;
+    bool m_keep = true;
+    std::vector<PageStart>* m_starts = nullptr;
+    PageStart m_stage;        // how the current stage began, while page starts are recorded
+    int m_skip = 0;           // bands of earlier pages still to pass over
+    bool m_pending = false;   // the page starts with the next band placed
+    bool m_afterBreak = false;
+    bool m_stop = false;
+    int m_lastPage = 0;
     int m_pageNumber = 0;
     std::vector<std::vector<int>> m_bandSlots;
     std::vector<const ReportExpression*> m_summing;
@@ -240,13 +339,71 @@ ReportDocument layOutReport(const ReportLayout& layout, const ReportData& data)
 {
     ReportDocument whole;
     layOutReportPages(layout, data, [&whole](const ReportDocument& format, ReportPage&& page) {
-        if (whole.pages.empty()) {
-            whole.orientation = format.orientation;
-            whole.pageSize = format.pageSize;
-            whole.margins = format.margins;
-            whole.fontFamily = format.fontFamily;
-        }
+        if (whole.pages.empty()) whole.takeFormat(format);
         whole.pages.push_back(std::move(page));
     });
+    return whole;
+}
+
+void ReportDocument::takeFormat(const ReportDocument& format)
+{
+    orientation = format.orientation;
+    pageSize = format.pageSize;
+    margins = format.margins;
+    fontFamily = format.fontFamily;
+}
+
+void ReportDocument::layOutPages(int first, int last, const PageSink& sink) const
+{
+    ReportDocument paper;
+    paper.takeFormat(*this);
+    paper.title = title;
+    for (int p = std::max(first, 0); p <= last && p < pageCount(); ++p) {
+        ReportPage copy = pages[size_t(p)];
+        sink(paper, std::move(copy));
+    }
+}
+
+struct PagedReport::Starts {
+    std::vector<PageStart> pages;
+};
+
+PagedReport::PagedReport(const ReportLayout& layout, std::shared_ptr<const ReportData> rows, const QString& title)
+    : m_layout(layout), m_rows(std::move(rows))
+{
+    m_format.orientation = layout.orientation();
+    m_format.pageSize = layout.pageSize();
+    m_format.margins = layout.margins();
+    m_format.fontFamily = layout.fontFamily();
+    m_format.title = title;
+    // Binds the expressions: a field the rows lack is refused now, not when a page is shown.
+    LayoutRun(m_layout, *m_rows, [](const ReportDocument&, ReportPage&&) {});
+}
+
+PagedReport::~PagedReport() = default;
+
+int PagedReport::pageCount() const
+{
+    if (!m_starts) {
+        auto starts = std::make_unique<Starts>();
+        LayoutRun(m_layout, *m_rows, [](const ReportDocument&, ReportPage&&) {}, false, &starts->pages).run();
+        m_starts = std::move(starts);
+    }
+    return int(m_starts->pages.size());
+}
+
+void PagedReport::layOutPages(int first, int last, const PageSink& sink) const
+{
+    first = std::max(first, 0);
+    last = std::min(last, pageCount() - 1);
+    if (first > last) return;
+    const PageSink titled = [&](const ReportDocument&, ReportPage&& page) { sink(m_format, std::move(page)); };
+    LayoutRun(m_layout, *m_rows, titled).run(&m_starts->pages[size_t(first)], last + 1);
+}
+
+ReportDocument PagedReport::document() const
+{
+    ReportDocument whole = m_format;
+    layOutPages(0, pageCount() - 1, [&whole](const ReportDocument&, ReportPage&& page) { whole.pages.push_back(std::move(page)); });
     return whole;
 }

@@ -348,3 +348,11 @@ std::vector<int> ReportExpression::sumSlots() const
         if (n.op == Node::Sum) out.push_back(n.column);
     return out;
 }
+
+QStringList ReportExpression::fieldNames() const
+{
+    QStringList out;
+    for (const Node& n : m_nodes)
+        if (n.op == Node::Field) out << n.text.mid(n.text.lastIndexOf(QLatin1Char('.')) + 1);
+    return out;
+}

@@ -3,6 +3,7 @@
 #include "data/money.h"
 
 #include <QString>
+#include <QStringList>
 #include <stdexcept>
 #include <vector>
 
@@ -84,6 +85,8 @@ public:
     void accumulate(const EvalContext& context, std::vector<Money>& sums) const;
     /// The slots of this expression's running sums.
     std::vector<int> sumSlots() const;
+    /// The fields it reads, as written without the query's name.
+    QStringList fieldNames() const;
 
 private:
     struct Node {

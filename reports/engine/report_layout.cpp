@@ -94,3 +94,18 @@ Band& ReportLayout::child(const Band& parent, double height)
 Band& ReportLayout::detail(double height) { return add(Band::Kind::Detail, height); }
 
 Band& ReportLayout::pageFooter(double height) { return add(Band::Kind::PageFooter, height); }
+
+QStringList ReportLayout::fieldNames() const
+{
+    QStringList out;
+    const auto add = [&out](const ReportExpression& e) {
+        for (const QString& f : e.fieldNames())
+            if (!out.contains(f.toLower())) out << f.toLower();
+    };
+    for (const Band& band : m_bands)
+        for (const ReportItem& item : band.items)
+            if (item.kind == ReportItem::Kind::Expression) add(item.expression);
+    for (const Group& g : m_groups)
+        if (g.breaks) add(g.breakExpression);
+    return out;
+}

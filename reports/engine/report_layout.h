@@ -129,6 +129,8 @@ public:
     const std::vector<Group>& groups() const { return m_groups; }
     std::vector<Group>& groups() { return m_groups; }
     int indexOf(const Band& band) const;
+    /// The fields the layout's expressions and group breaks read, in lower case, each once.
+    QStringList fieldNames() const;
 
 private:
     Band& add(Band::Kind kind, double height);

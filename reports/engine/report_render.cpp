@@ -1,15 +1,14 @@
 #include "reports/engine/report_render.h"
 
-#include "data/replacing_file.h"
+#include "reports/engine/report_pdf.h"
 
 #include <QDir>
 #include <algorithm>
 #include <QFont>
 #include <QHash>
 #include <QPageSize>
+#include <QPagedPaintDevice>
 #include <QPainter>
-#include <QPdfWriter>
-#include <memory>
 
 namespace {
 
@@ -66,74 +65,34 @@ void paintPage(QPainter& painter, const QString& fontFamily, const ReportPage& p
     painter.restore();
 }
 
-void paintReport(QPainter& painter, QPagedPaintDevice& device, const ReportDocument& document)
+void paintReport(QPainter& painter, QPagedPaintDevice& device, const ReportPages& pages)
 {
     const double k = device.logicalDpiX() / 25.4;
-    for (int p = 0; p < document.pageCount(); ++p) {
-        if (p > 0) device.newPage();
-        paintReportPage(painter, document, p, k);
-    }
+    bool first = true;
+    pages.layOutPages(0, pages.pageCount() - 1, [&](const ReportDocument& format, ReportPage&& page) {
+        if (!first) device.newPage();
+        first = false;
+        paintPage(painter, format.fontFamily, page, k);
+    });
 }
 
-namespace {
-
-/// A PDF written page by page, replacing the file only when it is whole.
-class PdfOut {
-public:
-    explicit PdfOut(const QString& path) : m_path(path), m_file(path)
-    {
-        if (!m_file.open()) throw failed(m_file.errorString());
-    }
-    ReportError failed(const QString& reason) const
-    {
-        return ReportError(QStringLiteral("Не удалось записать файл %1: %2").arg(QDir::toNativeSeparators(m_path), reason));
-    }
-    void page(const ReportDocument& format, const ReportPage& page)
-    {
-        if (!m_pdf) {
-            m_pdf = std::make_unique<QPdfWriter>(&m_file.device());
-            m_pdf->setResolution(600);
-            m_pdf->setPageLayout(QPageLayout(QPageSize(QPageSize::A4), format.orientation, QMarginsF(0, 0, 0, 0)));
-            m_pdf->setTitle(format.title);
-            m_pdf->setCreator(QStringLiteral("tabel"));
-            if (!m_painter.begin(m_pdf.get())) throw failed(QStringLiteral("PDF не начать"));
-        } else {
-            m_pdf->newPage();
-        }
-        paintPage(m_painter, format.fontFamily, page, m_pdf->logicalDpiX() / 25.4);
-    }
-    void commit()
-    {
-        if (m_painter.isActive()) m_painter.end();
-        m_pdf.reset();
-        if (!m_file.commit()) throw failed(m_file.errorString());
-    }
-
-private:
-    QString m_path;
-    ReplacingFile m_file;
-    std::unique_ptr<QPdfWriter> m_pdf;
-    QPainter m_painter;
-};
-
-} // namespace
-
-void writeReportPdf(const ReportDocument& document, const QString& path)
+void writeReportPdf(const ReportPages& pages, const QString& path)
 {
-    PdfOut out(path);
-    for (const ReportPage& page : document.pages) out.page(document, page);
+    ReportPdfFile out(path);
+    pages.layOutPages(0, pages.pageCount() - 1,
+                      [&](const ReportDocument& format, ReportPage&& page) { out.addPage(format, std::move(page)); });
     out.commit();
 }
 
 int writeReportPdf(const ReportLayout& layout, const ReportData& data, const QString& title, const QString& path)
 {
-    PdfOut out(path);
+    ReportPdfFile out(path);
     const int pages = layOutReportPages(layout, data, [&](const ReportDocument& format, ReportPage&& page) {
         ReportDocument titled;
         titled.orientation = format.orientation;
         titled.fontFamily = format.fontFamily;
         titled.title = title;
-        out.page(titled, page);
+        out.addPage(titled, std::move(page));
     });
     out.commit();
     return pages;

@@ -21,6 +21,11 @@
 #include <QScopeGuard>
 #include <QSet>
 #include <QFileDialog>
+#include <QGraphicsItem>
+#include <QGraphicsScene>
+#include <QGraphicsView>
+#include <QPaintEngine>
+#include <QStyleOptionGraphicsItem>
 #include <QLineEdit>
 #include <QMap>
 #include <QPrintPreviewDialog>
@@ -96,6 +101,9 @@ private slots:
     void pageBreaksNumberPagesAndRepeatNothing();
     void groupHeaderOnTheLastFreeLineMovesWithItsRow();
     void framedBandIsPainted();
+    void pagesLaidOutFromTheirStartEqualTheWholeReport_data();
+    void pagesLaidOutFromTheirStartEqualTheWholeReport();
+    void previewShowsALatePageAfterAJump();
 
     // the five layouts on the fixture
     void rowsReadAsTheyGoLayOutAlike_data();
@@ -408,6 +416,166 @@ void TestReports::framedBandIsPainted()
     QVERIFY(darkNear(200, 20));   // right edge
     QVERIFY(!dark(30, 20));       // inside, away from the text
     QVERIFY(!darkNear(30, 45));   // below the band
+}
+
+namespace {
+
+/// Everything of a page that is printed, element by element.
+QStringList pageDump(const ReportPage& page)
+{
+    QStringList out;
+    for (const PageElement& e : page.elements)
+        out << QStringLiteral("%1,%2,%3,%4|%5|%6|%7|%8|%9|%10")
+                   .arg(e.rect.x()).arg(e.rect.y()).arg(e.rect.width()).arg(e.rect.height())
+                   .arg(e.text).arg(int(e.alignment)).arg(e.bold).arg(e.fontSize)
+                   .arg(e.background.isValid() ? e.background.name() : QString()).arg(int(e.frame));
+    return out;
+}
+
+/// Groups of rows for twoLevelLayout: groups × rows, the inner group changing every tenth row.
+std::shared_ptr<TableReportData> groupedRows(int groups, int rows)
+{
+    auto data = std::make_shared<TableReportData>(QStringLiteral("q"), QStringList{"g1", "g2", "v"}, std::vector<bool>{false, false, true});
+    for (int g = 1; g <= groups; ++g)
+        for (int i = 1; i <= rows; ++i) data->addRow({QStringLiteral("Группа %1").arg(g), QStringLiteral("п%1").arg(i / 10), i});
+    return data;
+}
+
+/// Records the texts a picture (a preview's page) draws.
+class TextRecorder : public QPaintDevice {
+public:
+    QStringList texts;
+    QPaintEngine* paintEngine() const override { return &m_engine; }
+
+protected:
+    int metric(PaintDeviceMetric metric) const override
+    {
+        switch (metric) {
+        case PdmWidth: case PdmHeight: return 2000;
+        case PdmWidthMM: case PdmHeightMM: return 500;
+        case PdmDpiX: case PdmDpiY: case PdmPhysicalDpiX: case PdmPhysicalDpiY: return 96;
+        case PdmDepth: return 32;
+        case PdmNumColors: return INT_MAX;
+        case PdmDevicePixelRatio: return 1;
+        case PdmDevicePixelRatioScaled: return int(devicePixelRatioFScale());
+        default: return 0;
+        }
+    }
+
+private:
+    class Engine : public QPaintEngine {
+    public:
+        explicit Engine(QStringList& texts) : m_texts(texts) {}
+        bool begin(QPaintDevice*) override { return true; }
+        bool end() override { return true; }
+        void updateState(const QPaintEngineState&) override {}
+        void drawPixmap(const QRectF&, const QPixmap&, const QRectF&) override {}
+        void drawPath(const QPainterPath&) override {}
+        void drawPolygon(const QPointF*, int, PolygonDrawMode) override {}
+        void drawTextItem(const QPointF&, const QTextItem& item) override { m_texts << item.text(); }
+        Type type() const override { return User; }
+
+    private:
+        QStringList& m_texts;
+    };
+    mutable Engine m_engine{texts};
+};
+
+/// The texts the preview shows on one of its page items.
+QStringList textsOf(QGraphicsItem* page)
+{
+    TextRecorder recorder;
+    QPainter painter(&recorder);
+    QStyleOptionGraphicsItem option;
+    option.exposedRect = page->boundingRect();
+    page->paint(&painter, &option, nullptr);
+    return recorder.texts;
+}
+
+} // namespace
+
+void TestReports::pagesLaidOutFromTheirStartEqualTheWholeReport_data()
+{
+    QTest::addColumn<int>("groups");
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<bool>("pageTotals");
+    QTest::newRow("no rows") << 0 << 0 << false;
+    QTest::newRow("one row") << 1 << 1 << false;
+    QTest::newRow("three groups over pages") << 3 << 45 << false;
+    QTest::newRow("many pages") << 12 << 60 << false;
+    // A page footer that sums the page's rows and clears them: the sums start again on every page.
+    QTest::newRow("page totals") << 5 << 50 << true;
+}
+
+void TestReports::pagesLaidOutFromTheirStartEqualTheWholeReport()
+{
+    QFETCH(int, groups);
+    QFETCH(int, rows);
+    QFETCH(bool, pageTotals);
+    ReportLayout layout = twoLevelLayout();
+    if (pageTotals) {
+        Band& footer = layout.bands().back();
+        footer.expr(QStringLiteral("'Страница: ' + STR(sum(v))"), {0, 60});
+        footer.resetAfterPrint();
+    }
+    const std::shared_ptr<TableReportData> data = groupedRows(groups, rows);
+    const ReportDocument whole = layOutReport(layout, *data);
+    const PagedReport paged(layout, data, QStringLiteral("Отчет"));
+    QCOMPARE(paged.pageCount(), whole.pageCount());
+    QCOMPARE(paged.format().title, QStringLiteral("Отчет"));
+
+    // Each page on its own, from where it starts, and runs of pages from any page on.
+    for (int p = 0; p < whole.pageCount(); ++p) {
+        QList<QStringList> got;
+        paged.layOutPages(p, p, [&](const ReportDocument&, ReportPage&& page) { got << pageDump(page); });
+        QCOMPARE(got.size(), 1);
+        QCOMPARE(got.at(0), pageDump(whole.pages[size_t(p)]));
+    }
+    for (int first = 0; first < whole.pageCount(); first += 3) {
+        int at = first;
+        paged.layOutPages(first, first + 3, [&](const ReportDocument&, ReportPage&& page) {
+            QCOMPARE(pageDump(page), pageDump(whole.pages[size_t(at++)]));
+        });
+        QCOMPARE(at, std::min(first + 4, whole.pageCount()));
+    }
+    const ReportDocument again = paged.document();
+    QCOMPARE(again.pageCount(), whole.pageCount());
+    for (int p = 0; p < whole.pageCount(); ++p) QCOMPARE(pageDump(again.pages[size_t(p)]), pageDump(whole.pages[size_t(p)]));
+}
+
+void TestReports::previewShowsALatePageAfterAJump()
+{
+    const std::shared_ptr<TableReportData> data = groupedRows(30, 60);
+    const ReportLayout layout = twoLevelLayout();
+    const ReportDocument whole = layOutReport(layout, *data);
+    const PagedReport paged(layout, data, QStringLiteral("Отчет"));
+    QVERIFY(whole.pageCount() > 40);
+    const int late = whole.pageCount() - 5;
+
+    int pages = -1;
+    QStringList shown, first;
+    whenModal([&](QWidget* w) {
+        auto* preview = w->findChild<QPrintPreviewWidget*>();
+        auto* view = preview ? preview->findChild<QGraphicsView*>() : nullptr;
+        if (!view) {
+            w->close();
+            return;
+        }
+        pages = preview->pageCount();
+        preview->setCurrentPage(late);
+        // The preview draws the pages near the view again shortly after the jump.
+        for (int waited = 0; waited < 5000 && shown != whole.texts(late - 1); waited += 20) {
+            QTest::qWait(20);
+            if (QGraphicsItem* page = view->itemAt(view->viewport()->rect().center())) shown = textsOf(page);
+        }
+        first = textsOf(view->scene()->items(Qt::AscendingOrder).first());
+        w->close();
+    });
+    showReportPreview(paged, PreviewZoom::WholePage, m_prompts);
+    QCOMPARE(pages, whole.pageCount());
+    QCOMPARE(shown, whole.texts(late - 1));
+    // The first page, far from the view, is no longer held painted.
+    QVERIFY(first.isEmpty());
 }
 
 // ---------------------------------------------------------------- the layouts
