@@ -214,14 +214,21 @@ const QString kWorkerDetailedReport = QStringLiteral(
     "            from accounts_dep.fatigue where d_date<:data4 and d_date>=:data3) t\n"
     "order by g.fio, g.marka, g.vid, g.naimen, g.color, g.w_id");
 
+// The journal summed once per product, operation and colour, the few sums then named and added
+// up per product; the amounts are the same sums added in another order. The products are joined
+// by their own integer id (the view's is numeric, which would sort the sums to merge them).
 const QString kProductDetailedReport = QStringLiteral(
-    "select izdel.marka, vid_oper.vid vid, oper.naimen, izdel.nom,\n"
-    "sum(smena.kol_vo)::numeric as kolvo, sum(smena.brak) as brk, \n"
-    "sum((kol_vo-brak)*smena.cena) as summa, color, round((izdel.massa*sum(smena.kol_vo))::numeric,2) as mass \n"
-    "from accounts_dep.izdel,accounts_dep.oper,accounts_dep.smena,accounts_dep.vid_oper where smena.o_id=oper.id and smena.i_id=izdel.id \n"
-    "and smena.o_id=oper.id and oper.vid=vid_oper.id and smena.data<:data2 and \n"
-    "smena.data>=:data1 group by izdel.nom, marka, vid_oper.vid, oper.naimen, color,massa \n"
-    "order by izdel.nom,marka, vid_oper.vid, oper.naimen");
+    "select g.s_caption as marka, vid_oper.vid vid, oper.naimen, i.s_caption as nom,\n"
+    "sum(s.kolvo)::numeric as kolvo, sum(s.brk) as brk,\n"
+    "sum(s.summa) as summa, s.color, round((g.massa*sum(s.kolvo))::numeric,2) as mass\n"
+    "from (select i_id, o_id, color, sum(kol_vo) as kolvo, sum(brak) as brk, sum((kol_vo-brak)*cena) as summa\n"
+    "      from accounts_dep.smena where data<:data2 and data>=:data1 group by i_id, o_id, color) s\n"
+    "join cmn_gds_and_srv.gds_and_srv g on g.id=s.i_id\n"
+    "left join cmn_classifier.item i on i.id=g.id_class_item\n"
+    "join accounts_dep.oper on oper.id=s.o_id\n"
+    "join accounts_dep.vid_oper on vid_oper.id=oper.vid\n"
+    "group by i.s_caption, g.s_caption, vid_oper.vid, oper.naimen, s.color, g.massa\n"
+    "order by nom, marka, vid_oper.vid, oper.naimen");
 
 void setMonth(Dataset& query, int month, int year)
 {
