@@ -5,7 +5,7 @@ set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 
 packages=(cmake g++ make pkg-config
-          qt6-base-dev libqt6sql6-psql libpq-dev qt6-translations-l10n libxlsxwriter-dev libcairo2-dev
+          qt6-base-dev libqt6sql6-psql libpq-dev qt6-translations-l10n libxlsxwriter-dev zlib1g-dev
           postgresql-15 postgresql-client-15
           fonts-dejavu-core xvfb xauth xdotool imagemagick poppler-utils python3-openpyxl locales
           xdg-utils)

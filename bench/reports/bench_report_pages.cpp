@@ -139,15 +139,15 @@ int main(int argc, char** argv)
     const int qtPages = writeThroughQt(layout, part, dir.filePath(QStringLiteral("qt.pdf")));
     const double qtS = t.nsecsElapsed() / 1e9;
     t.restart();
-    const int cairoPages = writeReportPdf(layout, part, title.caption().trimmed(), dir.filePath(QStringLiteral("part.pdf")));
-    const double cairoS = t.nsecsElapsed() / 1e9;
+    const int oursPages = writeReportPdf(layout, part, title.caption().trimmed(), dir.filePath(QStringLiteral("part.pdf")));
+    const double oursS = t.nsecsElapsed() / 1e9;
 
     std::printf("worker report of a plant month: %d rows, %d workers, %d pages (%d counted), PDF %.1f MB\n", kRows, kWorkers,
                 pages, counted, QFileInfo(path).size() / 1e6);
     std::printf("layout alone: %.2f s; layout and PDF: %.2f s (%.2f ms a page)\n", layoutS, pdfS, pdfS * 1000 / pages);
     std::printf("a tenth of it: QPdfWriter %.2f s for %d pages (%.2f ms a page), the report's PDF writer %.2f s for %d pages "
                 "(%.2f ms a page): ratio %.2f\n",
-                qtS, qtPages, qtS * 1000 / qtPages, cairoS, cairoPages, cairoS * 1000 / cairoPages, cairoS / qtS);
+                qtS, qtPages, qtS * 1000 / qtPages, oursS, oursPages, oursS * 1000 / oursPages, oursS / qtS);
     std::printf("plant month worker report to PDF: time %.2f s (goal < 8 s), peak %.0f MB (goal < 200 MB; %.0f MB before)\n",
                 pdfS, peak, startMb);
 

@@ -1,15 +1,14 @@
 #include "reports/engine/report_pdf.h"
 
 #include "data/replacing_file.h"
+#include "reports/engine/truetype_font.h"
 
 #include <QDir>
-#include <QHash>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
 #include <thread>
-#include <cairo-pdf.h>
-#include <cairo.h>
+#include <zlib.h>
 
 namespace {
 
@@ -18,147 +17,342 @@ constexpr double kTextPaddingMm = 0.6;
 constexpr double kLineWidthMm = 0.2;
 constexpr double kPointsPerMm = 72 / 25.4;
 
+// The objects every file has, numbered first; the pages and the faces' parts follow.
+constexpr int kCatalog = 1, kPages = 2, kInfo = 3, kResources = 4, kRegular = 5, kBold = 6, kFirstFree = 7;
+
+/// A number in the page's units to a thousandth, as PDF writes it: no exponent, no trailing zeros.
+void appendNumber(QByteArray& out, double v)
+{
+    long long m = std::llround(v * 1000);
+    if (m < 0) {
+        out.append('-');
+        m = -m;
+    }
+    char digits[24];
+    int n = 0;
+    long long whole = m / 1000;
+    do {
+        digits[n++] = char('0' + whole % 10);
+        whole /= 10;
+    } while (whole);
+    while (n) out.append(digits[--n]);
+    int frac = int(m % 1000);
+    if (frac) {
+        out.append('.');
+        const char f[3] = {char('0' + frac / 100), char('0' + frac / 10 % 10), char('0' + frac % 10)};
+        const int len = f[2] != '0' ? 3 : f[1] != '0' ? 2 : 1;
+        out.append(f, len);
+    }
+}
+
+void appendNumbers(QByteArray& out, std::initializer_list<double> values, const char* op)
+{
+    for (double v : values) {
+        appendNumber(out, v);
+        out.append(' ');
+    }
+    out.append(op);
+    out.append('\n');
+}
+
+void appendHex16(QByteArray& out, unsigned v)
+{
+    static const char hex[] = "0123456789ABCDEF";
+    const char c[4] = {hex[(v >> 12) & 15], hex[(v >> 8) & 15], hex[(v >> 4) & 15], hex[v & 15]};
+    out.append(c, 4);
+}
+
+/// A text string of the document's information: UTF-16 with its byte order mark, in hex.
+QByteArray textString(const QString& text)
+{
+    QByteArray out("<FEFF");
+    for (QChar c : text) appendHex16(out, c.unicode());
+    out.append('>');
+    return out;
+}
+
+/// One face of the document: what it draws with, the glyphs it used and what each stands for.
+struct DocumentFont {
+    std::shared_ptr<const TrueTypeFont> face;
+    std::vector<bool> used;
+    std::vector<char32_t> meaning;   // by glyph: the character it was drawn for
+
+    void use(unsigned glyph, char32_t c)
+    {
+        if (glyph >= used.size()) {
+            used.resize(glyph + 1, false);
+            meaning.resize(glyph + 1, 0);
+        }
+        if (!used[glyph]) {
+            used[glyph] = true;
+            meaning[glyph] = c;
+        }
+    }
+};
+
 } // namespace
 
-/// Cairo's PDF surface, drawn in millimetres, writing through the replacing file.
+/// The PDF file, written object by object as pages come: each page's drawing in millimetres
+/// from the paper's top left corner, compressed; the faces embedded at the end, each cut down
+/// to the glyphs the pages used, with what each glyph stands for so that the text can be
+/// searched and copied.
 struct ReportPdfFile::Writer {
     QString path;
     ReplacingFile file;
     QString writeError;
-    cairo_surface_t* surface = nullptr;
-    cairo_t* cr = nullptr;
-    QHash<quint64, cairo_scaled_font_t*> fonts;   // by size and weight
-    quint64 currentFont = ~quint64(0);
-    double ascent = 0, height = 0;               // of the current font, mm
-    QHash<QString, double> widths;               // advances in the current font, mm
+    qint64 written = 0;
+    std::vector<qint64> offsets = std::vector<qint64>(kFirstFree, -1);   // by object number
+    std::vector<int> pageObjects;
+    QString title;
+    QString family;
+    DocumentFont fonts[2];   // regular, bold
+    bool started = false;
 
     explicit Writer(const QString& target) : path(target), file(target) {}
-    ~Writer()
-    {
-        for (cairo_scaled_font_t* f : std::as_const(fonts)) cairo_scaled_font_destroy(f);
-        if (cr) cairo_destroy(cr);
-        if (surface) cairo_surface_destroy(surface);
-    }
 
     ReportError failed(const QString& reason) const
     {
         return ReportError(QStringLiteral("Не удалось записать файл %1: %2").arg(QDir::toNativeSeparators(path), reason));
     }
 
-    static cairo_status_t write(void* closure, const unsigned char* data, unsigned int length)
+    void write(const QByteArray& bytes)
     {
-        auto* self = static_cast<Writer*>(closure);
-        if (!self->writeError.isEmpty()) return CAIRO_STATUS_WRITE_ERROR;
-        QIODevice& out = self->file.device();
-        if (out.write(reinterpret_cast<const char*>(data), length) != qint64(length)) {
-            self->writeError = out.errorString();
-            return CAIRO_STATUS_WRITE_ERROR;
-        }
-        return CAIRO_STATUS_SUCCESS;
+        if (!writeError.isEmpty()) return;
+        QIODevice& out = file.device();
+        if (out.write(bytes) != bytes.size()) writeError = out.errorString();
+        written += bytes.size();
+    }
+
+    int newObject()
+    {
+        offsets.push_back(-1);
+        return int(offsets.size()) - 1;
+    }
+
+    /// Writes object number n with its body (a dictionary, perhaps followed by a stream).
+    void object(int n, const QByteArray& body)
+    {
+        offsets[size_t(n)] = written;
+        write(QByteArray::number(n) + " 0 obj\n" + body + "\nendobj\n");
+    }
+
+    /// The compressor, kept from stream to stream: setting one up costs more than a page.
+    struct Deflater {
+        z_stream z{};
+        bool ready = deflateInit(&z, 6) == Z_OK;
+        ~Deflater() { deflateEnd(&z); }
+    } deflater;
+
+    QByteArray packed(const QByteArray& data)
+    {
+        z_stream& z = deflater.z;
+        if (!deflater.ready || deflateReset(&z) != Z_OK) throw failed(QStringLiteral("нет памяти для сжатия"));
+        QByteArray out(qsizetype(deflateBound(&z, uLong(data.size()))), Qt::Uninitialized);
+        z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.constData()));
+        z.avail_in = uInt(data.size());
+        z.next_out = reinterpret_cast<Bytef*>(out.data());
+        z.avail_out = uInt(out.size());
+        if (deflate(&z, Z_FINISH) != Z_STREAM_END) throw failed(QStringLiteral("сжатие не удалось"));
+        out.truncate(qsizetype(z.total_out));
+        return out;
+    }
+
+    void stream(int n, QByteArray dictionary, const QByteArray& data)
+    {
+        const QByteArray packed = this->packed(data);
+        dictionary += " /Filter /FlateDecode /Length " + QByteArray::number(packed.size());
+        object(n, "<<" + dictionary + " >>\nstream\n" + packed + "\nendstream");
     }
 
     void start(const ReportDocument& format)
     {
-        const bool portrait = format.orientation == QPageLayout::Portrait;
-        const double w = (portrait ? 210 : 297) * kPointsPerMm, h = (portrait ? 297 : 210) * kPointsPerMm;
-        surface = cairo_pdf_surface_create_for_stream(&Writer::write, this, w, h);
-        const QByteArray title = format.title.toUtf8();
-        cairo_pdf_surface_set_metadata(surface, CAIRO_PDF_METADATA_TITLE, title.constData());
-        cairo_pdf_surface_set_metadata(surface, CAIRO_PDF_METADATA_CREATOR, "tabel");
-        cr = cairo_create(surface);
-        if (cairo_status(cr) != CAIRO_STATUS_SUCCESS) throw failed(QStringLiteral("PDF не начать"));
-        cairo_scale(cr, kPointsPerMm, kPointsPerMm);
-        cairo_set_line_cap(cr, CAIRO_LINE_CAP_SQUARE);
-        cairo_set_line_width(cr, kLineWidthMm);
-        family = format.fontFamily.toUtf8();
-    }
-
-    void useFontOf(const PageElement& e)
-    {
-        const quint64 key = (quint64(e.fontSize * 100) << 1) | (e.bold ? 1 : 0);
-        if (key == currentFont) return;
-        auto it = fonts.find(key);
-        if (it == fonts.end()) {
-            cairo_save(cr);
-            cairo_select_font_face(cr, family.constData(), CAIRO_FONT_SLANT_NORMAL,
-                                   e.bold ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
-            cairo_set_font_size(cr, e.fontSize / kPointsPerMm);
-            cairo_scaled_font_t* font = cairo_get_scaled_font(cr);
-            cairo_scaled_font_reference(font);
-            cairo_restore(cr);
-            it = fonts.insert(key, font);
+        family = format.fontFamily.isEmpty() ? QStringLiteral("DejaVu Sans") : format.fontFamily;
+        for (int bold = 0; bold < 2; ++bold) {
+            fonts[bold].face = TrueTypeFont::load(family, bold);
+            if (!fonts[bold].face) fonts[bold].face = TrueTypeFont::load(QStringLiteral("DejaVu Sans"), bold);
+            if (!fonts[bold].face) throw failed(QStringLiteral("нет шрифта %1").arg(family));
         }
-        cairo_set_scaled_font(cr, *it);
-        cairo_font_extents_t extents;
-        cairo_scaled_font_extents(*it, &extents);
-        ascent = extents.ascent;
-        height = extents.ascent + extents.descent;
-        currentFont = key;
-        widths.clear();
+        title = format.title;
+        write(QByteArrayLiteral("%PDF-1.4\n%\xE2\xE3\xCF\xD3\n"));
+        started = true;
     }
 
-    double widthOf(const QString& text, const QByteArray& utf8)
+    void paint(const ReportDocument& format, const ReportPage& page)
     {
-        auto it = widths.constFind(text);
-        if (it != widths.cend()) return *it;
-        cairo_text_extents_t extents;
-        cairo_text_extents(cr, utf8.constData(), &extents);
-        if (widths.size() > 4096) widths.clear();
-        return *widths.insert(text, extents.x_advance);
-    }
-
-    void paint(const ReportPage& page)
-    {
+        const bool portrait = format.orientation == QPageLayout::Portrait;
+        QSizeF paper = format.pageSize.isValid() ? format.pageSize : QSizeF(210, 297);
+        if (portrait != (paper.width() <= paper.height())) paper.transpose();
+        const double width = paper.width() * kPointsPerMm, height = paper.height() * kPointsPerMm;
+        QByteArray out;
+        out.reserve(32 * 1024);
+        appendNumbers(out, {kPointsPerMm, 0, 0, -kPointsPerMm, 0, height}, "cm");
+        appendNumber(out, kLineWidthMm);
+        out.append(" w 2 J\n");
+        int currentFont = -1;
+        double currentSize = -1;
+        bool lines = false;
         for (const PageElement& e : page.elements) {
             const QRectF& r = e.rect;
             if (e.background.isValid()) {
-                cairo_set_source_rgb(cr, e.background.redF(), e.background.greenF(), e.background.blueF());
-                cairo_rectangle(cr, r.x(), r.y(), r.width(), r.height());
-                cairo_fill(cr);
-                cairo_set_source_rgb(cr, 0, 0, 0);
+                if (lines) out.append("S\n");
+                lines = false;
+                appendNumbers(out, {e.background.redF(), e.background.greenF(), e.background.blueF()}, "rg");
+                appendNumbers(out, {r.x(), r.y(), r.width(), r.height()}, "re f 0 g");
             }
-            if (!e.text.isEmpty()) text(e);
+            if (!e.text.isEmpty()) {
+                if (lines) out.append("S\n");
+                lines = false;
+                text(out, e, currentFont, currentSize);
+            }
             if (e.frame) {
+                const auto line = [&](double x1, double y1, double x2, double y2) {
+                    appendNumbers(out, {x1, y1}, "m");
+                    appendNumbers(out, {x2, y2}, "l");
+                };
                 if (e.frame & FrameTop) line(r.left(), r.top(), r.right(), r.top());
                 if (e.frame & FrameBottom) line(r.left(), r.bottom(), r.right(), r.bottom());
                 if (e.frame & FrameLeft) line(r.left(), r.top(), r.left(), r.bottom());
                 if (e.frame & FrameRight) line(r.right(), r.top(), r.right(), r.bottom());
-                cairo_stroke(cr);
+                lines = true;
             }
         }
-        cairo_show_page(cr);
-    }
+        if (lines) out.append("S\n");
 
-    void line(double x1, double y1, double x2, double y2)
-    {
-        cairo_move_to(cr, x1, y1);
-        cairo_line_to(cr, x2, y2);
+        const int content = newObject(), pageObject = newObject();
+        stream(content, {}, out);
+        QByteArray dictionary = "<< /Type /Page /Parent " + QByteArray::number(kPages) + " 0 R /MediaBox [0 0 ";
+        appendNumber(dictionary, width);
+        dictionary.append(' ');
+        appendNumber(dictionary, height);
+        dictionary += "] /Resources " + QByteArray::number(kResources) + " 0 R /Contents " + QByteArray::number(content) + " 0 R >>";
+        object(pageObject, dictionary);
+        pageObjects.push_back(pageObject);
     }
 
     /// One line of text in its box less the padding, centred upright, aligned across; clipped at
     /// the box only when it does not fit, as the printer's painter does.
-    void text(const PageElement& e)
+    void text(QByteArray& out, const PageElement& e, int& currentFont, double& currentSize)
     {
-        useFontOf(e);
+        DocumentFont& font = fonts[e.bold ? 1 : 0];
+        const TrueTypeFont& face = *font.face;
+        const double size = e.fontSize / kPointsPerMm;   // the em in millimetres
+        QByteArray glyphs;
+        glyphs.reserve(e.text.size() * 4 + 2);
+        glyphs.append('<');
+        long long units = 0;
+        for (qsizetype i = 0; i < e.text.size(); ++i) {
+            char32_t c = e.text.at(i).unicode();
+            if (QChar::isHighSurrogate(c) && i + 1 < e.text.size() && e.text.at(i + 1).isLowSurrogate())
+                c = QChar::surrogateToUcs4(char16_t(c), e.text.at(++i).unicode());
+            const unsigned g = face.glyph(c);
+            font.use(g, c);
+            units += face.advance(g);
+            appendHex16(glyphs, g);
+        }
+        glyphs.append('>');
+        const double scale = size / face.unitsPerEm();
+        const double width = units * scale, ascent = face.ascent() * scale, height = (face.ascent() - face.descent()) * scale;
         const QRectF box = e.rect.adjusted(kTextPaddingMm, 0, -kTextPaddingMm, 0);
-        const QByteArray utf8 = e.text.toUtf8();
-        const double width = widthOf(e.text, utf8);
         double x = box.left();
         if (e.alignment & Qt::AlignRight) x = box.right() - width;
         else if (e.alignment & Qt::AlignHCenter) x = box.left() + (box.width() - width) / 2;
         const double baseline = box.top() + (box.height() - height) / 2 + ascent;
         const bool clip = width > box.width() || height > box.height();
+        const int fontBefore = currentFont;
+        const double sizeBefore = currentSize;
         if (clip) {
-            cairo_save(cr);
-            cairo_rectangle(cr, box.x(), box.y(), box.width(), box.height());
-            cairo_clip(cr);
+            out.append("q ");
+            appendNumbers(out, {box.x(), box.y(), box.width(), box.height()}, "re W n");
         }
-        cairo_move_to(cr, x, baseline);
-        cairo_show_text(cr, utf8.constData());
-        if (clip) cairo_restore(cr);
+        out.append("BT ");
+        if (currentFont != int(e.bold) || currentSize != size) {
+            out.append(e.bold ? "/F2 " : "/F1 ");
+            appendNumber(out, size);
+            out.append(" Tf ");
+            currentFont = e.bold;
+            currentSize = size;
+        }
+        appendNumbers(out, {1, 0, 0, -1, x, baseline}, "Tm");
+        out += glyphs;
+        out.append(" Tj ET\n");
+        if (clip) {
+            out.append("Q\n");
+            currentFont = fontBefore;   // the font set inside is forgotten with the clip
+            currentSize = sizeBefore;
+        }
     }
 
-    QByteArray family;
+    /// The face as a composite font of glyph numbers, cut down to the glyphs used.
+    void writeFont(int n, const DocumentFont& font, const QByteArray& tag)
+    {
+        const TrueTypeFont& face = *font.face;
+        const double k = 1000.0 / face.unitsPerEm();
+        const int descendant = newObject(), descriptor = newObject(), file = newObject(), unicode = newObject();
+        const QByteArray name = tag + '+' + face.postScriptName();
+        object(n, "<< /Type /Font /Subtype /Type0 /BaseFont /" + name + " /Encoding /Identity-H /DescendantFonts [" +
+                      QByteArray::number(descendant) + " 0 R] /ToUnicode " + QByteArray::number(unicode) + " 0 R >>");
+        QByteArray widths = "[";
+        for (size_t g = 0; g < font.used.size(); ++g)
+            if (font.used[g]) widths += QByteArray::number(qulonglong(g)) + " [" + QByteArray::number(qRound(face.advance(unsigned(g)) * k)) + "] ";
+        widths += ']';
+        object(descendant, "<< /Type /Font /Subtype /CIDFontType2 /BaseFont /" + name +
+                               " /CIDSystemInfo << /Registry (Adobe) /Ordering (Identity) /Supplement 0 >> /FontDescriptor " +
+                               QByteArray::number(descriptor) + " 0 R /CIDToGIDMap /Identity /DW 1000 /W " + widths + " >>");
+        const int* b = face.boundingBox();
+        QByteArray bbox;
+        for (int i = 0; i < 4; ++i) bbox += QByteArray::number(qRound(b[i] * k)) + (i < 3 ? " " : "");
+        object(descriptor, "<< /Type /FontDescriptor /FontName /" + name + " /Flags 32 /FontBBox [" + bbox +
+                               "] /ItalicAngle 0 /Ascent " + QByteArray::number(qRound(face.ascent() * k)) + " /Descent " +
+                               QByteArray::number(qRound(face.descent() * k)) + " /CapHeight " +
+                               QByteArray::number(qRound(face.ascent() * k)) + " /StemV 80 /FontFile2 " + QByteArray::number(file) +
+                               " 0 R >>");
+        const QByteArray program = face.subset(font.used);
+        stream(file, " /Length1 " + QByteArray::number(program.size()), program);
+
+        QByteArray map = "/CIDInit /ProcSet findresource begin 12 dict begin begincmap\n"
+                         "/CIDSystemInfo << /Registry (Adobe) /Ordering (UCS) /Supplement 0 >> def\n"
+                         "/CMapName /Adobe-Identity-UCS def /CMapType 2 def\n"
+                         "1 begincodespacerange <0000> <FFFF> endcodespacerange\n";
+        std::vector<std::pair<unsigned, char32_t>> pairs;
+        for (size_t g = 0; g < font.used.size(); ++g)
+            if (font.used[g] && font.meaning[g]) pairs.emplace_back(unsigned(g), font.meaning[g]);
+        for (size_t i = 0; i < pairs.size(); i += 100) {
+            const size_t end = std::min(pairs.size(), i + 100);
+            map += QByteArray::number(qulonglong(end - i)) + " beginbfchar\n";
+            for (size_t j = i; j < end; ++j) {
+                map.append('<');
+                appendHex16(map, pairs[j].first);
+                map.append("> <");
+                const QString text = QString::fromUcs4(&pairs[j].second, 1);
+                for (QChar c : text) appendHex16(map, c.unicode());
+                map.append(">\n");
+            }
+            map += "endbfchar\n";
+        }
+        map += "endcmap CMapName currentdict /CMap defineresource pop end end\n";
+        stream(unicode, {}, map);
+    }
+
+    void finish()
+    {
+        if (pageObjects.empty()) paint(ReportDocument(), ReportPage());   // a file of no pages is no PDF
+        writeFont(kRegular, fonts[0], "TABELA");
+        writeFont(kBold, fonts[1], "TABELB");
+        object(kResources, "<< /Font << /F1 " + QByteArray::number(kRegular) + " 0 R /F2 " + QByteArray::number(kBold) +
+                               " 0 R >> /ProcSet [/PDF /Text] >>");
+        QByteArray kids;
+        for (int p : pageObjects) kids += QByteArray::number(p) + " 0 R ";
+        object(kPages, "<< /Type /Pages /Kids [" + kids + "] /Count " + QByteArray::number(qulonglong(pageObjects.size())) + " >>");
+        object(kInfo, "<< /Title " + textString(title) + " /Creator (tabel) /Producer (tabel) >>");
+        object(kCatalog, "<< /Type /Catalog /Pages " + QByteArray::number(kPages) + " 0 R >>");
+        const qint64 xref = written;
+        QByteArray table = "xref\n0 " + QByteArray::number(qulonglong(offsets.size())) + "\n0000000000 65535 f \n";
+        for (size_t n = 1; n < offsets.size(); ++n)
+            table += QByteArray::number(offsets[n]).rightJustified(10, '0') + " 00000 n \n";
+        table += "trailer\n<< /Size " + QByteArray::number(qulonglong(offsets.size())) + " /Root " + QByteArray::number(kCatalog) +
+                 " 0 R /Info " + QByteArray::number(kInfo) + " 0 R >>\nstartxref\n" + QByteArray::number(xref) + "\n%%EOF\n";
+        write(table);
+    }
 };
 
 /// Paints the pages handed over on a thread of its own, so that laying out the next pages and
@@ -167,7 +361,7 @@ struct ReportPdfFile::Painter {
     static constexpr size_t kWaiting = 16;
     std::mutex lock;
     std::condition_variable changed;
-    std::deque<ReportPage> pages;
+    std::deque<std::pair<ReportDocument, ReportPage>> pages;
     bool closing = false;
     std::thread thread;
 
@@ -182,11 +376,11 @@ struct ReportPdfFile::Painter {
         thread.join();
     }
 
-    void add(ReportPage&& page)
+    void add(const ReportDocument& format, ReportPage&& page)
     {
         std::unique_lock<std::mutex> hold(lock);
         changed.wait(hold, [this] { return pages.size() < kWaiting; });
-        pages.push_back(std::move(page));
+        pages.emplace_back(format, std::move(page));
         hold.unlock();
         changed.notify_all();
     }
@@ -197,11 +391,11 @@ struct ReportPdfFile::Painter {
             std::unique_lock<std::mutex> hold(lock);
             changed.wait(hold, [this] { return closing || !pages.empty(); });
             if (pages.empty()) return;
-            ReportPage page = std::move(pages.front());
+            auto [format, page] = std::move(pages.front());
             pages.pop_front();
             hold.unlock();
             changed.notify_all();
-            writer.paint(page);
+            writer.paint(format, page);
         }
     }
 };
@@ -215,23 +409,22 @@ ReportPdfFile::~ReportPdfFile() = default;
 
 void ReportPdfFile::addPage(const ReportDocument& format, ReportPage page)
 {
-    if (!m_writer->cr) {
+    if (!m_writer->started) {
         m_writer->start(format);
         m_painter = std::make_unique<Painter>(*m_writer);
     }
-    m_painter->add(std::move(page));
+    m_painter->add(format, std::move(page));
 }
 
 void ReportPdfFile::commit()
 {
     Writer& w = *m_writer;
-    if (!w.cr) w.start(ReportDocument());
+    if (!w.started) w.start(ReportDocument());
     m_painter.reset();   // every page painted
-    cairo_surface_finish(w.surface);
-    const cairo_status_t status = cairo_surface_status(w.surface);
-    if (status != CAIRO_STATUS_SUCCESS) {
+    w.finish();
+    if (!w.writeError.isEmpty()) {
         w.file.discard();
-        throw w.failed(!w.writeError.isEmpty() ? w.writeError : QString::fromUtf8(cairo_status_to_string(status)));
+        throw w.failed(w.writeError);
     }
     if (!w.file.commit()) throw w.failed(w.file.errorString());
 }

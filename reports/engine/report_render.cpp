@@ -90,6 +90,7 @@ int writeReportPdf(const ReportLayout& layout, const ReportData& data, const QSt
     const int pages = layOutReportPages(layout, data, [&](const ReportDocument& format, ReportPage&& page) {
         ReportDocument titled;
         titled.orientation = format.orientation;
+        titled.pageSize = format.pageSize;
         titled.fontFamily = format.fontFamily;
         titled.title = title;
         out.addPage(titled, std::move(page));

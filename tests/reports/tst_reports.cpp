@@ -30,6 +30,7 @@
 #include <QMap>
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
+#include <QPdfWriter>
 #include <QPrinter>
 #include <QAbstractButton>
 #include <QMessageBox>
@@ -124,6 +125,7 @@ private slots:
 
     // output
     void pdfCarriesTheTextsAndReplacesFilesWhole();
+    void pdfPagesLookAsPrinted();
     void previewOpensMaximisedZoomedAndSavesPdf_data();
     void previewOpensMaximisedZoomedAndSavesPdf();
     void aFullDiskKeepsTheOldPdf_data();
@@ -981,6 +983,71 @@ void TestReports::pdfCarriesTheTextsAndReplacesFilesWhole()
     QCOMPARE(QDir(m_tmp.path()).entryList(QDir::Files), QStringList{QStringLiteral("form20.pdf")});
 
     QVERIFY_THROWS_EXCEPTION(ReportError, form.savePdf(m_tmp.filePath(QStringLiteral("no/such/folder.pdf"))));
+}
+
+namespace {
+
+/// A page of a PDF as pdftoppm draws it in grey at 50 dots an inch.
+QImage pdfPage(const QString& path, int page)
+{
+    QProcess p;
+    p.start(QStringLiteral("pdftoppm"), {QStringLiteral("-gray"), QStringLiteral("-r"), QStringLiteral("50"), QStringLiteral("-f"),
+                                         QString::number(page), QStringLiteral("-l"), QString::number(page), path});
+    p.waitForFinished(30000);
+    return QImage::fromData(p.readAllStandardOutput()).convertToFormat(QImage::Format_Grayscale8);
+}
+
+} // namespace
+
+void TestReports::pdfPagesLookAsPrinted()
+{
+    // Frames, shading, bold and large type, right and centred text, letters built of parts
+    // (Ё, É), text cut at its box, on two pages.
+    ReportDocument doc;
+    doc.fontFamily = QStringLiteral("DejaVu Sans");
+    doc.title = QStringLiteral("Проба");
+    ReportPage page;
+    const FrameSides all(FrameTop | FrameBottom | FrameLeft | FrameRight);
+    for (int row = 0; row < 40; ++row) {
+        const double y = 20 + row * 6;
+        page.elements.push_back({QRectF(15, y, 80, 6), QStringLiteral("Ёлкин Эмиль Éдуардович %1").arg(row), Qt::AlignLeft, false, 8, {}, all});
+        page.elements.push_back({QRectF(95, y, 30, 6), QStringLiteral("1 234,%1").arg(row, 2, 10, QLatin1Char('0')), Qt::AlignRight,
+                                 row % 5 == 0, 8, row % 2 ? QColor(220, 220, 220) : QColor(), all});
+        page.elements.push_back({QRectF(125, y, 18, 6), QStringLiteral("Не помещается в клетку"), Qt::AlignLeft, false, 8, {}, all});
+    }
+    page.elements.push_back({QRectF(15, 270, 180, 14), QStringLiteral("Итого: 49 383,20 ₽"), Qt::AlignHCenter, true, 16, {}, FrameTop});
+    doc.pages.push_back(page);
+    doc.pages.push_back(page);
+    const QString ours = m_tmp.filePath(QStringLiteral("ours.pdf")), printed = m_tmp.filePath(QStringLiteral("printed.pdf"));
+    writeReportPdf(doc, ours);
+    {
+        QPdfWriter pdf(printed);
+        pdf.setResolution(600);
+        pdf.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
+        QPainter painter(&pdf);
+        paintReport(painter, pdf, doc);
+    }
+    for (int n : {1, 2}) {
+        const QImage a = pdfPage(ours, n), b = pdfPage(printed, n);
+        QVERIFY(!a.isNull());
+        QCOMPARE(a.size(), b.size());
+        // Alike to the eye: the ink in about the same amount and places, pixel by pixel.
+        qint64 inkA = 0, inkB = 0, apart = 0;
+        for (int y = 0; y < a.height(); ++y) {
+            const uchar* la = a.constScanLine(y);
+            const uchar* lb = b.constScanLine(y);
+            for (int x = 0; x < a.width(); ++x) {
+                inkA += 255 - la[x];
+                inkB += 255 - lb[x];
+                apart += std::abs(int(la[x]) - int(lb[x]));
+            }
+        }
+        QVERIFY2(inkA > 0 && std::abs(inkA - inkB) < inkB / 10, qPrintable(QStringLiteral("%1 %2").arg(inkA).arg(inkB)));
+        QVERIFY2(apart < inkB / 6, qPrintable(QStringLiteral("%1 of %2").arg(apart).arg(inkB)));
+    }
+    const QString text = pdfText(ours);
+    for (const char* expected : {"Ёлкин Эмиль Éдуардович 39", "1 234,07", "Итого: 49 383,20 ₽"})
+        QVERIFY2(text.contains(QString::fromUtf8(expected)), expected);
 }
 
 void TestReports::previewOpensMaximisedZoomedAndSavesPdf_data()
