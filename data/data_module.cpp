@@ -40,7 +40,7 @@ QString smenaN(int shift, const QString& line2)
 // A shift's timesheet rows of the month with the name of each person whose code names the worker,
 // the row's hours, and the worker's journal earnings of the month (all shifts) in all and per
 // hour of this row. The earnings are summed once per worker, not once per timesheet row.
-QString hTabel(int shift)
+QString hTabel(const QString& shifts, const QString& order)
 {
     const QString summ = QStringLiteral(
         "(coalesce(d1,0)+coalesce(d2,0)+coalesce(d3,0)+coalesce(d4,0)+coalesce(d5,0)+coalesce(d6,0)+coalesce(d7,0)+coalesce(d8,0)+coalesce(d9,0)+coalesce(d10,0)+\n"
@@ -58,10 +58,9 @@ QString hTabel(int shift)
                "                    where accounts_dep.person_code_id(p.s_code)=h_tabel.w_id) person\n"
                "join (select w_id, sum(cena*(kol_vo-brak)) as earned from accounts_dep.smena\n"
                "      where data >=:date1 and data <:date2 group by w_id) s on s.w_id = h_tabel.w_id\n"
-               "where h_tabel.smena=%1 and month=:mnth and h_tabel.year=:yea\n"
-               "order by fio, h_tabel.w_id, h_tabel.id")
-        .arg(shift)
-        .arg(summ);
+               "where %1 and month=:mnth and h_tabel.year=:yea\n"
+               "order by %3")
+        .arg(shifts, summ, order);
 }
 } // namespace
 
@@ -69,9 +68,11 @@ const QString Smena2 = smenaN(2, QStringLiteral("smena.cena, s_caption fio, izde
 const QString Smena3 = smenaN(3, QStringLiteral("smena.cena,s_caption fio, izdel.marka, vid_oper.vid, (SELECT (CASE naimen WHEN 0 THEN 'Готовая продукция' ELSE 'Заготовки' END)) as nmn,  oper.naimen, smena.kol_vo::numeric, smena.brak, "));
 const QString Smena4 = smenaN(4, QStringLiteral("smena.cena,person.s_caption fio, izdel.marka, vid_oper.vid, (SELECT (CASE naimen WHEN 0 THEN 'Готовая продукция' ELSE 'Заготовки' END)) as nmn, oper.naimen, smena.kol_vo::numeric, smena.brak, "));
 
-const QString H_Tabel_1 = hTabel(1);
-const QString H_Tabel_2 = hTabel(2);
-const QString H_Tabel_3 = hTabel(3);
+const QString H_Tabel_1 = hTabel(QStringLiteral("h_tabel.smena=1"), QStringLiteral("fio, h_tabel.w_id, h_tabel.id"));
+const QString H_Tabel_2 = hTabel(QStringLiteral("h_tabel.smena=2"), QStringLiteral("fio, h_tabel.w_id, h_tabel.id"));
+const QString H_Tabel_3 = hTabel(QStringLiteral("h_tabel.smena=3"), QStringLiteral("fio, h_tabel.w_id, h_tabel.id"));
+const QString H_Tabel_123 =
+    hTabel(QStringLiteral("h_tabel.smena in (1,2,3)"), QStringLiteral("h_tabel.smena, fio, h_tabel.w_id, h_tabel.id"));
 
 const QString Oper_del = QStringLiteral("delete from accounts_dep.oper where id=:id");
 

@@ -59,5 +59,8 @@ extern const QString Oper;
 extern const QString Vid_oper;
 extern const QString Smena1, Smena2, Smena3, Smena4;
 extern const QString H_Tabel_1, H_Tabel_2, H_Tabel_3;
+/// The three shifts' rows in one statement, shift by shift, each in its own order: the month's
+/// journal is summed once for all three.
+extern const QString H_Tabel_123;
 extern const QString Oper_del;
 } // namespace sql

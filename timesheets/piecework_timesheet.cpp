@@ -261,7 +261,7 @@ void TForm27::ComboBox1Change()
     // The sheet and its totals are read together in the background and shown together.
     auto totals = std::make_shared<sheet_rows::PieceworkTotals>();
     openInBackground(
-        *m_work, {CurrentTabel},
+        *m_work, QList<Dataset*>{CurrentTabel},
         [totals, month = month(), year = year()](JobContext& context) {
             *totals = sheet_rows::pieceworkTotals(context.db(), month, year);
         },
@@ -280,12 +280,12 @@ void TForm27::ComboBox1Change()
 
 void TForm27::Button5Click()
 {
-    openInBackground(*m_work, {CurrentTabel});
+    openInBackground(*m_work, QList<Dataset*>{CurrentTabel});
 }
 
 void TForm27::Button3Click()
 {
-    rebuildInBackground(*m_work, {CurrentTabel}, {Button2, Button5, Button3, ComboBox1, cb_year}, [month = month(), year = year()](const QSqlDatabase& db, const month_rebuild::Progress& progress) {
+    rebuildInBackground(*m_work, QList<Dataset*>{CurrentTabel}, {Button2, Button5, Button3, ComboBox1, cb_year}, [month = month(), year = year()](const QSqlDatabase& db, const month_rebuild::Progress& progress) {
         month_rebuild::hourRows(db, month, year, progress);
     });
 }

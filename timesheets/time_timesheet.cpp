@@ -204,11 +204,11 @@ void TForm19::ComboBox1Change()
     openShifts();
 }
 
-QList<Dataset*> TForm19::shifts() const
+ShownSheets TForm19::shifts() const
 {
     QList<Dataset*> out;
     for (TimesheetGridModel* model : std::as_const(m_models)) out << model->dataset();
-    return out;
+    return ShownSheets(out, sql::H_Tabel_123, QStringLiteral("smena"));
 }
 
 void TForm19::openShifts()

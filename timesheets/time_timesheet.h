@@ -1,6 +1,7 @@
 #pragma once
 #include "rules/sheet_rows.h"
 #include "timesheets/timesheet_export.h"
+#include "timesheets/timesheet_progress.h"
 
 #include <QDate>
 #include <QDialog>
@@ -73,7 +74,8 @@ protected:
 private:
     void fillYears(int workingYear);
     void openShifts();
-    QList<Dataset*> shifts() const;
+    /// The three shifts, read through one statement.
+    ShownSheets shifts() const;
 
     TDataModule6& m_dm;
     Prompts& m_prompts;

@@ -1,5 +1,6 @@
 #include "timesheets/timesheet_progress.h"
 #include "data/dataset.h"
+#include "data/db_error.h"
 #include "ui/guard.h"
 #include "ui/job_progress.h"
 
@@ -12,9 +13,16 @@ namespace {
 
 // The sheets' statements as they are when the read starts, and the rows read for them.
 struct SheetRead {
-    explicit SheetRead(const QList<Dataset*>& sheets) : sheets(sheets)
+    explicit SheetRead(const ShownSheets& shown) : sheets(shown.sheets), part(shown.part)
     {
-        for (Dataset* d : sheets) statements << d->statement();
+        if (!shown.together.isEmpty() && !sheets.isEmpty()) {
+            Statement together(shown.together);
+            const Statement& first = sheets.first()->statement();
+            for (const QString& name : together.parameterNames()) together.setParam(name, first.param(name));
+            statements << together;
+        } else {
+            for (Dataset* d : sheets) statements << d->statement();
+        }
     }
     void fetch(JobContext& context, bool tellProgress)
     {
@@ -22,6 +30,30 @@ struct SheetRead {
             if (tellProgress) context.progress(int(rows.size()), int(statements.size()));
             rows.push_back(Dataset::fetch(s, context.db()));
         }
+        if (!part.isEmpty() && rows.size() == 1) rows = split(std::move(rows.front()));
+    }
+    /// The rows of one statement for all sheets dealt out to each by the number in the part column.
+    std::vector<Dataset::Snapshot> split(Dataset::Snapshot all) const
+    {
+        std::vector<Dataset::Snapshot> out(size_t(sheets.size()));
+        for (Dataset::Snapshot& s : out) {
+            s.fields = all.fields;
+            s.types = all.types;
+        }
+        const qsizetype width = all.fields.size();
+        qsizetype column = -1;
+        for (qsizetype c = 0; c < width; ++c)
+            if (all.fields.at(c).compare(part, Qt::CaseInsensitive) == 0) column = c;
+        if (column < 0) throw DbError(QStringLiteral("Нет поля %1").arg(part));
+        for (int r = 0; r < all.rowCount; ++r) {
+            const auto row = all.cells.begin() + r * width;
+            const int sheet = row[column].toInt() - 1;
+            if (sheet < 0 || sheet >= sheets.size()) continue;
+            Dataset::Snapshot& to = out[size_t(sheet)];
+            to.cells.insert(to.cells.end(), std::make_move_iterator(row), std::make_move_iterator(row + width));
+            ++to.rowCount;
+        }
+        return out;
     }
     /// Hands the rows over where all were read; else opens the sheets here.
     void adoptOrOpen()
@@ -34,18 +66,19 @@ struct SheetRead {
     }
 
     QList<Dataset*> sheets;
+    QString part;
     QList<Statement> statements;
     std::vector<Dataset::Snapshot> rows;
 };
 
 } // namespace
 
-void openInBackground(JobProgress& work, const QList<Dataset*>& sheets, std::function<void(JobContext&)> extra,
+void openInBackground(JobProgress& work, const ShownSheets& shown, std::function<void(JobContext&)> extra,
                       std::function<void()> done)
 {
     work.stop();
-    for (Dataset* d : sheets) d->close();
-    auto read = std::make_shared<SheetRead>(sheets);
+    for (Dataset* d : shown.sheets) d->close();
+    auto read = std::make_shared<SheetRead>(shown);
     work.run(
         [read, extra = std::move(extra)](JobContext& context) {
             read->fetch(context, true);
@@ -58,11 +91,11 @@ void openInBackground(JobProgress& work, const QList<Dataset*>& sheets, std::fun
         });
 }
 
-void rebuildInBackground(JobProgress& work, const QList<Dataset*>& shown, QList<QWidget*> locked,
+void rebuildInBackground(JobProgress& work, const ShownSheets& shown, QList<QWidget*> locked,
                          std::function<void(const QSqlDatabase& db, const month_rebuild::Progress&)> rebuild)
 {
     if (work.isRunning()) return;
-    for (Dataset* q : shown) q->close();
+    for (Dataset* q : shown.sheets) q->close();
     auto read = std::make_shared<SheetRead>(shown);
     work.run(
         [read, rebuild = std::move(rebuild)](JobContext& context) {

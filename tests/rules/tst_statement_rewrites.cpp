@@ -378,6 +378,7 @@ private slots:
     void sameRowsAsBefore_data();
     void sameRowsAsBefore();
     void aWorkerNamedTwiceIsPaidOnce();
+    void threeShiftsTogetherAsEachAlone();
 
 private:
     TestDatabase* m_db = nullptr;
@@ -500,6 +501,29 @@ void TestStatementRewrites::aWorkerNamedTwiceIsPaidOnce()
         int rowsOfWorker = 0;
         for (int r = 0; r < q.recordCount(); ++r) rowsOfWorker += q.valueAt(r, QStringLiteral("w_id")).toInt() == 4;
         QCOMPARE(rowsOfWorker, 1);
+    }
+}
+
+void TestStatementRewrites::threeShiftsTogetherAsEachAlone()
+{
+    // The time timesheet reads its three shifts through one statement and deals the rows out by
+    // shift: each shift's rows must come as its own statement gives them, in its order.
+    for (const QDate& first : {QDate(2024, 3, 1), QDate(2024, 4, 1)}) {
+        QStringList together = rows(m_db->db(), sql::H_Tabel_123, first);
+        const QStringList columns = together.takeFirst().split(QLatin1Char('|'));
+        const qsizetype shift = columns.indexOf(QStringLiteral("smena"));
+        QVERIFY(shift >= 0);
+        int seen = 0;
+        for (const QString& text : {sql::H_Tabel_1, sql::H_Tabel_2, sql::H_Tabel_3}) {
+            ++seen;
+            QStringList alone = rows(m_db->db(), text, first);
+            QCOMPARE(alone.takeFirst(), columns.join(QLatin1Char('|')));
+            QStringList ofShift;
+            for (const QString& row : std::as_const(together))
+                if (row.section(QLatin1Char('|'), int(shift), int(shift)) == QString::number(seen)) ofShift << row;
+            if (first.month() == 3) QVERIFY(!alone.isEmpty());
+            QCOMPARE(ofShift, alone);
+        }
     }
 }
 
