@@ -2,6 +2,7 @@
 #include "data/prompts.h"
 #include "ui/guard.h"
 
+#include <QApplication>
 #include <QBoxLayout>
 #include <QProgressBar>
 #include <QPushButton>
@@ -22,6 +23,7 @@ JobProgress::JobProgress(const QSqlDatabase& db, Prompts& prompts, QProgressBar*
         }
     }
     connect(m_cancel, &QPushButton::clicked, this, [this] {
+        m_cancelHadFocus = m_cancel->hasFocus();   // disabling it moves the focus on
         m_cancel->setEnabled(false);
         m_job.cancel();
     });
@@ -38,6 +40,10 @@ bool JobProgress::run(BackgroundJob::Work work, Done done, QList<QWidget*> locke
     if (m_job.isRunning()) return false;
     m_done = std::move(done);
     m_locked.clear();
+    // Whoever started the work from the keyboard finds "Отмена" under his fingers, and his
+    // control again when it ends.
+    QWidget* focused = QApplication::focusWidget();
+    m_refocus = focused && locked.contains(focused) ? focused : nullptr;
     // Controls disabled already (by the role, say) are left as they are, and stay disabled after.
     for (QWidget* w : locked) {
         if (w->testAttribute(Qt::WA_ForceDisabled)) continue;
@@ -51,6 +57,7 @@ bool JobProgress::run(BackgroundJob::Work work, Done done, QList<QWidget*> locke
     }
     m_cancel->setEnabled(true);
     m_cancel->show();
+    if (m_refocus) m_cancel->setFocus(Qt::OtherFocusReason);
     return m_job.start(std::move(work));
 }
 
@@ -65,10 +72,14 @@ bool JobProgress::wait(int ms) { return m_job.wait(ms); }
 
 void JobProgress::finish(BackgroundJob::Outcome outcome, const QString& error)
 {
-    if (m_bar) m_bar->hide();
-    m_cancel->hide();
+    const bool cancelFocused = m_cancel->hasFocus() || std::exchange(m_cancelHadFocus, false);
     for (const QPointer<QWidget>& w : std::exchange(m_locked, {}))
         if (w) w->setEnabled(true);
+    if (m_refocus && (cancelFocused || !QApplication::focusWidget()) && m_refocus->isEnabled())
+        m_refocus->setFocus(Qt::OtherFocusReason);
+    m_refocus = nullptr;
+    if (m_bar) m_bar->hide();
+    m_cancel->hide();
     const Done done = std::exchange(m_done, {});
     runGuarded(m_prompts, [&] {
         if (done) done(outcome);

@@ -43,6 +43,8 @@ private:
     Prompts& m_prompts;
     QPointer<QProgressBar> m_bar;
     QList<QPointer<QWidget>> m_locked;
+    bool m_cancelHadFocus = false;
+    QPointer<QWidget> m_refocus;   // the locked control that had the focus when the work began
     QPushButton* m_cancel = nullptr;
     Done m_done;
 };

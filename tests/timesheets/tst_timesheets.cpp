@@ -321,21 +321,27 @@ void TestTimesheets::refusedRebuildInTheWindow()
 void TestTimesheets::stoppedRebuildLeavesTheMonthAsItWas()
 {
     // Another client holds the timesheet table, so the rebuild waits; "Отмена" ends it, and the
-    // window is usable again with the month as it was.
+    // window is usable again with the month as it was. All from the keyboard: the rebuild's
+    // button pressed with Space puts the focus on "Отмена", and back on the button at the end.
     QSqlDatabase holder = m_db->openAnother(QStringLiteral("holder"));
     QVERIFY(holder.transaction());
     execSql(holder, QStringLiteral("lock table accounts_dep.h_tabel in share mode"));
     withForm19(QDate(2024, 3, 15), [this] {
-        QTest::mouseClick(m_form19->Button1, Qt::LeftButton);
+        m_form19->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_form19));
+        m_form19->Button1->setFocus();
+        QTest::keyClick(m_form19->Button1, Qt::Key_Space);
         QVERIFY(m_form19->work()->isRunning());
         QVERIFY(!m_form19->Button1->isEnabled());   // no second run beside the first
         QVERIFY(!m_form19->PB->isHidden());
         QPushButton* cancel = m_form19->work()->cancelButton();
         QCOMPARE(cancel->text(), QStringLiteral("Отмена"));
         QVERIFY(!cancel->isHidden());
+        QCOMPARE(QApplication::focusWidget(), cancel);
         QTest::qWait(200);
-        cancel->click();
+        QTest::keyClick(cancel, Qt::Key_Space);
         QVERIFY(m_form19->work()->wait());
+        QTRY_COMPARE(QApplication::focusWidget(), m_form19->Button1);
         QVERIFY2(m_prompts.said().isEmpty(), qPrintable(m_prompts.said().value(0).text));
         QVERIFY(m_form19->PB->isHidden() && cancel->isHidden());
         QVERIFY(m_form19->Button1->isEnabled());
