@@ -41,4 +41,16 @@ QStringList disabledControls(Role role, const QString& window)
     return out;
 }
 
+QString roleName(Role role)
+{
+    switch (role) {
+    case Role::Full: return QStringLiteral("полный доступ");
+    case Role::Planner: return QStringLiteral("планировщик");
+    case Role::Foremen: return QStringLiteral("мастер");
+    case Role::Warehouse: return QStringLiteral("склад");
+    case Role::None: break;
+    }
+    return QStringLiteral("нет доступа");
+}
+
 } // namespace access_rights

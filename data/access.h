@@ -35,4 +35,7 @@ inline bool mayUse(Role role, const QString& window, const QString& control)
 /// Whether the menu "Табель" is open to the role (full access only).
 inline bool mayUseTimesheets(Role role) { return role == Role::Full; }
 
+/// The role as the status bar names it.
+QString roleName(Role role);
+
 } // namespace access_rights

@@ -252,9 +252,17 @@ void Dataset::setSort(const QString& expression)
     m_sort.clear();
     for (const QString& part : expression.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
         const QStringList words = part.simplified().split(QLatin1Char(' '));
-        const int column = requireField(words.value(0));
-        m_sort << std::pair{column, words.value(1).compare(QLatin1String("DESC"), Qt::CaseInsensitive) == 0};
+        if (m_state != State::Closed) requireField(words.value(0));
+        m_sort << std::pair{words.value(0), words.value(1).compare(QLatin1String("DESC"), Qt::CaseInsensitive) == 0};
     }
+    rebuildVisible();
+}
+
+void Dataset::setSearch(const QString& text, const QStringList& fields)
+{
+    if (text == m_searchText && fields == m_searchFields) return;
+    m_searchText = text;
+    m_searchFields = fields;
     rebuildVisible();
 }
 
@@ -273,15 +281,34 @@ void Dataset::rebuildVisible()
     m_visible.clear();
     m_visible.reserve(size_t(m_rowCount));
     const bool filtering = m_filtered && !m_filter.isEmpty();
+    std::vector<int> searched;
+    for (const QString& field : std::as_const(m_searchFields))
+        if (const int column = fieldIndex(field); column >= 0 && !m_searchText.isEmpty()) searched.push_back(column);
+    const auto found = [&](int r) {
+        for (int column : searched) {
+            const QString text = toText(cell(r, column));
+            if (text.contains(m_searchText, Qt::CaseInsensitive)) return true;
+            // Numbers are shown with a decimal comma and kept with a point.
+            if (isNumericType(m_types.at(size_t(column))) &&
+                QString(text).replace(QLatin1Char('.'), QLatin1Char(',')).contains(m_searchText, Qt::CaseInsensitive))
+                return true;
+        }
+        return false;
+    };
     for (int r = 0; r < m_rowCount; ++r)
-        if (!filtering || rowMatches(r)) m_visible.push_back(r);
-    if (!m_sort.isEmpty()) {
-        std::vector<bool> numeric;
-        for (const auto& [column, desc] : m_sort) numeric.push_back(isNumericType(m_types.at(column)));
+        if ((!filtering || rowMatches(r)) && (searched.empty() || found(r))) m_visible.push_back(r);
+    std::vector<std::pair<int, bool>> order;   // column, descending
+    std::vector<bool> numeric;
+    for (const auto& [field, desc] : std::as_const(m_sort))
+        if (const int column = fieldIndex(field); column >= 0) {
+            order.emplace_back(column, desc);
+            numeric.push_back(isNumericType(m_types.at(size_t(column))));
+        }
+    if (!order.empty()) {
         std::stable_sort(m_visible.begin(), m_visible.end(), [&](int a, int b) {
-            for (int i = 0; i < m_sort.size(); ++i) {
-                const auto& [column, desc] = m_sort.at(i);
-                const int c = compareValues(cell(a, column), cell(b, column), numeric[size_t(i)]);
+            for (size_t i = 0; i < order.size(); ++i) {
+                const auto& [column, desc] = order[i];
+                const int c = compareValues(cell(a, column), cell(b, column), numeric[i]);
                 if (c != 0) return desc ? c > 0 : c < 0;
             }
             return false;

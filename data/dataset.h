@@ -104,8 +104,13 @@ public:
     const QString& filterText() const { return m_filterText; }
     void setFiltered(bool on);
     bool isFiltered() const { return m_filtered; }
-    /// Sorts the snapshot by "field [ASC|DESC][, …]"; empty restores the order of the query.
+    /// Sorts the snapshot by "field [ASC|DESC][, …]"; empty restores the order of the query. The
+    /// order holds over reopening; a field the rows lack is passed over.
     void setSort(const QString& expression);
+    /// Shows only the rows where one of the fields holds the text (letter case aside), besides
+    /// the filter; an empty text shows them all. The search holds over reopening.
+    void setSearch(const QString& text, const QStringList& fields);
+    const QString& searchText() const { return m_searchText; }
 
     // --- writing back
     State state() const { return m_state; }
@@ -155,7 +160,9 @@ private:
     QString m_filterText;
     RowFilter m_filter;
     bool m_filtered = false;
-    QList<std::pair<int, bool>> m_sort; // column, descending
+    QList<std::pair<QString, bool>> m_sort; // field, descending
+    QString m_searchText;
+    QStringList m_searchFields;
 
     QString m_updateTable;
     QString m_keyField = QStringLiteral("id");

@@ -2,6 +2,8 @@
 #include "data/access.h"
 #include "data/codes.h"
 #include "data/data_module.h"
+#include "data/formats.h"
+#include "data/money.h"
 #include "data/prompts.h"
 #include "journal/shift_entry_dialog.h"
 #include "rules/journal_entries.h"
@@ -16,6 +18,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -23,6 +26,7 @@
 #include <QSignalBlocker>
 #include <QScreen>
 #include <QStyle>
+#include <QStatusBar>
 #include <QStyledItemDelegate>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -174,6 +178,11 @@ TForm1::TForm1(TDataModule6& dm, QWidget* parent) : QDialog(parent), m_dm(dm), m
     DBGrid2->setGridModel(m_model);
     DBGrid2->setItemDelegateForColumn(m_model->columnOf(QStringLiteral("ok")), new MarkDelegate(DBGrid2));
     fitColumns(DBGrid2, *m_model);
+    SearchBox = DBGrid2->makeSearchBox(this);
+    auto* searchLabel = new QLabel(QStringLiteral("Поиск:"), this);
+    searchLabel->setBuddy(SearchBox);
+    top->addWidget(searchLabel);
+    top->addWidget(SearchBox);
     layout->addWidget(DBGrid2, 1);
 
     auto* bottom = new QHBoxLayout;
@@ -192,6 +201,37 @@ TForm1::TForm1(TDataModule6& dm, QWidget* parent) : QDialog(parent), m_dm(dm), m
     bottom->addStretch();
     Button4 = button("Button4", QStringLiteral("Выход"));
     layout->addLayout(bottom);
+
+    StatusBar = new QStatusBar(this);
+    StatusBar->setObjectName(QStringLiteral("StatusBar"));
+    StatusBar->setSizeGripEnabled(false);
+    m_totalsLabel = new QLabel(this);
+    m_totalsLabel->setObjectName(QStringLiteral("TotalsLabel"));
+    m_roleLabel = new QLabel(this);
+    m_roleLabel->setObjectName(QStringLiteral("RoleLabel"));
+    m_databaseLabel = new QLabel(this);
+    m_databaseLabel->setObjectName(QStringLiteral("DatabaseLabel"));
+    StatusBar->addPermanentWidget(m_totalsLabel);
+    StatusBar->addPermanentWidget(m_roleLabel);
+    StatusBar->addPermanentWidget(m_databaseLabel);
+    layout->addWidget(StatusBar);
+
+    // The grid's keys and context menu do what the buttons do; approving has its own items.
+    DBGrid2->bindKey(Qt::Key_Return, Button2);
+    DBGrid2->bindKey(Qt::Key_Insert, Button1);
+    DBGrid2->bindKey(Qt::Key_Delete, Button3);
+    DBGrid2->bindKey(Qt::Key_F5, Button8);
+    ApproveAction = new QAction(QStringLiteral("Утвердить"), this);
+    ApproveAction->setObjectName(QStringLiteral("ApproveAction"));
+    WithdrawAction = new QAction(QStringLiteral("Снять отметку"), this);
+    WithdrawAction->setObjectName(QStringLiteral("WithdrawAction"));
+    connect(ApproveAction, &QAction::triggered, this, guarded(m_prompts, [this] { setApproval(true); }));
+    connect(WithdrawAction, &QAction::triggered, this, guarded(m_prompts, [this] { setApproval(false); }));
+    for (QPushButton* b : {Button1, Button2, Button3, Button8}) DBGrid2->addToContextMenu(b);
+    DBGrid2->addContextSeparator();
+    DBGrid2->addToContextMenu(ApproveAction);
+    DBGrid2->addToContextMenu(WithdrawAction);
+    DBGrid2->installEventFilter(this);
     for (QPushButton* b : {Button1, Button2, Button5}) b->setEnabled(false);
 
     connect(Button3, &QPushButton::clicked, this, guarded(m_prompts, [this] { Button3Click(); }));
@@ -213,6 +253,11 @@ TForm1::TForm1(TDataModule6& dm, QWidget* parent) : QDialog(parent), m_dm(dm), m
     connect(Timer1, &QTimer::timeout, this, guarded(m_prompts, [this] { if (onTimer) onTimer(); }));
     Timer1->start();
 
+    for (Dataset* q : {&m_dm.Smena1, &m_dm.Smena2, &m_dm.Smena3, &m_dm.Smena4}) {
+        connect(q, &Dataset::reset, this, [this, q] { if (q == &shiftQuery(CurrentShift)) showTotals(); });
+        connect(q, &Dataset::currentChanged, this, [this] { updateApprovalItems(); });
+    }
+
     styleShiftButtons();
     setFixedSize(1000, 620);
 }
@@ -228,6 +273,11 @@ void TForm1::showEvent(QShowEvent* event)
     QDialog::showEvent(event);
     if (QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
     runGuarded(m_prompts, [this] { FormActivate(); });
+}
+
+void TForm1::reject()
+{
+    if (!isVisible() || m_prompts.question(QStringLiteral("Завершить работу?"), QStringLiteral("Выход"))) QDialog::reject();
 }
 
 void TForm1::runChild(const std::function<void()>& open)
@@ -250,6 +300,15 @@ void TForm1::wire(QPushButton* button, const std::function<void()>& open)
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event)
 {
+    // Space on the approval mark switches it, as a double-click does.
+    if (watched == DBGrid2 && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Space && key->modifiers() == Qt::NoModifier &&
+            DBGrid2->currentIndex().column() == m_model->columnOf(QStringLiteral("ok"))) {
+            runGuarded(m_prompts, [this] { DBGrid2DblClick(); });
+            return true;
+        }
+    }
     if (watched == DateT && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
@@ -262,6 +321,10 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event)
 
 void TForm1::FormActivate()
 {
+    m_roleLabel->setText(QStringLiteral("Роль: %1").arg(access_rights::roleName(access_rights::roleForCode(AccessCode))));
+    const QSqlDatabase& db = m_dm.ADO_DB;
+    m_databaseLabel->setText(QStringLiteral("База: %1 на %2%3")
+                                 .arg(db.databaseName(), db.hostName(), db.port() > 0 ? QStringLiteral(":%1").arg(db.port()) : QString()));
     {
         const QSignalBlocker quiet(DateT);   // the shifts are reloaded below, once
         DateT->setDate(today());
@@ -313,6 +376,7 @@ void TForm1::RadioButtonClick(int shift)
     DBGrid2->setDataset(&shiftQuery(shift));
     CurrentShift = shift;
     styleShiftButtons();
+    showTotals();
 }
 
 void TForm1::styleShiftButtons()
@@ -337,10 +401,53 @@ void TForm1::DBGrid2DblClick()
 {
     if (AccessCode == access_rights::kForemenCode) return;
     CurrentQuery = &shiftQuery(CurrentShift);
+    if (CurrentQuery->isEmpty()) return;
+    switchApproval();
+}
+
+bool TForm1::mayApprove() const
+{
+    return AccessCode != access_rights::kForemenCode && DBGrid2->isEnabled() && !shiftQuery(CurrentShift).isEmpty();
+}
+
+void TForm1::setApproval(bool approved)
+{
+    if (!mayApprove()) return;
+    CurrentQuery = &shiftQuery(CurrentShift);
+    if (codes::isApproved(CurrentQuery->asString(QStringLiteral("ok"))) == approved) return;
+    switchApproval();
+}
+
+void TForm1::switchApproval()
+{
     Dataset& q = *CurrentQuery;
-    if (q.isEmpty()) return;
-    shift_entry::toggleApproval(m_dm.ADO_DB, q.asInt(QStringLiteral("id")), q.asString(QStringLiteral("ok")));
+    const int id = q.asInt(QStringLiteral("id"));
+    const bool wasApproved = codes::isApproved(q.asString(QStringLiteral("ok")));
+    const QString entry = QStringLiteral("%1, %2").arg(q.asString(QStringLiteral("fio")).trimmed(), q.asString(QStringLiteral("marka")).trimmed());
+    shift_entry::toggleApproval(m_dm.ADO_DB, id, q.asString(QStringLiteral("ok")));
     q.refresh();
+    StatusBar->showMessage(wasApproved ? QStringLiteral("Запись %1 (%2): отметка снята").arg(id).arg(entry)
+                                       : QStringLiteral("Запись %1 (%2): утверждена").arg(id).arg(entry));
+}
+
+void TForm1::updateApprovalItems()
+{
+    const bool may = mayApprove();
+    const bool approved = may && codes::isApproved(shiftQuery(CurrentShift).asString(QStringLiteral("ok")));
+    ApproveAction->setVisible(may || AccessCode != access_rights::kForemenCode);
+    WithdrawAction->setVisible(ApproveAction->isVisible());
+    ApproveAction->setEnabled(may && !approved);
+    WithdrawAction->setEnabled(may && approved);
+}
+
+void TForm1::showTotals()
+{
+    const Dataset& q = shiftQuery(CurrentShift);
+    Money sum;
+    const int column = q.isOpen() ? q.fieldIndex(QStringLiteral("summa")) : -1;
+    if (column >= 0)
+        for (int r = 0; r < q.recordCount(); ++r) sum += Money::fromValue(q.valueAt(r, column));
+    m_totalsLabel->setText(QStringLiteral("Записей: %1, на сумму %2").arg(q.isOpen() ? q.recordCount() : 0).arg(formats::general(sum.rounded(2))));
 }
 
 void TForm1::Button1Click()

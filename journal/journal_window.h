@@ -17,6 +17,9 @@ class QMenuBar;
 class QMenu;
 class QAction;
 class QTimer;
+class QLabel;
+class QLineEdit;
+class QStatusBar;
 class TForm11;
 
 /// The working window: the production journal of one date and one shift, approving and
@@ -50,6 +53,14 @@ public:
     QMenuBar* MainMenu1 = nullptr;
     QAction *N1, *N2, *N3, *N4, *N5, *N6, *N7, *N8, *N9, *N10, *N11, *N13, *N14, *N15, *N17;
     QTimer* Timer1 = nullptr;
+    /// Shows only the entries holding its text.
+    QLineEdit* SearchBox = nullptr;
+    /// The role, the database and its server, the shown entries' count and sum, and what the
+    /// last approval did.
+    QStatusBar* StatusBar = nullptr;
+    /// The context menu's approval items, for the roles that may approve.
+    QAction* ApproveAction = nullptr;
+    QAction* WithdrawAction = nullptr;
     /// The entry dialog that "Добавить" and "Изменить" open.
     TForm11* Form11 = nullptr;
 
@@ -74,11 +85,17 @@ public:
     void RadioButtonClick(int shift);
     void CBox1Click();
     void DBGrid2DblClick();
+    /// Approves the current entry (or withdraws its mark) unless it already is so; says in the
+    /// status bar what was done to which entry.
+    void setApproval(bool approved);
     /// "Добавить": the entry dialog for a new entry of the current shift on the journal's date.
     void Button1Click();
     /// "Изменить": the entry dialog for the current entry; the grid returns to its row afterwards.
     void Button2Click();
     void Button3Click();
+
+    /// Esc, "Выход" and the close box end the run: after asking, the answer "Нет" being the default.
+    void reject() override;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -89,10 +106,19 @@ private:
     /// The four shifts of the date now in DateT, and the day-off box following that date.
     void reloadForDate();
     void styleShiftButtons();
+    /// The role may approve and the grid has an entry.
+    bool mayApprove() const;
+    /// Switches the current entry's mark and says so in the status bar.
+    void switchApproval();
+    void showTotals();
+    void updateApprovalItems();
     Dataset& shiftQuery(int shift) const;
 
     TDataModule6& m_dm;
     Prompts& m_prompts;
     GridModel* m_model = nullptr;
     QList<QRadioButton*> m_shiftButtons;
+    QLabel* m_roleLabel = nullptr;
+    QLabel* m_databaseLabel = nullptr;
+    QLabel* m_totalsLabel = nullptr;
 };

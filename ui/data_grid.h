@@ -3,8 +3,14 @@
 
 #include <QTableView>
 
+class QAbstractButton;
+class QAction;
+class QLineEdit;
+
 /// A read-only grid over a GridModel whose current row follows the dataset's current record
-/// and moves it when the user picks another row.
+/// and moves it when the user picks another row. A click on a column's title sorts the rows by
+/// it (a second click the other way round); Ctrl+C copies the selected rows' shown cells as
+/// tab-separated text; the keys and the context menu do what the window's own buttons do.
 class DataGrid : public QTableView {
     Q_OBJECT
 public:
@@ -12,13 +18,42 @@ public:
     /// Shows the model; hidden columns are hidden and widths applied.
     void setGridModel(GridModel* model);
     GridModel* gridModel() const { return m_model; }
-    /// Binds the grid to another dataset, keeping the columns.
+    /// Binds the grid to another dataset, keeping the columns (and the order chosen by a title).
     void setDataset(Dataset* dataset);
+
+    /// A key (Enter, Insert, Delete, F5…) pressed in the grid clicks the button, when the button
+    /// is shown and enabled.
+    void bindKey(int key, QAbstractButton* button);
+    /// The context menu's items, in order: a button (its caption, shown and enabled as it is), an
+    /// action, or a separator (nullptr). "Копировать" always closes the menu.
+    void addToContextMenu(QAbstractButton* button);
+    void addToContextMenu(QAction* action);
+    void addContextSeparator();
+    /// A box that shows only the rows holding its text in one of the shown columns.
+    QLineEdit* makeSearchBox(QWidget* parent);
+
+    /// The selected rows' shown cells, tab between cells and a line break after each row.
+    QString selectedText() const;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void followDataset(int row);
     void applyColumns();
+    void sortBy(int column);
+    void applySort();
+    void showContextMenu(const QPoint& at);
+
     GridModel* m_model = nullptr;
     QMetaObject::Connection m_currentConnection;
     bool m_syncing = false;
+    int m_sortColumn = -1;
+    Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
+    QHash<int, QAbstractButton*> m_keys;
+    struct MenuItem {
+        QAbstractButton* button = nullptr;
+        QAction* action = nullptr;
+    };
+    QList<MenuItem> m_menu;
 };

@@ -110,8 +110,12 @@ void TestLogin::cleanup()
 void TestLogin::logIn(const QString& code)
 {
     m_form23->Edit1->setText(code);
+    // The journal asks before it ends the run.
+    m_prompts.answer(true);
     whenModal([](QWidget* journal) { journal->close(); });
     QTest::mouseClick(m_form23->Button1, Qt::LeftButton);
+    QCOMPARE(m_prompts.texts(), QStringList{QStringLiteral("Завершить работу?")});
+    m_prompts.clear();
 }
 
 void TestLogin::rolesDisableTheirControls_data()
@@ -186,6 +190,7 @@ void TestLogin::wrongCodeThenFullAccess()
     QCOMPARE(m_prompts.said().first().title, QStringLiteral("Ошибка"));
     QVERIFY(!m_form1->N11->isEnabled());
     QCOMPARE(m_ended, 0);
+    m_prompts.clear();
     logIn(QStringLiteral("61370452"));
     QVERIFY(m_form1->N11->isEnabled());
     QVERIFY(m_form1->Button3->isEnabled());
@@ -346,6 +351,7 @@ void TestLogin::runningClientEndsOnceANewerBuildHasRun()
     whenModal([this](QWidget*) {
         setVersion(kStamp.date + 1, 0);
         QTRY_COMPARE(m_ended, 1);
+        m_prompts.answer(true);
         m_form1->close();
     });
     QTest::mouseClick(m_form23->Button1, Qt::LeftButton);

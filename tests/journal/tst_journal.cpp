@@ -12,6 +12,11 @@
 #include "ui/data_grid.h"
 
 #include <QApplication>
+#include <QClipboard>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QSignalSpy>
+#include <QStatusBar>
 #include <QCalendarWidget>
 #include <QCheckBox>
 #include <QDateEdit>
@@ -62,6 +67,10 @@ private slots:
     void concurrentDeletionsKeepTheInvariant();
     void cellUpkeepInsertsAMissingRow_data();
     void cellUpkeepInsertsAMissingRow();
+    void endingTheRunAsksFirst_data();
+    void endingTheRunAsksFirst();
+    void approvalByKeyAndMenu();
+    void gridKeysSortCopyAndSearch();
 
 private:
     int entryId(int worker, int shift, int hours) const;
@@ -507,6 +516,111 @@ void TestJournal::cellUpkeepInsertsAMissingRow()
                                                     "and year=2024 and i_type=0 and i_night=0"));
     QVERIFY(!d2.isNull());
     QCOMPARE(d2.toInt(), cell.toInt());
+}
+
+void TestJournal::endingTheRunAsksFirst_data()
+{
+    QTest::addColumn<QString>("way");
+    QTest::addColumn<bool>("yes");
+    for (const char* way : {"Esc", "Выход", "menu", "close box"}) {
+        QTest::addRow("%s, no", way) << QString::fromUtf8(way) << false;
+        QTest::addRow("%s, yes", way) << QString::fromUtf8(way) << true;
+    }
+}
+
+void TestJournal::endingTheRunAsksFirst()
+{
+    QFETCH(QString, way);
+    QFETCH(bool, yes);
+    m_prompts.answer(yes);
+    if (way == QLatin1String("Esc")) QTest::keyClick(m_form->DBGrid2, Qt::Key_Escape);
+    else if (way == QLatin1String("Выход")) QTest::mouseClick(m_form->Button4, Qt::LeftButton);
+    else if (way == QLatin1String("menu")) m_form->N5->trigger();
+    else m_form->close();
+    QCOMPARE(m_prompts.texts(), QStringList{QStringLiteral("Завершить работу?")});
+    QCOMPARE(m_prompts.said().first().kind, ScriptedPrompts::Said::Question);
+    QCOMPARE(m_form->isVisible(), !yes);
+}
+
+void TestJournal::approvalByKeyAndMenu()
+{
+    const int id = entryId(1, 1, 3);   // marked "no"
+    const auto mark = [&] { return m_db->scalar(QStringLiteral("select ok from accounts_dep.smena where id=%1").arg(id)).toString(); };
+    selectEntry(id);
+    m_form->AccessCode = QStringLiteral("3851");
+    m_form->DBGrid2->setFocus();
+    const int ok = m_form->DBGrid2->gridModel()->columnOf(QStringLiteral("ok"));
+    // Space elsewhere in the row does nothing; on the mark it switches it, as a double-click does.
+    m_form->DBGrid2->setCurrentIndex(m_form->DBGrid2->model()->index(m_dm->Smena1.recNo() - 1, 0));
+    QTest::keyClick(m_form->DBGrid2, Qt::Key_Space);
+    QCOMPARE(mark(), QStringLiteral("no"));
+    m_form->DBGrid2->setCurrentIndex(m_form->DBGrid2->model()->index(m_dm->Smena1.recNo() - 1, ok));
+    QTest::keyClick(m_form->DBGrid2, Qt::Key_Space);
+    QCOMPARE(mark(), QStringLiteral("ok"));
+    QCOMPARE(m_form->StatusBar->currentMessage(), QStringLiteral("Запись %1 (Иванов И.И., ДМ-1): утверждена").arg(id));
+    QCOMPARE(m_dm->Smena1.asInt(QStringLiteral("id")), id);
+    // The menu offers what is not yet so, and its items never switch back and forth.
+    QVERIFY(!m_form->ApproveAction->isEnabled() && m_form->WithdrawAction->isEnabled());
+    m_form->ApproveAction->trigger();
+    QCOMPARE(mark(), QStringLiteral("ok"));
+    m_form->WithdrawAction->trigger();
+    QCOMPARE(mark(), QStringLiteral("no"));
+    QVERIFY(m_form->StatusBar->currentMessage().endsWith(QStringLiteral("отметка снята")));
+    QVERIFY(m_form->ApproveAction->isEnabled() && !m_form->WithdrawAction->isEnabled());
+    // Foremen may not approve, by any way.
+    m_form->AccessCode = access_rights::kForemenCode;
+    m_dm->Smena1.refresh();
+    QVERIFY(!m_form->ApproveAction->isEnabled() && !m_form->WithdrawAction->isEnabled());
+    m_form->ApproveAction->trigger();
+    QTest::keyClick(m_form->DBGrid2, Qt::Key_Space);
+    QCOMPARE(mark(), QStringLiteral("no"));
+}
+
+void TestJournal::gridKeysSortCopyAndSearch()
+{
+    DataGrid* grid = m_form->DBGrid2;
+    grid->setFocus();
+    // The keys click the window's buttons: Insert "Добавить", Enter "Изменить", F5 "Обновить",
+    // Delete "Удалить" with its question.
+    for (const auto& [key, button] : {std::pair{Qt::Key_Insert, m_form->Button1}, std::pair{Qt::Key_Return, m_form->Button2},
+                                      std::pair{Qt::Key_F5, m_form->Button8}, std::pair{Qt::Key_Delete, m_form->Button3}}) {
+        button->setEnabled(true);
+        QSignalSpy clicked(button, &QPushButton::clicked);
+        if (key == Qt::Key_Delete) m_prompts.answer(false);
+        QTest::keyClick(grid, key);
+        QCOMPARE(clicked.count(), 1);
+    }
+    QCOMPARE(m_prompts.texts(), QStringList{QStringLiteral("Удалить позицию из списка?")});
+    m_prompts.clear();
+    // A title sorts, a second click the other way round.
+    const int hours = grid->gridModel()->columnOf(QStringLiteral("time"));
+    const auto shownHours = [&] {
+        QStringList out;
+        for (int r = 0; r < grid->model()->rowCount(); ++r) out << grid->model()->index(r, hours).data().toString();
+        return out;
+    };
+    const QPoint title(grid->horizontalHeader()->sectionViewportPosition(hours) + 5, 5);
+    QTest::mouseClick(grid->horizontalHeader()->viewport(), Qt::LeftButton, {}, title);
+    QCOMPARE(shownHours(), (QStringList{"2", "3", "5", "8"}));
+    QTest::mouseClick(grid->horizontalHeader()->viewport(), Qt::LeftButton, {}, title);
+    QCOMPARE(shownHours(), (QStringList{"8", "5", "3", "2"}));
+    // The order holds when the date is chosen again.
+    m_form->DateTChange();
+    QCOMPARE(shownHours(), (QStringList{"8", "5", "3", "2"}));
+    // Ctrl+C: the selected rows' shown cells, tab-separated.
+    grid->selectAll();
+    QTest::keyClick(grid, Qt::Key_C, Qt::ControlModifier);
+    const QStringList lines = QApplication::clipboard()->text().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 4);
+    QVERIFY2(lines.first().startsWith(QStringLiteral("Иванов И.И.\t ДМ-1 \tСварка\t")), qPrintable(lines.first()));
+    // The search box keeps the rows holding its text; the status bar counts and sums them.
+    QCOMPARE(m_form->findChild<QStatusBar*>()->findChild<QLabel*>(QStringLiteral("TotalsLabel"))->text(),
+             QStringLiteral("Записей: 4, на сумму 400"));
+    m_form->SearchBox->setText(QStringLiteral("петров"));
+    QCOMPARE(m_dm->Smena1.recordCount(), 1);
+    QCOMPARE(m_form->findChild<QLabel*>(QStringLiteral("TotalsLabel"))->text(), QStringLiteral("Записей: 1, на сумму 100"));
+    m_form->SearchBox->clear();
+    QCOMPARE(m_dm->Smena1.recordCount(), 4);
 }
 
 QTEST_MAIN(TestJournal)
