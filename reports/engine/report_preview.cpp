@@ -11,6 +11,8 @@
 #include <QScrollBar>
 #include <QTimer>
 #include <QPrintPreviewWidget>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QIcon>
 #include <QPageSize>
 #include <QPaintEngine>
@@ -194,6 +196,21 @@ void showReportPreview(const ReportPages& pages, PreviewZoom zoom, Prompts& prom
     const char* fit = zoom == PreviewZoom::WholePage ? "fitPageAction" : "fitWidthAction";
     if (auto* action = preview.findChild<QAction*>(QLatin1String(fit))) action->trigger();
 
+    // Opens at the top of the first page, once the pages are in place, whatever the fit scrolled.
+    if (auto* widget = preview.findChild<QPrintPreviewWidget*>()) {
+        auto* once = new QObject(&preview);
+        QObject::connect(widget, &QPrintPreviewWidget::previewChanged, once, [widget, once] {
+            QTimer::singleShot(0, widget, [widget] {
+                if (auto* view = widget->findChild<QGraphicsView*>()) {
+                    view->verticalScrollBar()->setValue(view->verticalScrollBar()->minimum());
+                    view->horizontalScrollBar()->setValue(view->horizontalScrollBar()->minimum());
+                }
+            });
+            once->deleteLater();
+        });
+    }
+    // The whole screen also where the window manager does not maximise windows.
+    if (QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen()) preview.setGeometry(screen->availableGeometry());
     preview.setWindowState(preview.windowState() | Qt::WindowMaximized);
     preview.exec();
 }

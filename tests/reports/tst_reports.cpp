@@ -19,6 +19,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QScopeGuard>
+#include <QScrollBar>
 #include <QSet>
 #include <QFileDialog>
 #include <QGraphicsItem>
@@ -1066,11 +1067,16 @@ void TestReports::previewOpensMaximisedZoomedAndSavesPdf()
     const QString path = m_tmp.filePath(timesheet ? QStringLiteral("preview15.pdf") : QStringLiteral("preview17.pdf"));
 
     QString name;
-    bool maximised = false;
+    bool maximised = false, atTop = false;
     int zoomMode = -1, pages = -1;
     whenModal([&](QWidget* w) {
         name = w->objectName();
         maximised = w->windowState().testFlag(Qt::WindowMaximized);
+        // At the top of the first page.
+        if (auto* view = w->findChild<QGraphicsView*>()) {
+            QTest::qWait(200);
+            atTop = view->verticalScrollBar()->value() == view->verticalScrollBar()->minimum();
+        }
         if (auto* preview = w->findChild<QPrintPreviewWidget*>()) {
             zoomMode = int(preview->zoomMode());
             pages = preview->pageCount();
@@ -1092,6 +1098,7 @@ void TestReports::previewOpensMaximisedZoomedAndSavesPdf()
     QVERIFY(!form->reportQuery().isOpen());
     QCOMPARE(name, QStringLiteral("ReportPreview"));
     QVERIFY(maximised);
+    QVERIFY(atTop);
     QCOMPARE(zoomMode, zoom);
     QCOMPARE(pages, form->pageCount());
     QVERIFY(pdfText(path).contains(timesheet ? QStringLiteral("Март 2024 г.") : QStringLiteral("Отчет по продукции")));
