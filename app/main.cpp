@@ -7,6 +7,7 @@
 #include "data/data_module.h"
 #include "journal/journal_window.h"
 #include "ui/message_prompts.h"
+#include "ui/window_memory.h"
 
 #include <QTextStream>
 #include <cstdio>
@@ -43,6 +44,8 @@ int main(int argc, char** argv)
     app.setQuitOnLastWindowClosed(false);
     MessageBoxPrompts prompts;
     app.setPrompts(&prompts);
+    WindowMemory memory;
+    app.installEventFilter(&memory);
     const QStringList args = app.arguments().mid(1);
     try {
         const auto db = connectFromCommandLine(args, prompts);

@@ -25,6 +25,7 @@
 #include <QScopeGuard>
 #include <QSignalBlocker>
 #include <QScreen>
+#include <QScrollBar>
 #include <QStyle>
 #include <QStatusBar>
 #include <QStyledItemDelegate>
@@ -37,6 +38,8 @@ const QColor kGreen(0, 128, 0);
 const QColor kRed(255, 0, 0);
 
 bool isDayOff(const QDate& d) { return d.dayOfWeek() >= 6; }
+
+constexpr int kWidth = 1000, kHeight = 620;
 
 QVariant okCellStyle(const Dataset& ds, int row, int role)
 {
@@ -259,7 +262,7 @@ TForm1::TForm1(TDataModule6& dm, QWidget* parent) : QDialog(parent), m_dm(dm), m
     }
 
     styleShiftButtons();
-    setFixedSize(1000, 620);
+    setFixedSize(kWidth, kHeight);
 }
 
 TForm1::~TForm1() = default;
@@ -271,7 +274,18 @@ Dataset& TForm1::shiftQuery(int shift) const { return m_dm.smenaQuery(shift); }
 void TForm1::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
-    if (QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
+    if (QScreen* s = screen()) {
+        // Wide enough for every column where the screen allows, never wider or taller than it.
+        const QRect available = s->availableGeometry();
+        int columns = 0;
+        for (int c = 0; c < m_model->columnCount(); ++c)
+            if (!DBGrid2->isColumnHidden(c)) columns += DBGrid2->columnWidth(c);
+        const int chrome = width() - DBGrid2->width() + 2 * DBGrid2->frameWidth() + DBGrid2->verticalScrollBar()->sizeHint().width();
+        const int frame = std::max(0, frameGeometry().width() - width());
+        setFixedSize(std::min(std::max(kWidth, columns + chrome), available.width() - frame),
+                     std::min(kHeight, available.height() - std::max(0, frameGeometry().height() - height())));
+        move(available.center() - rect().center());
+    }
     runGuarded(m_prompts, [this] { FormActivate(); });
 }
 

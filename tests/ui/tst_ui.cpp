@@ -3,10 +3,17 @@
 #include "tests/support/scripted_prompts.h"
 #include "tests/support/test_database.h"
 #include "ui/grid_model.h"
+#include "ui/data_grid.h"
 #include "ui/guard.h"
+#include "ui/window_memory.h"
 
 #include <QAbstractItemModelTester>
 #include <QApplication>
+#include <QDialog>
+#include <QScreen>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QVBoxLayout>
 #include <QLocale>
 #include <QPushButton>
 #include <QTest>
@@ -23,6 +30,9 @@ private slots:
     void guardedSlotShowsTheError_data();
     void guardedSlotShowsTheError();
     void waitCursorIsRestoredWhateverHappens();
+    void fittedKeepsWindowsOnTheScreen_data();
+    void fittedKeepsWindowsOnTheScreen();
+    void windowsComeBackAsTheyWereLeft();
 
 private:
     TestDatabase* m_db = nullptr;
@@ -110,6 +120,71 @@ void TestUi::waitCursorIsRestoredWhateverHappens()
     });
     QVERIFY(!QApplication::overrideCursor());
     QCOMPARE(prompts.texts(), QStringList{QStringLiteral("отказ")});
+}
+
+void TestUi::fittedKeepsWindowsOnTheScreen_data()
+{
+    QTest::addColumn<QRect>("window");
+    QTest::addColumn<QRect>("fitted");
+    const QRect screen(0, 0, 1024, 768);
+    QTest::newRow("inside") << QRect(10, 10, 400, 300) << QRect(10, 10, 400, 300);
+    QTest::newRow("off to the right") << QRect(2000, 10, 400, 300) << QRect(624, 10, 400, 300);
+    QTest::newRow("above and left") << QRect(-500, -40, 400, 300) << QRect(0, 0, 400, 300);
+    QTest::newRow("wider than the screen") << QRect(100, 100, 1280, 600) << QRect(0, 100, 1024, 600);
+    QTest::newRow("larger every way") << QRect(-10, -10, 1600, 1200) << QRect(0, 0, 1024, 768);
+}
+
+void TestUi::fittedKeepsWindowsOnTheScreen()
+{
+    QFETCH(QRect, window);
+    QFETCH(QRect, fitted);
+    QCOMPARE(WindowMemory::fitted(window, QRect(0, 0, 1024, 768)), fitted);
+}
+
+void TestUi::windowsComeBackAsTheyWereLeft()
+{
+    QTemporaryDir home;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, home.path());
+    WindowMemory memory;
+    qApp->installEventFilter(&memory);
+    const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+    GridModel model(nullptr, {{QStringLiteral("a"), QStringLiteral("A")}, {QStringLiteral("b"), QStringLiteral("B")}});
+    const auto open = [&](const QString& name) {
+        auto* w = new QDialog;
+        w->setObjectName(name);
+        auto* grid = new DataGrid(w);
+        grid->setObjectName(QStringLiteral("DBGrid1"));
+        grid->setGridModel(&model);
+        (new QVBoxLayout(w))->addWidget(grid);
+        w->resize(500, 400);
+        return w;
+    };
+    {
+        std::unique_ptr<QDialog> w(open(QStringLiteral("Form98")));
+        w->show();
+        w->move(available.topLeft() + QPoint(30, 40));
+        w->resize(420, 330);
+        w->findChild<DataGrid*>()->setColumnWidth(1, 177);
+        w->hide();
+    }
+    {
+        std::unique_ptr<QDialog> w(open(QStringLiteral("Form98")));
+        w->show();
+        QCOMPARE(w->size(), QSize(420, 330));
+        QCOMPARE(w->findChild<DataGrid*>()->columnWidth(1), 177);
+        w->hide();
+    }
+    // A place left on a screen that is gone, and a window made larger than the screen, come
+    // back on the screen.
+    QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("tabel"), QStringLiteral("tabel")).remove(QStringLiteral("windows"));
+    {
+        std::unique_ptr<QDialog> w(open(QStringLiteral("Form97")));
+        w->resize(available.width() + 300, 300);
+        w->move(available.right() + 500, available.top());
+        w->show();
+        QVERIFY(available.contains(w->frameGeometry()));
+    }
+    qApp->removeEventFilter(&memory);
 }
 
 QTEST_MAIN(TestUi)
