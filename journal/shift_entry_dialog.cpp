@@ -9,6 +9,7 @@
 #include "rules/entry_limits.h"
 #include "rules/price_rule.h"
 #include "ui/dialog_buttons.h"
+#include "ui/entry_flow.h"
 #include "ui/guard.h"
 
 #include <QCheckBox>
@@ -60,7 +61,8 @@ TForm11::TForm11(TDataModule6& dm, TForm1& form1, QWidget* parent)
     auto dots = [this](const char* name) {
         auto* b = new QPushButton(QStringLiteral("..."), GroupBox1);
         b->setObjectName(QLatin1String(name));
-        b->setAutoDefault(false);
+        // Enter on a pick opens it; with the focus elsewhere Enter stays with "Запись".
+        b->setAutoDefault(true);
         b->setFixedWidth(32);
         return b;
     };
@@ -147,6 +149,8 @@ TForm11::TForm11(TDataModule6& dm, TForm1& form1, QWidget* parent)
     connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
     connect(Button3, &QPushButton::clicked, this, guarded(m_prompts, [this] { Button3Click(); }));
     connect(Button4, &QPushButton::clicked, this, guarded(m_prompts, [this] { Button4Click(); }));
+    for (QLineEdit* e : {Edit3, Edit6})
+        connect(e, &QLineEdit::textChanged, this, [this, e] { m_untypedZeros.remove(e); });
     applyColourRule();
 }
 
@@ -166,6 +170,7 @@ void TForm11::fillForAdd(const QDate& day)
     m_picked = false;
     m_basePrice.clear();
     m_storedPrice = Money();
+    m_untypedZeros.clear();
 }
 
 void TForm11::openForAdd(const QDate& day)
@@ -198,6 +203,7 @@ void TForm11::fillForChange(const Dataset& row)
     cur_w_id = row.asInt(QStringLiteral("w_id"));
     cur_i_id = row.asInt(QStringLiteral("i_id"));
     cur_o_id = row.asInt(QStringLiteral("o_id"));
+    m_untypedZeros.clear();
     if (row.asString(QStringLiteral("vid")).trimmed().toUpper().contains(kPaint)) {
         Edit5->setEnabled(true);
         Label6->setEnabled(true);
@@ -218,13 +224,20 @@ void TForm11::openForChange(const Dataset& row)
 void TForm11::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
+    m_focusOnReturn.clear();
     FormActivate();
 }
 
 void TForm11::changeEvent(QEvent* event)
 {
     QDialog::changeEvent(event);
-    if (event->type() == QEvent::ActivationChange && isActiveWindow()) FormActivate();
+    if (event->type() != QEvent::ActivationChange || !isActiveWindow()) return;
+    if (m_focusOnReturn) {
+        focusAsTab(m_focusOnReturn);
+        m_focusOnReturn.clear();
+    } else {
+        FormActivate();
+    }
 }
 
 void TForm11::FormActivate() { Button3->setFocus(Qt::OtherFocusReason); }
@@ -244,6 +257,7 @@ void TForm11::Button3Click()
 {
     if (openWorkerPick) openWorkerPick(*this);
     Edit6Exit();
+    focusAfterPick(Button3);
 }
 
 void TForm11::Button4Click()
@@ -251,6 +265,32 @@ void TForm11::Button4Click()
     if (openOperationPick) openOperationPick(*this, Tag == 1 ? 0 : m_entryOperationId);
     applyColourRule();
     Edit6Exit();
+    focusAfterPick(Button4);
+}
+
+QList<QWidget*> TForm11::fields() const { return {Button3, Button4, Edit3, Edit6, Edit5, DTimeP, Edit4}; }
+
+bool TForm11::waitsForValue(QWidget* field) const
+{
+    if (field == Button3) return Edit1->text().trimmed().isEmpty();
+    if (field == Button4) return Edit2->text().trimmed().isEmpty();
+    // A quantity or hours nobody typed are still to be given, though the recomputation shows 0.
+    const auto* box = qobject_cast<const QLineEdit*>(field);
+    return box && (box->text().trimmed().isEmpty() || m_untypedZeros.contains(box));
+}
+
+void TForm11::focusAfterPick(QWidget* pick)
+{
+    // A pick given up leaves its own field empty: its button keeps the focus.
+    QWidget* next = firstEmptyField(fields(), pick, [this](QWidget* f) { return waitsForValue(f); });
+    focusOnReturn(next ? next : Button1);
+}
+
+void TForm11::focusOnReturn(QWidget* control)
+{
+    focusAsTab(control);
+    // The window system may make the dialog active again only after the list or the box is gone.
+    m_focusOnReturn = isActiveWindow() ? nullptr : control;
 }
 
 void TForm11::takeOperation(const PickedOperation& operation)
@@ -283,8 +323,11 @@ void TForm11::applyColourRule()
 
 void TForm11::Edit6Exit()
 {
-    if (Edit6->text().isEmpty()) Edit6->setText(QStringLiteral("0"));
-    if (Edit3->text().isEmpty()) Edit3->setText(QStringLiteral("0"));
+    for (QLineEdit* e : {Edit6, Edit3}) {
+        if (!e->text().isEmpty()) continue;
+        e->setText(QStringLiteral("0"));
+        m_untypedZeros.insert(e);
+    }
     const QString price = cur_price.isEmpty() ? QStringLiteral("0") : cur_price;
     Edit7->setText(formats::general(Money::fromValue(entry_price::rounded(price))));
     Edit8->setText(m_picked ? formats::general(Money::fromValue(entry_price::rounded(m_basePrice))) : QStringLiteral("0"));
@@ -296,11 +339,14 @@ void TForm11::Button1Click()
     QList<QLineEdit*> required = {Edit1, Edit2, Edit3, Edit4};
     if (paints()) required << Edit5;
     required << Edit6;
-    for (QLineEdit* e : std::as_const(required)) {
-        if (e->text().trimmed().isEmpty()) {
-            m_prompts.error(QStringLiteral("Все поля должны быть заполнены!"), QStringLiteral("Ошибка"));
-            return;
-        }
+    QList<QWidget*> empty;
+    for (QLineEdit* e : std::as_const(required))
+        if (e->text().trimmed().isEmpty()) empty << (e == Edit1 ? Button3 : e == Edit2 ? Button4 : static_cast<QWidget*>(e));
+    if (!empty.isEmpty()) {
+        m_prompts.error(QStringLiteral("Все поля должны быть заполнены!"), QStringLiteral("Ошибка"));
+        QWidget* first = firstEmptyField(fields(), Button3, [&empty](QWidget* f) { return empty.contains(f); });
+        focusOnReturn(first ? first : empty.first());
+        return;
     }
     // Each number is checked here, whatever put it into its field (typing is filtered, text set
     // by other means is not): a whole number of 0 up to what its column holds, with the field

@@ -5,6 +5,8 @@
 
 #include <QDate>
 #include <QDialog>
+#include <QPointer>
+#include <QSet>
 #include <QString>
 #include <functional>
 
@@ -38,10 +40,10 @@ public:
     QGroupBox* GroupBox1 = nullptr;
     QLabel* Label1 = nullptr;
     QLineEdit* Edit1 = nullptr;      // worker
-    QPushButton* Button3 = nullptr;  // "..." worker pick
+    QPushButton* Button3 = nullptr;  // "..." worker pick; Enter on it opens the pick too
     QLabel* Label2 = nullptr;
     QLineEdit* Edit2 = nullptr;      // operation
-    QPushButton* Button4 = nullptr;  // "..." operation pick
+    QPushButton* Button4 = nullptr;  // "..." operation pick; Enter on it opens the pick too
     QLabel* Label3 = nullptr;
     QLineEdit* Edit3 = nullptr;      // quantity
     QLabel* Label7 = nullptr;
@@ -75,8 +77,8 @@ public:
     void fillForChange(const Dataset& row);
 
     // Handlers.
-    /// On opening and whenever the dialog becomes active again (back from a pick list): the
-    /// focus goes to the worker pick.
+    /// On opening and whenever the dialog becomes active again: the focus goes to the worker pick.
+    /// Back from a pick list or the incomplete input's message it goes where the entry goes on.
     void FormActivate();
     void Button1Click();
     void Button3Click();
@@ -96,6 +98,15 @@ protected:
 private:
     bool paints() const;
     void applyColourRule();
+    /// The entry's fields in keyboard order, each as the control that takes the focus for it.
+    QList<QWidget*> fields() const;
+    /// Whether the field still waits for its value after a pick.
+    bool waitsForValue(QWidget* field) const;
+    /// After a pick: the next field that waits for its value, else "Запись".
+    void focusAfterPick(QWidget* pick);
+    /// Gives the control the focus now, and again when the dialog becomes active once the pick
+    /// list or the message box that is closing has gone.
+    void focusOnReturn(QWidget* control);
 
     TDataModule6& m_dm;
     TForm1& m_journal;
@@ -107,4 +118,7 @@ private:
     int m_entryOperationId = 0;   // the changed entry's operation as read
     QString m_version;
     shift_entry::Writer m_writer;
+    QPointer<QWidget> m_focusOnReturn;   // see focusOnReturn()
+    /// Quantity or hours boxes holding the 0 the displays' recomputation put into them, untyped.
+    QSet<const QLineEdit*> m_untypedZeros;
 };

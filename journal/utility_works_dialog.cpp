@@ -5,6 +5,7 @@
 #include "data/prompts.h"
 #include "journal/utility_works_register.h"
 #include "rules/hour_entries.h"
+#include "ui/entry_flow.h"
 #include "ui/guard.h"
 
 #include <QCheckBox>
@@ -59,7 +60,8 @@ TForm24::TForm24(TDataModule6& dm, TForm25& form25, QWidget* parent)
     auto pickButton = [&](const char* name) {
         auto* b = new QPushButton(QStringLiteral("..."), GroupBox1);
         b->setObjectName(QLatin1String(name));
-        b->setAutoDefault(false);
+        // Enter on a pick opens it; with the focus elsewhere Enter stays with "Записать".
+        b->setAutoDefault(true);
         b->setFixedWidth(30);
         return b;
     };
@@ -188,17 +190,36 @@ void TForm24::updateSum()
 void TForm24::Button3Click()
 {
     if (pickWorker) pickWorker(*this);
+    focusAfterPick(Button3);
 }
 
 void TForm24::Button4Click()
 {
     if (pickGroup) pickGroup(*this);
+    focusAfterPick(Button4);
+}
+
+void TForm24::focusAfterPick(QWidget* pick)
+{
+    // In keyboard order; hours below 1 are still to be given. A pick given up leaves its own
+    // field empty, and its button keeps the focus.
+    const QList<QWidget*> fields = {Button3, Button4, cb_type_work, Edit6};
+    QWidget* next = firstEmptyField(fields, pick, [this](QWidget* f) {
+        if (f == Button3) return sel_id_p == 0;
+        if (f == Button4) return sel_id_nom == 0;
+        if (f == cb_type_work) return cb_type_work->currentIndex() < 0;
+        return Edit6->text().trimmed().toInt() < 1;
+    });
+    // While the list is still closing the dialog is not active yet: the control set now is the
+    // one it gives the focus back to.
+    focusAsTab(next ? next : Button1);
 }
 
 void TForm24::Button1Click()
 {
     if (sel_id_nom == 0 || sel_id_p == 0) {
         m_prompts.error(QStringLiteral("Все поля должны быть заполнены!"), QStringLiteral("Ошибка"));
+        focusAsTab(sel_id_p == 0 ? Button3 : Button4);
         return;
     }
     // Checked whatever put the text into the field: typing is filtered, other means are not.

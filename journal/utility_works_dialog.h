@@ -30,10 +30,10 @@ public:
     QGroupBox* GroupBox1 = nullptr;
     QLabel* Label1 = nullptr;
     QLineEdit* Edit1 = nullptr;        // worker
-    QPushButton* Button3 = nullptr;    // "..." worker pick
+    QPushButton* Button3 = nullptr;    // "..." worker pick; Enter on it opens the pick too
     QLabel* Label2 = nullptr;
     QLineEdit* Edit2 = nullptr;        // nomenclature group
-    QPushButton* Button4 = nullptr;    // "..." group pick
+    QPushButton* Button4 = nullptr;    // "..." group pick; Enter on it opens the pick too
     QComboBox* cb_type_work = nullptr;
     QLineEdit* Edit6 = nullptr;        // hours
     QLineEdit* DBEdit1 = nullptr;      // norm price
@@ -69,6 +69,8 @@ public:
 
 private:
     bool run();
+    /// After a pick: the next field that waits for its value, else "Записать".
+    void focusAfterPick(QWidget* pick);
     void kindChanged();
     void updateSum();
     bool dayOff() const;

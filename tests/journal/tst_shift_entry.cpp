@@ -76,6 +76,14 @@ private slots:
     void workerPickedInTheWorkersList();
     void activationPutsTheFocusOnTheWorkerPick();
     void savesAgainAfterTheConnectionWasOpenedAnew();
+    void enterOnAPickOpensIt_data();
+    void enterOnAPickOpensIt();
+    void pickMovesToTheNextEmptyField_data();
+    void pickMovesToTheNextEmptyField();
+    void pickFromTheWorkersListMovesOn();
+    void incompleteInputFocusesTheFirstEmptyField_data();
+    void incompleteInputFocusesTheFirstEmptyField();
+    void addWithEnterAndDigitsAlone();
 
 private:
     /// The dialog filled for a new entry of worker 2 with the operation; quantity 2, 1 hour.
@@ -84,6 +92,11 @@ private:
     QVariant cell(int worker, int shift, int day) const;
     /// The journal row of an entry, as the grid shows it.
     const Dataset& journalRow(int id, int shift = 1);
+    /// Picks that open no list: each records its list and, when handBack, hands over worker 2
+    /// or the operation at once.
+    void pickWithoutLists(bool handBack, const PickedOperation& operation = welding());
+    /// The focused control's name, then Escape: the dialog closes without writing.
+    QString focusedThenEscape() const;
 
     JournalTestData* m_data = nullptr;
     TestDatabase* m_db = nullptr;
@@ -91,6 +104,7 @@ private:
     TDataModule6* m_dm = nullptr;
     TForm1* m_journal = nullptr;
     TForm11* m_dialog = nullptr;
+    QStringList m_opened;   // the lists the picks opened, in order
 };
 
 void TestShiftEntry::initTestCase()
@@ -110,6 +124,7 @@ void TestShiftEntry::init()
         insert into accounts_dep.h_tabel (w_id, month, year, smena, d15) values (1, 3, 2024, 1, 8);
     )"));
     m_prompts.clear();
+    m_opened.clear();
     m_journal = new TForm1(*m_dm);
     m_journal->today = [] { return kFriday; };
     m_journal->show();
@@ -567,7 +582,10 @@ void TestShiftEntry::addFromTheJournalByKeyboard()
             QWidget* focus = QApplication::focusWidget();
             QVERIFY(focus);
             if (!order.endsWith(focus->objectName())) order << focus->objectName();
-            if (focus == m_dialog->Button3 || focus == m_dialog->Button4) QTest::keyClick(focus, Qt::Key_Space);
+            if (focus == m_dialog->Button3 || focus == m_dialog->Button4) {
+                QTest::keyClick(focus, Qt::Key_Space);   // the pick moves the focus on by itself
+                continue;
+            }
             if (focus == fieldLabelled(m_dialog, QStringLiteral("Кол-во"))) QTest::keyClicks(focus, QStringLiteral("1x5"));
             if (focus == fieldLabelled(m_dialog, QStringLiteral("Время"))) QTest::keyClicks(focus, QStringLiteral("8"));
             QTest::keyClick(focus, Qt::Key_Tab);
@@ -581,9 +599,7 @@ void TestShiftEntry::addFromTheJournalByKeyboard()
 
     whenModal([&](QWidget*) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);   // worker
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);   // operation
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("15"));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QCOMPARE(m_dialog->Edit9->text(), QStringLiteral("157,5"));
@@ -636,7 +652,7 @@ void TestShiftEntry::workerPickedInTheWorkersList()
 
 void TestShiftEntry::activationPutsTheFocusOnTheWorkerPick()
 {
-    // Coming back from a pick list makes the dialog active again, as opening it does.
+    // Becoming active again puts the focus where opening puts it.
     m_dialog->fillForAdd(kFriday);
     m_dialog->show();
     QApplication::setActiveWindow(m_dialog);
@@ -673,6 +689,185 @@ void TestShiftEntry::savesAgainAfterTheConnectionWasOpenedAnew()
     m_dialog->Button1->click();
     QCOMPARE(m_prompts.said().size(), 1);
     QCOMPARE(count(QStringLiteral("o_id=1 and kol_vo=2")), 3);
+}
+
+void TestShiftEntry::pickWithoutLists(bool handBack, const PickedOperation& operation)
+{
+    m_dialog->openWorkerPick = [this, handBack](WorkerPickTarget& target) {
+        m_opened << QStringLiteral("workers");
+        if (!handBack) return;
+        target.pickedWorkerId() = 2;
+        target.pickedWorkerName()->setText(QStringLiteral("Петров П.П."));
+    };
+    m_dialog->openOperationPick = [this, handBack, operation](OperationPickTarget& target, int) {
+        m_opened << QStringLiteral("operations");
+        if (handBack) target.takeOperation(operation);
+    };
+}
+
+QString TestShiftEntry::focusedThenEscape() const
+{
+    const QWidget* focus = QApplication::focusWidget();
+    const QString name = focus ? focus->objectName() : QString();
+    QTest::keyClick(m_dialog, Qt::Key_Escape);   // leaves without writing
+    return name;
+}
+
+void TestShiftEntry::enterOnAPickOpensIt_data()
+{
+    QTest::addColumn<QString>("pick");
+    QTest::addColumn<QString>("list");
+    QTest::newRow("worker") << "Button3" << "workers";
+    QTest::newRow("operation") << "Button4" << "operations";
+}
+
+void TestShiftEntry::enterOnAPickOpensIt()
+{
+    QFETCH(QString, pick);
+    QFETCH(QString, list);
+    // The lists are left without a pick: a save would find the entry incomplete.
+    pickWithoutLists(false);
+    bool stayedOpen = false;
+    whenModal([&](QWidget*) {
+        enterOn(m_dialog, pick);
+        stayedOpen = m_dialog->isVisible();
+        focusedThenEscape();
+    });
+    m_journal->Button1Click();
+    QCOMPARE(m_opened, QStringList{list});
+    QVERIFY(stayedOpen);
+    QVERIFY2(m_prompts.said().isEmpty(), qPrintable(m_prompts.texts().join(QLatin1Char('|'))));
+    QCOMPARE(count(), 1);
+}
+
+void TestShiftEntry::pickMovesToTheNextEmptyField_data()
+{
+    QTest::addColumn<bool>("change");          // entry 1, a welding with every field filled
+    QTest::addColumn<QString>("quantity");     // typed before the picks
+    QTest::addColumn<QStringList>("picks");    // the "..." pressed with Enter, in order
+    QTest::addColumn<QString>("operation");    // what the operation pick hands over
+    QTest::addColumn<bool>("handBack");        // false: the lists are left without a pick
+    QTest::addColumn<QString>("focus");
+    const QStringList worker{"Button3"}, operation{"Button4"}, both{"Button3", "Button4"};
+    QTest::newRow("worker: the operation") << false << "" << worker << "Сварка" << true << "Button4";
+    QTest::newRow("operation: the quantity shown as an untyped 0") << false << "" << operation << "Сварка" << true << "Edit3";
+    QTest::newRow("both: the quantity") << false << "" << both << "Сварка" << true << "Edit3";
+    QTest::newRow("a painting: its colour") << false << "5" << both << "Покраска" << true << "Edit5";
+    QTest::newRow("nothing after it empty: back to the worker") << false << "5" << operation << "Сварка" << true << "Button3";
+    QTest::newRow("nothing empty: the save") << false << "5" << both << "Сварка" << true << "Button1";
+    QTest::newRow("a typed 0 is a quantity") << false << "0" << both << "Сварка" << true << "Button1";
+    QTest::newRow("given up: its own pick") << false << "" << worker << "Сварка" << false << "Button3";
+    QTest::newRow("change: the save") << true << "" << worker << "Сварка" << true << "Button1";
+    QTest::newRow("change to a painting: its colour") << true << "" << operation << "Покраска" << true << "Edit5";
+}
+
+void TestShiftEntry::pickMovesToTheNextEmptyField()
+{
+    QFETCH(bool, change);
+    QFETCH(QString, quantity);
+    QFETCH(QStringList, picks);
+    QFETCH(QString, operation);
+    QFETCH(bool, handBack);
+    pickWithoutLists(handBack, operation == QStringLiteral("Покраска") ? painting() : welding());
+    QString focused;
+    whenModal([&](QWidget*) {
+        if (!quantity.isEmpty()) {
+            QWidget* field = fieldLabelled(m_dialog, QStringLiteral("Кол-во"));
+            field->setFocus();
+            QTest::keyClicks(field, quantity);
+        }
+        for (const QString& pick : std::as_const(picks)) enterOn(m_dialog, pick);
+        focused = focusedThenEscape();
+    });
+    if (change) {
+        QVERIFY(m_dm->Smena1.locate(QStringLiteral("id"), 1));
+        m_journal->Button2Click();
+    } else {
+        m_journal->Button1Click();
+    }
+    QTEST(focused, "focus");
+    QCOMPARE(count(), 1);
+}
+
+void TestShiftEntry::pickFromTheWorkersListMovesOn()
+{
+    // The window system makes the dialog active again once the list's window has gone: the focus
+    // goes on, not back to the worker pick.
+    TForm2 form2(*m_dm);
+    TForm5 form5(*m_dm, form2);
+    m_dialog->openWorkerPick = [&form5](WorkerPickTarget& target) { form5.openPick(1, target); };
+    QString focused;
+    whenModal([&](QWidget*) {
+        whenModal([&](QWidget* list) {
+            QCOMPARE(list, &form5);
+            QVERIFY(m_dm->Workers.locate(QStringLiteral("id"), 2));
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);   // Enter picks
+        });
+        QTest::keyClick(m_dialog->Button3, Qt::Key_Return);
+        QApplication::setActiveWindow(m_dialog);
+        focused = QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : QString();
+        m_dialog->reject();
+    });
+    m_journal->Button1Click();
+    QCOMPARE(m_dialog->cur_w_id, 2);
+    QCOMPARE(focused, QStringLiteral("Button4"));
+}
+
+void TestShiftEntry::incompleteInputFocusesTheFirstEmptyField_data()
+{
+    QTest::addColumn<QStringList>("emptied");
+    QTest::addColumn<QString>("focus");
+    QTest::newRow("worker") << QStringList{"Edit1"} << "Button3";
+    QTest::newRow("operation") << QStringList{"Edit2"} << "Button4";
+    QTest::newRow("quantity") << QStringList{"Edit3"} << "Edit3";
+    QTest::newRow("hours") << QStringList{"Edit6"} << "Edit6";
+    QTest::newRow("colour of a painting") << QStringList{"Edit5"} << "Edit5";
+    QTest::newRow("defects") << QStringList{"Edit4"} << "Edit4";
+    // The first in keyboard order, whatever order the check goes in.
+    QTest::newRow("defects and hours") << QStringList{"Edit4", "Edit6"} << "Edit6";
+    QTest::newRow("quantity and worker") << QStringList{"Edit3", "Edit1"} << "Button3";
+}
+
+void TestShiftEntry::incompleteInputFocusesTheFirstEmptyField()
+{
+    QFETCH(QStringList, emptied);
+    pickWithoutLists(true, painting());
+    QString focused;
+    whenModal([&](QWidget*) {
+        QTest::keyClick(m_dialog->Button3, Qt::Key_Return);
+        QTest::keyClick(m_dialog->Button4, Qt::Key_Return);
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("2"));   // the quantity
+        QWidget* colour = fieldLabelled(m_dialog, QStringLiteral("Цвет"));
+        colour->setFocus();
+        QTest::keyClicks(colour, QStringLiteral("4"));
+        for (const QString& name : std::as_const(emptied)) child<QLineEdit>(m_dialog, qPrintable(name))->clear();
+        QWidget* defects = fieldLabelled(m_dialog, QStringLiteral("Брак"));
+        defects->setFocus();
+        QTest::keyClick(defects, Qt::Key_Return);
+        focused = focusedThenEscape();
+    });
+    m_journal->Button1Click();
+    QCOMPARE(m_prompts.texts(), QStringList{QStringLiteral("Все поля должны быть заполнены!")});
+    QTEST(focused, "focus");
+    QCOMPARE(count(), 1);
+}
+
+void TestShiftEntry::addWithEnterAndDigitsAlone()
+{
+    // Enter picks the worker, Enter picks the operation, the quantity's 0 is typed over, Enter saves.
+    pickWithoutLists(true);
+    whenModal([&](QWidget*) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("15"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        if (m_dialog->isVisible()) m_dialog->reject();
+    });
+    m_journal->Button1Click();
+    QVERIFY(!m_dialog->isVisible());
+    QCOMPARE(m_opened, QStringList({"workers", "operations"}));
+    QVERIFY2(m_prompts.said().isEmpty(), qPrintable(m_prompts.texts().join(QLatin1Char('|'))));
+    QCOMPARE(count(QStringLiteral("w_id=2 and kol_vo=15 and time=0 and cena=10.5")), 1);
 }
 
 QTEST_MAIN(TestShiftEntry)

@@ -3,10 +3,12 @@
 #include "journal/utility_works_dialog.h"
 #include "journal/utility_works_register.h"
 #include "tests/support/entries_fixture.h"
+#include "tests/support/gui_steps.h"
 #include "tests/support/modal.h"
 #include "tests/support/scripted_prompts.h"
 #include "tests/support/test_database.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
@@ -50,18 +52,29 @@ private slots:
     void totalsTheSheetsCannotHoldWriteNothing();
     void recalculationMatchesTheOriginalStatement_data();
     void recalculationMatchesTheOriginalStatement();
+    void enterOnAPickOpensIt_data();
+    void enterOnAPickOpensIt();
+    void pickMovesToTheNextEmptyField_data();
+    void pickMovesToTheNextEmptyField();
+    void incompleteInputFocusesTheMissingPick_data();
+    void incompleteInputFocusesTheMissingPick();
+    void addWithEnterAndDigitsAlone();
 
 private:
     /// Adds an entry through the dialog, as a user would.
     void add(int worker, int kind, int hours, bool night);
     QVariant cell(const Cell& c) const;
     void insertEntry(int worker, int kind, int hours, int night, double price = 150, const QDate& day = kFriday);
+    /// Picks that open no list: each records its list and, when handBack, hands over worker 2
+    /// or group 1 at once.
+    void pickWithoutLists(bool handBack);
 
     TestDatabase* m_db = nullptr;
     ScriptedPrompts m_prompts;
     TDataModule6* m_dm = nullptr;
     TForm25* m_form25 = nullptr;
     TForm24* m_form24 = nullptr;
+    QStringList m_opened;   // the lists the picks opened, in order
 };
 
 void TestUtilityWorks::initTestCase()
@@ -88,6 +101,7 @@ void TestUtilityWorks::init()
     m_db->exec(QStringLiteral("delete from accounts_dep.fatigue; delete from accounts_dep.h_tabel; delete from accounts_dep.smena;"
                               "update accounts_dep.norm set price = 150 where o_id = 1; update accounts_dep.norm set price = 157 where o_id = 2"));
     m_prompts.clear();
+    m_opened.clear();
     m_form25->DTPcker1->setDate(kFriday);
     m_form25->CBox1->setChecked(false);
     m_form25->show();
@@ -97,6 +111,8 @@ void TestUtilityWorks::init()
 void TestUtilityWorks::cleanup()
 {
     m_form25->hide();
+    m_form24->pickWorker = nullptr;
+    m_form24->pickGroup = nullptr;
     QVERIFY2(m_prompts.nothingUnexpected(), qPrintable(m_prompts.unseenErrors().join(QStringLiteral("; "))));
     QVERIFY(noWindowsLeftOpen());
 }
@@ -424,6 +440,135 @@ void TestUtilityWorks::recalculationMatchesTheOriginalStatement()
     m_db->exec(QStringLiteral("update accounts_dep.fatigue set price = 1"));
     entries_fixture::runOriginalRecalculation(*m_db, first);
     QCOMPARE(m_db->scalar(prices).toString(), ours);
+}
+
+void TestUtilityWorks::pickWithoutLists(bool handBack)
+{
+    m_form24->pickWorker = [this, handBack](WorkerPickTarget& t) {
+        m_opened << QStringLiteral("workers");
+        if (!handBack) return;
+        t.pickedWorkerId() = 2;
+        t.pickedWorkerName()->setText(QStringLiteral("Петров П.П."));
+    };
+    m_form24->pickGroup = [this, handBack](GroupPickTarget& t) {
+        m_opened << QStringLiteral("groups");
+        if (!handBack) return;
+        t.pickedGroupId() = 1;
+        t.pickedGroupName()->setText(QStringLiteral("Двери"));
+    };
+}
+
+void TestUtilityWorks::enterOnAPickOpensIt_data()
+{
+    QTest::addColumn<QString>("pick");
+    QTest::addColumn<QString>("list");
+    QTest::newRow("worker") << "Button3" << "workers";
+    QTest::newRow("group") << "Button4" << "groups";
+}
+
+void TestUtilityWorks::enterOnAPickOpensIt()
+{
+    QFETCH(QString, pick);
+    QFETCH(QString, list);
+    // The lists are left without a pick: a save would find the entry incomplete.
+    pickWithoutLists(false);
+    bool stayedOpen = false;
+    whenModal([&](QWidget*) {
+        enterOn(m_form24, pick);
+        stayedOpen = m_form24->isVisible();
+        m_form24->reject();
+    });
+    QTest::mouseClick(m_form25->Button5, Qt::LeftButton);
+    QCOMPARE(m_opened, QStringList{list});
+    QVERIFY(stayedOpen);
+    QVERIFY(m_prompts.said().isEmpty());
+    QCOMPARE(m_db->scalar(QStringLiteral("select count(*) from accounts_dep.fatigue")).toInt(), 0);
+}
+
+void TestUtilityWorks::pickMovesToTheNextEmptyField_data()
+{
+    QTest::addColumn<QString>("hours");        // typed before the picks
+    QTest::addColumn<QStringList>("picks");    // the "..." pressed with Enter, in order
+    QTest::addColumn<bool>("handBack");        // false: the lists are left without a pick
+    QTest::addColumn<QString>("focus");
+    const QStringList worker{"Button3"}, group{"Button4"}, both{"Button3", "Button4"};
+    QTest::newRow("worker: the group") << "" << worker << true << "Button4";
+    QTest::newRow("both: the hours, 0 until typed") << "" << both << true << "Edit6";
+    QTest::newRow("group first: the hours") << "" << group << true << "Edit6";
+    QTest::newRow("group first, hours typed: back to the worker") << "3" << group << true << "Button3";
+    QTest::newRow("hours typed: the save") << "3" << both << true << "Button1";
+    QTest::newRow("given up: its own pick") << "" << worker << false << "Button3";
+}
+
+void TestUtilityWorks::pickMovesToTheNextEmptyField()
+{
+    QFETCH(QString, hours);
+    QFETCH(QStringList, picks);
+    QFETCH(bool, handBack);
+    pickWithoutLists(handBack);
+    QString focused;
+    whenModal([&](QWidget*) {
+        if (!hours.isEmpty()) {
+            QWidget* field = fieldLabelled(m_form24, QStringLiteral("ч."));
+            field->setFocus();
+            QTest::keyClick(field, Qt::Key_Backspace);
+            QTest::keyClicks(field, hours);
+        }
+        for (const QString& pick : std::as_const(picks)) enterOn(m_form24, pick);
+        focused = QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : QString();
+        m_form24->reject();
+    });
+    QTest::mouseClick(m_form25->Button5, Qt::LeftButton);
+    QTEST(focused, "focus");
+}
+
+void TestUtilityWorks::incompleteInputFocusesTheMissingPick_data()
+{
+    QTest::addColumn<int>("worker");
+    QTest::addColumn<int>("group");
+    QTest::addColumn<QString>("focus");
+    QTest::newRow("no worker") << 0 << 1 << "Button3";
+    QTest::newRow("no group") << 1 << 0 << "Button4";
+    QTest::newRow("neither: the first") << 0 << 0 << "Button3";
+}
+
+void TestUtilityWorks::incompleteInputFocusesTheMissingPick()
+{
+    QFETCH(int, worker);
+    QFETCH(int, group);
+    QString focused;
+    whenModal([&](QWidget*) {
+        m_form24->sel_id_p = worker;
+        m_form24->sel_id_nom = group;
+        QWidget* hours = fieldLabelled(m_form24, QStringLiteral("ч."));
+        hours->setFocus();
+        QTest::keyClicks(hours, QStringLiteral("3"));
+        QTest::keyClick(hours, Qt::Key_Return);
+        focused = QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : QString();
+        m_form24->reject();
+    });
+    QTest::mouseClick(m_form25->Button5, Qt::LeftButton);
+    QCOMPARE(m_prompts.texts(), QStringList{QStringLiteral("Все поля должны быть заполнены!")});
+    QTEST(focused, "focus");
+}
+
+void TestUtilityWorks::addWithEnterAndDigitsAlone()
+{
+    // From the worker pick: Enter picks the worker, Enter the group, the hours' 0 is typed over,
+    // Enter saves.
+    pickWithoutLists(true);
+    whenModal([&](QWidget*) {
+        m_form24->Button3->setFocus();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("3"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        if (m_form24->isVisible()) m_form24->reject();
+    });
+    QTest::mouseClick(m_form25->Button5, Qt::LeftButton);
+    QCOMPARE(m_opened, QStringList({"workers", "groups"}));
+    QVERIFY2(m_prompts.said().isEmpty(), qPrintable(m_prompts.texts().join(QLatin1Char('|'))));
+    QCOMPARE(cell({2, 7777, 0, 15}).toInt(), 3);
 }
 
 QTEST_MAIN(TestUtilityWorks)

@@ -1,6 +1,6 @@
 #pragma once
-// What GUI tests do as a user would: type, find a control, find a field by its label,
-// double-click a row.
+// What GUI tests do as a user would: type, find a control, press Enter on it, find a field by
+// its label, double-click a row.
 #include <QLabel>
 #include <QTableView>
 #include <QTest>
@@ -19,6 +19,14 @@ T* child(QWidget* w, const char* name)
     T* found = w->findChild<T*>(QLatin1String(name));
     if (!found) qFatal("no child %s", name);
     return found;
+}
+
+/// Enter on the named control, as a user who has moved the focus to it presses it.
+inline void enterOn(QWidget* window, const QString& name)
+{
+    QWidget* w = child<QWidget>(window, qPrintable(name));
+    w->setFocus();
+    QTest::keyClick(w, Qt::Key_Return);
 }
 
 /// The entry field a user knows by its label's caption.
