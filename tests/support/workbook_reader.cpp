@@ -8,7 +8,7 @@
 namespace {
 
 const char* const kReader = R"(
-import json, sys, openpyxl
+import json, re, sys, openpyxl
 from openpyxl.utils import get_column_letter
 book = openpyxl.load_workbook(sys.argv[1])
 sheet = book.worksheets[0]
@@ -16,20 +16,28 @@ def text(v):
     if v is None: return ""
     if isinstance(v, float) and v.is_integer(): return str(int(v))
     return str(v)
+def shown(c):
+    fixed = re.fullmatch(r"0(?:\.(0+))?", c.number_format)
+    if c.data_type == "n" and c.value is not None and fixed:
+        return "%.*f" % (len(fixed.group(1) or ""), c.value)
+    return text(c.value)
 rows, cells = [], {}
 for row in sheet.iter_rows():
     rows.append([text(c.value) for c in row])
     for c in row:
         if c.value is None and c.number_format == "General" and not c.font.b:
             continue
-        cells[c.coordinate] = {"value": c.value, "type": c.data_type,
+        cells[c.coordinate] = {"value": c.value, "type": c.data_type, "shown": shown(c),
                                "format": c.number_format, "bold": bool(c.font.b)}
-widths = {}
+widths, column_formats = {}, {}
 for dim in list(sheet.column_dimensions.values()):
-    if dim.customWidth and dim.min:
+    if dim.min:
         for i in range(dim.min, dim.max + 1):
-            widths[get_column_letter(i)] = dim.width
-print(json.dumps({"sheets": book.sheetnames, "rows": rows, "cells": cells, "widths": widths},
+            if dim.customWidth: widths[get_column_letter(i)] = dim.width
+            if dim.number_format != "General": column_formats[get_column_letter(i)] = dim.number_format
+print(json.dumps({"sheets": book.sheetnames, "rows": rows, "cells": cells, "widths": widths,
+                  "columnFormats": column_formats, "frozen": sheet.freeze_panes or "",
+                  "autoFilter": sheet.auto_filter.ref or ""},
                  ensure_ascii=False, default=str))
 )";
 
@@ -60,6 +68,9 @@ bool readWorkbook(const QString& path, Workbook* book)
     for (const QJsonValue& r : o[QStringLiteral("rows")].toArray()) book->rows << strings(r.toArray());
     book->cells = o[QStringLiteral("cells")].toObject();
     book->widths = o[QStringLiteral("widths")].toObject();
+    book->columnFormats = o[QStringLiteral("columnFormats")].toObject();
+    book->frozen = o[QStringLiteral("frozen")].toString();
+    book->autoFilter = o[QStringLiteral("autoFilter")].toString();
     for (auto it = book->cells.constBegin(); it != book->cells.constEnd(); ++it) {
         const QJsonObject c = it.value().toObject();
         if (c[QStringLiteral("value")].isNull()) continue;

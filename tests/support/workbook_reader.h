@@ -9,10 +9,16 @@ struct Workbook {
     QStringList sheets;        ///< the sheets' names, in order
     QList<QStringList> rows;   ///< the first sheet, row by row
     /// The first sheet's cells that hold a value, a number format or bold type, by coordinate
-    /// ("B2"): {"value": as stored, "type": "s"/"n"/…, "format": "General"/…, "bold": bool}.
+    /// ("B2"): {"value": as stored, "type": "s"/"n"/…, "shown": the text a number shows in a
+    /// format of fixed decimals ("0", "0.00"), else as in rows, "format": "General"/…,
+    /// "bold": bool}.
     QJsonObject cells;
     /// The first sheet's column widths by letter, for the columns given a width of their own.
     QJsonObject widths;
+    /// The number formats the first sheet's columns carry for their empty cells, by letter.
+    QJsonObject columnFormats;
+    QString frozen;       ///< the first cell below and right of the frozen panes ("A3"), or ""
+    QString autoFilter;   ///< the range of the first sheet's autofilter ("A2:AG5"), or ""
     QStringList bold;          ///< coordinates of the bold cells that hold a value
     QStringList numericCells;  ///< coordinates of the cells that hold a number (not text)
 
