@@ -594,3 +594,21 @@ bool ExcelApp::handOver(Workbook& book)
     }
     return true;
 }
+
+namespace excel_table {
+
+void setNumberFormat(ExcelApp& excel, int first, int last, const QString& format)
+{
+    for (int column = first; column <= last; ++column)
+        excel.SetExcelNumberFormat(1, column, format);
+}
+
+int finish(ExcelApp& excel, int headerRow, int lastColumn, int lastRow)
+{
+    const int frozen = excel.FreezeExcelRows(1, headerRow);
+    const int filtered = excel.SetExcelAutoFilter(1, 1, headerRow, lastColumn, std::max(lastRow, headerRow));
+    const int fitted = excel.AutoFitExcelColumns(1);
+    return std::min({frozen, filtered, fitted});
+}
+
+}  // namespace excel_table

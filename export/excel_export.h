@@ -118,3 +118,20 @@ private:
     std::vector<std::unique_ptr<Workbook>> workbooks_;
     Workbook* current_ = nullptr;
 };
+
+/// What the exports' tables share: money with two decimals, hours as whole numbers, and the
+/// finish of a table under its bold header row.
+namespace excel_table {
+
+inline const QString kMoney = QStringLiteral("0.00");
+inline const QString kHours = QStringLiteral("0");
+
+/// Gives columns first … last of sheet 1 a number format.
+void setNumberFormat(ExcelApp& excel, int first, int last, const QString& format);
+
+/// Finishes the table of sheet 1 whose header row is headerRow: the rows down to it stay in
+/// place, its columns 1 … lastColumn get filter buttons over the rows down to lastRow, and the
+/// sheet's columns are fitted. Returns -1 when the workbook refused any of it.
+int finish(ExcelApp& excel, int headerRow, int lastColumn, int lastRow);
+
+}  // namespace excel_table

@@ -3,7 +3,10 @@
 #include <QDebug>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QMap>
 #include <QProcess>
+
+#include <algorithm>
 
 namespace {
 
@@ -78,6 +81,56 @@ bool readWorkbook(const QString& path, Workbook* book)
         if (c[QStringLiteral("type")].toString() == QLatin1String("n")) book->numericCells << it.key();
     }
     return true;
+}
+
+QString columnLetters(int column)
+{
+    QString letters;
+    for (; column > 0; column = (column - 1) / 26) letters.prepend(QChar(u'A' + (column - 1) % 26));
+    return letters;
+}
+
+QStringList tableFaults(const Workbook& book, int headerRow, int lastColumn, int lastRow)
+{
+    QStringList faults;
+    const QString below = QStringLiteral("A%1").arg(headerRow + 1);
+    if (book.frozen != below) faults << QStringLiteral("frozen at \"%1\", not %2").arg(book.frozen, below);
+    const QString range = QStringLiteral("A%1:%2%3").arg(headerRow).arg(columnLetters(lastColumn)).arg(lastRow);
+    if (book.autoFilter != range) faults << QStringLiteral("filter over \"%1\", not %2").arg(book.autoFilter, range);
+    for (int c = 1; c <= lastColumn; ++c) {
+        const QString heading = columnLetters(c) + QString::number(headerRow);
+        if (!book.at(headerRow, c).isEmpty() && !book.bold.contains(heading)) faults << heading + QStringLiteral(" not bold");
+    }
+    // The widest text each column shows, in characters.
+    QMap<QString, qsizetype> longest;
+    for (auto it = book.cells.constBegin(); it != book.cells.constEnd(); ++it) {
+        const QString shown = it.value().toObject()[QStringLiteral("shown")].toString();
+        QString letters = it.key();
+        while (!letters.isEmpty() && letters.back().isDigit()) letters.chop(1);
+        longest[letters] = std::max(longest.value(letters), shown.size());
+    }
+    for (auto it = longest.constBegin(); it != longest.constEnd(); ++it) {
+        if (it.value() == 0) continue;
+        const double width = book.widths[it.key()].toDouble();
+        if (width < it.value() * 0.8 || width > it.value() * 1.4 + 4)
+            faults << QStringLiteral("column %1 is %2 wide for %3 characters").arg(it.key()).arg(width).arg(it.value());
+    }
+    return faults;
+}
+
+QStringList notInFormat(const Workbook& book, int first, int last, int firstRow, int lastRow, const QString& format)
+{
+    QStringList faults;
+    for (int r = firstRow; r <= lastRow; ++r) {
+        for (int c = first; c <= last; ++c) {
+            const QString coordinate = columnLetters(c) + QString::number(r);
+            const QJsonObject cell = book.cell(coordinate);
+            if (cell[QStringLiteral("value")].isNull() || cell[QStringLiteral("value")].isUndefined()) continue;
+            if (cell[QStringLiteral("type")].toString() != QLatin1String("n") || cell[QStringLiteral("format")].toString() != format)
+                faults << coordinate + QLatin1Char(' ') + cell[QStringLiteral("format")].toString();
+        }
+    }
+    return faults;
 }
 
 QList<QStringList> readSheet(const QString& path)

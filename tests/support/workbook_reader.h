@@ -32,6 +32,19 @@ struct Workbook {
     QJsonObject cell(const QString& coordinate) const { return cells[coordinate].toObject(); }
 };
 
+/// The letters of a column (1 "A", 27 "AA").
+QString columnLetters(int column);
+
+/// What is wrong with a table of the first sheet laid out as the exports lay theirs out, with its
+/// header on headerRow over columns 1 … lastColumn and its last row lastRow: every heading bold,
+/// the rows down to the header frozen, a filter over the table, and every column with values as
+/// wide as what it shows and not much wider. Empty when nothing is.
+QStringList tableFaults(const Workbook& book, int headerRow, int lastColumn, int lastRow);
+
+/// The cells of columns first … last, rows firstRow … lastRow that hold a value but not a
+/// number in format.
+QStringList notInFormat(const Workbook& book, int first, int last, int firstRow, int lastRow, const QString& format);
+
 /// Reads the workbook at path; false (with the reader's complaint on the test log) when it
 /// cannot be read.
 bool readWorkbook(const QString& path, Workbook* book);
