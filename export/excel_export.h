@@ -88,7 +88,7 @@ public:
     int FreezeExcelRows(int sheet, int rows);
 
     /// Puts the filter buttons into the header row from firstColumn to lastColumn, filtering the
-    /// rows below it down to lastRow (not below headerRow). Failures as for WriteExcelCell, told
+    /// rows below it down to lastRow (not above headerRow). Failures as for WriteExcelCell, told
     /// for the range's first or last cell.
     int SetExcelAutoFilter(int sheet, int firstColumn, int headerRow, int lastColumn, int lastRow);
 

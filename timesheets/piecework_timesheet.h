@@ -19,7 +19,8 @@ class QProgressBar;
 class QPushButton;
 
 /// Writes a piecework timesheet (mode 9, 14, 15 or 17) of the month into a new workbook of
-/// excel: a title row, the headings ("1" … "31" always), one row per sheet_rows::PieceworkRow,
+/// excel: a title row, the headings ("1" … "31" always), one row per sheet_rows::PieceworkRow
+/// (hours as whole numbers, money with two decimals; the table finished by excel_table::finish),
 /// and a row apart the month's totals (sheet_rows::pieceworkTotals) as the window shows them.
 /// Tells progress after the headings (0 of N) and after each row; returns -1 when no workbook
 /// could be started.
