@@ -16,6 +16,8 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <map>
+#include <optional>
 
 namespace {
 
@@ -28,6 +30,7 @@ const QString kCellTitle = QStringLiteral("Ошибка Microsoft Excel");
 constexpr qsizetype kMaxTextLength = 32767;  // the longest text a spreadsheet cell holds
 constexpr double kMaxColumnWidth = 255;
 constexpr float kColumnPadding = 0.75f;
+constexpr float kFilterButtonWidth = 2.3f;  // the drop-down at the right of a filter header
 
 enum class Content : quint8 { None, Text, Number };
 
@@ -44,12 +47,20 @@ struct Column {
     float contentWidth = 0;  // the widest cell; may be too wide while stale
     bool contentStale = false;
     double width = 0;        // 0 keeps the default width
+    QByteArray numberFormat; // empty: General
+    int decimals = -1;       // of a format of fixed decimals ("0", "0.00"), else -1
+};
+
+struct AutoFilter {
+    int firstColumn, headerRow, lastColumn, lastRow;  // 1-based
 };
 
 struct Sheet {
     QString name;
     std::vector<std::vector<Cell>> rows;
     std::vector<Column> columns;
+    int frozenRows = 0;
+    std::optional<AutoFilter> filter;
 };
 
 QString cellError(int sheet, int column, int row)
@@ -121,6 +132,32 @@ float contentWidth(const QString& text, bool bold)
     return bold ? widest * 1.1f : widest;
 }
 
+/// The decimals of a format that shows every number with a fixed count of them ("0", "0.00");
+/// -1 for any other format.
+int fixedDecimals(const QString& format)
+{
+    static const QRegularExpression fixed(QStringLiteral("^0(?:\\.(0+))?$"));
+    const QRegularExpressionMatch match = fixed.match(format);
+    return match.hasMatch() ? int(match.capturedLength(1)) : -1;
+}
+
+/// The width of a number as a column's format shows it. Every digit is one digit wide, so the
+/// count of them is enough; a format of no fixed decimals shows it as the general format does.
+float numberWidth(double number, const Column& column, bool bold)
+{
+    if (column.decimals < 0)
+        return contentWidth(QString::number(number, 'g', 15), bold);
+    const double scale = std::pow(10.0, column.decimals);
+    const double whole = std::floor(std::round(std::abs(number) * scale) / scale);
+    const int digits = whole < 10 ? 1 : std::min(308, int(std::floor(std::log10(whole))) + 1);
+    float width = float(digits);
+    if (column.decimals > 0)
+        width += kAsciiWidths[u'.'] + float(column.decimals);
+    if (number < 0)
+        width += kAsciiWidths[u'-'];
+    return bold ? width * 1.1f : width;
+}
+
 /// A spreadsheet reads "_xHHHH_" in a text as the character with that code; the underscore of
 /// such a run is written as its own code, "_x005F_", so the cell shows what was typed.
 QByteArray cellText(const QString& text)
@@ -142,12 +179,23 @@ QString writeWorkbookFile(const std::vector<Sheet>& sheets, const QString& path)
     if (!workbook)
         return QStringLiteral("недостаточно памяти");
 
-    lxw_format* formats[4] = {nullptr, workbook_add_format(workbook),
-                              workbook_add_format(workbook), workbook_add_format(workbook)};
-    format_set_bold(formats[1]);
-    format_set_num_format(formats[2], "@");
-    format_set_bold(formats[3]);
-    format_set_num_format(formats[3], "@");
+    // One format for each look a cell can have: bold or not in a number format.
+    std::map<std::pair<QByteArray, bool>, lxw_format*> looks;
+    const auto look = [&](const QByteArray& numberFormat, bool bold) -> lxw_format* {
+        if (numberFormat.isEmpty() && !bold)
+            return nullptr;
+        lxw_format*& format = looks[{numberFormat, bold}];
+        if (!format) {
+            format = workbook_add_format(workbook);
+            if (bold)
+                format_set_bold(format);
+            if (!numberFormat.isEmpty())
+                format_set_num_format(format, numberFormat.constData());
+        }
+        return format;
+    };
+    const QByteArray textFormat = QByteArrayLiteral("@");
+    const std::array<lxw_format*, 2> textLooks = {look(textFormat, false), look(textFormat, true)};
 
     lxw_error failure = LXW_NO_ERROR;
     auto keep = [&failure](lxw_error e) {
@@ -156,16 +204,29 @@ QString writeWorkbookFile(const std::vector<Sheet>& sheets, const QString& path)
     };
     for (const Sheet& sheet : sheets) {
         lxw_worksheet* worksheet = workbook_add_worksheet(workbook, sheet.name.toUtf8().constData());
+        std::vector<std::array<lxw_format*, 2>> columnLooks(sheet.columns.size());
         for (size_t c = 0; c < sheet.columns.size(); ++c) {
-            if (sheet.columns[c].width > 0)
+            const Column& column = sheet.columns[c];
+            columnLooks[c] = {look(column.numberFormat, false), look(column.numberFormat, true)};
+            if (column.width > 0 || columnLooks[c][0])
                 keep(worksheet_set_column(worksheet, lxw_col_t(c), lxw_col_t(c),
-                                          sheet.columns[c].width, nullptr));
+                                          column.width > 0 ? column.width : LXW_DEF_COL_WIDTH,
+                                          columnLooks[c][0]));
         }
+        if (sheet.frozenRows > 0)
+            worksheet_freeze_panes(worksheet, lxw_row_t(sheet.frozenRows), 0);
+        if (sheet.filter)
+            keep(worksheet_autofilter(worksheet, lxw_row_t(sheet.filter->headerRow - 1),
+                                      lxw_col_t(sheet.filter->firstColumn - 1),
+                                      lxw_row_t(sheet.filter->lastRow - 1),
+                                      lxw_col_t(sheet.filter->lastColumn - 1)));
         for (size_t r = 0; r < sheet.rows.size(); ++r) {
             const auto& row = sheet.rows[r];
             for (size_t c = 0; c < row.size(); ++c) {
                 const Cell& cell = row[c];
-                lxw_format* format = formats[(cell.bold ? 1 : 0) | (cell.textFormat ? 2 : 0)];
+                lxw_format* format = cell.textFormat ? textLooks[cell.bold]
+                                     : c < columnLooks.size() ? columnLooks[c][cell.bold]
+                                                              : look(QByteArray(), cell.bold);
                 switch (cell.content) {
                 case Content::Number:
                     keep(worksheet_write_number(worksheet, lxw_row_t(r), lxw_col_t(c),
@@ -176,7 +237,7 @@ QString writeWorkbookFile(const std::vector<Sheet>& sheets, const QString& path)
                                                 cellText(cell.text).constData(), format));
                     break;
                 case Content::None:
-                    if (format)
+                    if (cell.bold || cell.textFormat)
                         keep(worksheet_write_blank(worksheet, lxw_row_t(r), lxw_col_t(c), format));
                     break;
                 }
@@ -321,19 +382,8 @@ int ExcelApp::writeCell(int sheet, int column, int row, const QString& text, Cel
 {
     if (text.isEmpty())
         return 1;
-    // The failed open has been told once; an export that writes on is not told again per cell.
-    if (openFailed_)
+    if (!writable(sheet, column, row))
         return -1;
-    if (!current_ || sheet < 1
-        || (current_->sourceFile.isEmpty() && size_t(sheet) > current_->sheets.size())) {
-        prompts_.error(cellError(sheet, column, row), kSheetTitle);
-        return -1;
-    }
-    if (!current_->sourceFile.isEmpty() || row < 1 || row > int(LXW_ROW_MAX) || column < 1
-        || column > int(LXW_COL_MAX)) {
-        prompts_.error(cellError(sheet, column, row), kCellTitle);
-        return -1;
-    }
 
     Sheet& target = current_->sheets[size_t(sheet - 1)];
     if (target.rows.size() < size_t(row))
@@ -342,6 +392,9 @@ int ExcelApp::writeCell(int sheet, int column, int row, const QString& text, Cel
     if (cells.size() < size_t(column))
         cells.resize(size_t(column));
     Cell& cell = cells[size_t(column - 1)];
+    if (target.columns.size() < size_t(column))
+        target.columns.resize(size_t(column));
+    Column& col = target.columns[size_t(column - 1)];
     current_->changedSinceShown = true;
 
     if (style == CellStyle::Set && asText)
@@ -363,11 +416,9 @@ int ExcelApp::writeCell(int sheet, int column, int row, const QString& text, Cel
     if (style == CellStyle::Set)
         cell.bold = bold;
 
-    if (target.columns.size() < size_t(column))
-        target.columns.resize(size_t(column));
-    Column& col = target.columns[size_t(column - 1)];
     const float previous = cell.width;
-    cell.width = contentWidth(text, cell.bold);
+    cell.width = number && col.decimals >= 0 ? numberWidth(*number, col, cell.bold)
+                                             : contentWidth(text, cell.bold);
     if (cell.width >= col.contentWidth) {
         col.contentWidth = cell.width;
         col.contentStale = false;
@@ -386,6 +437,104 @@ int ExcelApp::writeCell(int sheet, int column, int row, const QString& text, Cel
         }
         col.width = std::min(kMaxColumnWidth, double(col.contentWidth + kColumnPadding));
     }
+    return 1;
+}
+
+bool ExcelApp::writable(int sheet, int column, int row)
+{
+    // The failed open has been told once; an export that writes on is not told again per cell.
+    if (openFailed_)
+        return false;
+    if (!current_ || sheet < 1
+        || (current_->sourceFile.isEmpty() && size_t(sheet) > current_->sheets.size())) {
+        prompts_.error(cellError(sheet, column, row), kSheetTitle);
+        return false;
+    }
+    if (!current_->sourceFile.isEmpty() || row < 1 || row > int(LXW_ROW_MAX) || column < 1
+        || column > int(LXW_COL_MAX)) {
+        prompts_.error(cellError(sheet, column, row), kCellTitle);
+        return false;
+    }
+    return true;
+}
+
+int ExcelApp::SetExcelNumberFormat(int sheet, int column, const QString& format)
+{
+    if (!writable(sheet, column, 1))
+        return -1;
+    Sheet& target = current_->sheets[size_t(sheet - 1)];
+    if (target.columns.size() < size_t(column))
+        target.columns.resize(size_t(column));
+    Column& col = target.columns[size_t(column - 1)];
+    col.numberFormat = format == QLatin1String("General") ? QByteArray() : format.toUtf8();
+    col.decimals = fixedDecimals(format);
+    current_->changedSinceShown = true;
+    // The numbers already in the column show anew, and so take another width.
+    col.contentWidth = 0;
+    for (auto& cells : target.rows) {
+        if (cells.size() < size_t(column))
+            continue;
+        Cell& cell = cells[size_t(column - 1)];
+        if (cell.content == Content::Number)
+            cell.width = numberWidth(cell.number, col, cell.bold);
+        col.contentWidth = std::max(col.contentWidth, cell.width);
+    }
+    col.contentStale = false;
+    return 1;
+}
+
+int ExcelApp::FreezeExcelRows(int sheet, int rows)
+{
+    if (!writable(sheet, 1, rows + 1))
+        return -1;
+    current_->sheets[size_t(sheet - 1)].frozenRows = rows;
+    current_->changedSinceShown = true;
+    return 1;
+}
+
+int ExcelApp::SetExcelAutoFilter(int sheet, int firstColumn, int headerRow, int lastColumn, int lastRow)
+{
+    if (!writable(sheet, firstColumn, headerRow) || !writable(sheet, lastColumn, lastRow))
+        return -1;
+    if (lastColumn < firstColumn || lastRow < headerRow) {
+        prompts_.error(cellError(sheet, lastColumn, lastRow), kCellTitle);
+        return -1;
+    }
+    current_->sheets[size_t(sheet - 1)].filter = AutoFilter{firstColumn, headerRow, lastColumn, lastRow};
+    current_->changedSinceShown = true;
+    return 1;
+}
+
+int ExcelApp::AutoFitExcelColumns(int sheet)
+{
+    if (!writable(sheet, 1, 1))
+        return -1;
+    Sheet& target = current_->sheets[size_t(sheet - 1)];
+    std::vector<float> widest(target.columns.size(), 0);
+    for (Column& col : target.columns) {
+        col.contentWidth = 0;
+        col.contentStale = false;
+    }
+    for (const auto& cells : target.rows) {
+        for (size_t c = 0; c < cells.size(); ++c) {
+            Column& col = target.columns[c];
+            col.contentWidth = std::max(col.contentWidth, cells[c].width);
+            widest[c] = std::max(widest[c], cells[c].width);
+        }
+    }
+    if (const std::optional<AutoFilter>& filter = target.filter) {
+        const std::vector<Cell>* header =
+            target.rows.size() >= size_t(filter->headerRow) ? &target.rows[size_t(filter->headerRow - 1)] : nullptr;
+        for (int c = filter->firstColumn - 1; c < filter->lastColumn && size_t(c) < widest.size(); ++c) {
+            const float title = header && size_t(c) < header->size() ? (*header)[size_t(c)].width : 0;
+            widest[size_t(c)] = std::max(widest[size_t(c)], title + kFilterButtonWidth);
+        }
+    }
+    for (size_t c = 0; c < widest.size(); ++c) {
+        if (widest[c] > 0)
+            target.columns[c].width = std::min(kMaxColumnWidth, double(widest[c] + kColumnPadding));
+    }
+    current_->changedSinceShown = true;
     return 1;
 }
 
@@ -445,3 +594,21 @@ bool ExcelApp::handOver(Workbook& book)
     }
     return true;
 }
+
+namespace excel_table {
+
+void setNumberFormat(ExcelApp& excel, int first, int last, const QString& format)
+{
+    for (int column = first; column <= last; ++column)
+        excel.SetExcelNumberFormat(1, column, format);
+}
+
+int finish(ExcelApp& excel, int headerRow, int lastColumn, int lastRow)
+{
+    const int frozen = excel.FreezeExcelRows(1, headerRow);
+    const int filtered = excel.SetExcelAutoFilter(1, 1, headerRow, lastColumn, std::max(lastRow, headerRow));
+    const int fitted = excel.AutoFitExcelColumns(1);
+    return std::min({frozen, filtered, fitted});
+}
+
+}  // namespace excel_table

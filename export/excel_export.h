@@ -77,11 +77,35 @@ public:
     int WriteExcelCell(int sheet, int column, int row, const QString& text, bool asText,
                        bool autoFit, bool bold);
 
+    /// Gives a column a number format ("0.00", "0" …): its numbers, written before or after,
+    /// show in it, except in cells of the text format, and so do numbers typed into its empty
+    /// cells later. Widths fitted from then on count the numbers as they show. Failures as for
+    /// WriteExcelCell, told for row 1 of the column.
+    int SetExcelNumberFormat(int sheet, int column, const QString& format);
+
+    /// Keeps rows 1 … rows in place while the rows below them scroll; 0 frees them again.
+    /// Failures as for WriteExcelCell, told for column 1 of the first row that scrolls.
+    int FreezeExcelRows(int sheet, int rows);
+
+    /// Puts the filter buttons into the header row from firstColumn to lastColumn, filtering the
+    /// rows below it down to lastRow (not above headerRow). Failures as for WriteExcelCell, told
+    /// for the range's first or last cell.
+    int SetExcelAutoFilter(int sheet, int firstColumn, int headerRow, int lastColumn, int lastRow);
+
+    /// Fits every column of the sheet that holds anything, a filter button included, to its
+    /// widest content as it shows: numbers in their column's format, bold a little wider, a
+    /// filter header with room for its button. Failures as for WriteExcelCell, told for
+    /// column 1, row 1.
+    int AutoFitExcelColumns(int sheet);
+
 private:
     struct Workbook;
     enum class CellStyle { Keep, Set };
     int writeCell(int sheet, int column, int row, const QString& text, CellStyle style,
                   bool asText, bool autoFit, bool bold);
+    /// Whether the current workbook has a sheet whose cell at (column, row) can be written;
+    /// when not, the user has been told (a failed open only once, by OpenExcel).
+    bool writable(int sheet, int column, int row);
     bool ensureFolder() const;
     bool handOver(Workbook& book);
     QString reserveFileName(QString* error) const;
@@ -94,3 +118,20 @@ private:
     std::vector<std::unique_ptr<Workbook>> workbooks_;
     Workbook* current_ = nullptr;
 };
+
+/// What the exports' tables share: money with two decimals, hours as whole numbers, and the
+/// finish of a table under its bold header row.
+namespace excel_table {
+
+inline const QString kMoney = QStringLiteral("0.00");
+inline const QString kHours = QStringLiteral("0");
+
+/// Gives columns first … last of sheet 1 a number format.
+void setNumberFormat(ExcelApp& excel, int first, int last, const QString& format);
+
+/// Finishes the table of sheet 1 whose header row is headerRow: the rows down to it stay in
+/// place, its columns 1 … lastColumn get filter buttons over the rows down to lastRow, and the
+/// sheet's columns are fitted. Returns -1 when the workbook refused any of it.
+int finish(ExcelApp& excel, int headerRow, int lastColumn, int lastRow);
+
+}  // namespace excel_table

@@ -47,10 +47,9 @@ int writeOperationsSheet(const QSqlDatabase& db, ExcelApp& excel,
     Dataset XLS_Rep(db, sql::XLS_Rep);
     XLS_Rep.open();
     if (excel.OpenExcel(QString()) == -1) return -1;
-    excel.WriteExcelCell(1, 1, 1, QStringLiteral("Марка"));
-    excel.WriteExcelCell(1, 2, 1, QStringLiteral("Операция"));
-    excel.WriteExcelCell(1, 3, 1, QStringLiteral("Цена"));
-    excel.WriteExcelCell(1, 4, 1, QStringLiteral("Вид"));
+    excel.SetExcelNumberFormat(1, 3, excel_table::kMoney);
+    const QStringList headings = {QStringLiteral("Марка"), QStringLiteral("Операция"), QStringLiteral("Цена"), QStringLiteral("Вид")};
+    for (int c = 0; c < headings.size(); ++c) excel.WriteExcelCell(1, c + 1, 1, headings.at(c), false, false, true);
     const int total = XLS_Rep.recordCount();
     const int marka = XLS_Rep.fieldIndex(QStringLiteral("marka"));
     const int vid = XLS_Rep.fieldIndex(QStringLiteral("vid"));
@@ -64,6 +63,7 @@ int writeOperationsSheet(const QSqlDatabase& db, ExcelApp& excel,
         excel.WriteExcelCell(1, 4, row, codes::productKindText(int(Dataset::toLongLong(XLS_Rep.valueAt(r, naimen)))));
         if (progress) progress(r + 1, total);
     }
+    excel_table::finish(excel, 1, 4, total + 1);
     excel.SetExcelVisible(true);
     return total;
 }

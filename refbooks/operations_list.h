@@ -23,7 +23,8 @@ extern const QString XLS_Rep;
 
 /// Writes every operation (with norms or without) into a new workbook: row 1 the headings
 /// "Марка", "Операция", "Цена", "Вид", then one row an operation in the order of brand, kind and
-/// class, with the operation's own price in the general number format; then shows the workbook.
+/// class, with the operation's own price shown with two decimals; the table finished by
+/// excel_table::finish; then shows the workbook.
 /// progress (may be empty) hears the rows written so far and the rows in all.
 /// Returns the operations written, or -1 when no workbook could be started.
 int writeOperationsSheet(const QSqlDatabase& db, ExcelApp& excel,

@@ -17,7 +17,7 @@ int writeOutputSheet(const QList<sheet_rows::OutputRow>& rows, ExcelApp& excel, 
     if (progress) progress(0, total);
     const QStringList headings = {QStringLiteral("Наименование"), QStringLiteral("Операция"),
                                   QStringLiteral("Вид продукции"), QStringLiteral("Коробки"), QStringLiteral("Кол-во")};
-    for (int c = 0; c < headings.size(); ++c) excel.WriteExcelCell(1, c + 1, 1, headings.at(c));
+    for (int c = 0; c < headings.size(); ++c) excel.WriteExcelCell(1, c + 1, 1, headings.at(c), false, false, true);
     int row = 2;
     for (const sheet_rows::OutputRow& r : rows) {
         excel.WriteExcelCell(1, 1, row, r.nom);
@@ -28,5 +28,6 @@ int writeOutputSheet(const QList<sheet_rows::OutputRow>& rows, ExcelApp& excel, 
         if (progress) progress(row - 1, total);
         ++row;
     }
+    excel_table::finish(excel, 1, int(headings.size()), row - 1);
     return 1;
 }

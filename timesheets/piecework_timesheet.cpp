@@ -71,11 +71,12 @@ QList<ColumnSpec> sheetColumns()
 int writePieceworkTimesheet(const QSqlDatabase& db, int mode, int month, int year, ExcelApp& excel,
                             const ExportProgress& progress)
 {
-    return writePieceworkTimesheet(sheet_rows::pieceworkTimesheet(db, mode, month, year), mode, month, year, excel, progress);
+    const QList<sheet_rows::PieceworkRow> rows = sheet_rows::pieceworkTimesheet(db, mode, month, year);
+    return writePieceworkTimesheet(rows, sheet_rows::pieceworkTotals(db, month, year), mode, month, year, excel, progress);
 }
 
-int writePieceworkTimesheet(const QList<sheet_rows::PieceworkRow>& rows, int mode, int month, int year, ExcelApp& excel,
-                            const ExportProgress& progress)
+int writePieceworkTimesheet(const QList<sheet_rows::PieceworkRow>& rows, const sheet_rows::PieceworkTotals& totals, int mode,
+                            int month, int year, ExcelApp& excel, const ExportProgress& progress)
 {
     using namespace piecework_mode;
     if (excel.OpenExcel(QString()) == -1) return -1;
@@ -83,6 +84,9 @@ int writePieceworkTimesheet(const QList<sheet_rows::PieceworkRow>& rows, int mod
     const int total = int(rows.size());
     if (progress) progress(0, total);
 
+    const int lastColumn = hasRate(mode) ? 36 : 35;
+    excel_table::setNumberFormat(excel, 3, 34, excel_table::kHours);
+    excel_table::setNumberFormat(excel, 35, lastColumn, excel_table::kMoney);
     const auto heading = [&excel](int column, const QString& text, bool asText) {
         excel.WriteExcelCell(1, column, 2, text, asText, true, true);
     };
@@ -107,6 +111,22 @@ int writePieceworkTimesheet(const QList<sheet_rows::PieceworkRow>& rows, int mod
         if (progress) progress(row - 2, total);
         ++row;
     }
+    const int lastRow = row - 1;
+
+    // The month's totals as the window shows them, under the earnings, a row apart from the
+    // table so that its filter leaves them out.
+    const std::pair<QString, const std::optional<Money>*> totalsRows[] = {
+        {QStringLiteral("Ср. сдел.:"), &totals.averagePiecework},
+        {QStringLiteral("Хоз. работы:"), &totals.utilityWorks},
+        {QStringLiteral("Сделка:"), &totals.piecework},
+        {QStringLiteral("Итого:"), &totals.all},
+    };
+    for (const auto& [caption, amount] : totalsRows) {
+        ++row;
+        excel.WriteExcelCell(1, 1, row, caption, true, true, true);
+        excel.WriteExcelCell(1, 35, row, sheet_rows::shown(*amount), false, true, true);
+    }
+    excel_table::finish(excel, 2, lastColumn, lastRow);
     excel.SetExcelVisible(true);
     return 1;
 }
@@ -295,15 +315,17 @@ void TForm27::Button2Click()
     // The rows are read in the background; the workbook is written here, row by row.
     m_work->wait();
     auto rows = std::make_shared<QList<sheet_rows::PieceworkRow>>();
+    auto totals = std::make_shared<sheet_rows::PieceworkTotals>();
     m_work->run(
-        [rows, mode = Tag, month = month(), year = year()](JobContext& context) {
+        [rows, totals, mode = Tag, month = month(), year = year()](JobContext& context) {
             *rows = sheet_rows::pieceworkTimesheet(context.db(), mode, month, year);
+            *totals = sheet_rows::pieceworkTotals(context.db(), month, year);
         },
-        [this, rows, mode = Tag, month = month(), year = year()](BackgroundJob::Outcome outcome) {
+        [this, rows, totals, mode = Tag, month = month(), year = year()](BackgroundJob::Outcome outcome) {
             if (outcome != BackgroundJob::Outcome::Done) return;
             ExcelApp excel(m_prompts, m_opener, m_excelFolder);
             exportShowingProgress(Button2, [&](const ExportProgress& progress) {
-                writePieceworkTimesheet(*rows, mode, month, year, excel, progress);
+                writePieceworkTimesheet(*rows, *totals, mode, month, year, excel, progress);
             });
         },
         {Button2, Button3, Button5, ComboBox1, cb_year});

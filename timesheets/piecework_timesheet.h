@@ -19,13 +19,16 @@ class QProgressBar;
 class QPushButton;
 
 /// Writes a piecework timesheet (mode 9, 14, 15 or 17) of the month into a new workbook of
-/// excel: a title row, the headings ("1" … "31" always), one row per sheet_rows::PieceworkRow. Tells progress
-/// after the headings (0 of N) and after each row; returns -1 when no workbook could be started.
+/// excel: a title row, the headings ("1" … "31" always), one row per sheet_rows::PieceworkRow
+/// (hours as whole numbers, money with two decimals; the table finished by excel_table::finish),
+/// and a row apart the month's totals (sheet_rows::pieceworkTotals) as the window shows them.
+/// Tells progress after the headings (0 of N) and after each row; returns -1 when no workbook
+/// could be started.
 int writePieceworkTimesheet(const QSqlDatabase& db, int mode, int month, int year, ExcelApp& excel,
                             const ExportProgress& progress = {});
-/// The same from rows read before (in the background).
-int writePieceworkTimesheet(const QList<sheet_rows::PieceworkRow>& rows, int mode, int month, int year, ExcelApp& excel,
-                            const ExportProgress& progress = {});
+/// The same from rows and totals read before (in the background).
+int writePieceworkTimesheet(const QList<sheet_rows::PieceworkRow>& rows, const sheet_rows::PieceworkTotals& totals, int mode,
+                            int month, int year, ExcelApp& excel, const ExportProgress& progress = {});
 
 /// One window for the four monthly piecework timesheets: a row per worker (or per worker and
 /// day/night), the month's days, hours, earnings and hourly rate, the department's totals

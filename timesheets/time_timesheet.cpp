@@ -51,6 +51,7 @@ int writeTimeTimesheet(const QList<sheet_rows::TimeTimesheetRow>& rows, int mont
     const int total = int(rows.size());
     if (progress) progress(0, total);
 
+    excel_table::setNumberFormat(excel, 2, 33, excel_table::kHours);
     excel.WriteExcelCell(1, 1, 1, formats::monthName(month) + QLatin1Char(' ') + QString::number(year), true, true, true);
     excel.WriteExcelCell(1, 1, 2, QStringLiteral("Фамилия И.О."), true, true, true);
     for (int d = 1; d <= 31; ++d) excel.WriteExcelCell(1, d + 1, 2, QString::number(d), false, true, true);
@@ -64,6 +65,7 @@ int writeTimeTimesheet(const QList<sheet_rows::TimeTimesheetRow>& rows, int mont
         if (progress) progress(row - 2, total);
         ++row;
     }
+    excel_table::finish(excel, 2, 33, row - 1);
     excel.SetExcelVisible(true);
     return 1;
 }

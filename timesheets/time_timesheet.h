@@ -19,8 +19,9 @@ class QComboBox;
 
 /// Writes the month's time timesheet into a new workbook of excel: a title row, the headings
 /// "Фамилия И.О.", "1" … "31", "Итого", and one row per worker with the hours of all the
-/// worker's timesheet rows of the month summed by day. Tells progress after the headings
-/// (0 of N) and after each row; returns -1 when no workbook could be started, else 1.
+/// worker's timesheet rows of the month summed by day, hours as whole numbers, the table
+/// finished by excel_table::finish. Tells progress after the headings (0 of N) and after each
+/// row; returns -1 when no workbook could be started, else 1.
 int writeTimeTimesheet(const QSqlDatabase& db, int month, int year, ExcelApp& excel,
                        const ExportProgress& progress = {});
 /// The same from rows read before (in the background).

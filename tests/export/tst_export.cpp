@@ -45,6 +45,11 @@ private slots:
     void wrongSheetOrCell_data();
     void wrongSheetOrCell();
     void columnWidthsFitContent();
+    void columnNumberFormat_data();
+    void columnNumberFormat();
+    void frozenHeaderWithFilter();
+    void sheetLayoutFailures_data();
+    void sheetLayoutFailures();
     void handOverNeverOverwrites();
     void unfinishedExportShownWithNext();
     void noSpreadsheetProgram();
@@ -292,6 +297,149 @@ void TestExport::columnWidthsFitContent()
     // the long text needs more than the default column of 8.43 digits, a day number less
     QVERIFY(width(book, "C") > longText.size() * 0.8);
     QVERIFY(width(book, "A") < 8.43);
+}
+
+void TestExport::columnNumberFormat_data()
+{
+    QTest::addColumn<bool>("formatFirst");   // the column's format given before the cell is written
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("asText");
+    QTest::addColumn<bool>("bold");
+    QTest::addColumn<QString>("type");
+    QTest::addColumn<QString>("cellFormat");
+    QTest::addColumn<QString>("shown");
+
+    QTest::newRow("money") << true << "0.00" << "1234,5" << false << false << "n" << "0.00" << "1234.50";
+    QTest::newRow("money given after") << false << "0.00" << "-7" << false << false << "n" << "0.00" << "-7.00";
+    QTest::newRow("bold money") << true << "0.00" << "12,345" << false << true << "n" << "0.00" << "12.35";
+    QTest::newRow("hours") << true << "0" << "8" << false << false << "n" << "0" << "8";
+    QTest::newRow("a heading of the text format") << true << "0" << "15" << true << true << "s" << "@" << "15";
+    QTest::newRow("text") << false << "0.00" << "нет" << false << false << "s" << "0.00" << "нет";
+}
+
+void TestExport::columnNumberFormat()
+{
+    QFETCH(bool, formatFirst);
+    QFETCH(QString, format);
+    QFETCH(QString, text);
+    QFETCH(bool, asText);
+    QFETCH(bool, bold);
+    QFETCH(QString, type);
+    QFETCH(QString, cellFormat);
+    QFETCH(QString, shown);
+
+    Fixture f;
+    QCOMPARE(f.excel.OpenExcel(QString()), 1);
+    if (formatFirst)
+        QCOMPARE(f.excel.SetExcelNumberFormat(1, 2, format), 1);
+    // The same cell in B, which gets the format, and in C, which does not.
+    for (int column : {2, 3})
+        QCOMPARE(f.excel.WriteExcelCell(1, column, 2, text, asText, true, bold), 1);
+    if (!formatFirst)
+        QCOMPARE(f.excel.SetExcelNumberFormat(1, 2, format), 1);
+    QCOMPARE(f.excel.AutoFitExcelColumns(1), 1);
+    QCOMPARE(f.excel.SetExcelVisible(true), 1);
+    QVERIFY(f.prompts.said().isEmpty());
+
+    Workbook book;
+    QVERIFY(readWorkbook(f.opener.opened.value(0), &book));
+    const QJsonObject b2 = cell(book, "B2");
+    QCOMPARE(b2["type"].toString(), type);
+    QCOMPARE(b2["format"].toString(), cellFormat);
+    QCOMPARE(b2["shown"].toString(), shown);
+    QCOMPARE(b2["bold"].toBool(), bold);
+    QCOMPARE(cell(book, "C2")["type"].toString(), type);
+    // Numbers typed into the column later show in its format too.
+    QCOMPARE(book.columnFormats["B"].toString(), format);
+    QVERIFY(!book.columnFormats.contains("C"));
+    // The width fits the number as it shows.
+    const double digits = shown.size() - (shown.contains(u'.') ? 0.5 : 0.0) - (shown.startsWith(u'-') ? 0.3 : 0.0);
+    QVERIFY2(width(book, "B") >= digits && width(book, "B") <= digits * 1.2 + 2,
+             qPrintable(QStringLiteral("%1 for %2").arg(width(book, "B")).arg(shown)));
+}
+
+void TestExport::frozenHeaderWithFilter()
+{
+    Fixture f;
+    QCOMPARE(f.excel.OpenExcel(QString()), 1);
+    // A title, a header row and three rows; column D holds what C holds, outside the filter.
+    f.excel.WriteExcelCell(1, 1, 1, QStringLiteral("Март 2024"), true, true, true);
+    for (int column : {1, 2, 3, 4})
+        f.excel.WriteExcelCell(1, column, 2, QStringLiteral("Итого"), true, true, true);
+    for (int row = 3; row <= 5; ++row)
+        for (int column : {1, 2, 3, 4}) f.excel.WriteExcelCell(1, column, row, QString::number(row * 100), false, true, false);
+    QCOMPARE(f.excel.FreezeExcelRows(1, 2), 1);
+    QCOMPARE(f.excel.SetExcelAutoFilter(1, 1, 2, 3, 5), 1);
+    QCOMPARE(f.excel.AutoFitExcelColumns(1), 1);
+    QCOMPARE(f.excel.SetExcelVisible(true), 1);
+    QVERIFY(f.prompts.said().isEmpty());
+
+    Workbook book;
+    QVERIFY(readWorkbook(f.opener.opened.value(0), &book));
+    QCOMPARE(book.frozen, QStringLiteral("A3"));
+    QCOMPARE(book.autoFilter, QStringLiteral("A2:C5"));
+    // A filter header leaves room for its button: about two digits more than the same column
+    // without a filter.
+    QVERIFY(width(book, "C") >= width(book, "D") + 2);
+    QVERIFY(width(book, "C") <= width(book, "D") + 3);
+    QCOMPARE(width(book, "B"), width(book, "C"));
+    QVERIFY(width(book, "A") > width(book, "C"));   // the title is wider still
+}
+
+void TestExport::sheetLayoutFailures_data()
+{
+    QTest::addColumn<QString>("operation");
+    QTest::addColumn<int>("sheet");
+    QTest::addColumn<QList<int>>("arguments");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("title");
+
+    const QString sheetTitle = QStringLiteral("Ошибочный номер листа Microsoft Excel");
+    const QString cellTitle = QStringLiteral("Ошибка Microsoft Excel");
+    QTest::newRow("format on sheet 2") << "format" << 2 << QList<int>{3} << cellError(2, 3, 1) << sheetTitle;
+    QTest::newRow("format of column 0") << "format" << 1 << QList<int>{0} << cellError(1, 0, 1) << cellTitle;
+    QTest::newRow("freeze on sheet 0") << "freeze" << 0 << QList<int>{2} << cellError(0, 1, 3) << sheetTitle;
+    QTest::newRow("freeze past the last row") << "freeze" << 1 << QList<int>{1048576} << cellError(1, 1, 1048577) << cellTitle;
+    QTest::newRow("freeze of -1 rows") << "freeze" << 1 << QList<int>{-1} << cellError(1, 1, 0) << cellTitle;
+    QTest::newRow("filter on sheet 2") << "filter" << 2 << QList<int>{1, 2, 3, 5} << cellError(2, 1, 2) << sheetTitle;
+    QTest::newRow("filter past the last column") << "filter" << 1 << QList<int>{1, 2, 16385, 5} << cellError(1, 16385, 5) << cellTitle;
+    QTest::newRow("filter above its header") << "filter" << 1 << QList<int>{1, 5, 3, 2} << cellError(1, 3, 2) << cellTitle;
+    QTest::newRow("fit on sheet 2") << "fit" << 2 << QList<int>{} << cellError(2, 1, 1) << sheetTitle;
+}
+
+void TestExport::sheetLayoutFailures()
+{
+    QFETCH(QString, operation);
+    QFETCH(int, sheet);
+    QFETCH(QList<int>, arguments);
+    QFETCH(QString, text);
+    QFETCH(QString, title);
+
+    Fixture f;
+    QCOMPARE(f.excel.OpenExcel(QString()), 1);
+    f.excel.WriteExcelCell(1, 1, 1, QStringLiteral("Итого"), true, true, true);
+    const auto run = [&] {
+        if (operation == QLatin1String("format"))
+            return f.excel.SetExcelNumberFormat(sheet, arguments[0], QStringLiteral("0.00"));
+        if (operation == QLatin1String("freeze"))
+            return f.excel.FreezeExcelRows(sheet, arguments[0]);
+        if (operation == QLatin1String("filter"))
+            return f.excel.SetExcelAutoFilter(sheet, arguments[0], arguments[1], arguments[2], arguments[3]);
+        return f.excel.AutoFitExcelColumns(sheet);
+    };
+    QCOMPARE(run(), -1);
+    QCOMPARE(f.prompts.said().size(), 1);
+    QCOMPARE(f.prompts.said()[0].kind, ScriptedPrompts::Said::Error);
+    QCOMPARE(f.prompts.said()[0].text, text);
+    QCOMPARE(f.prompts.said()[0].title, title);
+
+    // The workbook is left as it was and can be shown.
+    QCOMPARE(f.excel.SetExcelVisible(true), 1);
+    Workbook book;
+    QVERIFY(readWorkbook(f.opener.opened.value(0), &book));
+    QCOMPARE(book.at(1, 1), QStringLiteral("Итого"));
+    QVERIFY(book.frozen.isEmpty() && book.autoFilter.isEmpty() && book.columnFormats.isEmpty());
 }
 
 void TestExport::handOverNeverOverwrites()

@@ -14,6 +14,7 @@
 #include "tests/support/modal.h"
 #include "tests/support/scripted_prompts.h"
 #include "tests/support/test_database.h"
+#include "tests/support/workbook_reader.h"
 #include "ui/data_grid.h"
 
 #include <QApplication>
@@ -105,7 +106,7 @@ QString cellText(QTableView* grid, int row, int column)
 }
 
 // The first sheet of a workbook as rows of values, read by openpyxl.
-QJsonArray readSheet(const QString& path)
+QJsonArray readValues(const QString& path)
 {
     QProcess python;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -992,7 +993,7 @@ void TestOperations::exportListsEveryOperation()
     QCOMPARE(m_prompts.texts(), QStringList());
     QCOMPARE(captionAfter, QStringLiteral("Excel"));
     QCOMPARE(m_opener.opened.size(), 1);
-    const QJsonArray rows = readSheet(m_opener.opened.at(0));
+    const QJsonArray rows = readValues(m_opener.opened.at(0));
     const QJsonArray expected = QJsonDocument::fromJson(R"([
         ["Марка", "Операция", "Цена", "Вид"],
         ["ДМ-1", "Резка", 12.5, "Готовая продукция"],
@@ -1003,6 +1004,13 @@ void TestOperations::exportListsEveryOperation()
         ["Хоз. работы", "хоз. работы", 180, "Готовая продукция"]
     ])").array();
     QCOMPARE(rows, expected);
+    // Ready to use: the header bold and frozen, a filter over the list, widths that fit, the
+    // prices with two decimals.
+    Workbook book;
+    QVERIFY(readWorkbook(m_opener.opened.at(0), &book));
+    QCOMPARE(tableFaults(book, 1, 4, 7), QStringList());
+    QCOMPARE(notInFormat(book, 3, 3, 2, 7, QStringLiteral("0.00")), QStringList());
+    QCOMPARE(book.cell(QStringLiteral("C2"))["shown"].toString(), QStringLiteral("12.50"));
 
     QList<std::pair<int, int>> progress;
     QCOMPARE(writeOperationsSheet(m_db->db(), *m_excel, [&](int done, int total) { progress.append({done, total}); }), 6);

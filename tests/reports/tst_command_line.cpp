@@ -578,6 +578,9 @@ void TestCommandLine::outputSheetIsTheHubs()
     QVERIFY(fromHub.size() > 1);
     QCOMPARE(readSheet(xlsx), fromHub);
     QVERIFY(prompts.said().isEmpty());
+    Workbook book;
+    QVERIFY(readWorkbook(xlsx, &book));
+    QCOMPARE(tableFaults(book, 1, 5, int(fromHub.size())), QStringList());
 }
 
 void TestCommandLine::sheetReplacesTheFileWhole()
@@ -631,13 +634,18 @@ void TestCommandLine::sheetIsTheWindows_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<int>("month");   // of 2024; 0 for the sheet without a period
     QTest::addColumn<int>("bodyRows");   // under the title and the headings
-    QTest::newRow("operations") << "operations" << 0 << 3;
-    QTest::newRow("time-timesheet") << "time-timesheet" << 3 << 2;
-    QTest::newRow("piecework") << "piecework" << 3 << 2;
-    QTest::newRow("utility-works") << "utility-works" << 3 << 1;
-    QTest::newRow("average-piecework") << "average-piecework" << 3 << 1;
-    QTest::newRow("general") << "general" << 3 << 2;
-    QTest::newRow("general, a month without rows") << "general" << 7 << 0;
+    QTest::addColumn<int>("lastColumn");
+    QTest::addColumn<QList<int>>("hours");   // the first and last columns of hours, of money
+    QTest::addColumn<QList<int>>("money");
+    QTest::addColumn<int>("totalsRows");     // under the table, a row apart
+    const QList<int> none;
+    QTest::newRow("operations") << "operations" << 0 << 3 << 4 << none << QList<int>{3, 3} << 0;
+    QTest::newRow("time-timesheet") << "time-timesheet" << 3 << 2 << 33 << QList<int>{2, 33} << none << 0;
+    QTest::newRow("piecework") << "piecework" << 3 << 2 << 36 << QList<int>{3, 34} << QList<int>{35, 36} << 4;
+    QTest::newRow("utility-works") << "utility-works" << 3 << 1 << 36 << QList<int>{3, 34} << QList<int>{35, 36} << 4;
+    QTest::newRow("average-piecework") << "average-piecework" << 3 << 1 << 36 << QList<int>{3, 34} << QList<int>{35, 36} << 4;
+    QTest::newRow("general") << "general" << 3 << 2 << 35 << QList<int>{3, 34} << QList<int>{35, 35} << 4;
+    QTest::newRow("general, a month without rows") << "general" << 7 << 0 << 35 << QList<int>{3, 34} << QList<int>{35, 35} << 4;
 }
 
 void TestCommandLine::sheetIsTheWindows()
@@ -645,6 +653,10 @@ void TestCommandLine::sheetIsTheWindows()
     QFETCH(QString, name);
     QFETCH(int, month);
     QFETCH(int, bodyRows);
+    QFETCH(int, lastColumn);
+    QFETCH(QList<int>, hours);
+    QFETCH(QList<int>, money);
+    QFETCH(int, totalsRows);
     const QStringList period = month ? QStringList{"--month", QString::number(month), "--year", "2024"} : QStringList{};
     int code = 0;
     QString err;
@@ -667,10 +679,23 @@ void TestCommandLine::sheetIsTheWindows()
 
     // A monthly sheet's title names the month; the operations list has headings only above its rows.
     if (month) QCOMPARE(fromCommandLine.at(1, 1), formats::monthName(month) + QStringLiteral(" 2024"));
-    QCOMPARE(fromCommandLine.rows.size(), (month ? 2 : 1) + bodyRows);
+    const int headerRow = month ? 2 : 1;
+    QCOMPARE(fromCommandLine.rows.size(), headerRow + bodyRows + (totalsRows ? 1 + totalsRows : 0));
     QCOMPARE(fromCommandLine.rows, fromWindow.rows);
     QCOMPARE(fromCommandLine.cells, fromWindow.cells);   // types, number formats and bold type too
     QCOMPARE(fromCommandLine.widths, fromWindow.widths);
+
+    // Ready to use: the header bold and frozen, a filter over the table, widths that fit,
+    // hours as whole numbers and money with two decimals.
+    const int lastRow = headerRow + bodyRows;
+    QCOMPARE(tableFaults(fromCommandLine, headerRow, lastColumn, lastRow), QStringList());
+    QCOMPARE(fromCommandLine.frozen, fromWindow.frozen);
+    QCOMPARE(fromCommandLine.autoFilter, fromWindow.autoFilter);
+    if (!hours.isEmpty())
+        QCOMPARE(notInFormat(fromCommandLine, hours[0], hours[1], headerRow + 1, lastRow, QStringLiteral("0")), QStringList());
+    if (!money.isEmpty())
+        QCOMPARE(notInFormat(fromCommandLine, money[0], money[1], headerRow + 1, lastRow + 1 + totalsRows, QStringLiteral("0.00")),
+                 QStringList());
 }
 
 void TestCommandLine::sheetsTheRoleMayHave_data()

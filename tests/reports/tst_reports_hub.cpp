@@ -220,6 +220,10 @@ void TestReportsHub::spreadsheet()
     const int n = int(rows.size()) - 1;
     QCOMPARE(caption, QStringLiteral("Excel (%1 из %1)").arg(n));
     QVERIFY(!m_form->XLS_Rep.isOpen());
+    // Ready to use: the headings bold and frozen, a filter over the rows, widths that fit.
+    Workbook book;
+    QVERIFY(readWorkbook(m_opener.opened.constFirst(), &book));
+    QCOMPARE(tableFaults(book, 1, 5, n + 1), QStringList());
 }
 
 void TestReportsHub::roleLimits_data()

@@ -3,12 +3,15 @@
 #include <QDebug>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QMap>
 #include <QProcess>
+
+#include <algorithm>
 
 namespace {
 
 const char* const kReader = R"(
-import json, sys, openpyxl
+import json, re, sys, openpyxl
 from openpyxl.utils import get_column_letter
 book = openpyxl.load_workbook(sys.argv[1])
 sheet = book.worksheets[0]
@@ -16,20 +19,28 @@ def text(v):
     if v is None: return ""
     if isinstance(v, float) and v.is_integer(): return str(int(v))
     return str(v)
+def shown(c):
+    fixed = re.fullmatch(r"0(?:\.(0+))?", c.number_format)
+    if c.data_type == "n" and c.value is not None and fixed:
+        return "%.*f" % (len(fixed.group(1) or ""), c.value)
+    return text(c.value)
 rows, cells = [], {}
 for row in sheet.iter_rows():
     rows.append([text(c.value) for c in row])
     for c in row:
         if c.value is None and c.number_format == "General" and not c.font.b:
             continue
-        cells[c.coordinate] = {"value": c.value, "type": c.data_type,
+        cells[c.coordinate] = {"value": c.value, "type": c.data_type, "shown": shown(c),
                                "format": c.number_format, "bold": bool(c.font.b)}
-widths = {}
+widths, column_formats = {}, {}
 for dim in list(sheet.column_dimensions.values()):
-    if dim.customWidth and dim.min:
+    if dim.min:
         for i in range(dim.min, dim.max + 1):
-            widths[get_column_letter(i)] = dim.width
-print(json.dumps({"sheets": book.sheetnames, "rows": rows, "cells": cells, "widths": widths},
+            if dim.customWidth: widths[get_column_letter(i)] = dim.width
+            if dim.number_format != "General": column_formats[get_column_letter(i)] = dim.number_format
+print(json.dumps({"sheets": book.sheetnames, "rows": rows, "cells": cells, "widths": widths,
+                  "columnFormats": column_formats, "frozen": sheet.freeze_panes or "",
+                  "autoFilter": sheet.auto_filter.ref or ""},
                  ensure_ascii=False, default=str))
 )";
 
@@ -60,6 +71,9 @@ bool readWorkbook(const QString& path, Workbook* book)
     for (const QJsonValue& r : o[QStringLiteral("rows")].toArray()) book->rows << strings(r.toArray());
     book->cells = o[QStringLiteral("cells")].toObject();
     book->widths = o[QStringLiteral("widths")].toObject();
+    book->columnFormats = o[QStringLiteral("columnFormats")].toObject();
+    book->frozen = o[QStringLiteral("frozen")].toString();
+    book->autoFilter = o[QStringLiteral("autoFilter")].toString();
     for (auto it = book->cells.constBegin(); it != book->cells.constEnd(); ++it) {
         const QJsonObject c = it.value().toObject();
         if (c[QStringLiteral("value")].isNull()) continue;
@@ -67,6 +81,56 @@ bool readWorkbook(const QString& path, Workbook* book)
         if (c[QStringLiteral("type")].toString() == QLatin1String("n")) book->numericCells << it.key();
     }
     return true;
+}
+
+QString columnLetters(int column)
+{
+    QString letters;
+    for (; column > 0; column = (column - 1) / 26) letters.prepend(QChar(u'A' + (column - 1) % 26));
+    return letters;
+}
+
+QStringList tableFaults(const Workbook& book, int headerRow, int lastColumn, int lastRow)
+{
+    QStringList faults;
+    const QString below = QStringLiteral("A%1").arg(headerRow + 1);
+    if (book.frozen != below) faults << QStringLiteral("frozen at \"%1\", not %2").arg(book.frozen, below);
+    const QString range = QStringLiteral("A%1:%2%3").arg(headerRow).arg(columnLetters(lastColumn)).arg(lastRow);
+    if (book.autoFilter != range) faults << QStringLiteral("filter over \"%1\", not %2").arg(book.autoFilter, range);
+    for (int c = 1; c <= lastColumn; ++c) {
+        const QString heading = columnLetters(c) + QString::number(headerRow);
+        if (!book.at(headerRow, c).isEmpty() && !book.bold.contains(heading)) faults << heading + QStringLiteral(" not bold");
+    }
+    // The widest text each column shows, in characters.
+    QMap<QString, qsizetype> longest;
+    for (auto it = book.cells.constBegin(); it != book.cells.constEnd(); ++it) {
+        const QString shown = it.value().toObject()[QStringLiteral("shown")].toString();
+        QString letters = it.key();
+        while (!letters.isEmpty() && letters.back().isDigit()) letters.chop(1);
+        longest[letters] = std::max(longest.value(letters), shown.size());
+    }
+    for (auto it = longest.constBegin(); it != longest.constEnd(); ++it) {
+        if (it.value() == 0) continue;
+        const double width = book.widths[it.key()].toDouble();
+        if (width < it.value() * 0.8 || width > it.value() * 1.4 + 4)
+            faults << QStringLiteral("column %1 is %2 wide for %3 characters").arg(it.key()).arg(width).arg(it.value());
+    }
+    return faults;
+}
+
+QStringList notInFormat(const Workbook& book, int first, int last, int firstRow, int lastRow, const QString& format)
+{
+    QStringList faults;
+    for (int r = firstRow; r <= lastRow; ++r) {
+        for (int c = first; c <= last; ++c) {
+            const QString coordinate = columnLetters(c) + QString::number(r);
+            const QJsonObject cell = book.cell(coordinate);
+            if (cell[QStringLiteral("value")].isNull() || cell[QStringLiteral("value")].isUndefined()) continue;
+            if (cell[QStringLiteral("type")].toString() != QLatin1String("n") || cell[QStringLiteral("format")].toString() != format)
+                faults << coordinate + QLatin1Char(' ') + cell[QStringLiteral("format")].toString();
+        }
+    }
+    return faults;
 }
 
 QList<QStringList> readSheet(const QString& path)

@@ -9,10 +9,16 @@ struct Workbook {
     QStringList sheets;        ///< the sheets' names, in order
     QList<QStringList> rows;   ///< the first sheet, row by row
     /// The first sheet's cells that hold a value, a number format or bold type, by coordinate
-    /// ("B2"): {"value": as stored, "type": "s"/"n"/…, "format": "General"/…, "bold": bool}.
+    /// ("B2"): {"value": as stored, "type": "s"/"n"/…, "shown": the text a number shows in a
+    /// format of fixed decimals ("0", "0.00"), else as in rows, "format": "General"/…,
+    /// "bold": bool}.
     QJsonObject cells;
     /// The first sheet's column widths by letter, for the columns given a width of their own.
     QJsonObject widths;
+    /// The number formats the first sheet's columns carry for their empty cells, by letter.
+    QJsonObject columnFormats;
+    QString frozen;       ///< the first cell below and right of the frozen panes ("A3"), or ""
+    QString autoFilter;   ///< the range of the first sheet's autofilter ("A2:AG5"), or ""
     QStringList bold;          ///< coordinates of the bold cells that hold a value
     QStringList numericCells;  ///< coordinates of the cells that hold a number (not text)
 
@@ -25,6 +31,19 @@ struct Workbook {
     }
     QJsonObject cell(const QString& coordinate) const { return cells[coordinate].toObject(); }
 };
+
+/// The letters of a column (1 "A", 27 "AA").
+QString columnLetters(int column);
+
+/// What is wrong with a table of the first sheet laid out as the exports lay theirs out, with its
+/// header on headerRow over columns 1 … lastColumn and its last row lastRow: every heading bold,
+/// the rows down to the header frozen, a filter over the table, and every column with values as
+/// wide as what it shows and not much wider. Empty when nothing is.
+QStringList tableFaults(const Workbook& book, int headerRow, int lastColumn, int lastRow);
+
+/// The cells of columns first … last, rows firstRow … lastRow that hold a value but not a
+/// number in format.
+QStringList notInFormat(const Workbook& book, int first, int last, int firstRow, int lastRow, const QString& format);
 
 /// Reads the workbook at path; false (with the reader's complaint on the test log) when it
 /// cannot be read.

@@ -380,6 +380,9 @@ void TestTimesheets::timeTimesheetSheet()
     QVERIFY(book.numericCells.contains(QStringLiteral("AD5")));
     QVERIFY(book.bold.contains(QStringLiteral("A1")) && book.bold.contains(QStringLiteral("AG2")));
     QVERIFY(!book.bold.contains(QStringLiteral("A3")));
+    // A table ready to use: hours as whole numbers, and no totals row, as the window has none.
+    QCOMPARE(tableFaults(book, 2, 33, 5), QStringList());
+    QCOMPARE(notInFormat(book, 2, 33, 3, 5, QStringLiteral("0")), QStringList());
 }
 
 void TestTimesheets::exportCaptions()
@@ -605,10 +608,15 @@ void TestTimesheets::pieceworkSheet()
     month_rebuild::hourRows(m_db->db(), 3, 2024);
     month_rebuild::shiftRows(m_db->db(), 3, 2024);
     month_rebuild::shiftRows(m_db->db(), 2, 2024);
-    withForm27(tag, QDate(2024, month, 1), [this] {
+    int records = 0;
+    QStringList windowTotals;   // as the window shows them, left to right
+    withForm27(tag, QDate(2024, month, 1), [&] {
+        records = m_form27->CurrentTabel->recordCount();
+        for (const QLabel* total : {m_form27->price8Text, m_form27->price7Text, m_form27->priceText, m_form27->all_priceText})
+            windowTotals << total->text();
         QTest::mouseClick(m_form27->Button2, Qt::LeftButton);
         QVERIFY(m_form27->work()->wait());   // the rows are read in the background
-        QVERIFY(m_form27->Button2->text().endsWith(QStringLiteral(" из %1)").arg(m_form27->CurrentTabel->recordCount())));
+        QVERIFY(m_form27->Button2->text().endsWith(QStringLiteral(" из %1)").arg(records)));
     });
     QCOMPARE(m_form27->Button2->text(), QStringLiteral("Excel"));
     QCOMPARE(m_opener.opened.size(), 1);
@@ -626,11 +634,34 @@ void TestTimesheets::pieceworkSheet()
     while (row <= book.rows.size() && (book.at(row, 1) != row3[0] || book.at(row, 2) != row3[1])) ++row;
     const QList<int> columns{1, 2, 3, 34, 35, 36};
     for (int i = 0; i < columns.size(); ++i) QCOMPARE(book.at(row, columns[i]), row3.at(i));
-    for (int r = 3; r <= book.rows.size(); ++r) {
+    const int lastRow = 2 + records;
+    for (int r = 3; r <= lastRow; ++r) {
         QCOMPARE(book.at(r, 2).isEmpty(), !piecework_mode::hasDayNight(tag));
         QCOMPARE(book.at(r, 36).isEmpty(), tag == 17);
     }
     QVERIFY(book.numericCells.contains(QStringLiteral("AH3")) && book.bold.contains(QStringLiteral("AH2")));
+
+    // A table ready to use: hours as whole numbers, money with two decimals.
+    const int lastColumn = tag == 17 ? 35 : 36;
+    QCOMPARE(tableFaults(book, 2, lastColumn, lastRow), QStringList());
+    QCOMPARE(notInFormat(book, 3, 34, 3, lastRow, QStringLiteral("0")), QStringList());
+    QCOMPARE(notInFormat(book, 35, lastColumn, 3, lastRow, QStringLiteral("0.00")), QStringList());
+    QVERIFY(book.numericCells.contains(QStringLiteral("AI3")));
+    // A row apart, the month's totals the window shows, under the earnings.
+    QVERIFY(book.rows.value(lastRow).join(QString()).isEmpty());
+    const QStringList captions{"Ср. сдел.:", "Хоз. работы:", "Сделка:", "Итого:"};
+    QCOMPARE(book.rows.size(), lastRow + 1 + captions.size());
+    for (int i = 0; i < captions.size(); ++i) {
+        const int row = lastRow + 2 + i;
+        QCOMPARE(book.at(row, 1), captions[i]);
+        const QString amount = QStringLiteral("AI%1").arg(row);
+        QCOMPARE(book.cell(amount)["shown"].toString().isEmpty(), windowTotals[i].isEmpty());
+        if (windowTotals[i].isEmpty()) continue;
+        QCOMPARE(book.cell(amount)["value"].toDouble(), formats::parseNumber(windowTotals[i]).value());
+        QCOMPARE(notInFormat(book, 35, 35, row, row, QStringLiteral("0.00")), QStringList());
+        QVERIFY(book.bold.contains(amount) && book.bold.contains(QStringLiteral("A%1").arg(row)));
+    }
+    QVERIFY(windowTotals.last().size() > 0);
 }
 
 void TestTimesheets::workersByIdOrCode_data()
@@ -689,7 +720,7 @@ void TestTimesheets::workersByIdOrCode()
     Workbook book;
     QVERIFY(readWorkbook(m_opener.opened.last(), &book));
     QStringList written;
-    for (int r = 3; r <= book.rows.size(); ++r) written << book.at(r, 1) + QLatin1Char(' ') + book.at(r, 2);
+    for (int r = 3; r <= 2 + rows.size(); ++r) written << book.at(r, 1) + QLatin1Char(' ') + book.at(r, 2);
     written.sort();
     QCOMPARE(written, rows);
 }
