@@ -149,6 +149,7 @@ TForm27::TForm27(TDataModule6& dm, SpreadsheetOpener& opener, QString excelFolde
     m_model = new TimesheetGridModel(&H_Tabel0, sheetColumns(), DBGrid);
     DBGrid->setGridModel(m_model);
     DBGrid->setItemDelegate(new TimesheetCellPainter(DBGrid));
+    DBGrid->freezeFirstColumn();
     layout->addWidget(DBGrid);
 
     auto* panel = new QHBoxLayout;
@@ -166,7 +167,10 @@ TForm27::TForm27(TDataModule6& dm, SpreadsheetOpener& opener, QString excelFolde
     panel->addWidget(yearLabel);
     panel->addWidget(cb_year);
     panel->addStretch();
-    const auto total = [this, panel](const QString& caption, const char* name) {
+    // The totals have a row of their own: on a narrow screen they and the period stay in view.
+    auto* totals = new QHBoxLayout;
+    totals->addStretch();
+    const auto total = [this, totals](const QString& caption, const char* name) {
         auto* label = new QLabel(caption, this);
         auto* value = new QLabel(this);
         value->setObjectName(QLatin1String(name));
@@ -174,8 +178,8 @@ TForm27::TForm27(TDataModule6& dm, SpreadsheetOpener& opener, QString excelFolde
         QFont bold = value->font();
         bold.setBold(true);
         value->setFont(bold);
-        panel->addWidget(label);
-        panel->addWidget(value);
+        totals->addWidget(label);
+        totals->addWidget(value);
         return value;
     };
     price8Text = total(QStringLiteral("Ср. сдел.:"), "price8Text");
@@ -183,6 +187,7 @@ TForm27::TForm27(TDataModule6& dm, SpreadsheetOpener& opener, QString excelFolde
     priceText = total(QStringLiteral("Сделка:"), "priceText");
     all_priceText = total(QStringLiteral("Итого:"), "all_priceText");
     layout->addLayout(panel);
+    layout->addLayout(totals);
 
     auto* buttons = new QHBoxLayout;
     const auto button = [this, buttons](const QString& caption, const char* name) {

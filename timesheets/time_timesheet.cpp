@@ -93,6 +93,7 @@ TForm19::TForm19(TDataModule6& dm, ExcelApp& excel, TForm15& form15, QWidget* pa
         auto* model = new TimesheetGridModel(queries[i], shiftColumns(), grid);
         grid->setGridModel(model);
         grid->setItemDelegate(new TimesheetCellPainter(grid));
+        grid->freezeFirstColumn();
         m_models << model;
         *grids[i] = grid;
         tabLayout->addWidget(grid);

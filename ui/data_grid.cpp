@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPointer>
+#include <QScrollBar>
 
 DataGrid::DataGrid(QWidget* parent) : QTableView(parent)
 {
@@ -98,6 +99,7 @@ void DataGrid::applySort()
     if (!ds || m_sortColumn < 0) return;
     horizontalHeader()->setSortIndicatorShown(true);
     horizontalHeader()->setSortIndicator(m_sortColumn, m_sortOrder);
+    placeFrozen();
     const QString field = m_model->columns().at(m_sortColumn).field;
     ds->setSort(field + (m_sortOrder == Qt::DescendingOrder ? QStringLiteral(" DESC") : QString()));
 }
@@ -161,6 +163,87 @@ void DataGrid::keyPressEvent(QKeyEvent* event)
         }
     }
     QTableView::keyPressEvent(event);
+}
+
+void DataGrid::freezeFirstColumn()
+{
+    if (m_frozen || !m_model) return;
+    m_frozen = new QTableView(this);
+    m_frozen->setObjectName(objectName() + QStringLiteral("Frozen"));
+    m_frozen->setModel(m_model);
+    m_frozen->setSelectionModel(selectionModel());
+    m_frozen->setItemDelegate(itemDelegate());
+    m_frozen->setFocusPolicy(Qt::NoFocus);
+    m_frozen->setSelectionBehavior(selectionBehavior());
+    m_frozen->setSelectionMode(selectionMode());
+    m_frozen->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_frozen->verticalHeader()->hide();
+    m_frozen->verticalHeader()->setDefaultSectionSize(verticalHeader()->defaultSectionSize());
+    m_frozen->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_frozen->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_frozen->horizontalHeader()->setHighlightSections(false);
+    m_frozen->horizontalHeader()->setFixedHeight(horizontalHeader()->sizeHint().height());
+    m_frozen->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_frozen->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_frozen->setFrameShape(QFrame::NoFrame);
+    m_frozen->setContextMenuPolicy(Qt::CustomContextMenu);
+    const auto hideOthers = [this] {
+        for (int c = 1; c < m_model->columnCount(); ++c) m_frozen->setColumnHidden(c, true);
+        m_frozen->setColumnWidth(0, columnWidth(0));
+    };
+    hideOthers();
+    connect(m_model, &QAbstractItemModel::modelReset, m_frozen, hideOthers);
+    connect(horizontalHeader(), &QHeaderView::sectionResized, m_frozen, [this](int section, int, int size) {
+        if (section != 0) return;
+        m_frozen->setColumnWidth(0, size);
+        placeFrozen();
+    });
+    connect(m_frozen->verticalScrollBar(), &QAbstractSlider::valueChanged, verticalScrollBar(), &QAbstractSlider::setValue);
+    connect(verticalScrollBar(), &QAbstractSlider::valueChanged, m_frozen->verticalScrollBar(), &QAbstractSlider::setValue);
+    connect(m_frozen->horizontalHeader(), &QHeaderView::sectionClicked, this, &DataGrid::sortBy);
+    connect(m_frozen, &QAbstractItemView::doubleClicked, this, &QAbstractItemView::doubleClicked);
+    connect(m_frozen, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { showContextMenu(viewport()->mapFromGlobal(m_frozen->viewport()->mapToGlobal(at))); });
+    setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    viewport()->stackUnder(m_frozen);
+    m_frozen->show();
+    placeFrozen();
+}
+
+void DataGrid::placeFrozen()
+{
+    if (!m_frozen) return;
+    m_frozen->setGeometry(frameWidth(), frameWidth(), isColumnHidden(0) ? 0 : columnWidth(0),
+                          viewport()->height() + horizontalHeader()->height());
+    m_frozen->horizontalHeader()->setFixedHeight(horizontalHeader()->height());
+    if (horizontalHeader()->isSortIndicatorShown()) {
+        m_frozen->horizontalHeader()->setSortIndicatorShown(m_sortColumn == 0);
+        m_frozen->horizontalHeader()->setSortIndicator(0, m_sortOrder);
+    }
+}
+
+void DataGrid::resizeEvent(QResizeEvent* event)
+{
+    QTableView::resizeEvent(event);
+    placeFrozen();
+}
+
+QModelIndex DataGrid::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers)
+{
+    const QModelIndex current = QTableView::moveCursor(action, modifiers);
+    // A cell moved to by the keys is not left under the frozen column.
+    if (m_frozen && action == MoveLeft && current.column() > 0 &&
+        visualRect(current).topLeft().x() < m_frozen->columnWidth(0)) {
+        const int offset = visualRect(current).topLeft().x() - m_frozen->columnWidth(0);
+        horizontalScrollBar()->setValue(horizontalScrollBar()->value() + offset);
+    }
+    return current;
+}
+
+void DataGrid::scrollTo(const QModelIndex& index, ScrollHint hint)
+{
+    if (!m_frozen || index.column() > 0) QTableView::scrollTo(index, hint);
+    else if (index.isValid()) QTableView::scrollTo(model()->index(index.row(), index.column()), hint);
 }
 
 void DataGrid::showContextMenu(const QPoint& at)

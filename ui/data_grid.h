@@ -32,11 +32,20 @@ public:
     /// A box that shows only the rows holding its text in one of the shown columns.
     QLineEdit* makeSearchBox(QWidget* parent);
 
+    /// Keeps the first column in place while the others scroll across (a sheet's names beside
+    /// its days); call once the grid's model and cell painter are set.
+    void freezeFirstColumn();
+
+    void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
+
     /// The selected rows' shown cells, tab between cells and a line break after each row.
     QString selectedText() const;
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
+
 
 private:
     void followDataset(int row);
@@ -44,6 +53,7 @@ private:
     void sortBy(int column);
     void applySort();
     void showContextMenu(const QPoint& at);
+    void placeFrozen();
 
     GridModel* m_model = nullptr;
     QMetaObject::Connection m_currentConnection;
@@ -56,4 +66,5 @@ private:
         QAction* action = nullptr;
     };
     QList<MenuItem> m_menu;
+    QTableView* m_frozen = nullptr;
 };
