@@ -220,17 +220,13 @@ TForm1::TForm1(TDataModule6& dm, QWidget* parent) : QDialog(parent), m_dm(dm), m
     layout->addWidget(StatusBar);
 
     // The grid's keys and context menu do what the buttons do; approving has its own items.
-    DBGrid2->bindKey(Qt::Key_Return, Button2);
-    DBGrid2->bindKey(Qt::Key_Insert, Button1);
-    DBGrid2->bindKey(Qt::Key_Delete, Button3);
-    DBGrid2->bindKey(Qt::Key_F5, Button8);
+    DBGrid2->actAs(Button1, Button2, Button3, Button8);
     ApproveAction = new QAction(QStringLiteral("Утвердить"), this);
     ApproveAction->setObjectName(QStringLiteral("ApproveAction"));
     WithdrawAction = new QAction(QStringLiteral("Снять отметку"), this);
     WithdrawAction->setObjectName(QStringLiteral("WithdrawAction"));
     connect(ApproveAction, &QAction::triggered, this, guarded(m_prompts, [this] { setApproval(true); }));
     connect(WithdrawAction, &QAction::triggered, this, guarded(m_prompts, [this] { setApproval(false); }));
-    for (QPushButton* b : {Button1, Button2, Button3, Button8}) DBGrid2->addToContextMenu(b);
     DBGrid2->addContextSeparator();
     DBGrid2->addToContextMenu(ApproveAction);
     DBGrid2->addToContextMenu(WithdrawAction);

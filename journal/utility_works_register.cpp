@@ -75,6 +75,7 @@ TForm25::TForm25(TDataModule6& dm, QWidget* parent)
     bar->addWidget(CBox1);
     bar->addStretch();
     Button8 = button("Button8", QStringLiteral("Выход"));
+    DBGrid1->actAs(Button5, Button6, Button7, nullptr);
     layout->addLayout(bar);
     setFixedSize(900, 500);
 

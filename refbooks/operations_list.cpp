@@ -123,6 +123,8 @@ TForm4::TForm4(TDataModule6& dm, TForm10& form10, TForm22& form22, ExcelApp& exc
 void TForm4::openBrowse()
 {
     m_list->prepareBrowse();
+    // The list is long: it is searched by mark also when browsed.
+    m_list->resetSearch();
     // Whoever opens Oper next gets the shared text again.
     const auto closeOper = qScopeGuard([this] {
         m_dm.Oper.close();

@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <utility>
 
 RefBookList::RefBookList(QDialog* window, Prompts& prompts, RefBookConfig config)
     : QWidget(window), m_window(window), m_prompts(prompts), m_config(std::move(config))
@@ -74,6 +75,7 @@ RefBookList::RefBookList(QDialog* window, Prompts& prompts, RefBookConfig config
                     if (m_config.remove && !dataset().isEmpty()) m_config.remove();
                 }));
     connect(m_exit, &QPushButton::clicked, this, [this] { closeWindow(); });
+    m_grid->actAs(m_add, m_change, m_delete, nullptr);
     connect(m_grid, &QAbstractItemView::doubleClicked, this, guarded(m_prompts, [this] { m_config.doubleClick(); }));
 
     m_window->installEventFilter(this);
@@ -98,6 +100,8 @@ void RefBookList::addToBar(QWidget* widget)
 void RefBookList::prepareBrowse()
 {
     Tag = 0;
+    // A search typed while picking is not left on the book (one typed in the book stays).
+    if (std::exchange(m_searchedInPick, false) && !m_search->text().isEmpty()) m_search->clear();
     m_handBack = nullptr;
     setChangeCaption(QStringLiteral("Изменить"));
     setChangeDefault(false);
@@ -108,6 +112,7 @@ void RefBookList::preparePick(int tag, HandBack handBack)
 {
     Q_ASSERT(tag != 0);
     Tag = tag;
+    m_searchedInPick = true;
     m_handBack = std::move(handBack);
     setChangeCaption(QStringLiteral("Выбрать"));
     if (m_change) m_change->setVisible(true);

@@ -131,6 +131,7 @@ private:
     Prompts& m_prompts;
     RefBookConfig m_config;
     HandBack m_handBack;
+    bool m_searchedInPick = false;   // the last opening was a pick: its search is not the book's
     GridModel* m_model = nullptr;
     DataGrid* m_grid = nullptr;
     QLineEdit* m_search = nullptr;

@@ -217,6 +217,9 @@ TForm27::TForm27(TDataModule6& dm, SpreadsheetOpener& opener, QString excelFolde
     connect(Button2, &QPushButton::clicked, this, guarded(m_prompts, [this] { Button2Click(); }));
     connect(Button1, &QPushButton::clicked, this, &QDialog::reject);
     m_work = new JobProgress(dm.ADO_DB, m_prompts, PB, this);
+    DBGrid->actAs(nullptr, nullptr, nullptr, Button5);
+    DBGrid->addToContextMenu(Button3);
+    DBGrid->addToContextMenu(Button2);
     resize(1280, 600);
 }
 

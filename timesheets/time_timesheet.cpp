@@ -137,6 +137,11 @@ TForm19::TForm19(TDataModule6& dm, ExcelApp& excel, TForm15& form15, QWidget* pa
     bottom->addStretch();
     bottom->addWidget(Button4);
     layout->addLayout(bottom);
+    for (DataGrid* grid : findChildren<DataGrid*>()) {
+        grid->actAs(nullptr, nullptr, nullptr, Button5);
+        grid->addToContextMenu(Button1);
+        grid->addToContextMenu(Button2);
+    }
 
     connect(ComboBox1, &QComboBox::currentIndexChanged, this, guarded(m_prompts, [this] { ComboBox1Change(); }));
     connect(ComboBox2, &QComboBox::currentIndexChanged, this, guarded(m_prompts, [this] { ComboBox1Change(); }));

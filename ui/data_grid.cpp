@@ -106,6 +106,17 @@ void DataGrid::applySort()
 
 void DataGrid::bindKey(int key, QAbstractButton* button) { m_keys.insert(key, button); }
 
+void DataGrid::actAs(QAbstractButton* add, QAbstractButton* change, QAbstractButton* remove, QAbstractButton* refresh)
+{
+    const std::pair<int, QAbstractButton*> keys[] = {
+        {Qt::Key_Insert, add}, {Qt::Key_Return, change}, {Qt::Key_Delete, remove}, {Qt::Key_F5, refresh}};
+    for (const auto& [key, button] : keys) {
+        if (!button) continue;
+        bindKey(key, button);
+        addToContextMenu(button);
+    }
+}
+
 void DataGrid::addToContextMenu(QAbstractButton* button) { m_menu << MenuItem{button, nullptr}; }
 
 void DataGrid::addToContextMenu(QAction* action) { m_menu << MenuItem{nullptr, action}; }

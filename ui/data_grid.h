@@ -21,6 +21,9 @@ public:
     /// Binds the grid to another dataset, keeping the columns (and the order chosen by a title).
     void setDataset(Dataset* dataset);
 
+    /// The window's usual buttons, any of them null: Insert clicks "Добавить", Enter "Изменить",
+    /// Delete "Удалить" and F5 "Обновить", and the context menu offers them in that order.
+    void actAs(QAbstractButton* add, QAbstractButton* change, QAbstractButton* remove, QAbstractButton* refresh);
     /// A key (Enter, Insert, Delete, F5…) pressed in the grid clicks the button, when the button
     /// is shown and enabled.
     void bindKey(int key, QAbstractButton* button);

@@ -135,6 +135,7 @@ private slots:
     void init();
     void cleanup();
 
+    void browsedListIsSearchedToo();
     void searchKeepsBrandsContainingTheText_data();
     void searchKeepsBrandsContainingTheText();
     void listedOperationsByModeAndBox();
@@ -1026,6 +1027,30 @@ void TestOperations::exportListsEveryOperation()
     QCOMPARE(writeOperationsSheet(m_db->db(), unusable, [&](int done, int total) { progress.append({done, total}); }), -1);
     QCOMPARE(m_prompts.texts(), QStringList{QStringLiteral("Ошибка открытия файла Microsoft Excel.")});
     QVERIFY(progress.isEmpty());
+}
+
+void TestOperations::browsedListIsSearchedToo()
+{
+    // After a pick (which hides its search) the list browsed from "Цены" still has one, empty.
+    Caller caller;
+    whenModal([](QWidget* list) { list->close(); });
+    m_form4->openPick(caller);
+    bool visible = false;
+    QString text;
+    int all = 0, found = -1;
+    whenModal([&](QWidget* list) {
+        auto* search = list->findChild<QLineEdit*>(QStringLiteral("Edit1"));
+        visible = search->isVisible();
+        text = search->text();
+        all = m_dm->Oper.recordCount();
+        search->setText(QStringLiteral("ДМ-1"));
+        found = m_dm->Oper.recordCount();
+        list->close();
+    });
+    m_form4->openBrowse();
+    QVERIFY(visible);
+    QCOMPARE(text, QString());
+    QVERIFY(found > 0 && found < all);
 }
 
 QTEST_MAIN(TestOperations)
