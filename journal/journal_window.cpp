@@ -9,6 +9,7 @@
 #include "rules/journal_entries.h"
 #include "ui/data_grid.h"
 #include "ui/guard.h"
+#include "ui/window_memory.h"
 
 #include <QApplication>
 #include <QCalendarWidget>
@@ -283,6 +284,14 @@ void TForm1::showEvent(QShowEvent* event)
         move(available.center() - rect().center());
     }
     runGuarded(m_prompts, [this] { FormActivate(); });
+    // The shift the user worked in last, the first time the journal shows in a run.
+    if (std::exchange(m_firstShow, false)) {
+        const int shift = WindowMemory::kept(QStringLiteral("journal/shift"), 1).toInt();
+        if (shift >= 2 && shift <= 4) {
+            m_shiftButtons.at(shift - 1)->setChecked(true);
+            runGuarded(m_prompts, [this, shift] { RadioButtonClick(shift); });
+        }
+    }
 }
 
 void TForm1::reject()
@@ -385,6 +394,7 @@ void TForm1::RadioButtonClick(int shift)
     if (!m_shiftButtons.at(shift - 1)->isChecked()) return;
     DBGrid2->setDataset(&shiftQuery(shift));
     CurrentShift = shift;
+    WindowMemory::keep(QStringLiteral("journal/shift"), shift);
     styleShiftButtons();
     showTotals();
 }

@@ -118,6 +118,7 @@ private:
     Prompts& m_prompts;
     GridModel* m_model = nullptr;
     QList<QRadioButton*> m_shiftButtons;
+    bool m_firstShow = true;
     QLabel* m_roleLabel = nullptr;
     QLabel* m_databaseLabel = nullptr;
     QLabel* m_totalsLabel = nullptr;

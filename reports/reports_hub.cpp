@@ -12,6 +12,7 @@
 
 #include <QApplication>
 #include <QDateEdit>
+#include "ui/window_memory.h"
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -146,10 +147,21 @@ std::pair<QDate, QDate> TForm18::previousMonth(const QDate& today)
 
 void TForm18::openFromMenu(const QDate& today)
 {
-    const auto [from, to] = previousMonth(today);
+    auto [from, to] = previousMonth(today);
+    // The period of the last report or workbook, where the user made one.
+    const QVariantList kept = WindowMemory::kept(QStringLiteral("hub/period")).toList();
+    if (kept.size() == 2 && kept[0].toDate().isValid() && kept[1].toDate().isValid()) {
+        from = kept[0].toDate();
+        to = kept[1].toDate();
+    }
     DTPicker1->setDate(from);
     DTPicker2->setDate(to);
     exec();
+}
+
+void TForm18::keepPeriod() const
+{
+    WindowMemory::keep(QStringLiteral("hub/period"), QVariantList{DTPicker1->date(), DTPicker2->date()});
 }
 
 void TForm18::runReport(const ReportKind& kind)
@@ -160,6 +172,7 @@ void TForm18::runReport(const ReportKind& kind)
     // "Отмена", and lays out and shows the preview once they are in.
     ReportWindow* report = window.get();
     const ReportRequest asked = request();
+    keepPeriod();
     auto read = report->rowsReader(asked);
     auto rows = std::make_shared<std::shared_ptr<const ReportData>>();
     m_work->run([read, rows](JobContext& context) { *rows = read(context.db()); },
@@ -178,6 +191,7 @@ ReportWindow* TForm18::reportWindow(const QString& window) const
 void TForm18::Button6Click()
 {
     // The period's rows are read in the background; the workbook is written here.
+    keepPeriod();
     auto rows = std::make_shared<QList<sheet_rows::OutputRow>>();
     m_work->run(
         [rows, request = request()](JobContext& context) { *rows = sheet_rows::output(context.db(), request); },

@@ -53,6 +53,8 @@ public:
     ReportRequest request() const;
 
     /// Opening from the main window's menu: the whole month before today's, then shown modally.
+    /// Opens with the period of the last report or workbook the user made (kept between runs),
+    /// else with the previous month.
     void openFromMenu(const QDate& today);
     /// The period a opening from the menu sets: the first day of the month before today's up
     /// to the first day of today's month.
@@ -74,6 +76,8 @@ protected:
     void done(int result) override;
 
 private:
+    /// Keeps the period for the next opening.
+    void keepPeriod() const;
     TDataModule6& m_dm;
     ExcelApp& m_excel;
     Prompts& m_prompts;

@@ -270,6 +270,7 @@ void TForm27::openMode(int tag)
         const QSignalBlocker block(ComboBox1);
         ComboBox1->setCurrentIndex(today().month() - 1);
         fillYears();
+        keptPeriod(ComboBox1, cb_year);
     }
     const auto closeQueries = qScopeGuard([this] {
         Button2->setText(QStringLiteral("Excel"));
@@ -283,6 +284,7 @@ void TForm27::openMode(int tag)
 void TForm27::ComboBox1Change()
 {
     using namespace piecework_mode;
+    keepPeriod(month(), year());
     CurrentTabel->close();
     setPeriod(*CurrentTabel, month(), year());
     for (QLabel* total : {all_priceText, priceText, price7Text, price8Text}) total->clear();

@@ -181,6 +181,7 @@ void TForm19::openFor(const QDate& workingDate)
         ComboBox1->setCurrentIndex(workingDate.month() - 1);
         fillYears(workingDate.year());
         ComboBox2->setCurrentIndex(ComboBox2->findText(QString::number(workingDate.year())));
+        keptPeriod(ComboBox1, ComboBox2);
     }
     const auto closeShifts = qScopeGuard([this] {
         m_dm.H_Tabel_1.close();
@@ -199,6 +200,7 @@ void TForm19::showEvent(QShowEvent* event)
 
 void TForm19::ComboBox1Change()
 {
+    keepPeriod(month(), year());
     const QDate first(year(), month(), 1);
     for (int i = 0; i < 3; ++i) {
         Dataset& q = *m_models[i]->dataset();

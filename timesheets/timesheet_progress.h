@@ -7,6 +7,7 @@
 
 class Dataset;
 class Prompts;
+class QComboBox;
 class QProgressBar;
 class QPushButton;
 
@@ -43,6 +44,11 @@ void openInBackground(JobProgress& work, const ShownSheets& sheets,
 /// or is stopped (the month then stays as it was: the rebuild is one transaction).
 void rebuildInBackground(JobProgress& work, const ShownSheets& shown, QList<QWidget*> locked,
                          std::function<void(const QSqlDatabase& db, const month_rebuild::Progress&)> rebuild);
+
+/// The month a sheet window showed last (kept between runs, see WindowMemory), chosen in its
+/// month and year lists where the year is among them; the lists stay as they are otherwise.
+void keptPeriod(QComboBox* months, QComboBox* years);
+void keepPeriod(int month, int year);
 
 /// Runs a spreadsheet export under the hourglass, its progress in the button's caption
 /// ("Excel (k из N)") with the window repainted after each row.

@@ -16,7 +16,19 @@ bool isFixedSize(const QWidget* w) { return w->minimumSize() == w->maximumSize()
 
 } // namespace
 
-WindowMemory::WindowMemory(QObject* parent) : QObject(parent) {}
+namespace {
+const WindowMemory* g_atWork = nullptr;
+}
+
+WindowMemory::WindowMemory(QObject* parent) : QObject(parent)
+{
+    if (!g_atWork) g_atWork = this;
+}
+
+WindowMemory::~WindowMemory()
+{
+    if (g_atWork == this) g_atWork = nullptr;
+}
 
 std::unique_ptr<QSettings> WindowMemory::settings()
 {
@@ -36,9 +48,15 @@ QRect WindowMemory::fitted(const QRect& geometry, const QRect& available)
     return r;
 }
 
-void WindowMemory::keep(const QString& key, const QVariant& value) { settings()->setValue(key, value); }
+void WindowMemory::keep(const QString& key, const QVariant& value)
+{
+    if (g_atWork) settings()->setValue(key, value);
+}
 
-QVariant WindowMemory::kept(const QString& key, const QVariant& fallback) { return settings()->value(key, fallback); }
+QVariant WindowMemory::kept(const QString& key, const QVariant& fallback)
+{
+    return g_atWork ? settings()->value(key, fallback) : fallback;
+}
 
 bool WindowMemory::looksAfter(const QWidget* window)
 {

@@ -15,12 +15,14 @@ class WindowMemory : public QObject {
     Q_OBJECT
 public:
     explicit WindowMemory(QObject* parent = nullptr);
+    ~WindowMemory() override;
 
     /// The user's settings of the program.
     static std::unique_ptr<QSettings> settings();
     /// The geometry moved into the available area and, where it is larger, cut down to it.
     static QRect fitted(const QRect& geometry, const QRect& available);
-    /// Keeps a value for the next run (the last period of a window, say), and reads it back.
+    /// Keeps a value for the next run (the last period of a window, say), and reads it back; both
+    /// only while a WindowMemory is at work (in the program, not in its tests).
     static void keep(const QString& key, const QVariant& value);
     static QVariant kept(const QString& key, const QVariant& fallback = {});
 

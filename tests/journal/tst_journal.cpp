@@ -10,12 +10,15 @@
 #include "tests/support/scripted_prompts.h"
 #include "tests/support/test_database.h"
 #include "ui/data_grid.h"
+#include "ui/window_memory.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QSettings>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QStatusBar>
 #include <QCalendarWidget>
 #include <QCheckBox>
@@ -71,6 +74,7 @@ private slots:
     void endingTheRunAsksFirst();
     void approvalByKeyAndMenu();
     void gridKeysSortCopyAndSearch();
+    void theLastShiftComesBackNextRun();
 
 private:
     int entryId(int worker, int shift, int hours) const;
@@ -622,6 +626,24 @@ void TestJournal::gridKeysSortCopyAndSearch()
     QCOMPARE(m_form->findChild<QLabel*>(QStringLiteral("TotalsLabel"))->text(), QStringLiteral("Записей: 1, на сумму 100"));
     m_form->SearchBox->clear();
     QCOMPARE(m_dm->Smena1.recordCount(), 4);
+}
+
+void TestJournal::theLastShiftComesBackNextRun()
+{
+    QTemporaryDir home;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, home.path());
+    auto memory = std::make_unique<WindowMemory>();
+    QTest::mouseClick(m_form->RadioButton3, Qt::LeftButton);
+    QCOMPARE(m_form->CurrentShift, 3);
+    // The next run's journal opens on shift 3.
+    delete m_form;
+    m_form = new TForm1(*m_dm);
+    m_form->today = [] { return kFriday; };
+    m_form->show();
+    QCOMPARE(m_form->CurrentShift, 3);
+    QVERIFY(m_form->RadioButton3->isChecked());
+    QCOMPARE(m_form->DBGrid2->gridModel()->dataset(), &m_dm->Smena3);
+    memory.reset();
 }
 
 QTEST_MAIN(TestJournal)

@@ -16,7 +16,10 @@
 #include <QRadioButton>
 #include <QScopeGuard>
 #include <QTemporaryDir>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QTest>
+#include "ui/window_memory.h"
 
 namespace {
 
@@ -31,6 +34,7 @@ private slots:
     void cleanupTestCase();
     void init();
     void cleanup();
+    void theLastPeriodComesBackNextRun();
 
     void menuOpensOnThePreviousMonth_data();
     void menuOpensOnThePreviousMonth();
@@ -113,6 +117,41 @@ void TestReportsHub::menuOpensOnThePreviousMonth()
     QCOMPARE(caption, QStringLiteral("Отчеты (8)"));
     QCOMPARE(shownFrom, from);
     QCOMPARE(shownTo, to);
+}
+
+void TestReportsHub::theLastPeriodComesBackNextRun()
+{
+    // In the program (a WindowMemory at work) the period of the last report made comes back,
+    // also in the next run; before any report, the previous month.
+    QTemporaryDir home;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, home.path());
+    const auto shown = [this] {
+        QDate from, to;
+        whenModal([&](QWidget* w) {
+            from = m_form->DTPicker1->date();
+            to = m_form->DTPicker2->date();
+            QTest::keyClick(w, Qt::Key_Escape);
+        });
+        m_form->openFromMenu(QDate(2024, 6, 10));
+        return std::pair{from, to};
+    };
+    auto memory = std::make_unique<WindowMemory>();
+    QCOMPARE(shown(), std::pair(QDate(2024, 5, 1), QDate(2024, 6, 1)));
+    whenModal([&](QWidget* hub) {
+        m_form->DTPicker1->setDate(QDate(2024, 3, 1));
+        m_form->DTPicker2->setDate(QDate(2024, 4, 1));
+        whenModal([hub](QWidget* preview) {
+            preview->close();
+            hub->close();
+        });
+        QTest::mouseClick(m_form->Button2, Qt::LeftButton);
+    });
+    m_form->openFromMenu(QDate(2024, 6, 10));
+    memory.reset();   // the next run
+    memory = std::make_unique<WindowMemory>();
+    QCOMPARE(shown(), std::pair(QDate(2024, 3, 1), QDate(2024, 4, 1)));
+    memory.reset();   // tests keep nothing
+    QCOMPARE(shown(), std::pair(QDate(2024, 5, 1), QDate(2024, 6, 1)));
 }
 
 void TestReportsHub::buttonsPreviewTheirReports_data()

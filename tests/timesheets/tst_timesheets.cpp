@@ -21,7 +21,9 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSettings>
 #include <QTest>
+#include "ui/window_memory.h"
 
 using namespace timesheet_days;
 
@@ -47,6 +49,7 @@ private slots:
     void initTestCase();
     void init();
     void cleanup();
+    void theLastMonthComesBackNextRun();
 
     // the painter
     void painterRules_data();
@@ -429,6 +432,24 @@ void TestTimesheets::withForm27(int tag, const QDate& today, const std::function
     m_form27->openMode(tag);
     QVERIFY(shown);
     QVERIFY(!m_form27->CurrentTabel->isOpen() && !m_form27->q_year.isOpen());
+}
+
+void TestTimesheets::theLastMonthComesBackNextRun()
+{
+    // In the program the sheets open on the month the user looked at last, in this run and the
+    // next; in the time timesheet too. Without it, on today's month.
+    QTemporaryDir home;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, home.path());
+    auto memory = std::make_unique<WindowMemory>();
+    withForm27(9, QDate(2024, 5, 20), [this] { m_form27->ComboBox1->setCurrentIndex(2); });   // March
+    int month = 0, year = 0;
+    withForm27(9, QDate(2024, 5, 20), [&] { month = m_form27->month(), year = m_form27->year(); });
+    QCOMPARE(std::pair(month, year), std::pair(3, 2024));
+    withForm19(QDate(2024, 5, 20), [&] { month = m_form19->ComboBox1->currentIndex() + 1; });
+    QCOMPARE(month, 3);
+    memory.reset();
+    withForm27(9, QDate(2024, 5, 20), [&] { month = m_form27->month(); });
+    QCOMPARE(month, 5);
 }
 
 void TestTimesheets::modes_data()
