@@ -14,7 +14,9 @@ DialogButtons addDialogButtons(QDialog* dialog, QWidget* content, const QString&
     b.Button1->setDefault(true);
     b.Button2 = new QPushButton(QStringLiteral("Отмена"), dialog);
     b.Button2->setObjectName(QStringLiteral("Button2"));
-    b.Button2->setAutoDefault(false);
+    // Enter on "Отмена" cancels: while it has the focus it is the default, and the save button
+    // is again once the focus moves on.
+    b.Button2->setAutoDefault(true);
 
     auto* bottom = new QHBoxLayout;
     bottom->addStretch(1);

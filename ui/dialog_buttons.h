@@ -6,7 +6,7 @@ class QPushButton;
 class QWidget;
 
 /// The bottom of an edit dialog: the save button (Button1, the default, Enter) and "Отмена"
-/// (Button2), right-aligned under the dialog's content.
+/// (Button2, which Enter presses while it has the focus), right-aligned under the dialog's content.
 struct DialogButtons {
     QPushButton* Button1 = nullptr;
     QPushButton* Button2 = nullptr;

@@ -4,12 +4,14 @@
 #include "tests/support/test_database.h"
 #include "ui/grid_model.h"
 #include "ui/data_grid.h"
+#include "ui/dialog_buttons.h"
 #include "ui/guard.h"
 #include "ui/window_memory.h"
 
 #include <QAbstractItemModelTester>
 #include <QApplication>
 #include <QDialog>
+#include <QLineEdit>
 #include <QScreen>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -33,6 +35,7 @@ private slots:
     void fittedKeepsWindowsOnTheScreen_data();
     void fittedKeepsWindowsOnTheScreen();
     void windowsComeBackAsTheyWereLeft();
+    void enterOnCancelCancels();
 
 private:
     TestDatabase* m_db = nullptr;
@@ -185,6 +188,25 @@ void TestUi::windowsComeBackAsTheyWereLeft()
         QVERIFY(available.contains(w->frameGeometry()));
     }
     qApp->removeEventFilter(&memory);
+}
+
+void TestUi::enterOnCancelCancels()
+{
+    // Enter presses "Отмена" while it has the focus, and the save button anywhere else.
+    QDialog dialog;
+    auto* field = new QLineEdit;
+    const DialogButtons b = addDialogButtons(&dialog, field, QStringLiteral("Запись"));
+    int saved = 0, cancelled = 0;
+    QObject::connect(b.Button1, &QPushButton::clicked, [&] { ++saved; });
+    QObject::connect(b.Button2, &QPushButton::clicked, [&] { ++cancelled; });
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    b.Button2->setFocus();
+    QTest::keyClick(b.Button2, Qt::Key_Return);
+    QCOMPARE(std::pair(saved, cancelled), std::pair(0, 1));
+    field->setFocus();
+    QTest::keyClick(field, Qt::Key_Return);
+    QCOMPARE(std::pair(saved, cancelled), std::pair(1, 1));
 }
 
 QTEST_MAIN(TestUi)
