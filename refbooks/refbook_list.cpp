@@ -29,6 +29,7 @@ RefBookList::RefBookList(QDialog* window, Prompts& prompts, RefBookConfig config
 
     m_search = new QLineEdit(this);
     m_search->setObjectName(QStringLiteral("Edit1"));
+    m_search->setPlaceholderText(QStringLiteral("Поиск"));
     m_search->setFrame(false);
     m_search->installEventFilter(this);
 

@@ -99,7 +99,7 @@ void WindowMemory::restore(QWidget* window)
         if (inside.topLeft() != frame.topLeft()) window->move(window->pos() + (inside.topLeft() - frame.topLeft()));
     }
     for (DataGrid* grid : window->findChildren<DataGrid*>()) {
-        if (grid->objectName().isEmpty()) continue;
+        if (grid->objectName().isEmpty() || grid->window() != window) continue;   // not another window's
         const QStringList widths = s->value(key + QStringLiteral("/columns/") + grid->objectName()).toStringList();
         for (int c = 0; c < widths.size() && c < grid->horizontalHeader()->count(); ++c) {
             const int w = widths.at(c).toInt();
@@ -114,7 +114,7 @@ void WindowMemory::save(QWidget* window)
     const QString key = keyOf(window);
     s->setValue(key + QStringLiteral("/geometry"), window->saveGeometry());
     for (DataGrid* grid : window->findChildren<DataGrid*>()) {
-        if (grid->objectName().isEmpty()) continue;
+        if (grid->objectName().isEmpty() || grid->window() != window) continue;
         QStringList widths;
         for (int c = 0; c < grid->horizontalHeader()->count(); ++c)
             widths << QString::number(grid->isColumnHidden(c) ? 0 : grid->columnWidth(c));

@@ -171,11 +171,19 @@ void TestUi::windowsComeBackAsTheyWereLeft()
         w->hide();
     }
     {
+        // A window opened from it (a child of it) keeps its own widths, under its own name.
         std::unique_ptr<QDialog> w(open(QStringLiteral("Form98")));
+        QDialog* child = open(QStringLiteral("Form96"));
+        child->setParent(w.get(), Qt::Dialog);
         w->show();
         QCOMPARE(w->size(), QSize(420, 330));
         QCOMPARE(w->findChild<DataGrid*>()->columnWidth(1), 177);
+        child->show();
+        QVERIFY(child->findChild<DataGrid*>()->columnWidth(1) != 177);
+        child->findChild<DataGrid*>()->setColumnWidth(1, 55);
+        child->hide();
         w->hide();
+        QVERIFY(WindowMemory::settings()->value(QStringLiteral("windows/Form98/columns/DBGrid1")).toStringList().value(1) == QLatin1String("177"));
     }
     // A place left on a screen that is gone, and a window made larger than the screen, come
     // back on the screen.
