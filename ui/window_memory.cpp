@@ -101,7 +101,9 @@ void WindowMemory::restore(QWidget* window)
     for (DataGrid* grid : window->findChildren<DataGrid*>()) {
         if (grid->objectName().isEmpty() || grid->window() != window) continue;   // not another window's
         const QStringList widths = s->value(key + QStringLiteral("/columns/") + grid->objectName()).toStringList();
-        for (int c = 0; c < widths.size() && c < grid->horizontalHeader()->count(); ++c) {
+        // Widths kept for other columns (another build's grid) are left alone.
+        if (widths.size() != grid->horizontalHeader()->count()) continue;
+        for (int c = 0; c < widths.size(); ++c) {
             const int w = widths.at(c).toInt();
             if (w > 0 && !grid->isColumnHidden(c)) grid->setColumnWidth(c, w);
         }

@@ -185,6 +185,14 @@ void TestUi::windowsComeBackAsTheyWereLeft()
         w->hide();
         QVERIFY(WindowMemory::settings()->value(QStringLiteral("windows/Form98/columns/DBGrid1")).toStringList().value(1) == QLatin1String("177"));
     }
+    {
+        // Widths kept for a grid of other columns are not forced on this one.
+        WindowMemory::settings()->setValue(QStringLiteral("windows/Form98/columns/DBGrid1"), QStringList{"10", "20", "30"});
+        std::unique_ptr<QDialog> w(open(QStringLiteral("Form98")));
+        w->show();
+        QVERIFY(w->findChild<DataGrid*>()->columnWidth(1) > 20);
+        w->hide();
+    }
     // A place left on a screen that is gone, and a window made larger than the screen, come
     // back on the screen.
     QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("tabel"), QStringLiteral("tabel")).remove(QStringLiteral("windows"));
