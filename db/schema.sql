@@ -200,3 +200,107 @@ insert into accounts_dep.ver (d, t, delim) values (0, 0, '.');
 -- average piecework; ordinary products are numbered above them.
 alter sequence cmn_gds_and_srv.gds_and_srv_id_seq restart with 10001;
 alter sequence accounts_dep.vid_oper_id_seq restart with 1;
+
+-- Months closed for changes, once paid. While a month is here, the database refuses every
+-- insert, update and delete of journal entries, hour entries and timesheet rows dated in it,
+-- whoever writes (this client, another copy, psql).
+create table accounts_dep.closed_month (
+  year      integer not null,
+  month     integer not null check (month between 1 and 12),
+  closed_at timestamptz not null default now(),
+  closed_by text not null default current_user,
+  primary key (year, month)
+);
+
+create function accounts_dep.refuse_closed_month(y integer, m integer) returns void
+  language plpgsql stable as $$
+begin
+  if exists (select 1 from accounts_dep.closed_month c where c.year = y and c.month = m) then
+    raise exception 'Месяц закрыт: %.%', lpad(m::text, 2, '0'), y
+      using errcode = 'TB001', hint = 'Изменения закрытого месяца запрещены; месяц может открыть полный доступ.';
+  end if;
+end $$;
+
+create function accounts_dep.smena_closed_month() returns trigger language plpgsql as $$
+begin
+  if tg_op <> 'INSERT' and old.data is not null then
+    perform accounts_dep.refuse_closed_month(extract(year from old.data)::integer, extract(month from old.data)::integer);
+  end if;
+  if tg_op <> 'DELETE' and new.data is not null then
+    perform accounts_dep.refuse_closed_month(extract(year from new.data)::integer, extract(month from new.data)::integer);
+  end if;
+  return case when tg_op = 'DELETE' then old else new end;
+end $$;
+
+create function accounts_dep.fatigue_closed_month() returns trigger language plpgsql as $$
+begin
+  if tg_op <> 'INSERT' then
+    perform accounts_dep.refuse_closed_month(coalesce(extract(year from old.d_date)::integer, old.i_year),
+                                             coalesce(extract(month from old.d_date)::integer, old.i_mnth));
+  end if;
+  if tg_op <> 'DELETE' then
+    perform accounts_dep.refuse_closed_month(coalesce(extract(year from new.d_date)::integer, new.i_year),
+                                             coalesce(extract(month from new.d_date)::integer, new.i_mnth));
+  end if;
+  return case when tg_op = 'DELETE' then old else new end;
+end $$;
+
+create function accounts_dep.h_tabel_closed_month() returns trigger language plpgsql as $$
+begin
+  if tg_op <> 'INSERT' then perform accounts_dep.refuse_closed_month(old.year, old.month); end if;
+  if tg_op <> 'DELETE' then perform accounts_dep.refuse_closed_month(new.year, new.month); end if;
+  return case when tg_op = 'DELETE' then old else new end;
+end $$;
+
+create trigger smena_closed_month before insert or update or delete on accounts_dep.smena
+  for each row execute function accounts_dep.smena_closed_month();
+create trigger fatigue_closed_month before insert or update or delete on accounts_dep.fatigue
+  for each row execute function accounts_dep.fatigue_closed_month();
+create trigger h_tabel_closed_month before insert or update or delete on accounts_dep.h_tabel
+  for each row execute function accounts_dep.h_tabel_closed_month();
+
+-- Every change of journal and hour entries, and every closing and reopening of a month: when,
+-- the database user, the client (its application_name), what was done, and the row before and
+-- after. Only the database writes here.
+create table accounts_dep.change_log (
+  id         bigserial primary key,
+  at         timestamptz not null default clock_timestamp(),
+  db_user    text not null default current_user,
+  client     text not null default current_setting('application_name'),
+  table_name text not null,
+  action     text not null,
+  row_id     bigint,
+  reason     text,
+  old_row    jsonb,
+  new_row    jsonb
+);
+create index change_log_table_row on accounts_dep.change_log (table_name, row_id);
+create index change_log_at on accounts_dep.change_log (at);
+
+create function accounts_dep.log_change() returns trigger language plpgsql as $$
+begin
+  insert into accounts_dep.change_log (table_name, action, row_id, old_row, new_row)
+  values (tg_table_name, lower(tg_op),
+          case when tg_op = 'DELETE' then old.id else new.id end,
+          case when tg_op <> 'INSERT' then to_jsonb(old) end,
+          case when tg_op <> 'DELETE' then to_jsonb(new) end);
+  return null;
+end $$;
+
+create trigger smena_log after insert or update or delete on accounts_dep.smena
+  for each row execute function accounts_dep.log_change();
+create trigger fatigue_log after insert or update or delete on accounts_dep.fatigue
+  for each row execute function accounts_dep.log_change();
+
+create function accounts_dep.log_month() returns trigger language plpgsql as $$
+begin
+  insert into accounts_dep.change_log (table_name, action, reason, old_row, new_row)
+  values (tg_table_name, case when tg_op = 'INSERT' then 'close' else 'reopen' end,
+          nullif(current_setting('tabel.reason', true), ''),
+          case when tg_op <> 'INSERT' then to_jsonb(old) end,
+          case when tg_op = 'INSERT' then to_jsonb(new) end);
+  return null;
+end $$;
+
+create trigger closed_month_log after insert or delete on accounts_dep.closed_month
+  for each row execute function accounts_dep.log_month();

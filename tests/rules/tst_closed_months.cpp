@@ -1,0 +1,123 @@
+// The database's own guard of closed months and its history of changes, tried through plain SQL
+// as any client or psql would write.
+#include "tests/support/test_database.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTest>
+
+class TestClosedMonths : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanupTestCase() { delete m_db; }
+    void init();
+    void writesIntoAClosedMonthAreRefused_data();
+    void writesIntoAClosedMonthAreRefused();
+    void reopeningLetsThemThroughAndIsInTheHistory();
+    void historyKeepsOldAndNewRows();
+
+private:
+    /// The SQLSTATE a statement failed with, or empty when it ran.
+    QString refusal(const QString& sql) const;
+    TestDatabase* m_db = nullptr;
+};
+
+void TestClosedMonths::initTestCase() { m_db = new TestDatabase(QStringLiteral("closed_months")); }
+
+void TestClosedMonths::init()
+{
+    m_db->exec(QStringLiteral(R"(
+        truncate accounts_dep.smena, accounts_dep.fatigue, accounts_dep.h_tabel, accounts_dep.closed_month,
+                 accounts_dep.change_log restart identity;
+        insert into accounts_dep.smena (data, smena, w_id, i_id, o_id, cena, kol_vo, brak, time, ok) values
+          ('2024-03-15', 1, 1, 10001, 1, 10, 10, 0, 8, 'ok'), ('2024-04-02', 1, 1, 10001, 1, 10, 5, 0, 4, 'no');
+        insert into accounts_dep.fatigue (id_nom, id_o, id_p, d_date, i_mnth, i_year, cnt, price) values
+          (1, 7777, 1, '2024-03-10', 3, 2024, 8, 100), (1, 7777, 1, '2024-04-10', 4, 2024, 8, 100);
+        insert into accounts_dep.h_tabel (w_id, month, year, smena, d15) values (1, 3, 2024, 1, 8), (1, 4, 2024, 1, 4);
+        insert into accounts_dep.closed_month (year, month) values (2024, 3);
+    )"));
+}
+
+QString TestClosedMonths::refusal(const QString& sql) const
+{
+    QSqlQuery q(m_db->db());
+    return q.exec(sql) ? QString() : q.lastError().nativeErrorCode();
+}
+
+void TestClosedMonths::writesIntoAClosedMonthAreRefused_data()
+{
+    QTest::addColumn<QString>("sql");
+    QTest::addColumn<bool>("refused");
+    const auto row = [](const char* name, const char* sql, bool refused) { QTest::newRow(name) << QString::fromUtf8(sql) << refused; };
+    row("entry added in March", "insert into accounts_dep.smena (data, smena, w_id, i_id, o_id, cena, kol_vo) "
+                                "values ('2024-03-20', 1, 1, 10001, 1, 10, 1)", true);
+    row("entry of March approved", "update accounts_dep.smena set ok='no' where data='2024-03-15'", true);
+    row("entry of March deleted", "delete from accounts_dep.smena where data='2024-03-15'", true);
+    row("entry of April moved into March", "update accounts_dep.smena set data='2024-03-31' where data='2024-04-02'", true);
+    row("entry of April approved", "update accounts_dep.smena set ok='ok' where data='2024-04-02'", false);
+    row("hour entry of March changed", "update accounts_dep.fatigue set cnt=9 where i_mnth=3", true);
+    row("hour entry dated by its month only", "insert into accounts_dep.fatigue (id_p, i_mnth, i_year, cnt) values (1, 3, 2024, 1)", true);
+    row("hour entry of April deleted", "delete from accounts_dep.fatigue where i_mnth=4", false);
+    row("timesheet row of March rebuilt", "delete from accounts_dep.h_tabel where month=3", true);
+    row("timesheet row added to March", "insert into accounts_dep.h_tabel (w_id, month, year, smena) values (2, 3, 2024, 1)", true);
+    row("timesheet row of April changed", "update accounts_dep.h_tabel set d15=5 where month=4", false);
+}
+
+void TestClosedMonths::writesIntoAClosedMonthAreRefused()
+{
+    QFETCH(QString, sql);
+    QFETCH(bool, refused);
+    const int before = m_db->scalar(QStringLiteral("select count(*) from accounts_dep.smena where data='2024-03-15' and ok='ok'")).toInt();
+    QCOMPARE(refusal(sql), refused ? QStringLiteral("TB001") : QString());
+    QCOMPARE(m_db->scalar(QStringLiteral("select count(*) from accounts_dep.smena where data='2024-03-15' and ok='ok'")).toInt(), before);
+}
+
+void TestClosedMonths::reopeningLetsThemThroughAndIsInTheHistory()
+{
+    const QString change = QStringLiteral("update accounts_dep.smena set kol_vo=11 where data='2024-03-15'");
+    QCOMPARE(refusal(change), QStringLiteral("TB001"));
+    m_db->exec(QStringLiteral("begin; set local tabel.reason = 'ошибка в табеле'; "
+                              "delete from accounts_dep.closed_month where year=2024 and month=3; commit"));
+    QCOMPARE(refusal(change), QString());
+    m_db->exec(QStringLiteral("insert into accounts_dep.closed_month (year, month) values (2024, 3)"));
+    QCOMPARE(refusal(change), QStringLiteral("TB001"));
+    QSqlQuery q(m_db->db());
+    QVERIFY(q.exec(QStringLiteral("select action, coalesce(reason, ''), coalesce(old_row, new_row)->>'month' from accounts_dep.change_log "
+                                  "where table_name='closed_month' order by id")));
+    QStringList seen;
+    while (q.next()) seen << QStringLiteral("%1 %2 %3").arg(q.value(0).toString(), q.value(1).toString(), q.value(2).toString());
+    QCOMPARE(seen, (QStringList{"close  3", "reopen ошибка в табеле 3", "close  3"}));
+}
+
+void TestClosedMonths::historyKeepsOldAndNewRows()
+{
+    // April is open: an approval of an entry and a deletion of an hour entry are recorded with
+    // the rows before and after, the user and the client that wrote them (an application name
+    // is ASCII: the server turns other letters into "?").
+    QSqlDatabase other = m_db->openAnother(QStringLiteral("other"));
+    QSqlQuery(other).exec(QStringLiteral("set application_name = 'tabel warehouse frumo@host'"));
+    const int id = m_db->scalar(QStringLiteral("select id from accounts_dep.smena where data='2024-04-02'")).toInt();
+    QVERIFY(QSqlQuery(other).exec(QStringLiteral("update accounts_dep.smena set ok='ok' where id=%1").arg(id)));
+    QVERIFY(QSqlQuery(other).exec(QStringLiteral("delete from accounts_dep.fatigue where i_mnth=4")));
+    QSqlQuery q(m_db->db());
+    QVERIFY(q.exec(QStringLiteral("select table_name, action, row_id, old_row->>'ok', new_row->>'ok', client, db_user "
+                                  "from accounts_dep.change_log where client <> '' order by id")));
+    QVERIFY(q.next());
+    QCOMPARE(q.value(0).toString(), QStringLiteral("smena"));
+    QCOMPARE(q.value(1).toString(), QStringLiteral("update"));
+    QCOMPARE(q.value(2).toInt(), id);
+    QCOMPARE(q.value(3).toString(), QStringLiteral("no"));
+    QCOMPARE(q.value(4).toString(), QStringLiteral("ok"));
+    QCOMPARE(q.value(5).toString(), QStringLiteral("tabel warehouse frumo@host"));
+    QCOMPARE(q.value(6).toString(), QStringLiteral("sys"));
+    QVERIFY(q.next());
+    QCOMPARE(q.value(0).toString(), QStringLiteral("fatigue"));
+    QCOMPARE(q.value(1).toString(), QStringLiteral("delete"));
+    QVERIFY(q.value(4).isNull());
+    QVERIFY(!q.next());
+    other.close();
+}
+
+QTEST_GUILESS_MAIN(TestClosedMonths)
+#include "tst_closed_months.moc"
