@@ -139,7 +139,7 @@ void BackgroundJob::run(const Work& work, Shared& shared)
     } catch (const DbError& e) {
         // A statement the server stopped on request is the cancellation, not a failure.
         shared.outcome = shared.cancelRequested ? Outcome::Cancelled : Outcome::Failed;
-        shared.error = e.text();
+        shared.error = errorText(e);
     } catch (const std::exception& e) {
         shared.outcome = Outcome::Failed;
         shared.error = QString::fromUtf8(e.what());

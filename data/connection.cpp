@@ -1,4 +1,6 @@
 #include "data/connection.h"
+
+#include <QRegularExpression>
 #include "data/db_error.h"
 #include "data/formats.h"
 
@@ -35,6 +37,17 @@ QString ConnectionSettings::writtenPort(const QString& server)
     const qsizetype colon = server.lastIndexOf(QLatin1Char(':'));
     if (colon <= 0 || server.count(QLatin1Char(':')) != 1) return QString();
     return server.mid(colon + 1);
+}
+
+QString errorText(const DbError& e)
+{
+    if (e.sqlState() == QLatin1String("57014")) return kTooLongText;
+    if (e.sqlState() == QLatin1String("TB001")) {
+        static const QRegularExpression month(QStringLiteral("\\d{2}\\.\\d{4}"));
+        const QRegularExpressionMatch m = month.match(e.text());
+        return kClosedMonthText.arg(m.hasMatch() ? QStringLiteral(" (%1)").arg(m.captured()) : QString());
+    }
+    return e.text();
 }
 
 int ConnectionSettings::portNumber(const QString& written)

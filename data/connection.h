@@ -50,6 +50,13 @@ inline const QString kNoConnectionText = QStringLiteral(
 /// Said in a window when the server stopped a statement that ran past the connection's limit.
 inline const QString kTooLongText = QStringLiteral(
     "Запрос выполнялся слишком долго и остановлен сервером. Действие не выполнено; повторите его позже.");
+/// Said when the database refused a write into a closed month (SQLSTATE TB001); %1 is the month
+/// as the server named it (MM.YYYY).
+inline const QString kClosedMonthText = QStringLiteral(
+    "Месяц закрыт%1: его записи, часы и табель не изменяются. Открыть месяц может полный доступ.");
+/// What the user is told of a database error: the texts above for a statement stopped for its
+/// time and for a closed month, the server's own text otherwise.
+QString errorText(const class DbError& e);
 /// Said when a statement waited for another client's lock longer than the connection allows.
 inline const QString kLockedText = QStringLiteral("Запись изменяется другим пользователем, попробуйте позже.");
 

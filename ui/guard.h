@@ -18,11 +18,7 @@ inline QString errorBoxText(const QString& text)
 inline void showError(Prompts& prompts, const std::exception& e)
 {
     const auto* db = dynamic_cast<const DbError*>(&e);
-    if (db && db->sqlState() == QLatin1String("57014")) {
-        prompts.error(kTooLongText);
-        return;
-    }
-    prompts.error(errorBoxText(db ? db->text() : QString::fromLocal8Bit(e.what())));
+    prompts.error(errorBoxText(db ? errorText(*db) : QString::fromLocal8Bit(e.what())));
 }
 
 /// Runs a handler; an error it raises ends the handler and is shown in the error box with the

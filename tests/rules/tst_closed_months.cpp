@@ -1,7 +1,11 @@
 // The database's own guard of closed months and its history of changes, tried through plain SQL
 // as any client or psql would write.
+#include "data/connection.h"
+#include "data/db_error.h"
+#include "data/statement.h"
 #include "tests/support/test_database.h"
 
+#include <QDate>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTest>
@@ -16,6 +20,7 @@ private slots:
     void writesIntoAClosedMonthAreRefused();
     void reopeningLetsThemThroughAndIsInTheHistory();
     void historyKeepsOldAndNewRows();
+    void theUserIsToldTheMonthIsClosed();
 
 private:
     /// The SQLSTATE a statement failed with, or empty when it ran.
@@ -117,6 +122,24 @@ void TestClosedMonths::historyKeepsOldAndNewRows()
     QVERIFY(q.value(4).isNull());
     QVERIFY(!q.next());
     other.close();
+}
+
+void TestClosedMonths::theUserIsToldTheMonthIsClosed()
+{
+    // Through the client's own statements the refusal becomes its message, naming the month.
+    Statement approve(QStringLiteral("update accounts_dep.smena set ok=:ok where data=:day"));
+    approve.setParams({{QStringLiteral("ok"), QStringLiteral("no")}, {QStringLiteral("day"), QDate(2024, 3, 15)}});
+    try {
+        approve.exec(m_db->db());
+        QFAIL("a write into a closed month went through");
+    } catch (const DbError& e) {
+        QCOMPARE(e.sqlState(), QStringLiteral("TB001"));
+        QCOMPARE(errorText(e), QStringLiteral("Месяц закрыт (03.2024): его записи, часы и табель не изменяются. "
+                                              "Открыть месяц может полный доступ."));
+    }
+    // Other refusals keep the server's text.
+    const DbError other(QStringLiteral("нарушение ограничения"), QStringLiteral("23505"));
+    QCOMPARE(errorText(other), QStringLiteral("нарушение ограничения"));
 }
 
 QTEST_GUILESS_MAIN(TestClosedMonths)
