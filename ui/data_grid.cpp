@@ -251,12 +251,6 @@ QModelIndex DataGrid::moveCursor(CursorAction action, Qt::KeyboardModifiers modi
     return current;
 }
 
-void DataGrid::scrollTo(const QModelIndex& index, ScrollHint hint)
-{
-    if (!m_frozen || index.column() > 0) QTableView::scrollTo(index, hint);
-    else if (index.isValid()) QTableView::scrollTo(model()->index(index.row(), index.column()), hint);
-}
-
 void DataGrid::showContextMenu(const QPoint& at)
 {
     QMenu menu(this);

@@ -39,8 +39,6 @@ public:
     /// its days); call once the grid's model and cell painter are set.
     void freezeFirstColumn();
 
-    void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
-
     /// The selected rows' shown cells, tab between cells and a line break after each row.
     QString selectedText() const;
 
