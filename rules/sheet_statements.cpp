@@ -12,6 +12,14 @@ QString dayLines(const QString& pattern, const QString& separator)
 
 } // namespace timesheet_days
 
+QString sheet_statements::workerNameOf(const QString& idColumn)
+{
+    return QStringLiteral("(select p.s_caption from cmn_contractor.person p\n"
+                          "where p.id=%1 or accounts_dep.person_code_id(p.s_code)=%1\n"
+                          "order by accounts_dep.person_code_id(p.s_code) is distinct from %1, p.id limit 1)")
+        .arg(idColumn);
+}
+
 namespace {
 
 // The day columns of a month's timesheet rows summed per sheet row (in the rows' own select),
@@ -24,10 +32,7 @@ const QString kDayColumns = timesheet_days::dayLines(QStringLiteral("h.d%1"), QS
 // rows match, the one whose code names him wins, then the lowest id, so that a worker is one row
 // with one name; a worker no person row names is left out, as in the journal. Each match is one
 // probe through the primary key or the person_code_id index.
-const QString kWorkerName = QStringLiteral(
-    "cross join lateral (select p.s_caption from cmn_contractor.person p\n"
-    "where p.id=h.w_id or accounts_dep.person_code_id(p.s_code)=h.w_id\n"
-    "order by accounts_dep.person_code_id(p.s_code) is distinct from h.w_id, p.id limit 1) p\n");
+const QString kWorkerName = QStringLiteral("cross join lateral %1 p\n").arg(sheet_statements::workerNameOf(QStringLiteral("h.w_id")));
 
 // Every sheet reads its month in a few passes, each source once: the month's timesheet rows summed
 // per sheet row, the month's journal or hour entries summed per worker, joined by worker. A

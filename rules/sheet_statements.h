@@ -57,6 +57,12 @@ extern const QString kXlsRep;
 /// The four hub reports: by worker, by product, and each in detail.
 extern const QString kWorkerReport, kProductReport, kWorkerDetailedReport, kProductDetailedReport;
 
+/// The name of the worker an id column holds (the worker id of the journal and hour entries), as
+/// the sheets name him: a subquery giving s_caption of the person row whose id or code is that id;
+/// of several, the one whose code names him, then the lowest id. One probe through the primary key
+/// or the person_code_id index.
+QString workerNameOf(const QString& idColumn);
+
 /// Sets the time timesheet's month (mnth, yea).
 void setMonth(Dataset& query, int month, int year);
 

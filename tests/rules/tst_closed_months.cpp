@@ -3,12 +3,16 @@
 #include "data/connection.h"
 #include "data/db_error.h"
 #include "data/statement.h"
+#include "rules/journal_entries.h"
+#include "rules/month_close.h"
+#include "rules/month_rebuild.h"
 #include "tests/support/test_database.h"
 
 #include <QDate>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTest>
+#include <functional>
 
 class TestClosedMonths : public QObject {
     Q_OBJECT
@@ -21,6 +25,10 @@ private slots:
     void reopeningLetsThemThroughAndIsInTheHistory();
     void historyKeepsOldAndNewRows();
     void theUserIsToldTheMonthIsClosed();
+    void theCheckFindsEveryCellThatDiffers_data();
+    void theCheckFindsEveryCellThatDiffers();
+    void closingRefusesADifferingMonthUntilRebuilt();
+    void reopeningNeedsAReason();
 
 private:
     /// The SQLSTATE a statement failed with, or empty when it ran.
@@ -140,6 +148,90 @@ void TestClosedMonths::theUserIsToldTheMonthIsClosed()
     // Other refusals keep the server's text.
     const DbError other(QStringLiteral("нарушение ограничения"), QStringLiteral("23505"));
     QCOMPARE(errorText(other), QStringLiteral("нарушение ограничения"));
+}
+
+void TestClosedMonths::theCheckFindsEveryCellThatDiffers_data()
+{
+    // April as init() leaves it agrees: shift 1 of worker 1 has 4 hours on the 2nd in the
+    // journal, but the row says 4 on the 15th; put right first, then spoiled one way or another.
+    QTest::addColumn<QString>("spoil");
+    QTest::addColumn<QStringList>("found");
+    const auto row = [](const char* name, const char* sql, const QStringList& found) {
+        QTest::newRow(name) << QString::fromUtf8(sql) << found;
+    };
+    row("consistent", "", {});
+    row("a cell changed behind the client's back", "update accounts_dep.h_tabel set d2=5 where month=4 and smena=1",
+        {"Иванов И.И. (код 1), смена 1, 02 число: в табеле 5, по записям 4"});
+    row("a day without its cell", "update accounts_dep.h_tabel set d2=null where month=4 and smena=1",
+        {"Иванов И.И. (код 1), смена 1, 02 число: в табеле пусто, по записям 4"});
+    row("a row of the same key twice", "insert into accounts_dep.h_tabel (w_id, month, year, smena, d2) values (1, 4, 2024, 1, 4)",
+        {"Иванов И.И. (код 1), смена 1, 02 число: в табеле 8, по записям 4"});
+    row("hours on a day without entries, of a worker no one names",
+        "insert into accounts_dep.h_tabel (w_id, month, year, smena, i_type, i_night, d30) values (9, 4, 2024, 0, 7778, 1, 3)",
+        {"рабочий с кодом 9, ср. сдельная, ночь, 30 число: в табеле 3, по записям пусто"});
+    row("an hour entry the rows miss", "delete from accounts_dep.h_tabel where month=4 and smena=0",
+        {"Иванов И.И. (код 1), хоз. работы, день, 10 число: в табеле пусто, по записям 8"});
+    row("entries without hours agree with a blank and with a 0",
+        "insert into accounts_dep.smena (data, smena, w_id, i_id, o_id, cena, kol_vo) values "
+        "('2024-04-03', 2, 1, 10001, 1, 10, 1), ('2024-04-04', 2, 1, 10001, 1, 10, 1);"
+        "insert into accounts_dep.h_tabel (w_id, month, year, smena, d4) values (1, 4, 2024, 2, 0)",
+        {});
+}
+
+void TestClosedMonths::theCheckFindsEveryCellThatDiffers()
+{
+    QFETCH(QString, spoil);
+    QFETCH(QStringList, found);
+    m_db->exec(QStringLiteral("insert into cmn_contractor.person (id, s_caption, s_code) values (1, 'Иванов И.И.', '1')"));
+    month_rebuild::shiftRows(m_db->db(), 4, 2024);
+    month_rebuild::hourRows(m_db->db(), 4, 2024);
+    if (!spoil.isEmpty()) m_db->exec(spoil);
+    QCOMPARE(month_close::describe(month_close::differences(m_db->db(), 4, 2024)), found);
+    m_db->exec(QStringLiteral("delete from cmn_contractor.person"));
+}
+
+void TestClosedMonths::closingRefusesADifferingMonthUntilRebuilt()
+{
+    // April's row has the 4 hours of the 2nd on the 15th: two cells differ.
+    const month_close::CloseResult refused = month_close::close(m_db->db(), 4, 2024);
+    QCOMPARE(refused.outcome, month_close::Outcome::Inconsistent);
+    QCOMPARE(refused.differences.size(), 3);   // the two cells, and the unbuilt hour entry
+    QVERIFY(!month_close::isClosed(m_db->db(), 4, 2024));
+
+    month_rebuild::shiftRows(m_db->db(), 4, 2024);
+    month_rebuild::hourRows(m_db->db(), 4, 2024);
+    QCOMPARE(month_close::close(m_db->db(), 4, 2024).outcome, month_close::Outcome::Done);
+    QVERIFY(month_close::isClosed(m_db->db(), 4, 2024));
+    QCOMPARE(month_close::close(m_db->db(), 4, 2024).outcome, month_close::Outcome::AlreadyClosed);
+
+    // Now the client's own save and removal of an April entry are refused by the database, and
+    // the rebuild as well; the month keeps its entries.
+    const int id = m_db->scalar(QStringLiteral("select id from accounts_dep.smena where data='2024-04-02'")).toInt();
+    for (const auto& write : std::initializer_list<std::function<void()>>{
+             [&] { shift_entry::remove(m_db->db(), id); },
+             [&] { shift_entry::toggleApproval(m_db->db(), id, QStringLiteral("no")); },
+             [&] { month_rebuild::shiftRows(m_db->db(), 4, 2024); }}) {
+        try {
+            write();
+            QFAIL("a write into a closed month went through");
+        } catch (const DbError& e) {
+            QCOMPARE(e.sqlState(), QStringLiteral("TB001"));
+        }
+    }
+    QCOMPARE(m_db->scalar(QStringLiteral("select ok from accounts_dep.smena where id=%1").arg(id)).toString(), QStringLiteral("no"));
+    QCOMPARE(month_close::closedMonths(m_db->db()).size(), 2);
+    QCOMPARE(month_close::closedMonths(m_db->db()).constFirst().month, 4);
+}
+
+void TestClosedMonths::reopeningNeedsAReason()
+{
+    QVERIFY_THROWS_EXCEPTION(DbError, month_close::reopen(m_db->db(), 3, 2024, QStringLiteral("  ")));
+    QVERIFY(month_close::isClosed(m_db->db(), 3, 2024));
+    QCOMPARE(month_close::reopen(m_db->db(), 5, 2024, QStringLiteral("ошибка")), month_close::Outcome::NotClosed);
+    QCOMPARE(month_close::reopen(m_db->db(), 3, 2024, QStringLiteral(" пересчет премии ")), month_close::Outcome::Done);
+    QVERIFY(!month_close::isClosed(m_db->db(), 3, 2024));
+    QCOMPARE(m_db->scalar(QStringLiteral("select reason from accounts_dep.change_log where action='reopen'")).toString(),
+             QStringLiteral("пересчет премии"));
 }
 
 QTEST_GUILESS_MAIN(TestClosedMonths)
