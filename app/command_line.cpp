@@ -315,6 +315,8 @@ std::optional<Failure> run(const Job& job, const BuildStamp& stamp, QTextStream&
     StreamPrompts prompts(err);
     TDataModule6 dm(db, prompts);
     try {
+        setClientName(db, clientName(access_rights::roleKey(access_rights::roleForCode(job.code)) + QStringLiteral("-cli"),
+                                     stamp.text()));
         // A scheduled run waits for another client's lock as long as for anything else, and never
         // without end: the statement limit cancels a held lock and a runaway query alike.
         setStatementTimeLimit(db, limits.statementTimeoutMs);

@@ -1,5 +1,6 @@
 #include "app/login_window.h"
 #include "data/codes.h"
+#include "data/connection.h"
 #include "data/data_module.h"
 #include "data/prompts.h"
 #include "journal/journal_window.h"
@@ -99,7 +100,7 @@ void TForm23::end()
 void TForm23::FormActivate()
 {
     CheckVersion();
-    setWindowTitle(QStringLiteral("Авторизация (build: %1.%2)").arg(m_stamp.date).arg(m_stamp.time));
+    setWindowTitle(QStringLiteral("Авторизация (build: %1)").arg(m_stamp.text()));
 }
 
 void TForm23::CheckVersion()
@@ -126,6 +127,7 @@ void TForm23::Button1Click()
         return;
     }
     m_role = role;
+    setClientName(m_dm.ADO_DB, clientName(roleKey(role), m_stamp.text()));
     QHash<QString, QPointer<QWidget>> windows = m_windows;
     windows.insert(QStringLiteral("Form1"), &m_form1);
     for (const Restriction& r : restrictions()) {

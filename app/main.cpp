@@ -50,6 +50,7 @@ int main(int argc, char** argv)
     try {
         const auto db = connectFromCommandLine(args, prompts);
         if (!db) return 0;
+        setClientName(*db, clientName(QStringLiteral("login"), stamp.text()));
         TDataModule6 DataModule6(*db, prompts);
         TForm1 Form1(DataModule6);
         // The login is the main window: shown at once, the program runs while it exists.

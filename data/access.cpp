@@ -53,4 +53,16 @@ QString roleName(Role role)
     return QStringLiteral("нет доступа");
 }
 
+QString roleKey(Role role)
+{
+    switch (role) {
+    case Role::Full: return QStringLiteral("full");
+    case Role::Planner: return QStringLiteral("planner");
+    case Role::Foremen: return QStringLiteral("foremen");
+    case Role::Warehouse: return QStringLiteral("warehouse");
+    case Role::None: break;
+    }
+    return QStringLiteral("none");
+}
+
 } // namespace access_rights

@@ -37,5 +37,8 @@ inline bool mayUseTimesheets(Role role) { return role == Role::Full; }
 
 /// The role as the status bar names it.
 QString roleName(Role role);
+/// The role in ASCII, as the client names itself to the server: "full", "planner", "foremen",
+/// "warehouse", "none".
+QString roleKey(Role role);
 
 } // namespace access_rights

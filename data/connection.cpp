@@ -1,12 +1,13 @@
 #include "data/connection.h"
-
-#include <QRegularExpression>
 #include "data/db_error.h"
 #include "data/formats.h"
 
+#include <QMutex>
+#include <QRegularExpression>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSysInfo>
 
 #ifndef TABEL_DEFAULT_SERVER
 #define TABEL_DEFAULT_SERVER "127.0.0.1"
@@ -92,6 +93,17 @@ constexpr const char* kLockWaitProperty = "tabel_lock_timeout";
 constexpr const char* kStatementTimeProperty = "tabel_statement_timeout";
 constexpr const char* kInTransactionProperty = "tabel_in_transaction";
 
+// The name the client gives every session it opens (see setClientName); sessions of background
+// work are opened in other threads.
+QMutex clientNameLock;
+QString clientNameOfProcess;
+
+QString currentClientName()
+{
+    const QMutexLocker locker(&clientNameLock);
+    return clientNameOfProcess;
+}
+
 QString errorText(const QSqlError& e)
 {
     QString text = e.databaseText().isEmpty() ? e.text() : e.databaseText();
@@ -127,6 +139,11 @@ void applySessionSettings(const QSqlDatabase& db)
     // general timesheet took 1.8 s of which 1.4 s were compilation).
     QSqlQuery q(db);
     if (!q.exec(QStringLiteral("select set_config('jit', 'off', false)"))) throwDatabaseError(db, q.lastError());
+    const QString name = currentClientName();
+    if (name.isEmpty()) return;
+    if (!q.prepare(QStringLiteral("select set_config('application_name', :name, false)"))) throwDatabaseError(db, q.lastError());
+    q.bindValue(QStringLiteral(":name"), name);
+    if (!q.exec()) throwDatabaseError(db, q.lastError());
 }
 
 void applyLimits(const QSqlDatabase& db)
@@ -205,4 +222,26 @@ void setStatementTimeLimit(const QSqlDatabase& db, int ms)
 void setInTransaction(const QSqlDatabase& db, bool inside)
 {
     if (QSqlDriver* d = db.driver()) d->setProperty(kInTransactionProperty, inside);
+}
+
+void setClientName(const QSqlDatabase& db, const QString& name)
+{
+    QString ascii;
+    for (const QChar c : name) {
+        const bool plain = c.unicode() < 128 && (c.isLetterOrNumber() || QStringLiteral(" .@/-_:").contains(c));
+        ascii += plain ? c : QLatin1Char('_');
+    }
+    ascii.truncate(63);
+    {
+        const QMutexLocker locker(&clientNameLock);
+        clientNameOfProcess = ascii;
+    }
+    if (db.isOpen()) applySessionSettings(db);
+}
+
+QString clientName(const QString& role, const QString& build)
+{
+    QString user = qEnvironmentVariable("USER");
+    if (user.isEmpty()) user = qEnvironmentVariable("LOGNAME");
+    return QStringLiteral("tabel %1 %2@%3 %4").arg(role, user, QSysInfo::machineHostName(), build);
 }

@@ -87,6 +87,16 @@ void setLockWaitLimit(const QSqlDatabase& db, int ms);
 /// opened again.
 void setStatementTimeLimit(const QSqlDatabase& db, int ms);
 
+/// Names the client to the server (its application_name, which the history of changes keeps
+/// with every change), for this connection now and for every session the client opens from now
+/// on: opened again, copies (openCopy), other connections. Letters other than ASCII ones, digits,
+/// blanks and ".@/-_:" become "_" (the server would turn them into "?"), and the name is cut to the
+/// server's 63 characters.
+void setClientName(const QSqlDatabase& db, const QString& name);
+/// The name of this client's copy for the history: "tabel ROLE USER@HOST BUILD", where ROLE is
+/// the access code's role in ASCII ("login" before the code is typed).
+QString clientName(const QString& role, const QString& build);
+
 /// Marks the connection as inside a transaction (or out of it again): a connection lost inside
 /// one is not silently opened again for the rest of its statements.
 void setInTransaction(const QSqlDatabase& db, bool inside);

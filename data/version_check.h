@@ -1,4 +1,5 @@
 #pragma once
+#include <QString>
 
 class TDataModule6;
 
@@ -6,6 +7,8 @@ class TDataModule6;
 struct BuildStamp {
     int date = 0;
     int time = 0;
+    /// "20261211.3600", as the login's title shows it.
+    QString text() const { return QStringLiteral("%1.%2").arg(date).arg(time); }
 };
 
 enum class VersionVerdict {

@@ -156,6 +156,11 @@ void TestLogin::rolesDisableTheirControls()
     logIn(code);
     QCOMPARE(m_prompts.said().size(), 0);
     QCOMPARE(m_form1->AccessCode, code.trimmed());
+    // The history of changes knows the session by the role, the user and the machine.
+    const QString name = m_db->scalar(QStringLiteral("select current_setting('application_name')")).toString();
+    QVERIFY2(name.startsWith(QStringLiteral("tabel %1 ").arg(access_rights::roleKey(access_rights::roleForCode(code)))) &&
+                 name.contains(QLatin1Char('@')),
+             qPrintable(name));
     QCOMPARE(m_form1->CurrentShift, 1);
     for (const QString& name : journalControls)
         QCOMPARE(m_form1->findChild<QWidget*>(name)->isEnabled(), !journalOff.contains(name));

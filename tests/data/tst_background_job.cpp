@@ -29,6 +29,7 @@ private slots:
     void stoppedRunEndsSoonAndWritesNothing();
     void oneRunAtATime();
     void sessionKeptAndOpenedAgainWhenDropped();
+    void sessionsNameTheClient();
 
 private:
     std::unique_ptr<TestDatabase> m_db;
@@ -159,6 +160,27 @@ void TestBackgroundJob::sessionKeptAndOpenedAgainWhenDropped()
     QVERIFY(job.start(serverProcess) && job.wait(10000));
     QCOMPARE(int(finished.last().at(0).value<BackgroundJob::Outcome>()), int(BackgroundJob::Outcome::Done));
     QVERIFY(pid > 0 && pid != first);
+}
+
+void TestBackgroundJob::sessionsNameTheClient()
+{
+    // The history of changes keeps each writer's application_name: the window's session, a job's
+    // session and a session opened again after a drop all carry the client's name, in ASCII.
+    setClientName(m_db->db(), QStringLiteral("tabel full Иванов@host 20261211.3600 ") + QString(80, QLatin1Char('x')));
+    const QString expected = (QStringLiteral("tabel full ______@host 20261211.3600 ") + QString(80, QLatin1Char('x'))).left(63);
+    const QString name = QStringLiteral("select current_setting('application_name')");
+    QCOMPARE(m_db->scalar(name).toString(), expected);
+    BackgroundJob job(m_db->db());
+    QString inJob;
+    QVERIFY(job.start([&](JobContext& context) {
+        QSqlQuery q = Statement(name).exec(context.db());
+        inJob = q.next() ? q.value(0).toString() : QString();
+    }) && job.wait(10000));
+    QCOMPARE(inJob, expected);
+    QSqlDatabase window = m_db->db();
+    window.close();
+    ensureConnected(window);
+    QCOMPARE(m_db->scalar(name).toString(), expected);
 }
 
 QTEST_GUILESS_MAIN(TestBackgroundJob)
