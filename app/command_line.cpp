@@ -9,6 +9,7 @@
 #include "export/excel_export.h"
 #include "reports/report_kinds.h"
 #include "reports/report_window.h"
+#include "rules/month_close.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -23,21 +24,29 @@ namespace {
 const QString kUsage = QStringLiteral(
     "Использование: tabel DATABASE SERVER --code CODE --report NAME PERIOD --pdf FILE\n"
     "               tabel DATABASE SERVER --code CODE --export NAME [PERIOD] --xlsx FILE\n"
+    "               tabel DATABASE SERVER --code CODE --check --month M --year Y\n"
+    "               tabel DATABASE SERVER --code CODE --close-month --month M --year Y\n"
+    "               tabel DATABASE SERVER --code CODE --reopen-month --month M --year Y --reason ТЕКСТ\n"
     "PERIOD: --from YYYY-MM-DD --to YYYY-MM-DD [--kind all|finished|blanks]  или  --month M --year Y\n"
     "NAME (--report): products, workers, workers-detailed, products-detailed (за период);\n"
     "    time-timesheet (за месяц)\n"
     "NAME (--export): output (за период); operations (без периода); time-timesheet, piecework,\n"
     "    utility-works, average-piecework, general (за месяц)\n"
     "Выгрузка — те же ячейки, что пишет кнопка «Excel» ее окна; код доступа дает то же, что в окнах.\n"
+    "--check сравнивает каждую ячейку табеля месяца с суммой его записей и выводит расхождения;\n"
+    "    --close-month закрывает месяц, если расхождений нет; --reopen-month открывает его снова\n"
+    "    (причина попадает в историю изменений). Только для полного доступа.\n"
     "День --to в период не входит. Файл заменяется только готовым.\n"
     "Коды выхода: 0 готово, 1 ошибка в аргументах, 2 код доступа не подходит, 3 версия программы\n"
-    "    старше БД, 4 ошибка БД или запрос шел слишком долго, 5 файл не записать.");
+    "    старше БД, 4 ошибка БД или запрос шел слишком долго, 5 файл не записать,\n"
+    "    6 табель месяца расходится с записями (--check, --close-month).");
 
 const QString kConnection = QStringLiteral("tabel_command_line");
 const QStringList kValueOptions = {QStringLiteral("code"), QStringLiteral("report"), QStringLiteral("from"),
                                    QStringLiteral("to"),   QStringLiteral("kind"),   QStringLiteral("month"),
                                    QStringLiteral("year"), QStringLiteral("pdf"),  QStringLiteral("export"),
-                                   QStringLiteral("xlsx")};
+                                   QStringLiteral("xlsx"), QStringLiteral("reason")};
+const QStringList kMonthActions = {QStringLiteral("check"), QStringLiteral("close-month"), QStringLiteral("reopen-month")};
 const QStringList kProductKinds = {QStringLiteral("all"), QStringLiteral("finished"), QStringLiteral("blanks")};
 
 class BadArgument : public std::runtime_error {
@@ -56,15 +65,28 @@ struct Failure {
 struct Job {
     QString database, server, code;
     const ReportKind* report = nullptr;   ///< a report to PDF, or
-    const SheetKind* sheet = nullptr;     ///< a spreadsheet to .xlsx
+    const SheetKind* sheet = nullptr;     ///< a spreadsheet to .xlsx, or
+    QString monthAction;                  ///< one of kMonthActions, on a month, without a file
+    QString reason;                       ///< why a month is opened again
     QString target;
     ReportRequest request;
     bool kindGiven = false;
 
-    bool allows(access_rights::Role role) const { return report ? report->startedBy.allows(role) : mayExport(*sheet, role); }
-    PeriodKind period() const { return report ? report->period : sheet->period; }
+    bool allows(access_rights::Role role) const
+    {
+        if (!monthAction.isEmpty()) return access_rights::mayUseTimesheets(role);
+        return report ? report->startedBy.allows(role) : mayExport(*sheet, role);
+    }
+    PeriodKind period() const
+    {
+        if (!monthAction.isEmpty()) return PeriodKind::Month;
+        return report ? report->period : sheet->period;
+    }
     QString what() const
     {
+        if (monthAction == QLatin1String("check")) return QStringLiteral("проверка табеля");
+        if (monthAction == QLatin1String("close-month")) return QStringLiteral("закрытие месяца");
+        if (monthAction == QLatin1String("reopen-month")) return QStringLiteral("открытие месяца");
         return report ? QStringLiteral("печать отчета «%1»").arg(report->name) : QStringLiteral("выгрузка «%1»").arg(sheet->name);
     }
 };
@@ -90,6 +112,7 @@ public:
         for (const QString& name : kValueOptions)
             m_parser.addOption(QCommandLineOption(name, QString(), QStringLiteral("value")));
         m_parser.addOption(QCommandLineOption(QStringLiteral("help")));
+        for (const QString& name : kMonthActions) m_parser.addOption(QCommandLineOption(name));
         if (!m_parser.parse(QStringList{QStringLiteral("tabel")} + args)) {
             if (!m_parser.unknownOptionNames().isEmpty())
                 throw BadArgument(QStringLiteral("неизвестный параметр %1").arg(spelled(args, m_parser.unknownOptionNames().constFirst())));
@@ -192,8 +215,27 @@ Job readJob(const QStringList& args)
 
     a.require({QStringLiteral("code")});
     job.code = a.value(QStringLiteral("code"));
-    if (a.has(QStringLiteral("report")) == a.has(QStringLiteral("export")))
-        throw BadArgument(QStringLiteral("нужен один из параметров: --report (отчет в PDF) или --export (выгрузка в Excel)"));
+    int asked = a.has(QStringLiteral("report")) + a.has(QStringLiteral("export"));
+    for (const QString& action : kMonthActions) {
+        if (!a.has(action)) continue;
+        ++asked;
+        job.monthAction = action;
+    }
+    if (asked != 1)
+        throw BadArgument(QStringLiteral("нужен один из параметров: --report (отчет в PDF), --export (выгрузка в Excel), "
+                                         "--check, --close-month или --reopen-month"));
+    if (job.monthAction == QLatin1String("reopen-month")) {
+        a.require({QStringLiteral("reason")});
+        job.reason = a.value(QStringLiteral("reason")).trimmed();
+        if (job.reason.isEmpty()) throw BadArgument(QStringLiteral("--reason: нужна причина, по которой месяц открывается"));
+    } else {
+        a.refuse({QStringLiteral("reason")}, QStringLiteral("здесь: причина нужна только для --reopen-month"));
+    }
+    if (!job.monthAction.isEmpty()) {
+        a.refuse({QStringLiteral("pdf"), QStringLiteral("xlsx")}, QStringLiteral("для --%1: файл не пишется").arg(job.monthAction));
+        readPeriod(a, PeriodKind::Month, job);
+        return job;
+    }
     QString file;
     if (a.has(QStringLiteral("report"))) {
         file = QStringLiteral("pdf");
@@ -304,7 +346,41 @@ QString databaseFailure(const DbError& e, const CommandLineLimits& limits)
     return e.text().trimmed();
 }
 
-std::optional<Failure> run(const Job& job, const BuildStamp& stamp, QTextStream& err, const CommandLineLimits& limits)
+/// The month's check, closing or reopening; what came of it goes to out.
+std::optional<Failure> runMonthAction(const Job& job, const QSqlDatabase& db, QTextStream& out)
+{
+    const int month = job.request.month, year = job.request.year;
+    const QString shown = month_close::monthText(month, year);
+    const auto differing = [&](const QList<month_close::Difference>& found, const QString& what) {
+        for (const QString& line : month_close::describe(found)) out << line << Qt::endl;
+        return Failure{kInconsistent, QStringLiteral("%1: табель за %2 расходится с журналом и часами (расхождений: %3)")
+                                          .arg(what, shown)
+                                          .arg(found.size())};
+    };
+    if (job.monthAction == QLatin1String("check")) {
+        const QList<month_close::Difference> found = month_close::differences(db, month, year);
+        if (!found.isEmpty()) return differing(found, QStringLiteral("проверка табеля"));
+        out << QStringLiteral("Табель за %1 сходится с журналом и часами.").arg(shown) << Qt::endl;
+    } else if (job.monthAction == QLatin1String("close-month")) {
+        const month_close::CloseResult result = month_close::close(db, month, year);
+        if (result.outcome == month_close::Outcome::Inconsistent)
+            return differing(result.differences, QStringLiteral("месяц не закрыт, перестройте его табель"));
+        out << (result.outcome == month_close::Outcome::AlreadyClosed ? QStringLiteral("Месяц %1 уже закрыт.")
+                                                                       : QStringLiteral("Месяц %1 закрыт."))
+                   .arg(shown)
+            << Qt::endl;
+    } else {
+        const month_close::Outcome outcome = month_close::reopen(db, month, year, job.reason);
+        out << (outcome == month_close::Outcome::NotClosed ? QStringLiteral("Месяц %1 не был закрыт.")
+                                                           : QStringLiteral("Месяц %1 открыт."))
+                   .arg(shown)
+            << Qt::endl;
+    }
+    return std::nullopt;
+}
+
+std::optional<Failure> run(const Job& job, const BuildStamp& stamp, QTextStream& out, QTextStream& err,
+                           const CommandLineLimits& limits)
 {
     QSqlDatabase db;
     try {
@@ -323,6 +399,7 @@ std::optional<Failure> run(const Job& job, const BuildStamp& stamp, QTextStream&
         setLockWaitLimit(db, 0);
         if (checkVersion(dm, stamp) == VersionVerdict::Outdated)
             return Failure{kOutdated, QStringLiteral("Версия программы не соответсвует БД! Запустите программу через 5 мин.")};
+        if (!job.monthAction.isEmpty()) return runMonthAction(job, db, out);
         if (job.sheet) return writeSheet(job, dm, prompts);
         const std::unique_ptr<ReportWindow> window = job.report->make(dm);
         // Written page by page as the rows arrive: a report of a whole plant's month takes the
@@ -351,6 +428,13 @@ bool isCommandLineRun(const QStringList& args)
 
 int runCommandLine(const QStringList& args, const BuildStamp& stamp, QTextStream& err, const CommandLineLimits& limits)
 {
+    QTextStream out(stdout);
+    return runCommandLine(args, stamp, out, err, limits);
+}
+
+int runCommandLine(const QStringList& args, const BuildStamp& stamp, QTextStream& out, QTextStream& err,
+                   const CommandLineLimits& limits)
+{
     if (args == QStringList{QStringLiteral("--help")}) {
         err << kUsage << Qt::endl;
         return kOk;
@@ -363,9 +447,9 @@ int runCommandLine(const QStringList& args, const BuildStamp& stamp, QTextStream
         return kBadArguments;
     }
     std::optional<Failure> failure = applyRole(job);
-    if (!failure) failure = targetProblem(job.target);
+    if (!failure && job.monthAction.isEmpty()) failure = targetProblem(job.target);
     if (!failure) {
-        failure = run(job, stamp, err, limits);
+        failure = run(job, stamp, out, err, limits);
         QSqlDatabase::removeDatabase(kConnection);
     }
     if (!failure) return kOk;

@@ -13,6 +13,7 @@ inline constexpr int kRefused = 2;        ///< a wrong access code, or a role th
 inline constexpr int kOutdated = 3;       ///< a newer build has already run against the database
 inline constexpr int kDatabaseError = 4;  ///< the server cannot be reached, refused a statement or took too long
 inline constexpr int kOutputError = 5;    ///< the file cannot be written
+inline constexpr int kInconsistent = 6;   ///< the month's timesheet differs from its entries (check, closing)
 } // namespace command_line_exit
 
 /// Whether the command line (the raw arguments, without the program name) is a run without
@@ -31,4 +32,9 @@ struct CommandLineLimits {
 /// sheet, and so does the version check of the login. The file is written beside its target
 /// and takes its name only when complete. Messages go to err; returns command_line_exit's codes.
 int runCommandLine(const QStringList& args, const BuildStamp& stamp, QTextStream& err,
+                   const CommandLineLimits& limits = {});
+/// The same, and the month's runs without a file:
+///   DATABASE SERVER --code CODE (--check | --close-month | --reopen-month --reason TEXT) --month M --year Y
+/// whose results (the differences found, the month closed or opened) go to out, one line each.
+int runCommandLine(const QStringList& args, const BuildStamp& stamp, QTextStream& out, QTextStream& err,
                    const CommandLineLimits& limits = {});

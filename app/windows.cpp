@@ -19,6 +19,7 @@
 #include "refbooks/workers_list.h"
 #include "reports/reports_hub.h"
 #include "reports/time_timesheet_report.h"
+#include "timesheets/month_closing.h"
 #include "timesheets/piecework_timesheet.h"
 #include "timesheets/time_timesheet.h"
 
@@ -70,6 +71,10 @@ Windows::Windows(TDataModule6& dm, TForm1& form1, TForm23& form23)
     form1.wire(form1.N14, [this] { Form27->openMode(piecework_mode::kUtilityWorks); });
     form1.wire(form1.N15, [this] { Form27->openMode(piecework_mode::kAveragePiecework); });
     form1.wire(form1.N17, [this] { Form27->openMode(piecework_mode::kGeneral); });
+    Form32 = std::make_unique<TForm32>(dm, &form1);
+    Form31 = std::make_unique<TForm31>(dm, *Form32, &form1);
+    form1.wire(form1.N19, [this, &form1] { Form32->openFor(form1.date()); });
+    form1.wire(form1.N18, [this, &form1] { Form31->openFor(form1.today()); });
 
     Form25 = std::make_unique<TForm25>(dm, &form1);
     Form24 = std::make_unique<TForm24>(dm, *Form25, &form1);

@@ -19,6 +19,8 @@ class TForm18;
 class TForm19;
 class TForm22;
 class TForm27;
+class TForm31;
+class TForm32;
 class TForm24;
 class TForm25;
 class ExcelApp;
@@ -54,6 +56,8 @@ public:
     std::unique_ptr<TForm15> Form15;
     std::unique_ptr<TForm19> Form19;
     std::unique_ptr<TForm27> Form27;
+    std::unique_ptr<TForm32> Form32;   // "Проверка табеля"
+    std::unique_ptr<TForm31> Form31;   // "Закрытие месяца"
     std::unique_ptr<TForm11> Form11;
     std::unique_ptr<TForm25> Form25;
     std::unique_ptr<TForm24> Form24;

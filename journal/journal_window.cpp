@@ -8,6 +8,8 @@
 #include "journal/shift_entry_dialog.h"
 #include "rules/journal_entries.h"
 #include "ui/data_grid.h"
+#include "rules/month_close.h"
+#include "ui/closed_month.h"
 #include "ui/guard.h"
 #include "ui/window_memory.h"
 
@@ -133,12 +135,15 @@ TForm1::TForm1(TDataModule6& dm, QWidget* parent) : QDialog(parent), m_dm(dm), m
     N14 = item(sheets, "N14", QStringLiteral("Табель хоз. работ"));
     N15 = item(sheets, "N15", QStringLiteral("Табель ср. сдельная"));
     N17 = item(sheets, "N17", QStringLiteral("Общий табель"));
+    sheets->addSeparator();
+    N19 = item(sheets, "N19", QStringLiteral("Проверка табеля"));
+    N18 = item(sheets, "N18", QStringLiteral("Закрытие месяца…"));
     QMenu* reports = MainMenu1->addMenu(QStringLiteral("Отчеты"));
     N7 = reports->menuAction();
     N7->setObjectName(QStringLiteral("N7"));
     N10 = item(reports, "N10", QStringLiteral("Сводные отчеты"));
     N5 = item(nullptr, "N5", QStringLiteral("Выход"));
-    for (QAction* a : {N1, N3, N4, N6, N8, N9, N13, N14, N15, N17, N10}) a->setEnabled(false);
+    for (QAction* a : {N1, N3, N4, N6, N8, N9, N13, N14, N15, N17, N18, N19, N10}) a->setEnabled(false);
     connect(N5, &QAction::triggered, this, &QDialog::reject);
     layout->setMenuBar(MainMenu1);
 
@@ -216,6 +221,10 @@ TForm1::TForm1(TDataModule6& dm, QWidget* parent) : QDialog(parent), m_dm(dm), m
     m_databaseLabel = new QLabel(this);
     m_databaseLabel->setObjectName(QStringLiteral("DatabaseLabel"));
     StatusBar->addPermanentWidget(m_totalsLabel);
+    m_monthLabel = new QLabel(this);
+    m_monthLabel->setObjectName(QStringLiteral("MonthLabel"));
+    m_monthLabel->hide();
+    StatusBar->addPermanentWidget(m_monthLabel);
     StatusBar->addPermanentWidget(m_roleLabel);
     StatusBar->addPermanentWidget(m_databaseLabel);
     layout->addWidget(StatusBar);
@@ -380,6 +389,17 @@ void TForm1::reloadForDate()
     const auto restore = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
     reopenShifts();
     CBox1->setChecked(isDayOff(DateT->date()));
+    showMonthState();
+}
+
+void TForm1::showMonthState()
+{
+    const QDate day = DateT->date();
+    const bool closed = month_close::isClosed(m_dm.ADO_DB, day.month(), day.year());
+    greyForClosedMonth({Button1, Button2, Button3}, closed);
+    m_monthLabel->setText(closed ? QStringLiteral("Месяц %1 закрыт").arg(month_close::monthText(day.month(), day.year()))
+                                 : QString());
+    m_monthLabel->setVisible(closed);
 }
 
 void TForm1::Button8Click()

@@ -52,6 +52,8 @@ public:
     QPushButton* Button4 = nullptr;  // "Выход"
     QMenuBar* MainMenu1 = nullptr;
     QAction *N1, *N2, *N3, *N4, *N5, *N6, *N7, *N8, *N9, *N10, *N11, *N13, *N14, *N15, *N17;
+    QAction* N18 = nullptr;  // "Закрытие месяца…"
+    QAction* N19 = nullptr;  // "Проверка табеля"
     QTimer* Timer1 = nullptr;
     /// Shows only the entries holding its text.
     QLineEdit* SearchBox = nullptr;
@@ -106,6 +108,9 @@ private:
     /// The four shifts of the date now in DateT, and the day-off box following that date.
     void reloadForDate();
     void styleShiftButtons();
+    /// Says whether the journal date's month is closed, and greys out adding, changing and
+    /// deleting entries while it is.
+    void showMonthState();
     /// The role may approve and the grid has an entry.
     bool mayApprove() const;
     /// Switches the current entry's mark and says so in the status bar.
@@ -120,6 +125,7 @@ private:
     QList<QRadioButton*> m_shiftButtons;
     bool m_firstShow = true;
     QLabel* m_roleLabel = nullptr;
+    QLabel* m_monthLabel = nullptr;   // "Месяц MM.YYYY закрыт"
     QLabel* m_databaseLabel = nullptr;
     QLabel* m_totalsLabel = nullptr;
 };

@@ -4,6 +4,8 @@
 #include "journal/utility_works_dialog.h"
 #include "rules/hour_entries.h"
 #include "ui/data_grid.h"
+#include "rules/month_close.h"
+#include "ui/closed_month.h"
 #include "ui/guard.h"
 
 #include <QCheckBox>
@@ -113,6 +115,8 @@ void TForm25::reload()
     fatigue.close();
     fatigue.setParam(QStringLiteral("d_date"), DTPcker1->date());
     fatigue.open();
+    const QDate day = DTPcker1->date();
+    greyForClosedMonth({Button5, Button6, Button7, Button1}, month_close::isClosed(m_dm.ADO_DB, day.month(), day.year()));
 }
 
 void TForm25::reloadKeepingPlace()

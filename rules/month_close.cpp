@@ -9,7 +9,6 @@
 #include <QSqlQuery>
 
 namespace month_close {
-namespace {
 
 // The month's cells, one a key and day (rows of one key summed), against the entries' hours of
 // the same key and day, summed as the rebuild sums them: the journal's by shift (above 0), the
@@ -36,11 +35,18 @@ const QString kDifferences = QStringLiteral(
     "  from cells c full join entries e\n"
     "    on e.w_id=c.w_id and e.smena=c.smena and e.i_type=c.i_type and e.i_night=c.i_night and e.day=c.day\n"
     "  where coalesce(c.cell, 0) <> coalesce(e.total, 0))\n"
-    "select d.w_id, %2 fio, d.smena, d.i_type, d.i_night, d.day, d.cell, d.total\n"
+    "select d.w_id, %2 fio, d.smena, d.i_type, d.i_night, d.day, d.cell, d.total,\n"
+    "       case when d.smena>0 then 'смена '||d.smena\n"
+    "            when d.i_type=%3 then 'хоз. работы' when d.i_type=%4 then 'ср. сдельная' else 'вид '||d.i_type end ||\n"
+    "       case when d.smena>0 then '' when d.i_night<>0 then ', ночь' else ', день' end as family\n"
     "from diff d\n"
     "order by fio nulls last, d.w_id, d.smena desc, d.i_type, d.i_night, d.day")
     .arg(timesheet_days::dayLines(QStringLiteral("h.d%1"), QStringLiteral(", ")),
-         sheet_statements::workerNameOf(QStringLiteral("d.w_id")));
+         sheet_statements::workerNameOf(QStringLiteral("d.w_id")))
+    .arg(codes::kUtilityWorks)
+    .arg(codes::kAveragePiecework);
+
+namespace {
 
 // Waits for writers of entries and timesheet rows in progress and keeps new ones out until the
 // closing commits; readers go on.
@@ -60,13 +66,10 @@ std::optional<qint64> optionalNumber(const QVariant& v)
 
 } // namespace
 
-QString Difference::family() const
+Params differencesParams(int month, int year)
 {
-    if (shift > 0) return QStringLiteral("смена %1").arg(shift);
-    QString kindText = kind == codes::kUtilityWorks      ? QStringLiteral("хоз. работы")
-                       : kind == codes::kAveragePiecework ? QStringLiteral("ср. сдельная")
-                                                          : QStringLiteral("вид %1").arg(kind);
-    return kindText + (night ? QStringLiteral(", ночь") : QStringLiteral(", день"));
+    const QDate first(year, month, 1);
+    return monthKey(month, year) + Params{{QStringLiteral("first"), first}, {QStringLiteral("next"), first.addMonths(1)}};
 }
 
 QString monthText(int month, int year)
@@ -76,9 +79,8 @@ QString monthText(int month, int year)
 
 QList<Difference> differences(const QSqlDatabase& db, int month, int year)
 {
-    const QDate first(year, month, 1);
     Statement s(kDifferences);
-    s.setParams(monthKey(month, year) + Params{{QStringLiteral("first"), first}, {QStringLiteral("next"), first.addMonths(1)}});
+    s.setParams(differencesParams(month, year));
     QSqlQuery q = s.exec(db);
     QList<Difference> out;
     while (q.next()) {
@@ -92,6 +94,7 @@ QList<Difference> differences(const QSqlDatabase& db, int month, int year)
         const std::optional<qint64> cell = optionalNumber(q.value(6));
         if (cell) d.cell = int(*cell);
         d.sum = optionalNumber(q.value(7));
+        d.family = q.value(8).toString();
         out << d;
     }
     return out;
@@ -105,7 +108,7 @@ QStringList describe(const QList<Difference>& differences)
         const QString who = d.worker.isEmpty() ? QStringLiteral("рабочий с кодом %1").arg(d.workerId)
                                                : QStringLiteral("%1 (код %2)").arg(d.worker).arg(d.workerId);
         lines << QStringLiteral("%1, %2, %3 число: в табеле %4, по записям %5")
-                     .arg(who, d.family())
+                     .arg(who, d.family)
                      .arg(d.day, 2, 10, QLatin1Char('0'))
                      .arg(number(d.cell), number(d.sum));
     }

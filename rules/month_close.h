@@ -1,4 +1,6 @@
 #pragma once
+#include "data/statement.h"
+
 #include <QDateTime>
 #include <QList>
 #include <QSqlDatabase>
@@ -21,9 +23,7 @@ struct Difference {
     int day = 0;
     std::optional<int> cell;     ///< the timesheet's cell (summed over rows of one key); empty when blank
     std::optional<qint64> sum;   ///< the entries' hours of that day; empty when there are none
-
-    /// "смена 2", "хоз. работы, ночь".
-    QString family() const;
+    QString family;              ///< "смена 2", "хоз. работы, ночь"
 };
 
 /// Every cell of the month's timesheet that differs from the hours of its journal entries (the
@@ -32,6 +32,10 @@ struct Difference {
 /// entries carry no hours agrees with a blank cell and with a 0 alike; a row of the same key
 /// twice adds up, and so shows.
 QList<Difference> differences(const QSqlDatabase& db, int month, int year);
+/// The statement differences() reads, for a window's grid: columns w_id, fio, smena, i_type,
+/// i_night, day, cell, total, family; its parameters from differencesParams.
+extern const QString kDifferences;
+Params differencesParams(int month, int year);
 
 /// The differences as lines of text, one a cell: "Иванов И.И. (код 12), смена 1, 05: в табеле 8, по записям 9".
 QStringList describe(const QList<Difference>& differences);

@@ -2,11 +2,13 @@
 #include "data/data_module.h"
 #include "data/formats.h"
 #include "data/prompts.h"
+#include "rules/month_close.h"
 #include "rules/month_rebuild.h"
 #include "rules/sheet_rows.h"
 #include "timesheets/day_columns.h"
 #include "timesheets/timesheet_progress.h"
 #include "ui/data_grid.h"
+#include "ui/closed_month.h"
 #include "ui/guard.h"
 #include "data/background_job.h"
 #include "ui/job_progress.h"
@@ -285,6 +287,7 @@ void TForm27::ComboBox1Change()
 {
     using namespace piecework_mode;
     keepPeriod(month(), year());
+    greyForClosedMonth({Button3}, month_close::isClosed(m_dm.ADO_DB, month(), year()));
     CurrentTabel->close();
     setPeriod(*CurrentTabel, month(), year());
     for (QLabel* total : {all_priceText, priceText, price7Text, price8Text}) total->clear();

@@ -3,11 +3,13 @@
 #include "data/formats.h"
 #include "data/prompts.h"
 #include "reports/time_timesheet_report.h"
+#include "rules/month_close.h"
 #include "rules/month_rebuild.h"
 #include "rules/sheet_rows.h"
 #include "timesheets/day_columns.h"
 #include "timesheets/timesheet_progress.h"
 #include "ui/data_grid.h"
+#include "ui/closed_month.h"
 #include "ui/guard.h"
 #include "data/background_job.h"
 #include "ui/job_progress.h"
@@ -201,6 +203,7 @@ void TForm19::showEvent(QShowEvent* event)
 void TForm19::ComboBox1Change()
 {
     keepPeriod(month(), year());
+    greyForClosedMonth({Button1}, month_close::isClosed(m_dm.ADO_DB, month(), year()));
     const QDate first(year(), month(), 1);
     for (int i = 0; i < 3; ++i) {
         Dataset& q = *m_models[i]->dataset();

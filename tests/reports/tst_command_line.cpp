@@ -1,4 +1,5 @@
 #include "app/command_line.h"
+#include "rules/month_rebuild.h"
 #include "app/sheet_kinds.h"
 #include "data/connection.h"
 #include "data/data_module.h"
@@ -136,13 +137,14 @@ private slots:
     void sheetIsTheWindows();
     void sheetsTheRoleMayHave_data();
     void sheetsTheRoleMayHave();
+    void theMonthIsCheckedClosedAndOpened();
 
 private:
     /// Writes the sheet of that command-line name as its window's "Excel" does.
     void writeAsTheWindow(const QString& name, int month, TDataModule6& dm, ExcelApp& excel);
     /// Writes a sheet from the command line into a new folder of dir and reads it back.
     Workbook exported(const QString& code, const QString& name, const QStringList& period, int* exitCode, QString* err);
-    int run(const QStringList& args, QString* err = nullptr, const CommandLineLimits& limits = {});
+    int run(const QStringList& args, QString* err = nullptr, const CommandLineLimits& limits = {}, QString* out = nullptr);
     /// Runs while another client holds the journal locked, with a short statement time limit.
     int runWhileJournalLocked(const QStringList& args, QString* err);
     QString server() const { return QStringLiteral("127.0.0.1:%1").arg(TestDatabase::port()); }
@@ -172,13 +174,15 @@ void TestCommandLine::initTestCase()
 
 void TestCommandLine::cleanupTestCase() { delete m_db; }
 
-int TestCommandLine::run(const QStringList& args, QString* err, const CommandLineLimits& limits)
+int TestCommandLine::run(const QStringList& args, QString* err, const CommandLineLimits& limits, QString* out)
 {
-    QString text;
-    QTextStream stream(&text);
-    const int code = runCommandLine(args, m_stamp, stream, limits);
+    QString text, results;
+    QTextStream stream(&text), resultStream(&results);
+    const int code = runCommandLine(args, m_stamp, resultStream, stream, limits);
     stream.flush();
+    resultStream.flush();
     if (err) *err = text;
+    if (out) *out = results;
     return code;
 }
 
@@ -736,6 +740,54 @@ void TestCommandLine::sheetsTheRoleMayHave()
     } else {
         QVERIFY2(err.contains(QStringLiteral("«%1» недоступна для этого кода доступа.").arg(name)), qPrintable(err));
     }
+}
+
+void TestCommandLine::theMonthIsCheckedClosedAndOpened()
+{
+    const QStringList base = {m_db->name(), server(), QStringLiteral("--code"), QStringLiteral("3851")};
+    const QStringList march = {QStringLiteral("--month"), QStringLiteral("3"), QStringLiteral("--year"), QStringLiteral("2024")};
+    const QStringList check = base + QStringList{QStringLiteral("--check")} + march;
+    const QStringList close = base + QStringList{QStringLiteral("--close-month")} + march;
+    QString out, err;
+    m_db->exec(QStringLiteral("truncate accounts_dep.closed_month"));
+    month_rebuild::shiftRows(m_db->db(), 3, 2024);
+    month_rebuild::hourRows(m_db->db(), 3, 2024);
+    QCOMPARE(run(check, &err, {}, &out), command_line_exit::kOk);
+    QCOMPARE(out, QStringLiteral("Табель за 03.2024 сходится с журналом и часами.\n"));
+
+    // A cell spoiled behind the client's back: found, and the month is not closed.
+    m_db->exec(QStringLiteral("update accounts_dep.h_tabel set d1=coalesce(d1, 0)+1 where id=(select min(id) from accounts_dep.h_tabel "
+                              "where month=3 and year=2024 and smena=1)"));
+    QCOMPARE(run(check, &err, {}, &out), command_line_exit::kInconsistent);
+    QCOMPARE(out.count(QLatin1Char('\n')), 1);
+    QVERIFY2(out.contains(QStringLiteral(", смена 1, 01 число: в табеле ")), qPrintable(out));
+    QVERIFY2(err.contains(QStringLiteral("расхождений: 1")), qPrintable(err));
+    QCOMPARE(run(close, &err, {}, &out), command_line_exit::kInconsistent);
+    QCOMPARE(m_db->scalar(QStringLiteral("select count(*) from accounts_dep.closed_month")).toInt(), 0);
+
+    month_rebuild::shiftRows(m_db->db(), 3, 2024);
+    QCOMPARE(run(close, &err, {}, &out), command_line_exit::kOk);
+    QCOMPARE(out, QStringLiteral("Месяц 03.2024 закрыт.\n"));
+    QCOMPARE(run(close, &err, {}, &out), command_line_exit::kOk);
+    QCOMPARE(out, QStringLiteral("Месяц 03.2024 уже закрыт.\n"));
+
+    // Only full access, and a reopening only with its reason.
+    for (const QString& code : {QStringLiteral("brivet"), QStringLiteral("kolpant"), QStringLiteral("frumo")}) {
+        QStringList other = check;
+        other[3] = code;
+        QCOMPARE(run(other, &err), command_line_exit::kRefused);
+        QVERIFY2(err.contains(QStringLiteral("проверка табеля недоступна для этого кода доступа")), qPrintable(err));
+    }
+    const QStringList reopen = base + QStringList{QStringLiteral("--reopen-month")} + march;
+    QCOMPARE(run(reopen, &err), command_line_exit::kBadArguments);
+    QCOMPARE(run(reopen + QStringList{QStringLiteral("--reason"), QStringLiteral(" ")}, &err), command_line_exit::kBadArguments);
+    QCOMPARE(run(check + QStringList{QStringLiteral("--pdf"), m_tmp.filePath(QStringLiteral("x.pdf"))}, &err),
+             command_line_exit::kBadArguments);
+    QCOMPARE(run(reopen + QStringList{QStringLiteral("--reason"), QStringLiteral("ошибка в премии")}, &err, {}, &out),
+             command_line_exit::kOk);
+    QCOMPARE(out, QStringLiteral("Месяц 03.2024 открыт.\n"));
+    QCOMPARE(m_db->scalar(QStringLiteral("select reason || ' ' || client from accounts_dep.change_log where action='reopen'")).toString().section(QLatin1Char(' '), 0, 4),
+             QStringLiteral("ошибка в премии tabel full-cli"));
 }
 
 QTEST_MAIN(TestCommandLine)
