@@ -28,11 +28,17 @@ if [ "$datadir" != "$pgdir/data" ]; then
   echo "bench: the server on port $port is not the benchmarks' own (its data lie in $datadir); choose another TABEL_BENCH_PORT" >&2
   exit 1
 fi
-db load tabel_template --template
-# A seed that has changed since its database was seeded is loaded anew.
+# The schema and a seed that have changed since their databases were made are loaded anew.
+schema_sum=$(sha256sum "$top/db/schema.sql" | cut -d' ' -f1)
+if [ "$(cat "$pgdir/schema.sha256" 2>/dev/null)" != "$schema_sum" ]; then
+  db load tabel_template --template --fresh
+  echo "$schema_sum" > "$pgdir/schema.sha256"
+else
+  db load tabel_template --template
+fi
 seed() {
   local name=$1 file=$2 sum
-  sum=$(sha256sum "$file" | cut -d' ' -f1)
+  sum=$(cat "$file" "$top/db/schema.sql" | sha256sum | cut -d' ' -f1)
   if [ "$(cat "$pgdir/$name.sha256" 2>/dev/null)" != "$sum" ]; then
     sql -d postgres -c "drop database if exists $name"
   fi
