@@ -30,8 +30,9 @@ const QString kUsage = QStringLiteral(
     "PERIOD: --from YYYY-MM-DD --to YYYY-MM-DD [--kind all|finished|blanks]  или  --month M --year Y\n"
     "NAME (--report): products, workers, workers-detailed, products-detailed (за период);\n"
     "    time-timesheet (за месяц)\n"
-    "NAME (--export): output (за период); operations (без периода); time-timesheet, piecework,\n"
-    "    utility-works, average-piecework, general (за месяц)\n"
+    "NAME (--export): output (за период); history (все изменения за период, без --kind);\n"
+    "    operations (без периода); time-timesheet, piecework, utility-works, average-piecework,\n"
+    "    general (за месяц)\n"
     "Выгрузка — те же ячейки, что пишет кнопка «Excel» ее окна; код доступа дает то же, что в окнах.\n"
     "--check сравнивает каждую ячейку табеля месяца с суммой его записей и выводит расхождения;\n"
     "    --close-month закрывает месяц, если расхождений нет; --reopen-month открывает его снова\n"
@@ -251,6 +252,7 @@ Job readJob(const QStringList& args)
         job.sheet = findSheetKind(a.value(QStringLiteral("export")));
         if (!job.sheet) throw BadArgument(QStringLiteral("неизвестная выгрузка «%1»").arg(a.value(QStringLiteral("export"))));
         if (!job.sheet->write) throw BadArgument(QStringLiteral("выгрузка «%1» в этой сборке недоступна").arg(job.sheet->name));
+        if (!job.sheet->byProductKind) a.refuse({QStringLiteral("kind")}, QStringLiteral("выгрузке «%1»: она без вида продукции").arg(job.sheet->name));
         readPeriod(a, job.sheet->period, job);
     }
     job.target = a.value(file);

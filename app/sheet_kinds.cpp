@@ -1,6 +1,7 @@
 #include "app/sheet_kinds.h"
 #include "data/data_module.h"
 #include "export/excel_export.h"
+#include "journal/history_window.h"
 #include "refbooks/operations_list.h"
 #include "reports/output_sheet.h"
 #include "reports/report_window.h"
@@ -44,6 +45,13 @@ const QList<SheetKind>& sheetKinds()
         piecework(QStringLiteral("utility-works"), "N14", piecework_mode::kUtilityWorks),
         piecework(QStringLiteral("average-piecework"), "N15", piecework_mode::kAveragePiecework),
         piecework(QStringLiteral("general"), "N17", piecework_mode::kGeneral),
+        // Every change of the period, as the history window shows them with its box unticked.
+        {QStringLiteral("history"), PeriodKind::Range, {journalMenu("N20")},
+         [](TDataModule6& dm, ExcelApp& excel, const ReportRequest& r) {
+             using namespace change_history;
+             return writeHistorySheet(periodChanges(dm.ADO_DB, r.from, r.to, Scope::Everything), excel);
+         },
+         false},
     };
     return kinds;
 }

@@ -18,6 +18,8 @@ struct SheetKind {
     /// it does nothing on the command line's handle for files); -1 when no workbook could be
     /// started. Empty while the window's writer is not part of the build.
     std::function<int(TDataModule6& dm, ExcelApp& excel, const ReportRequest& request)> write;
+    /// Whether a period's sheet is made for a product kind (--kind).
+    bool byProductKind = true;
 };
 
 /// Whether the role may have the sheet: it can reach the window that makes it.

@@ -2,6 +2,7 @@
 #include "app/login_window.h"
 #include "data/data_module.h"
 #include "export/excel_export.h"
+#include "journal/history_window.h"
 #include "journal/journal_window.h"
 #include "journal/utility_works_dialog.h"
 #include "journal/utility_works_register.h"
@@ -82,6 +83,12 @@ Windows::Windows(TDataModule6& dm, TForm1& form1, TForm23& form23)
     Form24->pickWorker = [this](WorkerPickTarget& target) { Form5->openPick(24, target); };
     Form24->pickGroup = [this](GroupPickTarget& target) { Form26->openPick(target); };
     form1.wire(form1.Button5, [this, &form1] { Form25->openFor(form1.date()); });
+
+    historyExcel = std::make_unique<ExcelApp>(dm.prompts(), *Opener);
+    Form30 = std::make_unique<TForm30>(dm, *historyExcel, &form1);
+    form1.Form30 = Form30.get();
+    Form25->Form30 = Form30.get();
+    form1.wire(form1.N20, [this, &form1] { Form30->openForPeriod(form1.today()); });
 }
 
 Windows::~Windows() = default;

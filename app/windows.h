@@ -23,6 +23,7 @@ class TForm31;
 class TForm32;
 class TForm24;
 class TForm25;
+class TForm30;
 class ExcelApp;
 class DesktopSpreadsheetOpener;
 class TForm11;
@@ -49,6 +50,7 @@ public:
     std::unique_ptr<ExcelApp> Excel;             ///< the spreadsheet handle of the hub's exports
     std::unique_ptr<ExcelApp> timesheetExcel;    ///< the time timesheet's workbook handle
     std::unique_ptr<ExcelApp> operationsExcel;   ///< the operations list's workbook handle
+    std::unique_ptr<ExcelApp> historyExcel;      ///< the history of changes' workbook handle
     std::unique_ptr<TForm10> Form10;
     std::unique_ptr<TForm22> Form22;
     std::unique_ptr<TForm4> Form4;
@@ -61,4 +63,5 @@ public:
     std::unique_ptr<TForm11> Form11;
     std::unique_ptr<TForm25> Form25;
     std::unique_ptr<TForm24> Form24;
+    std::unique_ptr<TForm30> Form30;
 };

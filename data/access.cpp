@@ -15,7 +15,7 @@ Role roleForCode(const QString& typed)
 namespace {
 // A menu and every item in it: a disabled menu alone leaves its items reachable by shortcut.
 const QStringList kRefBooks = {"N2", "N1", "N3", "N4", "N6", "N8"};
-const QStringList kTimesheets = {"N11", "N9", "N13", "N14", "N15", "N17", "N18", "N19"};
+const QStringList kTimesheets = {"N11", "N9", "N13", "N14", "N15", "N17", "N18", "N19", "N20"};
 const QStringList kHubRestricted = {"Button1", "Button2", "Button4", "Button6"};
 } // namespace
 

@@ -5,6 +5,7 @@
 #include "data/formats.h"
 #include "data/money.h"
 #include "data/prompts.h"
+#include "journal/history_window.h"
 #include "journal/shift_entry_dialog.h"
 #include "rules/journal_entries.h"
 #include "ui/data_grid.h"
@@ -138,12 +139,13 @@ TForm1::TForm1(TDataModule6& dm, QWidget* parent) : QDialog(parent), m_dm(dm), m
     sheets->addSeparator();
     N19 = item(sheets, "N19", QStringLiteral("Проверка табеля"));
     N18 = item(sheets, "N18", QStringLiteral("Закрытие месяца…"));
+    N20 = item(sheets, "N20", QStringLiteral("История изменений"));
     QMenu* reports = MainMenu1->addMenu(QStringLiteral("Отчеты"));
     N7 = reports->menuAction();
     N7->setObjectName(QStringLiteral("N7"));
     N10 = item(reports, "N10", QStringLiteral("Сводные отчеты"));
     N5 = item(nullptr, "N5", QStringLiteral("Выход"));
-    for (QAction* a : {N1, N3, N4, N6, N8, N9, N13, N14, N15, N17, N18, N19, N10}) a->setEnabled(false);
+    for (QAction* a : {N1, N3, N4, N6, N8, N9, N13, N14, N15, N17, N18, N19, N20, N10}) a->setEnabled(false);
     connect(N5, &QAction::triggered, this, &QDialog::reject);
     layout->setMenuBar(MainMenu1);
 
@@ -207,6 +209,7 @@ TForm1::TForm1(TDataModule6& dm, QWidget* parent) : QDialog(parent), m_dm(dm), m
     Button3 = button("Button3", QStringLiteral("Удалить"));
     Button8 = button("Button8", QStringLiteral("Обновить"));
     Button5 = button("Button5", QStringLiteral("Ср.сд./хоз. работы"));
+    HistoryButton = button("HistoryButton", QStringLiteral("История"));
     bottom->addStretch();
     Button4 = button("Button4", QStringLiteral("Выход"));
     layout->addLayout(bottom);
@@ -240,8 +243,12 @@ TForm1::TForm1(TDataModule6& dm, QWidget* parent) : QDialog(parent), m_dm(dm), m
     DBGrid2->addContextSeparator();
     DBGrid2->addToContextMenu(ApproveAction);
     DBGrid2->addToContextMenu(WithdrawAction);
+    DBGrid2->addContextSeparator();
+    DBGrid2->addToContextMenu(HistoryButton, QStringLiteral("История изменений"));
     DBGrid2->installEventFilter(this);
     for (QPushButton* b : {Button1, Button2, Button5}) b->setEnabled(false);
+    // Looking at an entry's history is no visit to another window: the journal stays on its date.
+    connect(HistoryButton, &QPushButton::clicked, this, guarded(m_prompts, [this] { HistoryButtonClick(); }));
 
     connect(Button3, &QPushButton::clicked, this, guarded(m_prompts, [this] { Button3Click(); }));
     connect(Button8, &QPushButton::clicked, this, guarded(m_prompts, [this] { Button8Click(); }));
@@ -518,4 +525,15 @@ void TForm1::Button3Click()
     q.refresh();
     if (removal != shift_entry::Removal::Deleted)
         m_prompts.error(shift_entry::removalMessage(removal), QStringLiteral("Ошибка"));
+}
+
+void TForm1::HistoryButtonClick()
+{
+    const Dataset& q = shiftQuery(CurrentShift);
+    if (q.isEmpty() || !Form30) return;
+    Form30->openForEntry(change_history::Table::Journal, q.asInt(QStringLiteral("id")),
+                         QStringLiteral("запись журнала №%1: %2, %3, %4")
+                             .arg(q.asInt(QStringLiteral("id")))
+                             .arg(q.asString(QStringLiteral("fio")).trimmed(), q.asString(QStringLiteral("marka")).trimmed(),
+                                  formats::date(q.asDate(QStringLiteral("data")))));
 }

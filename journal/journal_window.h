@@ -21,6 +21,7 @@ class QLabel;
 class QLineEdit;
 class QStatusBar;
 class TForm11;
+class TForm30;
 
 /// The working window: the production journal of one date and one shift, approving and
 /// deleting entries, and the way to every other window of the client.
@@ -50,8 +51,10 @@ public:
     QPushButton* Button8 = nullptr;  // "Обновить"
     QPushButton* Button5 = nullptr;  // "Ср.сд./хоз. работы"
     QPushButton* Button4 = nullptr;  // "Выход"
+    /// "История": the history of changes of the current entry.
+    QPushButton* HistoryButton = nullptr;
     QMenuBar* MainMenu1 = nullptr;
-    QAction *N1, *N2, *N3, *N4, *N5, *N6, *N7, *N8, *N9, *N10, *N11, *N13, *N14, *N15, *N17;
+    QAction *N1, *N2, *N3, *N4, *N5, *N6, *N7, *N8, *N9, *N10, *N11, *N13, *N14, *N15, *N17, *N20;
     QAction* N18 = nullptr;  // "Закрытие месяца…"
     QAction* N19 = nullptr;  // "Проверка табеля"
     QTimer* Timer1 = nullptr;
@@ -65,6 +68,8 @@ public:
     QAction* WithdrawAction = nullptr;
     /// The entry dialog that "Добавить" and "Изменить" open.
     TForm11* Form11 = nullptr;
+    /// The history window that "История" opens.
+    TForm30* Form30 = nullptr;
 
     /// The journal date.
     QDate date() const;
@@ -95,6 +100,8 @@ public:
     /// "Изменить": the entry dialog for the current entry; the grid returns to its row afterwards.
     void Button2Click();
     void Button3Click();
+    /// "История": the history of changes of the current entry.
+    void HistoryButtonClick();
 
     /// Esc, "Выход" and the close box end the run: after asking, the answer "Нет" being the default.
     void reject() override;

@@ -1,6 +1,8 @@
 #include "journal/utility_works_register.h"
 #include "data/data_module.h"
+#include "data/formats.h"
 #include "data/prompts.h"
+#include "journal/history_window.h"
 #include "journal/utility_works_dialog.h"
 #include "rules/hour_entries.h"
 #include "ui/data_grid.h"
@@ -66,6 +68,7 @@ TForm25::TForm25(TDataModule6& dm, QWidget* parent)
     Button6 = button("Button6", QStringLiteral("Изменить"));
     Button7 = button("Button7", QStringLiteral("Удалить"));
     Button1 = button("Button1", QStringLiteral("Расчитать ср.сд."));
+    HistoryButton = button("HistoryButton", QStringLiteral("История"));
     DTPcker1 = new QDateEdit(QDate::currentDate(), this);
     DTPcker1->setObjectName(QStringLiteral("DTPcker1"));
     DTPcker1->setCalendarPopup(true);
@@ -78,6 +81,8 @@ TForm25::TForm25(TDataModule6& dm, QWidget* parent)
     bar->addStretch();
     Button8 = button("Button8", QStringLiteral("Выход"));
     DBGrid1->actAs(Button5, Button6, Button7, nullptr);
+    DBGrid1->addContextSeparator();
+    DBGrid1->addToContextMenu(HistoryButton, QStringLiteral("История изменений"));
     layout->addLayout(bar);
     setFixedSize(900, 500);
 
@@ -86,6 +91,7 @@ TForm25::TForm25(TDataModule6& dm, QWidget* parent)
     connect(DBGrid1, &QAbstractItemView::doubleClicked, this, guarded(m_prompts, [this] { Button6Click(); }));
     connect(Button7, &QPushButton::clicked, this, guarded(m_prompts, [this] { Button7Click(); }));
     connect(Button1, &QPushButton::clicked, this, guarded(m_prompts, [this] { Button1Click(); }));
+    connect(HistoryButton, &QPushButton::clicked, this, guarded(m_prompts, [this] { HistoryButtonClick(); }));
     connect(Button8, &QPushButton::clicked, this, &QDialog::reject);
     connect(CBox1, &QCheckBox::toggled, this, guarded(m_prompts, [this] { CBox1Click(); }));
     // Every change of the date, by whatever means, reloads the list at once.
@@ -170,4 +176,15 @@ void TForm25::Button1Click()
 {
     hour_entry::recalculateAveragePiecework(m_dm.ADO_DB, DTPcker1->date());
     reloadKeepingPlace();
+}
+
+void TForm25::HistoryButtonClick()
+{
+    if (!Form30 || fatigue.isEmpty()) return;
+    const int id = fatigue.asInt(QStringLiteral("id"));
+    Form30->openForEntry(change_history::Table::Hours, id,
+                         QStringLiteral("часы №%1: %2, %3, %4")
+                             .arg(id)
+                             .arg(fatigue.asString(QStringLiteral("fio")).trimmed(), fatigue.asString(QStringLiteral("s_caption")).trimmed(),
+                                  formats::date(fatigue.asDate(QStringLiteral("d_date")))));
 }

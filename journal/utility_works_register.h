@@ -5,6 +5,7 @@
 
 class TDataModule6;
 class TForm24;
+class TForm30;
 class Prompts;
 class DataGrid;
 class QCheckBox;
@@ -27,6 +28,8 @@ public:
     QDateEdit* DTPcker1 = nullptr;
     QCheckBox* CBox1 = nullptr;      // "Выходной"
     QPushButton* Button8 = nullptr;  // "Выход"
+    /// "История": the history of changes of the current entry.
+    QPushButton* HistoryButton = nullptr;
 
     /// The entries of the picker's date.
     Dataset fatigue;
@@ -34,6 +37,8 @@ public:
     int smena_no = 1;
     /// The entry dialog; set by the owner of both windows.
     TForm24* Form24 = nullptr;
+    /// The history window; set by the owner of both windows.
+    TForm30* Form30 = nullptr;
 
     /// From the journal: the picker takes the journal's date (the day-off box is left as it
     /// is) and the register is shown modally.
@@ -48,6 +53,8 @@ public:
     void Button7Click();
     /// "Расчитать ср.сд.": the average-piecework prices of the picker's month.
     void Button1Click();
+    /// "История": the history of changes of the current entry.
+    void HistoryButtonClick();
 
     /// Reloads the list and returns to the record number it stood on.
     void reloadKeepingPlace();

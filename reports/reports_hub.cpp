@@ -8,6 +8,7 @@
 #include "reports/output_sheet.h"
 #include "reports/report_kinds.h"
 #include "reports/report_window.h"
+#include "ui/date_picker.h"
 #include "ui/guard.h"
 
 #include <QApplication>
@@ -22,19 +23,6 @@
 #include <QRadioButton>
 #include <QScopeGuard>
 #include <QVBoxLayout>
-
-namespace {
-
-QDateEdit* datePicker(const char* name, QWidget* parent)
-{
-    auto* picker = new QDateEdit(parent);
-    picker->setObjectName(QLatin1String(name));
-    picker->setCalendarPopup(true);
-    picker->setDisplayFormat(QStringLiteral("dd.MM.yyyy"));
-    return picker;
-}
-
-} // namespace
 
 TForm18::TForm18(TDataModule6& dm, ExcelApp& excel, QWidget* parent)
     : QDialog(parent), XLS_Rep(dm.ADO_DB, sheet_statements::kXlsRep), m_dm(dm), m_excel(excel), m_prompts(dm.prompts())
@@ -58,11 +46,11 @@ TForm18::TForm18(TDataModule6& dm, ExcelApp& excel, QWidget* parent)
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
     Label1 = new QLabel(QStringLiteral("с"), GroupBox1);
     Label1->setObjectName(QStringLiteral("Label1"));
-    DTPicker1 = datePicker("DTPicker1", GroupBox1);
+    DTPicker1 = datePicker(QStringLiteral("DTPicker1"), GroupBox1);
     Label1->setBuddy(DTPicker1);
     Label2 = new QLabel(QStringLiteral("по"), GroupBox1);
     Label2->setObjectName(QStringLiteral("Label2"));
-    DTPicker2 = datePicker("DTPicker2", GroupBox1);
+    DTPicker2 = datePicker(QStringLiteral("DTPicker2"), GroupBox1);
     Label2->setBuddy(DTPicker2);
     auto* periodLayout = new QHBoxLayout(GroupBox1);
     for (QWidget* w : std::initializer_list<QWidget*>{Label1, DTPicker1, Label2, DTPicker2}) periodLayout->addWidget(w);

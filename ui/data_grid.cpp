@@ -117,7 +117,7 @@ void DataGrid::actAs(QAbstractButton* add, QAbstractButton* change, QAbstractBut
     }
 }
 
-void DataGrid::addToContextMenu(QAbstractButton* button) { m_menu << MenuItem{button, nullptr}; }
+void DataGrid::addToContextMenu(QAbstractButton* button, const QString& caption) { m_menu << MenuItem{button, nullptr, caption}; }
 
 void DataGrid::addToContextMenu(QAction* action) { m_menu << MenuItem{nullptr, action}; }
 
@@ -259,7 +259,7 @@ void DataGrid::showContextMenu(const QPoint& at)
             if (item.action->isVisible()) menu.addAction(item.action);
         } else if (QAbstractButton* b = item.button) {
             if (!b->isVisibleTo(b->window())) continue;
-            QAction* a = menu.addAction(b->text());
+            QAction* a = menu.addAction(item.caption.isEmpty() ? b->text() : item.caption);
             a->setEnabled(b->isEnabled());
             const QPointer<QAbstractButton> target(b);
             connect(a, &QAction::triggered, this, [target] {

@@ -27,9 +27,10 @@ public:
     /// A key (Enter, Insert, Delete, F5…) pressed in the grid clicks the button, when the button
     /// is shown and enabled.
     void bindKey(int key, QAbstractButton* button);
-    /// The context menu's items, in order: a button (its caption, shown and enabled as it is), an
-    /// action, or a separator (nullptr). "Копировать" always closes the menu.
-    void addToContextMenu(QAbstractButton* button);
+    /// The context menu's items, in order: a button (its caption, or the one given, shown and
+    /// enabled as the button is), an action, or a separator (nullptr). "Копировать" always
+    /// closes the menu.
+    void addToContextMenu(QAbstractButton* button, const QString& caption = {});
     void addToContextMenu(QAction* action);
     void addContextSeparator();
     /// A box that shows only the rows holding its text in one of the shown columns.
@@ -65,6 +66,7 @@ private:
     struct MenuItem {
         QAbstractButton* button = nullptr;
         QAction* action = nullptr;
+        QString caption;   // of a button, when not its own
     };
     QList<MenuItem> m_menu;
     QTableView* m_frozen = nullptr;

@@ -125,7 +125,7 @@ void TestLogin::rolesDisableTheirControls_data()
     QTest::addColumn<QStringList>("hubOff");
     const QStringList all = {"Button1", "Button2", "Button3", "RadioButton1", "RadioButton2", "RadioButton3",
                              "RadioButton4", "CBox1", "Button8", "DBGrid2", "N2", "N11", "DateT"};
-    const QStringList items = {"N1", "N3", "N4", "N6", "N8", "N9", "N13", "N14", "N15", "N17", "N18", "N19"};
+    const QStringList items = {"N1", "N3", "N4", "N6", "N8", "N9", "N13", "N14", "N15", "N17", "N18", "N19", "N20"};
     QTest::newRow("full") << "3851" << QStringList{} << QStringList{};
     QTest::newRow("planner") << " brivet " << all + items << QStringList{};
     QTest::newRow("foremen") << "kolpant" << QStringList{"Button2", "Button3", "N2", "N11"} + items
@@ -148,7 +148,7 @@ void TestLogin::rolesDisableTheirControls()
     // Every menu item as wired to its window; one that opens a window counts its openings.
     const QList<QAction*> items = {m_form1->N1, m_form1->N3, m_form1->N4, m_form1->N6, m_form1->N8, m_form1->N9,
                                    m_form1->N13, m_form1->N14, m_form1->N15, m_form1->N17, m_form1->N18,
-                                   m_form1->N19, m_form1->N10};
+                                   m_form1->N19, m_form1->N20, m_form1->N10};
     int opened = 0;
     for (QAction* item : items) {
         item->setEnabled(true);

@@ -41,7 +41,7 @@ void TestAccess::restrictions_data()
     QTest::addColumn<QStringList>("hubOff");
     // A closed menu is closed with every item in it: an item reached by its shortcut opens the window all the same.
     const QStringList books = {"N2", "N1", "N3", "N4", "N6", "N8"};
-    const QStringList sheets = {"N11", "N9", "N13", "N14", "N15", "N17", "N18", "N19"};
+    const QStringList sheets = {"N11", "N9", "N13", "N14", "N15", "N17", "N18", "N19", "N20"};
     const QStringList hub = {"Button1", "Button2", "Button4", "Button6"};
     QTest::newRow("full") << Role::Full << QStringList{} << QStringList{};
     QTest::newRow("planner") << Role::Planner

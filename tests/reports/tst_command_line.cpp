@@ -13,6 +13,7 @@
 #include "reports/reports_hub.h"
 #include "ui/job_progress.h"
 #include "tests/reports/report_fixture.h"
+#include "tests/support/entries_fixture.h"
 #include "tests/support/scripted_prompts.h"
 #include "tests/support/small_file_system.h"
 #include "tests/support/test_database.h"
@@ -138,6 +139,7 @@ private slots:
     void sheetsTheRoleMayHave_data();
     void sheetsTheRoleMayHave();
     void theMonthIsCheckedClosedAndOpened();
+    void historyHasEveryChange();
 
 private:
     /// Writes the sheet of that command-line name as its window's "Excel" does.
@@ -148,6 +150,12 @@ private:
     /// Runs while another client holds the journal locked, with a short statement time limit.
     int runWhileJournalLocked(const QStringList& args, QString* err);
     QString server() const { return QStringLiteral("127.0.0.1:%1").arg(TestDatabase::port()); }
+    /// A period around today, when the fixture and the tests change the data.
+    static QStringList changedToday()
+    {
+        const QDate today = QDate::currentDate();
+        return {"--from", today.addDays(-1).toString(Qt::ISODate), "--to", today.addDays(2).toString(Qt::ISODate)};
+    }
 
     TestDatabase* m_db = nullptr;
     QTemporaryDir m_tmp;
@@ -350,6 +358,9 @@ void TestCommandLine::refusals_data()
     QTest::newRow("operations for a month") << sheet("operations", {"--month", "3", "--year", "2024"}) << 1 << "--month";
     QTest::newRow("operations for a period") << sheet("operations", march) << 1 << "--from";
     QTest::newRow("planner, month sheet") << (db + QStringList{"--code", "brivet", "--export", "general", "--month", "3", "--year", "2024"} + xlsx) << 2 << "general";
+    QTest::newRow("history of a product kind") << sheet("history", march + QStringList{"--kind", "all"}) << 1 << "--kind";
+    QTest::newRow("history of a month") << sheet("history", {"--month", "3", "--year", "2024"}) << 1 << "--month";
+    QTest::newRow("planner, history") << (db + QStringList{"--code", "brivet", "--export", "history"} + march + xlsx) << 2 << "history";
     QTest::newRow("xlsx to a pipe") << (db + output + QStringList{"--xlsx=@/fifo.pdf"}) << 5 << "не обычный файл";
 }
 
@@ -709,12 +720,13 @@ void TestCommandLine::sheetsTheRoleMayHave_data()
     QTest::addColumn<int>("exitCode");
     // Full access, the planner, the foremen, the warehouse; what each may open in its windows.
     const QList<std::pair<const char*, QList<int>>> roles = {
-        {"61370452", {0, 0, 0, 0, 0, 0, 0}},
-        {"brivet", {0, 2, 2, 2, 2, 2, 2}},     // the hub's "Excel" only
-        {"kolpant", {2, 0, 2, 2, 2, 2, 2}},    // a new entry's operation picker shows the list
-        {"frumo", {2, 2, 2, 2, 2, 2, 2}},
+        {"61370452", {0, 0, 0, 0, 0, 0, 0, 0}},
+        {"brivet", {0, 2, 2, 2, 2, 2, 2, 2}},     // the hub's "Excel" only
+        {"kolpant", {2, 0, 2, 2, 2, 2, 2, 2}},    // a new entry's operation picker shows the list
+        {"frumo", {2, 2, 2, 2, 2, 2, 2, 2}},
     };
-    const QStringList sheets = {"output", "operations", "time-timesheet", "piecework", "utility-works", "average-piecework", "general"};
+    const QStringList sheets = {"output", "operations", "time-timesheet", "piecework", "utility-works", "average-piecework", "general",
+                                "history"};
     for (const auto& [code, exits] : roles)
         for (int i = 0; i < sheets.size(); ++i)
             QTest::addRow("%s, %s", code, qPrintable(sheets.at(i))) << QString::fromLatin1(code) << sheets.at(i) << exits.at(i);
@@ -727,7 +739,8 @@ void TestCommandLine::sheetsTheRoleMayHave()
     QFETCH(int, exitCode);
     const SheetKind* sheet = findSheetKind(name);
     QVERIFY(sheet);
-    const QStringList period = sheet->period == PeriodKind::Range ? QStringList{"--from", "2024-03-01", "--to", "2024-04-01"}
+    const QStringList period = name == QLatin1String("history") ? changedToday()
+                               : sheet->period == PeriodKind::Range ? QStringList{"--from", "2024-03-01", "--to", "2024-04-01"}
                                : sheet->period == PeriodKind::Month ? QStringList{"--month", "3", "--year", "2024"}
                                                                     : QStringList{};
     int exit = 0;
@@ -786,8 +799,40 @@ void TestCommandLine::theMonthIsCheckedClosedAndOpened()
     QCOMPARE(run(reopen + QStringList{QStringLiteral("--reason"), QStringLiteral("ошибка в премии")}, &err, {}, &out),
              command_line_exit::kOk);
     QCOMPARE(out, QStringLiteral("Месяц 03.2024 открыт.\n"));
-    QCOMPARE(m_db->scalar(QStringLiteral("select reason || ' ' || client from accounts_dep.change_log where action='reopen'")).toString().section(QLatin1Char(' '), 0, 4),
+    QCOMPARE(m_db->scalar(QStringLiteral("select reason || ' ' || client from accounts_dep.change_log where action='reopen' and old_row->>'year'='2024'")).toString().section(QLatin1Char(' '), 0, 4),
              QStringLiteral("ошибка в премии tabel full-cli"));
+}
+
+void TestCommandLine::historyHasEveryChange()
+{
+    // An approved entry's quantity changed and changed back, a long past month closed and
+    // reopened, each with its reason; the fixture's hour entries were added today too.
+    const int id = m_db->scalar(QStringLiteral("select id from accounts_dep.smena where data = '2024-03-01'")).toInt();
+    m_db->exec(QStringLiteral(R"(
+        update accounts_dep.smena set kol_vo = 11 where data = '2024-03-01';
+        update accounts_dep.smena set kol_vo = 10 where data = '2024-03-01';
+    )"));
+    entries_fixture::closeAndReopen(*m_db, 2001, 1, QStringLiteral("проверка"), QStringLiteral("проверка окончена"));
+    int code = 0;
+    QString err;
+    const Workbook book = exported(QStringLiteral("3851"), QStringLiteral("history"), changedToday(), &code, &err);
+    QCOMPARE(code, 0);
+    QVERIFY2(err.isEmpty(), qPrintable(err));
+    const QStringList titles = {"Когда", "Кто", "Клиент", "Что", "Действие", "№", "Запись", "Причина", "Изменения"};
+    QCOMPARE(book.rows.value(0), titles);
+    QCOMPARE(tableFaults(book, 1, int(titles.size()), int(book.rows.size())), QStringList());
+    // Columns 4 to 9: what, action, entry, its subject, the reason, the changes.
+    QStringList seen;
+    for (const QStringList& row : book.rows.mid(1)) seen << row.mid(3).join(QLatin1Char('|'));
+    const QString entry = QStringLiteral("Журнал|Изменена|%1|01.03.2024, 1 Антонов А.А.||").arg(id);
+    for (const QString& expected : {entry + QStringLiteral("Кол-во: 10 → 11"), entry + QStringLiteral("Кол-во: 11 → 10"),
+                                    QStringLiteral("Месяц|Месяц закрыт||01.2001|проверка|Закрыт: "),
+                                    QStringLiteral("Месяц|Месяц открыт||01.2001|проверка окончена|Закрыт: "),
+                                    QStringLiteral("Часы|Добавлена|1|04.03.2024, 1 Антонов А.А.||Дата: 04.03.2024; ФИО: 1 Антонов А.А.; "
+                                                   "Номенклатура: Двери; Работа: хоз. работы; Цена: 100; Кол-во: 3;")}) {
+        QVERIFY2(std::any_of(seen.begin(), seen.end(), [&](const QString& s) { return s.startsWith(expected); }), qPrintable(expected));
+    }
+    QVERIFY(book.numericCells.contains(QStringLiteral("F2")));
 }
 
 QTEST_MAIN(TestCommandLine)

@@ -5,6 +5,7 @@
 
 #include <QDate>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 
 namespace entries_fixture {
@@ -69,6 +70,57 @@ inline void insertHourEntry(const TestDatabase& db, int worker, int kind, int ho
                            "i_holiday, i_night) values (1, %1, %2, '%3', %4, %5, 1, %6, %7, 0, %8)")
                 .arg(kind).arg(worker).arg(day.toString(Qt::ISODate)).arg(day.month()).arg(day.year())
                 .arg(hours).arg(price).arg(night));
+}
+
+/// Closes a month and opens it again, each with its reason, as the months' window would.
+inline void closeAndReopen(const TestDatabase& db, int year, int month, const QString& closing, const QString& reopening)
+{
+    db.exec(QStringLiteral(R"(
+        begin;
+        select set_config('tabel.reason', '%3', true);
+        insert into accounts_dep.closed_month (year, month) values (%1, %2);
+        commit;
+        begin;
+        select set_config('tabel.reason', '%4', true);
+        delete from accounts_dep.closed_month where year = %1 and month = %2;
+        commit;
+    )").arg(year).arg(month).arg(closing, reopening));
+}
+
+/// From the utility works' books, a history of eight changes dated a second apart from `first`
+/// on: entry 1 (approved) and entry 2 (never approved) of Friday added, then each given two
+/// pieces more; an hour entry of worker 1 added and cut from 8 hours to 6; March closed "по
+/// ведомости" and reopened for "ошибка в табеле".
+inline void historyOfMarch(const TestDatabase& db, const QString& first)
+{
+    utilityWorksBooks(db);
+    db.exec(QStringLiteral(R"(
+        truncate accounts_dep.closed_month, accounts_dep.change_log restart identity;
+        insert into accounts_dep.smena (data, smena, w_id, i_id, o_id, cena, kol_vo, brak, time, ok) values
+          ('2024-03-15', 1, 1, 10001, 3, 10, 10, 0, 8, 'ok'), ('2024-03-15', 1, 2, 10001, 3, 10, 5, 0, 4, 'no');
+        update accounts_dep.smena set kol_vo = kol_vo + 2 where id = 1;
+        update accounts_dep.smena set kol_vo = kol_vo + 2 where id = 2;
+    )"));
+    insertHourEntry(db, 1, 7777, 8, 0);
+    db.exec(QStringLiteral("update accounts_dep.fatigue set cnt = 6"));
+    closeAndReopen(db, 2024, 3, QStringLiteral("по ведомости"), QStringLiteral("ошибка в табеле"));
+    db.exec(QStringLiteral("update accounts_dep.change_log set at = timestamp '%1' + (id - 1) * interval '1 second'").arg(first));
+}
+
+/// The changes historyOfMarch makes, in order, as "what|action|entry|subject|reason" (a month
+/// has no entry number).
+inline QStringList historyOfMarchShown()
+{
+    return {
+        QStringLiteral("Журнал|Добавлена|1|15.03.2024, 1 Иванов И.И.|"),
+        QStringLiteral("Журнал|Добавлена|2|15.03.2024, 2 Петров П.П.|"),
+        QStringLiteral("Журнал|Изменена|1|15.03.2024, 1 Иванов И.И.|"),
+        QStringLiteral("Журнал|Изменена|2|15.03.2024, 2 Петров П.П.|"),
+        QStringLiteral("Часы|Добавлена|1|15.03.2024, 1 Иванов И.И.|"),
+        QStringLiteral("Часы|Изменена|1|15.03.2024, 1 Иванов И.И.|"),
+        QStringLiteral("Месяц|Месяц закрыт||03.2024|по ведомости"),
+        QStringLiteral("Месяц|Месяц открыт||03.2024|ошибка в табеле"),
+    };
 }
 
 /// A day cell of a worker's journal-hours row of March 2024 in the shift; null when empty or absent.
