@@ -8,6 +8,8 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSysInfo>
+#include <pwd.h>
+#include <unistd.h>
 
 #ifndef TABEL_DEFAULT_SERVER
 #define TABEL_DEFAULT_SERVER "127.0.0.1"
@@ -243,5 +245,7 @@ QString clientName(const QString& role, const QString& build)
 {
     QString user = qEnvironmentVariable("USER");
     if (user.isEmpty()) user = qEnvironmentVariable("LOGNAME");
+    if (user.isEmpty())
+        if (const passwd* account = getpwuid(getuid())) user = QString::fromLocal8Bit(account->pw_name);
     return QStringLiteral("tabel %1 %2@%3 %4").arg(role, user, QSysInfo::machineHostName(), build);
 }
