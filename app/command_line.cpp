@@ -9,6 +9,11 @@
 #include "export/excel_export.h"
 #include "reports/report_kinds.h"
 #include "reports/report_window.h"
+#include "app/month_end.h"
+#include "data/read_server.h"
+#include "data/replacing_file.h"
+#include "data/statement.h"
+#include "data/transaction.h"
 #include "rules/month_close.h"
 
 #include <QCommandLineParser>
@@ -27,6 +32,11 @@ const QString kUsage = QStringLiteral(
     "               tabel DATABASE SERVER --code CODE --check --month M --year Y\n"
     "               tabel DATABASE SERVER --code CODE --close-month --month M --year Y\n"
     "               tabel DATABASE SERVER --code CODE --reopen-month --month M --year Y --reason ТЕКСТ\n"
+    "               tabel DATABASE SERVER --code CODE --month-end --month M --year Y --dir DIR\n"
+    "--month-end пишет в DIR все отчеты (PDF) и выгрузки (.xlsx) месяца, доступные коду, из одного\n"
+    "    снимка БД, и manifest.json (файлы, их размеры и SHA-256, период, время снимка).\n"
+    "--read-server HOST[:PORT]: отчеты, выгрузки, --check и --month-end читают с резервного сервера\n"
+    "    (если он недоступен или отстает больше 30 с — с основного, о чем сказано в stderr).\n"
     "PERIOD: --from YYYY-MM-DD --to YYYY-MM-DD [--kind all|finished|blanks]  или  --month M --year Y\n"
     "NAME (--report): products, workers, workers-detailed, products-detailed (за период);\n"
     "    time-timesheet (за месяц)\n"
@@ -46,8 +56,12 @@ const QString kConnection = QStringLiteral("tabel_command_line");
 const QStringList kValueOptions = {QStringLiteral("code"), QStringLiteral("report"), QStringLiteral("from"),
                                    QStringLiteral("to"),   QStringLiteral("kind"),   QStringLiteral("month"),
                                    QStringLiteral("year"), QStringLiteral("pdf"),  QStringLiteral("export"),
-                                   QStringLiteral("xlsx"), QStringLiteral("reason")};
+                                   QStringLiteral("xlsx"), QStringLiteral("reason"), QStringLiteral("dir"),
+                                   QStringLiteral("read-server")};
 const QStringList kMonthActions = {QStringLiteral("check"), QStringLiteral("close-month"), QStringLiteral("reopen-month")};
+const QString kReadConnection = QStringLiteral("tabel_command_line_read");
+// How far behind the primary a standby may be and still serve a run's reads.
+constexpr int kReadLagLimitSeconds = 30;
 const QStringList kProductKinds = {QStringLiteral("all"), QStringLiteral("finished"), QStringLiteral("blanks")};
 
 class BadArgument : public std::runtime_error {
@@ -67,24 +81,28 @@ struct Job {
     QString database, server, code;
     const ReportKind* report = nullptr;   ///< a report to PDF, or
     const SheetKind* sheet = nullptr;     ///< a spreadsheet to .xlsx, or
-    QString monthAction;                  ///< one of kMonthActions, on a month, without a file
+    QString monthAction;                  ///< one of kMonthActions, on a month, without a file, or
+    bool monthEnd = false;                ///< every report and sheet of a month into a folder
     QString reason;                       ///< why a month is opened again
+    QString readServer;                   ///< a standby to read from
     QString target;
     ReportRequest request;
     bool kindGiven = false;
 
     bool allows(access_rights::Role role) const
     {
+        if (monthEnd) return role != access_rights::Role::None;
         if (!monthAction.isEmpty()) return access_rights::mayUseTimesheets(role);
         return report ? report->startedBy.allows(role) : mayExport(*sheet, role);
     }
     PeriodKind period() const
     {
-        if (!monthAction.isEmpty()) return PeriodKind::Month;
+        if (monthEnd || !monthAction.isEmpty()) return PeriodKind::Month;
         return report ? report->period : sheet->period;
     }
     QString what() const
     {
+        if (monthEnd) return QStringLiteral("выгрузка месяца");
         if (monthAction == QLatin1String("check")) return QStringLiteral("проверка табеля");
         if (monthAction == QLatin1String("close-month")) return QStringLiteral("закрытие месяца");
         if (monthAction == QLatin1String("reopen-month")) return QStringLiteral("открытие месяца");
@@ -113,7 +131,8 @@ public:
         for (const QString& name : kValueOptions)
             m_parser.addOption(QCommandLineOption(name, QString(), QStringLiteral("value")));
         m_parser.addOption(QCommandLineOption(QStringLiteral("help")));
-        for (const QString& name : kMonthActions) m_parser.addOption(QCommandLineOption(name));
+        for (const QString& name : kMonthActions + QStringList{QStringLiteral("month-end")})
+            m_parser.addOption(QCommandLineOption(name));
         if (!m_parser.parse(QStringList{QStringLiteral("tabel")} + args)) {
             if (!m_parser.unknownOptionNames().isEmpty())
                 throw BadArgument(QStringLiteral("неизвестный параметр %1").arg(spelled(args, m_parser.unknownOptionNames().constFirst())));
@@ -216,7 +235,8 @@ Job readJob(const QStringList& args)
 
     a.require({QStringLiteral("code")});
     job.code = a.value(QStringLiteral("code"));
-    int asked = a.has(QStringLiteral("report")) + a.has(QStringLiteral("export"));
+    int asked = a.has(QStringLiteral("report")) + a.has(QStringLiteral("export")) + a.has(QStringLiteral("month-end"));
+    job.monthEnd = a.has(QStringLiteral("month-end"));
     for (const QString& action : kMonthActions) {
         if (!a.has(action)) continue;
         ++asked;
@@ -224,7 +244,27 @@ Job readJob(const QStringList& args)
     }
     if (asked != 1)
         throw BadArgument(QStringLiteral("нужен один из параметров: --report (отчет в PDF), --export (выгрузка в Excel), "
-                                         "--check, --close-month или --reopen-month"));
+                                         "--month-end, --check, --close-month или --reopen-month"));
+    if (a.has(QStringLiteral("read-server"))) {
+        if (job.monthAction == QLatin1String("close-month") || job.monthAction == QLatin1String("reopen-month"))
+            throw BadArgument(QStringLiteral("параметр --read-server не нужен для --%1: месяц закрывается и открывается на "
+                                             "основном сервере").arg(job.monthAction));
+        job.readServer = a.value(QStringLiteral("read-server")).trimmed();
+        const QString readPort = ConnectionSettings::writtenPort(job.readServer);
+        if (job.readServer.isEmpty() || (!readPort.isNull() && ConnectionSettings::portNumber(readPort) == 0))
+            throw BadArgument(QStringLiteral("--read-server: нужен сервер в виде HOST или HOST:PORT (порт от 1 до 65535), а не «%1»")
+                                  .arg(job.readServer));
+    }
+    if (job.monthEnd) {
+        a.refuse({QStringLiteral("pdf"), QStringLiteral("xlsx"), QStringLiteral("reason")},
+                 QStringLiteral("для --month-end: файлы пишутся в папку --dir"));
+        a.require({QStringLiteral("dir")});
+        job.target = a.value(QStringLiteral("dir"));
+        if (job.target.trimmed().isEmpty()) throw BadArgument(QStringLiteral("--dir: не задана папка"));
+        readPeriod(a, PeriodKind::Month, job);
+        return job;
+    }
+    a.refuse({QStringLiteral("dir")}, QStringLiteral("здесь: папка нужна только для --month-end"));
     if (job.monthAction == QLatin1String("reopen-month")) {
         a.require({QStringLiteral("reason")});
         job.reason = a.value(QStringLiteral("reason")).trimmed();
@@ -321,12 +361,65 @@ private:
     int m_errors = 0;
 };
 
-std::optional<Failure> writeSheet(const Job& job, TDataModule6& dm, StreamPrompts& prompts)
+std::optional<Failure> writeSheet(const SheetKind& sheet, const ReportRequest& request, const QString& target,
+                                  TDataModule6& dm, StreamPrompts& prompts)
 {
     ExcelApp excel(prompts);   // the workbook goes to the file, never to the screen
-    if (job.sheet->write(dm, excel, job.request) == -1 || prompts.errors() > 0)
+    if (sheet.write(dm, excel, request) == -1 || prompts.errors() > 0)
         return Failure{kOutputError, QStringLiteral("книга не записана")};
-    if (excel.SaveAs(job.target) == -1) return Failure{kOutputError, QStringLiteral("книга не записана")};
+    if (excel.SaveAs(target) == -1) return Failure{kOutputError, QStringLiteral("книга не записана")};
+    return std::nullopt;
+}
+
+std::optional<Failure> writeReport(const ReportKind& report, const ReportRequest& request, const QString& target,
+                                   TDataModule6& dm)
+{
+    const std::unique_ptr<ReportWindow> window = report.make(dm);
+    // Written page by page as the rows arrive: a report of a whole plant's month takes the
+    // memory of a page, not of the month.
+    try {
+        window->writePdfFor(request, target);
+    } catch (const ReportError& e) {
+        return Failure{kOutputError, e.text()};
+    }
+    return std::nullopt;
+}
+
+/// Every report and sheet of the month the role may have, into the folder, read in one
+/// repeatable-read transaction (one snapshot: every file agrees with every other while entries
+/// are being saved), each file whole or not at all, a line on the error stream as each is done,
+/// and the manifest last.
+std::optional<Failure> writeMonthEnd(const Job& job, TDataModule6& dm, StreamPrompts& prompts, QTextStream& err,
+                                     const QString& server)
+{
+    const QSqlDatabase& db = dm.ADO_DB;
+    const QList<month_end::Item> items =
+        month_end::items(access_rights::roleForCode(job.code), job.request.month, job.request.year);
+    Transaction snapshot(db);
+    execSql(db, QStringLiteral("set transaction isolation level repeatable read, read only"));
+    QSqlQuery at = Statement(QStringLiteral("select clock_timestamp()")).exec(db);
+    const QDateTime snapshotAt = at.next() ? at.value(0).toDateTime() : QDateTime::currentDateTimeUtc();
+    const QDir folder(job.target);
+    QList<month_end::Written> written;
+    for (int i = 0; i < items.size(); ++i) {
+        const month_end::Item& item = items.at(i);
+        const QString target = folder.filePath(item.file);
+        if (std::optional<Failure> problem = targetProblem(target)) return problem;
+        const std::optional<Failure> failure = item.report ? writeReport(*item.report, item.request, target, dm)
+                                                           : writeSheet(*item.sheet, item.request, target, dm, prompts);
+        if (failure) return Failure{failure->code, QStringLiteral("%1: %2").arg(item.file, failure->message)};
+        written << month_end::describe(folder.path(), item.file);
+        err << QStringLiteral("tabel: [%1/%2] %3, %4 байт").arg(i + 1).arg(items.size()).arg(item.file).arg(written.last().size)
+            << Qt::endl;
+    }
+    snapshot.commit();
+    ReplacingFile manifest(folder.filePath(month_end::kManifest));
+    const QByteArray text = month_end::manifest(written, job.request.month, job.request.year, snapshotAt, job.database, server);
+    if (!manifest.open() || manifest.device().write(text) != text.size() || !manifest.commit())
+        return Failure{kOutputError, QStringLiteral("%1: %2").arg(month_end::kManifest, manifest.errorString())};
+    err << QStringLiteral("tabel: %1: %2 файлов, снимок БД %3").arg(month_end::kManifest).arg(written.size())
+               .arg(snapshotAt.toUTC().toString(Qt::ISODateWithMs))
+        << Qt::endl;
     return std::nullopt;
 }
 
@@ -401,16 +494,30 @@ std::optional<Failure> run(const Job& job, const BuildStamp& stamp, QTextStream&
         setLockWaitLimit(db, 0);
         if (checkVersion(dm, stamp) == VersionVerdict::Outdated)
             return Failure{kOutdated, QStringLiteral("Версия программы не соответсвует БД! Запустите программу через 5 мин.")};
-        if (!job.monthAction.isEmpty()) return runMonthAction(job, db, out);
-        if (job.sheet) return writeSheet(job, dm, prompts);
-        const std::unique_ptr<ReportWindow> window = job.report->make(dm);
-        // Written page by page as the rows arrive: a report of a whole plant's month takes the
-        // memory of a page, not of the month.
-        try {
-            window->writePdfFor(job.request, job.target);
-        } catch (const ReportError& e) {
-            return Failure{kOutputError, e.text()};
+        // What only reads goes to the standby when one is given and serves; else to the primary,
+        // after saying why.
+        TDataModule6* reading = &dm;
+        std::unique_ptr<TDataModule6> standbyDm;
+        QString readOn = job.server;
+        const bool writes = job.monthAction == QLatin1String("close-month") || job.monthAction == QLatin1String("reopen-month");
+        if (!job.readServer.isEmpty() && !writes) {
+            read_server::set(job.readServer, kReadLagLimitSeconds);
+            QSqlDatabase standby;
+            const QString why = read_server::openSession(standby, kConnection, kReadConnection, 0, read_server::primaryPosition(db));
+            if (why.isEmpty()) {
+                setStatementTimeLimit(standby, limits.statementTimeoutMs);
+                standbyDm = std::make_unique<TDataModule6>(standby, prompts);
+                standbyDm->setDbDelimiter(dm.dbDelimiter());
+                reading = standbyDm.get();
+                readOn = job.readServer;
+            } else {
+                err << "tabel: " << why << Qt::endl;
+            }
         }
+        if (!job.monthAction.isEmpty()) return runMonthAction(job, writes ? db : reading->ADO_DB, out);
+        if (job.monthEnd) return writeMonthEnd(job, *reading, prompts, err, readOn);
+        if (job.sheet) return writeSheet(*job.sheet, job.request, job.target, *reading, prompts);
+        return writeReport(*job.report, job.request, job.target, *reading);
     } catch (const DbError& e) {
         return Failure{kDatabaseError, databaseFailure(e, limits)};
     } catch (const ReportError& e) {
@@ -449,9 +556,12 @@ int runCommandLine(const QStringList& args, const BuildStamp& stamp, QTextStream
         return kBadArguments;
     }
     std::optional<Failure> failure = applyRole(job);
-    if (!failure && job.monthAction.isEmpty()) failure = targetProblem(job.target);
+    if (!failure && job.monthEnd && !QDir().mkpath(job.target))
+        failure = Failure{kOutputError, QStringLiteral("папку %1 не создать").arg(QDir::toNativeSeparators(job.target))};
+    if (!failure && job.monthAction.isEmpty() && !job.monthEnd) failure = targetProblem(job.target);
     if (!failure) {
         failure = run(job, stamp, out, err, limits);
+        QSqlDatabase::removeDatabase(kReadConnection);
         QSqlDatabase::removeDatabase(kConnection);
     }
     if (!failure) return kOk;

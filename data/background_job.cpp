@@ -1,6 +1,7 @@
 #include "data/background_job.h"
 #include "data/connection.h"
 #include "data/db_error.h"
+#include "data/read_server.h"
 
 #include <QSemaphore>
 #include <QSqlDriver>
@@ -14,6 +15,8 @@ struct BackgroundJob::Shared {
     std::atomic<bool> cancelRequested{false};
     Outcome outcome = Outcome::Done;
     QString error;
+    bool reads = false;
+    QString readOnPrimary;   // why work that reads ran on the primary
     QSemaphore ended;
 };
 
@@ -21,6 +24,7 @@ struct BackgroundJob::Shared {
 struct BackgroundJob::Session {
     QString name;
     QSqlDatabase db;
+    QSqlDatabase readDb;              // on the read server, for work that reads
     std::mutex mutex;                 // guards cancel
     PGcancel* cancel = nullptr;
 
@@ -66,6 +70,9 @@ BackgroundJob::~BackgroundJob()
             session->db.close();
             session->db = QSqlDatabase();
             QSqlDatabase::removeDatabase(session->name);
+            session->readDb.close();
+            session->readDb = QSqlDatabase();
+            QSqlDatabase::removeDatabase(session->name + QStringLiteral("_read"));
         },
         Qt::BlockingQueuedConnection);
     m_thread->quit();
@@ -74,7 +81,7 @@ BackgroundJob::~BackgroundJob()
     delete m_thread;
 }
 
-bool BackgroundJob::start(Work work)
+bool BackgroundJob::start(Work work, Access access)
 {
     if (m_running) return false;
     if (!m_thread) {
@@ -88,10 +95,21 @@ bool BackgroundJob::start(Work work)
     }
     m_running = true;
     m_shared = std::make_shared<Shared>();
+    m_shared->reads = access == Access::Reads;
+    // Where the primary's writes stand now, for the standby to have replayed: read here, on
+    // the window's own session.
+    QString primaryPosition;
+    if (m_shared->reads) {
+        try {
+            primaryPosition = read_server::primaryPosition(QSqlDatabase::database(m_sourceName, false));
+        } catch (const DbError&) {
+            // The work's own session will say what is wrong with the server.
+        }
+    }
     const quint64 serial = ++m_runs;
     const std::shared_ptr<Shared> shared = m_shared;
-    QMetaObject::invokeMethod(m_worker, [this, shared, serial, work = std::move(work)] {
-        run(work, *shared);
+    QMetaObject::invokeMethod(m_worker, [this, shared, serial, primaryPosition, work = std::move(work)] {
+        run(work, *shared, primaryPosition);
         shared->ended.release();
         // Delivered on this object's thread; the late notice of a run already waited for is ignored.
         QMetaObject::invokeMethod(this, [this, serial] {
@@ -120,17 +138,26 @@ bool BackgroundJob::wait(int ms)
     return true;
 }
 
-void BackgroundJob::run(const Work& work, Shared& shared)
+void BackgroundJob::run(const Work& work, Shared& shared, const QString& primaryPosition)
 {
     Session& session = *m_session;
     try {
-        // The first run opens the session; one the server dropped is opened again.
-        if (!session.db.isValid()) session.db = openCopy(m_sourceName, session.name, m_lockWaitMs);
-        else ensureConnected(session.db);
+        QSqlDatabase* db = &session.db;
+        if (shared.reads && !primaryPosition.isEmpty()) {
+            const QString why = read_server::openSession(session.readDb, m_sourceName, session.name + QStringLiteral("_read"),
+                                                         m_lockWaitMs, primaryPosition);
+            if (why.isEmpty()) db = &session.readDb;
+            if (read_server::tellOnce(why)) shared.readOnPrimary = why;
+        }
+        if (db == &session.db) {
+            // The first run opens the session; one the server dropped is opened again.
+            if (!session.db.isValid()) session.db = openCopy(m_sourceName, session.name, m_lockWaitMs);
+            else ensureConnected(session.db);
+        }
         // The cancel handle of the server process the session has now.
-        const QVariant handle = session.db.driver()->handle();
+        const QVariant handle = db->driver()->handle();
         session.setCancel(handle.isValid() ? PQgetCancel(*static_cast<PGconn* const*>(handle.constData())) : nullptr);
-        JobContext context(session.db, *this);
+        JobContext context(*db, *this);
         context.checkCancelled();
         work(context);
         shared.outcome = Outcome::Done;
@@ -149,5 +176,6 @@ void BackgroundJob::run(const Work& work, Shared& shared)
 void BackgroundJob::deliver()
 {
     m_running = false;
+    if (!m_shared->readOnPrimary.isEmpty()) emit readOnPrimary(m_shared->readOnPrimary);
     emit finished(m_shared->outcome, m_shared->error);
 }

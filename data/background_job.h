@@ -46,6 +46,9 @@ class BackgroundJob : public QObject {
     Q_OBJECT
 public:
     enum class Outcome { Done, Failed, Cancelled };
+    /// Work that only reads runs on the read server when one is set and serves (see read_server);
+    /// work that writes always on the primary.
+    enum class Access { Writes, Reads };
     using Work = std::function<void(JobContext&)>;
 
     /// Jobs open their sessions like this connection (server, database, user, lock limit).
@@ -55,7 +58,7 @@ public:
 
     bool isRunning() const { return m_running; }
     /// Starts the work on a new thread; false (and nothing started) while a run is going on.
-    bool start(Work work);
+    bool start(Work work, Access access = Access::Writes);
     /// Asks the running job to stop (nothing when none runs).
     void cancel();
     /// Waits up to ms for the running job to end, delivering its outcome; true when none runs.
@@ -65,12 +68,15 @@ signals:
     void progressed(int done, int total);
     /// The run ended: Done, Failed with the error's text, or Cancelled (by cancel()).
     void finished(BackgroundJob::Outcome outcome, const QString& error);
+    /// Work that reads ran on the primary although a read server is set: why (said once, see
+    /// read_server::tellOnce), before finished().
+    void readOnPrimary(const QString& why);
 
 private:
     friend class JobContext;
     struct Shared;
     struct Session;
-    void run(const Work& work, Shared& shared);
+    void run(const Work& work, Shared& shared, const QString& primaryPosition);
     void deliver();
 
     QString m_sourceName;

@@ -195,9 +195,13 @@ void throwDatabaseError(const QSqlDatabase& connection, const QSqlError& error)
     throw DbError(errorText(error), state);
 }
 
-QSqlDatabase openCopy(const QString& sourceName, const QString& name, int lockWaitMs)
+QSqlDatabase openCopy(const QString& sourceName, const QString& name, int lockWaitMs, const QString& host, int port)
 {
     QSqlDatabase db = QSqlDatabase::cloneDatabase(sourceName, name);
+    if (!host.isEmpty()) {
+        db.setHostName(host);
+        db.setPort(port);
+    }
     if (!db.open()) {
         const QSqlError e = db.lastError();
         throw DbError(e.databaseText().isEmpty() ? e.text() : e.databaseText(), e.nativeErrorCode());
@@ -248,4 +252,12 @@ QString clientName(const QString& role, const QString& build)
     if (user.isEmpty())
         if (const passwd* account = getpwuid(getuid())) user = QString::fromLocal8Bit(account->pw_name);
     return QStringLiteral("tabel %1 %2@%3 %4").arg(role, user, QSysInfo::machineHostName(), build);
+}
+
+bool isReadOnlyServer(const QSqlDatabase& db)
+{
+    QSqlQuery q(db);
+    if (!q.exec(QStringLiteral("select pg_is_in_recovery() or current_setting('default_transaction_read_only') = 'on'")))
+        throwDatabaseError(db, q.lastError());
+    return q.next() && q.value(0).toBool();
 }

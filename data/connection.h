@@ -75,7 +75,10 @@ void ensureConnected(const QSqlDatabase& db);
 /// thread that calls it (a session belongs to the thread that opened it): the same session
 /// settings, the given limit on lock waits (see lockWaitLimit), no limit on the running time.
 /// Throws DbError when it cannot be opened.
-QSqlDatabase openCopy(const QString& sourceName, const QString& name, int lockWaitMs);
+/// With a host given, the session is opened on that server (and port) instead: a standby for reading.
+QSqlDatabase openCopy(const QString& sourceName, const QString& name, int lockWaitMs, const QString& host = {}, int port = 0);
+/// Whether the connection's server takes no writes: a hot standby, or a session read-only by default.
+bool isReadOnlyServer(const QSqlDatabase& db);
 /// The connection's limit on lock waits in milliseconds (0: none).
 int lockWaitLimit(const QSqlDatabase& db);
 

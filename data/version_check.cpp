@@ -1,4 +1,5 @@
 #include "data/version_check.h"
+#include "data/connection.h"
 #include "data/data_module.h"
 
 namespace {
@@ -16,11 +17,14 @@ VersionVerdict checkVersion(TDataModule6& dm, const BuildStamp& stamp)
     Dataset ver(dm.ADO_DB, kRead);
     ver.open();
     const auto older = [&](int d, int t) { return d < stamp.date || (d == stamp.date && t < stamp.time); };
-    if (ver.isEmpty())
-        execSql(dm.ADO_DB, kFirstRow, params);
-    else if (ver.isNull(QStringLiteral("d")) || ver.isNull(QStringLiteral("t")) ||
-             older(ver.asInt(QStringLiteral("d")), ver.asInt(QStringLiteral("t"))))
-        execSql(dm.ADO_DB, kRaise, params);
+    // A standby (or any server open for reading only) is only compared with: it takes no stamp.
+    if (!isReadOnlyServer(dm.ADO_DB)) {
+        if (ver.isEmpty())
+            execSql(dm.ADO_DB, kFirstRow, params);
+        else if (ver.isNull(QStringLiteral("d")) || ver.isNull(QStringLiteral("t")) ||
+                 older(ver.asInt(QStringLiteral("d")), ver.asInt(QStringLiteral("t"))))
+            execSql(dm.ADO_DB, kRaise, params);
+    }
     ver.refresh();
     // Without a delimiter a decimal number would lose its separator ("12,5" → "125"): the
     // server's own "." stands in.

@@ -17,7 +17,8 @@ enum class VersionVerdict {
 };
 
 /// Reads the version row, hands its delimiter to the data module, raises the row to this
-/// build's stamp when the build is newer (in one statement that only ever raises it, so two
+/// build's stamp when the build is newer (on a server that takes writes: a standby is only
+/// compared with) (in one statement that only ever raises it, so two
 /// clients starting at once cannot lower it), and tells whether a newer build has run. A row
 /// without a stamp, or no row at all, counts as the oldest and takes this build's stamp.
 VersionVerdict checkVersion(TDataModule6& dm, const BuildStamp& stamp);

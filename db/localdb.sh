@@ -5,11 +5,13 @@
 #   db/localdb.sh [--dir DIR] [--port PORT] load DBNAME [--demo] [--fresh] [--template]
 #   db/localdb.sh [--dir DIR] [--port PORT] stop
 #   db/localdb.sh [--dir DIR] [--port PORT] status
+#   db/localdb.sh [--dir DIR] [--port PORT] [--throwaway] standby PRIMARY_DIR PRIMARY_PORT
 #
 # The cluster lives in DIR (default .pgdata in the checkout), listens on 127.0.0.1:PORT
 # (default 5432) and runs as a non-root OS user, since PostgreSQL refuses root.
 # Every step is idempotent: start on a running cluster and load of an existing
-# database (without --fresh) do nothing.
+# database (without --fresh) do nothing. standby makes DIR a hot standby of the cluster in
+# PRIMARY_DIR (a base backup streaming the primary's changes from then on) and starts it.
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -28,7 +30,7 @@ while [ $# -gt 0 ]; do
 done
 set -- "${args[@]}"
 cmd=${1:-}
-[ -n "$cmd" ] || { sed -n '2,11p' "$0" | sed 's/^# \{0,1\}//'; exit 2; }
+[ -n "$cmd" ] || { sed -n '2,14p' "$0" | sed 's/^# \{0,1\}//'; exit 2; }
 shift
 
 pgbin=$(ls -d /usr/lib/postgresql/15/bin 2>/dev/null || true)
@@ -86,7 +88,9 @@ start() {
     tail -n 15 "$log" >&2
     exit 1
   fi
-  # The client logs in as "sys"; roles belong to the cluster, not to a database.
+  # The client logs in as "sys"; roles belong to the cluster, not to a database (a standby has
+  # its primary's).
+  [ "$(psql_super -d postgres -tAc 'select pg_is_in_recovery()')" = f ] || return 0
   psql_super -d postgres <<'SQL'
 do $$ begin
   if not exists (select 1 from pg_roles where rolname = 'sys') then
@@ -127,6 +131,19 @@ SQL
   fi
 }
 
+standby() {
+  local primary=${1:?primary dir} primary_port=${2:?primary port}
+  primary=$(cd "$primary" && pwd)
+  if [ ! -f "$data/PG_VERSION" ]; then
+    mkdir -p "$data" "$sock"
+    chown -R "$owner" "$dir"
+    chmod 700 "$data"
+    as_owner "$pgbin/pg_basebackup" -h "$primary/run" -p "$primary_port" -U postgres -D "$data" -R -X stream -c fast \
+      >"$dir/basebackup.log" 2>&1 || { echo "localdb: the base backup failed, see $dir/basebackup.log" >&2; exit 1; }
+  fi
+  start
+}
+
 stop() {
   if running; then as_owner "$pgbin/pg_ctl" -D "$data" -m fast -w stop >/dev/null; fi
 }
@@ -135,6 +152,7 @@ case "$cmd" in
   start) start ;;
   load) load "$@" ;;
   stop) stop ;;
+  standby) standby "$@" ;;
   status) if running; then echo "running on 127.0.0.1:$port ($dir)"; else echo "stopped ($dir)"; exit 3; fi ;;
   *) echo "localdb: unknown command $cmd" >&2; exit 2 ;;
 esac

@@ -242,7 +242,7 @@ void TForm30::RefreshButtonClick()
                 scope = ApprovedOnly->isChecked() ? Scope::ApprovedEntries : Scope::Everything](JobContext& context) {
             *records = periodChanges(context.db(), from, to, scope);
         };
-    m_work->run(read,
+    m_work->read(read,
                 [this, records](BackgroundJob::Outcome outcome) {
                     if (outcome == BackgroundJob::Outcome::Done) showRecords(std::move(*records));
                 },

@@ -163,7 +163,7 @@ void TForm18::runReport(const ReportKind& kind)
     keepPeriod();
     auto read = report->rowsReader(asked);
     auto rows = std::make_shared<std::shared_ptr<const ReportData>>();
-    m_work->run([read, rows](JobContext& context) { *rows = read(context.db()); },
+    m_work->read([read, rows](JobContext& context) { *rows = read(context.db()); },
                 [this, report, asked, rows](BackgroundJob::Outcome outcome) {
                     if (outcome == BackgroundJob::Outcome::Done) report->runWithRows(asked, std::move(*rows), this);
                 },
@@ -181,7 +181,7 @@ void TForm18::Button6Click()
     // The period's rows are read in the background; the workbook is written here.
     keepPeriod();
     auto rows = std::make_shared<QList<sheet_rows::OutputRow>>();
-    m_work->run(
+    m_work->read(
         [rows, request = request()](JobContext& context) { *rows = sheet_rows::output(context.db(), request); },
         [this, rows](BackgroundJob::Outcome outcome) {
             if (outcome != BackgroundJob::Outcome::Done) return;

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds everything, starts a throwaway PostgreSQL of its own on port 55432, runs the whole
-# suite through ctest and stops the server. Exits non-zero on any failure.
+# Builds everything, starts a throwaway PostgreSQL of its own on port 55432 and a streaming
+# standby of it on port 55433, runs the whole suite through ctest and stops both servers. Exits
+# non-zero on any failure.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 bash "$top/scripts/setup.sh"
@@ -8,14 +9,20 @@ bash "$top/scripts/setup.sh"
 pgdir="$top/build/pgtest"
 port=${TABEL_TEST_PORT:-55432}
 db() { bash "$top/db/localdb.sh" --dir "$pgdir" --port "$port" --throwaway "$@"; }
+standbydir="$top/build/pgtest-standby"
+standby_port=${TABEL_TEST_STANDBY_PORT:-55433}
+standby() { bash "$top/db/localdb.sh" --dir "$standbydir" --port "$standby_port" --throwaway "$@"; }
+standby stop 2>/dev/null || true
 db stop 2>/dev/null || true
-rm -rf "$pgdir"
+rm -rf "$pgdir" "$standbydir"
 db start
-trap 'db stop' EXIT
+trap 'standby stop; db stop' EXIT
 # Each test class copies this template into a database of its own.
 db load tabel_template --template
+# Reading from a standby is tried against a real one, kept by streaming replication.
+standby standby "$pgdir" "$port"
 
-export TABEL_TEST_PORT=$port TABEL_TEST_TEMPLATE=tabel_template
+export TABEL_TEST_PORT=$port TABEL_TEST_TEMPLATE=tabel_template TABEL_TEST_STANDBY_PORT=$standby_port
 export QT_QPA_PLATFORM=offscreen
 export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-/tmp/runtime-$(id -u)}
 mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"

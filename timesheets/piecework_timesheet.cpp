@@ -329,7 +329,7 @@ void TForm27::Button2Click()
     m_work->wait();
     auto rows = std::make_shared<QList<sheet_rows::PieceworkRow>>();
     auto totals = std::make_shared<sheet_rows::PieceworkTotals>();
-    m_work->run(
+    m_work->read(
         [rows, totals, mode = Tag, month = month(), year = year()](JobContext& context) {
             *rows = sheet_rows::pieceworkTimesheet(context.db(), mode, month, year);
             *totals = sheet_rows::pieceworkTotals(context.db(), month, year);

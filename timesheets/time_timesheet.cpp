@@ -247,7 +247,7 @@ void TForm19::Button2Click()
     // The rows are read in the background; the workbook is written here, row by row.
     m_work->wait();
     auto rows = std::make_shared<QList<sheet_rows::TimeTimesheetRow>>();
-    m_work->run(
+    m_work->read(
         [rows, month = month(), year = year()](JobContext& context) {
             *rows = sheet_rows::timeTimesheet(context.db(), month, year);
         },

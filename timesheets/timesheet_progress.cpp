@@ -82,7 +82,7 @@ void openInBackground(JobProgress& work, const ShownSheets& shown, std::function
     work.stop();
     for (Dataset* d : shown.sheets) d->close();
     auto read = std::make_shared<SheetRead>(shown);
-    work.run(
+    work.read(
         [read, extra = std::move(extra)](JobContext& context) {
             read->fetch(context, true);
             if (extra) extra(context);

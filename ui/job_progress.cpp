@@ -33,9 +33,11 @@ JobProgress::JobProgress(const QSqlDatabase& db, Prompts& prompts, QProgressBar*
         m_bar->setValue(m_bar->minimum() + done);
     });
     connect(&m_job, &BackgroundJob::finished, this, &JobProgress::finish);
+    connect(&m_job, &BackgroundJob::readOnPrimary, this,
+            [this](const QString& why) { m_prompts.information(why, QStringLiteral("Сервер чтения")); });
 }
 
-bool JobProgress::run(BackgroundJob::Work work, Done done, QList<QWidget*> locked)
+bool JobProgress::run(BackgroundJob::Work work, Done done, QList<QWidget*> locked, BackgroundJob::Access access)
 {
     if (m_job.isRunning()) return false;
     m_done = std::move(done);
@@ -58,7 +60,7 @@ bool JobProgress::run(BackgroundJob::Work work, Done done, QList<QWidget*> locke
     m_cancel->setEnabled(true);
     m_cancel->show();
     if (m_refocus) m_cancel->setFocus(Qt::OtherFocusReason);
-    return m_job.start(std::move(work));
+    return m_job.start(std::move(work), access);
 }
 
 void JobProgress::stop()

@@ -29,7 +29,14 @@ public:
     /// Starts the work unless some runs, with the controls given disabled while it runs;
     /// afterwards (whatever the outcome, on the window's thread) done runs: to show the result
     /// or to reopen what the window closed for the run.
-    bool run(BackgroundJob::Work work, Done done = {}, QList<QWidget*> locked = {});
+    bool run(BackgroundJob::Work work, Done done = {}, QList<QWidget*> locked = {},
+             BackgroundJob::Access access = BackgroundJob::Access::Writes);
+    /// The same for work that only reads: on the read server when one is set and serves; when
+    /// it does not, the user is told why once, and the work reads the primary.
+    bool read(BackgroundJob::Work work, Done done = {}, QList<QWidget*> locked = {})
+    {
+        return run(std::move(work), std::move(done), std::move(locked), BackgroundJob::Access::Reads);
+    }
     /// Stops a running job and waits for it to end (for a window that closes).
     void stop();
     /// Waits for a running job to end (for tests and unattended runs); true when none runs.

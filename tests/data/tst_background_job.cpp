@@ -1,9 +1,11 @@
 #include "data/background_job.h"
 #include "data/connection.h"
+#include "data/read_server.h"
 #include "data/statement.h"
 #include "data/transaction.h"
 #include "tests/support/test_database.h"
 
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -30,6 +32,7 @@ private slots:
     void oneRunAtATime();
     void sessionKeptAndOpenedAgainWhenDropped();
     void sessionsNameTheClient();
+    void readsGoToTheStandby();
 
 private:
     std::unique_ptr<TestDatabase> m_db;
@@ -181,6 +184,39 @@ void TestBackgroundJob::sessionsNameTheClient()
     window.close();
     ensureConnected(window);
     QCOMPARE(m_db->scalar(name).toString(), expected);
+}
+
+void TestBackgroundJob::readsGoToTheStandby()
+{
+    // Work that reads runs on the standby, work that writes on the primary; a standby out of
+    // reach is said once, and the primary read.
+    QVERIFY(m_db->waitForStandby());
+    read_server::set(TestDatabase::standbyServer());
+    const auto restore = qScopeGuard([] { read_server::set({}); });
+    BackgroundJob job(m_db->db());
+    QSignalSpy told(&job, &BackgroundJob::readOnPrimary);
+    bool inRecovery = false;
+    const auto probe = [&inRecovery](JobContext& context) {
+        QSqlQuery q = Statement(QStringLiteral("select pg_is_in_recovery()")).exec(context.db());
+        inRecovery = q.next() && q.value(0).toBool();
+    };
+    QVERIFY(job.start(probe, BackgroundJob::Access::Reads) && job.wait(10000));
+    QVERIFY(inRecovery);
+    QVERIFY(job.start(probe, BackgroundJob::Access::Writes) && job.wait(10000));
+    QVERIFY(!inRecovery);
+    QVERIFY(job.start(probe, BackgroundJob::Access::Reads) && job.wait(10000));
+    QVERIFY(inRecovery);
+
+    read_server::set(QStringLiteral("127.0.0.1:1"));
+    for (int run = 0; run < 2; ++run) {
+        QVERIFY(job.start(probe, BackgroundJob::Access::Reads) && job.wait(10000));
+        QVERIFY(!inRecovery);
+    }
+    QCOMPARE(told.size(), 1);
+    QVERIFY2(told.at(0).at(0).toString().startsWith(QStringLiteral("Сервер чтения 127.0.0.1:1 недоступен")),
+             qPrintable(told.at(0).at(0).toString()));
+    QVERIFY(told.at(0).at(0).toString().endsWith(QStringLiteral("отчеты и табели читаются с основного сервера.")));
+    QTRY_COMPARE(told.size(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestBackgroundJob)

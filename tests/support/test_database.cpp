@@ -2,6 +2,8 @@
 #include "data/connection.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QThread>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSqlError>
@@ -36,6 +38,35 @@ int TestDatabase::port()
     const QByteArray p = qgetenv("TABEL_TEST_PORT");
     if (p.isEmpty()) throw std::runtime_error("TABEL_TEST_PORT is not set: run the suite through scripts/test.sh");
     return p.toInt();
+}
+
+QString TestDatabase::standbyServer()
+{
+    const QByteArray p = qgetenv("TABEL_TEST_STANDBY_PORT");
+    if (p.isEmpty()) throw std::runtime_error("TABEL_TEST_STANDBY_PORT is not set: run the suite through scripts/test.sh");
+    return QStringLiteral("127.0.0.1:%1").arg(QString::fromLatin1(p));
+}
+
+bool TestDatabase::waitForStandby() const
+{
+    const QString target = scalar(QStringLiteral("select pg_current_wal_lsn()::text")).toString();
+    const QString name = m_connection + QStringLiteral("_standby_probe");
+    bool replayed = false;
+    {
+        QSqlDatabase probe = QSqlDatabase::cloneDatabase(db(), name);
+        probe.setPort(standbyServer().section(QLatin1Char(':'), 1).toInt());
+        QDeadlineTimer deadline(20000);
+        while (!replayed && !deadline.hasExpired()) {
+            QSqlQuery q(probe);
+            replayed = (probe.isOpen() || probe.open()) &&
+                       q.exec(QStringLiteral("select pg_last_wal_replay_lsn() >= '%1'::pg_lsn").arg(target)) && q.next() &&
+                       q.value(0).toBool();
+            if (!replayed) QThread::msleep(50);
+        }
+        probe.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+    return replayed;
 }
 
 TestDatabase::TestDatabase(const QString& tag, const QString& connectionName) : m_connection(connectionName)

@@ -19,6 +19,11 @@ public:
     QSqlDatabase db() const { return QSqlDatabase::database(m_connection, false); }
     const QString& name() const { return m_name; }
     static int port();
+    /// The streaming standby of the test server ("127.0.0.1:PORT", TABEL_TEST_STANDBY_PORT).
+    static QString standbyServer();
+    /// Waits (up to 20 s) until the standby has replayed all the server has written so far;
+    /// false when it has not.
+    bool waitForStandby() const;
     /// How a client connects to this database (for a connection of another thread's own).
     ConnectionSettings settings() const;
     /// A second connection to the same database (for concurrency tests).

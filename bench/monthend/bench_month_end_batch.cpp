@@ -1,0 +1,140 @@
+// The month-end batch of the plant's busiest month (every report and sheet, one snapshot) run by
+// the program: its time and peak memory; and what it costs the foremen: the entry save's time
+// on the primary while the batch reads the primary, and while it reads the standby, each against
+// the save's time with no batch running. Needs the plant seed and its standby (bench/run.sh
+// --plant); the entries it saved are removed by their ids and the month's timesheet rows put back.
+#include "bench/bench_support.h"
+#include "data/data_module.h"
+#include "rules/journal_entries.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <cstdio>
+
+namespace {
+
+long peakKb(qint64 pid)
+{
+    QFile f(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!f.open(QIODevice::ReadOnly)) return 0;
+    for (const QByteArray& line : f.readAll().split('\n'))
+        if (line.startsWith("VmHWM:")) return line.mid(6).trimmed().split(' ').value(0).toLong();
+    return 0;
+}
+
+/// The n-th entry a foreman saves during the run: each its own (the colour tells them apart).
+shift_entry::Entry entry(const QDate& month, int n)
+{
+    shift_entry::Entry e;
+    e.workerId = 1 + (n * 7) % 6000;
+    e.productId = 10001 + n % 500;
+    e.operationId = 1 + n % 6;
+    e.day = month.addDays(n % month.daysInMonth());
+    e.shift = 1 + n % 3;
+    e.price = *Money::parse(u"10.5");
+    e.quantity = 12;
+    e.colour = 900000 + n;
+    e.hours = 2;
+    e.keyedIn = month;
+    return e;
+}
+
+struct Run {
+    double seconds = 0;
+    long peakKb = 0;
+    double saveMs = 0;   // mean time of a save while it ran
+    int saves = 0;
+};
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const bench::Server server;
+    if (!server.given()) return 2;
+    const int standbyPort = qEnvironmentVariableIntValue("TABEL_BENCH_STANDBY_PORT");
+    if (!standbyPort) {
+        std::fprintf(stderr, "no standby: run through bench/run.sh --plant\n");
+        return 2;
+    }
+    const QString standby = QStringLiteral("127.0.0.1:%1").arg(standbyPort);
+    bench::QuietPrompts prompts;
+    TDataModule6 dm(openConnection(server.settings()), prompts);
+    const bench::BusyMonth busy = bench::busiestMonth(dm.ADO_DB);
+    // The foremen enter the month after the one being closed.
+    const QDate entered = busy.first.addMonths(1);
+    std::printf("month-end of %s: %d journal entries; foremen save entries of %s meanwhile\n",
+                qPrintable(busy.first.toString(QStringLiteral("MM.yyyy"))), busy.entries,
+                qPrintable(entered.toString(QStringLiteral("MM.yyyy"))));
+    std::fflush(stdout);
+
+    bench::KeptRows monthRows(dm.ADO_DB, QStringLiteral("accounts_dep.h_tabel"), QStringLiteral("year = :y and month = :m"),
+                              {{QStringLiteral("y"), entered.year()}, {QStringLiteral("m"), entered.month()}});
+    QSqlQuery last = Statement(QStringLiteral("select coalesce(max(id), 0), (select coalesce(max(id), 0) from accounts_dep.change_log) "
+                                              "from accounts_dep.smena"))
+                         .exec(dm.ADO_DB);
+    last.next();
+    const qlonglong lastEntry = last.value(0).toLongLong(), lastLogged = last.value(1).toLongLong();
+    shift_entry::Writer writer(dm.ADO_DB);
+    int n = 0;
+    const auto save = [&] {
+        QElapsedTimer t;
+        t.start();
+        writer.save(entry(entered, n++));
+        return t.nsecsElapsed() / 1e6;
+    };
+    QTemporaryDir dir;
+    // The batch as a scheduled run starts it; saves one after another while it runs.
+    const auto batch = [&](const QStringList& more) {
+        Run r;
+        QProcess p;
+        QElapsedTimer t;
+        t.start();
+        p.start(QStringLiteral(TABEL_BINARY), QStringList{server.db, server.address(), QStringLiteral("--code"), QStringLiteral("3851"),
+                                                          QStringLiteral("--month-end"), QStringLiteral("--month"),
+                                                          QString::number(busy.first.month()), QStringLiteral("--year"),
+                                                          QString::number(busy.first.year()), QStringLiteral("--dir"),
+                                                          dir.filePath(QStringLiteral("run%1").arg(n))} + more);
+        p.waitForStarted();
+        double total = 0;
+        while (p.state() != QProcess::NotRunning) {
+            total += save();
+            ++r.saves;
+            r.peakKb = std::max(r.peakKb, peakKb(p.processId()));
+            p.waitForFinished(5);
+        }
+        r.seconds = t.nsecsElapsed() / 1e9;
+        r.saveMs = r.saves ? total / r.saves : 0;
+        if (p.exitCode() != 0) std::fprintf(stderr, "%s\n", p.readAllStandardError().constData());
+        return r;
+    };
+    bool failed = false;
+    Run onPrimary, onStandby;
+    double idleMs = 0;
+    try {
+        for (int i = 0; i < 20; ++i) save();   // warm
+        double idle = 0;
+        for (int i = 0; i < 300; ++i) idle += save();
+        idleMs = idle / 300;
+        onPrimary = batch({});
+        onStandby = batch({QStringLiteral("--read-server"), standby});
+    } catch (const DbError& e) {
+        std::fprintf(stderr, "saving: %s\n", qPrintable(e.text()));
+        failed = true;
+    }
+    execSql(dm.ADO_DB, QStringLiteral("delete from accounts_dep.smena where id > :last and color >= 900000"),
+            {{QStringLiteral("last"), lastEntry}});
+    monthRows.restore();
+    execSql(dm.ADO_DB, QStringLiteral("delete from accounts_dep.change_log where id > :last"), {{QStringLiteral("last"), lastLogged}});
+    if (failed) return 1;
+    for (const auto& [what, r] : {std::pair{"on the primary", onPrimary}, std::pair{"on the standby", onStandby}})
+        std::printf("month-end batch reading %s: %.1f s, peak %.0f MB (goal < 200 MB); an entry save meanwhile %.2f ms "
+                    "(%d saves), alone %.2f ms: ratio %.2f\n",
+                    what, r.seconds, r.peakKb / 1024.0, r.saveMs, r.saves, idleMs, r.saveMs / idleMs);
+    std::printf("an entry save while the batch runs, on the standby against on the primary: ratio %.2f (goal < 1)\n",
+                onStandby.saveMs / onPrimary.saveMs);
+    return 0;
+}

@@ -1,0 +1,47 @@
+#pragma once
+#include <QSqlDatabase>
+#include <QString>
+#include <optional>
+
+/// A second server for reading: a hot standby the primary keeps up to date by streaming
+/// replication. Long reads (reports, sheets and their spreadsheets, the history, the month-end
+/// batch) go there so that they never slow the foremen's entries on the primary; every write
+/// stays on the primary. A standby that cannot be reached, that is no standby, or that is further
+/// behind the primary than its limit is not used: the reads go to the primary, and the user is
+/// told why once.
+namespace read_server {
+
+struct Settings {
+    QString host;
+    int port = 5432;
+    int lagLimitSeconds = 30;
+    QString shown() const { return QStringLiteral("%1:%2").arg(host).arg(port); }
+};
+
+/// Sets the read server for every session opened from now on: "host" or "host:port" (empty:
+/// none, all reads on the primary).
+void set(const QString& server, int lagLimitSeconds = 30);
+std::optional<Settings> current();
+
+/// The primary's write position now ("16/B374D848"), which a standby must have replayed; empty
+/// when no read server is set or when the primary is itself read-only (then it is read as it is).
+QString primaryPosition(const QSqlDatabase& primary);
+
+/// Why the standby cannot serve reads now (in Russian, for the user), or empty when it can: it
+/// is in recovery and has replayed the primary's position (waited for up to a second), or else
+/// its last replayed change is no older than the limit.
+QString lagProblem(const QSqlDatabase& standby, const QString& primaryPosition);
+
+/// Opens, or checks again, a session on the read server for reading, made like the connection
+/// sourceName (database, user, settings) but for the read server's host and port, under the name
+/// given, in the calling thread. Returns empty when it may serve reads; why not otherwise (the
+/// session is then closed). A server found unreachable is not tried again for a minute.
+QString openSession(QSqlDatabase& session, const QString& sourceName, const QString& name, int lockWaitMs,
+                    const QString& primaryPosition);
+
+/// Whether the user should now be told why reads go to the primary: true the first time a
+/// reason is given after the standby served (or since the start); an empty reason (the standby
+/// serves again) resets it.
+bool tellOnce(const QString& why);
+
+} // namespace read_server
