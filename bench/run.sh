@@ -54,7 +54,17 @@ seed() {
 if [ -n "$plant" ]; then
   seed tabel_plant "$top/bench/seed_plant.sql"
   benchdb=tabel_plant
-  programs=$(find "$top/build/bench" -maxdepth 2 -type f -executable -name 'bench_monthend')
+  programs=$(find "$top/build/bench" -maxdepth 2 -type f -executable \( -name 'bench_monthend' -o -name 'bench_month_end_batch' \) | sort)
+  # A streaming standby of the benchmarks' cluster, made afresh from it, for the batch to read.
+  standbydir="$top/build/pgbench-standby"
+  standby_port=$((port + 1))
+  standby() { bash "$top/db/localdb.sh" --dir "$standbydir" --port "$standby_port" --throwaway "$@"; }
+  standby stop 2>/dev/null || true
+  rm -rf "$standbydir"
+  echo "making the standby…"
+  standby standby "$pgdir" "$port"
+  trap 'standby stop; db stop' EXIT
+  export TABEL_BENCH_STANDBY_PORT=$standby_port
 else
   seed tabel_large "$top/bench/seed_large.sql"
   benchdb=tabel_large

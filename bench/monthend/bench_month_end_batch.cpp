@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QThread>
 #include <cstdio>
 
 namespace {
@@ -39,6 +40,30 @@ shift_entry::Entry entry(const QDate& month, int n)
     e.hours = 2;
     e.keyedIn = month;
     return e;
+}
+
+/// The processes of a cluster: its postmaster (from the data directory's postmaster.pid) and
+/// every process it started.
+QStringList clusterProcesses(const QSqlDatabase& db)
+{
+    QSqlQuery q = Statement(QStringLiteral("select current_setting('data_directory')")).exec(db);
+    QFile pidFile(QDir(q.next() ? q.value(0).toString() : QString()).filePath(QStringLiteral("postmaster.pid")));
+    if (!pidFile.open(QIODevice::ReadOnly)) return {};
+    const QString postmaster = QString::fromLatin1(pidFile.readLine().trimmed());
+    QProcess children;
+    children.start(QStringLiteral("pgrep"), {QStringLiteral("-P"), postmaster});
+    children.waitForFinished();
+    return QStringList{postmaster} + QString::fromLatin1(children.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+/// Keeps processes to the given cores ("0", "1", "0-1").
+void pin(const QStringList& pids, const QString& cores)
+{
+    for (const QString& pid : pids) {
+        QProcess taskset;
+        taskset.start(QStringLiteral("taskset"), {QStringLiteral("-a"), QStringLiteral("-p"), QStringLiteral("-c"), cores, pid});
+        taskset.waitForFinished();
+    }
 }
 
 struct Run {
@@ -87,17 +112,37 @@ int main(int argc, char** argv)
         return t.nsecsElapsed() / 1e6;
     };
     QTemporaryDir dir;
+    // One machine plays two: the primary and the foremen's client on core 0, the standby and the
+    // batch on core 1 (the batch reading the primary then competes for core 0 as it would on one
+    // server). Without two cores everything shares the one.
+    const bool twoMachines = QThread::idealThreadCount() >= 2;
+    QSqlDatabase standbyDb = QSqlDatabase::cloneDatabase(dm.ADO_DB, QStringLiteral("standby_probe"));
+    standbyDb.setPort(standbyPort);
+    const QStringList primaryProcesses = clusterProcesses(dm.ADO_DB);
+    const QStringList standbyProcesses = standbyDb.open() ? clusterProcesses(standbyDb) : QStringList{};
+    const QString allCores = QStringLiteral("0-%1").arg(QThread::idealThreadCount() - 1);
+    if (twoMachines) {
+        pin(primaryProcesses, QStringLiteral("0"));
+        pin(standbyProcesses, QStringLiteral("1"));
+        pin({QString::number(QCoreApplication::applicationPid())}, QStringLiteral("0"));
+        // The session already open was started before: it follows its postmaster's core now.
+        pin(clusterProcesses(dm.ADO_DB), QStringLiteral("0"));
+    }
     // The batch as a scheduled run starts it; saves one after another while it runs.
     const auto batch = [&](const QStringList& more) {
         Run r;
         QProcess p;
         QElapsedTimer t;
         t.start();
-        p.start(QStringLiteral(TABEL_BINARY), QStringList{server.db, server.address(), QStringLiteral("--code"), QStringLiteral("3851"),
+        const QStringList args = QStringList{server.db, server.address(), QStringLiteral("--code"), QStringLiteral("3851"),
                                                           QStringLiteral("--month-end"), QStringLiteral("--month"),
                                                           QString::number(busy.first.month()), QStringLiteral("--year"),
                                                           QString::number(busy.first.year()), QStringLiteral("--dir"),
-                                                          dir.filePath(QStringLiteral("run%1").arg(n))} + more);
+                                                          dir.filePath(QStringLiteral("run%1").arg(n))} + more;
+        if (twoMachines)
+            p.start(QStringLiteral("taskset"), QStringList{QStringLiteral("-c"), QStringLiteral("1"), QStringLiteral(TABEL_BINARY)} + args);
+        else
+            p.start(QStringLiteral(TABEL_BINARY), args);
         p.waitForStarted();
         double total = 0;
         while (p.state() != QProcess::NotRunning) {
@@ -125,6 +170,12 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "saving: %s\n", qPrintable(e.text()));
         failed = true;
     }
+    if (twoMachines) {
+        pin(clusterProcesses(dm.ADO_DB), allCores);
+        if (standbyDb.isOpen()) pin(clusterProcesses(standbyDb), allCores);
+        pin({QString::number(QCoreApplication::applicationPid())}, allCores);
+    }
+    standbyDb.close();
     execSql(dm.ADO_DB, QStringLiteral("delete from accounts_dep.smena where id > :last and color >= 900000"),
             {{QStringLiteral("last"), lastEntry}});
     monthRows.restore();
