@@ -5,7 +5,16 @@ set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 bash "$top/scripts/setup.sh"
 bash "$top/db/localdb.sh" start
-bash "$top/db/localdb.sh" load vorteks --demo
+# The demo database is made anew when the schema it was made with has changed since.
+schema_sum=$(cat "$top/db/schema.sql" "$top/db/demo.sql" | sha256sum | cut -d' ' -f1)
+stamp="$top/.pgdata/vorteks.schema.sha256"
+if [ -f "$stamp" ] && [ "$(cat "$stamp")" != "$schema_sum" ]; then
+  echo "run: the schema has changed since the demo database was made; it is made anew"
+  bash "$top/db/localdb.sh" load vorteks --demo --fresh
+else
+  bash "$top/db/localdb.sh" load vorteks --demo
+fi
+echo "$schema_sum" > "$stamp"
 export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-/tmp/runtime-$(id -u)}
 mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 exec "$top/build/app/tabel" vorteks 127.0.0.1 "$@"
