@@ -8,8 +8,8 @@ bash "$top/db/localdb.sh" start
 # The demo database is made anew when the schema it was made with has changed since.
 schema_sum=$(cat "$top/db/schema.sql" "$top/db/demo.sql" | sha256sum | cut -d' ' -f1)
 stamp="$top/.pgdata/vorteks.schema.sha256"
-if [ -f "$stamp" ] && [ "$(cat "$stamp")" != "$schema_sum" ]; then
-  echo "run: the schema has changed since the demo database was made; it is made anew"
+if [ "$(cat "$stamp" 2>/dev/null)" != "$schema_sum" ]; then
+  echo "run: the demo database is made (anew where the schema has changed since it was made)"
   bash "$top/db/localdb.sh" load vorteks --demo --fresh
 else
   bash "$top/db/localdb.sh" load vorteks --demo
