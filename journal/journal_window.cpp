@@ -382,6 +382,7 @@ void TForm1::reopenShifts()
         q.setParam(QStringLiteral("DATA"), DateT->date());
         q.open();
     }
+    showMonthState();
 }
 
 void TForm1::DateTChange()
@@ -396,7 +397,6 @@ void TForm1::reloadForDate()
     const auto restore = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
     reopenShifts();
     CBox1->setChecked(isDayOff(DateT->date()));
-    showMonthState();
 }
 
 void TForm1::showMonthState()

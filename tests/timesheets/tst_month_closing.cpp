@@ -1,6 +1,7 @@
 // Checking a month's timesheet against its entries, closing the month and opening it again, as
 // the user does it in the windows; and what a closed month greys out.
 #include "data/data_module.h"
+#include "journal/journal_window.h"
 #include "rules/month_close.h"
 #include "rules/month_rebuild.h"
 #include "tests/support/modal.h"
@@ -14,6 +15,7 @@
 #include "ui/job_progress.h"
 
 #include <QComboBox>
+#include <QDateEdit>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -30,6 +32,7 @@ private slots:
     void theCheckListsEveryDifference();
     void closingAndReopening();
     void aClosedMonthGreysOutItsRebuild();
+    void theJournalSaysItsMonthIsClosed();
 
 private:
     void rebuildMarch()
@@ -68,8 +71,8 @@ void TestMonthClosing::cleanupTestCase()
 
 void TestMonthClosing::init()
 {
-    m_db->exec(QString::fromUtf8(sheet_fixtures::kTimesheetMonth));
     m_db->exec(QStringLiteral("truncate accounts_dep.closed_month, accounts_dep.change_log"));
+    m_db->exec(QString::fromUtf8(sheet_fixtures::kTimesheetMonth));
     m_prompts.clear();
 }
 
@@ -164,6 +167,30 @@ void TestMonthClosing::aClosedMonthGreysOutItsRebuild()
     });
     form27.openMode(9);
     QVERIFY(m_prompts.nothingUnexpected());
+}
+
+void TestMonthClosing::theJournalSaysItsMonthIsClosed()
+{
+    // Adding, changing and deleting entries are greyed out on a date of a closed month, and given
+    // back on an open one; the status bar says which month is closed.
+    m_db->exec(QStringLiteral("insert into accounts_dep.closed_month (year, month) values (2024, 3)"));
+    TForm1 journal(*m_dm);
+    journal.today = [] { return QDate(2024, 3, 20); };
+    for (QPushButton* b : {journal.Button1, journal.Button2, journal.Button3}) b->setEnabled(true);   // as wired
+    journal.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&journal));
+    auto* label = journal.findChild<QLabel*>(QStringLiteral("MonthLabel"));
+    QVERIFY(label && label->isVisible());
+    QCOMPARE(label->text(), QStringLiteral("Месяц 03.2024 закрыт"));
+    for (QPushButton* b : {journal.Button1, journal.Button2, journal.Button3}) QVERIFY(!b->isEnabled());
+    journal.DateT->setDate(QDate(2024, 4, 1));
+    journal.DateTChange();
+    QVERIFY(!label->isVisible());
+    for (QPushButton* b : {journal.Button1, journal.Button2, journal.Button3}) QVERIFY(b->isEnabled());
+    // Coming back from another window brings the working date, and its month's state, back.
+    journal.FormActivate();
+    QVERIFY(label->isVisible() && !journal.Button1->isEnabled());
+    journal.hide();
 }
 
 QTEST_MAIN(TestMonthClosing)
