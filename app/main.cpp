@@ -5,10 +5,12 @@
 #include "app/windows.h"
 #include "build_stamp.h"
 #include "data/data_module.h"
+#include "data/read_server.h"
 #include "journal/journal_window.h"
 #include "ui/message_prompts.h"
 #include "ui/window_memory.h"
 
+#include <QSettings>
 #include <QTextStream>
 #include <cstdio>
 
@@ -51,6 +53,11 @@ int main(int argc, char** argv)
         const auto db = connectFromCommandLine(args, prompts);
         if (!db) return 0;
         setClientName(*db, clientName(QStringLiteral("login"), stamp.text()));
+        // The standby the windows read from, when the settings name one ([connection] read_server
+        // of ~/.config/tabel/tabel.conf, or of /etc/xdg/tabel/tabel.conf for the whole machine).
+        read_server::set(QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("tabel"), QStringLiteral("tabel"))
+                             .value(QStringLiteral("connection/read_server"))
+                             .toString());
         TDataModule6 DataModule6(*db, prompts);
         TForm1 Form1(DataModule6);
         // The login is the main window: shown at once, the program runs while it exists.

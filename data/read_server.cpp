@@ -29,6 +29,12 @@ quint64 position(const QString& text)
 
 QString fallback(const QString& why) { return why + QStringLiteral(": отчеты и табели читаются с основного сервера."); }
 
+// The server's or the driver's first line, for the user: "could not connect to server: Connection refused".
+QString firstLine(const QString& text)
+{
+    return text.section(QLatin1Char('\n'), 0, 0).remove(QStringLiteral("FATAL:")).trimmed();
+}
+
 } // namespace
 
 void set(const QString& server, int lagLimitSeconds)
@@ -74,7 +80,7 @@ QString lagProblem(const QSqlDatabase& standby, const QString& primaryPosition)
         if (!q.exec(QStringLiteral("select pg_is_in_recovery(), pg_last_wal_replay_lsn()::text, "
                                    "extract(epoch from now() - pg_last_xact_replay_timestamp())::float8")) ||
             !q.next())
-            return fallback(QStringLiteral("Сервер чтения %1 не ответил (%2)").arg(name, q.lastError().text().trimmed()));
+            return fallback(QStringLiteral("Сервер чтения %1 не ответил (%2)").arg(name, firstLine(q.lastError().databaseText())));
         if (!q.value(0).toBool())
             return fallback(QStringLiteral("Сервер чтения %1 — не резервная копия основного сервера").arg(name));
         if (position(q.value(1).toString()) >= position(primaryPosition)) return {};
@@ -114,7 +120,7 @@ QString openSession(QSqlDatabase& session, const QString& sourceName, const QStr
         QSqlDatabase::removeDatabase(name);
         const QMutexLocker locker(&lock);
         unreachableUntil = QDeadlineTimer(60 * 1000);
-        return fallback(QStringLiteral("Сервер чтения %1 недоступен (%2)").arg(s->shown(), e.text().trimmed()));
+        return fallback(QStringLiteral("Сервер чтения %1 недоступен (%2)").arg(s->shown(), firstLine(e.text())));
     }
     const QString why = lagProblem(session, primaryPosition);
     if (!why.isEmpty()) session.close();
