@@ -6,6 +6,7 @@
 #include "data/db_error.h"
 #include "data/formats.h"
 #include "data/prompts.h"
+#include "data/settings_file.h"
 #include "export/excel_export.h"
 #include "reports/report_kinds.h"
 #include "reports/report_window.h"
@@ -33,10 +34,13 @@ const QString kUsage = QStringLiteral(
     "               tabel DATABASE SERVER --code CODE --close-month --month M --year Y\n"
     "               tabel DATABASE SERVER --code CODE --reopen-month --month M --year Y --reason ТЕКСТ\n"
     "               tabel DATABASE SERVER --code CODE --month-end --month M --year Y --dir DIR\n"
+    "               tabel --version\n"
     "--month-end пишет в DIR все отчеты (PDF) и выгрузки (.xlsx) месяца, доступные коду, из одного\n"
     "    снимка БД, и manifest.json (файлы, их размеры и SHA-256, период, время снимка).\n"
     "--read-server HOST[:PORT]: отчеты, выгрузки, --check и --month-end читают с резервного сервера\n"
-    "    (если он недоступен или отстает больше 30 с — с основного, о чем сказано в stderr).\n"
+    "    (без него — с read_server файла настроек, если он задан; если сервер недоступен или отстает\n"
+    "    больше 30 с — с основного, о чем сказано в stderr).\n"
+    "DATABASE SERVER можно не писать, если оба заданы в файле настроек (database, server в [connection]).\n"
     "PERIOD: --from YYYY-MM-DD --to YYYY-MM-DD [--kind all|finished|blanks]  или  --month M --year Y\n"
     "NAME (--report): products, workers, workers-detailed, products-detailed (за период);\n"
     "    time-timesheet (за месяц)\n"
@@ -131,6 +135,7 @@ public:
         for (const QString& name : kValueOptions)
             m_parser.addOption(QCommandLineOption(name, QString(), QStringLiteral("value")));
         m_parser.addOption(QCommandLineOption(QStringLiteral("help")));
+        m_parser.addOption(QCommandLineOption(QStringLiteral("version")));
         for (const QString& name : kMonthActions + QStringList{QStringLiteral("month-end")})
             m_parser.addOption(QCommandLineOption(name));
         if (!m_parser.parse(QStringList{QStringLiteral("tabel")} + args)) {
@@ -140,8 +145,8 @@ public:
                 throw BadArgument(QStringLiteral("у параметра %1 нет значения").arg(args.constLast()));
             throw BadArgument(m_parser.errorText());
         }
-        if (m_parser.isSet(QStringLiteral("help")))
-            throw BadArgument(QStringLiteral("--help пишется один, без других аргументов"));
+        for (const QString& alone : {QStringLiteral("help"), QStringLiteral("version")})
+            if (m_parser.isSet(alone)) throw BadArgument(QStringLiteral("--%1 пишется один, без других аргументов").arg(alone));
         for (const QString& name : kValueOptions) {
             const QStringList values = m_parser.values(name);
             if (values.size() > 1) throw BadArgument(QStringLiteral("параметр --%1 задан дважды").arg(name));
@@ -219,7 +224,7 @@ void readPeriod(const Arguments& a, PeriodKind period, Job& job)
     }
 }
 
-Job readJob(const QStringList& args)
+Job readJob(const QStringList& args, const FileSettings& files)
 {
     const Arguments a(args);
     Job job;
@@ -227,8 +232,14 @@ Job readJob(const QStringList& args)
     if (positional.size() > 2) throw BadArgument(QStringLiteral("лишний аргумент «%1»").arg(positional.at(2)));
     job.database = positional.value(0).trimmed();
     job.server = positional.value(1).trimmed();
-    if (job.database.isEmpty()) throw BadArgument(QStringLiteral("не задана база данных (DATABASE)"));
-    if (job.server.isEmpty()) throw BadArgument(QStringLiteral("не задан сервер БД (SERVER)"));
+    // A run that names neither takes both from the settings files (there is no default server
+    // for a scheduled run).
+    if (positional.isEmpty()) {
+        job.database = files.database;
+        job.server = files.server;
+    }
+    if (job.database.isEmpty()) throw BadArgument(QStringLiteral("не задана база данных (DATABASE, или database в файле настроек)"));
+    if (job.server.isEmpty()) throw BadArgument(QStringLiteral("не задан сервер БД (SERVER, или server в файле настроек)"));
     const QString port = ConnectionSettings::writtenPort(job.server);
     if (!port.isNull() && ConnectionSettings::portNumber(port) == 0)
         throw BadArgument(QStringLiteral("SERVER: порт «%1» — нужен номер от 1 до 65535 (одни цифры)").arg(port));
@@ -245,8 +256,9 @@ Job readJob(const QStringList& args)
     if (asked != 1)
         throw BadArgument(QStringLiteral("нужен один из параметров: --report (отчет в PDF), --export (выгрузка в Excel), "
                                          "--month-end, --check, --close-month или --reopen-month"));
+    const bool writes = job.monthAction == QLatin1String("close-month") || job.monthAction == QLatin1String("reopen-month");
     if (a.has(QStringLiteral("read-server"))) {
-        if (job.monthAction == QLatin1String("close-month") || job.monthAction == QLatin1String("reopen-month"))
+        if (writes)
             throw BadArgument(QStringLiteral("параметр --read-server не нужен для --%1: месяц закрывается и открывается на "
                                              "основном сервере").arg(job.monthAction));
         job.readServer = a.value(QStringLiteral("read-server")).trimmed();
@@ -254,6 +266,8 @@ Job readJob(const QStringList& args)
         if (job.readServer.isEmpty() || (!readPort.isNull() && ConnectionSettings::portNumber(readPort) == 0))
             throw BadArgument(QStringLiteral("--read-server: нужен сервер в виде HOST или HOST:PORT (порт от 1 до 65535), а не «%1»")
                                   .arg(job.readServer));
+    } else if (!writes) {
+        job.readServer = files.readServer;   // the settings files' standby, when they name one
     }
     if (job.monthEnd) {
         a.refuse({QStringLiteral("pdf"), QStringLiteral("xlsx"), QStringLiteral("reason")},
@@ -548,9 +562,16 @@ int runCommandLine(const QStringList& args, const BuildStamp& stamp, QTextStream
         err << kUsage << Qt::endl;
         return kOk;
     }
+    FileSettings files;
+    try {
+        files = settings_file::read();
+    } catch (const SettingsError& e) {
+        err << "tabel: " << e.text() << Qt::endl;
+        return kBadArguments;
+    }
     Job job;
     try {
-        job = readJob(args);
+        job = readJob(args, files);
     } catch (const BadArgument& e) {
         err << "tabel: " << e.message << Qt::endl << kUsage << Qt::endl;
         return kBadArguments;

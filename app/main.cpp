@@ -10,7 +10,7 @@
 #include "ui/message_prompts.h"
 #include "ui/window_memory.h"
 
-#include <QSettings>
+#include <QIcon>
 #include <QTextStream>
 #include <cstdio>
 
@@ -33,6 +33,12 @@ int runWithoutWindows(const QStringList& rawArgs, char** argv, const BuildStamp&
     return runCommandLine(rawArgs, stamp, err);
 }
 
+/// "tabel 1.0.0 (build 20261211.3600)".
+QString versionText(const BuildStamp& stamp)
+{
+    return QStringLiteral("tabel %1 (build %2)").arg(QStringLiteral(TABEL_VERSION), stamp.text());
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -40,24 +46,30 @@ int main(int argc, char** argv)
     QStringList rawArgs;
     for (int i = 1; i < argc; ++i) rawArgs << QString::fromLocal8Bit(argv[i]);
     const BuildStamp stamp{kBuildDate, kBuildTime};
+    if (rawArgs == QStringList{QStringLiteral("--version")}) {
+        std::printf("%s\n", qPrintable(versionText(stamp)));
+        return 0;
+    }
     if (isCommandLineRun(rawArgs)) return runWithoutWindows(rawArgs, argv, stamp);
 
     TabelApplication app(argc, argv);
     app.setQuitOnLastWindowClosed(false);
+    // The installed desktop entry and icon (tabel.desktop, hicolor's "tabel").
+    QGuiApplication::setDesktopFileName(QStringLiteral("tabel"));
+    app.setWindowIcon(QIcon::fromTheme(QStringLiteral("tabel")));
     MessageBoxPrompts prompts;
     app.setPrompts(&prompts);
     WindowMemory memory;
     app.installEventFilter(&memory);
     const QStringList args = app.arguments().mid(1);
+    const std::optional<FileSettings> files = readSettingsFiles(prompts);
+    if (!files) return 1;
     try {
-        const auto db = connectFromCommandLine(args, prompts);
+        const auto db = connectFromCommandLine(args, prompts, QString::fromLatin1(kConnectionName), *files);
         if (!db) return 0;
         setClientName(*db, clientName(QStringLiteral("login"), stamp.text()));
-        // The standby the windows read from, when the settings name one ([connection] read_server
-        // of ~/.config/tabel/tabel.conf, or of /etc/xdg/tabel/tabel.conf for the whole machine).
-        read_server::set(QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("tabel"), QStringLiteral("tabel"))
-                             .value(QStringLiteral("connection/read_server"))
-                             .toString());
+        // The standby the windows read from, when the settings files name one.
+        read_server::set(files->readServer);
         TDataModule6 DataModule6(*db, prompts);
         TForm1 Form1(DataModule6);
         // The login is the main window: shown at once, the program runs while it exists.
@@ -65,7 +77,7 @@ int main(int argc, char** argv)
         Form23.endProgram = [&app] { app.exit(0); };
         Form23.show();
         if (Form23.ending()) return 0;
-        Windows windows(DataModule6, Form1, Form23);
+        Windows windows(DataModule6, Form1, Form23, files->spreadsheetProgram);
         app.exec();
     } catch (const std::exception& e) {
         prompts.error(QString::fromLocal8Bit(e.what()));

@@ -7,8 +7,13 @@
 
 class Prompts;
 
-/// Opens the client's connection from the command line (arguments without the program name).
-/// When it cannot be opened, says "Подключение к БД отсутсвует!!!" and gives nothing: the
-/// program then ends without a login.
+/// Reads the settings files (the machine's, then the user's over it). When one of them is bad,
+/// says why, naming the file and the key, and gives nothing: the program then ends.
+std::optional<FileSettings> readSettingsFiles(Prompts& prompts, const QStringList& files = settings_file::paths());
+
+/// Opens the client's connection from the command line (arguments without the program name),
+/// and where it names no server from the settings files. When it cannot be opened, says
+/// "Подключение к БД отсутсвует!!!" and gives nothing: the program then ends without a login.
 std::optional<QSqlDatabase> connectFromCommandLine(const QStringList& args, Prompts& prompts,
-                                                   const QString& connectionName = QString::fromLatin1(kConnectionName));
+                                                   const QString& connectionName = QString::fromLatin1(kConnectionName),
+                                                   const FileSettings& files = {});

@@ -24,7 +24,7 @@
 #include "timesheets/piecework_timesheet.h"
 #include "timesheets/time_timesheet.h"
 
-Windows::Windows(TDataModule6& dm, TForm1& form1, TForm23& form23)
+Windows::Windows(TDataModule6& dm, TForm1& form1, TForm23& form23, const QString& spreadsheetProgram)
 {
     Form2 = std::make_unique<TForm2>(dm, &form1);
     Form5 = std::make_unique<TForm5>(dm, *Form2, &form1);
@@ -35,7 +35,7 @@ Windows::Windows(TDataModule6& dm, TForm1& form1, TForm23& form23)
     Form29 = std::make_unique<TForm29>(dm, &form1);
     Form26 = std::make_unique<TForm26>(dm, *Form29, &form1);
 
-    Opener = std::make_unique<DesktopSpreadsheetOpener>();
+    Opener = std::make_unique<DesktopSpreadsheetOpener>(spreadsheetProgram);
     operationsExcel = std::make_unique<ExcelApp>(dm.prompts(), *Opener);
     Form10 = std::make_unique<TForm10>(dm, &form1);
     Form10->pickProduct = [this](ProductPickTarget& target) { Form3->openPick(target); };

@@ -1,4 +1,5 @@
 #pragma once
+#include <QString>
 #include <memory>
 
 class TDataModule6;
@@ -29,10 +30,11 @@ class DesktopSpreadsheetOpener;
 class TForm11;
 
 /// The windows created after the login, each once for the whole run, and the journal's ways
-/// to them.
+/// to them. Workbooks open in the desktop's program for .xlsx, or where it has none in
+/// spreadsheetProgram (the settings' [spreadsheet] program; none when empty).
 class Windows {
 public:
-    Windows(TDataModule6& dm, TForm1& form1, TForm23& form23);
+    Windows(TDataModule6& dm, TForm1& form1, TForm23& form23, const QString& spreadsheetProgram = {});
     ~Windows();
     Windows(const Windows&) = delete;
     Windows& operator=(const Windows&) = delete;

@@ -17,15 +17,16 @@
 
 QString ConnectionSettings::defaultServer() { return QStringLiteral(TABEL_DEFAULT_SERVER); }
 
-ConnectionSettings ConnectionSettings::fromArguments(const QStringList& args)
+ConnectionSettings ConnectionSettings::fromArguments(const QStringList& args, const FileSettings& files)
 {
     ConnectionSettings s;
-    const QString server = args.size() >= 2 ? args.at(1).trimmed() : QString();
+    QString server = args.size() >= 2 ? args.at(1).trimmed() : QString();
     if (server.isEmpty()) {
-        s.host = defaultServer();
-        return s;
+        if (!files.database.isEmpty()) s.database = files.database;
+        server = files.server.isEmpty() ? defaultServer() : files.server;
+    } else {
+        s.database = args.at(0);
     }
-    s.database = args.at(0);
     s.host = server;
     // A port that is no port leaves the text whole, and connecting then says the host is unknown.
     if (const int port = portNumber(writtenPort(server))) {

@@ -1,4 +1,6 @@
 #pragma once
+#include "data/settings_file.h"
+
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QString>
@@ -22,9 +24,10 @@ struct ConnectionSettings {
     int statementTimeMs = 60000;
 
     /// From the command line (arguments without the program name): argument 1 the database,
-    /// argument 2 the server, written host or host:port. Without argument 2 the default database
-    /// on the build's default server (argument 1 alone is ignored).
-    static ConnectionSettings fromArguments(const QStringList& args);
+    /// argument 2 the server, written host or host:port. Without argument 2 (argument 1 alone is
+    /// ignored) the database and the server the settings files name, each key the files leave
+    /// out the default: database "vorteks" on the build's default server.
+    static ConnectionSettings fromArguments(const QStringList& args, const FileSettings& files = {});
     static QString defaultServer();
     /// The port of a server written host:port, as written; a null string when none is written
     /// (a bare IPv6 address keeps its colons).

@@ -282,9 +282,13 @@ bool DesktopSpreadsheetOpener::open(const QString& filePath)
         return QString::fromUtf8(query.readAllStandardOutput()).trimmed();
     };
     const QString type = ask({QStringLiteral("filetype"), filePath});
-    if (type.isEmpty() || ask({QStringLiteral("default"), type}).isEmpty())
+    if (!type.isEmpty() && !ask({QStringLiteral("default"), type}).isEmpty())
+        return QProcess::startDetached(QStringLiteral("xdg-open"), {filePath});
+    QStringList command = QProcess::splitCommand(fallback_);
+    if (command.isEmpty())
         return false;
-    return QProcess::startDetached(QStringLiteral("xdg-open"), {filePath});
+    const QString program = command.takeFirst();
+    return QProcess::startDetached(program, command << filePath);
 }
 
 ExcelApp::ExcelApp(Prompts& prompts, SpreadsheetOpener& opener, QString outputFolder)

@@ -14,10 +14,16 @@ public:
 };
 
 /// The desktop's default program for .xlsx files, found and started through the desktop's
-/// opener (xdg-utils); false when no program is set for the file's type.
+/// opener (xdg-utils); where no program is set for the file's type, the fallback program (a
+/// command line, the file's path added as its last argument), when one is given. False when
+/// no program could be started.
 class DesktopSpreadsheetOpener final : public SpreadsheetOpener {
 public:
+    explicit DesktopSpreadsheetOpener(QString fallbackProgram = {}) : fallback_(std::move(fallbackProgram)) {}
     bool open(const QString& filePath) override;
+
+private:
+    QString fallback_;
 };
 
 /// The spreadsheet application as the exports see it: workbooks are filled in memory and

@@ -8,7 +8,8 @@ packages=(cmake g++ make pkg-config
           qt6-base-dev libqt6sql6-psql libpq-dev qt6-translations-l10n libxlsxwriter-dev zlib1g-dev
           postgresql-15 postgresql-client-15
           fonts-dejavu-core xvfb xauth xdotool imagemagick poppler-utils python3-openpyxl locales
-          xdg-utils)
+          xdg-utils
+          desktop-file-utils groff-base hicolor-icon-theme)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || missing+=("$p")

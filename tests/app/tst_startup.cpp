@@ -4,6 +4,8 @@
 #include "data/db_error.h"
 #include "tests/support/scripted_prompts.h"
 
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 #include <stdexcept>
 
@@ -34,6 +36,7 @@ private slots:
     void commandLine_data();
     void commandLine();
     void unreachableServerSaysSoAndGivesNoConnection();
+    void aBadSettingsFileIsToldAndEndsTheStart();
     void lastResortHandlerShowsTheError_data();
     void lastResortHandlerShowsTheError();
 };
@@ -41,21 +44,34 @@ private slots:
 void TestStartup::commandLine_data()
 {
     QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QStringList>("files");   ///< the settings files' database and server
     QTest::addColumn<QString>("database");
     QTest::addColumn<QString>("host");
     QTest::addColumn<int>("port");
     const QString def = ConnectionSettings::defaultServer();
-    QTest::newRow("none") << QStringList{} << "vorteks" << def << 5432;
-    QTest::newRow("database alone is ignored") << QStringList{"other"} << "vorteks" << def << 5432;
-    QTest::newRow("database and server") << QStringList{"other", "db.plant"} << "other" << "db.plant" << 5432;
-    QTest::newRow("server with port") << QStringList{"other", "10.1.2.3:6543"} << "other" << "10.1.2.3" << 6543;
-    QTest::newRow("empty server") << QStringList{"other", ""} << "vorteks" << def << 5432;
+    const QStringList noFiles = {"", ""};
+    QTest::newRow("none") << QStringList{} << noFiles << "vorteks" << def << 5432;
+    QTest::newRow("database alone is ignored") << QStringList{"other"} << noFiles << "vorteks" << def << 5432;
+    QTest::newRow("database and server") << QStringList{"other", "db.plant"} << noFiles << "other" << "db.plant" << 5432;
+    QTest::newRow("server with port") << QStringList{"other", "10.1.2.3:6543"} << noFiles << "other" << "10.1.2.3" << 6543;
+    QTest::newRow("empty server") << QStringList{"other", ""} << noFiles << "vorteks" << def << 5432;
+    // The settings files stand in for the command line's server, each key for itself.
+    const QStringList files = {"plant", "db.plant:6000"};
+    QTest::newRow("the files' database and server") << QStringList{} << files << "plant" << "db.plant" << 6000;
+    QTest::newRow("the command line over the files") << QStringList{"other", "10.1.2.3"} << files << "other" << "10.1.2.3" << 5432;
+    QTest::newRow("a database alone over the files is ignored") << QStringList{"other"} << files << "plant" << "db.plant" << 6000;
+    QTest::newRow("the files' server alone") << QStringList{} << QStringList{"", "db.plant"} << "vorteks" << "db.plant" << 5432;
+    QTest::newRow("the files' database alone") << QStringList{} << QStringList{"plant", ""} << "plant" << def << 5432;
 }
 
 void TestStartup::commandLine()
 {
     QFETCH(QStringList, args);
-    const ConnectionSettings s = ConnectionSettings::fromArguments(args);
+    QFETCH(QStringList, files);
+    FileSettings fileSettings;
+    fileSettings.database = files.at(0);
+    fileSettings.server = files.at(1);
+    const ConnectionSettings s = ConnectionSettings::fromArguments(args, fileSettings);
     QTEST(s.database, "database");
     QTEST(s.host, "host");
     QTEST(s.port, "port");
@@ -71,6 +87,28 @@ void TestStartup::unreachableServerSaysSoAndGivesNoConnection()
     QCOMPARE(prompts.said().size(), 1);
     QCOMPARE(prompts.said().first().text, QStringLiteral("Подключение к БД отсутсвует!!!"));
     QCOMPARE(prompts.said().first().title, QStringLiteral("Ошибка!"));
+}
+
+void TestStartup::aBadSettingsFileIsToldAndEndsTheStart()
+{
+    QTemporaryDir dir;
+    const QString good = dir.filePath(QStringLiteral("good.conf")), bad = dir.filePath(QStringLiteral("bad.conf"));
+    QFile g(good), b(bad);
+    QVERIFY(g.open(QIODevice::WriteOnly) && g.write("[connection]\nserver=db.plant\n") > 0);
+    QVERIFY(b.open(QIODevice::WriteOnly) && b.write("[connection]\nserver=db.plant:pg\n") > 0);
+    g.close();
+    b.close();
+    ScriptedPrompts prompts;
+    const auto read = readSettingsFiles(prompts, {good, dir.filePath(QStringLiteral("missing.conf"))});
+    QVERIFY(read.has_value());
+    QCOMPARE(read->server, QStringLiteral("db.plant"));
+    QVERIFY(prompts.said().isEmpty());
+
+    QVERIFY(!readSettingsFiles(prompts, {good, bad}).has_value());
+    QCOMPARE(prompts.said().size(), 1);
+    QVERIFY2(prompts.said().first().text.contains(bad) && prompts.said().first().text.contains(QStringLiteral("server")),
+             qPrintable(prompts.said().first().text));
+    QCOMPARE(prompts.said().first().title, QStringLiteral("Ошибка"));
 }
 
 void TestStartup::lastResortHandlerShowsTheError_data()

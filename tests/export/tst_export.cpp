@@ -650,14 +650,22 @@ void TestExport::saveAsWritesTheWholeFileOrNothing()
 void TestExport::desktopOpener_data()
 {
     QTest::addColumn<bool>("programSet");
-    QTest::newRow("a program for .xlsx") << true;
-    QTest::newRow("no program for .xlsx") << false;
+    QTest::addColumn<QString>("fallback");   ///< the settings' program; "@" the test's desktop folder
+    QTest::addColumn<QString>("opensWith");  ///< the mark the opening program leaves; none when nothing opens
+    QTest::newRow("a program for .xlsx") << true << "" << ".opened";
+    QTest::newRow("no program for .xlsx") << false << "" << "";
+    QTest::newRow("the settings' program where the desktop has none") << false << "@/other.sh --calc" << ".other";
+    QTest::newRow("the desktop's program before the settings'") << true << "@/other.sh --calc" << ".opened";
+    QTest::newRow("a settings' program that is not there") << false << "@/missing.sh" << "";
 }
 
 void TestExport::desktopOpener()
 {
     QFETCH(bool, programSet);
-    // A desktop of the test's own: no desktop environment, one program that marks what it opens.
+    QFETCH(QString, fallback);
+    QFETCH(QString, opensWith);
+    // A desktop of the test's own: no desktop environment, one program that marks what it opens,
+    // and another, which marks it otherwise when told its option.
     QTemporaryDir desktop;
     const QDir d(desktop.path());
     QVERIFY(d.mkpath(QStringLiteral("config")) && d.mkpath(QStringLiteral("data/applications")) && d.mkpath(QStringLiteral("none")));
@@ -666,7 +674,9 @@ void TestExport::desktopOpener()
         return f.open(QIODevice::WriteOnly) && f.write(text) == text.size();
     };
     QVERIFY(write(QStringLiteral("mark.sh"), "#!/bin/sh\ntouch \"$1.opened\"\n"));
-    QVERIFY(QFile::setPermissions(d.filePath(QStringLiteral("mark.sh")), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    QVERIFY(write(QStringLiteral("other.sh"), "#!/bin/sh\n[ \"$1\" = --calc ] && touch \"$2.other\"\n"));
+    for (const QString& name : {QStringLiteral("mark.sh"), QStringLiteral("other.sh")})
+        QVERIFY(QFile::setPermissions(d.filePath(name), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
     if (programSet) {
         QVERIFY(write(QStringLiteral("data/applications/mark.desktop"),
                       "[Desktop Entry]\nType=Application\nName=Mark\nExec=" + QFile::encodeName(d.filePath(QStringLiteral("mark.sh"))) +
@@ -695,10 +705,11 @@ void TestExport::desktopOpener()
     f.excel.WriteExcelCell(1, 1, 1, QStringLiteral("Отчет"));
     QCOMPARE(f.excel.SetExcelVisible(true), 1);
     const QString book = f.opener.opened.value(0);
-    DesktopSpreadsheetOpener opener;
-    QCOMPARE(opener.open(book), programSet);
-    if (programSet) QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(book + QStringLiteral(".opened")), 10000);
-    else QVERIFY(!QFile::exists(book + QStringLiteral(".opened")));
+    DesktopSpreadsheetOpener opener(QString(fallback).replace(QLatin1Char('@'), desktop.path()));
+    QCOMPARE(opener.open(book), !opensWith.isEmpty());
+    if (!opensWith.isEmpty()) QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(book + opensWith), 10000);
+    for (const QString& mark : {QStringLiteral(".opened"), QStringLiteral(".other")})
+        if (mark != opensWith) QVERIFY2(!QFile::exists(book + mark), qPrintable(mark));
 }
 
 QTEST_MAIN(TestExport)

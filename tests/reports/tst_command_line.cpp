@@ -120,6 +120,8 @@ private slots:
     void bareHelpPrintsTheUsage();
     void theProgramTakesItsOwnArguments_data();
     void theProgramTakesItsOwnArguments();
+    void theProgramReadsItsSettings_data();
+    void theProgramReadsItsSettings();
     void refusals_data();
     void refusals();
     void reportsTheRoleMayRun_data();
@@ -219,6 +221,7 @@ void TestCommandLine::bareHelpPrintsTheUsage()
     QCOMPARE(run({QStringLiteral("--help")}, &usage), 0);
     QVERIFY(usage.contains(QStringLiteral("--report NAME")));
     QVERIFY(usage.contains(QStringLiteral("--export NAME")));
+    QVERIFY(usage.contains(QStringLiteral("tabel --version")));
     QVERIFY(!usage.contains(QStringLiteral("tabel: ")));
     // Every report and sheet is named, as a whole word.
     QStringList names;
@@ -257,6 +260,55 @@ void TestCommandLine::theProgramTakesItsOwnArguments()
     QVERIFY2(err.contains(message), qPrintable(err));
     QVERIFY(tabel.readAllStandardOutput().isEmpty());
     QVERIFY(!QFile::exists(m_tmp.filePath(QStringLiteral("x.pdf"))));
+}
+
+void TestCommandLine::theProgramReadsItsSettings_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("settings");   ///< the user's settings file; none when null
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("out");        ///< a pattern of the whole standard output
+    QTest::addColumn<QString>("message");    ///< in the error stream; "@" the settings file's path
+    const QStringList run = {"--code", "3851", "--report", "products", "--from", "2024-03-01", "--to", "2024-04-01", "--pdf", "x.pdf"};
+    const QString noServer = QStringLiteral("[connection]\ndatabase=nodb\nserver=127.0.0.1:2\n");
+    QTest::newRow("--version") << QStringList{"--version"} << QString() << 0 << "tabel \\d+\\.\\d+\\.\\d+ \\(build \\d{8}\\.\\d+\\)\n" << "";
+    QTest::newRow("--version among others") << (QStringList{"--version"} + run) << QString() << 1 << "" << "--version пишется один";
+    QTest::newRow("the settings' database and server") << run << noServer << 4 << "" << "port 2 failed";
+    QTest::newRow("the command line over the settings") << (QStringList{"nodb", "127.0.0.1:1"} + run) << noServer << 4 << ""
+                                                         << "port 1 failed";
+    QTest::newRow("the settings name no database") << run << "[connection]\nserver=127.0.0.1:2\n" << 1 << "" << "DATABASE";
+    QTest::newRow("a bad settings file") << (QStringList{"nodb", "127.0.0.1:1"} + run) << "[connection]\nserver=db:pg\n" << 1 << ""
+                                         << "@: ключ server в группе [connection] — порт «pg»";
+    QTest::newRow("--help with a bad settings file") << QStringList{"--help"} << "[connection\n" << 0 << "" << "--report NAME";
+}
+
+void TestCommandLine::theProgramReadsItsSettings()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, settings);
+    QFETCH(int, exitCode);
+    QFETCH(QString, out);
+    QFETCH(QString, message);
+    QTemporaryDir config;
+    const QString file = config.filePath(QStringLiteral("tabel/tabel.conf"));
+    if (!settings.isNull()) {
+        QVERIFY(QDir(config.path()).mkdir(QStringLiteral("tabel")));
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(settings.toUtf8()) > 0);
+    }
+    QProcess tabel;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
+    tabel.setProcessEnvironment(env);
+    tabel.setWorkingDirectory(m_tmp.path());
+    tabel.start(QStringLiteral(TABEL_BINARY), args);
+    QVERIFY(tabel.waitForFinished(60000));
+    const QString err = QString::fromUtf8(tabel.readAllStandardError());
+    QCOMPARE(tabel.exitCode(), exitCode);
+    QVERIFY2(err.contains(message.replace(QLatin1Char('@'), file)), qPrintable(err));
+    const QString printed = QString::fromUtf8(tabel.readAllStandardOutput());
+    QVERIFY2(QRegularExpression(QRegularExpression::anchoredPattern(out)).match(printed).hasMatch(), qPrintable(printed));
+    if (message.isEmpty()) QVERIFY2(err.isEmpty(), qPrintable(err));
 }
 
 void TestCommandLine::refusals_data()
