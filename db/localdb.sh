@@ -2,7 +2,7 @@
 # A local PostgreSQL 15 cluster for the demo and the tests.
 #
 #   db/localdb.sh [--dir DIR] [--port PORT] [--throwaway] start
-#   db/localdb.sh [--dir DIR] [--port PORT] load DBNAME [--demo] [--fresh] [--template]
+#   db/localdb.sh [--dir DIR] [--port PORT] load DBNAME [--demo] [--fresh [--keep-old]] [--template]
 #   db/localdb.sh [--dir DIR] [--port PORT] stop
 #   db/localdb.sh [--dir DIR] [--port PORT] status
 #   db/localdb.sh [--dir DIR] [--port PORT] [--throwaway] standby PRIMARY_DIR PRIMARY_PORT
@@ -10,7 +10,8 @@
 # The cluster lives in DIR (default .pgdata in the checkout), listens on 127.0.0.1:PORT
 # (default 5432) and runs as a non-root OS user, since PostgreSQL refuses root.
 # Every step is idempotent: start on a running cluster and load of an existing
-# database (without --fresh) do nothing. standby makes DIR a hot standby of the cluster in
+# database (without --fresh) do nothing; --fresh with --keep-old renames the old database
+# (DBNAME_before_YYYYMMDDHHMMSS) instead of dropping it. standby makes DIR a hot standby of the cluster in
 # PRIMARY_DIR (a base backup streaming the primary's changes from then on) and starts it.
 set -euo pipefail
 
@@ -102,10 +103,10 @@ SQL
 
 load() {
   local db=${1:?database name}; shift
-  local demo=0 fresh=0 template=0
+  local demo=0 fresh=0 template=0 keep=0
   for a in "$@"; do
     case "$a" in
-      --demo) demo=1 ;; --fresh) fresh=1 ;; --template) template=1 ;;
+      --demo) demo=1 ;; --fresh) fresh=1 ;; --template) template=1 ;; --keep-old) keep=1 ;;
       *) echo "localdb: unknown option $a" >&2; exit 2 ;;
     esac
   done
@@ -116,7 +117,14 @@ select count(*) from pg_database where datname = :'db';
 SQL
 )
   if [ "$exists" = 1 ] && [ $fresh = 0 ]; then return 0; fi
-  if [ "$exists" = 1 ]; then
+  if [ "$exists" = 1 ] && [ $keep = 1 ]; then
+    local kept="${db}_before_$(date +%Y%m%d%H%M%S)"
+    psql_super -d postgres -v db="$db" -v kept="$kept" <<'SQL'
+select pg_terminate_backend(pid) from pg_stat_activity where datname = :'db';
+alter database :"db" rename to :"kept";
+SQL
+    echo "localdb: the database $db made earlier is kept as $kept"
+  elif [ "$exists" = 1 ]; then
     psql_super -d postgres -v db="$db" <<'SQL'
 update pg_database set datistemplate = false where datname = :'db';
 select pg_terminate_backend(pid) from pg_stat_activity where datname = :'db';

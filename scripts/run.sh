@@ -9,8 +9,8 @@ bash "$top/db/localdb.sh" start
 schema_sum=$(cat "$top/db/schema.sql" "$top/db/demo.sql" | sha256sum | cut -d' ' -f1)
 stamp="$top/.pgdata/vorteks.schema.sha256"
 if [ "$(cat "$stamp" 2>/dev/null)" != "$schema_sum" ]; then
-  echo "run: the demo database is made (anew where the schema has changed since it was made)"
-  bash "$top/db/localdb.sh" load vorteks --demo --fresh
+  echo "run: the demo database is made (anew where the schema has changed since it was made; the old one is kept)"
+  bash "$top/db/localdb.sh" load vorteks --demo --fresh --keep-old
 else
   bash "$top/db/localdb.sh" load vorteks --demo
 fi

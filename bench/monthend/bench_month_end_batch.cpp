@@ -88,6 +88,7 @@ int main(int argc, char** argv)
     const QString standby = QStringLiteral("127.0.0.1:%1").arg(standbyPort);
     bench::QuietPrompts prompts;
     TDataModule6 dm(openConnection(server.settings()), prompts);
+    setClientName(dm.ADO_DB, QStringLiteral("tabel bench month-end"));
     const bench::BusyMonth busy = bench::busiestMonth(dm.ADO_DB);
     // The foremen enter the month after the one being closed.
     const QDate entered = busy.first.addMonths(1);
@@ -179,7 +180,9 @@ int main(int argc, char** argv)
     execSql(dm.ADO_DB, QStringLiteral("delete from accounts_dep.smena where id > :last and color >= 900000"),
             {{QStringLiteral("last"), lastEntry}});
     monthRows.restore();
-    execSql(dm.ADO_DB, QStringLiteral("delete from accounts_dep.change_log where id > :last"), {{QStringLiteral("last"), lastLogged}});
+    // Only the history rows of this run's own saves: its session names itself for them.
+    execSql(dm.ADO_DB, QStringLiteral("delete from accounts_dep.change_log where id > :last and client = :client"),
+            {{QStringLiteral("last"), lastLogged}, {QStringLiteral("client"), QStringLiteral("tabel bench month-end")}});
     if (failed) return 1;
     for (const auto& [what, r] : {std::pair{"on the primary", onPrimary}, std::pair{"on the standby", onStandby}})
         std::printf("month-end batch reading %s: %.1f s, peak %.0f MB (goal < 200 MB); an entry save meanwhile %.2f ms "

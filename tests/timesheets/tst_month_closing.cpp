@@ -4,6 +4,7 @@
 #include "journal/journal_window.h"
 #include "rules/month_close.h"
 #include "rules/month_rebuild.h"
+#include "tests/support/gui_steps.h"
 #include "tests/support/modal.h"
 #include "tests/support/recording_opener.h"
 #include "tests/support/scripted_prompts.h"
@@ -33,6 +34,7 @@ private slots:
     void closingAndReopening();
     void aClosedMonthGreysOutItsRebuild();
     void theJournalSaysItsMonthIsClosed();
+    void everyFieldIsKnownByItsLabel();
 
 private:
     void rebuildMarch()
@@ -191,6 +193,16 @@ void TestMonthClosing::theJournalSaysItsMonthIsClosed()
     journal.FormActivate();
     QVERIFY(label->isVisible() && !journal.Button1->isEnabled());
     journal.hide();
+}
+
+void TestMonthClosing::everyFieldIsKnownByItsLabel()
+{
+    QCOMPARE(fieldLabelled(m_close, QStringLiteral("Месяц:")), static_cast<QWidget*>(m_close->period.month));
+    QCOMPARE(fieldLabelled(m_close, QStringLiteral("Год:")), static_cast<QWidget*>(m_close->period.year));
+    QCOMPARE(fieldLabelled(m_close, QStringLiteral("Причина:")), static_cast<QWidget*>(m_close->ReasonEdit));
+    QCOMPARE(fieldLabelled(m_close, QStringLiteral("Закрытые месяцы:")), static_cast<QWidget*>(m_close->ClosedList));
+    QCOMPARE(fieldLabelled(m_check, QStringLiteral("Месяц:")), static_cast<QWidget*>(m_check->period.month));
+    QCOMPARE(fieldLabelled(m_check, QStringLiteral("Год:")), static_cast<QWidget*>(m_check->period.year));
 }
 
 QTEST_MAIN(TestMonthClosing)
