@@ -12,6 +12,7 @@
 #include <QByteArray>
 #include <QDate>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 #include <QStringList>
 
@@ -135,6 +136,17 @@ inline BusyMonth busiestMonth(const QSqlDatabase& db)
                       .exec(db);
     if (!q.next()) return {};
     return {QDate(q.value(1).toInt(), q.value(0).toInt(), 1), q.value(2).toInt()};
+}
+
+/// A figure of a process's status in KiB ("VmHWM:" its peak memory, "VmRSS:" what it holds now);
+/// pid 0 is this process; 0 when it cannot be read.
+inline long statusKb(qint64 pid, const char* key)
+{
+    QFile f(pid ? QStringLiteral("/proc/%1/status").arg(pid) : QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly)) return 0;
+    for (const QByteArray& line : f.readAll().split('\n'))
+        if (line.startsWith(key)) return line.mid(qstrlen(key) + 1).trimmed().split(' ').value(0).toLong();
+    return 0;
 }
 
 inline double median(std::vector<double> v)

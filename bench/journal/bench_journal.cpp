@@ -23,14 +23,6 @@
 
 namespace {
 
-long residentKiB()
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    f.open(QIODevice::ReadOnly);
-    for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').first().toLong();
-    return 0;
-}
 
 /// psql runs the four statements `rounds` times in one session; milliseconds.
 double psqlMs(const bench::Server& server, const QDate& day, int rounds)
@@ -146,7 +138,7 @@ int main(int argc, char** argv)
     TForm1 form(dm);
     form.show();
     app.processEvents();
-    std::printf("resident memory after start-up: %ld KiB\n", residentKiB());
+    std::printf("resident memory after start-up: %ld KiB\n", bench::statusKb(0, "VmRSS:"));
     t.restart();
     for (int r = 0; r < rounds; ++r) {
         form.DateT->setDate(r % 2 ? otherDay : day);   // a pick in the calendar: the grid reloads

@@ -16,14 +16,6 @@
 
 namespace {
 
-long peakKb(qint64 pid)
-{
-    QFile f(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!f.open(QIODevice::ReadOnly)) return 0;
-    for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith("VmHWM:")) return line.mid(6).trimmed().split(' ').value(0).toLong();
-    return 0;
-}
 
 /// The n-th entry a foreman saves during the run: each its own (the colour tells them apart).
 shift_entry::Entry entry(const QDate& month, int n)
@@ -149,7 +141,7 @@ int main(int argc, char** argv)
         while (p.state() != QProcess::NotRunning) {
             total += save();
             ++r.saves;
-            r.peakKb = std::max(r.peakKb, peakKb(p.processId()));
+            r.peakKb = std::max(r.peakKb, bench::statusKb(p.processId(), "VmHWM:"));
             p.waitForFinished(5);
         }
         r.seconds = t.nsecsElapsed() / 1e9;

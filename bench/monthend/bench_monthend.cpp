@@ -100,14 +100,6 @@ void ratio(const QString& what, double ours, double psql, double goal, double un
     std::fflush(stdout);
 }
 
-long statusKb(qint64 pid, const char* key)
-{
-    QFile f(pid ? QStringLiteral("/proc/%1/status").arg(pid) : QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly)) return 0;
-    for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith(key)) return line.mid(qstrlen(key) + 1).trimmed().split(' ').value(0).toLong();
-    return 0;
-}
 
 /// A report of the month written to a PDF by the program from the command line: its time and
 /// its peak memory, read while it runs.
@@ -122,7 +114,7 @@ void commandLineReport(const bench::Server& server, const QString& name, const Q
              first.addMonths(1).toString(Qt::ISODate), QStringLiteral("--pdf"), pdf});
     p.waitForStarted();
     long peak = 0;
-    while (!p.waitForFinished(20)) peak = std::max(peak, statusKb(p.processId(), "VmHWM:"));
+    while (!p.waitForFinished(20)) peak = std::max(peak, bench::statusKb(p.processId(), "VmHWM:"));
     const double s = t.nsecsElapsed() / 1e9;
     if (p.exitCode() != 0) std::fprintf(stderr, "%s\n", p.readAllStandardError().constData());
     std::printf("%s report of the whole month to a PDF: %.1f s (goal < 8 s), peak %.0f MB (goal < 200 MB)\n", qPrintable(name), s,
@@ -161,7 +153,7 @@ int main(int argc, char** argv)
         sheet.work()->wait();
         app.processEvents();
         std::printf("client memory with the general sheet of %d rows open: %.0f MB (goal < 150 MB)\n",
-                    sheet.CurrentTabel->recordCount(), statusKb(0, "VmRSS:") / 1024.0);
+                    sheet.CurrentTabel->recordCount(), bench::statusKb(0, "VmRSS:") / 1024.0);
         std::fflush(stdout);
 
         // The four sheets as their window reads them: the sheet and the month's totals.
