@@ -23,7 +23,6 @@
 
 namespace {
 
-
 /// psql runs the four statements `rounds` times in one session; milliseconds.
 double psqlMs(const bench::Server& server, const QDate& day, int rounds)
 {
