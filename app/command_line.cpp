@@ -5,6 +5,7 @@
 #include "data/data_module.h"
 #include "data/db_error.h"
 #include "data/formats.h"
+#include "data/money.h"
 #include "data/prompts.h"
 #include "data/settings_file.h"
 #include "export/excel_export.h"
@@ -18,10 +19,16 @@
 #include "rules/month_close.h"
 
 #include <QCommandLineParser>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QScopeGuard>
 #include <QTextStream>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <functional>
 
 using namespace command_line_exit;
 
@@ -111,6 +118,12 @@ struct Job {
         if (monthAction == QLatin1String("close-month")) return QStringLiteral("закрытие месяца");
         if (monthAction == QLatin1String("reopen-month")) return QStringLiteral("открытие месяца");
         return report ? QStringLiteral("печать отчета «%1»").arg(report->name) : QStringLiteral("выгрузка «%1»").arg(sheet->name);
+    }
+    /// "недоступна" or "недоступно", as what() is said.
+    QString unavailable() const
+    {
+        const bool neuter = monthAction == QLatin1String("close-month") || monthAction == QLatin1String("reopen-month");
+        return neuter ? QStringLiteral("недоступно") : QStringLiteral("недоступна");
     }
 };
 
@@ -266,8 +279,10 @@ Job readJob(const QStringList& args, const FileSettings& files)
         if (job.readServer.isEmpty() || (!readPort.isNull() && ConnectionSettings::portNumber(readPort) == 0))
             throw BadArgument(QStringLiteral("--read-server: нужен сервер в виде HOST или HOST:PORT (порт от 1 до 65535), а не «%1»")
                                   .arg(job.readServer));
-    } else if (!writes) {
-        job.readServer = files.readServer;   // the settings files' standby, when they name one
+    } else if (!writes && positional.isEmpty()) {
+        // The settings files' standby goes with their server: a run against a server named here
+        // (a test server, say) never reads the files' production standby.
+        job.readServer = files.readServer;
     }
     if (job.monthEnd) {
         a.refuse({QStringLiteral("pdf"), QStringLiteral("xlsx"), QStringLiteral("reason")},
@@ -320,7 +335,7 @@ std::optional<Failure> applyRole(Job& job)
 {
     const access_rights::Role role = access_rights::roleForCode(job.code);
     if (role == access_rights::Role::None) return Failure{kRefused, QStringLiteral("Введены неверные данные.")};
-    if (!job.allows(role)) return Failure{kRefused, job.what() + QStringLiteral(" недоступна для этого кода доступа.")};
+    if (!job.allows(role)) return Failure{kRefused, job.what() + QStringLiteral(" %1 для этого кода доступа.").arg(job.unavailable())};
     if (job.period() == PeriodKind::Range &&
         !access_rights::mayUse(role, QStringLiteral("Form18"), QStringLiteral("RadioGroup1"))) {
         if (job.kindGiven && job.request.productKind != 1)
@@ -399,38 +414,82 @@ std::optional<Failure> writeReport(const ReportKind& report, const ReportRequest
     return std::nullopt;
 }
 
+/// Writes one file of the month-end batch: first under a hidden name of this run's own beside it
+/// (which a run killed meanwhile leaves to the next run to remove), then renamed into its place.
+/// The rename replaces whatever name is there, a symbolic link included, and never writes through
+/// a link: a link put in the folder cannot send the batch's file anywhere else.
+std::optional<Failure> placeInFolder(const QDir& folder, const QString& file,
+                                     const std::function<std::optional<Failure>(const QString&)>& write)
+{
+    const QString target = folder.filePath(file);
+    const QString staged = folder.filePath(ReplacingFile::temporaryName(file, QCoreApplication::applicationPid()));
+    const auto removeStaged = qScopeGuard([&staged] { QFile::remove(staged); });
+    if (std::optional<Failure> failure = write(staged)) return Failure{failure->code, QStringLiteral("%1: %2").arg(file, failure->message)};
+    const QFileInfo written(staged);
+    if (written.isSymLink() || !written.isFile())
+        return Failure{kOutputError, QStringLiteral("%1: файл подменен во время записи").arg(file)};
+    // A file replaced keeps its permissions; a link's are not its own.
+    const QFileInfo old(target);
+    if (old.isFile() && !old.isSymLink()) QFile::setPermissions(staged, old.permissions());
+    if (std::rename(QFile::encodeName(staged).constData(), QFile::encodeName(target).constData()) != 0)
+        return Failure{kOutputError, QStringLiteral("%1: %2").arg(file, QString::fromLocal8Bit(std::strerror(errno)))};
+    return std::nullopt;
+}
+
+/// Why a file of the batch cannot take its name in the folder: something there that is neither
+/// a file nor a link (a folder, a device, a pipe), or a file marked read-only. A link is replaced.
+std::optional<Failure> monthEndTargetProblem(const QString& path)
+{
+    if (QFileInfo(path).isSymLink()) return std::nullopt;
+    return targetProblem(path);
+}
+
 /// Every report and sheet of the month the role may have, into the folder, read in one
 /// repeatable-read transaction (one snapshot: every file agrees with every other while entries
 /// are being saved), each file whole or not at all, a line on the error stream as each is done,
-/// and the manifest last.
+/// and the manifest last. A manifest in the folder describes exactly the files beside it or is
+/// not there: the old one goes before the first file is written, so that a run that fails or is
+/// killed halfway leaves no manifest that lies about a mix of old and new files.
 std::optional<Failure> writeMonthEnd(const Job& job, TDataModule6& dm, StreamPrompts& prompts, QTextStream& err,
                                      const QString& server)
 {
     const QSqlDatabase& db = dm.ADO_DB;
     const QList<month_end::Item> items =
         month_end::items(access_rights::roleForCode(job.code), job.request.month, job.request.year);
+    const QDir folder(job.target);
+    const QString manifestPath = folder.filePath(month_end::kManifest);
+    if (std::optional<Failure> problem = monthEndTargetProblem(manifestPath)) return problem;
+    if ((QFileInfo(manifestPath).exists() || QFileInfo(manifestPath).isSymLink()) && !QFile::remove(manifestPath))
+        return Failure{kOutputError, QStringLiteral("%1: старый файл не удалить").arg(month_end::kManifest)};
+    // What cannot be written is refused before anything is.
+    for (const month_end::Item& item : items)
+        if (std::optional<Failure> problem = monthEndTargetProblem(folder.filePath(item.file))) return problem;
+
     Transaction snapshot(db);
     execSql(db, QStringLiteral("set transaction isolation level repeatable read, read only"));
     QSqlQuery at = Statement(QStringLiteral("select clock_timestamp()")).exec(db);
     const QDateTime snapshotAt = at.next() ? at.value(0).toDateTime() : QDateTime::currentDateTimeUtc();
-    const QDir folder(job.target);
     QList<month_end::Written> written;
     for (int i = 0; i < items.size(); ++i) {
         const month_end::Item& item = items.at(i);
-        const QString target = folder.filePath(item.file);
-        if (std::optional<Failure> problem = targetProblem(target)) return problem;
-        const std::optional<Failure> failure = item.report ? writeReport(*item.report, item.request, target, dm)
-                                                           : writeSheet(*item.sheet, item.request, target, dm, prompts);
-        if (failure) return Failure{failure->code, QStringLiteral("%1: %2").arg(item.file, failure->message)};
+        const std::optional<Failure> failure = placeInFolder(folder, item.file, [&](const QString& target) {
+            return item.report ? writeReport(*item.report, item.request, target, dm)
+                               : writeSheet(*item.sheet, item.request, target, dm, prompts);
+        });
+        if (failure) return failure;
         written << month_end::describe(folder.path(), item.file);
         err << QStringLiteral("tabel: [%1/%2] %3, %4 байт").arg(i + 1).arg(items.size()).arg(item.file).arg(written.last().size)
             << Qt::endl;
     }
     snapshot.commit();
-    ReplacingFile manifest(folder.filePath(month_end::kManifest));
     const QByteArray text = month_end::manifest(written, job.request.month, job.request.year, snapshotAt, job.database, server);
-    if (!manifest.open() || manifest.device().write(text) != text.size() || !manifest.commit())
-        return Failure{kOutputError, QStringLiteral("%1: %2").arg(month_end::kManifest, manifest.errorString())};
+    const std::optional<Failure> failure = placeInFolder(folder, month_end::kManifest, [&](const QString& target) -> std::optional<Failure> {
+        ReplacingFile manifest(target);
+        if (!manifest.open() || manifest.device().write(text) != text.size() || !manifest.commit())
+            return Failure{kOutputError, manifest.errorString()};
+        return std::nullopt;
+    });
+    if (failure) return failure;
     err << QStringLiteral("tabel: %1: %2 файлов, снимок БД %3").arg(month_end::kManifest).arg(written.size())
                .arg(snapshotAt.toUTC().toString(Qt::ISODateWithMs))
         << Qt::endl;
@@ -452,6 +511,11 @@ QString databaseFailure(const DbError& e, const CommandLineLimits& limits)
         return QStringLiteral("запрос прерван: истек предел времени одного запроса, %1 (в него входит и ожидание записей, "
                               "занятых другими пользователями) (%2)")
             .arg(duration(limits.statementTimeoutMs), e.text().trimmed());
+    // The windows' text asks to repeat an action; a run is started again instead.
+    if (e.text() == kConnectionLostText)
+        return QStringLiteral("Соединение с сервером потеряно: команда не выполнена, месяц и файлы не изменены; запустите ее снова.");
+    if (e.text() == kNoConnectionText)
+        return QStringLiteral("Нет соединения с сервером: команда не выполнена; проверьте сеть и запустите ее снова.");
     return e.text().trimmed();
 }
 
@@ -517,7 +581,7 @@ std::optional<Failure> run(const Job& job, const BuildStamp& stamp, QTextStream&
         if (!job.readServer.isEmpty() && !writes) {
             read_server::set(job.readServer, kReadLagLimitSeconds);
             QSqlDatabase standby;
-            const QString why = read_server::openSession(standby, kConnection, kReadConnection, 0, read_server::primaryPosition(db));
+            const QString why = read_server::openSession(standby, kConnection, kReadConnection, 0, read_server::primary(db));
             if (why.isEmpty()) {
                 setStatementTimeLimit(standby, limits.statementTimeoutMs);
                 standbyDm = std::make_unique<TDataModule6>(standby, prompts);
@@ -536,6 +600,8 @@ std::optional<Failure> run(const Job& job, const BuildStamp& stamp, QTextStream&
         return Failure{kDatabaseError, databaseFailure(e, limits)};
     } catch (const ReportError& e) {
         return Failure{kDatabaseError, e.text()};
+    } catch (const MoneyOverflow& e) {
+        return Failure{kOutputError, QString::fromUtf8(e.what())};
     }
     return std::nullopt;
 }

@@ -68,8 +68,9 @@ int main(int argc, char** argv)
         const auto db = connectFromCommandLine(args, prompts, QString::fromLatin1(kConnectionName), *files);
         if (!db) return 0;
         setClientName(*db, clientName(QStringLiteral("login"), stamp.text()));
-        // The standby the windows read from, when the settings files name one.
-        read_server::set(files->readServer);
+        // The standby the windows read from, when the settings files name one and the server is
+        // theirs too: a server named on the command line is read as it is.
+        read_server::set(ConnectionSettings::namesServer(args) ? QString() : files->readServer);
         TDataModule6 DataModule6(*db, prompts);
         TForm1 Form1(DataModule6);
         // The login is the main window: shown at once, the program runs while it exists.

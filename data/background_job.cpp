@@ -98,18 +98,18 @@ bool BackgroundJob::start(Work work, Access access)
     m_shared->reads = access == Access::Reads;
     // Where the primary's writes stand now, for the standby to have replayed: read here, on
     // the window's own session.
-    QString primaryPosition;
+    read_server::Primary primary;
     if (m_shared->reads) {
         try {
-            primaryPosition = read_server::primaryPosition(QSqlDatabase::database(m_sourceName, false));
+            primary = read_server::primary(QSqlDatabase::database(m_sourceName, false));
         } catch (const DbError&) {
             // The work's own session will say what is wrong with the server.
         }
     }
     const quint64 serial = ++m_runs;
     const std::shared_ptr<Shared> shared = m_shared;
-    QMetaObject::invokeMethod(m_worker, [this, shared, serial, primaryPosition, work = std::move(work)] {
-        run(work, *shared, primaryPosition);
+    QMetaObject::invokeMethod(m_worker, [this, shared, serial, primary, work = std::move(work)] {
+        run(work, *shared, primary);
         shared->ended.release();
         // Delivered on this object's thread; the late notice of a run already waited for is ignored.
         QMetaObject::invokeMethod(this, [this, serial] {
@@ -138,14 +138,14 @@ bool BackgroundJob::wait(int ms)
     return true;
 }
 
-void BackgroundJob::run(const Work& work, Shared& shared, const QString& primaryPosition)
+void BackgroundJob::run(const Work& work, Shared& shared, const read_server::Primary& primary)
 {
     Session& session = *m_session;
     try {
         QSqlDatabase* db = &session.db;
-        if (shared.reads && !primaryPosition.isEmpty()) {
+        if (shared.reads && !primary.isEmpty()) {
             const QString why = read_server::openSession(session.readDb, m_sourceName, session.name + QStringLiteral("_read"),
-                                                         m_lockWaitMs, primaryPosition);
+                                                         m_lockWaitMs, primary);
             if (why.isEmpty()) db = &session.readDb;
             if (read_server::tellOnce(why)) shared.readOnPrimary = why;
         }

@@ -1,4 +1,6 @@
 #pragma once
+#include "data/read_server.h"
+
 #include <QObject>
 #include <QSqlDatabase>
 #include <QString>
@@ -76,7 +78,7 @@ private:
     friend class JobContext;
     struct Shared;
     struct Session;
-    void run(const Work& work, Shared& shared, const QString& primaryPosition);
+    void run(const Work& work, Shared& shared, const read_server::Primary& primary);
     void deliver();
 
     QString m_sourceName;

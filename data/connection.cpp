@@ -20,7 +20,7 @@ QString ConnectionSettings::defaultServer() { return QStringLiteral(TABEL_DEFAUL
 ConnectionSettings ConnectionSettings::fromArguments(const QStringList& args, const FileSettings& files)
 {
     ConnectionSettings s;
-    QString server = args.size() >= 2 ? args.at(1).trimmed() : QString();
+    QString server = namesServer(args) ? args.at(1).trimmed() : QString();
     if (server.isEmpty()) {
         if (!files.database.isEmpty()) s.database = files.database;
         server = files.server.isEmpty() ? defaultServer() : files.server;

@@ -29,6 +29,9 @@ struct ConnectionSettings {
     /// out the default: database "vorteks" on the build's default server.
     static ConnectionSettings fromArguments(const QStringList& args, const FileSettings& files = {});
     static QString defaultServer();
+    /// Whether the arguments name the server themselves (argument 2), rather than leaving it to
+    /// the settings files or the build.
+    static bool namesServer(const QStringList& args) { return args.size() >= 2 && !args.at(1).trimmed().isEmpty(); }
     /// The port of a server written host:port, as written; a null string when none is written
     /// (a bare IPv6 address keeps its colons).
     static QString writtenPort(const QString& server);

@@ -56,7 +56,7 @@ QString hTabel(const QString& shifts, const QString& order)
                "from accounts_dep.h_tabel\n"
                "cross join lateral (select distinct p.s_caption as fio from cmn_contractor.person p\n"
                "                    where accounts_dep.person_code_id(p.s_code)=h_tabel.w_id) person\n"
-               "join (select w_id, sum(cena*(kol_vo-brak)) as earned from accounts_dep.smena\n"
+               "join (select w_id, sum(cena::numeric*(kol_vo-brak)) as earned from accounts_dep.smena\n"
                "      where data >=:date1 and data <:date2 group by w_id) s on s.w_id = h_tabel.w_id\n"
                "where %1 and month=:mnth and h_tabel.year=:yea\n"
                "order by %3")

@@ -18,7 +18,11 @@ Wide pow10(int n)
     return p;
 }
 
+bool fitsPower(int n) { return n >= 0 && n <= kWidestPower + 1; }   // 10^38 still fits
+
 } // namespace
+
+MoneyOverflow::MoneyOverflow() : std::overflow_error("Сумма вне пределов точного счета (больше 38 значащих цифр)") {}
 
 Money Money::units(qint64 value) { return {Wide(value), 0}; }
 
@@ -61,7 +65,7 @@ std::optional<Money> Money::parse(QStringView text)
         if (!ok || exponent < -kMaxScale || exponent > kMaxDigits) return std::nullopt;
         scale -= exponent;
         if (scale < 0) {
-            mantissa *= pow10(-scale);
+            if (!fitsPower(-scale) || __builtin_mul_overflow(mantissa, pow10(-scale), &mantissa)) return std::nullopt;
             scale = 0;
         }
     }
@@ -94,12 +98,15 @@ Money Money::rounded(int decimals, Rounding how) const
 {
     if (m_scale <= decimals) return aligned(*this, decimals);
     const int drop = m_scale - decimals;
+    // A mantissa is below 2 * 10^38: dropping more digits than that leaves less than a half.
+    if (!fitsPower(drop)) return {0, decimals};
     const bool negative = m_mantissa < 0;
     const Wide m = negative ? -m_mantissa : m_mantissa;
     const Wide unit = pow10(drop);
     Wide q = m / unit;
     const Wide r = m % unit;
-    const bool up = how == Rounding::HalfEven ? (2 * r > unit || (2 * r == unit && (q % 2) != 0)) : 2 * r >= unit;
+    const Wide rest = unit - r;   // compared with r, not 2 * r, which may not fit
+    const bool up = how == Rounding::HalfEven ? (r > rest || (r == rest && (q % 2) != 0)) : r >= rest;
     if (up) ++q;
     return {negative ? -q : q, decimals};
 }
@@ -107,17 +114,39 @@ Money Money::rounded(int decimals, Rounding how) const
 Money Money::aligned(const Money& m, int scale)
 {
     if (m.m_scale >= scale) return m;
-    return {m.m_mantissa * pow10(scale - m.m_scale), scale};
+    Wide mantissa = 0;
+    if (!fitsPower(scale - m.m_scale) || __builtin_mul_overflow(m.m_mantissa, pow10(scale - m.m_scale), &mantissa))
+        throw MoneyOverflow();
+    return {mantissa, scale};
+}
+
+std::pair<Money, Money> Money::common(const Money& a, const Money& b)
+{
+    // Decimals far below a kopeck give way to the digits of a large amount.
+    for (int scale = std::max(a.m_scale, b.m_scale); scale >= std::min(a.m_scale, b.m_scale); --scale) {
+        try {
+            return {aligned(a.rounded(std::min(a.m_scale, scale)), scale), aligned(b.rounded(std::min(b.m_scale, scale)), scale)};
+        } catch (const MoneyOverflow&) {
+        }
+    }
+    throw MoneyOverflow();
 }
 
 Money Money::operator+(const Money& other) const
 {
-    const int scale = std::max(m_scale, other.m_scale);
-    return {aligned(*this, scale).m_mantissa + aligned(other, scale).m_mantissa, scale};
+    const auto [a, b] = common(*this, other);
+    Wide sum = 0;
+    if (__builtin_add_overflow(a.m_mantissa, b.m_mantissa, &sum)) throw MoneyOverflow();
+    return {sum, a.m_scale};
 }
 
 Money Money::operator-(const Money& other) const { return *this + (-other); }
-Money Money::operator-() const { return {-m_mantissa, m_scale}; }
+Money Money::operator-() const
+{
+    Wide negated = 0;
+    if (__builtin_sub_overflow(Wide(0), m_mantissa, &negated)) throw MoneyOverflow();
+    return {negated, m_scale};
+}
 
 Money Money::operator*(const Money& other) const
 {
@@ -126,7 +155,7 @@ Money Money::operator*(const Money& other) const
         // Too many digits for one product: drop the finest decimals of the finer factor first.
         const Money& finer = m_scale >= other.m_scale ? *this : other;
         const Money& coarser = m_scale >= other.m_scale ? other : *this;
-        if (finer.m_scale == 0) return {};
+        if (finer.m_scale == 0) throw MoneyOverflow();
         return finer.rounded(finer.m_scale / 2) * coarser;
     }
     Money product(mantissa, m_scale + other.m_scale);
@@ -134,7 +163,12 @@ Money Money::operator*(const Money& other) const
     return product.m_scale > kMaxScale ? product.rounded(kMaxScale) : product;
 }
 
-Money Money::operator*(qint64 factor) const { return {m_mantissa * factor, m_scale}; }
+Money Money::operator*(qint64 factor) const
+{
+    Wide product = 0;
+    if (__builtin_mul_overflow(m_mantissa, Wide(factor), &product)) throw MoneyOverflow();
+    return {product, m_scale};
+}
 
 std::optional<Money> Money::divided(const Money& divisor, int decimals) const
 {
@@ -162,9 +196,17 @@ std::optional<Money> Money::divided(const Money& divisor, int decimals) const
 
 int Money::compare(const Money& other) const
 {
+    if ((m_mantissa < 0) != (other.m_mantissa < 0)) return m_mantissa < 0 ? -1 : 1;
     const int scale = std::max(m_scale, other.m_scale);
-    const Wide a = aligned(*this, scale).m_mantissa, b = aligned(other, scale).m_mantissa;
-    return a < b ? -1 : (a > b ? 1 : 0);
+    try {
+        const Wide a = aligned(*this, scale).m_mantissa, b = aligned(other, scale).m_mantissa;
+        return a < b ? -1 : (a > b ? 1 : 0);
+    } catch (const MoneyOverflow&) {
+        // The coarser one's digits do not fit at the finer scale: it is the larger in size.
+        const bool thisCoarser = m_scale < other.m_scale;
+        const bool negative = m_mantissa < 0;
+        return (thisCoarser != negative) ? 1 : -1;
+    }
 }
 
 QString Money::toString() const

@@ -3,6 +3,14 @@
 #include <QStringView>
 #include <QVariant>
 #include <optional>
+#include <stdexcept>
+
+/// Thrown where an amount would take more digits than Money keeps exactly (about 38): an
+/// amount is never carried on wrapped round.
+class MoneyOverflow : public std::overflow_error {
+public:
+    MoneyOverflow();
+};
 
 /// An exact decimal amount: a price per piece or per hour, a sum, a total. It carries every
 /// digit it was given or made of (mantissa / 10^scale, up to 38 significant digits), so that
@@ -28,6 +36,7 @@ public:
     /// Rounded to that many decimals.
     Money rounded(int decimals, Rounding how = Rounding::HalfEven) const;
 
+    /// Sums, differences and products throw MoneyOverflow rather than wrap round.
     Money operator+(const Money& other) const;
     Money operator-(const Money& other) const;
     Money operator-() const;
@@ -55,6 +64,9 @@ private:
     __extension__ typedef __int128 Wide;
     Money(Wide mantissa, int scale) : m_mantissa(mantissa), m_scale(scale) {}
     static Money aligned(const Money& m, int scale);
+    /// The two at one scale: the finer one's; where the coarser one's digits would not fit at it,
+    /// the finer one rounded to fewer decimals. Throws MoneyOverflow when even that cannot be.
+    static std::pair<Money, Money> common(const Money& a, const Money& b);
     int compare(const Money& other) const;
 
     Wide m_mantissa = 0;

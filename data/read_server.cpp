@@ -27,6 +27,13 @@ quint64 position(const QString& text)
     return high && low ? value : 0;
 }
 
+// A server's write (or replayed) position with what makes its data its own: the cluster's system
+// identifier, the same on a streaming standby as on its primary and different for every other
+// cluster, and the database's oid, the same on both for the one database.
+constexpr const char* kIdentity =
+    "select %1, (select system_identifier::text from pg_control_system()), "
+    "(select oid::text from pg_database where datname = current_database())";
+
 QString fallback(const QString& why) { return why + QStringLiteral(": отчеты и табели читаются с основного сервера."); }
 
 // The server's or the driver's first line, for the user: "could not connect to server: Connection refused".
@@ -60,19 +67,27 @@ std::optional<Settings> current()
     return settings;
 }
 
-QString primaryPosition(const QSqlDatabase& primary)
+Primary primary(const QSqlDatabase& db)
 {
-    if (!current() || isReadOnlyServer(primary)) return {};
-    QSqlQuery q(primary);
-    if (!q.exec(QStringLiteral("select pg_current_wal_lsn()::text"))) throwDatabaseError(primary, q.lastError());
-    return q.next() ? q.value(0).toString() : QString();
+    if (!current() || isReadOnlyServer(db)) return {};
+    QSqlQuery q(db);
+    if (!q.exec(QString::fromLatin1(kIdentity).arg(QStringLiteral("pg_current_wal_lsn()::text")))) throwDatabaseError(db, q.lastError());
+    if (!q.next()) return {};
+    return {q.value(0).toString(), q.value(1).toString(), q.value(2).toString(),
+            QStringLiteral("%1:%2").arg(db.hostName()).arg(db.port() > 0 ? db.port() : 5432)};
 }
 
-QString lagProblem(const QSqlDatabase& standby, const QString& primaryPosition)
+QString lagProblem(const QSqlDatabase& standby, const Primary& primary)
 {
     const std::optional<Settings> s = current();
     const QString name = s ? s->shown() : standby.hostName();
     QSqlQuery q(standby);
+    if (!q.exec(QString::fromLatin1(kIdentity).arg(QStringLiteral("pg_last_wal_replay_lsn()::text"))) || !q.next())
+        return fallback(QStringLiteral("Сервер чтения %1 не ответил (%2)").arg(name, firstLine(q.lastError().databaseText())));
+    if (q.value(1).toString() != primary.systemIdentifier || q.value(2).toString() != primary.databaseOid)
+        return fallback(QStringLiteral("Сервер чтения %1 — копия другой БД, а не БД основного сервера %2 "
+                                       "(кластер %3, а у основного %4)")
+                            .arg(name, primary.shown, q.value(1).toString(), primary.systemIdentifier));
     // What the user has just written is normally replayed within milliseconds: it is waited for
     // a moment, so that a sheet read after its rebuild shows the rebuild.
     QDeadlineTimer moment(1000);
@@ -83,7 +98,7 @@ QString lagProblem(const QSqlDatabase& standby, const QString& primaryPosition)
             return fallback(QStringLiteral("Сервер чтения %1 не ответил (%2)").arg(name, firstLine(q.lastError().databaseText())));
         if (!q.value(0).toBool())
             return fallback(QStringLiteral("Сервер чтения %1 — не резервная копия основного сервера").arg(name));
-        if (position(q.value(1).toString()) >= position(primaryPosition)) return {};
+        if (position(q.value(1).toString()) >= position(primary.position)) return {};
         if (moment.hasExpired()) break;
         QThread::msleep(20);
     }
@@ -98,7 +113,7 @@ QString lagProblem(const QSqlDatabase& standby, const QString& primaryPosition)
 }
 
 QString openSession(QSqlDatabase& session, const QString& sourceName, const QString& name, int lockWaitMs,
-                    const QString& primaryPosition)
+                    const Primary& primary)
 {
     const std::optional<Settings> s = current();
     if (!s) return QStringLiteral("no read server");
@@ -122,7 +137,7 @@ QString openSession(QSqlDatabase& session, const QString& sourceName, const QStr
         unreachableUntil = QDeadlineTimer(60 * 1000);
         return fallback(QStringLiteral("Сервер чтения %1 недоступен (%2)").arg(s->shown(), firstLine(e.text())));
     }
-    const QString why = lagProblem(session, primaryPosition);
+    const QString why = lagProblem(session, primary);
     if (!why.isEmpty()) session.close();
     return why;
 }

@@ -23,21 +23,35 @@ struct Settings {
 void set(const QString& server, int lagLimitSeconds = 30);
 std::optional<Settings> current();
 
-/// The primary's write position now ("16/B374D848"), which a standby must have replayed; empty
-/// when no read server is set or when the primary is itself read-only (then it is read as it is).
-QString primaryPosition(const QSqlDatabase& primary);
+/// What a standby is checked against: the primary's write position now ("16/B374D848"), which a
+/// standby must have replayed, and what makes its data the primary's own (the cluster's system
+/// identifier and the database's oid, which a streaming standby shares and nothing else does).
+struct Primary {
+    QString position;           ///< empty: no read server is set, or the primary is itself read-only
+    QString systemIdentifier;   ///< pg_control_system()'s, as digits
+    QString databaseOid;
+    QString shown;              ///< "host:port", for the user
+
+    bool isEmpty() const { return position.isEmpty(); }
+};
+
+/// The primary's state, read on its own session; empty when no read server is set or when the
+/// primary is itself read-only (then it is read as it is).
+Primary primary(const QSqlDatabase& primary);
 
 /// Why the standby cannot serve reads now (in Russian, for the user), or empty when it can: it
-/// is in recovery and has replayed the primary's position (waited for up to a second), or else
-/// its last replayed change is no older than the limit.
-QString lagProblem(const QSqlDatabase& standby, const QString& primaryPosition);
+/// replicates this very primary (the same cluster and database), is in recovery and has replayed
+/// the primary's position (waited for up to a second), or else its last replayed change is no
+/// older than the limit. Positions and replay times of another cluster say nothing, so a standby
+/// of another cluster is refused before they are looked at.
+QString lagProblem(const QSqlDatabase& standby, const Primary& primary);
 
 /// Opens, or checks again, a session on the read server for reading, made like the connection
 /// sourceName (database, user, settings) but for the read server's host and port, under the name
 /// given, in the calling thread. Returns empty when it may serve reads; why not otherwise (the
 /// session is then closed). A server found unreachable is not tried again for a minute.
 QString openSession(QSqlDatabase& session, const QString& sourceName, const QString& name, int lockWaitMs,
-                    const QString& primaryPosition);
+                    const Primary& primary);
 
 /// Whether the user should now be told why reads go to the primary: true the first time a
 /// reason is given after the standby served (or since the start); an empty reason (the standby

@@ -54,10 +54,13 @@ public:
 protected:
     qint64 writeData(const char* data, qint64 len) override
     {
-        const qint64 done = QFile::writeData(data, len);
+        // A short write says nothing of why: the rest is written again, and the write that then
+        // takes nothing says why (a full disk, say), where "Unknown error" would be all there is.
+        qint64 done = 0, last = 0;
+        while (done < len && (last = QFile::writeData(data + done, len - done)) > 0) done += last;
         if (done != len && failure.isEmpty()) failure = errorString();
-        if (done > 0) written += done;
-        return done;
+        written += done;
+        return done > 0 || len == 0 ? done : last;
     }
 };
 
@@ -76,8 +79,9 @@ bool ReplacingFile::open()
     removeStaleTemporaries(target.absolutePath());
     for (int attempt = 0; attempt < 100; ++attempt) {
         auto file = std::make_unique<CheckedFile>(target.absoluteDir().filePath(temporaryName(target.fileName(), ::getpid())));
-        // NewOnly: a name that happens to exist is never taken over.
-        if (file->open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+        // NewOnly: a name that happens to exist is never taken over. Unbuffered: every write
+        // reaches the system at once, which says why it failed.
+        if (file->open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered)) {
             m_file = std::move(file);
             return true;
         }

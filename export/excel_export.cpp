@@ -15,7 +15,9 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <map>
 #include <optional>
 
@@ -244,8 +246,14 @@ QString writeWorkbookFile(const std::vector<Sheet>& sheets, const QString& path)
             }
         }
     }
+    // The library names its own step that failed; the system's cause (a full disk) is in errno.
+    errno = 0;
     keep(workbook_close(workbook));
-    return failure == LXW_NO_ERROR ? QString() : QString::fromUtf8(lxw_strerror(failure));
+    const int cause = errno;
+    if (failure == LXW_NO_ERROR)
+        return QString();
+    const QString text = QString::fromUtf8(lxw_strerror(failure));
+    return cause == 0 ? text : text + QStringLiteral(" (") + QString::fromLocal8Bit(std::strerror(cause)) + QLatin1Char(')');
 }
 
 /// Writes the workbook in place of the file at path, which keeps what it held unless the whole

@@ -164,7 +164,7 @@ Removal remove(const QSqlDatabase& db, int id)
 // An entry without a worker or flags finds no average and gets 0, as it always did.
 const QString kRecalculateAveragePiecework = QStringLiteral(
     "with a as (select k.id_p, k.i_holiday, k.i_night, case when coalesce(sum(s.time),0)::numeric(10,2)=0 then 0 "
-    "else coalesce(sum((s.kol_vo-s.brak)*(s.cena+s.cena*k.i_holiday+s.cena*k.i_night*0.2))/sum(time),0)::numeric(10,2) "
+    "else coalesce(sum((s.kol_vo-s.brak)*(s.cena::numeric*(1+k.i_holiday+k.i_night*0.2)))/sum(time),0)::numeric(10,2) "
     "end as price "
     "from (select distinct id_p, i_holiday, i_night from accounts_dep.fatigue "
     "where i_mnth = :mnth and i_year = :yea and id_o =7778) k "

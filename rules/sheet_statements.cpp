@@ -43,9 +43,9 @@ const QString kH_Tabel0 = QStringLiteral(
     "from (select w_id, i_type, %2 from accounts_dep.h_tabel\n"
     "      where year=:i_year and month=:i_month and i_type=0 group by w_id, i_type) h\n"
     "%3"
-    "left join (select w_id, sum(time) i_time, sum((kol_vo-brak)*cena)::numeric(10,2) f_price,\n"
+    "left join (select w_id, sum(time) i_time, sum((kol_vo-brak)*cena::numeric)::numeric(10,2) f_price,\n"
     "                  case when coalesce(sum(time),0)::numeric(10,2)=0 then 0\n"
-    "                       else coalesce(sum((kol_vo-brak)*cena)/sum(time),0)::numeric(10,2) end average_price\n"
+    "                       else coalesce(sum((kol_vo-brak)*cena::numeric)/sum(time),0)::numeric(10,2) end average_price\n"
     "           from accounts_dep.smena where data<:d_date1 and data>=:d_date2 group by w_id) s on s.w_id=h.w_id\n"
     "order by fio, id")
     .arg(kDayColumns, kDaySums, kWorkerName);
@@ -79,19 +79,32 @@ const QString kH_Tabel_all = QStringLiteral(
     "%1\n"
     "from (select w_id, %2 from accounts_dep.h_tabel where year=:i_year and month=:i_month group by w_id) h\n"
     "%3"
-    "left join (select w_id, sum(time) i_time, sum((kol_vo-brak)*cena)::numeric(10,2) f_price\n"
+    "left join (select w_id, sum(time) i_time, sum((kol_vo-brak)*cena::numeric)::numeric(10,2) f_price\n"
     "           from accounts_dep.smena where data<:d_date1 and data>=:d_date2 group by w_id) s on s.w_id=h.w_id\n"
-    "left join (select id_p, sum(cnt) i_time, sum(cnt*price)::numeric(10,2) f_price\n"
-    "           from accounts_dep.fatigue where d_date<:d_date7 and d_date>=:d_date8 group by id_p) f on f.id_p=h.w_id\n"
+    "left join (select id_p, sum(i_time) i_time, sum(f_price) f_price\n"
+    "           from (select id_p, sum(cnt) i_time, sum(cnt*price)::numeric(10,2) f_price\n"
+    "                 from accounts_dep.fatigue where d_date<:d_date7 and d_date>=:d_date8 group by id_p, id_o, i_night) k\n"
+    "           group by id_p) f on f.id_p=h.w_id\n"
     "order by fio, id\n")
     .arg(kDayColumns, kDaySums, kWorkerName);
 
+// A worker's pay of a month is his rounded amount of each sheet: the journal's per worker, the
+// hour entries' per worker, kind and day/night, as the sheets' rows have them. A total of a sheet
+// is the sum of those rounded amounts, so that it is the sum of the rows it stands under.
+const QString kWorkersPiecework = QStringLiteral(
+    "select w_id, round(sum((kol_vo-brak)*cena::numeric), 2) p from accounts_dep.smena\n"
+    "where data<:d_date1 and data>=:d_date2 group by w_id");
+QString workersHours(const QString& kind, const QString& before, const QString& from)
+{
+    return QStringLiteral("select id_p, round(sum(cnt*price), 2) p from accounts_dep.fatigue\n"
+                          "where d_date<:%1 and d_date>=:%2%3 group by id_p, id_o, i_night")
+        .arg(before, from, kind);
+}
+
 QString hoursTotal(int kind)
 {
-    return QStringLiteral(
-               "select sum(f.cnt*f.price)::numeric(100,2) as price from accounts_dep.fatigue f where f.d_date<:d_date1 and "
-               "f.d_date>=:d_date2 and f.cnt>0 and f.price>0 and f.id_o=%1")
-        .arg(kind);
+    return QStringLiteral("select sum(p) as price from (%1) w")
+        .arg(workersHours(QStringLiteral(" and id_o=%1").arg(kind), QStringLiteral("d_date1"), QStringLiteral("d_date2")));
 }
 
 // The period's good quantity by product group, colour, product kind and operation kind, with its
@@ -155,18 +168,15 @@ const QString kTimeTimesheet = QStringLiteral(
     "h_tabel.w_id=accounts_dep.person_code_id(person.s_code) and month=:mnth and\n"
     "year=:yea group by fio order by fio");
 
-const QString kPrice = QStringLiteral(
-    "select sum((s.kol_vo-s.brak)*s.cena)::numeric(100,2) as price from accounts_dep.smena s where s.data<:d_date1 and "
-    "s.data>=:d_date2 and s.cena>0 and s.kol_vo>0");
+const QString kPrice = QStringLiteral("select sum(p) as price from (%1) w").arg(kWorkersPiecework);
 
 const QString kPrice7 = hoursTotal(7777);
 const QString kPrice8 = hoursTotal(7778);
 
 // A month with journal entries but no hour entries, or the other way round, still has a total.
 const QString kAllPrice = QStringLiteral(
-    "select(\n"
-    "(coalesce((select sum((s.kol_vo-s.brak)*s.cena) from accounts_dep.smena s where s.data<:d_date1 and s.data>=:d_date2 and s.cena>0 and s.kol_vo>0),0)+\n"
-    "coalesce((select sum(f.cnt*f.price) from accounts_dep.fatigue f where f.d_date<:d_date3 and f.d_date>=:d_date4 and f.cnt>0 and f.price>0),0))::numeric(20,2)) price");
+    "select coalesce((select sum(p) from (%1) s), 0) + coalesce((select sum(p) from (%2) f), 0) as price")
+    .arg(kWorkersPiecework, workersHours({}, QStringLiteral("d_date3"), QStringLiteral("d_date4")));
 
 const QString kXlsRep = productsOutput(QStringLiteral("izdel.massa*sum(s.kolvo)"));
 
@@ -177,7 +187,7 @@ const QString kWorkerReport = QStringLiteral(
     "coalesce(fn.f_sum7,0)::numeric(10,2) f_sum7, coalesce(fn.f_sum8,0)::numeric(10,2) f_sum8,\n"
     "coalesce(fw.f_sum78,0)::numeric(10,2) f_sum78, t.f_sum7_all, t.f_sum8_all\n"
     "from (select person.s_caption fio, sum(smena.kol_vo-smena.brak)::numeric(10,2) as kolvo,vid_oper.vid,\n"
-    "      sum((kol_vo-brak)*smena.cena)::numeric(10,2) as summa,izdel.nom, oper.naimen, color, smena.w_id, izdel.id_nom\n"
+    "      sum((kol_vo-brak)*smena.cena::numeric)::numeric(10,2) as summa,izdel.nom, oper.naimen, color, smena.w_id, izdel.id_nom\n"
     "      from cmn_contractor.person person,accounts_dep.smena,accounts_dep.izdel,accounts_dep.vid_oper,\n"
     "      accounts_dep.oper where w_id=accounts_dep.person_code_id(s_code) and izdel.id=smena.i_id and vid_oper.id=oper.vid\n"
     "      and oper.id=smena.o_id and smena.data<:data2 and smena.data>=:data1\n"
@@ -203,7 +213,7 @@ const QString kWorkerDetailedReport = QStringLiteral(
     "t.f_sum7_all, t.f_sum8_all\n"
     "from (select s_caption fio, izdel.marka, vid_oper.vid, oper.naimen, sum(time) as sum_time,\n"
     "      sum(smena.kol_vo)::numeric as kolvo, sum(smena.brak) as brk, sum((kol_vo-brak)*\n"
-    "      smena.cena) as summa, color, sum(prize*(kol_vo-brak)*cena/100) as s_prize, w_id\n"
+    "      smena.cena::numeric) as summa, color, sum(prize*(kol_vo-brak)*cena/100) as s_prize, w_id\n"
     "      from cmn_contractor.person person,accounts_dep.izdel,accounts_dep.oper,accounts_dep.smena,accounts_dep.vid_oper\n"
     "      where smena.o_id=oper.id and smena.w_id=accounts_dep.person_code_id(s_code) and smena.i_id=izdel.id\n"
     "      and oper.vid=vid_oper.id and smena.data<:data2 and smena.data>=:data1\n"
@@ -226,7 +236,7 @@ const QString kProductDetailedReport = QStringLiteral(
     "select g.s_caption as marka, vid_oper.vid vid, oper.naimen, i.s_caption as nom,\n"
     "sum(s.kolvo)::numeric as kolvo, sum(s.brk) as brk,\n"
     "sum(s.summa) as summa, s.color, round((g.massa*sum(s.kolvo))::numeric,2) as mass\n"
-    "from (select i_id, o_id, color, sum(kol_vo) as kolvo, sum(brak) as brk, sum((kol_vo-brak)*cena) as summa\n"
+    "from (select i_id, o_id, color, sum(kol_vo) as kolvo, sum(brak) as brk, sum((kol_vo-brak)*cena::numeric) as summa\n"
     "      from accounts_dep.smena where data<:data2 and data>=:data1 group by i_id, o_id, color) s\n"
     "join cmn_gds_and_srv.gds_and_srv g on g.id=s.i_id\n"
     "left join cmn_classifier.item i on i.id=g.id_class_item\n"

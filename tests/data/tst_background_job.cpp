@@ -9,6 +9,69 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <atomic>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+/// A port on 127.0.0.1 that takes every connection and closes it at once, as a server that is
+/// no database server does, counting them.
+class ClosingPort {
+public:
+    ClosingPort()
+    {
+        m_socket = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t size = sizeof a;
+        if (::bind(m_socket, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || ::listen(m_socket, 8) != 0 ||
+            ::getsockname(m_socket, reinterpret_cast<sockaddr*>(&a), &size) != 0)
+            return;
+        m_port = ntohs(a.sin_port);
+        m_thread = std::thread([this] {
+            for (;;) {
+                const int c = ::accept(m_socket, nullptr, nullptr);
+                if (c < 0) return;
+                if (m_stopping) {
+                    ::close(c);
+                    return;
+                }
+                ++m_connections;
+                ::close(c);
+            }
+        });
+    }
+    ~ClosingPort()
+    {
+        m_stopping = true;
+        // A last connection wakes the accepting thread.
+        const int c = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        a.sin_port = htons(quint16(m_port));
+        ::connect(c, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        ::close(c);
+        if (m_thread.joinable()) m_thread.join();
+        ::close(m_socket);
+    }
+    int port() const { return m_port; }
+    int connections() const { return m_connections; }
+
+private:
+    int m_socket = -1;
+    int m_port = 0;
+    std::atomic<int> m_connections{0};
+    std::atomic<bool> m_stopping{false};
+    std::thread m_thread;
+};
+
+} // namespace
+
 Q_DECLARE_METATYPE(BackgroundJob::Outcome)
 
 /// Long work on a session of its own: its outcome and progress reach the window's thread, a
@@ -217,6 +280,30 @@ void TestBackgroundJob::readsGoToTheStandby()
              qPrintable(told.at(0).at(0).toString()));
     QVERIFY(told.at(0).at(0).toString().endsWith(QStringLiteral("отчеты и табели читаются с основного сервера.")));
     QTRY_COMPARE(told.size(), 1);
+
+    // A read server found out of reach is left alone for a while, not tried again on every read.
+    {
+        const ClosingPort closing;
+        QVERIFY(closing.port() > 0);
+        read_server::set(QStringLiteral("127.0.0.1:%1").arg(closing.port()));
+        int tried = 0;
+        for (int run = 0; run < 3; ++run) {
+            QVERIFY(job.start(probe, BackgroundJob::Access::Reads) && job.wait(10000));
+            QVERIFY(!inRecovery);
+            if (run == 0) tried = closing.connections();   // one attempt (the driver may knock twice)
+        }
+        QVERIFY(tried > 0);
+        QCOMPARE(closing.connections(), tried);
+    }
+
+    // A standby of another cluster, with a database of the same name, is no copy of this one.
+    const ForeignTwin twin(*m_db, QStringLiteral("insert into accounts_dep.vid_oper (id, vid) values (1, 'чужая')"));
+    read_server::set(ForeignTwin::standbyServer());
+    QVERIFY(job.start(probe, BackgroundJob::Access::Reads) && job.wait(10000));
+    QVERIFY(!inRecovery);
+    QCOMPARE(told.size(), 3);
+    QVERIFY2(told.at(2).at(0).toString().startsWith(QStringLiteral("Сервер чтения %1 — копия другой БД").arg(ForeignTwin::standbyServer())),
+             qPrintable(told.at(2).at(0).toString()));
 }
 
 QTEST_GUILESS_MAIN(TestBackgroundJob)

@@ -38,6 +38,8 @@ private slots:
     void filterForms_data();
     void filterForms();
     void navigationSortLocateAndRefresh();
+    void gridsSortAndSearchAsTheyShow_data();
+    void gridsSortAndSearchAsTheyShow();
     void writesThroughTheDatasetWithAwkwardText_data();
     void writesThroughTheDatasetWithAwkwardText();
     void transactionRollsBackWhenNotCommitted();
@@ -362,6 +364,38 @@ void TestData::navigationSortLocateAndRefresh()
     empty.open();
     QVERIFY(empty.eof());
     QCOMPARE(empty.asString(QStringLiteral("id")), QString());
+}
+
+void TestData::gridsSortAndSearchAsTheyShow_data()
+{
+    // Rows of a number, an amount and a name, one of them empty in each; sorted or searched as
+    // said, the ids in the order they come.
+    QTest::addColumn<QString>("sort");
+    QTest::addColumn<QString>("search");   // in the fields n, amount and name
+    QTest::addColumn<QString>("ids");
+    QTest::newRow("numbers as numbers, the empty first") << "n" << "" << "4 2 3 1";
+    QTest::newRow("numbers the other way, the empty last") << "n DESC" << "" << "1 3 2 4";
+    QTest::newRow("amounts as numbers") << "amount" << "" << "4 2 1 3";
+    QTest::newRow("names, the empty first") << "name" << "" << "2 3 1 4";
+    QTest::newRow("an amount searched with a comma") << "" << "10,5" << "1";
+    QTest::newRow("an amount searched with a point") << "" << "10.5" << "1";
+    QTest::newRow("part of a number") << "" << "0" << "1 2 3";
+}
+
+void TestData::gridsSortAndSearchAsTheyShow()
+{
+    QFETCH(QString, sort);
+    QFETCH(QString, search);
+    QFETCH(QString, ids);
+    Dataset q(m_db->db(), QStringLiteral(
+        "select * from (values (1, 100, 10.5::numeric, 'Борисов'), (2, 20, 9.25::numeric, null), (3, 30, 100::numeric, ''),"
+        " (4, null, null, 'Власов')) v(id, n, amount, name) order by id"));
+    q.open();
+    if (!sort.isEmpty()) q.setSort(sort);
+    if (!search.isEmpty()) q.setSearch(search, {QStringLiteral("n"), QStringLiteral("amount"), QStringLiteral("name")});
+    QStringList order;
+    for (q.first(); !q.eof(); q.next()) order << QString::number(q.asInt(QStringLiteral("id")));
+    QCOMPARE(order.join(QLatin1Char(' ')), ids);
 }
 
 void TestData::writesThroughTheDatasetWithAwkwardText_data()

@@ -28,6 +28,8 @@ private slots:
     void money();
     void moneyDivided_data();
     void moneyDivided();
+    void moneyPastItsDigits_data();
+    void moneyPastItsDigits();
 };
 
 void TestFormats::generalNumber_data()
@@ -231,6 +233,50 @@ void TestFormats::moneyDivided()
     QFETCH(int, decimals);
     const auto q = Money::parse(dividend)->divided(*Money::parse(divisor), decimals);
     QTEST(q ? q->toString() : QString(), "quotient");
+}
+
+void TestFormats::moneyPastItsDigits_data()
+{
+    // a op b: the exact result, "overflow" where it cannot be carried, or what it gives
+    // where the finest decimals give way to a large amount's digits.
+    QTest::addColumn<QString>("a");
+    QTest::addColumn<QString>("op");
+    QTest::addColumn<QString>("b");
+    QTest::addColumn<QString>("result");
+    const QString big = QStringLiteral("99999999999999999999e18");   // 38 nines
+    QTest::newRow("sum past 38 digits") << big << "+" << big << "overflow";
+    QTest::newRow("difference past 38 digits") << big << "-" << "-" + big << "overflow";
+    QTest::newRow("product of integers") << big << "*" << "10" << "overflow";
+    QTest::newRow("product by a count") << big << "*n" << "3" << "overflow";
+    QTest::newRow("a large amount and fine decimals") << "99999999999999999999e10" << "+" << "0.0000000000000000000001"
+                                                      << "999999999999999999990000000000";
+    QTest::newRow("a large amount and a kopeck") << "99999999999999999999e10" << "+" << "0.01"
+                                                 << "999999999999999999990000000000.01";
+    QTest::newRow("compared past the finer scale") << "99999999999999999999e10" << "<" << "0.0000000000000000000001" << "false";
+    QTest::newRow("compared, negative") << "-99999999999999999999e10" << "<" << "-0.0000000000000000000001" << "true";
+}
+
+void TestFormats::moneyPastItsDigits()
+{
+    QFETCH(QString, a);
+    QFETCH(QString, op);
+    QFETCH(QString, b);
+    QFETCH(QString, result);
+    const std::optional<Money> x = Money::parse(a), y = Money::parse(b);
+    QVERIFY(x && y);
+    QString got;
+    try {
+        if (op == QLatin1String("+")) got = (*x + *y).toString();
+        else if (op == QLatin1String("-")) got = (*x - *y).toString();
+        else if (op == QLatin1String("*")) got = (*x * *y).toString();
+        else if (op == QLatin1String("*n")) got = (*x * qint64(b.toLongLong())).toString();
+        else got = *x < *y ? QStringLiteral("true") : QStringLiteral("false");
+    } catch (const MoneyOverflow&) {
+        got = QStringLiteral("overflow");
+    }
+    QCOMPARE(got, result);
+    // A text with more digits than are kept is no amount.
+    QVERIFY(!Money::parse(QStringLiteral("99999999999999999999e20")).has_value());
 }
 
 QTEST_GUILESS_MAIN(TestFormats)

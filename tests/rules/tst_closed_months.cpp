@@ -13,6 +13,7 @@
 #include <QSqlQuery>
 #include <QTest>
 #include <functional>
+#include <thread>
 
 class TestClosedMonths : public QObject {
     Q_OBJECT
@@ -28,6 +29,8 @@ private slots:
     void theCheckFindsEveryCellThatDiffers_data();
     void theCheckFindsEveryCellThatDiffers();
     void closingRefusesADifferingMonthUntilRebuilt();
+    void closingWaitsForAWriterInProgress();
+    void anUpdateThatChangesNothingIsNoChange();
     void reopeningNeedsAReason();
 
 private:
@@ -68,6 +71,16 @@ void TestClosedMonths::writesIntoAClosedMonthAreRefused_data()
     row("entry of March approved", "update accounts_dep.smena set ok='no' where data='2024-03-15'", true);
     row("entry of March deleted", "delete from accounts_dep.smena where data='2024-03-15'", true);
     row("entry of April moved into March", "update accounts_dep.smena set data='2024-03-31' where data='2024-04-02'", true);
+    row("entry of March moved out into April", "update accounts_dep.smena set data='2024-04-01' where data='2024-03-15'", true);
+    // The year's first and last months are months like any other (both closed below).
+    row("entry added in December", "insert into accounts_dep.smena (data, smena, w_id, i_id, o_id, cena, kol_vo) "
+                                   "values ('2023-12-31', 1, 1, 10001, 1, 10, 1)", true);
+    row("entry added in January", "insert into accounts_dep.smena (data, smena, w_id, i_id, o_id, cena, kol_vo) "
+                                  "values ('2025-01-01', 1, 1, 10001, 1, 10, 1)", true);
+    row("entry added in the open December", "insert into accounts_dep.smena (data, smena, w_id, i_id, o_id, cena, kol_vo) "
+                                            "values ('2024-12-31', 1, 1, 10001, 1, 10, 1)", false);
+    row("hour entry of December by its month only", "insert into accounts_dep.fatigue (id_p, i_mnth, i_year, cnt) values (1, 12, 2023, 1)", true);
+    row("timesheet row added to January", "insert into accounts_dep.h_tabel (w_id, month, year, smena) values (2, 1, 2025, 1)", true);
     row("entry of April approved", "update accounts_dep.smena set ok='ok' where data='2024-04-02'", false);
     row("hour entry of March changed", "update accounts_dep.fatigue set cnt=9 where i_mnth=3", true);
     row("hour entry dated by its month only", "insert into accounts_dep.fatigue (id_p, i_mnth, i_year, cnt) values (1, 3, 2024, 1)", true);
@@ -81,6 +94,7 @@ void TestClosedMonths::writesIntoAClosedMonthAreRefused()
 {
     QFETCH(QString, sql);
     QFETCH(bool, refused);
+    m_db->exec(QStringLiteral("insert into accounts_dep.closed_month (year, month) values (2023, 12), (2025, 1)"));
     const int before = m_db->scalar(QStringLiteral("select count(*) from accounts_dep.smena where data='2024-03-15' and ok='ok'")).toInt();
     QCOMPARE(refusal(sql), refused ? QStringLiteral("TB001") : QString());
     QCOMPARE(m_db->scalar(QStringLiteral("select count(*) from accounts_dep.smena where data='2024-03-15' and ok='ok'")).toInt(), before);
@@ -221,6 +235,58 @@ void TestClosedMonths::closingRefusesADifferingMonthUntilRebuilt()
     QCOMPARE(m_db->scalar(QStringLiteral("select ok from accounts_dep.smena where id=%1").arg(id)).toString(), QStringLiteral("no"));
     QCOMPARE(month_close::closedMonths(m_db->db()).size(), 2);
     QCOMPARE(month_close::closedMonths(m_db->db()).constFirst().month, 4);
+}
+
+void TestClosedMonths::closingWaitsForAWriterInProgress()
+{
+    // Another client has saved an entry of May without its timesheet and not yet committed: the
+    // closing waits for it and then finds the month differs, rather than closing a month that
+    // the entry then lands in.
+    QSqlDatabase other = m_db->openAnother(QStringLiteral("writer"));
+    QVERIFY(other.transaction());
+    QVERIFY(QSqlQuery(other).exec(QStringLiteral("insert into accounts_dep.smena (data, smena, w_id, i_id, o_id, cena, kol_vo, time) "
+                                                 "values ('2024-05-06', 1, 1, 10001, 1, 10, 1, 8)")));
+    month_close::Outcome outcome = month_close::Outcome::Done;
+    QString failure;
+    std::thread closer([&] {
+        {
+            QSqlDatabase db = openConnection(m_db->settings(), QStringLiteral("closer"));
+            try {
+                outcome = month_close::close(db, 5, 2024).outcome;
+            } catch (const DbError& e) {
+                failure = e.text();
+            }
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("closer"));
+    });
+    bool waiting = false;
+    for (int i = 0; i < 200 && !waiting; ++i) {
+        waiting = m_db->scalar(QStringLiteral("select count(*) from pg_locks l join pg_class c on c.oid = l.relation "
+                                              "where not l.granted and c.relname in ('smena', 'fatigue', 'h_tabel')")).toInt() > 0;
+        if (!waiting) QTest::qWait(25);
+    }
+    QVERIFY(other.commit());
+    closer.join();
+    other.close();
+    QVERIFY2(waiting, "the closing did not wait for the writer");
+    QVERIFY2(failure.isEmpty(), qPrintable(failure));
+    QCOMPARE(outcome, month_close::Outcome::Inconsistent);
+    QVERIFY(!month_close::isClosed(m_db->db(), 5, 2024));
+}
+
+void TestClosedMonths::anUpdateThatChangesNothingIsNoChange()
+{
+    // April is open: an update that writes the values the row holds is no change of the history;
+    // one that changes a value is.
+    const auto records = [&] { return m_db->scalar(QStringLiteral("select count(*) from accounts_dep.change_log where action='update'")).toInt(); };
+    m_db->exec(QStringLiteral("update accounts_dep.smena set ok=ok, kol_vo=kol_vo where data='2024-04-02'"));
+    m_db->exec(QStringLiteral("update accounts_dep.fatigue set cnt=cnt where i_mnth=4"));
+    QCOMPARE(records(), 0);
+    m_db->exec(QStringLiteral("update accounts_dep.smena set kol_vo=kol_vo+1 where data='2024-04-02'"));
+    QCOMPARE(records(), 1);
+    // In a closed month it is still a write, and refused.
+    QCOMPARE(refusal(QStringLiteral("update accounts_dep.smena set ok=ok where data='2024-03-15'")), QStringLiteral("TB001"));
 }
 
 void TestClosedMonths::reopeningNeedsAReason()

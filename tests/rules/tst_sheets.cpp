@@ -143,12 +143,11 @@ void TestSheets::pieceworkTotals_data()
     QTest::newRow("April: one journal entry, hour entries of one kind") << "" << 4 << QStringList{"", "800", "100", "900"};
     QTest::newRow("a month without entries: only the total, 0") << "" << 1 << QStringList{"", "", "", "0"};
     // The amount keeps its digits up to the shown 15: a half at the 16th goes up, as a decimal
-    // does, where the nearest binary fraction lies below the half. The total of all adds the
-    // journal's sum of double prices, so the server gives it with 15 digits already.
+    // does, where the nearest binary fraction lies below the half; the total of all as well.
     QTest::newRow("a total of 16 digits")
         << "insert into accounts_dep.fatigue (id_p, id_o, i_night, d_date, i_mnth, i_year, cnt, price) values "
            "(1, 7777, 0, '2024-05-02', 5, 2024, 1000, 12345678901.2344), (1, 7777, 0, '2024-05-03', 5, 2024, 1, 0.05)"
-        << 5 << QStringList{"", "12345678901234.5", "", "12345678901234.4"};
+        << 5 << QStringList{"", "12345678901234.5", "", "12345678901234.5"};
 }
 
 void TestSheets::pieceworkTotals()

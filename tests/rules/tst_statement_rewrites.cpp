@@ -4,12 +4,15 @@
 // come out the same on a department with every kind of worker and entry.
 #include "data/data_module.h"
 #include "data/dataset.h"
+#include "data/money.h"
 #include "rules/month_rebuild.h"
 #include "rules/sheet_statements.h"
 #include "tests/support/test_database.h"
 
+#include <QMap>
 #include <QTest>
 #include <algorithm>
+#include <functional>
 
 namespace {
 
@@ -378,6 +381,7 @@ private slots:
     void sameRowsAsBefore_data();
     void sameRowsAsBefore();
     void aWorkerNamedTwiceIsPaidOnce();
+    void theGeneralSheetPaysTheOtherSheetsRows();
     void threeShiftsTogetherAsEachAlone();
 
 private:
@@ -406,6 +410,9 @@ void TestStatementRewrites::sameRowsAsBefore_data()
     QTest::addColumn<QString>("leftOut"); // rows of this worker id are compared elsewhere
     // Sums of double precision added in another order: compared to 12 significant digits.
     QTest::addColumn<QString>("roughly");
+    // Columns reckoned anew on purpose (a worker's pay as the sum of his rounded amounts): left
+    // out here and checked on their own.
+    QTest::addColumn<QString>("reckonedAnew");
     using namespace piecework_mode;
     using namespace sheet_statements;
     const struct {
@@ -415,23 +422,25 @@ void TestStatementRewrites::sameRowsAsBefore_data()
         QString orderedBy;
         QString leftOut;
         QString roughly = {};
+        QString reckonedAnew = {};
     } cases[] = {
         {"piecework sheet", kBeforePiecework, statement(kPiecework), {}, {}},
         {"utility works sheet", kBeforeUtilityWorks, statement(kUtilityWorks), {}, {}},
         {"average piecework sheet", kBeforeAveragePiecework, statement(kAveragePiecework), {}, {}},
-        {"general sheet", kBeforeGeneral, statement(kGeneral), {}, {}},
+        {"general sheet", kBeforeGeneral, statement(kGeneral), {}, {}, {}, QStringLiteral("f_price")},
         {"time timesheet, shift 1", kShift1, sql::H_Tabel_1, QStringLiteral("fio"), QStringLiteral("4")},
         {"time timesheet, shift 2", kShift2, sql::H_Tabel_2, QStringLiteral("fio"), QStringLiteral("4")},
         {"time timesheet, shift 3", kShift3, sql::H_Tabel_3, QStringLiteral("fio"), QStringLiteral("4")},
         {"workers report", kWorkers, kWorkerReport, QStringLiteral("fio,nom"), {}},
-        {"workers detailed report", kWorkersDetailed, kWorkerDetailedReport, QStringLiteral("fio,marka,vid,naimen"), {}},
+        {"workers detailed report", kWorkersDetailed, kWorkerDetailedReport, QStringLiteral("fio,marka,vid,naimen"), {},
+         QStringLiteral("summa")},
         {"products detailed report", kProductsDetailed, kProductDetailedReport, QStringLiteral("nom,marka,vid,naimen"), {},
          QStringLiteral("summa")},
         {"products report", kProducts, kProductReport, QStringLiteral("nom"), {}},
         {"output spreadsheet", kOutput, kXlsRep, QStringLiteral("nom"), {}},
     };
     for (const auto& c : cases)
-        QTest::newRow(c.name) << QString::fromUtf8(c.before) << c.now << c.orderedBy << c.leftOut << c.roughly;
+        QTest::newRow(c.name) << QString::fromUtf8(c.before) << c.now << c.orderedBy << c.leftOut << c.roughly << c.reckonedAnew;
 }
 
 void TestStatementRewrites::sameRowsAsBefore()
@@ -441,22 +450,28 @@ void TestStatementRewrites::sameRowsAsBefore()
     QFETCH(QString, orderedBy);
     QFETCH(QString, leftOut);
     QFETCH(QString, roughly);
+    QFETCH(QString, reckonedAnew);
     // February and April have entries on their edges only, March all kinds, 2023 nothing.
     for (const QDate& first : {QDate(2024, 2, 1), QDate(2024, 3, 1), QDate(2024, 4, 1), QDate(2023, 1, 1)}) {
         QStringList expected = rows(m_db->db(), before, first);
         QStringList actual = rows(m_db->db(), now, first);
         const QStringList columns = expected.first().split(QLatin1Char('|'));
         QCOMPARE(actual.takeFirst(), expected.takeFirst());   // the columns, by name and order
-        for (const QString& name : roughly.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
-            const int at = columns.indexOf(name);
-            QVERIFY(at >= 0);
-            for (QStringList* rows : {&expected, &actual})
-                for (QString& row : *rows) {
-                    QStringList cells = row.split(QLatin1Char('|'));
-                    cells[at] = QString::number(cells.at(at).toDouble(), 'g', 12);
-                    row = cells.join(QLatin1Char('|'));
-                }
-        }
+        // The named columns' cells of both, made comparable.
+        const auto reshape = [&](const QString& names, const std::function<QString(const QString&)>& shape) {
+            for (const QString& name : names.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+                const int at = columns.indexOf(name);
+                QVERIFY(at >= 0);
+                for (QStringList* rows : {&expected, &actual})
+                    for (QString& row : *rows) {
+                        QStringList cells = row.split(QLatin1Char('|'));
+                        cells[at] = shape(cells.at(at));
+                        row = cells.join(QLatin1Char('|'));
+                    }
+            }
+        };
+        reshape(roughly, [](const QString& cell) { return QString::number(cell.toDouble(), 'g', 12); });
+        reshape(reckonedAnew, [](const QString&) { return QString(); });
         if (!leftOut.isEmpty()) {
             // The time timesheet's rows carry the worker id as the 6th column (after h_tabel.id).
             const auto ofWorker = [&](const QString& row) { return row.section(QLatin1Char('|'), 5, 5) == leftOut; };
@@ -481,6 +496,28 @@ void TestStatementRewrites::sameRowsAsBefore()
         if (first.month() == 3) QVERIFY(!actual.isEmpty());
         QCOMPARE(actual, expected);
     }
+}
+
+void TestStatementRewrites::theGeneralSheetPaysTheOtherSheetsRows()
+{
+    // A worker's row of the general sheet is the sum of his rows of the piecework, utility works
+    // and average piecework sheets, each rounded to kopecks as they show it.
+    using namespace piecework_mode;
+    const auto amounts = [&](int mode) {
+        Dataset q(m_db->db(), statement(mode));
+        setPeriod(q, 3, 2024);
+        q.open();
+        QMap<int, Money> paid;
+        for (q.first(); !q.eof(); q.next())
+            paid[q.asInt(QStringLiteral("id"))] += Money::fromValue(q.value(QStringLiteral("f_price")));
+        return paid;
+    };
+    const QMap<int, Money> general = amounts(kGeneral);
+    QMap<int, Money> parts;
+    for (const int mode : {int(kPiecework), int(kUtilityWorks), int(kAveragePiecework)})
+        for (auto [id, amount] : amounts(mode).asKeyValueRange()) parts[id] += amount;
+    QVERIFY(general.size() > 2);
+    for (auto [id, amount] : general.asKeyValueRange()) QCOMPARE(amount.toString(), parts.value(id).toString());
 }
 
 void TestStatementRewrites::aWorkerNamedTwiceIsPaidOnce()

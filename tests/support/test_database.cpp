@@ -31,6 +31,27 @@ void run(const QSqlDatabase& db, const QString& sql)
         throw std::runtime_error(("test database: " + q.lastError().text() + "\n" + sql.left(300)).toStdString());
 }
 
+int portFrom(const char* variable)
+{
+    const QByteArray p = qgetenv(variable);
+    if (p.isEmpty()) throw std::runtime_error(std::string(variable) + " is not set: run the suite through scripts/test.sh");
+    return p.toInt();
+}
+
+// A session on the other cluster's primary or standby, in the database named.
+QSqlDatabase foreignConnection(const QString& name, const char* portVariable, const QString& database)
+{
+    if (QSqlDatabase::contains(name)) {
+        QSqlDatabase::database(name, false).close();
+        QSqlDatabase::removeDatabase(name);
+    }
+    ConnectionSettings s;
+    s.host = QStringLiteral("127.0.0.1");
+    s.port = portFrom(portVariable);
+    s.database = database;
+    return openConnection(s, name);
+}
+
 } // namespace
 
 int TestDatabase::port()
@@ -139,3 +160,46 @@ void TestDatabase::loadDemo() const
     if (!psql.waitForFinished(120000) || psql.exitCode() != 0)
         throw std::runtime_error(("loading db/demo.sql failed: " + psql.readAllStandardError()).toStdString());
 }
+
+ForeignTwin::ForeignTwin(const TestDatabase& of, const QString& rows) : m_name(of.name())
+{
+    const QByteArray tmpl = qgetenv("TABEL_TEST_TEMPLATE");
+    {
+        QSqlDatabase admin = foreignConnection(QStringLiteral("tabel_test_foreign_admin"), "TABEL_TEST_FOREIGN_PORT", QStringLiteral("postgres"));
+        run(admin, QStringLiteral("create database %1 template %2").arg(m_name, tmpl.isEmpty() ? QStringLiteral("tabel_template") : QString::fromLatin1(tmpl)));
+        QSqlDatabase twin = foreignConnection(QStringLiteral("tabel_test_foreign"), "TABEL_TEST_FOREIGN_PORT", m_name);
+        static const QRegularExpression end(QStringLiteral(";\\s*(\\n|$)"));
+        for (const QString& statement : rows.split(end, Qt::SkipEmptyParts))
+            if (!statement.trimmed().isEmpty()) run(twin, statement);
+        QSqlQuery at(twin);
+        if (!at.exec(QStringLiteral("select pg_current_wal_lsn()::text")) || !at.next()) throw std::runtime_error("foreign twin: no position");
+        const QString target = at.value(0).toString();
+        twin.close();
+        // Replayed by the other cluster's standby before it is read.
+        // Asked in a database the standby has had all along: the new one may not be there yet.
+        QSqlDatabase standby = foreignConnection(QStringLiteral("tabel_test_foreign_standby"), "TABEL_TEST_FOREIGN_STANDBY_PORT",
+                                                 QStringLiteral("postgres"));
+        QDeadlineTimer deadline(20000);
+        bool replayed = false;
+        while (!replayed && !deadline.hasExpired()) {
+            QSqlQuery q(standby);
+            replayed = q.exec(QStringLiteral("select pg_last_wal_replay_lsn() >= '%1'::pg_lsn").arg(target)) && q.next() && q.value(0).toBool();
+            if (!replayed) QThread::msleep(50);
+        }
+        standby.close();
+        if (!replayed) throw std::runtime_error("foreign twin: the other cluster's standby did not replay it");
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("tabel_test_foreign"));
+    QSqlDatabase::removeDatabase(QStringLiteral("tabel_test_foreign_standby"));
+}
+
+ForeignTwin::~ForeignTwin()
+{
+    try {
+        QSqlDatabase admin = QSqlDatabase::database(QStringLiteral("tabel_test_foreign_admin"));
+        run(admin, QStringLiteral("drop database if exists %1 with (force)").arg(m_name));
+    } catch (...) {
+    }
+}
+
+QString ForeignTwin::standbyServer() { return QStringLiteral("127.0.0.1:%1").arg(portFrom("TABEL_TEST_FOREIGN_STANDBY_PORT")); }

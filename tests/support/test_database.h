@@ -40,3 +40,21 @@ private:
     QString m_connection;
     QStringList m_others;
 };
+
+/// A database named as another test's, on another cluster of the suite's (TABEL_TEST_FOREIGN_PORT)
+/// made from the same template, with rows of its own, and replayed by that cluster's streaming
+/// standby (TABEL_TEST_FOREIGN_STANDBY_PORT): a read server that serves another plant's database
+/// under the same name. Dropped when the object goes.
+class ForeignTwin {
+public:
+    ForeignTwin(const TestDatabase& of, const QString& rows);
+    ~ForeignTwin();
+    ForeignTwin(const ForeignTwin&) = delete;
+    ForeignTwin& operator=(const ForeignTwin&) = delete;
+
+    /// The other cluster's standby ("127.0.0.1:PORT").
+    static QString standbyServer();
+
+private:
+    QString m_name;
+};
