@@ -14,6 +14,7 @@
 #include "app/month_end.h"
 #include "data/read_server.h"
 #include "data/replacing_file.h"
+#include "data/schema_upgrade.h"
 #include "data/statement.h"
 #include "data/transaction.h"
 #include "rules/month_close.h"
@@ -41,9 +42,12 @@ const QString kUsage = QStringLiteral(
     "               tabel DATABASE SERVER --code CODE --close-month --month M --year Y\n"
     "               tabel DATABASE SERVER --code CODE --reopen-month --month M --year Y --reason ТЕКСТ\n"
     "               tabel DATABASE SERVER --code CODE --month-end --month M --year Y --dir DIR\n"
+    "               tabel DATABASE SERVER --code CODE --upgrade-database [--dry-run]\n"
     "               tabel --version\n"
     "--month-end пишет в DIR все отчеты (PDF) и выгрузки (.xlsx) месяца, доступные коду, из одного\n"
     "    снимка БД, и manifest.json (файлы, их размеры и SHA-256, период, время снимка).\n"
+    "--upgrade-database применяет к БД изменения схемы этой программы, которых в ней нет, в одной\n"
+    "    транзакции (только полный доступ); с --dry-run печатает их SQL и ничего не меняет.\n"
     "--read-server HOST[:PORT]: отчеты, выгрузки, --check и --month-end читают с резервного сервера\n"
     "    (без него — с read_server файла настроек, если он задан; если сервер недоступен или отстает\n"
     "    больше 30 с — с основного, о чем сказано в stderr).\n"
@@ -61,7 +65,8 @@ const QString kUsage = QStringLiteral(
     "День --to в период не входит. Файл заменяется только готовым.\n"
     "Коды выхода: 0 готово, 1 ошибка в аргументах, 2 код доступа не подходит, 3 версия программы\n"
     "    старше БД, 4 ошибка БД или запрос шел слишком долго, 5 файл не записать,\n"
-    "    6 табель месяца расходится с записями (--check, --close-month).");
+    "    6 табель месяца расходится с записями (--check, --close-month), 7 в БД нет изменений схемы,\n"
+    "    нужных программе (--upgrade-database).");
 
 const QString kConnection = QStringLiteral("tabel_command_line");
 const QStringList kValueOptions = {QStringLiteral("code"), QStringLiteral("report"), QStringLiteral("from"),
@@ -93,7 +98,9 @@ struct Job {
     const ReportKind* report = nullptr;   ///< a report to PDF, or
     const SheetKind* sheet = nullptr;     ///< a spreadsheet to .xlsx, or
     QString monthAction;                  ///< one of kMonthActions, on a month, without a file, or
-    bool monthEnd = false;                ///< every report and sheet of a month into a folder
+    bool monthEnd = false;                ///< every report and sheet of a month into a folder, or
+    bool upgrade = false;                 ///< the schema brought up to date (dryRun: only said)
+    bool dryRun = false;
     QString reason;                       ///< why a month is opened again
     QString readServer;                   ///< a standby to read from
     QString target;
@@ -103,17 +110,20 @@ struct Job {
     bool allows(access_rights::Role role) const
     {
         if (monthEnd) return role != access_rights::Role::None;
+        if (upgrade) return role == access_rights::Role::Full;
         if (!monthAction.isEmpty()) return access_rights::mayUseTimesheets(role);
         return report ? report->startedBy.allows(role) : mayExport(*sheet, role);
     }
     PeriodKind period() const
     {
+        if (upgrade) return PeriodKind::None;
         if (monthEnd || !monthAction.isEmpty()) return PeriodKind::Month;
         return report ? report->period : sheet->period;
     }
     QString what() const
     {
         if (monthEnd) return QStringLiteral("выгрузка месяца");
+        if (upgrade) return QStringLiteral("обновление БД");
         if (monthAction == QLatin1String("check")) return QStringLiteral("проверка табеля");
         if (monthAction == QLatin1String("close-month")) return QStringLiteral("закрытие месяца");
         if (monthAction == QLatin1String("reopen-month")) return QStringLiteral("открытие месяца");
@@ -122,7 +132,7 @@ struct Job {
     /// "недоступна" or "недоступно", as what() is said.
     QString unavailable() const
     {
-        const bool neuter = monthAction == QLatin1String("close-month") || monthAction == QLatin1String("reopen-month");
+        const bool neuter = upgrade || monthAction == QLatin1String("close-month") || monthAction == QLatin1String("reopen-month");
         return neuter ? QStringLiteral("недоступно") : QStringLiteral("недоступна");
     }
 };
@@ -149,7 +159,8 @@ public:
             m_parser.addOption(QCommandLineOption(name, QString(), QStringLiteral("value")));
         m_parser.addOption(QCommandLineOption(QStringLiteral("help")));
         m_parser.addOption(QCommandLineOption(QStringLiteral("version")));
-        for (const QString& name : kMonthActions + QStringList{QStringLiteral("month-end")})
+        for (const QString& name : kMonthActions + QStringList{QStringLiteral("month-end"), QStringLiteral("upgrade-database"),
+                                                               QStringLiteral("dry-run")})
             m_parser.addOption(QCommandLineOption(name));
         if (!m_parser.parse(QStringList{QStringLiteral("tabel")} + args)) {
             if (!m_parser.unknownOptionNames().isEmpty())
@@ -259,8 +270,10 @@ Job readJob(const QStringList& args, const FileSettings& files)
 
     a.require({QStringLiteral("code")});
     job.code = a.value(QStringLiteral("code"));
-    int asked = a.has(QStringLiteral("report")) + a.has(QStringLiteral("export")) + a.has(QStringLiteral("month-end"));
+    int asked = a.has(QStringLiteral("report")) + a.has(QStringLiteral("export")) + a.has(QStringLiteral("month-end")) +
+                a.has(QStringLiteral("upgrade-database"));
     job.monthEnd = a.has(QStringLiteral("month-end"));
+    job.upgrade = a.has(QStringLiteral("upgrade-database"));
     for (const QString& action : kMonthActions) {
         if (!a.has(action)) continue;
         ++asked;
@@ -268,7 +281,16 @@ Job readJob(const QStringList& args, const FileSettings& files)
     }
     if (asked != 1)
         throw BadArgument(QStringLiteral("нужен один из параметров: --report (отчет в PDF), --export (выгрузка в Excel), "
-                                         "--month-end, --check, --close-month или --reopen-month"));
+                                         "--month-end, --check, --close-month, --reopen-month или --upgrade-database"));
+    if (job.upgrade) {
+        // The schema is changed on the primary alone, and nothing else is asked.
+        for (const QString& other : kValueOptions)
+            if (other != QLatin1String("code"))
+                a.refuse({other}, QStringLiteral("для --upgrade-database"));
+        job.dryRun = a.has(QStringLiteral("dry-run"));
+        return job;
+    }
+    a.refuse({QStringLiteral("dry-run")}, QStringLiteral("здесь: пробный прогон бывает только у --upgrade-database"));
     const bool writes = job.monthAction == QLatin1String("close-month") || job.monthAction == QLatin1String("reopen-month");
     if (a.has(QStringLiteral("read-server"))) {
         if (writes)
@@ -519,6 +541,42 @@ QString databaseFailure(const DbError& e, const CommandLineLimits& limits)
     return e.text().trimmed();
 }
 
+/// The schema brought up to date, or what would be done said (a dry run); each step, how long
+/// it ran and the tables it locked go to out.
+std::optional<Failure> upgradeDatabase(const Job& job, const QSqlDatabase& db, const BuildStamp& stamp, QTextStream& out,
+                                       QTextStream& err)
+{
+    schema_upgrade::Result result;
+    try {
+        result = schema_upgrade::upgrade(db, stamp.text(), job.dryRun);
+    } catch (const schema_upgrade::UpgradeRefused& e) {
+        return Failure{kOutdated, QStringLiteral("БД не обновлена: %1").arg(e.text())};
+    }
+    if (job.dryRun) {
+        out << result.sql;
+        err << QStringLiteral("tabel: пробный прогон: %1 изменений схемы, БД не изменена").arg(result.steps.size()) << Qt::endl;
+        return std::nullopt;
+    }
+    if (result.steps.isEmpty()) {
+        out << QStringLiteral("БД уже обновлена: изменений схемы нет.") << Qt::endl;
+        return std::nullopt;
+    }
+    for (const schema_upgrade::Step& step : std::as_const(result.steps)) {
+        if (step.adopted) {
+            out << QStringLiteral("%1: таблицы отдела уже были, принято как сделанное").arg(step.name) << Qt::endl;
+            continue;
+        }
+        out << QStringLiteral("%1: %2 мс; блокировки: %3").arg(step.name).arg(step.ms)
+                   .arg(step.locks.isEmpty() ? QStringLiteral("нет") : step.locks.join(QStringLiteral(", ")))
+            << Qt::endl;
+    }
+    out << QStringLiteral("БД обновлена: изменений схемы %1; блокировки держались до конца обновления, %2 мс.")
+               .arg(result.steps.size())
+               .arg(result.totalMs)
+        << Qt::endl;
+    return std::nullopt;
+}
+
 /// The month's check, closing or reopening; what came of it goes to out.
 std::optional<Failure> runMonthAction(const Job& job, const QSqlDatabase& db, QTextStream& out)
 {
@@ -570,8 +628,13 @@ std::optional<Failure> run(const Job& job, const BuildStamp& stamp, QTextStream&
         // without end: the statement limit cancels a held lock and a runaway query alike.
         setStatementTimeLimit(db, limits.statementTimeoutMs);
         setLockWaitLimit(db, 0);
+        if (job.upgrade) return upgradeDatabase(job, db, stamp, out, err);
         if (checkVersion(dm, stamp) == VersionVerdict::Outdated)
             return Failure{kOutdated, QStringLiteral("Версия программы не соответсвует БД! Запустите программу через 5 мин.")};
+        // Nothing starts half-working on an old schema.
+        if (const QStringList missing = schema_upgrade::missing(db); !missing.isEmpty())
+            return Failure{kOldSchema, schema_upgrade::outdatedText(missing, access_rights::roleForCode(job.code) == access_rights::Role::Full,
+                                                                    job.database, job.server)};
         // What only reads goes to the standby when one is given and serves; else to the primary,
         // after saying why.
         TDataModule6* reading = &dm;
@@ -645,7 +708,7 @@ int runCommandLine(const QStringList& args, const BuildStamp& stamp, QTextStream
     std::optional<Failure> failure = applyRole(job);
     if (!failure && job.monthEnd && !QDir().mkpath(job.target))
         failure = Failure{kOutputError, QStringLiteral("папку %1 не создать").arg(QDir::toNativeSeparators(job.target))};
-    if (!failure && job.monthAction.isEmpty() && !job.monthEnd) failure = targetProblem(job.target);
+    if (!failure && job.monthAction.isEmpty() && !job.monthEnd && !job.upgrade) failure = targetProblem(job.target);
     if (!failure) {
         failure = run(job, stamp, out, err, limits);
         QSqlDatabase::removeDatabase(kReadConnection);

@@ -14,6 +14,7 @@ inline constexpr int kOutdated = 3;       ///< a newer build has already run aga
 inline constexpr int kDatabaseError = 4;  ///< the server cannot be reached, refused a statement or took too long
 inline constexpr int kOutputError = 5;    ///< the file cannot be written
 inline constexpr int kInconsistent = 6;   ///< the month's timesheet differs from its entries (check, closing)
+inline constexpr int kOldSchema = 7;      ///< the database lacks changes of the schema this build needs (--upgrade-database)
 } // namespace command_line_exit
 
 /// Whether the command line (the raw arguments, without the program name) is a run without

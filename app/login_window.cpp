@@ -3,6 +3,7 @@
 #include "data/connection.h"
 #include "data/data_module.h"
 #include "data/prompts.h"
+#include "data/schema_upgrade.h"
 #include "journal/journal_window.h"
 #include "ui/guard.h"
 
@@ -124,6 +125,15 @@ void TForm23::Button1Click()
     m_form1.N11->setEnabled(role == Role::Full);
     if (role == Role::None) {
         m_prompts.error(QStringLiteral("Введены неверные данные."), QStringLiteral("Ошибка"));
+        return;
+    }
+    // Nothing starts half-working on a database that lacks changes of the schema this build needs.
+    const QSqlDatabase& db = m_dm.ADO_DB;
+    if (const QStringList missing = schema_upgrade::missing(db); !missing.isEmpty()) {
+        m_prompts.error(schema_upgrade::outdatedText(missing, role == Role::Full, db.databaseName(),
+                                                     QStringLiteral("%1:%2").arg(db.hostName()).arg(db.port() > 0 ? db.port() : 5432)),
+                        QStringLiteral("Ошибка"));
+        end();
         return;
     }
     m_role = role;

@@ -29,7 +29,7 @@ if [ "$datadir" != "$pgdir/data" ]; then
   exit 1
 fi
 # The schema and a seed that have changed since their databases were made are loaded anew.
-schema_sum=$(sha256sum "$top/db/schema.sql" | cut -d' ' -f1)
+schema_sum=$(cat "$top"/db/migrations/*.sql | sha256sum | cut -d' ' -f1)
 if [ "$(cat "$pgdir/schema.sha256" 2>/dev/null)" != "$schema_sum" ]; then
   db load tabel_template --template --fresh
   echo "$schema_sum" > "$pgdir/schema.sha256"
@@ -38,7 +38,7 @@ else
 fi
 seed() {
   local name=$1 file=$2 sum
-  sum=$(cat "$file" "$top/db/schema.sql" | sha256sum | cut -d' ' -f1)
+  sum=$(cat "$file" "$top"/db/migrations/*.sql | sha256sum | cut -d' ' -f1)
   if [ "$(cat "$pgdir/$name.sha256" 2>/dev/null)" != "$sum" ]; then
     sql -d postgres -c "drop database if exists $name"
   fi

@@ -3,6 +3,8 @@
 #
 #   db/localdb.sh [--dir DIR] [--port PORT] [--throwaway] start
 #   db/localdb.sh [--dir DIR] [--port PORT] load DBNAME [--demo] [--fresh [--keep-old]] [--template]
+#   (load makes the database by the program's --upgrade-database, which must be built, and
+#   brings one made earlier up to date the same way)
 #   db/localdb.sh [--dir DIR] [--port PORT] stop
 #   db/localdb.sh [--dir DIR] [--port PORT] status
 #   db/localdb.sh [--dir DIR] [--port PORT] [--throwaway] standby PRIMARY_DIR PRIMARY_PORT
@@ -101,6 +103,15 @@ end $$;
 SQL
 }
 
+# The department's schema is its migrations (db/migrations), applied by the program as any
+# administrator applies them: tabel DATABASE SERVER --code CODE --upgrade-database.
+upgrade() {
+  local program="$top/build/app/tabel"
+  [ -x "$program" ] || { echo "localdb: the program is not built ($program); run bash scripts/setup.sh first" >&2; exit 1; }
+  "$program" "$1" "127.0.0.1:$port" --code 3851 --upgrade-database >"$dir/upgrade.log" 2>&1 \
+    || { echo "localdb: the upgrade of $1 failed:" >&2; cat "$dir/upgrade.log" >&2; exit 1; }
+}
+
 load() {
   local db=${1:?database name}; shift
   local demo=0 fresh=0 template=0 keep=0
@@ -116,7 +127,8 @@ load() {
 select count(*) from pg_database where datname = :'db';
 SQL
 )
-  if [ "$exists" = 1 ] && [ $fresh = 0 ]; then return 0; fi
+  # A database made by an earlier build is brought up to date by the program's own upgrade.
+  if [ "$exists" = 1 ] && [ $fresh = 0 ]; then upgrade "$db"; return 0; fi
   if [ "$exists" = 1 ] && [ $keep = 1 ]; then
     local kept="${db}_before_$(date +%Y%m%d%H%M%S)"
     psql_super -d postgres -v db="$db" -v kept="$kept" <<'SQL'
@@ -132,7 +144,7 @@ drop database :"db";
 SQL
   fi
   psql_super -d postgres -v db="$db" <<<'create database :"db" owner sys;' >/dev/null
-  psql_super -d "$db" -f "$here/schema.sql" >/dev/null
+  upgrade "$db"
   if [ $demo = 1 ]; then psql_super -d "$db" -f "$here/demo.sql" >/dev/null; fi
   if [ $template = 1 ]; then
     psql_super -d postgres -v db="$db" <<<"update pg_database set datistemplate = true where datname = :'db';" >/dev/null

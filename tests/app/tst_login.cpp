@@ -61,6 +61,8 @@ private slots:
     void olderBuildEndsWithinFiveSecondsUnanswered();
     void runningClientEndsOnceANewerBuildHasRun();
     void journalMenuOpensTheReferenceBooks();
+    void anOldSchemaIsSaidAndNothingStarts_data();
+    void anOldSchemaIsSaidAndNothingStarts();
 
 private:
     void setVersion(int d, int t) { m_db->exec(QStringLiteral("update accounts_dep.ver set d=%1, t=%2").arg(d).arg(t)); }
@@ -116,6 +118,32 @@ void TestLogin::logIn(const QString& code)
     QTest::mouseClick(m_form23->Button1, Qt::LeftButton);
     QCOMPARE(m_prompts.texts(), QStringList{QStringLiteral("Завершить работу?")});
     m_prompts.clear();
+}
+
+void TestLogin::anOldSchemaIsSaidAndNothingStarts_data()
+{
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<QString>("told");
+    QTest::newRow("full access is given the command") << "3851" << "--upgrade-database";
+    QTest::newRow("the foremen are sent to the administrator") << "kolpant" << "обратитесь к администратору";
+}
+
+void TestLogin::anOldSchemaIsSaidAndNothingStarts()
+{
+    QFETCH(QString, code);
+    QFETCH(QString, told);
+    // The database lacks the last change of the schema this build carries.
+    const QString last = m_db->scalar(QStringLiteral("select max(name) from accounts_dep.schema_migrations")).toString();
+    m_db->exec(QStringLiteral("create temp table kept as select * from accounts_dep.schema_migrations where name = '%1'").arg(last));
+    m_db->exec(QStringLiteral("delete from accounts_dep.schema_migrations where name = '%1'").arg(last));
+    m_form23->Edit1->setText(code);
+    QTest::mouseClick(m_form23->Button1, Qt::LeftButton);
+    m_db->exec(QStringLiteral("insert into accounts_dep.schema_migrations select * from kept; drop table kept"));
+    const QStringList texts = m_prompts.texts();
+    QCOMPARE(texts.size(), 1);
+    QVERIFY2(texts.first().contains(last) && texts.first().contains(told), qPrintable(texts.first()));
+    QCOMPARE(m_ended, 1);
+    QVERIFY(!m_form1->isVisible());
 }
 
 void TestLogin::rolesDisableTheirControls_data()

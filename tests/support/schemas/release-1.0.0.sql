@@ -1,3 +1,5 @@
+-- The database as the release before migrations (1.0.0) made it, kept word for word to try the
+-- upgrade on a database of that release.
 -- The tables of the department's piecework accounting and the enterprise tables it reads.
 -- Loaded into a cluster where the login role "sys" already exists.
 set client_min_messages = warning;
@@ -255,10 +257,6 @@ begin
   if found then
     perform accounts_dep.refuse_closed_month(extract(year from closed)::integer, extract(month from closed)::integer);
   end if;
-  -- An update that changes no value changes nothing worth a record.
-  if tg_op = 'UPDATE' and old is not distinct from new then
-    return null;
-  end if;
   insert into accounts_dep.change_log (table_name, action, row_id, old_row, new_row)
   values (tg_table_name, lower(tg_op),
           case when tg_op = 'DELETE' then old.id else new.id end,
@@ -281,10 +279,6 @@ begin
    where make_date(c.year, c.month, 1) in (before_month, after_month) limit 1;
   if found then
     perform accounts_dep.refuse_closed_month(extract(year from closed)::integer, extract(month from closed)::integer);
-  end if;
-  -- An update that changes no value changes nothing worth a record.
-  if tg_op = 'UPDATE' and old is not distinct from new then
-    return null;
   end if;
   insert into accounts_dep.change_log (table_name, action, row_id, old_row, new_row)
   values (tg_table_name, lower(tg_op),

@@ -1,0 +1,329 @@
+// Bringing a database up to date by the build's migrations: from nothing, from the department's
+// first schema and from the release made before migrations, on a real server, read back with
+// pg_dump and compared row by row.
+#include "app/command_line.h"
+#include "data/connection.h"
+#include "data/schema_upgrade.h"
+#include "tests/support/test_database.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTest>
+#include <QTextStream>
+#include <QUuid>
+
+#include <algorithm>
+#include <thread>
+
+class TestSchemaUpgrade : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanup();
+
+    void everyEarlierDatabaseComesToTheSameSchema_data();
+    void everyEarlierDatabaseComesToTheSameSchema();
+    void theDryRunChangesNothing();
+    void aFailedMigrationLeavesNoTrace();
+    void changedOrUnknownMigrationsAreRefused_data();
+    void changedOrUnknownMigrationsAreRefused();
+    void twoUpgradesNeverRunAtOnce();
+    void theClientRefusesAnOldSchema_data();
+    void theClientRefusesAnOldSchema();
+
+private:
+    /// A new empty database of the test's own, dropped at cleanup; made from files run by psql.
+    QString made(const QStringList& files);
+    void psql(const QString& database, const QStringList& args) const;
+    /// The schema as pg_dump writes it, without the lines that differ from run to run.
+    QString schema(const QString& database) const;
+    /// Every table's rows (but the record of migrations) as a count and a checksum.
+    QString rows(const QString& database) const;
+    /// Runs the program on the database; its exit code, and standard output and error.
+    int run(const QString& database, const QStringList& args, QString* out = nullptr, QString* err = nullptr) const;
+    QVariant scalar(const QString& database, const QString& sql) const;
+
+    QString server() const { return QStringLiteral("127.0.0.1:%1").arg(TestDatabase::port()); }
+    QStringList m_made;
+    QString m_fresh;   ///< the schema of a database made from nothing
+    const BuildStamp m_stamp{20240601, 3600};
+};
+
+namespace {
+
+const QString kFirstSchema = QStringLiteral(TABEL_SOURCE_DIR "/db/migrations/0001_department.sql");
+const QString kRelease100 = QStringLiteral(TABEL_SOURCE_DIR "/tests/support/schemas/release-1.0.0.sql");
+const QString kDemo = QStringLiteral(TABEL_SOURCE_DIR "/db/demo.sql");
+
+QSqlDatabase admin()
+{
+    const QString name = QStringLiteral("upgrade_admin");
+    if (QSqlDatabase::contains(name)) return QSqlDatabase::database(name);
+    ConnectionSettings s;
+    s.host = QStringLiteral("127.0.0.1");
+    s.port = TestDatabase::port();
+    s.database = QStringLiteral("postgres");
+    return openConnection(s, name);
+}
+
+QProcessEnvironment withPassword()
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("PGPASSWORD"), QStringLiteral("vultsab"));
+    return env;
+}
+
+} // namespace
+
+void TestSchemaUpgrade::initTestCase()
+{
+    const QString fresh = made({});
+    QCOMPARE(run(fresh, {"--upgrade-database"}), command_line_exit::kOk);
+    m_fresh = schema(fresh);
+    QVERIFY(m_fresh.contains(QStringLiteral("CREATE TABLE accounts_dep.change_log")));
+}
+
+void TestSchemaUpgrade::cleanup()
+{
+    for (const QString& name : std::as_const(m_made)) {
+        if (name == m_made.constFirst()) continue;   // the fresh one serves every test
+        QSqlQuery(admin()).exec(QStringLiteral("drop database if exists %1 with (force)").arg(name));
+    }
+    m_made = m_made.mid(0, 1);
+}
+
+QString TestSchemaUpgrade::made(const QStringList& files)
+{
+    const QString name = QStringLiteral("t_upgrade_%1").arg(QUuid::createUuid().toString(QUuid::Id128).left(8));
+    QSqlQuery q(admin());
+    if (!q.exec(QStringLiteral("create database %1").arg(name))) qFatal("%s", qPrintable(q.lastError().text()));
+    m_made << name;
+    for (const QString& file : files) psql(name, {QStringLiteral("-f"), file});
+    return name;
+}
+
+void TestSchemaUpgrade::psql(const QString& database, const QStringList& args) const
+{
+    QProcess p;
+    p.setProcessEnvironment(withPassword());
+    p.start(QStringLiteral("psql"), QStringList{"-X", "-q", "-v", "ON_ERROR_STOP=1", "-h", "127.0.0.1", "-p",
+                                                QString::number(TestDatabase::port()), "-U", "sys", "-d", database} + args);
+    if (!p.waitForFinished(120000) || p.exitCode() != 0) qFatal("psql: %s", p.readAllStandardError().constData());
+}
+
+QString TestSchemaUpgrade::schema(const QString& database) const
+{
+    QProcess p;
+    p.setProcessEnvironment(withPassword());
+    p.start(QStringLiteral("pg_dump"), {"--schema-only", "--no-owner", "--no-privileges", "-h", "127.0.0.1", "-p",
+                                        QString::number(TestDatabase::port()), "-U", "sys", database});
+    if (!p.waitForFinished(60000) || p.exitCode() != 0) qFatal("pg_dump: %s", p.readAllStandardError().constData());
+    QStringList kept;
+    for (const QString& line : QString::fromUtf8(p.readAllStandardOutput()).split(QLatin1Char('\n')))
+        if (!line.startsWith(QLatin1String("\\restrict")) && !line.startsWith(QLatin1String("\\unrestrict"))) kept << line;
+    return kept.join(QLatin1Char('\n'));
+}
+
+QVariant TestSchemaUpgrade::scalar(const QString& database, const QString& sql) const
+{
+    ConnectionSettings s;
+    s.host = QStringLiteral("127.0.0.1");
+    s.port = TestDatabase::port();
+    s.database = database;
+    QVariant value;
+    {
+        QSqlDatabase db = openConnection(s, QStringLiteral("upgrade_probe"));
+        QSqlQuery q(db);
+        if (!q.exec(sql)) qFatal("%s", qPrintable(q.lastError().text()));
+        if (q.next()) value = q.value(0);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("upgrade_probe"));
+    return value;
+}
+
+QString TestSchemaUpgrade::rows(const QString& database) const
+{
+    const QString tables = scalar(database, QStringLiteral(
+        "select string_agg(format('%I.%I', table_schema, table_name), ',' order by table_schema, table_name)\n"
+        "from information_schema.tables where table_type = 'BASE TABLE'\n"
+        "and table_schema not in ('pg_catalog', 'information_schema') and table_name <> 'schema_migrations'")).toString();
+    QStringList sums;
+    for (const QString& table : tables.split(QLatin1Char(','), Qt::SkipEmptyParts))
+        sums << table + QLatin1Char(' ') +
+                    scalar(database, QStringLiteral("select count(*) || ' ' || coalesce(md5(string_agg(t::text, '|' order by t::text)), '') "
+                                                    "from %1 t").arg(table)).toString();
+    return sums.join(QLatin1Char('\n'));
+}
+
+int TestSchemaUpgrade::run(const QString& database, const QStringList& args, QString* out, QString* err) const
+{
+    QString o, e;
+    QTextStream outStream(&o), errStream(&e);
+    const int exit = runCommandLine(QStringList{database, server(), "--code", "3851"} + args, m_stamp, outStream, errStream);
+    outStream.flush();
+    errStream.flush();
+    if (out) *out = o;
+    if (err) *err = e;
+    return exit;
+}
+
+void TestSchemaUpgrade::everyEarlierDatabaseComesToTheSameSchema_data()
+{
+    QTest::addColumn<QString>("made");
+    QTest::addColumn<QString>("said");   // the first step's line
+    QTest::newRow("the department's first schema") << kFirstSchema << "0001_department: таблицы отдела уже были";
+    QTest::newRow("release 1.0.0, before migrations") << kRelease100 << "0001_department: таблицы отдела уже были";
+}
+
+void TestSchemaUpgrade::everyEarlierDatabaseComesToTheSameSchema()
+{
+    QFETCH(QString, made);
+    QFETCH(QString, said);
+    const QString db = this->made({made, kDemo});
+    const QString before = rows(db);
+    QVERIFY(before.contains(QStringLiteral("accounts_dep.smena ")));
+    QString out, err;
+    QCOMPARE(run(db, {"--upgrade-database"}, &out, &err), command_line_exit::kOk);
+    QVERIFY2(out.startsWith(said) && out.contains(QStringLiteral("0005_history_skips_unchanged_rows: ")), qPrintable(out + err));
+    QCOMPARE(schema(db), m_fresh);
+    // Every row of every table it had is kept (the tables the upgrade added are empty).
+    QStringList after = rows(db).split(QLatin1Char('\n'));
+    const QStringList had = before.split(QLatin1Char('\n'));
+    after.removeIf([&](const QString& line) {
+        return !std::any_of(had.begin(), had.end(), [&](const QString& h) { return h.section(QLatin1Char(' '), 0, 0) == line.section(QLatin1Char(' '), 0, 0); });
+    });
+    QCOMPARE(after.join(QLatin1Char('\n')), before);
+    QCOMPARE(scalar(db, QStringLiteral("select string_agg(number || ':' || adopted, ' ' order by number) from accounts_dep.schema_migrations")).toString(),
+             QStringLiteral("1:true 2:false 3:false 4:false 5:false"));
+    // Twice changes nothing the second time.
+    const QString records = scalar(db, QStringLiteral("select string_agg(number || applied_at::text, ' ') from accounts_dep.schema_migrations")).toString();
+    QCOMPARE(run(db, {"--upgrade-database"}, &out), command_line_exit::kOk);
+    QCOMPARE(out, QStringLiteral("БД уже обновлена: изменений схемы нет.\n"));
+    QCOMPARE(schema(db), m_fresh);
+    QCOMPARE(scalar(db, QStringLiteral("select string_agg(number || applied_at::text, ' ') from accounts_dep.schema_migrations")).toString(), records);
+    // And the client now works on it.
+    QCOMPARE(run(db, {"--check", "--month", "3", "--year", "2024"}), command_line_exit::kOk);
+}
+
+void TestSchemaUpgrade::theDryRunChangesNothing()
+{
+    const QString db = made({kRelease100, kDemo});
+    const QString before = schema(db), data = rows(db);
+    QString out, err;
+    QCOMPARE(run(db, {"--upgrade-database", "--dry-run"}, &out, &err), command_line_exit::kOk);
+    QVERIFY2(out.contains(QStringLiteral("-- 0001_department: таблицы отдела уже есть")) &&
+                 out.contains(QStringLiteral("-- 0005_history_skips_unchanged_rows\n-- An update that changes no value")),
+             qPrintable(out));
+    QVERIFY2(err.contains(QStringLiteral("пробный прогон")), qPrintable(err));
+    QCOMPARE(schema(db), before);
+    QCOMPARE(rows(db), data);
+}
+
+void TestSchemaUpgrade::aFailedMigrationLeavesNoTrace()
+{
+    // Another system made a function of the person codes' name that gives text: the second
+    // migration cannot replace it, and nothing of the upgrade stays.
+    const QString db = made({kFirstSchema, kDemo});
+    psql(db, {"-c", "create function accounts_dep.person_code_id(code text) returns text language sql as 'select code'"});
+    const QString before = schema(db), data = rows(db);
+    QString out, err;
+    QCOMPARE(run(db, {"--upgrade-database"}, &out, &err), command_line_exit::kDatabaseError);
+    QVERIFY2(err.contains(QStringLiteral("0002_person_codes")), qPrintable(err));
+    QCOMPARE(schema(db), before);
+    QCOMPARE(rows(db), data);
+}
+
+void TestSchemaUpgrade::changedOrUnknownMigrationsAreRefused_data()
+{
+    QTest::addColumn<QString>("spoil");
+    QTest::addColumn<QString>("named");
+    QTest::newRow("a migration's text changed") << "update accounts_dep.schema_migrations set sha256 = 'x' where number = 2"
+                                                << "0002_person_codes";
+    QTest::newRow("a migration of a newer build") << "insert into accounts_dep.schema_migrations (number, name, sha256, build) "
+                                                     "values (9999, '9999_from_the_future', 'y', '20991231.1')"
+                                                  << "9999_from_the_future";
+}
+
+void TestSchemaUpgrade::changedOrUnknownMigrationsAreRefused()
+{
+    QFETCH(QString, spoil);
+    QFETCH(QString, named);
+    const QString db = made({});
+    QCOMPARE(run(db, {"--upgrade-database"}), command_line_exit::kOk);
+    psql(db, {"-c", spoil});
+    QString err;
+    QCOMPARE(run(db, {"--upgrade-database"}, nullptr, &err), command_line_exit::kOutdated);
+    QVERIFY2(err.contains(named), qPrintable(err));
+}
+
+void TestSchemaUpgrade::twoUpgradesNeverRunAtOnce()
+{
+    // Another upgrade holds the lock: this one waits until it is over.
+    const QString db = made({});
+    ConnectionSettings s;
+    s.host = QStringLiteral("127.0.0.1");
+    s.port = TestDatabase::port();
+    s.database = db;
+    QSqlDatabase other = openConnection(s, QStringLiteral("other_upgrade"));
+    QVERIFY(other.transaction());
+    QVERIFY(QSqlQuery(other).exec(QStringLiteral("select pg_advisory_xact_lock(%1)").arg(0x7461626c)));
+    std::vector<schema_upgrade::Step> seen;
+    QString failure;
+    std::thread second([&] {
+        {
+            QSqlDatabase mine = openConnection(s, QStringLiteral("this_upgrade"));
+            try {
+                for (const schema_upgrade::Step& step : schema_upgrade::upgrade(mine, QStringLiteral("this"), false).steps) seen.push_back(step);
+            } catch (const std::exception& e) {
+                failure = QString::fromUtf8(e.what());
+            }
+            mine.close();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("this_upgrade"));
+    });
+    bool waiting = false;
+    for (int i = 0; i < 200 && !waiting; ++i) {
+        QSqlQuery q(admin());
+        waiting = q.exec(QStringLiteral("select count(*) from pg_locks where locktype = 'advisory' and not granted")) && q.next() &&
+                  q.value(0).toInt() > 0;
+        if (!waiting) QTest::qWait(25);
+    }
+    QVERIFY(other.commit());
+    second.join();
+    other.close();
+    QSqlDatabase::removeDatabase(QStringLiteral("other_upgrade"));
+    QVERIFY2(waiting, "the second upgrade did not wait for the first");
+    QVERIFY2(failure.isEmpty(), qPrintable(failure));
+    QCOMPARE(int(seen.size()), int(schema_upgrade::migrations().size()));
+}
+
+void TestSchemaUpgrade::theClientRefusesAnOldSchema_data()
+{
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<QString>("told");
+    QTest::newRow("full access") << "3851" << "--upgrade-database";
+    QTest::newRow("planner") << "brivet" << "обратитесь к администратору";
+}
+
+void TestSchemaUpgrade::theClientRefusesAnOldSchema()
+{
+    QFETCH(QString, code);
+    QFETCH(QString, told);
+    const QString db = made({kRelease100});
+    QString o, e;
+    QTextStream out(&o), err(&e);
+    const int exit = runCommandLine({db, server(), "--code", code, "--report", "products", "--from", "2024-03-01", "--to",
+                                     "2024-04-01", "--pdf", QDir::temp().filePath(db + QStringLiteral(".pdf"))},
+                                    m_stamp, out, err);
+    err.flush();
+    QCOMPARE(exit, command_line_exit::kOldSchema);
+    QVERIFY2(e.contains(QStringLiteral("0002_person_codes")) && e.contains(told), qPrintable(e));
+    QVERIFY(!QFile::exists(QDir::temp().filePath(db + QStringLiteral(".pdf"))));
+}
+
+QTEST_MAIN(TestSchemaUpgrade)
+#include "tst_schema_upgrade.moc"
