@@ -158,16 +158,42 @@ float numberWidth(double number, const Column& column, bool bold)
     return bold ? width * 1.1f : width;
 }
 
+/// Whether XML 1.0 lets a text hold the character: not a control character other than tab,
+/// line feed and carriage return, not U+FFFE or U+FFFF (halves of surrogate pairs are looked at
+/// by the caller).
+constexpr bool allowedInXml(char16_t c)
+{
+    return c >= 0x20 ? c != 0xFFFE && c != 0xFFFF : c == u'\t' || c == u'\n' || c == u'\r';
+}
+
+/// Every text of a workbook as its XML is written, in UTF-8. A character XML forbids would
+/// leave the sheet unreadable from that cell on (a spreadsheet then shows the rows above it and
+/// nothing more), and half of a surrogate pair would reach UTF-8 as "?": each becomes U+FFFD, so
+/// that every row stays and the reader sees where a character could not be kept. Names and
+/// reasons come from the enterprise's tables, which other systems write.
+QByteArray xmlText(const QString& text)
+{
+    QString kept = text;  // shares the text's characters until one is replaced
+    for (qsizetype i = 0; i < kept.size(); ++i) {
+        const QChar c = kept.at(i);
+        if (c.isHighSurrogate() && i + 1 < kept.size() && kept.at(i + 1).isLowSurrogate())
+            ++i;
+        else if (c.isSurrogate() || !allowedInXml(c.unicode()))
+            kept[i] = QChar::ReplacementCharacter;
+    }
+    return kept.toUtf8();
+}
+
 /// A spreadsheet reads "_xHHHH_" in a text as the character with that code; the underscore of
 /// such a run is written as its own code, "_x005F_", so the cell shows what was typed.
 QByteArray cellText(const QString& text)
 {
     static const QRegularExpression characterCode(QStringLiteral("_(?=x[0-9A-Fa-f]{4}_)"));
     if (!text.contains(QLatin1String("_x")))
-        return text.toUtf8();
+        return xmlText(text);
     QString escaped = text;
     escaped.replace(characterCode, QStringLiteral("_x005F_"));
-    return escaped.toUtf8();
+    return xmlText(escaped);
 }
 
 QString writeWorkbookFile(const std::vector<Sheet>& sheets, const QString& path)
@@ -203,7 +229,7 @@ QString writeWorkbookFile(const std::vector<Sheet>& sheets, const QString& path)
             failure = e;
     };
     for (const Sheet& sheet : sheets) {
-        lxw_worksheet* worksheet = workbook_add_worksheet(workbook, sheet.name.toUtf8().constData());
+        lxw_worksheet* worksheet = workbook_add_worksheet(workbook, xmlText(sheet.name).constData());
         std::vector<std::array<lxw_format*, 2>> columnLooks(sheet.columns.size());
         for (size_t c = 0; c < sheet.columns.size(); ++c) {
             const Column& column = sheet.columns[c];
@@ -470,7 +496,7 @@ int ExcelApp::SetExcelNumberFormat(int sheet, int column, const QString& format)
     if (target.columns.size() < size_t(column))
         target.columns.resize(size_t(column));
     Column& col = target.columns[size_t(column - 1)];
-    col.numberFormat = format == QLatin1String("General") ? QByteArray() : format.toUtf8();
+    col.numberFormat = format == QLatin1String("General") ? QByteArray() : xmlText(format);
     col.decimals = fixedDecimals(format);
     current_->changedSinceShown = true;
     // The numbers already in the column show anew, and so take another width.

@@ -40,6 +40,8 @@ private slots:
     void rewritingACell();
     void characterCodesStayAsTyped_data();
     void characterCodesStayAsTyped();
+    void charactersXmlForbidsAreReplaced_data();
+    void charactersXmlForbidsAreReplaced();
     void emptyTextWritesNothing_data();
     void emptyTextWritesNothing();
     void wrongSheetOrCell_data();
@@ -184,6 +186,43 @@ void TestExport::characterCodesStayAsTyped()
     }
     decoded += shown.mid(at);
     QCOMPARE(decoded, text);
+}
+
+void TestExport::charactersXmlForbidsAreReplaced_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("stored");
+    const QChar r(QChar::ReplacementCharacter);
+    const auto t = [](std::initializer_list<char16_t> units) { return QString(reinterpret_cast<const QChar*>(units.begin()), qsizetype(units.size())); };
+    QTest::newRow("U+FFFF") << t({u'а', 0xFFFF, u'б'}) << QString(u'а') + r + u'б';
+    QTest::newRow("U+FFFE") << t({0xFFFE}) << QString(r);
+    QTest::newRow("control characters") << t({0x0, u'а', 0x1, 0xB, 0xC, 0x1F, u'б'}) << QString(r) + u'а' + r + r + r + r + u'б';
+    QTest::newRow("tab and line break stay") << t({u'а', u'\t', u'б', u'\n', u'в'}) << t({u'а', u'\t', u'б', u'\n', u'в'});
+    // Half of a pair would reach UTF-8 as "?".
+    QTest::newRow("lone high surrogate") << t({u'а', 0xD800, u'б'}) << QString(u'а') + r + u'б';
+    QTest::newRow("lone low surrogate first") << t({0xDC00, u'б'}) << QString(r) + u'б';
+    QTest::newRow("high surrogate last") << t({u'а', 0xD83D}) << QString(u'а') + r;
+    QTest::newRow("pair the wrong way round") << t({0xDE00, 0xD83D}) << QString(r) + r;
+    QTest::newRow("a pair stays") << t({u'а', 0xD83D, 0xDE00, u'б'}) << t({u'а', 0xD83D, 0xDE00, u'б'});
+    QTest::newRow("as text, beside a character code") << t({u'_', u'x', u'0', u'0', u'4', u'1', u'_', 0xFFFF})
+                                                      << QStringLiteral("_x005F_x0041_") + r;
+}
+
+void TestExport::charactersXmlForbidsAreReplaced()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, stored);
+    Fixture f;
+    QCOMPARE(f.excel.OpenExcel(QString()), 1);
+    QCOMPARE(f.excel.WriteExcelCell(1, 1, 1, text, true, true, false), 1);
+    QCOMPARE(f.excel.WriteExcelCell(1, 1, 2, QStringLiteral("ниже")), 1);
+    QCOMPARE(f.excel.SetExcelVisible(true), 1);
+    const QString path = f.opener.opened.value(0);
+    QCOMPARE(xmlFaults(path), QStringList());
+    Workbook book;
+    QVERIFY(readWorkbook(path, &book));
+    QCOMPARE(cell(book, "A1")["value"].toString(), stored);
+    QCOMPARE(book.at(2, 1), QStringLiteral("ниже"));
 }
 
 void TestExport::emptyTextWritesNothing_data()
