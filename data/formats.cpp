@@ -47,8 +47,7 @@ QString general(const QVariant& value, bool numericText)
     case QMetaType::QDate: return date(value.toDate());
     case QMetaType::QDateTime: {
         const QDateTime dt = value.toDateTime();
-        return dt.time() == QTime(0, 0) ? date(dt.date())
-                                        : dt.toString(QStringLiteral("dd.MM.yyyy hh:mm:ss"));
+        return dt.time() == QTime(0, 0) ? date(dt.date()) : dateTime(dt);
     }
     case QMetaType::Int: case QMetaType::LongLong: case QMetaType::Short:
     case QMetaType::UInt: case QMetaType::ULongLong: case QMetaType::UShort:
@@ -69,6 +68,11 @@ QString general(const QVariant& value, bool numericText)
 QString date(const QDate& day)
 {
     return day.isValid() ? day.toString(QStringLiteral("dd.MM.yyyy")) : QString();
+}
+
+QString dateTime(const QDateTime& moment)
+{
+    return moment.isValid() ? moment.toString(QStringLiteral("dd.MM.yyyy hh:mm:ss")) : QString();
 }
 
 const QStringList& monthNames()

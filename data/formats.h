@@ -1,5 +1,6 @@
 #pragma once
 #include <QDate>
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -25,6 +26,9 @@ QString general(const QVariant& value, bool numericText = false);
 
 /// A date as dd.MM.yyyy; empty for an invalid date.
 QString date(const QDate& day);
+
+/// A moment as dd.MM.yyyy hh:mm:ss, by its own clock; empty for an invalid moment.
+QString dateTime(const QDateTime& moment);
 
 /// "Январь" … "Декабрь"; month 1 to 12, empty otherwise.
 QString monthName(int month);

@@ -34,11 +34,14 @@ constexpr double kMaxColumnWidth = 255;
 constexpr float kColumnPadding = 0.75f;
 constexpr float kFilterButtonWidth = 2.3f;  // the drop-down at the right of a filter header
 
-enum class Content : quint8 { None, Text, Number };
+// How a date-time cell shows: formats::dateTime in the spreadsheet's terms.
+const QByteArray kDateTimeFormat = QByteArrayLiteral("dd.mm.yyyy hh:mm:ss");
+
+enum class Content : quint8 { None, Text, Number, DateTime };
 
 struct Cell {
     QString text;
-    double number = 0;
+    double number = 0;  // a date-time's as the spreadsheet counts days
     float width = 0;  // of the content, in digit widths of the default font
     Content content = Content::None;
     bool textFormat = false;
@@ -160,16 +163,42 @@ float numberWidth(double number, const Column& column, bool bold)
     return bold ? width * 1.1f : width;
 }
 
+/// Whether XML 1.0 lets a text hold the character: not a control character other than tab,
+/// line feed and carriage return, not U+FFFE or U+FFFF (halves of surrogate pairs are looked at
+/// by the caller).
+constexpr bool allowedInXml(char16_t c)
+{
+    return c >= 0x20 ? c != 0xFFFE && c != 0xFFFF : c == u'\t' || c == u'\n' || c == u'\r';
+}
+
+/// Every text of a workbook as its XML is written, in UTF-8. A character XML forbids would
+/// leave the sheet unreadable from that cell on (a spreadsheet then shows the rows above it and
+/// nothing more), and half of a surrogate pair would reach UTF-8 as "?": each becomes U+FFFD, so
+/// that every row stays and the reader sees where a character could not be kept. Names and
+/// reasons come from the enterprise's tables, which other systems write.
+QByteArray xmlText(const QString& text)
+{
+    QString kept = text;  // shares the text's characters until one is replaced
+    for (qsizetype i = 0; i < kept.size(); ++i) {
+        const QChar c = kept.at(i);
+        if (c.isHighSurrogate() && i + 1 < kept.size() && kept.at(i + 1).isLowSurrogate())
+            ++i;
+        else if (c.isSurrogate() || !allowedInXml(c.unicode()))
+            kept[i] = QChar::ReplacementCharacter;
+    }
+    return kept.toUtf8();
+}
+
 /// A spreadsheet reads "_xHHHH_" in a text as the character with that code; the underscore of
 /// such a run is written as its own code, "_x005F_", so the cell shows what was typed.
 QByteArray cellText(const QString& text)
 {
     static const QRegularExpression characterCode(QStringLiteral("_(?=x[0-9A-Fa-f]{4}_)"));
     if (!text.contains(QLatin1String("_x")))
-        return text.toUtf8();
+        return xmlText(text);
     QString escaped = text;
     escaped.replace(characterCode, QStringLiteral("_x005F_"));
-    return escaped.toUtf8();
+    return xmlText(escaped);
 }
 
 QString writeWorkbookFile(const std::vector<Sheet>& sheets, const QString& path)
@@ -205,7 +234,7 @@ QString writeWorkbookFile(const std::vector<Sheet>& sheets, const QString& path)
             failure = e;
     };
     for (const Sheet& sheet : sheets) {
-        lxw_worksheet* worksheet = workbook_add_worksheet(workbook, sheet.name.toUtf8().constData());
+        lxw_worksheet* worksheet = workbook_add_worksheet(workbook, xmlText(sheet.name).constData());
         std::vector<std::array<lxw_format*, 2>> columnLooks(sheet.columns.size());
         for (size_t c = 0; c < sheet.columns.size(); ++c) {
             const Column& column = sheet.columns[c];
@@ -226,11 +255,13 @@ QString writeWorkbookFile(const std::vector<Sheet>& sheets, const QString& path)
             const auto& row = sheet.rows[r];
             for (size_t c = 0; c < row.size(); ++c) {
                 const Cell& cell = row[c];
-                lxw_format* format = cell.textFormat ? textLooks[cell.bold]
-                                     : c < columnLooks.size() ? columnLooks[c][cell.bold]
-                                                              : look(QByteArray(), cell.bold);
+                lxw_format* format = cell.content == Content::DateTime ? look(kDateTimeFormat, cell.bold)
+                                     : cell.textFormat                 ? textLooks[cell.bold]
+                                     : c < columnLooks.size()          ? columnLooks[c][cell.bold]
+                                                                       : look(QByteArray(), cell.bold);
                 switch (cell.content) {
                 case Content::Number:
+                case Content::DateTime:
                     keep(worksheet_write_number(worksheet, lxw_row_t(r), lxw_col_t(c),
                                                 cell.number, format));
                     break;
@@ -267,6 +298,46 @@ QString writeReplacing(const std::vector<Sheet>& sheets, const QString& path)
     if (!error.isEmpty())
         return error;
     return file.commit() ? QString() : file.errorString();
+}
+
+/// The cell at column and row (1-based), the sheet grown to hold it.
+Cell& cellOf(Sheet& sheet, int column, int row)
+{
+    if (sheet.rows.size() < size_t(row))
+        sheet.rows.resize(size_t(row));
+    auto& cells = sheet.rows[size_t(row - 1)];
+    if (cells.size() < size_t(column))
+        cells.resize(size_t(column));
+    if (sheet.columns.size() < size_t(column))
+        sheet.columns.resize(size_t(column));
+    return cells[size_t(column - 1)];
+}
+
+/// Gives a cell of the column the width of what it now shows, keeping the column's widest
+/// content known; with autoFit the column takes the width of that content.
+void setWidth(Sheet& sheet, int column, Cell& cell, float width, bool autoFit)
+{
+    Column& col = sheet.columns[size_t(column - 1)];
+    const float previous = cell.width;
+    cell.width = width;
+    if (cell.width >= col.contentWidth) {
+        col.contentWidth = cell.width;
+        col.contentStale = false;
+    } else if (previous >= col.contentWidth) {
+        col.contentStale = true;
+    }
+
+    if (autoFit) {
+        if (col.contentStale) {
+            col.contentWidth = 0;
+            for (const auto& r : sheet.rows) {
+                if (r.size() >= size_t(column))
+                    col.contentWidth = std::max(col.contentWidth, r[size_t(column - 1)].width);
+            }
+            col.contentStale = false;
+        }
+        col.width = std::min(kMaxColumnWidth, double(col.contentWidth + kColumnPadding));
+    }
 }
 
 }  // namespace
@@ -398,15 +469,8 @@ int ExcelApp::writeCell(int sheet, int column, int row, const QString& text, Cel
         return -1;
 
     Sheet& target = current_->sheets[size_t(sheet - 1)];
-    if (target.rows.size() < size_t(row))
-        target.rows.resize(size_t(row));
-    auto& cells = target.rows[size_t(row - 1)];
-    if (cells.size() < size_t(column))
-        cells.resize(size_t(column));
-    Cell& cell = cells[size_t(column - 1)];
-    if (target.columns.size() < size_t(column))
-        target.columns.resize(size_t(column));
-    Column& col = target.columns[size_t(column - 1)];
+    Cell& cell = cellOf(target, column, row);
+    const Column& col = target.columns[size_t(column - 1)];
     current_->changedSinceShown = true;
 
     if (style == CellStyle::Set && asText)
@@ -428,27 +492,31 @@ int ExcelApp::writeCell(int sheet, int column, int row, const QString& text, Cel
     if (style == CellStyle::Set)
         cell.bold = bold;
 
-    const float previous = cell.width;
-    cell.width = number && col.decimals >= 0 ? numberWidth(*number, col, cell.bold)
-                                             : contentWidth(text, cell.bold);
-    if (cell.width >= col.contentWidth) {
-        col.contentWidth = cell.width;
-        col.contentStale = false;
-    } else if (previous >= col.contentWidth) {
-        col.contentStale = true;
-    }
+    setWidth(target, column, cell,
+             number && col.decimals >= 0 ? numberWidth(*number, col, cell.bold) : contentWidth(text, cell.bold),
+             autoFit);
+    return 1;
+}
 
-    if (autoFit) {
-        if (col.contentStale) {
-            col.contentWidth = 0;
-            for (const auto& r : target.rows) {
-                if (r.size() >= size_t(column))
-                    col.contentWidth = std::max(col.contentWidth, r[size_t(column - 1)].width);
-            }
-            col.contentStale = false;
-        }
-        col.width = std::min(kMaxColumnWidth, double(col.contentWidth + kColumnPadding));
-    }
+int ExcelApp::WriteExcelDateTime(int sheet, int column, int row, const QDateTime& moment)
+{
+    if (!moment.isValid())
+        return 1;
+    const QDate day = moment.date();
+    if (day.year() < 1900 || day.year() > 9999)  // the days a spreadsheet counts
+        return writeCell(sheet, column, row, formats::dateTime(moment), CellStyle::Keep, false, false, false);
+    if (!writable(sheet, column, row))
+        return -1;
+    Sheet& target = current_->sheets[size_t(sheet - 1)];
+    Cell& cell = cellOf(target, column, row);
+    current_->changedSinceShown = true;
+    const QTime time = moment.time();
+    // Whole seconds, as the windows show the moment: the cell never shows a second more.
+    lxw_datetime parts{day.year(), day.month(), day.day(), time.hour(), time.minute(), double(time.second())};
+    cell.content = Content::DateTime;
+    cell.number = lxw_datetime_to_excel_datetime(&parts);
+    cell.text.clear();
+    setWidth(target, column, cell, contentWidth(formats::dateTime(moment), cell.bold), false);
     return 1;
 }
 
@@ -478,7 +546,7 @@ int ExcelApp::SetExcelNumberFormat(int sheet, int column, const QString& format)
     if (target.columns.size() < size_t(column))
         target.columns.resize(size_t(column));
     Column& col = target.columns[size_t(column - 1)];
-    col.numberFormat = format == QLatin1String("General") ? QByteArray() : format.toUtf8();
+    col.numberFormat = format == QLatin1String("General") ? QByteArray() : xmlText(format);
     col.decimals = fixedDecimals(format);
     current_->changedSinceShown = true;
     // The numbers already in the column show anew, and so take another width.

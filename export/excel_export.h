@@ -1,4 +1,5 @@
 #pragma once
+#include <QDateTime>
 #include <QString>
 #include <memory>
 #include <vector>
@@ -82,6 +83,13 @@ public:
     /// text); autoFit sets the column's width to fit its longest content; bold is set on or off.
     int WriteExcelCell(int sheet, int column, int row, const QString& text, bool asText,
                        bool autoFit, bool bold);
+
+    /// Writes a moment as a date and time, a number the spreadsheet sorts and filters by, shown
+    /// dd.mm.yyyy hh:mm:ss whatever the column's number format: the day and the clock time the
+    /// value holds (its zone is not converted), to the whole second. Bold already on the cell
+    /// stays. A moment before 1900 or after 9999, which a spreadsheet has no day for, is written
+    /// as that text. An invalid moment writes nothing and returns 1; failures as for WriteExcelCell.
+    int WriteExcelDateTime(int sheet, int column, int row, const QDateTime& moment);
 
     /// Gives a column a number format ("0.00", "0" …): its numbers, written before or after,
     /// show in it, except in cells of the text format, and so do numbers typed into its empty

@@ -26,7 +26,6 @@ using change_history::Record;
 namespace {
 
 const QString kTitle = QStringLiteral("История изменений");
-const QString kTimeFormat = QStringLiteral("dd.MM.yyyy hh:mm:ss");
 
 /// A column of the window and of its workbook: the field of the grid's rows, the title, the
 /// width in the grid, and the value a record shows there.
@@ -60,7 +59,7 @@ const QList<Column>& columns()
 /// A value as the grid and the workbook show it.
 QString shownText(const QVariant& value)
 {
-    if (value.userType() == QMetaType::QDateTime) return value.toDateTime().toString(kTimeFormat);
+    if (value.userType() == QMetaType::QDateTime) return formats::dateTime(value.toDateTime());
     return formats::general(value);
 }
 
@@ -285,8 +284,12 @@ int writeHistorySheet(const QList<Record>& records, ExcelApp& excel, const std::
     for (const Record& r : records) {
         for (int c = 0; c < cols.size(); ++c) {
             const QVariant value = cols.at(c).value(r);
-            // Texts stay texts, whatever they look like; the entry's number is a number.
-            excel.WriteExcelCell(1, c + 1, row, shownText(value), value.userType() == QMetaType::QString, false, false);
+            // The moment is a date-time the filter sorts by; texts stay texts, whatever they
+            // look like; the entry's number is a number.
+            if (value.userType() == QMetaType::QDateTime)
+                excel.WriteExcelDateTime(1, c + 1, row, value.toDateTime());
+            else
+                excel.WriteExcelCell(1, c + 1, row, shownText(value), value.userType() == QMetaType::QString, false, false);
         }
         if (progress) progress(row - 1, total);
         ++row;

@@ -72,8 +72,9 @@ private:
 };
 
 /// Starts a new workbook and writes the records into its sheet 1 as the window shows them: the
-/// window's column titles on row 1, from row 2 a row per record, the table finished by
-/// excel_table::finish. progress(written, total) is told before the first record and after each.
+/// window's column titles on row 1, from row 2 a row per record ("Когда" a date-time cell shown
+/// dd.mm.yyyy hh:mm:ss), the table finished by excel_table::finish. progress(written, total) is
+/// told before the first record and after each.
 /// Returns -1 when no workbook could be started (nothing written), otherwise 1; the workbook is
 /// not shown.
 int writeHistorySheet(const QList<change_history::Record>& records, ExcelApp& excel,

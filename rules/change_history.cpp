@@ -257,7 +257,7 @@ public:
         case Kind::Time:
             return remembered(m_times, v.toString(), [&] {
                 const QDateTime t = wallClock(v.toString());
-                return t.isValid() ? t.toString(QStringLiteral("dd.MM.yyyy hh:mm:ss")) : plain(v);
+                return t.isValid() ? formats::dateTime(t) : plain(v);
             });
         default:
             break;

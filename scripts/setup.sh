@@ -9,6 +9,7 @@ packages=(cmake g++ make pkg-config
           postgresql-15 postgresql-client-15
           fonts-dejavu-core xvfb xauth xdotool imagemagick poppler-utils python3-openpyxl locales
           xdg-utils
+          libreoffice-calc-nogui
           desktop-file-utils groff-base hicolor-icon-theme)
 missing=()
 for p in "${packages[@]}"; do

@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPointer>
+#include <QRegularExpression>
 #include <QScrollBar>
 
 DataGrid::DataGrid(QWidget* parent) : QTableView(parent)
@@ -140,6 +141,20 @@ QLineEdit* DataGrid::makeSearchBox(QWidget* parent)
     return box;
 }
 
+namespace {
+
+/// A cell as spreadsheets read tab-separated text: one holding a tab, a line break or a double
+/// quote in double quotes, its own quotes doubled, so that it stays one cell of its row.
+QString copiedCell(QString text)
+{
+    static const QRegularExpression special(QStringLiteral("[\t\n\r\"]"));
+    if (!text.contains(special)) return text;
+    text.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return QLatin1Char('"') + text + QLatin1Char('"');
+}
+
+} // namespace
+
 QString DataGrid::selectedText() const
 {
     if (!m_model) return {};
@@ -151,7 +166,7 @@ QString DataGrid::selectedText() const
     for (int r : std::as_const(rows)) {
         QStringList cells;
         for (int c = 0; c < m_model->columnCount(); ++c)
-            if (!isColumnHidden(c)) cells << m_model->index(r, c).data().toString().replace(QLatin1Char('\t'), QLatin1Char(' '));
+            if (!isColumnHidden(c)) cells << copiedCell(m_model->index(r, c).data().toString());
         out += cells.join(QLatin1Char('\t')) + QLatin1Char('\n');
     }
     return out;

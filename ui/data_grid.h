@@ -40,7 +40,8 @@ public:
     /// its days); call once the grid's model and cell painter are set.
     void freezeFirstColumn();
 
-    /// The selected rows' shown cells, tab between cells and a line break after each row.
+    /// The selected rows' shown cells, tab between cells and a line break after each row; a cell
+    /// holding a tab, a line break or a double quote in double quotes, its quotes doubled.
     QString selectedText() const;
 
 protected:

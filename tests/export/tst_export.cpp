@@ -40,6 +40,10 @@ private slots:
     void rewritingACell();
     void characterCodesStayAsTyped_data();
     void characterCodesStayAsTyped();
+    void charactersXmlForbidsAreReplaced_data();
+    void charactersXmlForbidsAreReplaced();
+    void dateTimesAreDates_data();
+    void dateTimesAreDates();
     void emptyTextWritesNothing_data();
     void emptyTextWritesNothing();
     void wrongSheetOrCell_data();
@@ -184,6 +188,88 @@ void TestExport::characterCodesStayAsTyped()
     }
     decoded += shown.mid(at);
     QCOMPARE(decoded, text);
+}
+
+void TestExport::charactersXmlForbidsAreReplaced_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("stored");
+    const QChar r(QChar::ReplacementCharacter);
+    const auto t = [](std::initializer_list<char16_t> units) { return QString(reinterpret_cast<const QChar*>(units.begin()), qsizetype(units.size())); };
+    QTest::newRow("U+FFFF") << t({u'а', 0xFFFF, u'б'}) << QString(u'а') + r + u'б';
+    QTest::newRow("U+FFFE") << t({0xFFFE}) << QString(r);
+    QTest::newRow("control characters") << t({0x0, u'а', 0x1, 0xB, 0xC, 0x1F, u'б'}) << QString(r) + u'а' + r + r + r + r + u'б';
+    QTest::newRow("tab and line break stay") << t({u'а', u'\t', u'б', u'\n', u'в'}) << t({u'а', u'\t', u'б', u'\n', u'в'});
+    // Half of a pair would reach UTF-8 as "?".
+    QTest::newRow("lone high surrogate") << t({u'а', 0xD800, u'б'}) << QString(u'а') + r + u'б';
+    QTest::newRow("lone low surrogate first") << t({0xDC00, u'б'}) << QString(r) + u'б';
+    QTest::newRow("high surrogate last") << t({u'а', 0xD83D}) << QString(u'а') + r;
+    QTest::newRow("pair the wrong way round") << t({0xDE00, 0xD83D}) << QString(r) + r;
+    QTest::newRow("a pair stays") << t({u'а', 0xD83D, 0xDE00, u'б'}) << t({u'а', 0xD83D, 0xDE00, u'б'});
+    QTest::newRow("as text, beside a character code") << t({u'_', u'x', u'0', u'0', u'4', u'1', u'_', 0xFFFF})
+                                                      << QStringLiteral("_x005F_x0041_") + r;
+}
+
+void TestExport::charactersXmlForbidsAreReplaced()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, stored);
+    Fixture f;
+    QCOMPARE(f.excel.OpenExcel(QString()), 1);
+    QCOMPARE(f.excel.WriteExcelCell(1, 1, 1, text, true, true, false), 1);
+    QCOMPARE(f.excel.WriteExcelCell(1, 1, 2, QStringLiteral("ниже")), 1);
+    QCOMPARE(f.excel.SetExcelVisible(true), 1);
+    const QString path = f.opener.opened.value(0);
+    QCOMPARE(xmlFaults(path), QStringList());
+    Workbook book;
+    QVERIFY(readWorkbook(path, &book));
+    QCOMPARE(cell(book, "A1")["value"].toString(), stored);
+    QCOMPARE(book.at(2, 1), QStringLiteral("ниже"));
+}
+
+void TestExport::dateTimesAreDates_data()
+{
+    QTest::addColumn<QDateTime>("moment");
+    QTest::addColumn<QString>("type");   // as the reader finds the cell: "d" a date-time
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("format");
+    const QString dateTime = QStringLiteral("dd.mm.yyyy hh:mm:ss");
+    QTest::newRow("a day a text would sort after the 2nd")
+        << QDateTime(QDate(2024, 3, 10), QTime(9, 5, 7), Qt::UTC) << "d" << "2024-03-10 09:05:07" << dateTime;
+    QTest::newRow("the zone's clock, not converted")
+        << QDateTime(QDate(2024, 12, 31), QTime(23, 59, 59), Qt::OffsetFromUTC, 3 * 3600) << "d"
+        << "2024-12-31 23:59:59" << dateTime;
+    QTest::newRow("to the whole second") << QDateTime(QDate(2024, 3, 1), QTime(10, 0, 0, 900), Qt::UTC) << "d"
+                                         << "2024-03-01 10:00:00" << dateTime;
+    QTest::newRow("before the spreadsheet's days") << QDateTime(QDate(1899, 12, 31), QTime(12, 0), Qt::UTC) << "s"
+                                                   << "31.12.1899 12:00:00" << "0.00";  // a text, in the column's
+}
+
+void TestExport::dateTimesAreDates()
+{
+    QFETCH(QDateTime, moment);
+    QFETCH(QString, type);
+    QFETCH(QString, value);
+    QFETCH(QString, format);
+    Fixture f;
+    QCOMPARE(f.excel.OpenExcel(QString()), 1);
+    QCOMPARE(f.excel.WriteExcelDateTime(1, 1, 2, moment), 1);
+    // the column's number format is not the moment's; an invalid moment writes nothing
+    QCOMPARE(f.excel.SetExcelNumberFormat(1, 1, excel_table::kMoney), 1);
+    QCOMPARE(f.excel.WriteExcelDateTime(1, 1, 3, QDateTime()), 1);
+    QCOMPARE(f.excel.AutoFitExcelColumns(1), 1);
+    QCOMPARE(f.excel.SetExcelVisible(true), 1);
+    QVERIFY(f.prompts.said().isEmpty());
+
+    Workbook book;
+    QVERIFY(readWorkbook(f.opener.opened.value(0), &book));
+    const QJsonObject a2 = cell(book, "A2");
+    QCOMPARE(a2["type"].toString(), type);
+    QCOMPARE(a2["value"].toString(), value);
+    QCOMPARE(a2["format"].toString(), format);
+    QCOMPARE(QStringList(book.cells.keys()), QStringList{QStringLiteral("A2")});
+    // as wide as the 19 characters it shows, not the serial number behind them
+    QVERIFY2(width(book, "A") >= 17 && width(book, "A") < 22, qPrintable(QString::number(width(book, "A"))));
 }
 
 void TestExport::emptyTextWritesNothing_data()

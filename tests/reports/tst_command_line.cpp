@@ -907,6 +907,15 @@ void TestCommandLine::historyHasEveryChange()
         QVERIFY2(std::any_of(seen.begin(), seen.end(), [&](const QString& s) { return s.startsWith(expected); }), qPrintable(expected));
     }
     QVERIFY(book.numericCells.contains(QStringLiteral("F2")));
+    // "Когда" is a date-time, so that the filter sorts the rows by time and not by day first.
+    QStringList moments;
+    for (int r = 2; r <= book.rows.size(); ++r) {
+        const QJsonObject when = book.cell(QStringLiteral("A%1").arg(r));
+        QCOMPARE(when[QStringLiteral("type")].toString(), QStringLiteral("d"));
+        QCOMPARE(when[QStringLiteral("format")].toString(), QStringLiteral("dd.mm.yyyy hh:mm:ss"));
+        moments << when[QStringLiteral("value")].toString();
+    }
+    QVERIFY(std::is_sorted(moments.begin(), moments.end()));
 }
 
 QTEST_MAIN(TestCommandLine)

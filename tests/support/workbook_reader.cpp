@@ -1,10 +1,16 @@
 #include "tests/support/workbook_reader.h"
 
 #include <QDebug>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QMap>
 #include <QProcess>
+#include <QTemporaryDir>
+#include <QUrl>
+#include <QXmlStreamReader>
 
 #include <algorithm>
 
@@ -44,6 +50,61 @@ print(json.dumps({"sheets": book.sheetnames, "rows": rows, "cells": cells, "widt
                  ensure_ascii=False, default=str))
 )";
 
+// Every part of a workbook's package that is XML, by name, its bytes in base64.
+const char* const kXmlParts = R"(
+import base64, json, sys, zipfile
+package = zipfile.ZipFile(sys.argv[1])
+print(json.dumps({n: base64.b64encode(package.read(n)).decode()
+                  for n in package.namelist() if n.endswith((".xml", ".rels"))}))
+)";
+
+/// Runs a script of Debian's Python (where openpyxl is) on a workbook and reads what it prints
+/// as JSON; empty, with the complaint on the test log, when it fails.
+QJsonObject python(const char* script, const QString& path)
+{
+    QProcess python;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("PYTHONIOENCODING"), QStringLiteral("utf-8"));
+    python.setProcessEnvironment(env);
+    python.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"), QString::fromUtf8(script), path});
+    if (!python.waitForFinished(30000) || python.exitStatus() != QProcess::NormalExit || python.exitCode() != 0) {
+        qWarning().noquote() << "reader failed:" << python.readAllStandardError();
+        return {};
+    }
+    return QJsonDocument::fromJson(python.readAllStandardOutput()).object();
+}
+
+/// The rows of a CSV text: fields between commas, a field in double quotes may hold commas,
+/// line breaks and doubled quotes.
+QList<QStringList> csvRows(const QString& text)
+{
+    QList<QStringList> rows;
+    QStringList row;
+    QString field;
+    bool quoted = false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (quoted) {
+            if (c != u'"') field += c;
+            else if (i + 1 < text.size() && text.at(i + 1) == u'"') field += text.at(++i);
+            else quoted = false;
+        } else if (c == u'"') {
+            quoted = true;
+        } else if (c == u',') {
+            row << field;
+            field.clear();
+        } else if (c == u'\n') {
+            rows << (row << field);
+            row.clear();
+            field.clear();
+        } else if (c != u'\r') {
+            field += c;
+        }
+    }
+    if (!row.isEmpty() || !field.isEmpty()) rows << (row << field);
+    return rows;
+}
+
 QStringList strings(const QJsonArray& a)
 {
     QStringList list;
@@ -55,16 +116,7 @@ QStringList strings(const QJsonArray& a)
 
 bool readWorkbook(const QString& path, Workbook* book)
 {
-    QProcess python;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("PYTHONIOENCODING"), QStringLiteral("utf-8"));
-    python.setProcessEnvironment(env);
-    python.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"), QString::fromUtf8(kReader), path});
-    if (!python.waitForFinished(30000) || python.exitStatus() != QProcess::NormalExit || python.exitCode() != 0) {
-        qWarning().noquote() << "reader failed:" << python.readAllStandardError();
-        return false;
-    }
-    const QJsonObject o = QJsonDocument::fromJson(python.readAllStandardOutput()).object();
+    const QJsonObject o = python(kReader, path);
     if (o.isEmpty()) return false;
     *book = Workbook{};
     book->sheets = strings(o[QStringLiteral("sheets")].toArray());
@@ -137,4 +189,44 @@ QList<QStringList> readSheet(const QString& path)
 {
     Workbook book;
     return readWorkbook(path, &book) ? book.rows : QList<QStringList>{};
+}
+
+QStringList xmlFaults(const QString& path)
+{
+    const QJsonObject parts = python(kXmlParts, path);
+    if (parts.isEmpty()) return {QStringLiteral("%1: no XML parts read").arg(path)};
+    QStringList faults;
+    for (auto it = parts.constBegin(); it != parts.constEnd(); ++it) {
+        QXmlStreamReader xml(QByteArray::fromBase64(it.value().toString().toLatin1()));
+        while (!xml.atEnd()) xml.readNext();
+        if (xml.hasError())
+            faults << QStringLiteral("%1, line %2, column %3: %4")
+                          .arg(it.key()).arg(xml.lineNumber()).arg(xml.columnNumber()).arg(xml.errorString());
+    }
+    return faults;
+}
+
+QMap<QString, QList<QStringList>> readWithSpreadsheetProgram(const QStringList& paths)
+{
+    QTemporaryDir dir;
+    // A profile of its own, so that runs side by side do not wait for each other's.
+    const QString profile = QUrl::fromLocalFile(dir.filePath(QStringLiteral("profile"))).toString();
+    const QString out = dir.filePath(QStringLiteral("csv"));
+    QProcess office;
+    office.start(QStringLiteral("soffice"),
+                 QStringList{QStringLiteral("-env:UserInstallation=") + profile, QStringLiteral("--headless"),
+                             QStringLiteral("--convert-to"),
+                             // comma, double quotes, UTF-8, from the first row
+                             QStringLiteral("csv:Text - txt - csv (StarCalc):44,34,76,1"), QStringLiteral("--outdir"), out}
+                     + paths);
+    if (!office.waitForFinished(180000) || office.exitStatus() != QProcess::NormalExit || office.exitCode() != 0) {
+        qWarning().noquote() << "soffice failed:" << office.errorString() << office.readAllStandardError();
+        return {};
+    }
+    QMap<QString, QList<QStringList>> sheets;
+    for (const QString& path : paths) {
+        QFile csv(QDir(out).filePath(QFileInfo(path).completeBaseName() + QStringLiteral(".csv")));
+        if (csv.open(QIODevice::ReadOnly)) sheets.insert(path, csvRows(QString::fromUtf8(csv.readAll())));
+    }
+    return sheets;
 }

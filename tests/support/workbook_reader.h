@@ -1,6 +1,7 @@
 #pragma once
 #include <QJsonObject>
 #include <QList>
+#include <QMap>
 #include <QStringList>
 
 /// A workbook read back by openpyxl. Values of the first sheet by row and column as text: ""
@@ -51,3 +52,13 @@ bool readWorkbook(const QString& path, Workbook* book);
 
 /// The first sheet's values, row by row (empty when the workbook cannot be read).
 QList<QStringList> readSheet(const QString& path);
+
+/// What a strict XML parser finds wrong in the workbook's parts (its sheets, strings, styles
+/// …): each part that is not well-formed, with the parser's complaint and where. Empty when
+/// every part is well-formed.
+QStringList xmlFaults(const QString& path);
+
+/// The first sheets of the workbooks as the spreadsheet program (LibreOffice, started once for
+/// them all) shows them, exported as CSV: rows of cells as shown, by the workbook's path. A
+/// workbook the program could not read is missing.
+QMap<QString, QList<QStringList>> readWithSpreadsheetProgram(const QStringList& paths);

@@ -10,6 +10,7 @@
 
 #include <QAbstractItemModelTester>
 #include <QApplication>
+#include <QClipboard>
 #include <QDialog>
 #include <QLineEdit>
 #include <QScreen>
@@ -36,6 +37,8 @@ private slots:
     void fittedKeepsWindowsOnTheScreen();
     void windowsComeBackAsTheyWereLeft();
     void enterOnCancelCancels();
+    void copiedCellsStayInTheirCells_data();
+    void copiedCellsStayInTheirCells();
 
 private:
     TestDatabase* m_db = nullptr;
@@ -223,6 +226,47 @@ void TestUi::enterOnCancelCancels()
     field->setFocus();
     QTest::keyClick(field, Qt::Key_Return);
     QCOMPARE(std::pair(saved, cancelled), std::pair(1, 1));
+}
+
+void TestUi::copiedCellsStayInTheirCells_data()
+{
+    QTest::addColumn<QString>("first");
+    QTest::addColumn<QString>("second");
+    QTest::addColumn<QString>("copied");   // the row as Ctrl+C gives it
+    QTest::newRow("plain cells") << "Иванов И.И." << "ДМ-1" << "Иванов И.И.\tДМ-1";
+    QTest::newRow("blanks and an apostrophe stay") << " ДМ-1 " << "д'Артаньян" << " ДМ-1 \tд'Артаньян";
+    QTest::newRow("an empty cell") << "" << "5" << "\t5";
+    QTest::newRow("a tab") << "Сварка\tшов" << "5" << "\"Сварка\tшов\"\t5";
+    QTest::newRow("a line break") << "7" << "первая\nвторая" << "7\t\"первая\nвторая\"";
+    QTest::newRow("a carriage return with it") << "первая\r\nвторая" << "" << "\"первая\r\nвторая\"\t";
+    QTest::newRow("a carriage return alone") << "а\rб" << "в" << "\"а\rб\"\tв";
+    QTest::newRow("a double quote") << "Труба 1\" сталь" << "в" << "\"Труба 1\"\" сталь\"\tв";
+    QTest::newRow("quotes around") << "\"ДМ\"" << "в" << "\"\"\"ДМ\"\"\"\tв";
+    QTest::newRow("a quote and a line break") << "а\"\nб" << "в" << "\"а\"\"\nб\"\tв";
+}
+
+void TestUi::copiedCellsStayInTheirCells()
+{
+    QFETCH(QString, first);
+    QFETCH(QString, second);
+    QFETCH(QString, copied);
+    // The row of the case, then a plain one that must stay a row of its own; a hidden column
+    // is not copied.
+    Dataset::Snapshot rows;
+    rows.fields = QStringList{QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")};
+    rows.types.assign(3, QMetaType::fromType<QString>());
+    rows.cells = {first, second, QStringLiteral("скрыто\t\""), QStringLiteral("x"), QStringLiteral("y"), QStringLiteral("z")};
+    rows.rowCount = 2;
+    Dataset data(m_db->db());
+    data.adopt(std::move(rows));
+    ColumnSpec hidden{QStringLiteral("c"), QStringLiteral("C")};
+    hidden.hidden = true;
+    GridModel model(&data, {{QStringLiteral("a"), QStringLiteral("A")}, {QStringLiteral("b"), QStringLiteral("B")}, hidden});
+    DataGrid grid;
+    grid.setGridModel(&model);
+    grid.selectAll();
+    QTest::keyClick(&grid, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QApplication::clipboard()->text(), copied + QStringLiteral("\nx\ty\n"));
 }
 
 QTEST_MAIN(TestUi)
