@@ -44,6 +44,12 @@ for size in 16 24 32 48 64 128 256; do
 done
 [ -s "$root/usr/share/icons/hicolor/scalable/apps/tabel.svg" ] || fail "no scalable icon"
 
+# The migrations the program carries are there to read, word for word.
+for file in "$top"/db/migrations/*.sql; do
+  cmp -s "$file" "$root/usr/share/tabel/migrations/$(basename "$file")" || fail "the package lacks $(basename "$file") as built"
+done
+grep -qF -- "--upgrade-database" <<<"$help" || fail "--help does not mention '--upgrade-database'"
+
 page=$root/usr/share/man/man1/tabel.1.gz
 [ -s "$page" ] || fail "no manual page"
 warnings=$(zcat "$page" | groff -k -man -Tutf8 -ww -z 2>&1) || fail "groff: $warnings"
