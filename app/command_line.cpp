@@ -15,6 +15,7 @@
 #include "data/read_server.h"
 #include "data/replacing_file.h"
 #include "data/schema_upgrade.h"
+#include "data/session_role.h"
 #include "data/statement.h"
 #include "data/transaction.h"
 #include "rules/month_close.h"
@@ -43,6 +44,9 @@ const QString kUsage = QStringLiteral(
     "               tabel DATABASE SERVER --code CODE --reopen-month --month M --year Y --reason ТЕКСТ\n"
     "               tabel DATABASE SERVER --code CODE --month-end --month M --year Y --dir DIR\n"
     "               tabel DATABASE SERVER --code CODE --upgrade-database [--dry-run]\n"
+    "--user NAME вместо --code CODE: вход под своим пользователем БД (пароль — из ~/.pgpass, PGPASSWORD\n"
+    "    и других средств libpq); роль — по членству в группах tabel_full, tabel_planner, tabel_foremen,\n"
+    "    tabel_warehouse (из нескольких — самая широкая).\n"
     "               tabel --version\n"
     "--month-end пишет в DIR все отчеты (PDF) и выгрузки (.xlsx) месяца, доступные коду, из одного\n"
     "    снимка БД, и manifest.json (файлы, их размеры и SHA-256, период, время снимка).\n"
@@ -73,7 +77,7 @@ const QStringList kValueOptions = {QStringLiteral("code"), QStringLiteral("repor
                                    QStringLiteral("to"),   QStringLiteral("kind"),   QStringLiteral("month"),
                                    QStringLiteral("year"), QStringLiteral("pdf"),  QStringLiteral("export"),
                                    QStringLiteral("xlsx"), QStringLiteral("reason"), QStringLiteral("dir"),
-                                   QStringLiteral("read-server")};
+                                   QStringLiteral("read-server"), QStringLiteral("user")};
 const QStringList kMonthActions = {QStringLiteral("check"), QStringLiteral("close-month"), QStringLiteral("reopen-month")};
 const QString kReadConnection = QStringLiteral("tabel_command_line_read");
 // How far behind the primary a standby may be and still serve a run's reads.
@@ -95,6 +99,8 @@ struct Failure {
 /// What the arguments ask for, checked.
 struct Job {
     QString database, server, code;
+    QString user;                         ///< a personal login, in place of the code
+    access_rights::Role role = access_rights::Role::None;   ///< the code's, or the login's once connected
     const ReportKind* report = nullptr;   ///< a report to PDF, or
     const SheetKind* sheet = nullptr;     ///< a spreadsheet to .xlsx, or
     QString monthAction;                  ///< one of kMonthActions, on a month, without a file, or
@@ -268,8 +274,15 @@ Job readJob(const QStringList& args, const FileSettings& files)
     if (!port.isNull() && ConnectionSettings::portNumber(port) == 0)
         throw BadArgument(QStringLiteral("SERVER: порт «%1» — нужен номер от 1 до 65535 (одни цифры)").arg(port));
 
-    a.require({QStringLiteral("code")});
-    job.code = a.value(QStringLiteral("code"));
+    // An access code (the login "sys"), or a personal login whose role is its membership.
+    if (a.has(QStringLiteral("user"))) {
+        a.refuse({QStringLiteral("code")}, QStringLiteral("вместе с --user: роль дает членство пользователя в группах БД"));
+        job.user = a.value(QStringLiteral("user")).trimmed();
+        if (job.user.isEmpty()) throw BadArgument(QStringLiteral("--user: не задано имя пользователя БД"));
+    } else {
+        a.require({QStringLiteral("code")});
+        job.code = a.value(QStringLiteral("code"));
+    }
     int asked = a.has(QStringLiteral("report")) + a.has(QStringLiteral("export")) + a.has(QStringLiteral("month-end")) +
                 a.has(QStringLiteral("upgrade-database"));
     job.monthEnd = a.has(QStringLiteral("month-end"));
@@ -285,7 +298,7 @@ Job readJob(const QStringList& args, const FileSettings& files)
     if (job.upgrade) {
         // The schema is changed on the primary alone, and nothing else is asked.
         for (const QString& other : kValueOptions)
-            if (other != QLatin1String("code"))
+            if (other != QLatin1String("code") && other != QLatin1String("user"))
                 a.refuse({other}, QStringLiteral("для --upgrade-database"));
         job.dryRun = a.has(QStringLiteral("dry-run"));
         return job;
@@ -353,10 +366,16 @@ Job readJob(const QStringList& args, const FileSettings& files)
 
 /// Applies the role of the access code: refuses what the role may not have, and holds the
 /// warehouse to finished products as the hub does (its "Вид продукции" is fixed there).
-std::optional<Failure> applyRole(Job& job)
+std::optional<Failure> applyRole(Job& job, access_rights::Role role)
 {
-    const access_rights::Role role = access_rights::roleForCode(job.code);
-    if (role == access_rights::Role::None) return Failure{kRefused, QStringLiteral("Введены неверные данные.")};
+    job.role = role;
+    if (role == access_rights::Role::None) {
+        if (!job.user.isEmpty())
+            return Failure{kRefused, QStringLiteral("пользователь %1 не входит ни в одну из групп БД tabel_full, tabel_planner, "
+                                                    "tabel_foremen, tabel_warehouse: обратитесь к администратору")
+                                         .arg(job.user)};
+        return Failure{kRefused, QStringLiteral("Введены неверные данные.")};
+    }
     if (!job.allows(role)) return Failure{kRefused, job.what() + QStringLiteral(" %1 для этого кода доступа.").arg(job.unavailable())};
     if (job.period() == PeriodKind::Range &&
         !access_rights::mayUse(role, QStringLiteral("Form18"), QStringLiteral("RadioGroup1"))) {
@@ -477,7 +496,7 @@ std::optional<Failure> writeMonthEnd(const Job& job, TDataModule6& dm, StreamPro
 {
     const QSqlDatabase& db = dm.ADO_DB;
     const QList<month_end::Item> items =
-        month_end::items(access_rights::roleForCode(job.code), job.request.month, job.request.year);
+        month_end::items(job.role, job.request.month, job.request.year);
     const QDir folder(job.target);
     const QString manifestPath = folder.filePath(month_end::kManifest);
     if (std::optional<Failure> problem = monthEndTargetProblem(manifestPath)) return problem;
@@ -610,19 +629,32 @@ std::optional<Failure> runMonthAction(const Job& job, const QSqlDatabase& db, QT
     return std::nullopt;
 }
 
-std::optional<Failure> run(const Job& job, const BuildStamp& stamp, QTextStream& out, QTextStream& err,
+std::optional<Failure> run(Job& job, const BuildStamp& stamp, QTextStream& out, QTextStream& err,
                            const CommandLineLimits& limits)
 {
     QSqlDatabase db;
     try {
-        db = openConnection(ConnectionSettings::fromArguments({job.database, job.server}), kConnection);
+        ConnectionSettings settings = ConnectionSettings::fromArguments({job.database, job.server});
+        if (!job.user.isEmpty()) {
+            // A person logs in as himself: the password comes from libpq's own means (~/.pgpass,
+            // PGPASSWORD, PGSERVICE, GSSAPI), never from the program.
+            settings.user = job.user;
+            settings.password.clear();
+        }
+        db = openConnection(settings, kConnection);
     } catch (const DbError& e) {
         return Failure{kDatabaseError, QStringLiteral("Подключение к БД отсутсвует!!! (%1)").arg(e.text().trimmed())};
     }
     StreamPrompts prompts(err);
     TDataModule6 dm(db, prompts);
     try {
-        setClientName(db, clientName(access_rights::roleKey(access_rights::roleForCode(job.code)) + QStringLiteral("-cli"),
+        if (!job.user.isEmpty()) {
+            // The schema is changed by its owner or a superuser, whatever the groups say.
+            const bool schemaChanger = job.upgrade && session_role::mayChangeSchema(db);
+            if (std::optional<Failure> refused = applyRole(job, schemaChanger ? access_rights::Role::Full : session_role::of(db)))
+                return refused;
+        }
+        setClientName(db, clientName(access_rights::roleKey(job.role) + QStringLiteral("-cli"),
                                      stamp.text()));
         // A scheduled run waits for another client's lock as long as for anything else, and never
         // without end: the statement limit cancels a held lock and a runaway query alike.
@@ -633,7 +665,7 @@ std::optional<Failure> run(const Job& job, const BuildStamp& stamp, QTextStream&
             return Failure{kOutdated, QStringLiteral("Версия программы не соответсвует БД! Запустите программу через 5 мин.")};
         // Nothing starts half-working on an old schema.
         if (const QStringList missing = schema_upgrade::missing(db); !missing.isEmpty())
-            return Failure{kOldSchema, schema_upgrade::outdatedText(missing, access_rights::roleForCode(job.code) == access_rights::Role::Full,
+            return Failure{kOldSchema, schema_upgrade::outdatedText(missing, job.role == access_rights::Role::Full,
                                                                     job.database, job.server)};
         // What only reads goes to the standby when one is given and serves; else to the primary,
         // after saying why.
@@ -705,7 +737,8 @@ int runCommandLine(const QStringList& args, const BuildStamp& stamp, QTextStream
         err << "tabel: " << e.message << Qt::endl << kUsage << Qt::endl;
         return kBadArguments;
     }
-    std::optional<Failure> failure = applyRole(job);
+    // A code's role is known at once; a login's once it has connected.
+    std::optional<Failure> failure = job.user.isEmpty() ? applyRole(job, access_rights::roleForCode(job.code)) : std::nullopt;
     if (!failure && job.monthEnd && !QDir().mkpath(job.target))
         failure = Failure{kOutputError, QStringLiteral("папку %1 не создать").arg(QDir::toNativeSeparators(job.target))};
     if (!failure && job.monthAction.isEmpty() && !job.monthEnd && !job.upgrade) failure = targetProblem(job.target);

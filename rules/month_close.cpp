@@ -143,11 +143,12 @@ CloseResult close(const QSqlDatabase& db, int month, int year)
         result.outcome = Outcome::Inconsistent;
         return result;
     }
-    // Two closings at once: the second finds the row on conflict and says so.
-    Statement insert(QStringLiteral("insert into accounts_dep.closed_month(year, month) values (:year, :month) "
-                                    "on conflict do nothing"));
+    // Only the database's function closes a month (full access may call it). Two closings at
+    // once: the second finds the row there and says so.
+    Statement insert(QStringLiteral("select accounts_dep.close_month(:year, :month)"));
     insert.setParams(monthKey(month, year));
-    if (insert.exec(db).numRowsAffected() == 0) return {Outcome::AlreadyClosed, {}};
+    QSqlQuery closed = insert.exec(db);
+    if (!closed.next() || !closed.value(0).toBool()) return {Outcome::AlreadyClosed, {}};
     tx.commit();
     return result;
 }
@@ -156,11 +157,11 @@ Outcome reopen(const QSqlDatabase& db, int month, int year, const QString& reaso
 {
     if (reason.trimmed().isEmpty()) throw DbError(QStringLiteral("Укажите причину, по которой месяц открывается."));
     Transaction tx(db);
-    execSql(db, QStringLiteral("select set_config('tabel.reason', :reason, true)"),
-            {{QStringLiteral("reason"), reason.trimmed()}});
-    Statement remove(QStringLiteral("delete from accounts_dep.closed_month where year=:year and month=:month"));
-    remove.setParams(monthKey(month, year));
-    if (remove.exec(db).numRowsAffected() == 0) return Outcome::NotClosed;
+    // The function keeps the reason for the history in the same transaction.
+    Statement remove(QStringLiteral("select accounts_dep.reopen_month(:year, :month, :reason)"));
+    remove.setParams(monthKey(month, year) + Params{{QStringLiteral("reason"), reason.trimmed()}});
+    QSqlQuery reopened = remove.exec(db);
+    if (!reopened.next() || !reopened.value(0).toBool()) return Outcome::NotClosed;
     tx.commit();
     return Outcome::Done;
 }
