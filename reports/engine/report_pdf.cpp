@@ -9,6 +9,7 @@
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <zlib.h>
 
@@ -245,7 +246,6 @@ void drawnOrder(const QString& text, std::vector<DrawnChar>& chars)
 struct ReportPdfFile::Writer {
     QString path;
     ReplacingFile file;
-    QString writeError;
     qint64 written = 0;
     std::vector<qint64> offsets = std::vector<qint64>(kFirstFree, -1);   // by object number
     std::vector<int> pageObjects;
@@ -262,11 +262,11 @@ struct ReportPdfFile::Writer {
         return ReportError(QStringLiteral("Не удалось записать файл %1: %2").arg(QDir::toNativeSeparators(path), reason));
     }
 
+    /// Throws at the first write that fails (a full disk): nothing after it could be of use.
     void write(const QByteArray& bytes)
     {
-        if (!writeError.isEmpty()) return;
         QIODevice& out = file.device();
-        if (out.write(bytes) != bytes.size()) writeError = out.errorString();
+        if (out.write(bytes) != bytes.size()) throw failed(out.errorString());
         written += bytes.size();
     }
 
@@ -509,36 +509,65 @@ struct ReportPdfFile::Writer {
 };
 
 /// Paints the pages handed over on a thread of its own, so that laying out the next pages and
-/// painting the last ones share the machine's cores; a few pages wait at most.
+/// painting the last ones share the machine's cores; a few pages wait at most. Whatever stops
+/// the painting there (a write that fails, no memory) is kept and handed to the caller as the
+/// file's failure, by the next page handed over or by the end.
 struct ReportPdfFile::Painter {
     static constexpr size_t kWaiting = 16;
     std::mutex lock;
     std::condition_variable changed;
     std::deque<std::pair<ReportDocument, ReportPage>> pages;
     bool closing = false;
+    std::optional<ReportError> failure;
     std::thread thread;
 
     explicit Painter(Writer& writer) : thread([this, &writer] { run(writer); }) {}
-    ~Painter()
+    ~Painter() { stop(); }
+
+    void add(const ReportDocument& format, ReportPage&& page)
+    {
+        std::unique_lock<std::mutex> hold(lock);
+        changed.wait(hold, [this] { return pages.size() < kWaiting || failure; });
+        if (failure) throw *failure;
+        pages.emplace_back(format, std::move(page));
+        hold.unlock();
+        changed.notify_all();
+    }
+
+    /// Waits until every page handed over is painted; throws what stopped the painting.
+    void finish()
+    {
+        stop();
+        if (failure) throw *failure;
+    }
+
+private:
+    void stop()
     {
         {
             const std::lock_guard<std::mutex> hold(lock);
             closing = true;
         }
         changed.notify_all();
-        thread.join();
-    }
-
-    void add(const ReportDocument& format, ReportPage&& page)
-    {
-        std::unique_lock<std::mutex> hold(lock);
-        changed.wait(hold, [this] { return pages.size() < kWaiting; });
-        pages.emplace_back(format, std::move(page));
-        hold.unlock();
-        changed.notify_all();
+        if (thread.joinable()) thread.join();
     }
 
     void run(Writer& writer)
+    {
+        try {
+            paintAll(writer);
+        } catch (const ReportError& e) {
+            fail(e);
+        } catch (const std::bad_alloc&) {
+            fail(writer.failed(QStringLiteral("не хватило памяти")));
+        } catch (const std::exception& e) {
+            fail(writer.failed(QString::fromLocal8Bit(e.what())));
+        } catch (...) {
+            fail(writer.failed(QStringLiteral("сбой при записи страницы")));
+        }
+    }
+
+    void paintAll(Writer& writer)
     {
         for (;;) {
             std::unique_lock<std::mutex> hold(lock);
@@ -550,6 +579,16 @@ struct ReportPdfFile::Painter {
             changed.notify_all();
             writer.paint(format, page);
         }
+    }
+
+    void fail(const ReportError& why)
+    {
+        {
+            const std::lock_guard<std::mutex> hold(lock);
+            failure = why;
+            pages.clear();
+        }
+        changed.notify_all();
     }
 };
 
@@ -573,11 +612,7 @@ void ReportPdfFile::commit()
 {
     Writer& w = *m_writer;
     if (!w.started) w.start(ReportDocument());
-    m_painter.reset();   // every page painted
+    if (m_painter) m_painter->finish();   // every page painted
     w.finish();
-    if (!w.writeError.isEmpty()) {
-        w.file.discard();
-        throw w.failed(w.writeError);
-    }
     if (!w.file.commit()) throw w.failed(w.file.errorString());
 }

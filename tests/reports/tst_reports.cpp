@@ -3,6 +3,7 @@
 #include "reports/product_report.h"
 #include "reports/engine/report_data.h"
 #include "reports/engine/report_engine.h"
+#include "reports/engine/report_pdf.h"
 #include "reports/report_kinds.h"
 #include "reports/engine/report_render.h"
 #include "reports/time_timesheet_report.h"
@@ -130,6 +131,7 @@ private slots:
     void pdfTextCopiesAsPrinted();
     void rightToLeftLettersAreDrawnAsPrinted_data();
     void rightToLeftLettersAreDrawnAsPrinted();
+    void aFailureWhilePaintingIsAFailedWrite();
     void previewOpensMaximisedZoomedAndSavesPdf_data();
     void previewOpensMaximisedZoomedAndSavesPdf();
     void aFullDiskKeepsTheOldPdf_data();
@@ -1137,6 +1139,51 @@ void TestReports::rightToLeftLettersAreDrawnAsPrinted()
         apart += best;
     }
     QVERIFY2(ink > 0 && apart < ink * 3 / 10, qPrintable(QStringLiteral("%1 of %2").arg(apart).arg(ink)));
+}
+
+void TestReports::aFailureWhilePaintingIsAFailedWrite()
+{
+    // The disk runs full while the pages are painted on the file's own thread: the caller is told
+    // the file cannot be written, by the next page it hands over, and the old file stays.
+    SmallFileSystem disk(64);
+    QVERIFY2(disk.error().isEmpty(), qPrintable(disk.error()));
+    const QString path = disk.filePath(QStringLiteral("workers.pdf"));
+    {
+        QFile old(path);
+        QVERIFY(old.open(QIODevice::WriteOnly) && old.write("old") == 3);
+    }
+    ReportDocument format;
+    format.title = QStringLiteral("Проба");
+    quint32 seed = 1;
+    const auto name = [&seed] {
+        QString out;
+        for (int i = 0; i < 24; ++i) {
+            seed = seed * 1103515245 + 12345;
+            out += QChar(u'А' + (seed >> 16) % 64);
+        }
+        return out;
+    };
+    constexpr int kPages = 1000;
+    int handedOver = 0;
+    QString failure;
+    try {
+        ReportPdfFile file(path);
+        for (; handedOver < kPages; ++handedOver) {
+            ReportPage page;
+            for (int row = 0; row < 40; ++row)
+                page.elements.push_back({QRectF(15, 20 + row * 6, 180, 6), name(), Qt::AlignLeft, row % 2 == 0, 8, {}, {}});
+            file.addPage(format, std::move(page));
+        }
+        file.commit();
+    } catch (const ReportError& e) {
+        failure = e.text();
+    }
+    QVERIFY2(failure.startsWith(QStringLiteral("Не удалось записать файл %1: ").arg(path)), qPrintable(failure));
+    QVERIFY2(handedOver < kPages, "every page was laid out after the painting had stopped");
+    QFile written(path);
+    QVERIFY(written.open(QIODevice::ReadOnly));
+    QCOMPARE(written.readAll(), QByteArray("old"));
+    QCOMPARE(QDir(QFileInfo(path).path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("workers.pdf")});
 }
 
 void TestReports::previewOpensMaximisedZoomedAndSavesPdf_data()
