@@ -270,6 +270,8 @@ Job readJob(const QStringList& args, const FileSettings& files)
     }
     if (job.database.isEmpty()) throw BadArgument(QStringLiteral("не задана база данных (DATABASE, или database в файле настроек)"));
     if (job.server.isEmpty()) throw BadArgument(QStringLiteral("не задан сервер БД (SERVER, или server в файле настроек)"));
+    if (ConnectionSettings::writtenHost(job.server).isEmpty())
+        throw BadArgument(QStringLiteral("SERVER: «%1» — адрес IPv6 пишется в квадратных скобках, [::1] или [::1]:5432").arg(job.server));
     const QString port = ConnectionSettings::writtenPort(job.server);
     if (!port.isNull() && ConnectionSettings::portNumber(port) == 0)
         throw BadArgument(QStringLiteral("SERVER: порт «%1» — нужен номер от 1 до 65535 (одни цифры)").arg(port));
@@ -311,7 +313,8 @@ Job readJob(const QStringList& args, const FileSettings& files)
                                              "основном сервере").arg(job.monthAction));
         job.readServer = a.value(QStringLiteral("read-server")).trimmed();
         const QString readPort = ConnectionSettings::writtenPort(job.readServer);
-        if (job.readServer.isEmpty() || (!readPort.isNull() && ConnectionSettings::portNumber(readPort) == 0))
+        if (ConnectionSettings::writtenHost(job.readServer).isEmpty() ||
+            (!readPort.isNull() && ConnectionSettings::portNumber(readPort) == 0))
             throw BadArgument(QStringLiteral("--read-server: нужен сервер в виде HOST или HOST:PORT (порт от 1 до 65535), а не «%1»")
                                   .arg(job.readServer));
     } else if (!writes && positional.isEmpty()) {

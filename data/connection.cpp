@@ -8,6 +8,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSysInfo>
+#include <tuple>
 #include <pwd.h>
 #include <unistd.h>
 
@@ -27,20 +28,37 @@ ConnectionSettings ConnectionSettings::fromArguments(const QStringList& args, co
     } else {
         s.database = args.at(0);
     }
-    s.host = server;
-    // A port that is no port leaves the text whole, and connecting then says the host is unknown.
-    if (const int port = portNumber(writtenPort(server))) {
-        s.host = server.left(server.lastIndexOf(QLatin1Char(':')));
-        s.port = port;
-    }
+    std::tie(s.host, s.port) = hostAndPort(server);
     return s;
+}
+
+std::pair<QString, int> ConnectionSettings::hostAndPort(const QString& server)
+{
+    const QString host = writtenHost(server), port = writtenPort(server);
+    if (host.isEmpty() || (!port.isNull() && !portNumber(port))) return {server, 5432};
+    return {host, port.isNull() ? 5432 : portNumber(port)};
 }
 
 QString ConnectionSettings::writtenPort(const QString& server)
 {
+    if (server.startsWith(QLatin1Char('['))) {
+        const qsizetype close = server.indexOf(QLatin1Char(']'));
+        return close > 0 && server.mid(close + 1).startsWith(QLatin1Char(':')) ? server.mid(close + 2) : QString();
+    }
     const qsizetype colon = server.lastIndexOf(QLatin1Char(':'));
     if (colon <= 0 || server.count(QLatin1Char(':')) != 1) return QString();
     return server.mid(colon + 1);
+}
+
+QString ConnectionSettings::writtenHost(const QString& server)
+{
+    if (server.startsWith(QLatin1Char('['))) {
+        const qsizetype close = server.indexOf(QLatin1Char(']'));
+        if (close < 0 || (close + 1 < server.size() && server.at(close + 1) != QLatin1Char(':'))) return QString();
+        return server.mid(1, close - 1);
+    }
+    const QString port = writtenPort(server);
+    return port.isNull() ? server : server.chopped(port.size() + 1);
 }
 
 QString errorText(const DbError& e)

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <utility>
+
 /// Where and how the client connects: the translation of the department's connection keyword
 /// list into the PostgreSQL driver's settings.
 struct ConnectionSettings {
@@ -32,9 +34,17 @@ struct ConnectionSettings {
     /// Whether the arguments name the server themselves (argument 2), rather than leaving it to
     /// the settings files or the build.
     static bool namesServer(const QStringList& args) { return args.size() >= 2 && !args.at(1).trimmed().isEmpty(); }
-    /// The port of a server written host:port, as written; a null string when none is written
-    /// (a bare IPv6 address keeps its colons).
+    /// The port of a server written host:port or [IPv6 address]:port, as written; a null string
+    /// when none is written (a bare IPv6 address keeps its colons).
     static QString writtenPort(const QString& server);
+    /// The host of a server written host, host:port, a bare IPv6 address, [IPv6 address] or
+    /// [IPv6 address]:port: without the port and the brackets. Empty when there is none, or when
+    /// the brackets are not written so ("[::1", "[::1]5432").
+    static QString writtenHost(const QString& server);
+    /// The host and the port a server written as above names, 5432 where no port is written.
+    /// What is no host with a port from 1 to 65535 is kept whole as the host, and connecting
+    /// then says that host is unknown.
+    static std::pair<QString, int> hostAndPort(const QString& server);
     /// The number of a written port: digits only, from 1 to 65535; 0 when it is no port.
     static int portNumber(const QString& written);
 };

@@ -7,6 +7,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QThread>
+#include <tuple>
 
 namespace read_server {
 namespace {
@@ -53,10 +54,8 @@ void set(const QString& server, int lagLimitSeconds)
         settings.reset();
         return;
     }
-    const QString port = ConnectionSettings::writtenPort(server.trimmed());
     Settings s;
-    s.host = port.isNull() ? server.trimmed() : server.trimmed().chopped(port.size() + 1);
-    s.port = port.isNull() ? 5432 : ConnectionSettings::portNumber(port);
+    std::tie(s.host, s.port) = ConnectionSettings::hostAndPort(server.trimmed());
     s.lagLimitSeconds = lagLimitSeconds;
     settings = s;
 }

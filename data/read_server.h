@@ -15,7 +15,11 @@ struct Settings {
     QString host;
     int port = 5432;
     int lagLimitSeconds = 30;
-    QString shown() const { return QStringLiteral("%1:%2").arg(host).arg(port); }
+    /// host:port, an IPv6 address in brackets.
+    QString shown() const
+    {
+        return (host.contains(QLatin1Char(':')) ? QStringLiteral("[%1]:%2") : QStringLiteral("%1:%2")).arg(host).arg(port);
+    }
 };
 
 /// Sets the read server for every session opened from now on: "host" or "host:port" (empty:

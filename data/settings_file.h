@@ -30,10 +30,15 @@ namespace settings_file {
 QStringList paths();
 
 /// Reads the files in order, each key of a later file over the same key of an earlier one; a
-/// file that does not exist is skipped without a word. Throws SettingsError for the first file
-/// that cannot be read, is malformed, or holds an empty value, a port that is no number from
-/// 1 to 65535, several values where one is meant, or a key the program does not know in its
-/// groups [connection] and [spreadsheet]. Other groups (the windows' places) are not looked at.
+/// file that does not exist is skipped without a word. Only a regular file (a link to one
+/// included) of at most 1 MB of UTF-8 text is read. Throws SettingsError for the first file that
+/// cannot be read (a folder, a device, a pipe, a link to nothing or a loop of links, a file too
+/// large) or is malformed: a line that is neither "[group]" nor "key=value", a group the program
+/// does not know (letter case counts), a key outside a group, a key written twice, a quote not
+/// closed, a NUL byte; or that holds an empty value, a port that is no number from 1 to 65535, an
+/// IPv6 address with its brackets miswritten, several values where one is meant, or a key the
+/// program does not know in its groups [connection] and [spreadsheet]. The groups earlier builds
+/// kept the windows' places in ([windows], [journal], [hub], [sheets]) are passed over.
 FileSettings read(const QStringList& files = paths());
 
 } // namespace settings_file

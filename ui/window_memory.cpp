@@ -32,7 +32,13 @@ WindowMemory::~WindowMemory()
 
 std::unique_ptr<QSettings> WindowMemory::settings()
 {
-    return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("tabel"), QStringLiteral("tabel"));
+    // A file of the program's own beside the settings the user writes by hand (tabel.conf),
+    // which the program therefore never rewrites. Places an earlier build kept in tabel.conf are
+    // left there, unread: the windows open once where they open first.
+    auto s = std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("tabel"),
+                                         QStringLiteral("windows"));
+    s->setFallbacksEnabled(false);   // nothing of the machine's, nor of tabel.conf
+    return s;
 }
 
 QRect WindowMemory::fitted(const QRect& geometry, const QRect& available)

@@ -17,7 +17,8 @@ public:
     explicit WindowMemory(QObject* parent = nullptr);
     ~WindowMemory() override;
 
-    /// The user's settings of the program.
+    /// Where the windows' places and the kept values go: the user's windows.conf beside the
+    /// settings file (~/.config/tabel/windows.conf), which the program writes alone.
     static std::unique_ptr<QSettings> settings();
     /// The geometry moved into the available area and, where it is larger, cut down to it.
     static QRect fitted(const QRect& geometry, const QRect& available);

@@ -4,9 +4,12 @@
 #include "reports/engine/truetype_font.h"
 
 #include <QDir>
+#include <QHash>
+#include <algorithm>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <zlib.h>
 
@@ -71,24 +74,168 @@ QByteArray textString(const QString& text)
     return out;
 }
 
-/// One face of the document: what it draws with, the glyphs it used and what each stands for.
+/// One face of the document and the codes its text is written in. Each code stands for one glyph
+/// drawn for one character, so that a reader copying the text gets every character back, also
+/// where several characters are drawn with the same glyph (the missing glyph's box above all).
+/// Code 0 is the box standing for U+FFFD, what a character is drawn as once the codes run out.
 struct DocumentFont {
+    static constexpr unsigned kCodes = 0x10000;   // two bytes a code
     std::shared_ptr<const TrueTypeFont> face;
-    std::vector<bool> used;
-    std::vector<char32_t> meaning;   // by glyph: the character it was drawn for
+    std::vector<quint16> glyphOfCode{0};
+    std::vector<char32_t> textOfCode{0xFFFD};
+    std::vector<quint16> codeOfGlyph;   // by glyph: the first code that draws it, 0 while none
+    QHash<quint64, quint16> otherCodes;  // (glyph, character) for the glyph's other characters
 
-    void use(unsigned glyph, char32_t c)
+    /// The code that draws glyph for character c.
+    quint16 code(unsigned glyph, char32_t c)
     {
-        if (glyph >= used.size()) {
-            used.resize(glyph + 1, false);
-            meaning.resize(glyph + 1, 0);
-        }
-        if (!used[glyph]) {
-            used[glyph] = true;
-            meaning[glyph] = c;
-        }
+        if (glyph >= codeOfGlyph.size()) codeOfGlyph.resize(glyph + 1, 0);
+        quint16& first = codeOfGlyph[glyph];
+        if (first && textOfCode[first] == c) return first;
+        const quint64 key = (quint64(glyph) << 32) | c;
+        if (first)
+            if (const auto it = otherCodes.constFind(key); it != otherCodes.cend()) return *it;
+        if (glyphOfCode.size() == kCodes) return 0;
+        const auto made = quint16(glyphOfCode.size());
+        glyphOfCode.push_back(quint16(glyph));
+        textOfCode.push_back(c);
+        if (first) otherCodes.insert(key, made);
+        else first = made;
+        return made;
     }
 };
+
+/// The character a text's character is written as: a control character (a tab, a line break
+/// inside a name) as a blank, half of a surrogate pair without its other half as U+FFFD.
+char32_t printable(const QString& text, qsizetype& i)
+{
+    const char16_t c = text.at(i).unicode();
+    if (QChar::isHighSurrogate(c) && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
+        return QChar::surrogateToUcs4(c, text.at(++i).unicode());
+    if (QChar::isSurrogate(c)) return 0xFFFD;
+    if (QChar::category(c) == QChar::Other_Control || c == 0x2028 || c == 0x2029) return U' ';
+    return c;
+}
+
+/// One character of a line as drawn: the character whose glyph is drawn, and the character it
+/// stands for when the text is copied (another only for a bracket mirrored in right-to-left text).
+struct DrawnChar {
+    char32_t shown;
+    char32_t meant;
+};
+
+/// Puts the characters in the order they are seen from left to right, as the printer's painter
+/// draws them: the bidirectional algorithm for one line without explicit embeddings. The line
+/// runs right to left when its first letter does (a Hebrew name); runs of the other direction
+/// in it, with the blanks and numbers between their letters, are turned round. A mark stays
+/// after the letter it sits on; brackets in a right-to-left run are mirrored.
+void reorderRightToLeft(std::vector<DrawnChar>& chars)
+{
+    enum Kind : unsigned char { Left, Right, Arabic, European, ArabicNumber, Separator, Terminator, Neutral };
+    const size_t n = chars.size();
+    std::vector<Kind> kinds(n);
+    std::vector<bool> mark(n);
+    Kind line = Neutral;   // the direction of the first letter
+    for (size_t i = 0; i < n; ++i) {
+        switch (QChar::direction(chars[i].meant)) {
+        case QChar::DirL: kinds[i] = Left; break;
+        case QChar::DirR: kinds[i] = Right; break;
+        case QChar::DirAL: kinds[i] = Arabic; break;
+        case QChar::DirEN: kinds[i] = European; break;
+        case QChar::DirAN: kinds[i] = ArabicNumber; break;
+        case QChar::DirES:
+        case QChar::DirCS: kinds[i] = Separator; break;
+        case QChar::DirET: kinds[i] = Terminator; break;
+        case QChar::DirNSM: mark[i] = true; break;
+        default: kinds[i] = Neutral;
+        }
+        if (line == Neutral && (kinds[i] == Left || kinds[i] == Right || kinds[i] == Arabic) && !mark[i])
+            line = kinds[i] == Left ? Left : Right;
+    }
+    if (line == Neutral) line = Left;
+    const unsigned char lineLevel = line == Right;
+    for (size_t i = 0; i < n; ++i)
+        if (mark[i]) kinds[i] = i ? kinds[i - 1] : line;   // of the letter it sits on
+    // Numbers after Arabic letters are Arabic numbers.
+    Kind strong = line;
+    for (size_t i = 0; i < n; ++i) {
+        if (kinds[i] == Left || kinds[i] == Right || kinds[i] == Arabic) strong = kinds[i];
+        else if (kinds[i] == European && strong == Arabic) kinds[i] = ArabicNumber;
+    }
+    for (size_t i = 1; i + 1 < n; ++i)   // 1,5 and 1.5 are one number
+        if (kinds[i] == Separator && kinds[i - 1] == kinds[i + 1] && (kinds[i - 1] == European || kinds[i - 1] == ArabicNumber))
+            kinds[i] = kinds[i - 1];
+    // Calls f(first, end) for each run of characters of the kind.
+    const auto runsOf = [&](Kind kind, const auto& f) {
+        for (size_t i = 0; i < n;) {
+            size_t end = i;
+            while (end < n && kinds[end] == kind) ++end;
+            if (end == i) ++i;
+            else f(i, end), i = end;
+        }
+    };
+    runsOf(Terminator, [&](size_t first, size_t end) {   // 100% and $5: the sign goes with its number
+        const bool number = (first > 0 && kinds[first - 1] == European) || (end < n && kinds[end] == European);
+        std::fill(kinds.begin() + std::ptrdiff_t(first), kinds.begin() + std::ptrdiff_t(end), number ? European : Neutral);
+    });
+    // Numbers after left-to-right letters are read as those letters. Levels: even left to right,
+    // odd right to left; a number in a right-to-left run is a left-to-right piece in it.
+    strong = line;
+    std::vector<unsigned char> levels(n);
+    for (size_t i = 0; i < n; ++i) {
+        if (kinds[i] == Separator || kinds[i] == Terminator) kinds[i] = Neutral;
+        if (kinds[i] == Arabic) kinds[i] = Right;
+        if (kinds[i] == Left || kinds[i] == Right) strong = kinds[i];
+        if (kinds[i] == European && strong == Left) kinds[i] = Left;
+        levels[i] = kinds[i] == Right ? 1 : kinds[i] == Left ? lineLevel * 2 : 2;
+    }
+    // Blanks and signs between two pieces of one direction go with them, others with the line.
+    const auto direction = [&](size_t i) { return i >= n || kinds[i] == Left ? Left : Right; };
+    runsOf(Neutral, [&](size_t first, size_t end) {
+        const Kind before = first ? direction(first - 1) : line, after = end < n ? direction(end) : line;
+        const unsigned char level = before != after ? lineLevel : before == Right ? 1 : lineLevel * 2;
+        std::fill(levels.begin() + std::ptrdiff_t(first), levels.begin() + std::ptrdiff_t(end), level);
+    });
+    // Letters with their marks, turned round run by run from the highest level down.
+    std::vector<std::pair<size_t, size_t>> clusters;   // first character, end
+    for (size_t i = 0; i < n; ++i)
+        if (!mark[i] || clusters.empty()) clusters.emplace_back(i, i + 1);
+        else clusters.back().second = i + 1;
+    for (unsigned char level = 2; level >= 1; --level)
+        for (size_t c = 0; c < clusters.size();) {
+            if (levels[clusters[c].first] < level) {
+                ++c;
+                continue;
+            }
+            size_t end = c;
+            while (end < clusters.size() && levels[clusters[end].first] >= level) ++end;
+            std::reverse(clusters.begin() + std::ptrdiff_t(c), clusters.begin() + std::ptrdiff_t(end));
+            c = end;
+        }
+    std::vector<DrawnChar> drawn;
+    drawn.reserve(n);
+    for (const auto& [first, end] : clusters)
+        for (size_t i = first; i < end; ++i)
+            drawn.push_back({levels[first] % 2 ? char32_t(QChar::mirroredChar(chars[i].meant)) : chars[i].shown, chars[i].meant});
+    chars.swap(drawn);
+}
+
+/// The text's characters in the order they are drawn from left to right (see printable and
+/// reorderRightToLeft), into chars.
+void drawnOrder(const QString& text, std::vector<DrawnChar>& chars)
+{
+    chars.clear();
+    bool rightToLeft = false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char32_t c = printable(text, i);
+        if (c >= 0x590 && !rightToLeft) {   // no letter before the Hebrew ones is right-to-left
+            const QChar::Direction d = QChar::direction(c);
+            rightToLeft = d == QChar::DirR || d == QChar::DirAL;
+        }
+        chars.push_back({c, c});
+    }
+    if (rightToLeft) reorderRightToLeft(chars);
+}
 
 } // namespace
 
@@ -99,13 +246,13 @@ struct DocumentFont {
 struct ReportPdfFile::Writer {
     QString path;
     ReplacingFile file;
-    QString writeError;
     qint64 written = 0;
     std::vector<qint64> offsets = std::vector<qint64>(kFirstFree, -1);   // by object number
     std::vector<int> pageObjects;
     QString title;
     QString family;
     DocumentFont fonts[2];   // regular, bold
+    std::vector<DrawnChar> line;   // the text being painted, kept to spare allocating it anew
     bool started = false;
 
     explicit Writer(const QString& target) : path(target), file(target) {}
@@ -115,11 +262,11 @@ struct ReportPdfFile::Writer {
         return ReportError(QStringLiteral("Не удалось записать файл %1: %2").arg(QDir::toNativeSeparators(path), reason));
     }
 
+    /// Throws at the first write that fails (a full disk): nothing after it could be of use.
     void write(const QByteArray& bytes)
     {
-        if (!writeError.isEmpty()) return;
         QIODevice& out = file.device();
-        if (out.write(bytes) != bytes.size()) writeError = out.errorString();
+        if (out.write(bytes) != bytes.size()) throw failed(out.errorString());
         written += bytes.size();
     }
 
@@ -240,14 +387,11 @@ struct ReportPdfFile::Writer {
         glyphs.reserve(e.text.size() * 4 + 2);
         glyphs.append('<');
         long long units = 0;
-        for (qsizetype i = 0; i < e.text.size(); ++i) {
-            char32_t c = e.text.at(i).unicode();
-            if (QChar::isHighSurrogate(c) && i + 1 < e.text.size() && e.text.at(i + 1).isLowSurrogate())
-                c = QChar::surrogateToUcs4(char16_t(c), e.text.at(++i).unicode());
-            const unsigned g = face.glyph(c);
-            font.use(g, c);
-            units += face.advance(g);
-            appendHex16(glyphs, g);
+        drawnOrder(e.text, line);
+        for (const DrawnChar& c : line) {
+            const quint16 code = font.code(face.glyph(c.shown), c.meant);
+            units += face.advance(font.glyphOfCode[code]);
+            appendHex16(glyphs, code);
         }
         glyphs.append('>');
         const double scale = size / face.unitsPerEm();
@@ -282,22 +426,32 @@ struct ReportPdfFile::Writer {
         }
     }
 
-    /// The face as a composite font of glyph numbers, cut down to the glyphs used.
+    /// The face as a composite font of the document's codes, cut down to the glyphs used: each
+    /// code's glyph in the map of codes to glyphs, its width, and its character in the map a
+    /// reader copies the text by.
     void writeFont(int n, const DocumentFont& font, const QByteArray& tag)
     {
         const TrueTypeFont& face = *font.face;
         const double k = 1000.0 / face.unitsPerEm();
-        const int descendant = newObject(), descriptor = newObject(), file = newObject(), unicode = newObject();
+        const int descendant = newObject(), descriptor = newObject(), file = newObject(), glyphMap = newObject(),
+                  unicode = newObject();
         const QByteArray name = tag + '+' + face.postScriptName();
         object(n, "<< /Type /Font /Subtype /Type0 /BaseFont /" + name + " /Encoding /Identity-H /DescendantFonts [" +
                       QByteArray::number(descendant) + " 0 R] /ToUnicode " + QByteArray::number(unicode) + " 0 R >>");
-        QByteArray widths = "[";
-        for (size_t g = 0; g < font.used.size(); ++g)
-            if (font.used[g]) widths += QByteArray::number(qulonglong(g)) + " [" + QByteArray::number(qRound(face.advance(unsigned(g)) * k)) + "] ";
-        widths += ']';
+        QByteArray widths = "[0 [";
+        QByteArray glyphs;
+        std::vector<bool> used(size_t(face.glyphCount()), false);
+        for (const quint16 g : font.glyphOfCode) {
+            widths += QByteArray::number(qRound(face.advance(g) * k)) + ' ';
+            glyphs.append(char(g >> 8));
+            glyphs.append(char(g & 0xff));
+            if (g < used.size()) used[g] = true;
+        }
+        widths += "]]";
         object(descendant, "<< /Type /Font /Subtype /CIDFontType2 /BaseFont /" + name +
                                " /CIDSystemInfo << /Registry (Adobe) /Ordering (Identity) /Supplement 0 >> /FontDescriptor " +
-                               QByteArray::number(descriptor) + " 0 R /CIDToGIDMap /Identity /DW 1000 /W " + widths + " >>");
+                               QByteArray::number(descriptor) + " 0 R /CIDToGIDMap " + QByteArray::number(glyphMap) +
+                               " 0 R /DW 1000 /W " + widths + " >>");
         const int* b = face.boundingBox();
         QByteArray bbox;
         for (int i = 0; i < 4; ++i) bbox += QByteArray::number(qRound(b[i] * k)) + (i < 3 ? " " : "");
@@ -306,24 +460,23 @@ struct ReportPdfFile::Writer {
                                QByteArray::number(qRound(face.descent() * k)) + " /CapHeight " +
                                QByteArray::number(qRound(face.ascent() * k)) + " /StemV 80 /FontFile2 " + QByteArray::number(file) +
                                " 0 R >>");
-        const QByteArray program = face.subset(font.used);
+        const QByteArray program = face.subset(used);
         stream(file, " /Length1 " + QByteArray::number(program.size()), program);
+        stream(glyphMap, {}, glyphs);
 
         QByteArray map = "/CIDInit /ProcSet findresource begin 12 dict begin begincmap\n"
                          "/CIDSystemInfo << /Registry (Adobe) /Ordering (UCS) /Supplement 0 >> def\n"
                          "/CMapName /Adobe-Identity-UCS def /CMapType 2 def\n"
                          "1 begincodespacerange <0000> <FFFF> endcodespacerange\n";
-        std::vector<std::pair<unsigned, char32_t>> pairs;
-        for (size_t g = 0; g < font.used.size(); ++g)
-            if (font.used[g] && font.meaning[g]) pairs.emplace_back(unsigned(g), font.meaning[g]);
-        for (size_t i = 0; i < pairs.size(); i += 100) {
-            const size_t end = std::min(pairs.size(), i + 100);
+        const size_t codes = font.textOfCode.size();
+        for (size_t i = 0; i < codes; i += 100) {
+            const size_t end = std::min(codes, i + 100);
             map += QByteArray::number(qulonglong(end - i)) + " beginbfchar\n";
-            for (size_t j = i; j < end; ++j) {
+            for (size_t code = i; code < end; ++code) {
                 map.append('<');
-                appendHex16(map, pairs[j].first);
+                appendHex16(map, unsigned(code));
                 map.append("> <");
-                const QString text = QString::fromUcs4(&pairs[j].second, 1);
+                const QString text = QString::fromUcs4(&font.textOfCode[code], 1);
                 for (QChar c : text) appendHex16(map, c.unicode());
                 map.append(">\n");
             }
@@ -356,36 +509,65 @@ struct ReportPdfFile::Writer {
 };
 
 /// Paints the pages handed over on a thread of its own, so that laying out the next pages and
-/// painting the last ones share the machine's cores; a few pages wait at most.
+/// painting the last ones share the machine's cores; a few pages wait at most. Whatever stops
+/// the painting there (a write that fails, no memory) is kept and handed to the caller as the
+/// file's failure, by the next page handed over or by the end.
 struct ReportPdfFile::Painter {
     static constexpr size_t kWaiting = 16;
     std::mutex lock;
     std::condition_variable changed;
     std::deque<std::pair<ReportDocument, ReportPage>> pages;
     bool closing = false;
+    std::optional<ReportError> failure;
     std::thread thread;
 
     explicit Painter(Writer& writer) : thread([this, &writer] { run(writer); }) {}
-    ~Painter()
+    ~Painter() { stop(); }
+
+    void add(const ReportDocument& format, ReportPage&& page)
+    {
+        std::unique_lock<std::mutex> hold(lock);
+        changed.wait(hold, [this] { return pages.size() < kWaiting || failure; });
+        if (failure) throw *failure;
+        pages.emplace_back(format, std::move(page));
+        hold.unlock();
+        changed.notify_all();
+    }
+
+    /// Waits until every page handed over is painted; throws what stopped the painting.
+    void finish()
+    {
+        stop();
+        if (failure) throw *failure;
+    }
+
+private:
+    void stop()
     {
         {
             const std::lock_guard<std::mutex> hold(lock);
             closing = true;
         }
         changed.notify_all();
-        thread.join();
-    }
-
-    void add(const ReportDocument& format, ReportPage&& page)
-    {
-        std::unique_lock<std::mutex> hold(lock);
-        changed.wait(hold, [this] { return pages.size() < kWaiting; });
-        pages.emplace_back(format, std::move(page));
-        hold.unlock();
-        changed.notify_all();
+        if (thread.joinable()) thread.join();
     }
 
     void run(Writer& writer)
+    {
+        try {
+            paintAll(writer);
+        } catch (const ReportError& e) {
+            fail(e);
+        } catch (const std::bad_alloc&) {
+            fail(writer.failed(QStringLiteral("не хватило памяти")));
+        } catch (const std::exception& e) {
+            fail(writer.failed(QString::fromLocal8Bit(e.what())));
+        } catch (...) {
+            fail(writer.failed(QStringLiteral("сбой при записи страницы")));
+        }
+    }
+
+    void paintAll(Writer& writer)
     {
         for (;;) {
             std::unique_lock<std::mutex> hold(lock);
@@ -397,6 +579,16 @@ struct ReportPdfFile::Painter {
             changed.notify_all();
             writer.paint(format, page);
         }
+    }
+
+    void fail(const ReportError& why)
+    {
+        {
+            const std::lock_guard<std::mutex> hold(lock);
+            failure = why;
+            pages.clear();
+        }
+        changed.notify_all();
     }
 };
 
@@ -420,11 +612,7 @@ void ReportPdfFile::commit()
 {
     Writer& w = *m_writer;
     if (!w.started) w.start(ReportDocument());
-    m_painter.reset();   // every page painted
+    if (m_painter) m_painter->finish();   // every page painted
     w.finish();
-    if (!w.writeError.isEmpty()) {
-        w.file.discard();
-        throw w.failed(w.writeError);
-    }
     if (!w.file.commit()) throw w.failed(w.file.errorString());
 }

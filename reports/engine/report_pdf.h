@@ -17,7 +17,8 @@ public:
 
     /// Paints the next page on the paper of format, a document without pages (the first page
     /// fixes the paper and the document's title). The page is painted on a thread of the
-    /// file's own while the caller lays out the next.
+    /// file's own while the caller lays out the next. Throws ReportError once the painting of
+    /// an earlier page failed (a full disk, say): there is no use in laying out more.
     void addPage(const ReportDocument& format, ReportPage page);
     /// Finishes the PDF and puts it under its name; throws ReportError (the old file of that
     /// name stays as it was) when anything failed.

@@ -2,9 +2,11 @@
 #include "app/tabel_application.h"
 #include "data/connection.h"
 #include "data/db_error.h"
+#include "data/read_server.h"
 #include "tests/support/scripted_prompts.h"
 
 #include <QFile>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <stdexcept>
@@ -55,6 +57,12 @@ void TestStartup::commandLine_data()
     QTest::newRow("database and server") << QStringList{"other", "db.plant"} << noFiles << "other" << "db.plant" << 5432;
     QTest::newRow("server with port") << QStringList{"other", "10.1.2.3:6543"} << noFiles << "other" << "10.1.2.3" << 6543;
     QTest::newRow("empty server") << QStringList{"other", ""} << noFiles << "vorteks" << def << 5432;
+    QTest::newRow("IPv6 address") << QStringList{"other", "fd00::5"} << noFiles << "other" << "fd00::5" << 5432;
+    QTest::newRow("IPv6 address in brackets") << QStringList{"other", "[::1]"} << noFiles << "other" << "::1" << 5432;
+    QTest::newRow("IPv6 address with port") << QStringList{"other", "[::1]:6543"} << noFiles << "other" << "::1" << 6543;
+    // What is no host and port is kept whole, and connecting says the host is unknown.
+    QTest::newRow("IPv6 bracket not closed") << QStringList{"other", "[::1:6543"} << noFiles << "other" << "[::1:6543" << 5432;
+    QTest::newRow("a port that is no port") << QStringList{"other", "[::1]:pg"} << noFiles << "other" << "[::1]:pg" << 5432;
     // The settings files stand in for the command line's server, each key for itself.
     const QStringList files = {"plant", "db.plant:6000"};
     QTest::newRow("the files' database and server") << QStringList{} << files << "plant" << "db.plant" << 6000;
@@ -62,6 +70,7 @@ void TestStartup::commandLine_data()
     QTest::newRow("a database alone over the files is ignored") << QStringList{"other"} << files << "plant" << "db.plant" << 6000;
     QTest::newRow("the files' server alone") << QStringList{} << QStringList{"", "db.plant"} << "vorteks" << "db.plant" << 5432;
     QTest::newRow("the files' database alone") << QStringList{} << QStringList{"plant", ""} << "plant" << def << 5432;
+    QTest::newRow("the files' IPv6 server") << QStringList{} << QStringList{"", "[fd00::5]:6000"} << "vorteks" << "fd00::5" << 6000;
 }
 
 void TestStartup::commandLine()
@@ -76,6 +85,13 @@ void TestStartup::commandLine()
     QTEST(s.host, "host");
     QTEST(s.port, "port");
     QCOMPARE(s.user, QStringLiteral("sys"));
+    // The read server, written alike, is taken apart alike.
+    if (args.size() >= 2 && !args.at(1).isEmpty()) {
+        read_server::set(args.at(1));
+        const auto restore = qScopeGuard([] { read_server::set({}); });
+        QTEST(read_server::current()->host, "host");
+        QTEST(read_server::current()->port, "port");
+    }
 }
 
 void TestStartup::unreachableServerSaysSoAndGivesNoConnection()

@@ -367,6 +367,11 @@ void TestCommandLine::refusals_data()
     QTest::newRow("port with a space") << server("db.plant: 5432") << 1 << "порт « 5432»";
     QTest::newRow("port not a number") << server("db.plant:pg") << 1 << "порт «pg»";
     QTest::newRow("no port after the colon") << server("db.plant:") << 1 << "порт «»";
+    QTest::newRow("IPv6 port not a number") << server("[::1]:pg") << 1 << "порт «pg»";
+    QTest::newRow("IPv6 bracket not closed") << server("[::1:5432") << 1 << "квадратных скобках";
+    QTest::newRow("IPv6 port without its colon") << server("[::1]5432") << 1 << "квадратных скобках";
+    QTest::newRow("IPv6 read server bracket not closed")
+        << (db + products + pdf + QStringList{"--read-server", "[::1"}) << 1 << "--read-server";
     // the access code and its role
     QTest::newRow("wrong code") << (db + QStringList{"--code", "12345", "--report", "products"} + march + pdf) << 2 << "Введены неверные данные.";
     QTest::newRow("code in other case") << (db + QStringList{"--code", "BRIVET", "--report", "products"} + march + pdf) << 2 << "Введены неверные данные.";

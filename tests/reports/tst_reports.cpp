@@ -3,6 +3,7 @@
 #include "reports/product_report.h"
 #include "reports/engine/report_data.h"
 #include "reports/engine/report_engine.h"
+#include "reports/engine/report_pdf.h"
 #include "reports/report_kinds.h"
 #include "reports/engine/report_render.h"
 #include "reports/time_timesheet_report.h"
@@ -127,6 +128,10 @@ private slots:
     // output
     void pdfCarriesTheTextsAndReplacesFilesWhole();
     void pdfPagesLookAsPrinted();
+    void pdfTextCopiesAsPrinted();
+    void rightToLeftLettersAreDrawnAsPrinted_data();
+    void rightToLeftLettersAreDrawnAsPrinted();
+    void aFailureWhilePaintingIsAFailedWrite();
     void previewOpensMaximisedZoomedAndSavesPdf_data();
     void previewOpensMaximisedZoomedAndSavesPdf();
     void aFullDiskKeepsTheOldPdf_data();
@@ -988,14 +993,24 @@ void TestReports::pdfCarriesTheTextsAndReplacesFilesWhole()
 
 namespace {
 
-/// A page of a PDF as pdftoppm draws it in grey at 50 dots an inch.
-QImage pdfPage(const QString& path, int page)
+/// A page of a PDF as pdftoppm draws it in grey at 50 dots an inch, or at dpi.
+QImage pdfPage(const QString& path, int page, int dpi = 50)
 {
     QProcess p;
-    p.start(QStringLiteral("pdftoppm"), {QStringLiteral("-gray"), QStringLiteral("-r"), QStringLiteral("50"), QStringLiteral("-f"),
+    p.start(QStringLiteral("pdftoppm"), {QStringLiteral("-gray"), QStringLiteral("-r"), QString::number(dpi), QStringLiteral("-f"),
                                          QString::number(page), QStringLiteral("-l"), QString::number(page), path});
     p.waitForFinished(30000);
     return QImage::fromData(p.readAllStandardOutput()).convertToFormat(QImage::Format_Grayscale8);
+}
+
+/// The document as the printer's painter draws it, into a PDF of the toolkit's.
+void writePrintedPdf(const ReportDocument& doc, const QString& path)
+{
+    QPdfWriter pdf(path);
+    pdf.setResolution(600);
+    pdf.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
+    QPainter painter(&pdf);
+    paintReport(painter, pdf, doc);
 }
 
 } // namespace
@@ -1021,13 +1036,7 @@ void TestReports::pdfPagesLookAsPrinted()
     doc.pages.push_back(page);
     const QString ours = m_tmp.filePath(QStringLiteral("ours.pdf")), printed = m_tmp.filePath(QStringLiteral("printed.pdf"));
     writeReportPdf(doc, ours);
-    {
-        QPdfWriter pdf(printed);
-        pdf.setResolution(600);
-        pdf.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
-        QPainter painter(&pdf);
-        paintReport(painter, pdf, doc);
-    }
+    writePrintedPdf(doc, printed);
     for (int n : {1, 2}) {
         const QImage a = pdfPage(ours, n), b = pdfPage(printed, n);
         QVERIFY(!a.isNull());
@@ -1049,6 +1058,132 @@ void TestReports::pdfPagesLookAsPrinted()
     const QString text = pdfText(ours);
     for (const char* expected : {"Ёлкин Эмиль Éдуардович 39", "1 234,07", "Итого: 49 383,20 ₽"})
         QVERIFY2(text.contains(QString::fromUtf8(expected)), expected);
+}
+
+void TestReports::pdfTextCopiesAsPrinted()
+{
+    // Letters the face has no glyph for (drawn as its box), each of them different, in both
+    // weights, beside letters it has; tabs and line breaks in names are drawn as blanks.
+    // Hebrew is drawn from right to left, as printed, and a reader copies it in the order written.
+    const QStringList written = {QStringLiteral("Иванов\tИван 🚀 漢字"), QStringLiteral("Петров\nП.П. नमस्ते"),
+                                 QStringLiteral("Коэн שלום"), QStringLiteral("ไทย Сидоров\vС.С. 🦀")};
+    const QStringList copied = {QStringLiteral("Иванов Иван 🚀 漢字"), QStringLiteral("Петров П.П. नमस्ते"),
+                                QStringLiteral("Коэн שלום"), QStringLiteral("ไทย Сидоров С.С. 🦀")};
+    const auto document = [](const QStringList& texts) {
+        ReportDocument doc;
+        doc.title = QStringLiteral("Проба");
+        ReportPage page;
+        for (int i = 0; i < texts.size(); ++i)
+            page.elements.push_back({QRectF(15, 20 + i * 10, 150, 8), texts.at(i), Qt::AlignLeft, i % 2 == 1, 10, {}, {}});
+        doc.pages.push_back(page);
+        return doc;
+    };
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("letters.pdf")), blanks = dir.filePath(QStringLiteral("blanks.pdf"));
+    writeReportPdf(document(written), path);
+    QStringList withBlanks = written;
+    for (QString& text : withBlanks) text.replace(QRegularExpression(QStringLiteral("[\\t\\v\\n]")), QStringLiteral(" "));
+    writeReportPdf(document(withBlanks), blanks);
+
+    QProcess check;
+    check.start(QStringLiteral("qpdf"), {QStringLiteral("--check"), path});
+    QVERIFY(check.waitForFinished(30000));
+    QVERIFY2(check.exitCode() == 0, check.readAllStandardOutput() + check.readAllStandardError());
+    // The reader marks where the direction changes; the marks are its own.
+    const QString text = pdfText(path).remove(QRegularExpression(QStringLiteral("[\\x{202A}-\\x{202E}]")));
+    for (const QString& line : copied) QVERIFY2(text.contains(line), qPrintable(line + QStringLiteral(" in:\n") + text));
+    QCOMPARE(pdfPage(path, 1), pdfPage(blanks, 1));
+}
+
+void TestReports::rightToLeftLettersAreDrawnAsPrinted_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::newRow("a Hebrew word") << QStringLiteral("שלום");
+    QTest::newRow("after a Russian name") << QStringLiteral("Коэн שלום עולם");
+    QTest::newRow("numbers among the letters") << QStringLiteral("Коэн שלום 12,5 עולם 30% Иван");
+    QTest::newRow("a line begun in Hebrew, with brackets") << QStringLiteral("שלום (עולם) Иван");
+    QTest::newRow("points over the letters") << QStringLiteral("Иван עִבְרִית Иван");
+}
+
+void TestReports::rightToLeftLettersAreDrawnAsPrinted()
+{
+    // The letters in the order and places the printer's painter puts them: the same ink in the
+    // same places, strip by strip across the line, each strip let move a little to its best fit
+    // (the two painters' letters drift apart by a dot or two along a line).
+    QFETCH(QString, text);
+    ReportDocument doc;
+    ReportPage page;
+    page.elements.push_back({QRectF(15, 20, 180, 12), text, Qt::AlignLeft, false, 20, {}, {}});
+    doc.pages.push_back(page);
+    QTemporaryDir dir;
+    const QString ours = dir.filePath(QStringLiteral("ours.pdf")), printed = dir.filePath(QStringLiteral("printed.pdf"));
+    writeReportPdf(doc, ours);
+    writePrintedPdf(doc, printed);
+    const QImage a = pdfPage(ours, 1, 100), b = pdfPage(printed, 1, 100);
+    QVERIFY(!a.isNull() && a.size() == b.size());
+    constexpr int kStrip = 16, kDrift = 3;
+    qint64 ink = 0, apart = 0;
+    for (int y = 0; y < b.height(); ++y)
+        for (int x = 0; x < b.width(); ++x) ink += 255 - b.constScanLine(y)[x];
+    for (int left = 0; left < b.width(); left += kStrip) {
+        qint64 best = -1;
+        for (int shift = -kDrift; shift <= kDrift; ++shift) {
+            qint64 off = 0;
+            for (int y = 0; y < b.height(); ++y)
+                for (int x = left; x < std::min(left + kStrip, b.width()); ++x) {
+                    const int ours = x + shift >= 0 && x + shift < a.width() ? 255 - a.constScanLine(y)[x + shift] : 0;
+                    off += std::abs(ours - (255 - b.constScanLine(y)[x]));
+                }
+            if (best < 0 || off < best) best = off;
+        }
+        apart += best;
+    }
+    QVERIFY2(ink > 0 && apart < ink * 3 / 10, qPrintable(QStringLiteral("%1 of %2").arg(apart).arg(ink)));
+}
+
+void TestReports::aFailureWhilePaintingIsAFailedWrite()
+{
+    // The disk runs full while the pages are painted on the file's own thread: the caller is told
+    // the file cannot be written, by the next page it hands over, and the old file stays.
+    SmallFileSystem disk(64);
+    QVERIFY2(disk.error().isEmpty(), qPrintable(disk.error()));
+    const QString path = disk.filePath(QStringLiteral("workers.pdf"));
+    {
+        QFile old(path);
+        QVERIFY(old.open(QIODevice::WriteOnly) && old.write("old") == 3);
+    }
+    ReportDocument format;
+    format.title = QStringLiteral("Проба");
+    quint32 seed = 1;
+    const auto name = [&seed] {
+        QString out;
+        for (int i = 0; i < 24; ++i) {
+            seed = seed * 1103515245 + 12345;
+            out += QChar(u'А' + (seed >> 16) % 64);
+        }
+        return out;
+    };
+    constexpr int kPages = 1000;
+    int handedOver = 0;
+    QString failure;
+    try {
+        ReportPdfFile file(path);
+        for (; handedOver < kPages; ++handedOver) {
+            ReportPage page;
+            for (int row = 0; row < 40; ++row)
+                page.elements.push_back({QRectF(15, 20 + row * 6, 180, 6), name(), Qt::AlignLeft, row % 2 == 0, 8, {}, {}});
+            file.addPage(format, std::move(page));
+        }
+        file.commit();
+    } catch (const ReportError& e) {
+        failure = e.text();
+    }
+    QVERIFY2(failure.startsWith(QStringLiteral("Не удалось записать файл %1: ").arg(path)), qPrintable(failure));
+    QVERIFY2(handedOver < kPages, "every page was laid out after the painting had stopped");
+    QFile written(path);
+    QVERIFY(written.open(QIODevice::ReadOnly));
+    QCOMPARE(written.readAll(), QByteArray("old"));
+    QCOMPARE(QDir(QFileInfo(path).path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("workers.pdf")});
 }
 
 void TestReports::previewOpensMaximisedZoomedAndSavesPdf_data()

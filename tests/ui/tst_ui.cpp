@@ -1,5 +1,6 @@
 #include "data/dataset.h"
 #include "data/db_error.h"
+#include "data/settings_file.h"
 #include "tests/support/scripted_prompts.h"
 #include "tests/support/test_database.h"
 #include "ui/grid_model.h"
@@ -11,7 +12,11 @@
 #include <QAbstractItemModelTester>
 #include <QApplication>
 #include <QClipboard>
+#include <QDate>
 #include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QScreen>
 #include <QSettings>
@@ -36,6 +41,7 @@ private slots:
     void fittedKeepsWindowsOnTheScreen_data();
     void fittedKeepsWindowsOnTheScreen();
     void windowsComeBackAsTheyWereLeft();
+    void theUsersSettingsFileIsNeverWritten();
     void enterOnCancelCancels();
     void copiedCellsStayInTheirCells_data();
     void copiedCellsStayInTheirCells();
@@ -198,7 +204,7 @@ void TestUi::windowsComeBackAsTheyWereLeft()
     }
     // A place left on a screen that is gone, and a window made larger than the screen, come
     // back on the screen.
-    QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("tabel"), QStringLiteral("tabel")).remove(QStringLiteral("windows"));
+    WindowMemory::settings()->remove(QStringLiteral("windows"));
     {
         std::unique_ptr<QDialog> w(open(QStringLiteral("Form97")));
         w->resize(available.width() + 300, 300);
@@ -207,6 +213,40 @@ void TestUi::windowsComeBackAsTheyWereLeft()
         QVERIFY(available.contains(w->frameGeometry()));
     }
     qApp->removeEventFilter(&memory);
+}
+
+void TestUi::theUsersSettingsFileIsNeverWritten()
+{
+    // The user writes tabel.conf by hand, comments and all; the windows' places and the values
+    // kept between runs go to a file of the program's own beside it.
+    QTemporaryDir home;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, home.path());
+    const QString userFile = home.filePath(QStringLiteral("tabel/tabel.conf"));
+    const QByteArray handWritten = "; the plant's server, since March\n[connection]\nserver=db.plant ; the new one\n"
+                                   "[windows]\nForm98\\geometry=@ByteArray(\\x1\\xd9)\n";
+    QVERIFY(QDir().mkpath(QFileInfo(userFile).path()));
+    {
+        QFile f(userFile);
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(handWritten) == handWritten.size());
+    }
+    {
+        WindowMemory memory;
+        qApp->installEventFilter(&memory);
+        QDialog w;
+        w.setObjectName(QStringLiteral("Form98"));
+        w.show();
+        w.resize(321, 234);
+        w.hide();
+        WindowMemory::keep(QStringLiteral("hub/period"), QVariantList{QDate(2024, 3, 1), QDate(2024, 4, 1)});
+        qApp->removeEventFilter(&memory);
+    }
+    QFile f(userFile);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), handWritten);
+    QCOMPARE(WindowMemory::settings()->fileName(), home.filePath(QStringLiteral("tabel/windows.conf")));
+    QVERIFY(!WindowMemory::settings()->value(QStringLiteral("windows/Form98/geometry")).toByteArray().isEmpty());
+    QCOMPARE(WindowMemory::settings()->value(QStringLiteral("hub/period")).toList().value(1).toDate(), QDate(2024, 4, 1));
+    QCOMPARE(settings_file::read({userFile}).server, QStringLiteral("db.plant"));
 }
 
 void TestUi::enterOnCancelCancels()
