@@ -100,6 +100,7 @@ struct Failure {
 struct Job {
     QString database, server, code;
     QString user;                         ///< a personal login, in place of the code
+    QString sslmode;                      ///< the settings' sslmode, if any
     access_rights::Role role = access_rights::Role::None;   ///< the code's, or the login's once connected
     const ReportKind* report = nullptr;   ///< a report to PDF, or
     const SheetKind* sheet = nullptr;     ///< a spreadsheet to .xlsx, or
@@ -281,10 +282,13 @@ Job readJob(const QStringList& args, const FileSettings& files)
         a.refuse({QStringLiteral("code")}, QStringLiteral("вместе с --user: роль дает членство пользователя в группах БД"));
         job.user = a.value(QStringLiteral("user")).trimmed();
         if (job.user.isEmpty()) throw BadArgument(QStringLiteral("--user: не задано имя пользователя БД"));
+    } else if (!a.has(QStringLiteral("code")) && !files.user.isEmpty()) {
+        job.user = files.user;   // the settings' personal login
     } else {
         a.require({QStringLiteral("code")});
         job.code = a.value(QStringLiteral("code"));
     }
+    job.sslmode = files.sslmode;
     int asked = a.has(QStringLiteral("report")) + a.has(QStringLiteral("export")) + a.has(QStringLiteral("month-end")) +
                 a.has(QStringLiteral("upgrade-database"));
     job.monthEnd = a.has(QStringLiteral("month-end"));
@@ -568,6 +572,11 @@ QString databaseFailure(const DbError& e, const CommandLineLimits& limits)
 std::optional<Failure> upgradeDatabase(const Job& job, const QSqlDatabase& db, const BuildStamp& stamp, QTextStream& out,
                                        QTextStream& err)
 {
+    // The schema is changed by its owner: a superuser or a member of the owner role, logged in
+    // as himself (the code login "sys" is only a member of full access).
+    if (!session_role::mayChangeSchema(db))
+        return Failure{kRefused, QStringLiteral("схему БД меняет ее владелец: войдите как суперпользователь или член роли "
+                                                "tabel_owner (--user ИМЯ)")};
     schema_upgrade::Result result;
     try {
         result = schema_upgrade::upgrade(db, stamp.text(), job.dryRun);
@@ -638,12 +647,10 @@ std::optional<Failure> run(Job& job, const BuildStamp& stamp, QTextStream& out, 
     QSqlDatabase db;
     try {
         ConnectionSettings settings = ConnectionSettings::fromArguments({job.database, job.server});
-        if (!job.user.isEmpty()) {
-            // A person logs in as himself: the password comes from libpq's own means (~/.pgpass,
-            // PGPASSWORD, PGSERVICE, GSSAPI), never from the program.
-            settings.user = job.user;
-            settings.password.clear();
-        }
+        // A person logs in as himself: the password comes from libpq's own means (~/.pgpass,
+        // PGPASSWORD, PGSERVICE, GSSAPI), never from the program.
+        settings.setPersonalUser(job.user);
+        settings.setSslMode(job.sslmode);
         db = openConnection(settings, kConnection);
     } catch (const DbError& e) {
         return Failure{kDatabaseError, QStringLiteral("Подключение к БД отсутсвует!!! (%1)").arg(e.text().trimmed())};
@@ -664,12 +671,12 @@ std::optional<Failure> run(Job& job, const BuildStamp& stamp, QTextStream& out, 
         setStatementTimeLimit(db, limits.statementTimeoutMs);
         setLockWaitLimit(db, 0);
         if (job.upgrade) return upgradeDatabase(job, db, stamp, out, err);
-        if (checkVersion(dm, stamp) == VersionVerdict::Outdated)
-            return Failure{kOutdated, QStringLiteral("Версия программы не соответсвует БД! Запустите программу через 5 мин.")};
-        // Nothing starts half-working on an old schema.
+        // Nothing starts half-working on an old schema, whose tables this login may not even read.
         if (const QStringList missing = schema_upgrade::missing(db); !missing.isEmpty())
             return Failure{kOldSchema, schema_upgrade::outdatedText(missing, job.role == access_rights::Role::Full,
                                                                     job.database, job.server)};
+        if (checkVersion(dm, stamp) == VersionVerdict::Outdated)
+            return Failure{kOutdated, QStringLiteral("Версия программы не соответсвует БД! Запустите программу через 5 мин.")};
         // What only reads goes to the standby when one is given and serves; else to the primary,
         // after saying why.
         TDataModule6* reading = &dm;
@@ -708,9 +715,24 @@ std::optional<Failure> run(Job& job, const BuildStamp& stamp, QTextStream& out, 
 
 bool isCommandLineRun(const QStringList& args)
 {
-    for (const QString& a : args)
-        if (a.startsWith(QLatin1String("--"))) return true;
+    // "--user NAME" alone starts the windows under a personal login.
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        if (args.at(i) == QLatin1String("--user")) {
+            ++i;
+            continue;
+        }
+        if (args.at(i).startsWith(QLatin1String("--"))) return true;
+    }
     return false;
+}
+
+QString personalUser(QStringList& args)
+{
+    const qsizetype at = args.indexOf(QStringLiteral("--user"));
+    if (at < 0 || at + 1 >= args.size()) return {};
+    const QString user = args.at(at + 1);
+    args.remove(at, 2);
+    return user;
 }
 
 int runCommandLine(const QStringList& args, const BuildStamp& stamp, QTextStream& err, const CommandLineLimits& limits)

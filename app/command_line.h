@@ -20,6 +20,9 @@ inline constexpr int kOldSchema = 7;      ///< the database lacks changes of the
 /// Whether the command line (the raw arguments, without the program name) is a run without
 /// windows: it holds an argument starting with "--".
 bool isCommandLineRun(const QStringList& args);
+/// The personal login the windows' arguments name ("--user NAME"), taken out of them; empty
+/// when they name none.
+QString personalUser(QStringList& args);
 
 struct CommandLineLimits {
     /// The longest a statement may run before the server cancels it (a held lock included).

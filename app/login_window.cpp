@@ -4,6 +4,7 @@
 #include "data/data_module.h"
 #include "data/prompts.h"
 #include "data/schema_upgrade.h"
+#include "data/session_role.h"
 #include "journal/journal_window.h"
 #include "ui/guard.h"
 
@@ -24,7 +25,7 @@ TForm23::TForm23(TDataModule6& dm, TForm1& form1, const BuildStamp& stamp, QWidg
     setObjectName(QStringLiteral("Form23"));
     setWindowTitle(QStringLiteral("Авторизация"));
     auto* layout = new QVBoxLayout(this);
-    auto* label = new QLabel(QStringLiteral("Код доступа:"), this);
+    auto* label = m_label = new QLabel(QStringLiteral("Код доступа:"), this);
     label->setObjectName(QStringLiteral("Label1"));
     layout->addWidget(label);
     Edit1 = new QLineEdit(this);
@@ -98,9 +99,17 @@ void TForm23::end()
     if (endProgram) endProgram();
 }
 
+void TForm23::setPersonalLogin(const QString& user, std::function<QString(const QString&)> connect)
+{
+    m_user = user;
+    m_connect = std::move(connect);
+    m_label->setText(QStringLiteral("Пароль пользователя %1:").arg(user));
+}
+
 void TForm23::FormActivate()
 {
-    CheckVersion();
+    // A personal login waiting for its password has no connection to check yet.
+    if (m_user.isEmpty() || m_dm.ADO_DB.isOpen()) CheckVersion();
     setWindowTitle(QStringLiteral("Авторизация (build: %1)").arg(m_stamp.text()));
 }
 
@@ -118,6 +127,30 @@ void TForm23::CheckVersion()
 void TForm23::Button1Click()
 {
     using namespace access_rights;
+    if (!m_user.isEmpty()) {
+        // The password opens the connection where the server asked for one; the role is the
+        // user's membership in the department's groups.
+        if (!m_dm.ADO_DB.isOpen()) {
+            const QString why = m_connect(Edit1->text());
+            Edit1->clear();
+            if (!why.isEmpty()) {
+                m_prompts.error(QStringLiteral("Не удалось войти как %1: %2").arg(m_user, why), QStringLiteral("Ошибка"));
+                return;
+            }
+            CheckVersion();
+            if (m_ending) return;
+        }
+        const Role role = session_role::of(m_dm.ADO_DB);
+        if (role == Role::None) {
+            m_prompts.error(QStringLiteral("Пользователь %1 не входит ни в одну из групп БД tabel_full, tabel_planner, "
+                                           "tabel_foremen, tabel_warehouse. Обратитесь к администратору.").arg(m_user),
+                            QStringLiteral("Ошибка"));
+            end();
+            return;
+        }
+        enter(role, codeOf(role));
+        return;
+    }
     const QString code = Edit1->text().trimmed();
     m_form1.CurrentShift = 1;
     m_form1.AccessCode = code;
@@ -127,6 +160,15 @@ void TForm23::Button1Click()
         m_prompts.error(QStringLiteral("Введены неверные данные."), QStringLiteral("Ошибка"));
         return;
     }
+    enter(role, code);
+}
+
+void TForm23::enter(access_rights::Role role, const QString& code)
+{
+    using namespace access_rights;
+    m_form1.CurrentShift = 1;
+    m_form1.AccessCode = code;
+    m_form1.N11->setEnabled(role == Role::Full);
     // Nothing starts half-working on a database that lacks changes of the schema this build needs.
     const QSqlDatabase& db = m_dm.ADO_DB;
     if (const QStringList missing = schema_upgrade::missing(db); !missing.isEmpty()) {

@@ -34,6 +34,11 @@ public:
     /// Work the login does for a role beyond disabling controls (the hub's product kind).
     std::function<void(access_rights::Role)> onRoleChosen;
 
+    /// A personal login: the box takes the user's password, which opens the connection when it is
+    /// not open yet (the server asked for one); the role is the user's membership. connect opens
+    /// the connection with the password given (empty: libpq's own means) and says why not.
+    void setPersonalLogin(const QString& user, std::function<QString(const QString& password)> connect);
+
     access_rights::Role role() const { return m_role; }
     bool ending() const { return m_ending; }
 
@@ -50,6 +55,8 @@ protected:
 
 private:
     void end();
+    /// Applies the role chosen by a code or by membership and opens the journal.
+    void enter(access_rights::Role role, const QString& code);
     /// Every activation checks the version and shows the build in the caption.
     void activated();
 
@@ -60,4 +67,7 @@ private:
     QHash<QString, QPointer<QWidget>> m_windows;
     access_rights::Role m_role = access_rights::Role::None;
     bool m_ending = false;
+    QString m_user;   ///< a personal login, else empty
+    std::function<QString(const QString&)> m_connect;
+    class QLabel* m_label = nullptr;
 };

@@ -5,6 +5,7 @@
 #include "app/windows.h"
 #include "build_stamp.h"
 #include "data/data_module.h"
+#include "data/db_error.h"
 #include "data/read_server.h"
 #include "journal/journal_window.h"
 #include "ui/message_prompts.h"
@@ -61,11 +62,14 @@ int main(int argc, char** argv)
     app.setPrompts(&prompts);
     WindowMemory memory;
     app.installEventFilter(&memory);
-    const QStringList args = app.arguments().mid(1);
+    QStringList args = app.arguments().mid(1);
+    const QString named = personalUser(args);
     const std::optional<FileSettings> files = readSettingsFiles(prompts);
     if (!files) return 1;
+    // A person logs in as himself when named here or in the settings; else the code login.
+    const QString user = named.isEmpty() ? files->user : named;
     try {
-        const auto db = connectFromCommandLine(args, prompts, QString::fromLatin1(kConnectionName), *files);
+        auto db = connectFromCommandLine(args, prompts, QString::fromLatin1(kConnectionName), *files, user);
         if (!db) return 0;
         setClientName(*db, clientName(QStringLiteral("login"), stamp.text()));
         // The standby the windows read from, when the settings files name one and the server is
@@ -76,6 +80,15 @@ int main(int argc, char** argv)
         // The login is the main window: shown at once, the program runs while it exists.
         TForm23 Form23(DataModule6, Form1, stamp);
         Form23.endProgram = [&app] { app.exit(0); };
+        if (!user.isEmpty())
+            Form23.setPersonalLogin(user, [&db](const QString& password) {
+                try {
+                    openWithPassword(*db, password);
+                    return QString();
+                } catch (const DbError& e) {
+                    return e.text().section(QLatin1Char('\n'), 0, 0);
+                }
+            });
         Form23.show();
         if (Form23.ending()) return 0;
         Windows windows(DataModule6, Form1, Form23, files->spreadsheetProgram);

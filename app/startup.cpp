@@ -13,12 +13,18 @@ std::optional<FileSettings> readSettingsFiles(Prompts& prompts, const QStringLis
 }
 
 std::optional<QSqlDatabase> connectFromCommandLine(const QStringList& args, Prompts& prompts, const QString& connectionName,
-                                                   const FileSettings& files)
+                                                   const FileSettings& files, const QString& user)
 {
+    ConnectionSettings settings = ConnectionSettings::fromArguments(args, files);
+    settings.setPersonalUser(user);
+    QSqlDatabase db = addConnection(settings, connectionName);
     try {
-        return openConnection(ConnectionSettings::fromArguments(args, files), connectionName);
-    } catch (const DbError&) {
+        openWithPassword(db, settings.password);
+    } catch (const DbError& e) {
+        // A person whose password libpq's own means do not give types it in the login.
+        if (!user.isEmpty() && isPasswordNeeded(e)) return db;
         prompts.error(QStringLiteral("Подключение к БД отсутсвует!!!"), QStringLiteral("Ошибка!"));
         return std::nullopt;
     }
+    return db;
 }

@@ -12,8 +12,10 @@ class Prompts;
 std::optional<FileSettings> readSettingsFiles(Prompts& prompts, const QStringList& files = settings_file::paths());
 
 /// Opens the client's connection from the command line (arguments without the program name),
-/// and where it names no server from the settings files. When it cannot be opened, says
-/// "Подключение к БД отсутсвует!!!" and gives nothing: the program then ends without a login.
+/// and where it names no server from the settings files, as the code login "sys" or as the
+/// person named. When it cannot be opened, says "Подключение к БД отсутсвует!!!" and gives
+/// nothing: the program then ends without a login. A person's connection that wants a password
+/// is given back unopened: the login asks for it.
 std::optional<QSqlDatabase> connectFromCommandLine(const QStringList& args, Prompts& prompts,
                                                    const QString& connectionName = QString::fromLatin1(kConnectionName),
-                                                   const FileSettings& files = {});
+                                                   const FileSettings& files = {}, const QString& user = {});

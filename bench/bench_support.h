@@ -48,12 +48,24 @@ struct Server {
     }
     /// "127.0.0.1:PORT", the program's SERVER argument.
     QString address() const { return QStringLiteral("127.0.0.1:%1").arg(port); }
+    /// The benchmarks' own superuser of their throwaway cluster: they seed, switch guards off and
+    /// clean up after themselves, which no role of the client may.
     ConnectionSettings settings() const
     {
         ConnectionSettings s;
         s.host = QStringLiteral("127.0.0.1");
         s.port = port;
         s.database = db;
+        s.user = QStringLiteral("tabel_test");
+        s.password = QStringLiteral("tabel_test");
+        return s;
+    }
+    /// The client's code login "sys", an ordinary member of full access: the roles in force.
+    ConnectionSettings clientSettings() const
+    {
+        ConnectionSettings s = settings();
+        s.user = QStringLiteral("sys");
+        s.password = QStringLiteral("vultsab");
         return s;
     }
 };
@@ -95,18 +107,18 @@ struct PsqlRun {
     bool ok = false;
 };
 
-/// Runs psql as the program's user on the server, stopping at the first error: the arguments
+/// Runs psql as the benchmarks' own user on the server, stopping at the first error: the arguments
 /// (such as "-tA", "-c", SQL) and, when given, a script on its standard input, in one session.
 inline PsqlRun psql(const Server& server, const QStringList& arguments, const QByteArray& script = {})
 {
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("PGPASSWORD"), QStringLiteral("vultsab"));
+    env.insert(QStringLiteral("PGPASSWORD"), QStringLiteral("tabel_test"));
     // The client's sessions run without just-in-time compilation; the baseline's do too.
     env.insert(QStringLiteral("PGOPTIONS"), QStringLiteral("-c jit=off"));
     p.setProcessEnvironment(env);
     QStringList args = {"-X", "-q", "-v", "ON_ERROR_STOP=1", "-h", "127.0.0.1", "-p", QString::number(server.port),
-                        "-U", "sys", "-d", server.db};
+                        "-U", "tabel_test", "-d", server.db};
     args += arguments;
     if (!script.isEmpty()) args += QStringList{"-f", "-"};
     QElapsedTimer clock;

@@ -18,7 +18,7 @@ bash "$top/scripts/setup.sh"
 pgdir="$top/build/pgbench"
 port=${TABEL_BENCH_PORT:-55462}
 db() { bash "$top/db/localdb.sh" --dir "$pgdir" --port "$port" --throwaway "$@"; }
-sql() { PGPASSWORD=vultsab psql -X -q -v ON_ERROR_STOP=1 -h 127.0.0.1 -p "$port" -U sys "$@"; }
+sql() { PGPASSWORD=tabel_test psql -X -q -v ON_ERROR_STOP=1 -h 127.0.0.1 -p "$port" -U tabel_test "$@"; }
 db start
 trap 'db stop' EXIT
 # Whatever is dropped or seeded below belongs to this script's own cluster, not to another

@@ -12,6 +12,18 @@ Role roleForCode(const QString& typed)
     return Role::None;
 }
 
+QString codeOf(Role role)
+{
+    switch (role) {
+    case Role::Full: return QStringLiteral("3851");
+    case Role::Planner: return QStringLiteral("brivet");
+    case Role::Foremen: return kForemenCode;
+    case Role::Warehouse: return QStringLiteral("frumo");
+    case Role::None: break;
+    }
+    return {};
+}
+
 namespace {
 // A menu and every item in it: a disabled menu alone leaves its items reachable by shortcut.
 const QStringList kRefBooks = {"N2", "N1", "N3", "N4", "N6", "N8"};

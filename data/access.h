@@ -11,6 +11,9 @@ inline const QString kForemenCode = QStringLiteral("kolpant");
 
 /// The role of a typed code: the text is trimmed, letter case counts; None for any other text.
 Role roleForCode(const QString& typed);
+/// A code of the role, for the windows that know the role by its code (a personal login's
+/// role comes from its membership, not from a typed code); empty for None.
+QString codeOf(Role role);
 
 /// What a role loses: controls of a window, by object name, that it disables.
 struct Restriction {

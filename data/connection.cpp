@@ -29,7 +29,22 @@ ConnectionSettings ConnectionSettings::fromArguments(const QStringList& args, co
         s.database = args.at(0);
     }
     std::tie(s.host, s.port) = hostAndPort(server);
+    s.setSslMode(files.sslmode);
     return s;
+}
+
+void ConnectionSettings::setPersonalUser(const QString& name)
+{
+    if (name.trimmed().isEmpty()) return;
+    user = name.trimmed();
+    password.clear();
+}
+
+void ConnectionSettings::setSslMode(const QString& mode)
+{
+    if (mode.isEmpty()) return;
+    static const QRegularExpression ssl(QStringLiteral("sslmode=[^;]*"));
+    options.replace(ssl, QStringLiteral("sslmode=") + mode);
 }
 
 std::pair<QString, int> ConnectionSettings::hostAndPort(const QString& server)
@@ -80,9 +95,10 @@ int ConnectionSettings::portNumber(const QString& written)
 
 namespace {
 void applySessionSettings(const QSqlDatabase& db);
+void applyLimits(const QSqlDatabase& db);
 }
 
-QSqlDatabase openConnection(const ConnectionSettings& settings, const QString& name)
+QSqlDatabase addConnection(const ConnectionSettings& settings, const QString& name)
 {
     if (QSqlDatabase::contains(name)) {
         QSqlDatabase::database(name, false).close();
@@ -95,15 +111,32 @@ QSqlDatabase openConnection(const ConnectionSettings& settings, const QString& n
     db.setUserName(settings.user);
     db.setPassword(settings.password);
     db.setConnectOptions(settings.options);
+    setInTransaction(db, false);
+    setLockWaitLimit(db, settings.lockWaitMs);
+    setStatementTimeLimit(db, settings.statementTimeMs);
+    return db;
+}
+
+void openWithPassword(QSqlDatabase& db, const QString& password)
+{
+    db.setPassword(password);
     if (!db.open()) {
         const QSqlError e = db.lastError();
         throw DbError(e.databaseText().isEmpty() ? e.text() : e.databaseText(), e.nativeErrorCode());
     }
-    setInTransaction(db, false);
-    applySessionSettings(db);
-    setLockWaitLimit(db, settings.lockWaitMs);
-    setStatementTimeLimit(db, settings.statementTimeMs);
+    applyLimits(db);
+}
+
+QSqlDatabase openConnection(const ConnectionSettings& settings, const QString& name)
+{
+    QSqlDatabase db = addConnection(settings, name);
+    openWithPassword(db, settings.password);
     return db;
+}
+
+bool isPasswordNeeded(const DbError& e)
+{
+    return e.text().contains(QLatin1String("no password supplied"));
 }
 
 namespace {

@@ -30,6 +30,11 @@ struct ConnectionSettings {
     /// ignored) the database and the server the settings files name, each key the files leave
     /// out the default: database "vorteks" on the build's default server.
     static ConnectionSettings fromArguments(const QStringList& args, const FileSettings& files = {});
+    /// Logs in as a person: the user given, and no password of the program's (libpq's own means
+    /// give one, or the login window asks); an empty user keeps the code login "sys".
+    void setPersonalUser(const QString& name);
+    /// libpq's sslmode ("allow" unless the settings say otherwise).
+    void setSslMode(const QString& mode);
     static QString defaultServer();
     /// Whether the arguments name the server themselves (argument 2), rather than leaving it to
     /// the settings files or the build.
@@ -55,6 +60,14 @@ inline constexpr const char* kConnectionName = "ADO_DB";
 /// Adds (or replaces) the named connection with these settings and opens it; throws DbError
 /// with the driver's text when it cannot be opened.
 QSqlDatabase openConnection(const ConnectionSettings& settings, const QString& name = QString::fromLatin1(kConnectionName));
+/// Adds (or replaces) the named connection with these settings without opening it, for a login
+/// whose password is asked first.
+QSqlDatabase addConnection(const ConnectionSettings& settings, const QString& name = QString::fromLatin1(kConnectionName));
+/// Opens a connection added so with the password given (empty: libpq's own means); throws
+/// DbError with the server's or the driver's text when it cannot.
+void openWithPassword(QSqlDatabase& db, const QString& password);
+/// Whether the server refused a connection for want of a password (the login then asks for it).
+bool isPasswordNeeded(const class DbError& e);
 
 /// Said when the server is gone (restarted, the network dropped): the action wrote nothing, and
 /// the next one connects again.

@@ -82,8 +82,12 @@ QMap<QString, QString> heldLocks(const QSqlDatabase& db)
 State read(const QSqlDatabase& db)
 {
     State s;
-    QSqlQuery there = run(db, QStringLiteral("select to_regclass('accounts_dep.schema_migrations') is not null, "
-                                             "to_regclass('accounts_dep.smena') is not null"));
+    // From the catalog, which every login reads: a login the schema grants nothing (an old schema
+    // before its roles) still learns what is missing.
+    QSqlQuery there = run(db, QStringLiteral(
+        "select bool_or(c.relname = 'schema_migrations'), bool_or(c.relname = 'smena') from pg_class c\n"
+        "join pg_namespace n on n.oid = c.relnamespace\n"
+        "where n.nspname = 'accounts_dep' and c.relname in ('schema_migrations', 'smena') and c.relkind in ('r', 'p')"));
     there.next();
     if (there.value(0).toBool()) {
         s.kind = State::Kind::Tracked;
@@ -159,8 +163,9 @@ QString outdatedText(const QStringList& missing, bool fullAccess, const QString&
 {
     const QString said = QStringLiteral("В БД нет изменений схемы, нужных этой версии программы: %1.").arg(missing.join(QStringLiteral(", ")));
     if (!fullAccess) return said + QStringLiteral(" Работа с ней невозможна: обратитесь к администратору, БД нужно обновить.");
-    return said + QStringLiteral(" Обновите БД (сначала сделайте ее резервную копию):\n"
-                                 "tabel %1 %2 --code КОД --upgrade-database\n"
+    return said + QStringLiteral(" Обновите БД (сначала сделайте ее резервную копию) под суперпользователем или членом "
+                                 "роли tabel_owner:\n"
+                                 "tabel %1 %2 --user ИМЯ --upgrade-database\n"
                                  "С --dry-run команда только покажет SQL, который выполнит.")
                       .arg(database, server);
 }

@@ -40,6 +40,10 @@ const QList<Key>& keys()
          QStringLiteral("адрес сервера: host или host:port")},
         {QStringLiteral("connection"), QStringLiteral("read_server"), &FileSettings::readServer, true,
          QStringLiteral("адрес сервера для чтения: host или host:port")},
+        {QStringLiteral("connection"), QStringLiteral("user"), &FileSettings::user, false,
+         QStringLiteral("имя пользователя БД")},
+        {QStringLiteral("connection"), QStringLiteral("sslmode"), &FileSettings::sslmode, false,
+         QStringLiteral("одно из disable, allow, prefer, require, verify-ca, verify-full")},
         {QStringLiteral("spreadsheet"), QStringLiteral("program"), &FileSettings::spreadsheetProgram, false,
          QStringLiteral("программа, которой открываются книги .xlsx")},
     };
@@ -176,6 +180,10 @@ QString checkedValue(const QString& path, const Key& key, const Value& value)
         if (!port.isNull() && ConnectionSettings::portNumber(port) == 0)
             badValue(path, key.group, key.name, QStringLiteral("порт «%1», а нужен номер от 1 до 65535 (одни цифры)").arg(port));
     }
+    static const QStringList sslModes = {QStringLiteral("disable"), QStringLiteral("allow"), QStringLiteral("prefer"),
+                                         QStringLiteral("require"), QStringLiteral("verify-ca"), QStringLiteral("verify-full")};
+    if (key.field == &FileSettings::sslmode && !sslModes.contains(text))
+        badValue(path, key.group, key.name, QStringLiteral("«%1», а нужно %2").arg(text, key.what));
     return text;
 }
 

@@ -8,6 +8,8 @@ struct FileSettings {
     QString database;             ///< [connection] database
     QString server;               ///< [connection] server: host or host:port
     QString readServer;           ///< [connection] read_server: a second server, for reading
+    QString user;                 ///< [connection] user: a personal login in place of the access code
+    QString sslmode;              ///< [connection] sslmode: libpq's, "allow" when not given
     QString spreadsheetProgram;   ///< [spreadsheet] program: opens workbooks where the desktop has no program for .xlsx
 };
 

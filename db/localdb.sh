@@ -74,7 +74,7 @@ start() {
       || { echo "localdb: initdb failed, see $dir/initdb.log" >&2; exit 1; }
   fi
   chown "$owner" "$sock" 2>/dev/null || true
-  if running; then return 0; fi
+  if running; then logins; return 0; fi
   if port_taken; then
     echo "localdb: port $port on 127.0.0.1 is taken by another program; choose another with --port" >&2; exit 1
   fi
@@ -91,24 +91,41 @@ start() {
     tail -n 15 "$log" >&2
     exit 1
   fi
-  # The client logs in as "sys"; roles belong to the cluster, not to a database (a standby has
-  # its primary's).
+  logins
+}
+
+logins() {
+  # The client's code login "sys" is an ordinary login (the schema's upgrade makes it a member of
+  # full access and nothing more); roles belong to the cluster, not to a database (a standby has
+  # its primary's). A throwaway cluster of the tests and benchmarks also has "tabel_test", a
+  # superuser for their fixtures.
   [ "$(psql_super -d postgres -tAc 'select pg_is_in_recovery()')" = f ] || return 0
-  psql_super -d postgres <<'SQL'
+  psql_super -d postgres -v test=$throwaway <<'SQL'
 do $$ begin
   if not exists (select 1 from pg_roles where rolname = 'sys') then
-    create role sys login superuser password 'vultsab';
+    create role sys login password 'vultsab';
   end if;
 end $$;
+alter role sys nosuperuser nocreatedb nocreaterole;
+select not :test::boolean as skip \gset
+\if :skip
+\else
+do $$ begin
+  if not exists (select 1 from pg_roles where rolname = 'tabel_test') then
+    create role tabel_test login superuser password 'tabel_test';
+  end if;
+end $$;
+\endif
 SQL
 }
 
 # The department's schema is its migrations (db/migrations), applied by the program as any
-# administrator applies them: tabel DATABASE SERVER --code CODE --upgrade-database.
+# administrator applies them, here the cluster's superuser on its socket:
+# tabel DATABASE SERVER --user postgres --upgrade-database.
 upgrade() {
   local program="$top/build/app/tabel"
   [ -x "$program" ] || { echo "localdb: the program is not built ($program); run bash scripts/setup.sh first" >&2; exit 1; }
-  "$program" "$1" "127.0.0.1:$port" --code 3851 --upgrade-database >"$dir/upgrade.log" 2>&1 \
+  "$program" "$1" "$sock:$port" --user postgres --upgrade-database >"$dir/upgrade.log" 2>&1 \
     || { echo "localdb: the upgrade of $1 failed:" >&2; cat "$dir/upgrade.log" >&2; exit 1; }
 }
 
@@ -143,7 +160,7 @@ select pg_terminate_backend(pid) from pg_stat_activity where datname = :'db';
 drop database :"db";
 SQL
   fi
-  psql_super -d postgres -v db="$db" <<<'create database :"db" owner sys;' >/dev/null
+  psql_super -d postgres -v db="$db" <<<'create database :"db";' >/dev/null
   upgrade "$db"
   if [ $demo = 1 ]; then psql_super -d "$db" -f "$here/demo.sql" >/dev/null; fi
   if [ $template = 1 ]; then

@@ -132,6 +132,17 @@ QList<ClosedMonth> closedMonths(const QSqlDatabase& db)
     return out;
 }
 
+std::optional<Reopening> lastReopening(const QSqlDatabase& db, int month, int year)
+{
+    Statement s(QStringLiteral("select at, db_user, coalesce(reason, '') from accounts_dep.change_log\n"
+                               "where table_name = 'closed_month' and action = 'reopen'\n"
+                               "and old_row->>'year' = :year and old_row->>'month' = :month order by id desc limit 1"));
+    s.setParams({{QStringLiteral("year"), QString::number(year)}, {QStringLiteral("month"), QString::number(month)}});
+    QSqlQuery q = s.exec(db);
+    if (!q.next()) return std::nullopt;
+    return Reopening{q.value(0).toDateTime(), q.value(1).toString(), q.value(2).toString()};
+}
+
 CloseResult close(const QSqlDatabase& db, int month, int year)
 {
     Transaction tx(db);

@@ -51,6 +51,14 @@ struct ClosedMonth {
 /// Every closed month, the latest first.
 QList<ClosedMonth> closedMonths(const QSqlDatabase& db);
 
+/// The last reopening of a month, as the history keeps it: when, by which login, and why.
+struct Reopening {
+    QDateTime at;
+    QString by;
+    QString reason;
+};
+std::optional<Reopening> lastReopening(const QSqlDatabase& db, int month, int year);
+
 enum class Outcome {
     Done,
     AlreadyClosed,   ///< closing: the month was closed already

@@ -251,6 +251,10 @@ void TForm31::showState()
                         .arg(month_close::monthText(month, year), when, c.closedBy);
         }
     }
+    // Who opened it again last, and why, as the history keeps it.
+    if (const std::optional<month_close::Reopening> r = month_close::lastReopening(m_dm.ADO_DB, month, year))
+        state += QStringLiteral(" Открыт снова %1 (%2): %3.")
+                     .arg(r->at.toLocalTime().toString(QStringLiteral("dd.MM.yyyy hh:mm")), r->by, r->reason);
     StateLabel->setText(state);
     if (!m_work->isRunning()) {
         Button1->setEnabled(!isClosed);

@@ -220,6 +220,31 @@ int main(int argc, char** argv)
         }
         switchGuards(true);
     }
+
+    // What the roles cost a save: the same saves by the code login "sys", an ordinary member of
+    // full access held to its grants, and by the benchmarks' superuser, whom no grant holds, in
+    // alternating rounds.
+    double bestAsSys = 1e300, bestAsSuperuser = 1e300;
+    if (!failed) {
+        QSqlDatabase sysDb = openConnection(server.clientSettings(), QStringLiteral("bench_sys"));
+        setClientName(sysDb, QStringLiteral("tabel bench journal"));
+        shift_entry::Writer sysWriter(sysDb);
+        try {
+            for (int round = 0; round < 5; ++round) {
+                for (const bool asSys : {false, true}) {
+                    run = 50 + 2 * round + int(asSys);
+                    t.restart();
+                    for (int n = 0; n < entries; ++n) outcomes[size_t(n)] = (asSys ? sysWriter : writer).save(newEntry(run, n));
+                    (asSys ? bestAsSys : bestAsSuperuser) = std::min(asSys ? bestAsSys : bestAsSuperuser, t.nsecsElapsed() / 1e6);
+                    keepIds();
+                }
+            }
+        } catch (const DbError& e) {
+            std::fprintf(stderr, "saving as sys and as the superuser: %s\n", qPrintable(e.text()));
+            keepIds();
+            failed = true;
+        }
+    }
     saved.removeAll(QString());
     removeEntries(dm.ADO_DB, saved);
     monthRows.restore();
@@ -232,5 +257,8 @@ int main(int argc, char** argv)
     std::printf("the closed-month guard and the history on a save x%d, best of 5 rounds: with them %.1f ms, without %.1f ms, "
                 "ratio %.2f (goal <= 1.2)\n",
                 entries, bestGuarded, bestBare, bestGuarded / bestBare);
+    std::printf("the roles on a save x%d, best of 5 rounds: as \"sys\" (full access, held to its grants) %.1f ms, "
+                "as a superuser %.1f ms, ratio %.2f (goal <= 1.1)\n",
+                entries, bestAsSys, bestAsSuperuser, bestAsSys / bestAsSuperuser);
     return 0;
 }

@@ -1,7 +1,9 @@
 #include "app/login_window.h"
 #include "app/windows.h"
 #include "data/access.h"
+#include "data/connection.h"
 #include "data/data_module.h"
+#include "data/db_error.h"
 #include "journal/journal_window.h"
 #include "tests/support/gui_steps.h"
 #include "tests/support/modal.h"
@@ -61,6 +63,7 @@ private slots:
     void olderBuildEndsWithinFiveSecondsUnanswered();
     void runningClientEndsOnceANewerBuildHasRun();
     void journalMenuOpensTheReferenceBooks();
+    void aPersonLogsInWithHisPassword();
     void anOldSchemaIsSaidAndNothingStarts_data();
     void anOldSchemaIsSaidAndNothingStarts();
 
@@ -118,6 +121,62 @@ void TestLogin::logIn(const QString& code)
     QTest::mouseClick(m_form23->Button1, Qt::LeftButton);
     QCOMPARE(m_prompts.texts(), QStringList{QStringLiteral("Завершить работу?")});
     m_prompts.clear();
+}
+
+void TestLogin::aPersonLogsInWithHisPassword()
+{
+    // A foreman of his own login: the server asks for his password, which the login's box takes;
+    // a wrong one is said and the login stays; his role is his group's.
+    const QString user = QStringLiteral("t_login_foreman_%1").arg(QCoreApplication::applicationPid());
+    m_db->exec(QStringLiteral("create role %1 login password 'right' in role tabel_foremen").arg(user));
+    const auto dropRole = qScopeGuard([&] { m_db->exec(QStringLiteral("drop role if exists %1").arg(user)); });
+    ConnectionSettings s = TestDatabase::adminSettings(m_db->name());
+    s.setPersonalUser(user);
+    {
+        QSqlDatabase db = addConnection(s, QStringLiteral("personal"));
+        try {
+            openWithPassword(db, {});
+            QFAIL("the server let a login in without its password");
+        } catch (const DbError& e) {
+            QVERIFY2(isPasswordNeeded(e), qPrintable(e.text()));
+        }
+        TDataModule6 dm(db, m_prompts);
+        TForm1 form1(dm);
+        TForm23 form23(dm, form1, kStamp);
+        int ended = 0;
+        form23.endProgram = [&ended] { ++ended; };
+        form23.setPersonalLogin(user, [&db](const QString& password) {
+            try {
+                openWithPassword(db, password);
+                return QString();
+            } catch (const DbError& e) {
+                return e.text();
+            }
+        });
+        form23.show();
+        QCOMPARE(fieldLabelled(&form23, QStringLiteral("Пароль пользователя %1:").arg(user)), form23.Edit1);
+        form23.Edit1->setText(QStringLiteral("wrong"));
+        QTest::mouseClick(form23.Button1, Qt::LeftButton);
+        QCOMPARE(m_prompts.texts().size(), 1);
+        QVERIFY(m_prompts.texts().first().startsWith(QStringLiteral("Не удалось войти как %1").arg(user)));
+        m_prompts.clear();
+        QVERIFY(!db.isOpen());
+        form23.Edit1->setText(QStringLiteral("right"));
+        m_prompts.answer(true);
+        bool changeOff = false;
+        whenModal([&](QWidget* journal) {
+            changeOff = !form1.Button2->isEnabled() && !form1.N2->isEnabled() && form1.N7->isEnabled();
+            journal->close();
+        });
+        QTest::mouseClick(form23.Button1, Qt::LeftButton);
+        QCOMPARE(m_prompts.texts(), QStringList{QStringLiteral("Завершить работу?")});
+        m_prompts.clear();
+        QVERIFY(changeOff);
+        QCOMPARE(form23.role(), access_rights::Role::Foremen);
+        QCOMPARE(m_db->scalar(QStringLiteral("select count(*) from pg_stat_activity where usename = '%1'").arg(user)).toInt(), 1);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("personal"));
 }
 
 void TestLogin::anOldSchemaIsSaidAndNothingStarts_data()

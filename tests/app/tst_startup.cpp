@@ -85,6 +85,15 @@ void TestStartup::commandLine()
     QTEST(s.host, "host");
     QTEST(s.port, "port");
     QCOMPARE(s.user, QStringLiteral("sys"));
+    QVERIFY(s.options.contains(QLatin1String("sslmode=allow")));
+    // A person of the settings logs in as himself, with no password of the program's, over the SSL they ask.
+    fileSettings.sslmode = QStringLiteral("verify-full");
+    ConnectionSettings person = ConnectionSettings::fromArguments(args, fileSettings);
+    person.setPersonalUser(QStringLiteral("ivanov"));
+    QCOMPARE(person.user, QStringLiteral("ivanov"));
+    QVERIFY(person.password.isEmpty());
+    QVERIFY2(person.options.contains(QLatin1String("sslmode=verify-full;")) && !person.options.contains(QLatin1String("allow")),
+             qPrintable(person.options));
     // The read server, written alike, is taken apart alike.
     if (args.size() >= 2 && !args.at(1).isEmpty()) {
         read_server::set(args.at(1));

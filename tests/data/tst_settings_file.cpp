@@ -73,6 +73,8 @@ void TestSettingsFile::read_data()
     QTest::newRow("quotes inside a value stay for the command line")
         << none << "[spreadsheet]\nprogram=soffice \"--infilter=Calc; MS, Excel\" --calc ; the plant's\n"
         << QStringList{"", "", "", "soffice \"--infilter=Calc; MS, Excel\" --calc"} << "" << QStringList{};
+    QTest::newRow("a personal login over SSL") << none << "[connection]\nserver=db.plant\nuser=ivanov\nsslmode=verify-full\n"
+                                               << QStringList{"", "db.plant", "", ""} << "" << QStringList{};
     QTest::newRow("lines ended as on another system, a group written twice")
         << "[connection]\r\ndatabase=plant\r\n[spreadsheet] ; the desktop's\r\nprogram=calc\r\n[connection]\r\nserver=db.plant\r\n"
         << none << QStringList{"plant", "db.plant", "", "calc"} << "" << QStringList{};
@@ -89,6 +91,8 @@ void TestSettingsFile::read_data()
     refused("an empty database", "[connection]\ndatabase=  \n", none, "machine", {"database", "пустое значение"});
     refused("an empty program", none, "[spreadsheet]\nprogram=\n", "user", {"program", "[spreadsheet]", "пустое значение"});
     refused("two servers", none, "[connection]\nserver=db1, db2\n", "user", {"server", "несколько значений"});
+    refused("an sslmode libpq has not", none, "[connection]\nsslmode=strict\n", "user", {"sslmode", "«strict»", "verify-full"});
+    refused("an empty user", none, "[connection]\nuser=\n", "user", {"user", "пустое значение"});
     refused("a misspelt key", none, "[connection]\nsever=db.plant\n", "user", {"sever", "такого ключа нет", "server"});
     refused("a key put aside with #", none, "[connection]\n#server=db.old\nserver=db.plant\n", "user",
             {"#server", "комментарий начинается с «;»"});
@@ -135,6 +139,9 @@ void TestSettingsFile::read()
         const FileSettings s = settings_file::read({machineFile, userFile});
         QVERIFY2(badFile.isEmpty(), "read without a word");
         QCOMPARE((QStringList{s.database, s.server, s.readServer, s.spreadsheetProgram}), expected);
+        // The personal login and its SSL, where a file names them.
+        QCOMPARE(s.user, user.contains(QLatin1String("user=ivanov")) ? QStringLiteral("ivanov") : QString());
+        QCOMPARE(s.sslmode, user.contains(QLatin1String("sslmode=verify-full")) ? QStringLiteral("verify-full") : QString());
     } catch (const SettingsError& e) {
         QVERIFY2(!badFile.isEmpty(), qPrintable(e.text()));
         QVERIFY2(e.text().contains(badFile == QLatin1String("machine") ? machineFile : userFile), qPrintable(e.text()));

@@ -212,7 +212,7 @@ void TestHistory::aPeriodShowsApprovedEntriesOrEverything()
     QCOMPARE(approved, (QStringList{h[0], h[2], h[6], h[7]}));
     QCOMPARE(everything, h);
     QCOMPARE(searched.size(), 2);
-    QVERIFY(searched.constFirst().startsWith(QStringLiteral("20.03.2024 10:00:01|sys|")));
+    QVERIFY(searched.constFirst().startsWith(QStringLiteral("20.03.2024 10:00:01|tabel_test|")));
     QCOMPARE(book.rows.size(), 3);
     QCOMPARE(book.rows.at(0), titles);
     for (int r = 0; r < 2; ++r) {

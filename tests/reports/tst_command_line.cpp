@@ -217,6 +217,12 @@ void TestCommandLine::runWithoutWindowsIsRecognised()
     QVERIFY(!isCommandLineRun({QStringLiteral("vorteks"), QStringLiteral("10.0.0.5")}));
     QVERIFY(isCommandLineRun({QStringLiteral("vorteks"), QStringLiteral("10.0.0.5"), QStringLiteral("--report"), QStringLiteral("products")}));
     QVERIFY(isCommandLineRun({QStringLiteral("--pdf=x.pdf")}));
+    // A personal login alone starts the windows; with anything else it is a run.
+    QStringList windows = {QStringLiteral("vorteks"), QStringLiteral("10.0.0.5"), QStringLiteral("--user"), QStringLiteral("ivanov")};
+    QVERIFY(!isCommandLineRun(windows));
+    QVERIFY(isCommandLineRun(windows + QStringList{QStringLiteral("--check")}));
+    QCOMPARE(personalUser(windows), QStringLiteral("ivanov"));
+    QCOMPARE(windows, (QStringList{QStringLiteral("vorteks"), QStringLiteral("10.0.0.5")}));
 }
 
 void TestCommandLine::bareHelpPrintsTheUsage()

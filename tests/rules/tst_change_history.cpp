@@ -102,7 +102,7 @@ void TestChangeHistory::anEntryChangedThroughTheClientShowsOldAndNewValues()
                                                                    "Кол-во: 10; Брак: 0; Цена: 10,5; Премия (%): 0; OK: no; Заведен: 15.03.2024")),
              qPrintable(records.at(0).changesText()));
     QVERIFY(records.at(3).changesText().contains(QStringLiteral("Кол-во: 12; Брак: 0; Цена: 10,5; Премия (%): 0; OK: ok")));
-    for (const Record& r : records) QCOMPARE(r.dbUser, QStringLiteral("sys"));
+    for (const Record& r : records) QCOMPARE(r.dbUser, QStringLiteral("tabel_test"));   // the fixture's own login
     // Another entry's history is its own.
     QVERIFY(entryHistory(m_db->db(), Table::Journal, e.id + 1).isEmpty());
     QVERIFY(entryHistory(m_db->db(), Table::Hours, e.id).isEmpty());

@@ -17,11 +17,7 @@ QSqlDatabase adminConnection()
 {
     const QString name = QStringLiteral("tabel_test_admin");
     if (QSqlDatabase::contains(name)) return QSqlDatabase::database(name);
-    ConnectionSettings s;
-    s.host = QStringLiteral("127.0.0.1");
-    s.port = TestDatabase::port();
-    s.database = QStringLiteral("postgres");
-    return openConnection(s, name);
+    return openConnection(TestDatabase::adminSettings(QStringLiteral("postgres")), name);
 }
 
 void run(const QSqlDatabase& db, const QString& sql)
@@ -45,14 +41,23 @@ QSqlDatabase foreignConnection(const QString& name, const char* portVariable, co
         QSqlDatabase::database(name, false).close();
         QSqlDatabase::removeDatabase(name);
     }
-    ConnectionSettings s;
-    s.host = QStringLiteral("127.0.0.1");
+    ConnectionSettings s = TestDatabase::adminSettings(database);
     s.port = portFrom(portVariable);
-    s.database = database;
     return openConnection(s, name);
 }
 
 } // namespace
+
+ConnectionSettings TestDatabase::adminSettings(const QString& database)
+{
+    ConnectionSettings s;
+    s.host = QStringLiteral("127.0.0.1");
+    s.port = port();
+    s.database = database;
+    s.user = QStringLiteral("tabel_test");
+    s.password = QStringLiteral("tabel_test");
+    return s;
+}
 
 int TestDatabase::port()
 {
@@ -96,21 +101,10 @@ TestDatabase::TestDatabase(const QString& tag, const QString& connectionName) : 
     m_name = QStringLiteral("t_%1_%2").arg(tag.toLower(), QUuid::createUuid().toString(QUuid::Id128).left(8));
     run(adminConnection(), QStringLiteral("create database %1 template %2")
                                .arg(m_name, tmpl.isEmpty() ? QStringLiteral("tabel_template") : QString::fromLatin1(tmpl)));
-    ConnectionSettings s;
-    s.host = QStringLiteral("127.0.0.1");
-    s.port = port();
-    s.database = m_name;
-    openConnection(s, m_connection);
+    openConnection(adminSettings(m_name), m_connection);
 }
 
-ConnectionSettings TestDatabase::settings() const
-{
-    ConnectionSettings s;
-    s.host = QStringLiteral("127.0.0.1");
-    s.port = port();
-    s.database = m_name;
-    return s;
-}
+ConnectionSettings TestDatabase::settings() const { return adminSettings(m_name); }
 
 QSqlDatabase TestDatabase::openAnother(const QString& connectionName) const
 {
@@ -151,11 +145,11 @@ void TestDatabase::loadDemo() const
 {
     QProcess psql;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("PGPASSWORD"), QStringLiteral("vultsab"));
+    env.insert(QStringLiteral("PGPASSWORD"), QStringLiteral("tabel_test"));
     psql.setProcessEnvironment(env);
     psql.start(QStringLiteral("psql"), {QStringLiteral("-X"), QStringLiteral("-q"), QStringLiteral("-v"), QStringLiteral("ON_ERROR_STOP=1"),
                                         QStringLiteral("-h"), QStringLiteral("127.0.0.1"), QStringLiteral("-p"), QString::number(port()),
-                                        QStringLiteral("-U"), QStringLiteral("sys"), QStringLiteral("-d"), m_name,
+                                        QStringLiteral("-U"), QStringLiteral("tabel_test"), QStringLiteral("-d"), m_name,
                                         QStringLiteral("-f"), QStringLiteral(TABEL_SOURCE_DIR "/db/demo.sql")});
     if (!psql.waitForFinished(120000) || psql.exitCode() != 0)
         throw std::runtime_error(("loading db/demo.sql failed: " + psql.readAllStandardError()).toStdString());

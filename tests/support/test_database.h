@@ -19,6 +19,10 @@ public:
     QSqlDatabase db() const { return QSqlDatabase::database(m_connection, false); }
     const QString& name() const { return m_name; }
     static int port();
+    /// How the tests' fixtures connect: the throwaway cluster's superuser "tabel_test", which
+    /// writes what no role of the client may (enterprise tables, closed months, the history).
+    /// The client's own runs log in as "sys", an ordinary member of full access.
+    static ConnectionSettings adminSettings(const QString& database);
     /// The streaming standby of the test server ("127.0.0.1:PORT", TABEL_TEST_STANDBY_PORT).
     static QString standbyServer();
     /// Waits (up to 20 s) until the standby has replayed all the server has written so far;
