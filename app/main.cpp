@@ -86,7 +86,7 @@ int main(int argc, char** argv)
                     openWithPassword(*db, password);
                     return QString();
                 } catch (const DbError& e) {
-                    return e.text().section(QLatin1Char('\n'), 0, 0);
+                    return loginFailureText(e);
                 }
             });
         Form23.show();

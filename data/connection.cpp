@@ -139,6 +139,16 @@ bool isPasswordNeeded(const DbError& e)
     return e.text().contains(QLatin1String("no password supplied"));
 }
 
+QString loginFailureText(const DbError& e)
+{
+    if (isPasswordNeeded(e)) return QStringLiteral("сервер просит пароль, а он не введен");
+    // The server says it in its own language: the state, where the driver passes it on, or the words.
+    if (e.sqlState() == QLatin1String("28P01") || e.text().contains(QLatin1String("password authentication failed")) ||
+        e.text().contains(QStringLiteral("проверку подлинности (по паролю)")))
+        return QStringLiteral("неверный пароль");
+    return e.text().section(QLatin1Char('\n'), 0, 0).trimmed();
+}
+
 namespace {
 
 // Dynamic properties of the connection's driver, which every copy of the connection shares and

@@ -68,6 +68,9 @@ QSqlDatabase addConnection(const ConnectionSettings& settings, const QString& na
 void openWithPassword(QSqlDatabase& db, const QString& password);
 /// Whether the server refused a connection for want of a password (the login then asks for it).
 bool isPasswordNeeded(const class DbError& e);
+/// Why a person's login failed, in words: no password given, a wrong password, or the server's
+/// first line.
+QString loginFailureText(const class DbError& e);
 
 /// Said when the server is gone (restarted, the network dropped): the action wrote nothing, and
 /// the next one connects again.

@@ -150,7 +150,7 @@ void TestLogin::aPersonLogsInWithHisPassword()
                 openWithPassword(db, password);
                 return QString();
             } catch (const DbError& e) {
-                return e.text();
+                return loginFailureText(e);
             }
         });
         form23.show();
@@ -158,7 +158,7 @@ void TestLogin::aPersonLogsInWithHisPassword()
         form23.Edit1->setText(QStringLiteral("wrong"));
         QTest::mouseClick(form23.Button1, Qt::LeftButton);
         QCOMPARE(m_prompts.texts().size(), 1);
-        QVERIFY(m_prompts.texts().first().startsWith(QStringLiteral("Не удалось войти как %1").arg(user)));
+        QCOMPARE(m_prompts.texts().first(), QStringLiteral("Не удалось войти как %1: неверный пароль").arg(user));
         m_prompts.clear();
         QVERIFY(!db.isOpen());
         form23.Edit1->setText(QStringLiteral("right"));
