@@ -14,14 +14,24 @@ const QString Oper = QStringLiteral(
 
 const QString Vid_oper = QStringLiteral("select * from accounts_dep.VID_OPER order by vid");
 
+// Every person row that names an entry's worker, by id or by code, each once: two probes through
+// the primary key and the index of person_code_id, where "id = w_id or code = w_id" compared every
+// person with every entry of the day.
+const QString kPersonOfEntry = QStringLiteral(
+    "cross join lateral (select p.s_caption from cmn_contractor.person p where p.id=smena.w_id\n"
+    "                    union all\n"
+    "                    select p.s_caption from cmn_contractor.person p\n"
+    "                    where accounts_dep.person_code_id(p.s_code)=smena.w_id and p.id<>smena.w_id) person\n");
+
 const QString Smena1 = QStringLiteral(
     "select smena.id, smena.data, smena.smena, smena.i_id, smena.o_id, smena.w_id, \n"
     "smena.cena,person.s_caption fio, izdel.marka, vid_oper.vid, (SELECT (CASE naimen WHEN 0 THEN 'Готовая продукция' ELSE 'Заготовки' END)) as nmn, oper.naimen,  smena.brak, smena.kol_vo::numeric,\n"
     "round((kol_vo-brak)*smena.cena::numeric, 2) as summa, smena.prize, color,time, smena.ok, vvod, smena.id_doc, smena.id_doc_item, smena.f_gds_qty_use, smena.id_gds_use, smena.id_cons_use\n"
-    "from cmn_contractor.person person, accounts_dep.izdel,accounts_dep.oper,accounts_dep.smena,accounts_dep.vid_oper \n"
-    "where smena.i_id=izdel.id and smena.o_id=oper.id and (w_id=person.id or accounts_dep.person_code_id(s_code)=w_id) and \n"
-    "oper.vid=vid_oper.id and smena.smena=1 and smena.data=:data and ok!=:ok order by \n"
-    "fio, izdel.marka, vid_oper.vid, oper.naimen, color");
+    "from accounts_dep.smena join accounts_dep.izdel on smena.i_id=izdel.id join accounts_dep.oper on smena.o_id=oper.id\n"
+    "join accounts_dep.vid_oper on oper.vid=vid_oper.id\n"
+    "%1"
+    "where smena.smena=1 and smena.data=:data and ok!=:ok order by \n"
+    "fio, izdel.marka, vid_oper.vid, oper.naimen, color").arg(kPersonOfEntry);
 
 namespace {
 QString smenaN(int shift, const QString& line2)
@@ -30,11 +40,13 @@ QString smenaN(int shift, const QString& line2)
                "select smena.data, smena.smena, smena.i_id, smena.o_id, smena.w_id, \n"
                "%1\n"
                "round((kol_vo-brak)*smena.cena::numeric, 2) as summa, smena.prize, smena.id, color,time,smena.ok,vvod, smena.id_doc, smena.id_doc_item, smena.f_gds_qty_use, smena.id_gds_use, smena.id_cons_use  \n"
-               "from cmn_contractor.person person,accounts_dep.izdel,accounts_dep.oper,accounts_dep.smena,accounts_dep.vid_oper \n"
-               "where smena.i_id=izdel.id and smena.o_id=oper.id and (w_id=person.id or accounts_dep.person_code_id(s_code)=w_id) and \n"
-               "oper.vid=vid_oper.id and smena.smena=%2 and smena.data=:data and ok<>:ok order by fio")
+               "from accounts_dep.smena join accounts_dep.izdel on smena.i_id=izdel.id join accounts_dep.oper on smena.o_id=oper.id\n"
+               "join accounts_dep.vid_oper on oper.vid=vid_oper.id\n"
+               "%3"
+               "where smena.smena=%2 and smena.data=:data and ok<>:ok order by fio")
         .arg(line2)
-        .arg(shift);
+        .arg(shift)
+        .arg(kPersonOfEntry);
 }
 
 // A shift's timesheet rows of the month with the name of each person whose code names the worker,

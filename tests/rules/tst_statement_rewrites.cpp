@@ -10,6 +10,7 @@
 #include "tests/support/test_database.h"
 
 #include <QMap>
+#include <QSqlQuery>
 #include <QTest>
 #include <algorithm>
 #include <functional>
@@ -382,6 +383,7 @@ private slots:
     void sameRowsAsBefore();
     void aWorkerNamedTwiceIsPaidOnce();
     void theGeneralSheetPaysTheOtherSheetsRows();
+    void theJournalsShiftsAsBefore();
     void threeShiftsTogetherAsEachAlone();
 
 private:
@@ -496,6 +498,58 @@ void TestStatementRewrites::sameRowsAsBefore()
         if (first.month() == 3) QVERIFY(!actual.isEmpty());
         QCOMPARE(actual, expected);
     }
+}
+
+void TestStatementRewrites::theJournalsShiftsAsBefore()
+{
+    // The journal's four shifts found each entry's worker by comparing every person with it,
+    // by id or by code; they now probe the person table twice an entry. The same rows, on every
+    // day of the department's entries, with the approved ones shown and left out.
+    const QString joined = QStringLiteral("from accounts_dep.smena join");
+    const QString where = QStringLiteral("where smena.smena=");
+    const auto asBefore = [&](QString now) {
+        const qsizetype from = now.indexOf(joined), to = now.indexOf(where);
+        return now.replace(from, to - from + 6,
+                           QStringLiteral("from cmn_contractor.person person,accounts_dep.izdel,accounts_dep.oper,accounts_dep.smena,"
+                                          "accounts_dep.vid_oper \nwhere smena.i_id=izdel.id and smena.o_id=oper.id and "
+                                          "(w_id=person.id or accounts_dep.person_code_id(s_code)=w_id) and \n"
+                                          "oper.vid=vid_oper.id and "));
+    };
+    QSqlQuery days(m_db->db());
+    QVERIFY(days.exec(QStringLiteral("select distinct data from accounts_dep.smena union select date '2030-01-01' order by 1")));
+    QList<QDate> dates;
+    while (days.next()) dates << days.value(0).toDate();
+    QVERIFY(dates.size() > 3);
+    int compared = 0;
+    for (const QString* now : {&sql::Smena1, &sql::Smena2, &sql::Smena3, &sql::Smena4}) {
+        QVERIFY(now->contains(joined) && now->contains(where));
+        const QString before = asBefore(*now);
+        for (const QDate& day : dates)
+            for (const char* hidden : {"ta", "ok"}) {
+                QStringList got[2];
+                int i = 0;
+                for (const QString& text : {before, *now}) {
+                    Dataset q(m_db->db(), text);
+                    q.setParam(QStringLiteral("data"), day);
+                    q.setParam(QStringLiteral("ok"), QLatin1String(hidden));
+                    q.open();
+                    for (q.first(); !q.eof(); q.next()) {
+                        QStringList cells;
+                        for (int c = 0; c < q.fieldCount(); ++c) cells << q.value(q.fieldName(c)).toString();
+                        got[i] << cells.join(QLatin1Char('|'));
+                    }
+                    ++i;
+                }
+                // Ordered by name and more as before; rows of one worker may tie, so the rows are
+                // compared as sets.
+                QCOMPARE(got[1].size(), got[0].size());
+                got[0].sort();
+                got[1].sort();
+                QCOMPARE(got[1], got[0]);
+                compared += int(got[0].size());
+            }
+    }
+    QVERIFY(compared > 10);
 }
 
 void TestStatementRewrites::theGeneralSheetPaysTheOtherSheetsRows()
