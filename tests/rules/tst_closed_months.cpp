@@ -218,13 +218,24 @@ void TestClosedMonths::closingRefusesADifferingMonthUntilRebuilt()
     QVERIFY(month_close::isClosed(m_db->db(), 4, 2024));
     QCOMPARE(month_close::close(m_db->db(), 4, 2024).outcome, month_close::Outcome::AlreadyClosed);
 
-    // Now the client's own save and removal of an April entry are refused by the database, and
-    // the rebuild as well; the month keeps its entries.
+    // Now the client's own save and removal of an April entry are refused by the database, and a
+    // rebuild that would change a row as well; the month keeps its entries. A rebuild of the
+    // month as its entries make it writes nothing, and so is no write.
     const int id = m_db->scalar(QStringLiteral("select id from accounts_dep.smena where data='2024-04-02'")).toInt();
+    const QString rows = m_db->scalar(QStringLiteral("select string_agg(ctid::text, ';' order by id) from accounts_dep.h_tabel")).toString();
+    month_rebuild::shiftRows(m_db->db(), 4, 2024);
+    QCOMPARE(m_db->scalar(QStringLiteral("select string_agg(ctid::text, ';' order by id) from accounts_dep.h_tabel")).toString(), rows);
     for (const auto& write : std::initializer_list<std::function<void()>>{
              [&] { shift_entry::remove(m_db->db(), id); },
              [&] { shift_entry::toggleApproval(m_db->db(), id, QStringLiteral("no")); },
-             [&] { month_rebuild::shiftRows(m_db->db(), 4, 2024); }}) {
+             [&] {
+                 // An entry of April that the rebuild would add to its timesheet.
+                 m_db->exec(QStringLiteral("set session_replication_role = replica;\n"
+                                           "insert into accounts_dep.smena (data, smena, w_id, i_id, o_id, cena, kol_vo, time) "
+                                           "values ('2024-04-03', 1, 1, 10001, 1, 10, 1, 3);\n"
+                                           "set session_replication_role = origin"));
+                 month_rebuild::shiftRows(m_db->db(), 4, 2024);
+             }}) {
         try {
             write();
             QFAIL("a write into a closed month went through");
