@@ -138,6 +138,11 @@ void TestMonthClosing::closingAndReopening()
         QVERIFY(!month_close::isClosed(m_db->db(), 3, 2024));
         QVERIFY(m_close->Button1->isEnabled() && !m_close->Button2->isEnabled());
         QCOMPARE(m_close->ClosedList->rowCount(), 0);
+        // The window says who opened it again, and why, as the history keeps it.
+        const QString state = m_close->StateLabel->text();
+        QVERIFY2(state.startsWith(QStringLiteral("Месяц 03.2024 открыт: его записи можно изменять. Открыт снова ")) &&
+                     state.endsWith(QStringLiteral("(%1): забыли премию.").arg(TestDatabase::adminSettings({}).user)),
+                 qPrintable(state));
         m_close->reject();
     });
     m_close->openFor(QDate(2024, 4, 10));
