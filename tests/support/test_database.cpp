@@ -27,6 +27,21 @@ void run(const QSqlDatabase& db, const QString& sql)
         throw std::runtime_error(("test database: " + q.lastError().text() + "\n" + sql.left(300)).toStdString());
 }
 
+// Waits (up to 20 s) until the standby on the session has replayed the primary's position.
+bool replayedOn(QSqlDatabase& standby, const QString& position)
+{
+    QDeadlineTimer deadline(20000);
+    for (;;) {
+        QSqlQuery q(standby);
+        if ((standby.isOpen() || standby.open()) && q.prepare(QStringLiteral("select pg_last_wal_replay_lsn() >= cast(:at as pg_lsn)"))) {
+            q.bindValue(QStringLiteral(":at"), position);
+            if (q.exec() && q.next() && q.value(0).toBool()) return true;
+        }
+        if (deadline.hasExpired()) return false;
+        QThread::msleep(50);
+    }
+}
+
 int portFrom(const char* variable)
 {
     const QByteArray p = qgetenv(variable);
@@ -81,14 +96,7 @@ bool TestDatabase::waitForStandby() const
     {
         QSqlDatabase probe = QSqlDatabase::cloneDatabase(db(), name);
         probe.setPort(standbyServer().section(QLatin1Char(':'), 1).toInt());
-        QDeadlineTimer deadline(20000);
-        while (!replayed && !deadline.hasExpired()) {
-            QSqlQuery q(probe);
-            replayed = (probe.isOpen() || probe.open()) &&
-                       q.exec(QStringLiteral("select pg_last_wal_replay_lsn() >= '%1'::pg_lsn").arg(target)) && q.next() &&
-                       q.value(0).toBool();
-            if (!replayed) QThread::msleep(50);
-        }
+        replayed = replayedOn(probe, target);
         probe.close();
     }
     QSqlDatabase::removeDatabase(name);
@@ -173,13 +181,7 @@ ForeignTwin::ForeignTwin(const TestDatabase& of, const QString& rows) : m_name(o
         // Asked in a database the standby has had all along: the new one may not be there yet.
         QSqlDatabase standby = foreignConnection(QStringLiteral("tabel_test_foreign_standby"), "TABEL_TEST_FOREIGN_STANDBY_PORT",
                                                  QStringLiteral("postgres"));
-        QDeadlineTimer deadline(20000);
-        bool replayed = false;
-        while (!replayed && !deadline.hasExpired()) {
-            QSqlQuery q(standby);
-            replayed = q.exec(QStringLiteral("select pg_last_wal_replay_lsn() >= '%1'::pg_lsn").arg(target)) && q.next() && q.value(0).toBool();
-            if (!replayed) QThread::msleep(50);
-        }
+        const bool replayed = replayedOn(standby, target);
         standby.close();
         if (!replayed) throw std::runtime_error("foreign twin: the other cluster's standby did not replay it");
     }
