@@ -29,14 +29,6 @@ DayHours daysOf(const Dataset& query, const QString& prefix)
     return days;
 }
 
-std::optional<Money> total(const QSqlDatabase& db, const QString& statement, int month, int year)
-{
-    Dataset query(db, statement);
-    piecework_mode::setPeriod(query, month, year);
-    query.open();
-    return amountOf(query, QStringLiteral("price"));
-}
-
 } // namespace
 
 QList<TimeTimesheetRow> timeTimesheet(const QSqlDatabase& db, int month, int year)
@@ -79,12 +71,14 @@ QList<PieceworkRow> pieceworkTimesheet(const QSqlDatabase& db, int mode, int mon
 
 PieceworkTotals pieceworkTotals(const QSqlDatabase& db, int month, int year)
 {
-    using namespace sheet_statements;
+    Dataset query(db, sheet_statements::kTotals);
+    piecework_mode::setPeriod(query, month, year);
+    query.open();
     PieceworkTotals totals;
-    totals.all = total(db, kAllPrice, month, year);
-    totals.piecework = total(db, kPrice, month, year);
-    totals.utilityWorks = total(db, kPrice7, month, year);
-    totals.averagePiecework = total(db, kPrice8, month, year);
+    totals.all = amountOf(query, QStringLiteral("price"));
+    totals.piecework = amountOf(query, QStringLiteral("piecework"));
+    totals.utilityWorks = amountOf(query, QStringLiteral("utility_works"));
+    totals.averagePiecework = amountOf(query, QStringLiteral("average_piecework"));
     return totals;
 }
 

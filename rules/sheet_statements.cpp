@@ -94,18 +94,9 @@ const QString kH_Tabel_all = QStringLiteral(
 const QString kWorkersPiecework = QStringLiteral(
     "select w_id, round(sum((kol_vo-brak)*cena::numeric), 2) p from accounts_dep.smena\n"
     "where data<:d_date1 and data>=:d_date2 group by w_id");
-QString workersHours(const QString& kind, const QString& before, const QString& from)
-{
-    return QStringLiteral("select id_p, round(sum(cnt*price), 2) p from accounts_dep.fatigue\n"
-                          "where d_date<:%1 and d_date>=:%2%3 group by id_p, id_o, i_night")
-        .arg(before, from, kind);
-}
-
-QString hoursTotal(int kind)
-{
-    return QStringLiteral("select sum(p) as price from (%1) w")
-        .arg(workersHours(QStringLiteral(" and id_o=%1").arg(kind), QStringLiteral("d_date1"), QStringLiteral("d_date2")));
-}
+const QString kWorkersHours = QStringLiteral(
+    "select id_o, round(sum(cnt*price), 2) p from accounts_dep.fatigue\n"
+    "where d_date<:d_date3 and d_date>=:d_date4 group by id_p, id_o, i_night");
 
 // The period's good quantity by product group, colour, product kind and operation kind, with its
 // mass (massExpr over izdel.massa and sum(s.kolvo)): the journal summed once per product,
@@ -168,15 +159,19 @@ const QString kTimeTimesheet = QStringLiteral(
     "h_tabel.w_id=accounts_dep.person_code_id(person.s_code) and month=:mnth and\n"
     "year=:yea group by fio order by fio");
 
-const QString kPrice = QStringLiteral("select sum(p) as price from (%1) w").arg(kWorkersPiecework);
-
-const QString kPrice7 = hoursTotal(7777);
-const QString kPrice8 = hoursTotal(7778);
-
-// A month with journal entries but no hour entries, or the other way round, still has a total.
-const QString kAllPrice = QStringLiteral(
-    "select coalesce((select sum(p) from (%1) s), 0) + coalesce((select sum(p) from (%2) f), 0) as price")
-    .arg(kWorkersPiecework, workersHours({}, QStringLiteral("d_date3"), QStringLiteral("d_date4")));
+// The four totals under the piecework sheets from one reading of the journal and one of the hour
+// entries. A month with journal entries but no hour entries, or the other way round, still has
+// a total of all.
+const QString kTotals = QStringLiteral(
+    "with s as (%1),\n"
+    "f as (%2)\n"
+    "select (select sum(p) from f where id_o=%3) as average_piecework,\n"
+    "       (select sum(p) from f where id_o=%4) as utility_works,\n"
+    "       (select sum(p) from s) as piecework,\n"
+    "       coalesce((select sum(p) from s), 0) + coalesce((select sum(p) from f), 0) as price")
+    .arg(kWorkersPiecework, kWorkersHours)
+    .arg(7778)
+    .arg(7777);
 
 const QString kXlsRep = productsOutput(QStringLiteral("izdel.massa*sum(s.kolvo)"));
 

@@ -48,7 +48,7 @@ extern const QString kTimeTimesheet;
 
 /// The piecework timesheets' totals of the month, each one row with one field "price": the
 /// journal's piecework, the utility works, the average piecework, and all of them together.
-extern const QString kPrice, kPrice7, kPrice8, kAllPrice;
+extern const QString kTotals;
 
 /// The hub's spreadsheet query: the period's good quantity and boxes by product, operation
 /// kind, product kind and colour (parameters data1, data2).

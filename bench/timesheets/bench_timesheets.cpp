@@ -182,8 +182,7 @@ int main(int argc, char** argv)
         });
         QString script = vars;
         for (int r = 0; r < rounds; ++r)
-            for (const QString* text : {&form27.H_Tabel_all.sql(), &sheet_statements::kAllPrice, &sheet_statements::kPrice,
-                                        &sheet_statements::kPrice7, &sheet_statements::kPrice8})
+            for (const QString* text : {&form27.H_Tabel_all.sql(), &sheet_statements::kTotals})
                 script += *text + QStringLiteral(";\n");
         report("opening the general piecework sheet", rounds, ours, bench::psql(server, {}, script.toUtf8()).ms, 1.3);
     }

@@ -9,8 +9,10 @@ select p.s_caption as fio, h.w_id as id,
   join lateral (select p.s_caption from cmn_contractor.person p
                  where p.id = h.w_id or accounts_dep.person_code_id(p.s_code) = h.w_id
                  order by accounts_dep.person_code_id(p.s_code) is distinct from h.w_id, p.id limit 1) p on true
-  left join (select w_id, sum(time) as i_time, sum((kol_vo - brak) * cena)::numeric(10, 2) as f_price
+  left join (select w_id, sum(time) as i_time, sum((kol_vo - brak) * cena::numeric)::numeric(10, 2) as f_price
                from accounts_dep.smena where data >= :'first' and data < :'next' group by w_id) s on s.w_id = h.w_id
-  left join (select id_p, sum(cnt) as i_time, sum(cnt * price)::numeric(10, 2) as f_price
-               from accounts_dep.fatigue where d_date >= :'first' and d_date < :'next' group by id_p) f on f.id_p = h.w_id
+  left join (select id_p, sum(i_time) as i_time, sum(paid) as f_price
+               from (select id_p, sum(cnt) as i_time, round(sum(cnt * price), 2) as paid from accounts_dep.fatigue
+                      where d_date >= :'first' and d_date < :'next' group by id_p, id_o, i_night) k
+              group by id_p) f on f.id_p = h.w_id
  order by fio, id;

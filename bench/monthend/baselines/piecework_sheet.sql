@@ -8,8 +8,8 @@ select p.s_caption as fio, h.w_id as id, h.i_type, s.i_time, s.f_price, coalesce
   join lateral (select p.s_caption from cmn_contractor.person p
                  where p.id = h.w_id or accounts_dep.person_code_id(p.s_code) = h.w_id
                  order by accounts_dep.person_code_id(p.s_code) is distinct from h.w_id, p.id limit 1) p on true
-  left join (select w_id, sum(time) as i_time, sum((kol_vo - brak) * cena)::numeric(10, 2) as f_price,
+  left join (select w_id, sum(time) as i_time, sum((kol_vo - brak) * cena::numeric)::numeric(10, 2) as f_price,
                     case when coalesce(sum(time), 0)::numeric(10, 2) = 0 then 0
-                         else coalesce(sum((kol_vo - brak) * cena) / sum(time), 0)::numeric(10, 2) end as average_price
+                         else coalesce(sum((kol_vo - brak) * cena::numeric) / sum(time), 0)::numeric(10, 2) end as average_price
                from accounts_dep.smena where data >= :'first' and data < :'next' group by w_id) s on s.w_id = h.w_id
  order by fio, id;
