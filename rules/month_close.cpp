@@ -48,10 +48,9 @@ const QString kDifferences = QStringLiteral(
 
 namespace {
 
-// Waits for writers of entries and timesheet rows in progress and keeps new ones out until the
-// closing commits; readers go on.
-const QString kHoldWrites = QStringLiteral(
-    "lock table accounts_dep.smena, accounts_dep.fatigue, accounts_dep.h_tabel in share mode");
+// Waits for the writers of the month's entries and timesheet rows in progress and keeps new ones
+// out until the closing commits; readers, and writers of other months, go on.
+const QString kHoldMonth = QStringLiteral("select accounts_dep.lock_month(:year, :month)");
 
 Params monthKey(int month, int year)
 {
@@ -146,7 +145,7 @@ std::optional<Reopening> lastReopening(const QSqlDatabase& db, int month, int ye
 CloseResult close(const QSqlDatabase& db, int month, int year)
 {
     Transaction tx(db);
-    execSql(db, kHoldWrites);
+    execSql(db, kHoldMonth, monthKey(month, year));
     if (isClosed(db, month, year)) return {Outcome::AlreadyClosed, {}};
     CloseResult result;
     result.differences = differences(db, month, year);

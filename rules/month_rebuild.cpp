@@ -8,10 +8,10 @@
 namespace month_rebuild {
 namespace {
 
-// The cell upkeep writes the table under row-exclusive locks; this mode waits for those
-// writers to commit and keeps new ones out until the rebuild commits, and a second rebuild
-// waits for the first.
-const QString kLock = QStringLiteral("lock table accounts_dep.h_tabel in share row exclusive mode");
+// Every writer of the month's entries and timesheet rows holds the month's lock in shared mode
+// until it commits; holding it exclusively waits for those writers and keeps new ones out until
+// the rebuild commits, and a second rebuild of the month waits for the first. Other months go on.
+const QString kLock = QStringLiteral("select accounts_dep.lock_month(:year, :month)");
 
 const QString kDayColumns = timesheet_days::dayLines(QStringLiteral("d%1"), QStringLiteral(", "));
 const QString kDayValues = timesheet_days::dayLines(QStringLiteral("max(tim) filter (where day=%1) as d%1"),
@@ -78,7 +78,7 @@ void replaceMonth(const QSqlDatabase& db, const QString& text, int month, int ye
     const QDate first(year, month, 1);
     step(0);
     Transaction tx(db);
-    execSql(db, kLock);
+    execSql(db, kLock, {{QStringLiteral("month"), month}, {QStringLiteral("year"), year}});
     step(1);
     execSql(db, text,
             {{QStringLiteral("month"), month}, {QStringLiteral("year"), year}, {QStringLiteral("date1"), first},

@@ -30,6 +30,7 @@ private slots:
     void theCheckFindsEveryCellThatDiffers();
     void closingRefusesADifferingMonthUntilRebuilt();
     void closingWaitsForAWriterInProgress();
+    void aClosingHoldsUpOnlyItsOwnMonth();
     void anUpdateThatChangesNothingIsNoChange();
     void reopeningNeedsAReason();
 
@@ -273,8 +274,7 @@ void TestClosedMonths::closingWaitsForAWriterInProgress()
     });
     bool waiting = false;
     for (int i = 0; i < 200 && !waiting; ++i) {
-        waiting = m_db->scalar(QStringLiteral("select count(*) from pg_locks l join pg_class c on c.oid = l.relation "
-                                              "where not l.granted and c.relname in ('smena', 'fatigue', 'h_tabel')")).toInt() > 0;
+        waiting = m_db->scalar(QStringLiteral("select count(*) from pg_locks where not granted")).toInt() > 0;
         if (!waiting) QTest::qWait(25);
     }
     QVERIFY(other.commit());
@@ -284,6 +284,73 @@ void TestClosedMonths::closingWaitsForAWriterInProgress()
     QVERIFY2(failure.isEmpty(), qPrintable(failure));
     QCOMPARE(outcome, month_close::Outcome::Inconsistent);
     QVERIFY(!month_close::isClosed(m_db->db(), 5, 2024));
+}
+
+void TestClosedMonths::aClosingHoldsUpOnlyItsOwnMonth()
+{
+    // A closing of April is under way (checked, closed, not yet committed). Every write of
+    // another month goes through at once, whatever table; a write that touches April, an entry
+    // moved into it included, waits for the closing and is then refused.
+    m_db->exec(QStringLiteral("delete from accounts_dep.h_tabel where month = 4"));
+    m_db->exec(QStringLiteral("insert into accounts_dep.h_tabel (w_id, month, year, smena, d2) values (1, 4, 2024, 1, 4);"
+                              "insert into accounts_dep.h_tabel (w_id, month, year, i_type, d10) values (1, 4, 2024, 7777, 8)"));
+    QSqlDatabase closer = m_db->openAnother(QStringLiteral("closer"));
+    QVERIFY(closer.transaction());
+    QVERIFY(QSqlQuery(closer).exec(QStringLiteral("select accounts_dep.lock_month(2024, 4)")));
+    QCOMPARE(month_close::differences(closer, 4, 2024).size(), 0);
+    QVERIFY(QSqlQuery(closer).exec(QStringLiteral("select accounts_dep.close_month(2024, 4)")));
+
+    QSqlDatabase writer = m_db->openAnother(QStringLiteral("writer"));
+    const auto outcome = [&](const QString& sql) {
+        QSqlQuery q(writer);
+        const bool done = q.exec(QStringLiteral("set lock_timeout = '300ms'")) && q.exec(sql);
+        return done ? QStringLiteral("done") : q.lastError().nativeErrorCode();
+    };
+    const QString lockTimeout = QStringLiteral("55P03");
+    const QStringList others = {
+        "insert into accounts_dep.smena (data, smena, w_id, i_id, o_id, cena, kol_vo, time) values ('2024-05-06', 1, 1, 10001, 1, 10, 1, 8)",
+        "update accounts_dep.smena set kol_vo = 7 where data = '2024-05-06'",
+        "insert into accounts_dep.fatigue (id_nom, id_o, id_p, d_date, i_mnth, i_year, cnt, price) values (1, 7777, 1, '2024-06-10', 6, 2024, 8, 100)",
+        "insert into accounts_dep.h_tabel (w_id, month, year, smena, d6) values (1, 5, 2024, 1, 8)",
+        "delete from accounts_dep.smena where data = '2024-05-06'",
+        "insert into accounts_dep.smena (data, smena, w_id, i_id, o_id, cena, kol_vo, time) values ('2024-05-07', 1, 1, 10001, 1, 10, 1, 8)",
+    };
+    for (const QString& sql : others) QVERIFY2(outcome(sql) == QStringLiteral("done"), qPrintable(sql));
+    const QStringList april = {
+        "insert into accounts_dep.smena (data, smena, w_id, i_id, o_id, cena, kol_vo, time) values ('2024-04-06', 1, 1, 10001, 1, 10, 1, 8)",
+        "update accounts_dep.smena set kol_vo = 6 where data = '2024-04-02'",
+        "update accounts_dep.fatigue set cnt = 9 where d_date = '2024-04-10'",
+        "update accounts_dep.h_tabel set d3 = 1 where month = 4",
+        // an entry of May cannot move into April
+        "update accounts_dep.smena set data = '2024-04-07' where data = '2024-05-07'",
+    };
+    for (const QString& sql : april) QVERIFY2(outcome(sql) == lockTimeout, qPrintable(sql));
+
+    // A writer of April that waits meanwhile finds the month closed once the closing commits.
+    QString late;
+    std::thread waiting([&] {
+        {
+            QSqlDatabase db = openConnection(m_db->settings(), QStringLiteral("late"));
+            QSqlQuery q(db);
+            if (!q.exec(QStringLiteral("update accounts_dep.smena set kol_vo = 6 where data = '2024-04-02'")))
+                late = q.lastError().nativeErrorCode();
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("late"));
+    });
+    bool held = false;
+    for (int i = 0; i < 200 && !held; ++i) {
+        held = m_db->scalar(QStringLiteral("select count(*) from pg_locks where locktype = 'advisory' and not granted")).toInt() > 0;
+        if (!held) QTest::qWait(25);
+    }
+    QVERIFY(closer.commit());
+    waiting.join();
+    QVERIFY2(held, "the writer of April did not wait for its closing");
+    QCOMPARE(late, QStringLiteral("TB001"));
+    QVERIFY(month_close::isClosed(m_db->db(), 4, 2024));
+    QCOMPARE(m_db->scalar(QStringLiteral("select kol_vo from accounts_dep.smena where data = '2024-04-02'")).toInt(), 5);
+    writer.close();
+    closer.close();
 }
 
 void TestClosedMonths::anUpdateThatChangesNothingIsNoChange()
