@@ -1,6 +1,7 @@
 -- Two years of a whole plant: 6,000 workers and 30,000 other people of the plant, 2,000 products,
--- 10,000,000 journal entries (about 425,000 in a month of 31 days), hour entries of both kinds
--- by day and by night, and the timesheet rows of every month as the rebuilds leave them.
+-- about 10,000,000 journal entries (about 425,000 a month) as a plant's calendar makes them, hour
+-- entries of both kinds by day and by night, and the timesheet rows of every month as the
+-- rebuilds leave them.
 -- Among the people: workers known only by their code (their person row has another id, and the
 -- code has leading zeros or blanks), codes that are no numbers, and a few codes that name a worker
 -- a second time. It fills only a fresh copy of the template, as bench/run.sh --plant makes it,
@@ -57,36 +58,86 @@ select (p - 1) * 5 + k, 1 + (p * 3 + k) % 30, k % 2, 10000 + p, 4 + k * 1.5
   from generate_series(1, 2000) p cross join generate_series(1, 5) k;
 insert into accounts_dep.norm (o_id, price, norma, prize) select id, 4 + id % 23, 10, id % 3 from accounts_dep.oper;
 
--- The journal: 13,699 entries a day from 2025-01-01 for 730 days. Each worker has about 2 a day,
--- on four products of his own, three operations each, in two colours or none; prices with four
--- decimals, a reject now and then. Loaded without its indexes, which are made again after.
+-- The plant's calendar. Weekdays are working days. A worker works a quarter of a year in one
+-- shift (shifts 1, 2 and 3 as 5 : 3 : 2 of the plant) and misses about one working day in
+-- sixteen (leave, sickness): 20 to 22 days a month. About one day in fourteen he stays for
+-- overtime (shift 4) after his shift, and one worker in eight works overtime on two Saturdays a
+-- month. Each row: the worker, the day, the shift, and a number of his own for that day.
+create temporary table worker_day as
+select w, d, s, h from (
+  select w, d, dow, q,
+         abs(hashint8(w * 100000::bigint + (d - date '2025-01-01'))) as h,
+         case when q % 10 < 5 then 1 when q % 10 < 8 then 2 else 3 end as s
+    from generate_series(1, 6000) w,
+         lateral (select (date '2025-01-01' + g) as d from generate_series(0, 729) g) c,
+         lateral (select extract(isodow from c.d)::integer as dow,
+                         abs(hashint8(w * 100::bigint + extract(year from c.d)::integer * 4
+                                      + extract(quarter from c.d)::integer)) as q) k) a
+ where (dow <= 5 and h % 16 <> 0)
+union all
+-- overtime after the shift, on a working day
+select w, d, 4, h / 7 from (
+  select w, d, abs(hashint8(w * 100000::bigint + (d - date '2025-01-01'))) as h
+    from generate_series(1, 6000) w, lateral (select (date '2025-01-01' + g) as d from generate_series(0, 729) g) c
+   where extract(isodow from c.d) <= 5) a
+ where h % 16 <> 0 and h % 14 = 1
+union all
+-- overtime on a Saturday
+select w, d, 4, abs(hashint8(w * 7::bigint + (d - date '2025-01-01')))
+  from generate_series(8, 6000, 8) w,
+       lateral (select (date '2025-01-01' + g) as d from generate_series(0, 729) g) c
+ where extract(isodow from c.d) = 6 and extract(day from c.d)::integer % 14 < 7;
+
+-- The journal: about 425,000 entries a month, 10 million in two years. A worker makes 10 to 20
+-- products a month (his own, changing from month to month), two operations of each, in one
+-- colour or none per product; two to five entries a day in his shift (one in overtime), that
+-- take his 8 hours (2 to 4 in overtime); prices with four decimals, a reject now and then.
+-- Entries of months before November 2026 are approved; of the last two, three in five.
+-- Loaded without its indexes, which are made again after.
 drop index accounts_dep.smena_data_smena;
 drop index accounts_dep.smena_w_id_data;
 drop index accounts_dep.smena_i_id;
 insert into accounts_dep.smena (data, smena, w_id, i_id, o_id, cena, kol_vo, brak, color, time, ok, vvod, prize)
-select d, 1 + (n / 7) % 3, w, 10000 + p, (p - 1) * 5 + k,
-       (5 + (n % 97) / 10.0 + 0.0125 * (n % 4))::double precision,
-       1 + n % 60, case when n % 11 = 0 then 1 + n % 3 else 0 end,
-       case (n / 72000) % 3 when 0 then null when 1 then 1002 else 3005 end,
-       1 + n % 8, (array['no', 'ok', 'да'])[1 + n % 3], d, n % 3
-  from generate_series(0, 9999999) n,
-       lateral (select date '2025-01-01' + (n / 13699) as d, 1 + n % 6000 as w) a,
-       lateral (select 1 + (w * 13 + (n / 6000) % 4) % 2000 as p, 1 + (n / 24000) % 3 as k) b;
+select wd.d, wd.s, wd.w, 10000 + p, (p - 1) * 5 + k,
+       ((4 + k * 1.5) * (1 + (p % 7) * 0.1) + 0.0125 * (e.h % 4))::double precision,
+       t * (3 + e.h % 28), case when e.h % 12 = 0 then 1 + e.h % 3 else 0 end,
+       case (wd.w + p) % 3 when 0 then null when 1 then 1002 else 3005 end,
+       t,
+       case when wd.d < date '2026-11-01' then (array['ok', 'ok', 'ok', 'да'])[1 + e.h % 4]
+            when e.h % 5 < 3 then 'ok' else 'no' end,
+       wd.d + case wd.s when 1 then time '15:10' when 2 then time '23:20' when 3 then time '07:30' + interval '1 day'
+                        else time '09:00' + interval '1 day' end + (e.h % 40) * interval '1 minute',
+       0
+  from worker_day wd,
+       lateral (select case when wd.s = 4 then 1 else 2 + wd.h % 4 end as n,
+                       abs(hashint8(wd.w * 1000::bigint + extract(year from wd.d)::integer * 12
+                                    + extract(month from wd.d)::integer)) as m) c,
+       lateral (select 10 + c.m % 11 as pool, c.m % 2000 as base) pm,
+       lateral (select g, abs(hashint8(wd.h::bigint * 8 + g)) as h from generate_series(1, c.n) g) e,
+       lateral (select 1 + (pm.base + ((wd.h + e.g) % pm.pool) * 37) % 2000 as p,
+                       case when wd.s = 4 then 2 + e.h % 3
+                            when e.g < c.n then 8 / c.n else 8 - (c.n - 1) * (8 / c.n) end as t) x,
+       lateral (select 1 + (p % 4) + e.h % 2 as k) o;
 create index smena_data_smena on accounts_dep.smena (data, smena);
 create index smena_w_id_data on accounts_dep.smena (w_id, data);
 create index smena_i_id on accounts_dep.smena (i_id);
 
--- Hour-paid work: a third of the workers, on two days of every week, utility works or average
--- piecework, some by night, day-off work at weekends; hourly prices with four decimals.
+-- Hour-paid work: one worker in seven, on about two of his working days a month, utility works
+-- or average piecework, by night in the third shift, at weekends as day-off work; hourly prices
+-- with four decimals.
 insert into accounts_dep.fatigue (id_nom, id_o, id_p, d_date, i_mnth, i_year, i_smena, cnt, price, i_holiday, i_night)
-select 1 + w % 40, case when (w / 3 + day) % 2 = 0 then 7777 else 7778 end, w, d,
-       extract(month from d), extract(year from d), 0, 2 + (w + day) % 7,
-       round((95 + (w % 50) + (day % 4) * 0.0625)::numeric, 4),
-       case when extract(isodow from d) >= 6 then 1 else 0 end, case when (w + day) % 5 = 0 then 1 else 0 end
-  from generate_series(3, 6000, 3) w,
-       generate_series(0, 729) day,
-       lateral (select date '2025-01-01' + day as d) a
- where (day + w) % 7 in (0, 3);
+select 1 + w % 40, case when h % 3 = 0 then 7778 else 7777 end, w, d,
+       extract(month from d), extract(year from d), 0, 2 + h % 7,
+       round((95 + (w % 50) + (h % 4) * 0.0625)::numeric, 4),
+       case when extract(isodow from d) >= 6 then 1 else 0 end, case when s = 3 then 1 else 0 end
+  from worker_day
+ where w % 7 = 3 and s <> 4 and h % 11 = 2
+union all
+select 1 + w % 40, 7777, w, d + 1, extract(month from d + 1), extract(year from d + 1), 0, 4 + h % 5,
+       round((110 + (w % 50))::numeric, 4), 1, 0
+  from worker_day
+ where w % 7 = 3 and s = 4 and extract(isodow from d) = 6;
+drop table worker_day;
 
 -- The timesheet rows of every month, as the two rebuilds make them.
 do $$
