@@ -54,7 +54,7 @@ seed() {
 if [ -n "$plant" ]; then
   seed tabel_plant "$top/bench/seed_plant.sql"
   benchdb=tabel_plant
-  programs=$(find "$top/build/bench" -maxdepth 2 -type f -executable \( -name 'bench_monthend' -o -name 'bench_month_end_batch' \) | sort)
+  programs=$(find "$top/build/bench" -maxdepth 2 -type f -executable \( -name 'bench_monthend' -o -name 'bench_month_end_batch' -o -name 'bench_journal' \) | sort)
   # A streaming standby of the benchmarks' cluster, made afresh from it, for the batch to read.
   standbydir="$top/build/pgbench-standby"
   standby_port=$((port + 1))

@@ -14,39 +14,50 @@ const QString Oper = QStringLiteral(
 
 const QString Vid_oper = QStringLiteral("select * from accounts_dep.VID_OPER order by vid");
 
-// Every person row that names an entry's worker, by id or by code, each once: two probes through
-// the primary key and the index of person_code_id, where "id = w_id or code = w_id" compared every
-// person with every entry of the day.
-const QString kPersonOfEntry = QStringLiteral(
-    "cross join lateral (select p.s_caption from cmn_contractor.person p where p.id=smena.w_id\n"
-    "                    union all\n"
-    "                    select p.s_caption from cmn_contractor.person p\n"
-    "                    where accounts_dep.person_code_id(p.s_code)=smena.w_id and p.id<>smena.w_id) person\n");
+namespace {
+// A shift of a day in the journal: its entries are read once; each worker among them is named
+// once, by every person row that names him by id or by code (two probes through the primary key
+// and the index of person_code_id), and each product once. A day of a plant's shift holds
+// thousands of entries of a few thousand workers; comparing every person with every entry, or
+// probing once an entry, cost that many times over.
+QString journalShift(int shift, const QString& columns, const QString& order)
+{
+    return QStringLiteral(
+               "with smena as materialized (select * from accounts_dep.smena where smena.smena=%1 and smena.data=:data and ok<>:ok),\n"
+               "person as (select w.w_id, p.s_caption from (select distinct w_id from smena) w\n"
+               "           cross join lateral (select p.s_caption from cmn_contractor.person p where p.id=w.w_id\n"
+               "                               union all\n"
+               "                               select p.s_caption from cmn_contractor.person p\n"
+               "                               where accounts_dep.person_code_id(p.s_code)=w.w_id and p.id<>w.w_id) p),\n"
+               "izdel as (select i.i_id as id, z.marka from (select distinct i_id from smena) i join accounts_dep.izdel z on z.id=i.i_id)\n"
+               "select %2\n"
+               "from smena join izdel on smena.i_id=izdel.id join accounts_dep.oper on smena.o_id=oper.id\n"
+               "join accounts_dep.vid_oper on oper.vid=vid_oper.id\n"
+               "join person on person.w_id=smena.w_id\n"
+               "order by %3")
+        .arg(shift)
+        .arg(columns, order);
+}
+} // namespace
 
-const QString Smena1 = QStringLiteral(
-    "select smena.id, smena.data, smena.smena, smena.i_id, smena.o_id, smena.w_id, \n"
+const QString Smena1 = journalShift(
+    1,
+    QStringLiteral("smena.id, smena.data, smena.smena, smena.i_id, smena.o_id, smena.w_id, \n"
     "smena.cena,person.s_caption fio, izdel.marka, vid_oper.vid, (SELECT (CASE naimen WHEN 0 THEN 'Готовая продукция' ELSE 'Заготовки' END)) as nmn, oper.naimen,  smena.brak, smena.kol_vo::numeric,\n"
-    "round((kol_vo-brak)*smena.cena::numeric, 2) as summa, smena.prize, color,time, smena.ok, vvod, smena.id_doc, smena.id_doc_item, smena.f_gds_qty_use, smena.id_gds_use, smena.id_cons_use\n"
-    "from accounts_dep.smena join accounts_dep.izdel on smena.i_id=izdel.id join accounts_dep.oper on smena.o_id=oper.id\n"
-    "join accounts_dep.vid_oper on oper.vid=vid_oper.id\n"
-    "%1"
-    "where smena.smena=1 and smena.data=:data and ok!=:ok order by \n"
-    "fio, izdel.marka, vid_oper.vid, oper.naimen, color").arg(kPersonOfEntry);
+    "round((kol_vo-brak)*smena.cena::numeric, 2) as summa, smena.prize, color,time, smena.ok, vvod, smena.id_doc, smena.id_doc_item, smena.f_gds_qty_use, smena.id_gds_use, smena.id_cons_use"),
+    QStringLiteral("fio, izdel.marka, vid_oper.vid, oper.naimen, color"));
 
 namespace {
 QString smenaN(int shift, const QString& line2)
 {
-    return QStringLiteral(
-               "select smena.data, smena.smena, smena.i_id, smena.o_id, smena.w_id, \n"
-               "%1\n"
-               "round((kol_vo-brak)*smena.cena::numeric, 2) as summa, smena.prize, smena.id, color,time,smena.ok,vvod, smena.id_doc, smena.id_doc_item, smena.f_gds_qty_use, smena.id_gds_use, smena.id_cons_use  \n"
-               "from accounts_dep.smena join accounts_dep.izdel on smena.i_id=izdel.id join accounts_dep.oper on smena.o_id=oper.id\n"
-               "join accounts_dep.vid_oper on oper.vid=vid_oper.id\n"
-               "%3"
-               "where smena.smena=%2 and smena.data=:data and ok<>:ok order by fio")
-        .arg(line2)
-        .arg(shift)
-        .arg(kPersonOfEntry);
+    return journalShift(
+        shift,
+        QStringLiteral("smena.data, smena.smena, smena.i_id, smena.o_id, smena.w_id, \n"
+                       "%1\n"
+                       "round((kol_vo-brak)*smena.cena::numeric, 2) as summa, smena.prize, smena.id, color,time,smena.ok,vvod, "
+                       "smena.id_doc, smena.id_doc_item, smena.f_gds_qty_use, smena.id_gds_use, smena.id_cons_use  ")
+            .arg(line2),
+        QStringLiteral("fio"));
 }
 
 // A shift's timesheet rows of the month with the name of each person whose code names the worker,
