@@ -177,16 +177,23 @@ const QString kXlsRep = productsOutput(QStringLiteral("izdel.massa*sum(s.kolvo)"
 
 // The period's journal grouped first; the hour entries summed once per worker (and nomenclature
 // group) and for the whole period, and joined to the groups.
+// The journal of the period summed first per worker, product, operation and colour (integer keys,
+// hashed), and only those sums named and summed again under the report's keys: a month of a plant
+// is half a million entries but a third as many sums, and sorting the entries by names spilled to
+// disk. The amounts are exact decimals, so summing in two steps gives the same totals.
 const QString kWorkerReport = QStringLiteral(
     "select g.fio, g.kolvo, g.vid, g.summa, g.nom, g.naimen, g.color,\n"
     "coalesce(fn.f_sum7,0)::numeric(10,2) f_sum7, coalesce(fn.f_sum8,0)::numeric(10,2) f_sum8,\n"
     "coalesce(fw.f_sum78,0)::numeric(10,2) f_sum78, t.f_sum7_all, t.f_sum8_all\n"
-    "from (select person.s_caption fio, sum(smena.kol_vo-smena.brak)::numeric(10,2) as kolvo,vid_oper.vid,\n"
-    "      sum((kol_vo-brak)*smena.cena::numeric)::numeric(10,2) as summa,izdel.nom, oper.naimen, color, smena.w_id, izdel.id_nom\n"
-    "      from cmn_contractor.person person,accounts_dep.smena,accounts_dep.izdel,accounts_dep.vid_oper,\n"
-    "      accounts_dep.oper where w_id=accounts_dep.person_code_id(s_code) and izdel.id=smena.i_id and vid_oper.id=oper.vid\n"
-    "      and oper.id=smena.o_id and smena.data<:data2 and smena.data>=:data1\n"
-    "      group by fio, izdel.nom, vid_oper.vid, smena.w_id, izdel.id_nom, oper.naimen, color) g\n"
+    "from (select person.s_caption fio, sum(e.kolvo)::numeric(10,2) as kolvo, vid_oper.vid,\n"
+    "      sum(e.summa)::numeric(10,2) as summa, izdel.nom, oper.naimen, e.color, e.w_id, izdel.id_nom\n"
+    "      from (select w_id, i_id, o_id, color, sum(kol_vo-brak) as kolvo, sum((kol_vo-brak)*cena::numeric) as summa\n"
+    "            from accounts_dep.smena where data<:data2 and data>=:data1 group by w_id, i_id, o_id, color) e\n"
+    "      join cmn_contractor.person person on accounts_dep.person_code_id(person.s_code)=e.w_id\n"
+    "      join accounts_dep.izdel on izdel.id=e.i_id\n"
+    "      join accounts_dep.oper on oper.id=e.o_id\n"
+    "      join accounts_dep.vid_oper on vid_oper.id=oper.vid\n"
+    "      group by person.s_caption, izdel.nom, vid_oper.vid, e.w_id, izdel.id_nom, oper.naimen, e.color) g\n"
     "left join (select id_p, id_nom, sum(cnt*price) filter (where id_o=7777) f_sum7, sum(cnt*price) filter (where id_o=7778) f_sum8\n"
     "           from accounts_dep.fatigue where d_date<:data4 and d_date>=:data3 group by id_p, id_nom) fn\n"
     "       on fn.id_p=g.w_id and fn.id_nom=g.id_nom\n"
@@ -199,6 +206,8 @@ const QString kWorkerReport = QStringLiteral(
 
 const QString kProductReport = productsOutput(QStringLiteral("round((izdel.massa*sum(s.kolvo))::numeric,2)"));
 
+// Summed in two steps as the workers report is; the bonus is reckoned in floating point, as
+// before, and may differ from a one-step sum in its last digits.
 const QString kWorkerDetailedReport = QStringLiteral(
     "select g.fio, g.marka, g.vid, g.naimen, g.sum_time, g.kolvo, g.brk, g.summa, g.color, g.s_prize,\n"
     "coalesce(fw.f_sum7,0)::numeric(10,2) f_sum7, coalesce(fw.f_sum7_n,0)::numeric(10,2) f_sum7_n,\n"
@@ -206,13 +215,16 @@ const QString kWorkerDetailedReport = QStringLiteral(
     "coalesce(fw.f_sum7h,0)::numeric(10,2) f_sum7h, coalesce(fw.f_sum7h_n,0)::numeric(10,2) f_sum7h_n,\n"
     "coalesce(fw.f_sum8h,0)::numeric(10,2) f_sum8h, coalesce(fw.f_sum8h_n,0)::numeric(10,2) f_sum8h_n,\n"
     "t.f_sum7_all, t.f_sum8_all\n"
-    "from (select s_caption fio, izdel.marka, vid_oper.vid, oper.naimen, sum(time) as sum_time,\n"
-    "      sum(smena.kol_vo)::numeric as kolvo, sum(smena.brak) as brk, sum((kol_vo-brak)*\n"
-    "      smena.cena::numeric) as summa, color, sum(prize*(kol_vo-brak)*cena/100) as s_prize, w_id\n"
-    "      from cmn_contractor.person person,accounts_dep.izdel,accounts_dep.oper,accounts_dep.smena,accounts_dep.vid_oper\n"
-    "      where smena.o_id=oper.id and smena.w_id=accounts_dep.person_code_id(s_code) and smena.i_id=izdel.id\n"
-    "      and oper.vid=vid_oper.id and smena.data<:data2 and smena.data>=:data1\n"
-    "      group by fio, marka,vid_oper.vid, oper.naimen, color, w_id) g\n"
+    "from (select person.s_caption fio, izdel.marka, vid_oper.vid, oper.naimen, sum(e.sum_time) as sum_time,\n"
+    "      sum(e.kolvo)::numeric as kolvo, sum(e.brk) as brk, sum(e.summa) as summa, e.color, sum(e.s_prize) as s_prize, e.w_id\n"
+    "      from (select w_id, i_id, o_id, color, sum(time) as sum_time, sum(kol_vo) as kolvo, sum(brak) as brk,\n"
+    "                   sum((kol_vo-brak)*cena::numeric) as summa, sum(prize*(kol_vo-brak)*cena/100) as s_prize\n"
+    "            from accounts_dep.smena where data<:data2 and data>=:data1 group by w_id, i_id, o_id, color) e\n"
+    "      join cmn_contractor.person person on accounts_dep.person_code_id(person.s_code)=e.w_id\n"
+    "      join accounts_dep.izdel on izdel.id=e.i_id\n"
+    "      join accounts_dep.oper on oper.id=e.o_id\n"
+    "      join accounts_dep.vid_oper on vid_oper.id=oper.vid\n"
+    "      group by person.s_caption, izdel.marka, vid_oper.vid, oper.naimen, e.color, e.w_id) g\n"
     "left join (select id_p,\n"
     "           sum(cnt*price) filter (where id_o=7777 and i_night=0) f_sum7, sum(cnt*price) filter (where id_o=7777 and i_night=1) f_sum7_n,\n"
     "           sum(cnt*price) filter (where id_o=7778 and i_night=0) f_sum8, sum(cnt*price) filter (where id_o=7778 and i_night=1) f_sum8_n,\n"

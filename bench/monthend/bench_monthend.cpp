@@ -2,7 +2,8 @@
 // time timesheet window as the client reads them, the output sheet, the two rebuilds, and the
 // reports' statements with their layout, each against psql running side by side the best
 // set-based statement for the same result (baselines/, written apart from the client's); the two
-// worker reports of the whole month written to a PDF by the program, with its peak memory; and
+// worker reports of the whole month written to a PDF and two workbooks written by the program,
+// with its peak memory, against psql reading the same rows; and
 // the client's memory once the largest sheet is open. The month's timesheet rows are put back as
 // they were at the end.
 #include "bench/bench_support.h"
@@ -24,6 +25,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QHash>
+#include <QProcess>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QThread>
@@ -101,24 +103,27 @@ void ratio(const QString& what, double ours, double psql, double goal, double un
 }
 
 
-/// A report of the month written to a PDF by the program from the command line: its time and
-/// its peak memory, read while it runs.
-void commandLineReport(const bench::Server& server, const QString& name, const QDate& first, const QString& pdf)
+/// The program run from the command line for a report or an export of the month: its time and
+/// peak memory, read while it runs, against a psql session running the baseline of the same
+/// rows (both start, connect and read; psql writes text, the program a PDF or a workbook).
+void commandLine(const bench::Server& server, const QString& what, const QStringList& args, const QDate& first,
+                 const QString& baselineName, double goalSeconds, double goalRatio)
 {
     QProcess p;
     QElapsedTimer t;
     t.start();
-    p.start(QStringLiteral(TABEL_BINARY),
-            {server.db, server.address(), QStringLiteral("--code"), QStringLiteral("3851"), QStringLiteral("--report"), name,
-             QStringLiteral("--from"), first.toString(Qt::ISODate), QStringLiteral("--to"),
-             first.addMonths(1).toString(Qt::ISODate), QStringLiteral("--pdf"), pdf});
+    p.start(QStringLiteral(TABEL_BINARY), QStringList{server.db, server.address(), QStringLiteral("--code"), QStringLiteral("3851")} + args);
     p.waitForStarted();
     long peak = 0;
     while (!p.waitForFinished(20)) peak = std::max(peak, bench::statusKb(p.processId(), "VmHWM:"));
     const double s = t.nsecsElapsed() / 1e9;
     if (p.exitCode() != 0) std::fprintf(stderr, "%s\n", p.readAllStandardError().constData());
-    std::printf("%s report of the whole month to a PDF: %.1f s (goal < 8 s), peak %.0f MB (goal < 200 MB)\n", qPrintable(name), s,
-                peak / 1024.0);
+    std::vector<double> times;
+    const QByteArray script = (variables(first) + baseline(baselineName)).toUtf8();
+    for (int r = 0; r < kRounds; ++r) times.push_back(bench::psql(server, {}, script).ms);
+    const double psql = bench::best(times) / 1000;
+    std::printf("%s: %.1f s (goal < %.0f s), psql %.1f s, ratio %.2f (goal <= %.1f), peak %.0f MB (goal < 200 MB)\n",
+                qPrintable(what), s, goalSeconds, psql, s / psql, goalRatio, peak / 1024.0);
     std::fflush(stdout);
 }
 
@@ -246,9 +251,21 @@ int main(int argc, char** argv)
               psqlMs(server, first, {name}, settings), 1.5);
     }
 
-    // The two worker reports of the whole month, written by the program.
+    // The two worker reports of the whole month written by the program, and two workbooks.
     QTemporaryDir dir;
-    for (const char* name : {"workers", "workers-detailed"})
-        commandLineReport(server, QLatin1String(name), first, dir.filePath(QLatin1String(name) + QStringLiteral(".pdf")));
+    const QStringList month = {QStringLiteral("--from"), first.toString(Qt::ISODate), QStringLiteral("--to"),
+                               first.addMonths(1).toString(Qt::ISODate)};
+    for (const auto& [name, base] : {std::pair{"workers", "workers_report"}, std::pair{"workers-detailed", "workers_detailed_report"}})
+        commandLine(server, QStringLiteral("%1 report of the whole month to a PDF").arg(QLatin1String(name)),
+                    QStringList{QStringLiteral("--report"), QLatin1String(name)} + month +
+                        QStringList{QStringLiteral("--pdf"), dir.filePath(QLatin1String(name) + QStringLiteral(".pdf"))},
+                    first, QLatin1String(base), 5, 1.5);
+    commandLine(server, QStringLiteral("time-timesheet workbook of the month"),
+                {QStringLiteral("--export"), QStringLiteral("time-timesheet"), QStringLiteral("--month"), QString::number(first.month()),
+                 QStringLiteral("--year"), QString::number(first.year()), QStringLiteral("--xlsx"), dir.filePath(QStringLiteral("t.xlsx"))},
+                first, QStringLiteral("time_timesheet_window"), 5, 1.3);
+    commandLine(server, QStringLiteral("operations workbook"),
+                {QStringLiteral("--export"), QStringLiteral("operations"), QStringLiteral("--xlsx"), dir.filePath(QStringLiteral("o.xlsx"))},
+                first, QStringLiteral("operations"), 5, 1.3);
     return 0;
 }

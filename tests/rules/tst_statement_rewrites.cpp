@@ -435,7 +435,7 @@ void TestStatementRewrites::sameRowsAsBefore_data()
         {"time timesheet, shift 3", kShift3, sql::H_Tabel_3, QStringLiteral("fio"), QStringLiteral("4")},
         {"workers report", kWorkers, kWorkerReport, QStringLiteral("fio,nom"), {}},
         {"workers detailed report", kWorkersDetailed, kWorkerDetailedReport, QStringLiteral("fio,marka,vid,naimen"), {},
-         QStringLiteral("summa")},
+         QStringLiteral("summa,s_prize")},
         {"products detailed report", kProductsDetailed, kProductDetailedReport, QStringLiteral("nom,marka,vid,naimen"), {},
          QStringLiteral("summa")},
         {"products report", kProducts, kProductReport, QStringLiteral("nom"), {}},
