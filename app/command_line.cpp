@@ -37,7 +37,9 @@ using namespace command_line_exit;
 namespace {
 
 const QString kUsage = QStringLiteral(
-    "Использование: tabel DATABASE SERVER --code CODE --report NAME PERIOD --pdf FILE\n"
+    "Использование: tabel [DATABASE SERVER] [--user NAME]   (окна: вход по коду доступа или под своим\n"
+    "                   пользователем БД; без DATABASE SERVER — из файла настроек)\n"
+    "               tabel DATABASE SERVER --code CODE --report NAME PERIOD --pdf FILE\n"
     "               tabel DATABASE SERVER --code CODE --export NAME [PERIOD] --xlsx FILE\n"
     "               tabel DATABASE SERVER --code CODE --check --month M --year Y\n"
     "               tabel DATABASE SERVER --code CODE --close-month --month M --year Y\n"

@@ -35,6 +35,12 @@ for text in "--report NAME" "--export NAME" "tabel --version"; do
   grep -qF -- "$text" <<<"$help" || fail "--help does not mention '$text'"
 done
 
+copyright=$root/usr/share/doc/tabel/copyright
+[ -s "$copyright" ] || fail "no /usr/share/doc/tabel/copyright"
+head -1 "$copyright" | grep -q '^Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' \
+  || fail "the copyright file is not in the machine-readable format"
+grep -qF -- "tabel [DATABASE SERVER]" <<<"$help" || fail "--help does not show the windowed start"
+
 desktop=$root/usr/share/applications/tabel.desktop
 [ -f "$desktop" ] || fail "no desktop entry"
 said=$(desktop-file-validate "$desktop" 2>&1) || fail "desktop-file-validate: $said"
