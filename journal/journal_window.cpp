@@ -284,6 +284,11 @@ QDate TForm1::date() const { return DateT->date(); }
 
 Dataset& TForm1::shiftQuery(int shift) const { return m_dm.smenaQuery(shift); }
 
+QString TForm1::shiftMemoryKey() const
+{
+    return QStringLiteral("journal/shift/%1").arg(int(access_rights::roleForCode(AccessCode)));
+}
+
 void TForm1::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
@@ -300,10 +305,11 @@ void TForm1::showEvent(QShowEvent* event)
         move(available.center() - rect().center());
     }
     runGuarded(m_prompts, [this] { FormActivate(); });
-    // The shift the user worked in last, the first time the journal shows in a run.
+    // The shift the user worked in last in his role, the first time the journal shows in a run;
+    // a role that may not change the shift (the planner) sees shift 1.
     if (std::exchange(m_firstShow, false)) {
-        const int shift = WindowMemory::kept(QStringLiteral("journal/shift"), 1).toInt();
-        if (shift >= 2 && shift <= 4) {
+        const int shift = WindowMemory::kept(shiftMemoryKey(), 1).toInt();
+        if (shift >= 2 && shift <= 4 && m_shiftButtons.at(shift - 1)->isEnabled()) {
             m_shiftButtons.at(shift - 1)->setChecked(true);
             runGuarded(m_prompts, [this, shift] { RadioButtonClick(shift); });
         }
@@ -421,7 +427,7 @@ void TForm1::RadioButtonClick(int shift)
     if (!m_shiftButtons.at(shift - 1)->isChecked()) return;
     DBGrid2->setDataset(&shiftQuery(shift));
     CurrentShift = shift;
-    WindowMemory::keep(QStringLiteral("journal/shift"), shift);
+    WindowMemory::keep(shiftMemoryKey(), shift);
     styleShiftButtons();
     showTotals();
 }

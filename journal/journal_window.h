@@ -125,6 +125,8 @@ private:
     void showTotals();
     void updateApprovalItems();
     Dataset& shiftQuery(int shift) const;
+    /// Where the shift last worked in is kept: apart for each role.
+    QString shiftMemoryKey() const;
 
     TDataModule6& m_dm;
     Prompts& m_prompts;

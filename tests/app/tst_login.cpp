@@ -10,6 +10,7 @@
 #include "tests/support/scripted_prompts.h"
 #include "tests/support/test_database.h"
 #include "ui/data_grid.h"
+#include "ui/window_memory.h"
 
 #include <QAction>
 #include <QDateEdit>
@@ -17,6 +18,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -56,6 +59,7 @@ private slots:
     void cancelAndEscapeEndTheProgram_data();
     void cancelAndEscapeEndTheProgram();
     void journalGridShowsNumbersInTheGeneralFormat();
+    void eachRoleComesBackToItsOwnShift();
     void newerBuildRaisesTheRow();
     void versionRowWithoutStampTakesThisBuild_data();
     void versionRowWithoutStampTakesThisBuild();
@@ -306,6 +310,41 @@ void TestLogin::cancelAndEscapeEndTheProgram()
     QCOMPARE(m_ended, 1);
     QVERIFY(!m_form23->isVisible());
     QVERIFY(!m_form23->Timer1->isActive());
+}
+
+void TestLogin::eachRoleComesBackToItsOwnShift()
+{
+    // Full access works in shift 3 and ends; the planner logs in next on this machine and sees
+    // shift 1, which he cannot change; full access comes back to shift 3.
+    QTemporaryDir home;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, home.path());
+    WindowMemory memory;
+    const auto session = [this](const QString& code, int pick) {
+        int seen = 0;
+        m_form23->Edit1->setText(code);
+        m_prompts.answer(true);
+        whenModal([&](QWidget* journal) {
+            seen = m_form1->CurrentShift;
+            if (pick) {
+                m_form1->findChild<QWidget*>(QStringLiteral("RadioButton%1").arg(pick))->setFocus();
+                QTest::keyClick(m_form1->findChild<QWidget*>(QStringLiteral("RadioButton%1").arg(pick)), Qt::Key_Space);
+            }
+            journal->close();
+        });
+        QTest::mouseClick(m_form23->Button1, Qt::LeftButton);
+        m_prompts.clear();
+        // The next session is another run of the program.
+        delete m_form23;
+        delete m_form1;
+        m_form1 = new TForm1(*m_dm);
+        m_form23 = new TForm23(*m_dm, *m_form1, kStamp);
+        m_form23->endProgram = [this] { ++m_ended; };
+        m_form23->addRestrictedWindow(QStringLiteral("Form18"), m_form18);
+        return seen;
+    };
+    QCOMPARE(session(QStringLiteral("3851"), 3), 1);
+    QCOMPARE(session(QStringLiteral("brivet"), 0), 1);
+    QCOMPARE(session(QStringLiteral("3851"), 0), 3);
 }
 
 void TestLogin::journalGridShowsNumbersInTheGeneralFormat()
