@@ -7,6 +7,7 @@
 #include "data/prompts.h"
 #include "journal/history_window.h"
 #include "journal/shift_entry_dialog.h"
+#include "ui/date_picker.h"
 #include "rules/journal_entries.h"
 #include "ui/data_grid.h"
 #include "rules/month_close.h"
@@ -150,10 +151,7 @@ TForm1::TForm1(TDataModule6& dm, QWidget* parent) : QDialog(parent), m_dm(dm), m
     layout->setMenuBar(MainMenu1);
 
     auto* top = new QHBoxLayout;
-    DateT = new QDateEdit(this);
-    DateT->setObjectName(QStringLiteral("DateT"));
-    DateT->setCalendarPopup(true);
-    DateT->setDisplayFormat(QStringLiteral("dd.MM.yyyy"));
+    DateT = datePicker(QStringLiteral("DateT"), this);
     DateT->setDate(QDate::currentDate());
     auto* dateLabel = new QLabel(QStringLiteral("Дата"), this);
     dateLabel->setObjectName(QStringLiteral("LabelDateT"));

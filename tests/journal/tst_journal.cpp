@@ -62,6 +62,8 @@ private slots:
     void defaultWidthsShowTitlesAndTimesWhole();
     void everyDateChangeReloads_data();
     void everyDateChangeReloads();
+    void aTypedDateIsTaken_data();
+    void aTypedDateIsTaken();
     void deletionFollowsTheRowAsDeleted_data();
     void deletionFollowsTheRowAsDeleted();
     void deletingAnEntryAlreadyGone();
@@ -387,6 +389,55 @@ void TestJournal::everyDateChangeReloads()
     m_form->Button3Click();
     QVERIFY(cell(1, 1, 18).isNull());
     QCOMPARE(cell(1, 1, 15).toInt(), 13);
+}
+
+void TestJournal::aTypedDateIsTaken_data()
+{
+    // From Friday 15.03.2024, the day part selected: what is typed, then the key that ends it.
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<QDate>("shown");
+    QTest::newRow("05 and Enter") << "05" << int(Qt::Key_Return) << QDate(2024, 3, 5);
+    QTest::newRow("5 and Enter") << "5" << int(Qt::Key_Return) << QDate(2024, 3, 5);
+    QTest::newRow("04 and Enter on the keypad") << "04" << int(Qt::Key_Enter) << QDate(2024, 3, 4);
+    QTest::newRow("18 and Tab") << "18" << int(Qt::Key_Tab) << kMonday;
+    QTest::newRow("the whole date and Enter") << "all:01.02.2024" << int(Qt::Key_Return) << QDate(2024, 2, 1);
+    QTest::newRow("05 with the cursor after the day") << "cursor2:05" << int(Qt::Key_Return) << QDate(2024, 3, 5);
+    QTest::newRow("05 with the cursor in the day") << "cursor1:05" << int(Qt::Key_Return) << QDate(2024, 3, 5);
+    QTest::newRow("02 with the cursor in the month") << "cursor4:02" << int(Qt::Key_Tab) << QDate(2024, 2, 15);
+    QTest::newRow("PageUp: a month on") << "" << int(Qt::Key_PageUp) << QDate(2024, 4, 15);
+    QTest::newRow("PageDown: a month back") << "" << int(Qt::Key_PageDown) << QDate(2024, 2, 15);
+}
+
+void TestJournal::aTypedDateIsTaken()
+{
+    QFETCH(QString, typed);
+    QFETCH(int, key);
+    QFETCH(QDate, shown);
+    m_form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_form));
+    auto* date = qobject_cast<QDateEdit*>(fieldLabelled(m_form, QStringLiteral("Дата")));
+    QVERIFY(date);
+    date->setFocus();
+    if (typed.startsWith(QLatin1String("all:"))) {
+        date->selectAll();
+        typed = typed.mid(4);
+    } else if (typed.startsWith(QLatin1String("cursor"))) {
+        // Clicked into the field: the cursor stands there, nothing selected.
+        auto* line = date->findChild<QLineEdit*>();
+        line->deselect();
+        line->setCursorPosition(typed.mid(6, 1).toInt());
+        typed = typed.mid(8);
+    } else {
+        date->setCurrentSection(QDateTimeEdit::DaySection);
+        date->setSelectedSection(QDateTimeEdit::DaySection);
+    }
+    QTest::keyClicks(date, typed);
+    QTest::keyClick(date, Qt::Key(key));
+    QCOMPARE(m_form->date(), shown);
+    QCOMPARE(date->text(), shown.toString(QStringLiteral("dd.MM.yyyy")));
+    // The shifts show the day typed.
+    for (int shift = 1; shift <= 4; ++shift) QCOMPARE(m_dm->smenaQuery(shift).param(QStringLiteral("data")).toDate(), shown);
 }
 
 void TestJournal::deletionFollowsTheRowAsDeleted_data()
