@@ -1,4 +1,5 @@
 #include "app/tabel_application.h"
+#include "ui/keyboard_style.h"
 #include "data/db_error.h"
 #include "data/prompts.h"
 #include "ui/guard.h"
@@ -10,6 +11,7 @@
 TabelApplication::TabelApplication(int& argc, char** argv) : QApplication(argc, argv)
 {
     QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+    setStyle(new KeyboardStyle);
     auto* qtRu = new QTranslator(this);
     if (qtRu->load(QLocale(QLocale::Russian), QStringLiteral("qtbase"), QStringLiteral("_"),
                    QLibraryInfo::path(QLibraryInfo::TranslationsPath)))

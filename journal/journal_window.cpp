@@ -13,6 +13,7 @@
 #include "rules/month_close.h"
 #include "ui/closed_month.h"
 #include "ui/guard.h"
+#include "ui/keyboard_style.h"
 #include "ui/window_memory.h"
 
 #include <QApplication>
@@ -121,34 +122,35 @@ TForm1::TForm1(TDataModule6& dm, QWidget* parent) : QDialog(parent), m_dm(dm), m
         a->setObjectName(QLatin1String(name));
         return a;
     };
-    QMenu* refs = MainMenu1->addMenu(QStringLiteral("Справочники"));
+    QMenu* refs = MainMenu1->addMenu(QStringLiteral("&Справочники"));
     N2 = refs->menuAction();
     N2->setObjectName(QStringLiteral("N2"));
-    N1 = item(refs, "N1", QStringLiteral("Рабочие"));
-    N3 = item(refs, "N3", QStringLiteral("Изделия"));
-    N4 = item(refs, "N4", QStringLiteral("Цены"));
-    N6 = item(refs, "N6", QStringLiteral("Операции"));
-    N8 = item(refs, "N8", QStringLiteral("Ном. группы"));
-    QMenu* sheets = MainMenu1->addMenu(QStringLiteral("Табель"));
+    N1 = item(refs, "N1", QStringLiteral("&Рабочие"));
+    N3 = item(refs, "N3", QStringLiteral("&Изделия"));
+    N4 = item(refs, "N4", QStringLiteral("&Цены"));
+    N6 = item(refs, "N6", QStringLiteral("&Операции"));
+    N8 = item(refs, "N8", QStringLiteral("&Ном. группы"));
+    QMenu* sheets = MainMenu1->addMenu(QStringLiteral("&Табель"));
     N11 = sheets->menuAction();
     N11->setObjectName(QStringLiteral("N11"));
-    N9 = item(sheets, "N9", QStringLiteral("Табель сделка"));
-    N13 = item(sheets, "N13", QStringLiteral("Табель по сменам"));
-    N14 = item(sheets, "N14", QStringLiteral("Табель хоз. работ"));
-    N15 = item(sheets, "N15", QStringLiteral("Табель ср. сдельная"));
-    N17 = item(sheets, "N17", QStringLiteral("Общий табель"));
+    N9 = item(sheets, "N9", QStringLiteral("Табель с&делка"));
+    N13 = item(sheets, "N13", QStringLiteral("Табель по с&менам"));
+    N14 = item(sheets, "N14", QStringLiteral("Табель &хоз. работ"));
+    N15 = item(sheets, "N15", QStringLiteral("Табель с&р. сдельная"));
+    N17 = item(sheets, "N17", QStringLiteral("&Общий табель"));
     sheets->addSeparator();
-    N19 = item(sheets, "N19", QStringLiteral("Проверка табеля"));
-    N18 = item(sheets, "N18", QStringLiteral("Закрытие месяца…"));
-    N20 = item(sheets, "N20", QStringLiteral("История изменений"));
-    QMenu* reports = MainMenu1->addMenu(QStringLiteral("Отчеты"));
+    N19 = item(sheets, "N19", QStringLiteral("&Проверка табеля"));
+    N18 = item(sheets, "N18", QStringLiteral("&Закрытие месяца…"));
+    N20 = item(sheets, "N20", QStringLiteral("&История изменений"));
+    QMenu* reports = MainMenu1->addMenu(QStringLiteral("&Отчеты"));
     N7 = reports->menuAction();
     N7->setObjectName(QStringLiteral("N7"));
-    N10 = item(reports, "N10", QStringLiteral("Сводные отчеты"));
-    N5 = item(nullptr, "N5", QStringLiteral("Выход"));
+    N10 = item(reports, "N10", QStringLiteral("&Сводные отчеты"));
+    N5 = item(nullptr, "N5", QStringLiteral("&Выход"));
     for (QAction* a : {N1, N3, N4, N6, N8, N9, N13, N14, N15, N17, N18, N19, N20, N10}) a->setEnabled(false);
     connect(N5, &QAction::triggered, this, &QDialog::reject);
     layout->setMenuBar(MainMenu1);
+    openMenuBarOnF10(this, MainMenu1);
 
     auto* top = new QHBoxLayout;
     DateT = datePicker(QStringLiteral("DateT"), this);

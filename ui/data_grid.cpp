@@ -7,17 +7,22 @@
 #include <QClipboard>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QKeySequence>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPointer>
 #include <QRegularExpression>
 #include <QScrollBar>
+#include <QShortcut>
 
 DataGrid::DataGrid(QWidget* parent) : QTableView(parent)
 {
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Tab and Shift+Tab go on to the window's next field, as everywhere else; the arrows move
+    // between cells.
+    setTabKeyNavigation(false);
     setAlternatingRowColors(false);
     // Rows of one height, never measured one by one: a sheet of thousands of rows opens and
     // scrolls at the cost of the rows on the screen.
@@ -115,6 +120,10 @@ void DataGrid::actAs(QAbstractButton* add, QAbstractButton* change, QAbstractBut
         if (!button) continue;
         bindKey(key, button);
         addToContextMenu(button);
+        // The key shows where the mouse rests on the button.
+        button->setToolTip(QStringLiteral("%1 (%2)").arg(button->text().remove(QLatin1Char('&')),
+                                                         key == Qt::Key_Return ? QStringLiteral("Enter")
+                                                                               : QKeySequence(key).toString(QKeySequence::NativeText)));
     }
 }
 
@@ -130,6 +139,13 @@ QLineEdit* DataGrid::makeSearchBox(QWidget* parent)
     box->setObjectName(QStringLiteral("SearchBox"));
     box->setPlaceholderText(QStringLiteral("Поиск"));
     box->setClearButtonEnabled(true);
+    // Ctrl+F anywhere in the window goes to the search.
+    auto* find = new QShortcut(QKeySequence::Find, parent ? parent : this);
+    connect(find, &QShortcut::activated, box, [box] {
+        box->setFocus(Qt::ShortcutFocusReason);
+        box->selectAll();
+    });
+    box->setToolTip(QStringLiteral("Поиск (%1)").arg(QKeySequence(QKeySequence::Find).toString(QKeySequence::NativeText)));
     connect(box, &QLineEdit::textChanged, this, [this](const QString& text) {
         Dataset* ds = m_model ? m_model->dataset() : nullptr;
         if (!ds) return;

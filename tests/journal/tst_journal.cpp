@@ -9,6 +9,7 @@
 #include "tests/support/modal.h"
 #include "tests/support/scripted_prompts.h"
 #include "tests/support/test_database.h"
+#include "ui/keyboard_style.h"
 #include "ui/data_grid.h"
 #include "ui/window_memory.h"
 
@@ -28,6 +29,7 @@
 #include <QScopeGuard>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QMenu>
 #include <QTest>
 #include <QHeaderView>
 #include <QLabel>
@@ -64,6 +66,7 @@ private slots:
     void everyDateChangeReloads();
     void aTypedDateIsTaken_data();
     void aTypedDateIsTaken();
+    void everythingIsReachableByKeys();
     void deletionFollowsTheRowAsDeleted_data();
     void deletionFollowsTheRowAsDeleted();
     void deletingAnEntryAlreadyGone();
@@ -438,6 +441,56 @@ void TestJournal::aTypedDateIsTaken()
     QCOMPARE(date->text(), shown.toString(QStringLiteral("dd.MM.yyyy")));
     // The shifts show the day typed.
     for (int shift = 1; shift <= 4; ++shift) QCOMPARE(m_dm->smenaQuery(shift).param(QStringLiteral("data")).toDate(), shown);
+}
+
+void TestJournal::everythingIsReachableByKeys()
+{
+    QApplication::setStyle(new KeyboardStyle);
+    m_form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_form));
+    const auto openMenu = [] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        return menu ? menu->menuAction() : nullptr;
+    };
+    const auto closeMenus = [this] {
+        while (QWidget* popup = QApplication::activePopupWidget()) QTest::keyClick(popup, Qt::Key_Escape);
+        QTest::keyClick(m_form->MainMenu1, Qt::Key_Escape);
+        m_form->DBGrid2->setFocus();
+    };
+    m_form->DBGrid2->setFocus();
+    // F10 opens the first menu; Alt with a menu's underlined letter opens that menu.
+    QTest::keyClick(m_form->DBGrid2, Qt::Key_F10);
+    QTRY_COMPARE(openMenu(), m_form->N2);
+    QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Right);   // on to the next menu
+    QTRY_COMPARE(openMenu(), m_form->N11);
+    closeMenus();
+    QTest::sendKeyEvent(QTest::Click, m_form->DBGrid2, Qt::Key(0x0422), QStringLiteral("т"), Qt::AltModifier);   // "Табель"
+    QTRY_COMPARE(openMenu(), m_form->N11);
+    closeMenus();
+    QTest::sendKeyEvent(QTest::Click, m_form->DBGrid2, Qt::Key(0x041E), QStringLiteral("о"), Qt::AltModifier);   // "Отчеты"
+    QTRY_COMPARE(openMenu(), m_form->N7);
+    closeMenus();
+    // Alt alone highlights the menu bar.
+    QTest::keyPress(m_form->DBGrid2, Qt::Key_Alt, Qt::AltModifier);
+    QTest::keyRelease(m_form->DBGrid2, Qt::Key_Alt);
+    QTRY_VERIFY(m_form->MainMenu1->activeAction() != nullptr);
+    closeMenus();
+
+    // Tab leaves the grid for the next field, Shift+Tab comes back.
+    QVERIFY(m_form->DBGrid2->hasFocus());
+    QTest::keyClick(m_form->DBGrid2, Qt::Key_Tab);
+    QWidget* next = QApplication::focusWidget();
+    QVERIFY(next && next != m_form->DBGrid2);
+    QTest::keyClick(next, Qt::Key_Backtab, Qt::ShiftModifier);
+    QCOMPARE(QApplication::focusWidget(), m_form->DBGrid2);
+    // Ctrl+F goes to "Поиск:".
+    QTest::keyClick(m_form->DBGrid2, Qt::Key_F, Qt::ControlModifier);
+    QCOMPARE(QApplication::focusWidget(), fieldLabelled(m_form, QStringLiteral("Поиск:")));
+    // The buttons say their keys.
+    QCOMPARE(m_form->Button1->toolTip(), QStringLiteral("Добавить (Ins)"));
+    QCOMPARE(m_form->Button2->toolTip(), QStringLiteral("Изменить (Enter)"));
+    QCOMPARE(m_form->Button3->toolTip(), QStringLiteral("Удалить (Del)"));
+    QCOMPARE(m_form->Button8->toolTip(), QStringLiteral("Обновить (F5)"));
 }
 
 void TestJournal::deletionFollowsTheRowAsDeleted_data()
