@@ -17,6 +17,9 @@
 #include "ui/window_memory.h"
 
 #include <QApplication>
+#include <QItemSelection>
+#include <QSet>
+#include <QHash>
 #include <QCalendarWidget>
 #include <QCheckBox>
 #include <QDateEdit>
@@ -238,14 +241,19 @@ TForm1::TForm1(TDataModule6& dm, QWidget* parent) : QDialog(parent), m_dm(dm), m
     ApproveAction->setObjectName(QStringLiteral("ApproveAction"));
     WithdrawAction = new QAction(QStringLiteral("Снять отметку"), this);
     WithdrawAction->setObjectName(QStringLiteral("WithdrawAction"));
+    ApproveAllAction = new QAction(QStringLiteral("Утвердить все записи смены"), this);
+    ApproveAllAction->setObjectName(QStringLiteral("ApproveAllAction"));
     connect(ApproveAction, &QAction::triggered, this, guarded(m_prompts, [this] { setApproval(true); }));
     connect(WithdrawAction, &QAction::triggered, this, guarded(m_prompts, [this] { setApproval(false); }));
+    connect(ApproveAllAction, &QAction::triggered, this, guarded(m_prompts, [this] { approveAll(); }));
     DBGrid2->addContextSeparator();
     DBGrid2->addToContextMenu(ApproveAction);
     DBGrid2->addToContextMenu(WithdrawAction);
+    DBGrid2->addToContextMenu(ApproveAllAction);
     DBGrid2->addContextSeparator();
     DBGrid2->addToContextMenu(HistoryButton, QStringLiteral("История изменений"));
     DBGrid2->installEventFilter(this);
+    connect(DBGrid2->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { updateApprovalItems(); });
     for (QPushButton* b : {Button1, Button2, Button5}) b->setEnabled(false);
     // Looking at an entry's history is no visit to another window: the journal stays on its date.
     connect(HistoryButton, &QPushButton::clicked, this, guarded(m_prompts, [this] { HistoryButtonClick(); }));
@@ -463,24 +471,130 @@ bool TForm1::mayApprove() const
     return AccessCode != access_rights::kForemenCode && DBGrid2->isEnabled() && !shiftQuery(CurrentShift).isEmpty();
 }
 
+QList<int> TForm1::selectedRows() const
+{
+    QList<int> rows;
+    for (const QModelIndex& i : DBGrid2->selectionModel()->selectedRows()) rows << i.row();
+    if (rows.isEmpty() && DBGrid2->currentIndex().isValid()) rows << DBGrid2->currentIndex().row();
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
 void TForm1::setApproval(bool approved)
 {
     if (!mayApprove()) return;
     CurrentQuery = &shiftQuery(CurrentShift);
-    if (codes::isApproved(CurrentQuery->asString(QStringLiteral("ok"))) == approved) return;
-    switchApproval();
+    const Dataset& q = *CurrentQuery;
+    QList<int> rows;
+    Money sum;
+    for (const int row : selectedRows())
+        if (codes::isApproved(q.valueAt(row, QStringLiteral("ok")).toString()) != approved) {
+            rows << row;
+            sum += Money::fromValue(q.valueAt(row, QStringLiteral("summa")));
+        }
+    if (rows.isEmpty()) return;
+    if (rows.size() == 1) {
+        // One entry: as Space or a double-click on its mark.
+        DBGrid2->setCurrentIndex(m_model->index(rows.first(), DBGrid2->currentIndex().column()));
+        switchApproval();
+        return;
+    }
+    const QString amount = formats::general(sum.rounded(2));
+    const QString asked = approved ? QStringLiteral("Утвердить записи (%1) на сумму %2?").arg(rows.size()).arg(amount)
+                                   : QStringLiteral("Снять отметку с записей (%1) на сумму %2?").arg(rows.size()).arg(amount);
+    if (!m_prompts.question(asked, approved ? QStringLiteral("Утверждение") : QStringLiteral("Снятие отметки"))) return;
+    const int written = writeMarks(rows, approved);
+    StatusBar->showMessage(approved ? QStringLiteral("Утверждено записей: %1").arg(written)
+                                    : QStringLiteral("Отметка снята с записей: %1").arg(written));
+}
+
+void TForm1::approveAll()
+{
+    if (!mayApprove()) return;
+    CurrentQuery = &shiftQuery(CurrentShift);
+    const Dataset& q = *CurrentQuery;
+    QList<int> rows;
+    Money sum;
+    for (int row = 0; row < q.recordCount(); ++row)
+        if (!codes::isApproved(q.valueAt(row, QStringLiteral("ok")).toString())) {
+            rows << row;
+            sum += Money::fromValue(q.valueAt(row, QStringLiteral("summa")));
+        }
+    if (rows.isEmpty()) {
+        StatusBar->showMessage(QStringLiteral("Все записи смены уже утверждены"));
+        return;
+    }
+    const QString asked =
+        QStringLiteral("Утвердить все записи смены (%1) на сумму %2?").arg(rows.size()).arg(formats::general(sum.rounded(2)));
+    if (!m_prompts.question(asked, QStringLiteral("Утверждение"))) return;
+    StatusBar->showMessage(QStringLiteral("Утверждено записей: %1").arg(writeMarks(rows, true)));
 }
 
 void TForm1::switchApproval()
 {
     Dataset& q = *CurrentQuery;
-    const int id = q.asInt(QStringLiteral("id"));
-    const bool wasApproved = codes::isApproved(q.asString(QStringLiteral("ok")));
-    const QString entry = QStringLiteral("%1, %2").arg(q.asString(QStringLiteral("fio")).trimmed(), q.asString(QStringLiteral("marka")).trimmed());
-    shift_entry::toggleApproval(m_dm.ADO_DB, id, q.asString(QStringLiteral("ok")));
-    q.refresh();
+    const QModelIndex current = DBGrid2->currentIndex();
+    const int row = current.isValid() ? current.row() : q.recNo() - 1;
+    if (row < 0) return;
+    const int id = q.valueAt(row, QStringLiteral("id")).toInt();
+    const bool wasApproved = codes::isApproved(q.valueAt(row, QStringLiteral("ok")).toString());
+    const QString entry = QStringLiteral("%1, %2").arg(q.valueAt(row, QStringLiteral("fio")).toString().trimmed(),
+                                                      q.valueAt(row, QStringLiteral("marka")).toString().trimmed());
+    // Taking an approval back is asked, however it is asked for.
+    if (wasApproved && !m_prompts.question(QStringLiteral("Снять отметку с записи %1 (%2)?").arg(id).arg(entry),
+                                           QStringLiteral("Снятие отметки")))
+        return;
+    if (writeMarks({row}, !wasApproved) == 0) return;
     StatusBar->showMessage(wasApproved ? QStringLiteral("Запись %1 (%2): отметка снята").arg(id).arg(entry)
                                        : QStringLiteral("Запись %1 (%2): утверждена").arg(id).arg(entry));
+}
+
+int TForm1::writeMarks(const QList<int>& rows, bool approved)
+{
+    Dataset& q = *CurrentQuery;
+    QList<shift_entry::ShownMark> entries;
+    QHash<int, QString> names;
+    for (const int row : rows) {
+        const int id = q.valueAt(row, QStringLiteral("id")).toInt();
+        entries << shift_entry::ShownMark{id, q.valueAt(row, QStringLiteral("ok")).toString()};
+        names.insert(id, QStringLiteral("%1 (%2, %3)")
+                             .arg(id)
+                             .arg(q.valueAt(row, QStringLiteral("fio")).toString().trimmed(),
+                                  q.valueAt(row, QStringLiteral("marka")).toString().trimmed()));
+    }
+    QSet<int> selected;
+    for (const int row : selectedRows()) selected.insert(q.valueAt(row, QStringLiteral("id")).toInt());
+    const QModelIndex current = DBGrid2->currentIndex();
+    const int currentId = current.isValid() ? q.valueAt(current.row(), QStringLiteral("id")).toInt() : 0;
+    const int column = current.isValid() ? current.column() : 0;
+
+    const QList<int> left = shift_entry::setMarks(m_dm.ADO_DB, entries, approved);
+    q.refresh();
+
+    // The same place: the current cell (the mark's column stays, so Space, Down, Space… goes on
+    // down the shift) and the rows selected before.
+    QItemSelection keep;
+    int currentRow = -1;
+    for (int row = 0; row < q.recordCount(); ++row) {
+        const int id = q.valueAt(row, QStringLiteral("id")).toInt();
+        if (id == currentId) currentRow = row;
+        if (selected.contains(id)) keep.select(m_model->index(row, 0), m_model->index(row, m_model->columnCount() - 1));
+    }
+    if (currentRow >= 0) {
+        q.setRecNo(currentRow + 1);
+        DBGrid2->selectionModel()->setCurrentIndex(m_model->index(currentRow, column), QItemSelectionModel::NoUpdate);
+    }
+    DBGrid2->selectionModel()->select(keep, QItemSelectionModel::ClearAndSelect);
+
+    if (!left.isEmpty()) {
+        QStringList named;
+        for (const int id : left) named << names.value(id);
+        m_prompts.information(QStringLiteral("Эти записи другой пользователь изменил или удалил, пока они были на экране; "
+                                             "они оставлены как есть:\n%1")
+                                  .arg(named.join(QLatin1Char('\n'))),
+                              QStringLiteral("Утверждение"));
+    }
+    return int(entries.size() - left.size());
 }
 
 void TForm1::updateApprovalItems()
@@ -489,8 +603,18 @@ void TForm1::updateApprovalItems()
     const bool approved = may && codes::isApproved(shiftQuery(CurrentShift).asString(QStringLiteral("ok")));
     ApproveAction->setVisible(may || AccessCode != access_rights::kForemenCode);
     WithdrawAction->setVisible(ApproveAction->isVisible());
-    ApproveAction->setEnabled(may && !approved);
-    WithdrawAction->setEnabled(may && approved);
+    // With several rows selected each item offers what some of them are not yet.
+    bool anyApproved = approved, anyNot = may && !approved;
+    if (may)
+        for (const int row : selectedRows()) {
+            const bool a = codes::isApproved(shiftQuery(CurrentShift).valueAt(row, QStringLiteral("ok")).toString());
+            anyApproved = anyApproved || a;
+            anyNot = anyNot || !a;
+        }
+    ApproveAction->setEnabled(may && anyNot);
+    WithdrawAction->setEnabled(may && anyApproved);
+    ApproveAllAction->setVisible(ApproveAction->isVisible());
+    ApproveAllAction->setEnabled(may);
 }
 
 void TForm1::showTotals()

@@ -63,9 +63,11 @@ public:
     /// The role, the database and its server, the shown entries' count and sum, and what the
     /// last approval did.
     QStatusBar* StatusBar = nullptr;
-    /// The context menu's approval items, for the roles that may approve.
+    /// The context menu's approval items, for the roles that may approve: the selected entries,
+    /// and every entry the shift shows.
     QAction* ApproveAction = nullptr;
     QAction* WithdrawAction = nullptr;
+    QAction* ApproveAllAction = nullptr;
     /// The entry dialog that "Добавить" and "Изменить" open.
     TForm11* Form11 = nullptr;
     /// The history window that "История" opens.
@@ -92,9 +94,11 @@ public:
     void RadioButtonClick(int shift);
     void CBox1Click();
     void DBGrid2DblClick();
-    /// Approves the current entry (or withdraws its mark) unless it already is so; says in the
-    /// status bar what was done to which entry.
+    /// Approves the selected entries (or withdraws their marks), those not yet so, after one
+    /// question with their count and sum; says in the status bar what was done.
     void setApproval(bool approved);
+    /// "Утвердить все записи смены": every entry the shift shows, as setApproval.
+    void approveAll();
     /// "Добавить": the entry dialog for a new entry of the current shift on the journal's date.
     void Button1Click();
     /// "Изменить": the entry dialog for the current entry; the grid returns to its row afterwards.
@@ -120,8 +124,15 @@ private:
     void showMonthState();
     /// The role may approve and the grid has an entry.
     bool mayApprove() const;
-    /// Switches the current entry's mark and says so in the status bar.
+    /// Switches the current entry's mark (a withdrawal after a question) and says so in the
+    /// status bar.
     void switchApproval();
+    /// Writes the marks of the grid's rows in one transaction, then shows the shift again with
+    /// the same current cell and the same rows selected; names the entries another client changed
+    /// meanwhile, which are left as they are. The count written.
+    int writeMarks(const QList<int>& rows, bool approved);
+    /// The grid rows selected, or the current one.
+    QList<int> selectedRows() const;
     void showTotals();
     void updateApprovalItems();
     Dataset& shiftQuery(int shift) const;

@@ -7,7 +7,11 @@
 #include "data/transaction.h"
 #include "rules/entry_limits.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QSet>
 #include <QSqlQuery>
+#include <QStringList>
 
 namespace shift_entry {
 namespace {
@@ -206,6 +210,15 @@ namespace {
 const QString kDeleteEntry =
     QStringLiteral("delete from accounts_dep.smena where id=:id returning w_id, smena, data");
 const QString kSetMark = QStringLiteral("update accounts_dep.smena set ok=:ok where id=:id");
+// Each entry by its id and the mark the journal showed, in the order given; only a row that still
+// has that mark is written.
+const QString kSetMarks = QStringLiteral(
+    "update accounts_dep.smena s set ok=:ok\n"
+    "from (select i.id, w.was #>> '{}' as was\n"
+    "      from unnest(cast(:ids as integer[])) with ordinality i(id, n)\n"
+    "      join jsonb_array_elements(cast(:was as jsonb)) with ordinality w(was, n) on w.n = i.n) c\n"
+    "where s.id = c.id and s.ok is not distinct from c.was\n"
+    "returning s.id");
 
 } // namespace
 
@@ -235,6 +248,30 @@ void toggleApproval(const QSqlDatabase& db, int id, const QString& shownMark)
     execSql(db, kSetMark,
             {{QStringLiteral("id"), id},
              {QStringLiteral("ok"), codes::isApproved(shownMark) ? codes::kMarkNew : codes::kMarkApproved}});
+}
+
+QList<int> setMarks(const QSqlDatabase& db, const QList<ShownMark>& entries, bool approved)
+{
+    if (entries.isEmpty()) return {};
+    QStringList ids;
+    QJsonArray was;
+    for (const ShownMark& e : entries) {
+        ids << QString::number(e.id);
+        was.append(e.mark.isNull() ? QJsonValue(QJsonValue::Null) : QJsonValue(e.mark));
+    }
+    Transaction tx(db);
+    Statement update(kSetMarks);
+    update.setParams({{QStringLiteral("ok"), approved ? codes::kMarkApproved : codes::kMarkNew},
+                      {QStringLiteral("ids"), QStringLiteral("{%1}").arg(ids.join(QLatin1Char(',')))},
+                      {QStringLiteral("was"), QString::fromUtf8(QJsonDocument(was).toJson(QJsonDocument::Compact))}});
+    QSqlQuery q = update.exec(db);
+    QSet<int> written;
+    while (q.next()) written.insert(q.value(0).toInt());
+    tx.commit();
+    QList<int> left;
+    for (const ShownMark& e : entries)
+        if (!written.contains(e.id)) left << e.id;
+    return left;
 }
 
 } // namespace shift_entry

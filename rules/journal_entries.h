@@ -4,6 +4,7 @@
 
 #include <QDate>
 #include <QSqlDatabase>
+#include <QList>
 #include <QString>
 #include <memory>
 
@@ -88,5 +89,16 @@ Removal remove(const QSqlDatabase& db, int id);
 /// Turns the entry's approval mark over: an approved one (as the journal shows it) becomes new,
 /// anything else approved.
 void toggleApproval(const QSqlDatabase& db, int id, const QString& shownMark);
+
+/// An entry as the journal shows it: its id and its approval mark.
+struct ShownMark {
+    int id = 0;
+    QString mark;
+};
+
+/// Approves the entries, or withdraws their approval, in one transaction, each only where it
+/// still has the mark the journal showed: one that another client changed or deleted meanwhile is
+/// left as it is. Returns the ids so left, in the order given.
+QList<int> setMarks(const QSqlDatabase& db, const QList<ShownMark>& entries, bool approved);
 
 } // namespace shift_entry

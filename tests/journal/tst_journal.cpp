@@ -15,6 +15,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QItemSelection>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QSettings>
@@ -78,6 +79,7 @@ private slots:
     void endingTheRunAsksFirst_data();
     void endingTheRunAsksFirst();
     void approvalByKeyAndMenu();
+    void approvingAShiftsWork();
     void gridKeysSortCopyAndSearch();
     void theLastShiftComesBackNextRun();
 
@@ -251,6 +253,9 @@ void TestJournal::approvalToggle()
     selectEntry(id);
     const int recNo = m_dm->Smena1.recNo();
     const QRect r = m_form->DBGrid2->visualRect(m_form->DBGrid2->model()->index(recNo - 1, 0));
+    // Taking an approval back asks first.
+    QFETCH(QString, after);
+    if (after == QLatin1String("no")) m_prompts.answer(true);
     QTest::mouseClick(m_form->DBGrid2->viewport(), Qt::LeftButton, {}, r.center());
     QTest::mouseDClick(m_form->DBGrid2->viewport(), Qt::LeftButton, {}, r.center());
     QTEST(m_db->scalar(QStringLiteral("select ok from accounts_dep.smena where id=%1").arg(id)).toString(), "after");
@@ -672,6 +677,7 @@ void TestJournal::approvalByKeyAndMenu()
     QVERIFY(!m_form->ApproveAction->isEnabled() && m_form->WithdrawAction->isEnabled());
     m_form->ApproveAction->trigger();
     QCOMPARE(mark(), QStringLiteral("ok"));
+    m_prompts.answer(true);
     m_form->WithdrawAction->trigger();
     QCOMPARE(mark(), QStringLiteral("no"));
     QVERIFY(m_form->StatusBar->currentMessage().endsWith(QStringLiteral("отметка снята")));
@@ -683,6 +689,85 @@ void TestJournal::approvalByKeyAndMenu()
     m_form->ApproveAction->trigger();
     QTest::keyClick(m_form->DBGrid2, Qt::Key_Space);
     QCOMPARE(mark(), QStringLiteral("no"));
+}
+
+void TestJournal::approvingAShiftsWork()
+{
+    // Friday's shift 1: worker 1's entries marked "ok", "да" and "no", worker 2's "xx"; 100 each.
+    m_form->AccessCode = QStringLiteral("3851");
+    m_dm->Smena1.refresh();
+    DataGrid* grid = m_form->DBGrid2;
+    const int ok = grid->gridModel()->columnOf(QStringLiteral("ok"));
+    const auto marks = [&] {
+        return m_db->scalar(QStringLiteral("select string_agg(ok, ',' order by id) from accounts_dep.smena "
+                                           "where data='2024-03-15' and smena=1")).toString();
+    };
+    const auto rowOf = [&](int id) {
+        for (int row = 0; row < m_dm->Smena1.recordCount(); ++row)
+            if (m_dm->Smena1.valueAt(row, QStringLiteral("id")).toInt() == id) return row;
+        return -1;
+    };
+    const int first = entryId(1, 1, 3), second = entryId(2, 1, 5);   // the two not approved
+    QCOMPARE(marks(), QStringLiteral("ok,да,no,xx"));
+
+    // Space, Down, Space… approves row after row: the cell stays in the mark's column.
+    grid->setFocus();
+    grid->setCurrentIndex(grid->model()->index(rowOf(first), ok));
+    QTest::keyClick(grid, Qt::Key_Space);
+    QCOMPARE(grid->currentIndex().column(), ok);
+    QCOMPARE(m_dm->Smena1.valueAt(grid->currentIndex().row(), QStringLiteral("id")).toInt(), first);
+    grid->setCurrentIndex(grid->model()->index(rowOf(second), ok));
+    QTest::keyClick(grid, Qt::Key_Space);
+    QCOMPARE(grid->currentIndex().column(), ok);
+    QCOMPARE(marks(), QStringLiteral("ok,да,ok,ok"));
+
+    // "Снять отметку" on three selected rows asks once, with their count and sum; "Нет" keeps them.
+    grid->selectAll();
+    QVERIFY(m_form->WithdrawAction->isEnabled() && !m_form->ApproveAction->isEnabled());
+    m_prompts.answer(false);
+    m_form->WithdrawAction->trigger();
+    QCOMPARE(m_prompts.texts().last(), QStringLiteral("Снять отметку с записей (4) на сумму 400?"));
+    QCOMPARE(marks(), QStringLiteral("ok,да,ok,ok"));
+    m_prompts.answer(true);
+    m_form->WithdrawAction->trigger();
+    QCOMPARE(marks(), QStringLiteral("no,no,no,no"));
+    QCOMPARE(grid->selectionModel()->selectedRows().size(), 4);   // the selection stays
+    QCOMPARE(m_form->StatusBar->currentMessage(), QStringLiteral("Отметка снята с записей: 4"));
+
+    // Another client approves one of the selected rows meanwhile and writes another unchanged:
+    // "Утвердить" writes the other three in one go and names the first, left as the other client
+    // left it.
+    grid->clearSelection();
+    grid->selectionModel()->select(QItemSelection(grid->model()->index(rowOf(first), 0), grid->model()->index(rowOf(second), 0)),
+                                   QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    for (const int id : {entryId(1, 1, 8), entryId(1, 1, 2)})
+        grid->selectionModel()->select(grid->model()->index(rowOf(id), 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    m_db->exec(QStringLiteral("update accounts_dep.smena set ok='да' where id=%1").arg(first));
+    m_db->exec(QStringLiteral("update accounts_dep.smena set kol_vo=kol_vo where id=%1").arg(second));   // no change: still written
+    m_prompts.answer(true);
+    m_form->ApproveAction->trigger();
+    QCOMPARE(m_prompts.texts().at(m_prompts.texts().size() - 2), QStringLiteral("Утвердить записи (4) на сумму 400?"));
+    QVERIFY2(m_prompts.texts().last().contains(QStringLiteral("%1 (Иванов И.И.").arg(first)), qPrintable(m_prompts.texts().last()));
+    QVERIFY(!m_prompts.texts().last().contains(QStringLiteral("%1 (").arg(second)));
+    QCOMPARE(marks(), QStringLiteral("ok,ok,да,ok"));
+
+    // "Утвердить все записи смены": every entry shown that is not yet approved, after one question.
+    m_db->exec(QStringLiteral("update accounts_dep.smena set ok='no' where data='2024-03-15' and smena=1"));
+    m_dm->Smena1.refresh();
+    m_prompts.answer(true);
+    m_form->ApproveAllAction->trigger();
+    QCOMPARE(m_prompts.texts().last(), QStringLiteral("Утвердить все записи смены (4) на сумму 400?"));
+    QCOMPARE(marks(), QStringLiteral("ok,ok,ok,ok"));
+
+    // The foremen approve by none of them.
+    m_db->exec(QStringLiteral("update accounts_dep.smena set ok='no' where data='2024-03-15' and smena=1"));
+    m_form->AccessCode = access_rights::kForemenCode;
+    m_dm->Smena1.refresh();
+    grid->selectAll();
+    QVERIFY(!m_form->ApproveAllAction->isEnabled() && !m_form->ApproveAction->isEnabled());
+    m_form->ApproveAllAction->trigger();
+    m_form->ApproveAction->trigger();
+    QCOMPARE(marks(), QStringLiteral("no,no,no,no"));
 }
 
 void TestJournal::gridKeysSortCopyAndSearch()
