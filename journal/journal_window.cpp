@@ -647,7 +647,11 @@ void TForm1::Button3Click()
 {
     Dataset& q = shiftQuery(CurrentShift);
     if (q.isEmpty() || q.isNull(QStringLiteral("id"))) return;
-    if (!m_prompts.question(QStringLiteral("Удалить позицию из списка?"), QStringLiteral("Удаление"))) {
+    // The question says which entry it is about, below its own words.
+    const QString which = QStringLiteral("%1, %2, %3 шт.")
+                              .arg(q.asString(QStringLiteral("fio")).trimmed(), q.asString(QStringLiteral("marka")).trimmed(),
+                                   formats::general(q.value(QStringLiteral("kol_vo"))));
+    if (!m_prompts.question(QStringLiteral("Удалить позицию из списка?\n%1").arg(which), QStringLiteral("Удаление"))) {
         q.refresh();
         return;
     }

@@ -12,11 +12,14 @@
 #include "ui/entry_flow.h"
 #include "ui/guard.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QDateEdit>
 #include <QEvent>
+#include <QTimer>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -131,7 +134,17 @@ TForm11::TForm11(TDataModule6& dm, TForm1& form1, QWidget* parent)
     const DialogButtons buttons = addDialogButtons(this, GroupBox1, QStringLiteral("Запись"));
     Button1 = buttons.Button1;
     Button2 = buttons.Button2;
+    // The status line: which field a refusal was about.
+    StatusLine = new QLabel(this);
+    StatusLine->setObjectName(QStringLiteral("StatusLine"));
+    layout()->addWidget(StatusLine);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
+    // After a pick the dialog may become active again only once the list is gone, and each
+    // activation puts the focus on the worker pick: the one that comes back from a pick or a
+    // message keeps the field chosen, until the user moves the focus himself.
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+        if (m_focusOnReturn && now && now != m_focusOnReturn && isAncestorOf(now)) m_focusOnReturn.clear();
+    });
 
     setTabOrder(Button3, Button4);
     setTabOrder(Button4, Edit3);
@@ -151,6 +164,11 @@ TForm11::TForm11(TDataModule6& dm, TForm1& form1, QWidget* parent)
     connect(Button4, &QPushButton::clicked, this, guarded(m_prompts, [this] { Button4Click(); }));
     for (QLineEdit* e : {Edit3, Edit6})
         connect(e, &QLineEdit::textChanged, this, [this, e] { m_untypedZeros.remove(e); });
+    for (QLineEdit* e : {Edit3, Edit4, Edit5, Edit6})
+        connect(e, &QLineEdit::textEdited, this, [this] { m_focusOnReturn.clear(); });
+    // A field marked as missing is unmarked once it holds something.
+    for (QLineEdit* e : {Edit1, Edit2, Edit3, Edit4, Edit5, Edit6})
+        connect(e, &QLineEdit::textChanged, this, [this, e] { if (!e->text().trimmed().isEmpty()) markMissing(e, false); });
     applyColourRule();
 }
 
@@ -171,6 +189,24 @@ void TForm11::fillForAdd(const QDate& day)
     m_basePrice.clear();
     m_storedPrice = Money();
     m_untypedZeros.clear();
+    // A new entry shows no price until its operation is picked.
+    cur_price.clear();
+    for (QLineEdit* e : {Edit7, Edit8, Edit9}) e->clear();
+    clearMarks();
+}
+
+void TForm11::markMissing(QLineEdit* field, bool missing)
+{
+    if (field->property("missing").toBool() == missing) return;
+    field->setProperty("missing", missing);
+    field->setStyleSheet(missing ? QStringLiteral("QLineEdit { border: 2px solid rgb(200, 0, 0); background: rgb(255, 235, 235); }")
+                                 : QString());
+}
+
+void TForm11::clearMarks()
+{
+    for (QLineEdit* e : {Edit1, Edit2, Edit3, Edit4, Edit5, Edit6}) markMissing(e, false);
+    StatusLine->clear();
 }
 
 void TForm11::openForAdd(const QDate& day)
@@ -233,8 +269,8 @@ void TForm11::changeEvent(QEvent* event)
     QDialog::changeEvent(event);
     if (event->type() != QEvent::ActivationChange || !isActiveWindow()) return;
     if (m_focusOnReturn) {
+        // Kept for an activation that may follow this one (see focusOnReturn).
         focusAsTab(m_focusOnReturn);
-        m_focusOnReturn.clear();
     } else {
         FormActivate();
     }
@@ -289,8 +325,13 @@ void TForm11::focusAfterPick(QWidget* pick)
 void TForm11::focusOnReturn(QWidget* control)
 {
     focusAsTab(control);
-    // The window system may make the dialog active again only after the list or the box is gone.
-    m_focusOnReturn = isActiveWindow() ? nullptr : control;
+    // The window system may make the dialog active again only after the list or the box is gone,
+    // or make it active now and again a moment later: the field is kept for those activations,
+    // until the user moves the focus or types, or for two seconds at most.
+    m_focusOnReturn = control;
+    QTimer::singleShot(2000, this, [this, kept = QPointer<QWidget>(control)] {
+        if (m_focusOnReturn == kept) m_focusOnReturn.clear();
+    });
 }
 
 void TForm11::takeOperation(const PickedOperation& operation)
@@ -343,11 +384,22 @@ void TForm11::Button1Click()
     for (QLineEdit* e : std::as_const(required))
         if (e->text().trimmed().isEmpty()) empty << (e == Edit1 ? Button3 : e == Edit2 ? Button4 : static_cast<QWidget*>(e));
     if (!empty.isEmpty()) {
+        // Each empty field is marked, and the status line names them, before the message.
+        QStringList names;
+        const std::pair<QLineEdit*, QLabel*> labelled[] = {{Edit1, Label1}, {Edit2, Label2}, {Edit3, Label3},
+                                                            {Edit6, Label7}, {Edit5, Label6}, {Edit4, Label4}};
+        for (const auto& [e, l] : labelled)
+            if (required.contains(e) && e->text().trimmed().isEmpty()) {
+                markMissing(e, true);
+                names << l->text();
+            }
+        StatusLine->setText(QStringLiteral("Не заполнено: %1").arg(names.join(QStringLiteral(", "))));
         m_prompts.error(QStringLiteral("Все поля должны быть заполнены!"), QStringLiteral("Ошибка"));
         QWidget* first = firstEmptyField(fields(), Button3, [&empty](QWidget* f) { return empty.contains(f); });
         focusOnReturn(first ? first : empty.first());
         return;
     }
+    clearMarks();
     // Each number is checked here, whatever put it into its field (typing is filtered, text set
     // by other means is not): a whole number of 0 up to what its column holds, with the field
     // named, rather than refused by the server halfway through the save.

@@ -60,6 +60,8 @@ public:
     QLineEdit* Edit7 = nullptr;      // final price
     QLabel* Label9 = nullptr;
     QLineEdit* Edit9 = nullptr;      // amount
+    /// Which fields the last refusal was about.
+    QLabel* StatusLine = nullptr;
     QPushButton* Button1 = nullptr;  // "Запись"
     QPushButton* Button2 = nullptr;  // "Отмена"
 
@@ -119,6 +121,9 @@ private:
     QString m_version;
     shift_entry::Writer m_writer;
     QPointer<QWidget> m_focusOnReturn;   // see focusOnReturn()
+    /// Marks a field the save found empty (a red frame), or takes the mark away.
+    void markMissing(QLineEdit* field, bool missing);
+    void clearMarks();
     /// Quantity or hours boxes holding the 0 the displays' recomputation put into them, untyped.
     QSet<const QLineEdit*> m_untypedZeros;
 };

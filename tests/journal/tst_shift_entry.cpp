@@ -84,6 +84,7 @@ private slots:
     void incompleteInputFocusesTheFirstEmptyField_data();
     void incompleteInputFocusesTheFirstEmptyField();
     void addWithEnterAndDigitsAlone();
+    void aNewEntryShowsNoPriceOfAnother();
 
 private:
     /// The dialog filled for a new entry of worker 2 with the operation; quantity 2, 1 hour.
@@ -804,6 +805,10 @@ void TestShiftEntry::pickFromTheWorkersListMovesOn()
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);   // Enter picks
         });
         QTest::keyClick(m_dialog->Button3, Qt::Key_Return);
+        // The dialog is active again at once, then the window system takes it away and gives it
+        // back once the list's window has gone.
+        QApplication::setActiveWindow(m_dialog);
+        QApplication::setActiveWindow(m_journal);
         QApplication::setActiveWindow(m_dialog);
         focused = QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : QString();
         m_dialog->reject();
@@ -817,15 +822,16 @@ void TestShiftEntry::incompleteInputFocusesTheFirstEmptyField_data()
 {
     QTest::addColumn<QStringList>("emptied");
     QTest::addColumn<QString>("focus");
-    QTest::newRow("worker") << QStringList{"Edit1"} << "Button3";
-    QTest::newRow("operation") << QStringList{"Edit2"} << "Button4";
-    QTest::newRow("quantity") << QStringList{"Edit3"} << "Edit3";
-    QTest::newRow("hours") << QStringList{"Edit6"} << "Edit6";
-    QTest::newRow("colour of a painting") << QStringList{"Edit5"} << "Edit5";
-    QTest::newRow("defects") << QStringList{"Edit4"} << "Edit4";
+    QTest::addColumn<QString>("named");   // what the status line says
+    QTest::newRow("worker") << QStringList{"Edit1"} << "Button3" << "ФИО";
+    QTest::newRow("operation") << QStringList{"Edit2"} << "Button4" << "Операция";
+    QTest::newRow("quantity") << QStringList{"Edit3"} << "Edit3" << "Кол-во";
+    QTest::newRow("hours") << QStringList{"Edit6"} << "Edit6" << "Время";
+    QTest::newRow("colour of a painting") << QStringList{"Edit5"} << "Edit5" << "Цвет";
+    QTest::newRow("defects") << QStringList{"Edit4"} << "Edit4" << "Брак";
     // The first in keyboard order, whatever order the check goes in.
-    QTest::newRow("defects and hours") << QStringList{"Edit4", "Edit6"} << "Edit6";
-    QTest::newRow("quantity and worker") << QStringList{"Edit3", "Edit1"} << "Button3";
+    QTest::newRow("defects and hours") << QStringList{"Edit4", "Edit6"} << "Edit6" << "Время, Брак";
+    QTest::newRow("quantity and worker") << QStringList{"Edit3", "Edit1"} << "Button3" << "ФИО, Кол-во";
 }
 
 void TestShiftEntry::incompleteInputFocusesTheFirstEmptyField()
@@ -844,12 +850,40 @@ void TestShiftEntry::incompleteInputFocusesTheFirstEmptyField()
         QWidget* defects = fieldLabelled(m_dialog, QStringLiteral("Брак"));
         defects->setFocus();
         QTest::keyClick(defects, Qt::Key_Return);
+        // Each empty field is marked and named; typing into one takes its mark away.
+        QFETCH(QString, named);
+        QCOMPARE(m_dialog->StatusLine->text(), QStringLiteral("Не заполнено: %1").arg(named));
+        for (QLineEdit* e : m_dialog->findChildren<QLineEdit*>())
+            QCOMPARE(e->property("missing").toBool(), emptied.contains(e->objectName()));
+        if (emptied.contains(QStringLiteral("Edit3"))) {
+            child<QLineEdit>(m_dialog, "Edit3")->setText(QStringLiteral("5"));
+            QVERIFY(!child<QLineEdit>(m_dialog, "Edit3")->property("missing").toBool());
+            child<QLineEdit>(m_dialog, "Edit3")->clear();
+        }
         focused = focusedThenEscape();
     });
     m_journal->Button1Click();
     QCOMPARE(m_prompts.texts(), QStringList{QStringLiteral("Все поля должны быть заполнены!")});
     QTEST(focused, "focus");
     QCOMPARE(count(), 1);
+    // The next entry starts unmarked.
+    m_dialog->fillForAdd(kFriday);
+    QVERIFY(m_dialog->StatusLine->text().isEmpty());
+    for (QLineEdit* e : m_dialog->findChildren<QLineEdit*>()) QVERIFY(!e->property("missing").toBool());
+}
+
+void TestShiftEntry::aNewEntryShowsNoPriceOfAnother()
+{
+    // The approved welding shown for a change, then "Добавить": no price until an operation is picked.
+    QVERIFY(m_dm->Smena1.locate(QStringLiteral("id"), 1));
+    m_dialog->fillForChange(m_dm->Smena1);
+    QVERIFY(!m_dialog->Edit7->text().isEmpty() && !m_dialog->Edit9->text().isEmpty());
+    m_dialog->fillForAdd(kFriday);
+    for (QLineEdit* price : {m_dialog->Edit7, m_dialog->Edit8, m_dialog->Edit9}) QVERIFY2(price->text().isEmpty(), qPrintable(price->objectName()));
+    // Typing a quantity before the pick reckons nothing from an earlier entry's price.
+    m_dialog->Edit3->setText(QStringLiteral("4"));
+    m_dialog->Edit6Exit();
+    QCOMPARE(m_dialog->Edit9->text(), QStringLiteral("0"));
 }
 
 void TestShiftEntry::addWithEnterAndDigitsAlone()
