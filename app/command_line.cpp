@@ -677,8 +677,10 @@ std::optional<Failure> run(Job& job, const BuildStamp& stamp, QTextStream& out, 
         if (const QStringList missing = schema_upgrade::missing(db); !missing.isEmpty())
             return Failure{kOldSchema, schema_upgrade::outdatedText(missing, job.role == access_rights::Role::Full,
                                                                     job.database, job.server)};
-        if (checkVersion(dm, stamp) == VersionVerdict::Outdated)
-            return Failure{kOutdated, QStringLiteral("Версия программы не соответсвует БД! Запустите программу через 5 мин.")};
+        BuildStamp newest;
+        if (checkVersion(dm, stamp, &newest) == VersionVerdict::Outdated)
+            return Failure{kOutdated, QStringLiteral("Версия программы не соответсвует БД! Запустите программу через 5 мин. ") +
+                                          outdatedBuildsText(stamp, newest)};
         // What only reads goes to the standby when one is given and serves; else to the primary,
         // after saying why.
         TDataModule6* reading = &dm;

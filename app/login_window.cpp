@@ -117,9 +117,11 @@ void TForm23::CheckVersion()
 {
     m_form1.BuildDate = m_stamp.date;
     m_form1.BuildTime = m_stamp.time;
-    if (checkVersion(m_dm, m_stamp) != VersionVerdict::Outdated || m_ending) return;
+    BuildStamp newest;
+    if (checkVersion(m_dm, m_stamp, &newest) != VersionVerdict::Outdated || m_ending) return;
     Timer1->start();
-    m_prompts.error(QStringLiteral("Версия программы не соответсвует БД! Запустите программу через 5 мин."),
+    m_prompts.error(QStringLiteral("Версия программы не соответсвует БД! Запустите программу через 5 мин.\n") +
+                        outdatedBuildsText(m_stamp, newest),
                     QStringLiteral("Ошибка"));
     end();
 }

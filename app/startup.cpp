@@ -23,7 +23,15 @@ std::optional<QSqlDatabase> connectFromCommandLine(const QStringList& args, Prom
     } catch (const DbError& e) {
         // A person whose password libpq's own means do not give types it in the login.
         if (!user.isEmpty() && isPasswordNeeded(e)) return db;
-        prompts.error(QStringLiteral("Подключение к БД отсутсвует!!!"), QStringLiteral("Ошибка!"));
+        // The first line as it always was; the second says to what, why, and who named the server.
+        const QString named = ConnectionSettings::namesServer(args) ? QStringLiteral("сервер указан в командной строке")
+                              : !files.server.isEmpty()           ? QStringLiteral("сервер задан в файле %1").arg(files.serverFrom)
+                                                                  : QStringLiteral("сервер по умолчанию этой сборки");
+        prompts.error(QStringLiteral("Подключение к БД отсутсвует!!!\nБД %1 на сервере %2:%3: %4; %5.")
+                          .arg(settings.database, settings.host)
+                          .arg(settings.port)
+                          .arg(connectionFailureText(e), named),
+                      QStringLiteral("Ошибка!"));
         return std::nullopt;
     }
     return db;

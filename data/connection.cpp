@@ -149,6 +149,24 @@ QString loginFailureText(const DbError& e)
     return e.text().section(QLatin1Char('\n'), 0, 0).trimmed();
 }
 
+QString connectionFailureText(const DbError& e)
+{
+    const QString text = e.text();
+    const auto says = [&](std::initializer_list<const char*> words) {
+        for (const char* w : words)
+            if (text.contains(QString::fromUtf8(w), Qt::CaseInsensitive)) return true;
+        return false;
+    };
+    if (says({"Connection refused", "в соединении отказано", "соединение отвергнуто"}))
+        return QStringLiteral("сервер не принимает подключений (не запущен, или адрес или порт не те)");
+    if (e.sqlState() == QLatin1String("3D000") || (says({"database", "база данных"}) && says({"does not exist", "не существует"})))
+        return QStringLiteral("такой БД на сервере нет");
+    if (says({"timeout expired", "тайм-аут", "timed out"})) return QStringLiteral("сервер не ответил вовремя");
+    if (says({"could not translate host name", "не удалось преобразовать имя", "Name or service not known"}))
+        return QStringLiteral("имя сервера неизвестно");
+    return loginFailureText(e);
+}
+
 namespace {
 
 // Dynamic properties of the connection's driver, which every copy of the connection shares and

@@ -72,6 +72,11 @@ bool isPasswordNeeded(const class DbError& e);
 /// first line.
 QString loginFailureText(const class DbError& e);
 
+/// Why a connection could not be made, as people read it: the server refuses connections, has no
+/// such database, wants a password or another one, did not answer in time, or its name is
+/// unknown; otherwise the first line of what was said.
+QString connectionFailureText(const class DbError& e);
+
 /// Said when the server is gone (restarted, the network dropped): the action wrote nothing, and
 /// the next one connects again.
 inline const QString kConnectionLostText = QStringLiteral(

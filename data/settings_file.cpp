@@ -256,6 +256,7 @@ void readFile(const QString& path, FileSettings& into)
             badLine(path, number, line, QStringLiteral("ключ %1 в группе [%2] уже задан в строке %3").arg(name, group, QString::number(first)));
         lineOfKey.insert(where, number);
         into.*key->field = checkedValue(path, *key, value);
+        if (key->field == &FileSettings::server) into.serverFrom = path;
     }
 }
 

@@ -11,6 +11,7 @@ struct FileSettings {
     QString user;                 ///< [connection] user: a personal login in place of the access code
     QString sslmode;              ///< [connection] sslmode: libpq's, "allow" when not given
     QString spreadsheetProgram;   ///< [spreadsheet] program: opens workbooks where the desktop has no program for .xlsx
+    QString serverFrom;           ///< the file whose [connection] server was taken; empty when none named it
 };
 
 /// A settings file that exists but cannot be read, is no settings file, or holds a bad value.

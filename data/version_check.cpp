@@ -11,7 +11,12 @@ const QString kFirstRow = QStringLiteral(
 const QString kRead = QStringLiteral("select d, t, delim from accounts_dep.ver");
 } // namespace
 
-VersionVerdict checkVersion(TDataModule6& dm, const BuildStamp& stamp)
+QString outdatedBuildsText(const BuildStamp& ours, const BuildStamp& newest)
+{
+    return QStringLiteral("Эта программа — сборка %1, а с БД уже работала более новая сборка %2.").arg(ours.text(), newest.text());
+}
+
+VersionVerdict checkVersion(TDataModule6& dm, const BuildStamp& stamp, BuildStamp* newest)
 {
     const Params params{{QStringLiteral("d"), stamp.date}, {QStringLiteral("t"), stamp.time}};
     Dataset ver(dm.ADO_DB, kRead);
@@ -30,6 +35,7 @@ VersionVerdict checkVersion(TDataModule6& dm, const BuildStamp& stamp)
     // server's own "." stands in.
     const QString delim = ver.asString(QStringLiteral("delim"));
     dm.setDbDelimiter(delim.isEmpty() ? QStringLiteral(".") : delim);
+    if (newest) *newest = BuildStamp{ver.asInt(QStringLiteral("d")), ver.asInt(QStringLiteral("t"))};
     const auto newer = [&](int d, int t) { return d > stamp.date || (d == stamp.date && t > stamp.time); };
     return newer(ver.asInt(QStringLiteral("d")), ver.asInt(QStringLiteral("t"))) ? VersionVerdict::Outdated
                                                                                    : VersionVerdict::Current;

@@ -21,4 +21,7 @@ enum class VersionVerdict {
 /// compared with) (in one statement that only ever raises it, so two
 /// clients starting at once cannot lower it), and tells whether a newer build has run. A row
 /// without a stamp, or no row at all, counts as the oldest and takes this build's stamp.
-VersionVerdict checkVersion(TDataModule6& dm, const BuildStamp& stamp);
+VersionVerdict checkVersion(TDataModule6& dm, const BuildStamp& stamp, BuildStamp* newest = nullptr);
+
+/// What follows the refusal of an older build: both builds named.
+QString outdatedBuildsText(const BuildStamp& ours, const BuildStamp& newest);

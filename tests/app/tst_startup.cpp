@@ -4,6 +4,7 @@
 #include "data/db_error.h"
 #include "data/read_server.h"
 #include "tests/support/scripted_prompts.h"
+#include "tests/support/test_database.h"
 
 #include <QFile>
 #include <QScopeGuard>
@@ -37,6 +38,7 @@ class TestStartup : public QObject {
 private slots:
     void commandLine_data();
     void commandLine();
+    void unreachableServerSaysSoAndGivesNoConnection_data();
     void unreachableServerSaysSoAndGivesNoConnection();
     void aBadSettingsFileIsToldAndEndsTheStart();
     void lastResortHandlerShowsTheError_data();
@@ -103,14 +105,44 @@ void TestStartup::commandLine()
     }
 }
 
+void TestStartup::unreachableServerSaysSoAndGivesNoConnection_data()
+{
+    // The arguments (database, server), the settings files' server and the file it came from,
+    // and the second line of the message.
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("fileServer");
+    QTest::addColumn<QString>("said");
+    const QString here = QStringLiteral("127.0.0.1:%1").arg(TestDatabase::port());
+    // Nothing listens on port 1 of the loopback address.
+    QTest::newRow("refused, named on the command line")
+        << QStringList{"vorteks", "127.0.0.1:1"} << QString()
+        << "БД vorteks на сервере 127.0.0.1:1: сервер не принимает подключений (не запущен, или адрес или порт не те); "
+           "сервер указан в командной строке.";
+    QTest::newRow("refused, named by a settings file")
+        << QStringList{} << "127.0.0.1:1"
+        << "БД vorteks на сервере 127.0.0.1:1: сервер не принимает подключений (не запущен, или адрес или порт не те); "
+           "сервер задан в файле /etc/xdg/tabel/tabel.conf.";
+    QTest::newRow("no such database")
+        << QStringList{"no_such_base", here} << QString()
+        << QStringLiteral("БД no_such_base на сервере %1: такой БД на сервере нет; сервер указан в командной строке.").arg(here);
+}
+
 void TestStartup::unreachableServerSaysSoAndGivesNoConnection()
 {
+    QFETCH(QStringList, args);
+    QFETCH(QString, fileServer);
     ScriptedPrompts prompts;
-    // Nothing listens on port 1 of the loopback address.
-    const auto db = connectFromCommandLine({QStringLiteral("vorteks"), QStringLiteral("127.0.0.1:1")}, prompts, QStringLiteral("probe"));
+    FileSettings files;
+    if (!fileServer.isEmpty()) {
+        files.server = fileServer;
+        files.serverFrom = QStringLiteral("/etc/xdg/tabel/tabel.conf");
+    }
+    const auto db = connectFromCommandLine(args, prompts, QStringLiteral("probe"), files);
     QVERIFY(!db.has_value());
     QCOMPARE(prompts.said().size(), 1);
-    QCOMPARE(prompts.said().first().text, QStringLiteral("Подключение к БД отсутсвует!!!"));
+    // The first line as it always was, the second what, why and who named the server.
+    QCOMPARE(prompts.said().first().text.section(QLatin1Char('\n'), 0, 0), QStringLiteral("Подключение к БД отсутсвует!!!"));
+    QTEST(prompts.said().first().text.section(QLatin1Char('\n'), 1), "said");
     QCOMPARE(prompts.said().first().title, QStringLiteral("Ошибка!"));
 }
 

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QSettings>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -142,6 +143,9 @@ void TestSettingsFile::read()
         // The personal login and its SSL, where a file names them.
         QCOMPARE(s.user, user.contains(QLatin1String("user=ivanov")) ? QStringLiteral("ivanov") : QString());
         QCOMPARE(s.sslmode, user.contains(QLatin1String("sslmode=verify-full")) ? QStringLiteral("verify-full") : QString());
+        // Which file named the server, for the word on a failed connection: the user's over the machine's.
+        const auto names = [](const QString& text) { return QRegularExpression(QStringLiteral("(^|\\n)\\s*server\\s*=")).match(text).hasMatch(); };
+        QCOMPARE(s.serverFrom, names(user) ? userFile : names(machine) ? machineFile : QString());
     } catch (const SettingsError& e) {
         QVERIFY2(!badFile.isEmpty(), qPrintable(e.text()));
         QVERIFY2(e.text().contains(badFile == QLatin1String("machine") ? machineFile : userFile), qPrintable(e.text()));
