@@ -14,7 +14,8 @@
 # Every step is idempotent: start on a running cluster and load of an existing
 # database (without --fresh) do nothing; --fresh with --keep-old renames the old database
 # (DBNAME_before_YYYYMMDDHHMMSS) instead of dropping it. standby makes DIR a hot standby of the cluster in
-# PRIMARY_DIR (a base backup streaming the primary's changes from then on) and starts it.
+# PRIMARY_DIR (a base backup streaming the primary's changes from then on) and starts it, with
+# hot_standby_feedback on, so that the primary's vacuum never ends a long read on the standby.
 #
 # The server's limits, taken by start and standby (a running server keeps its own until it is
 # stopped and started again; start says so when they differ):
@@ -35,6 +36,7 @@ throwaway=0
 max_connections=${TABEL_PG_MAX_CONNECTIONS:-}
 shared_buffers=${TABEL_PG_SHARED_BUFFERS:-}
 work_mem=${TABEL_PG_WORK_MEM:-}
+standby_opts=
 args=()
 while [ $# -gt 0 ]; do
   case "$1" in
@@ -49,7 +51,7 @@ while [ $# -gt 0 ]; do
 done
 set -- "${args[@]}"
 cmd=${1:-}
-[ -n "$cmd" ] || { sed -n '2,27p' "$0" | sed 's/^# \{0,1\}//'; exit 2; }
+[ -n "$cmd" ] || { sed -n '2,28p' "$0" | sed 's/^# \{0,1\}//'; exit 2; }
 shift
 
 # The limits go onto the server's command line: only a number, or a number with a unit, passes.
@@ -108,6 +110,7 @@ start() {
   local opts="-c listen_addresses=127.0.0.1 -c port=$port -k $sock -c max_connections=${max_connections:-100}"
   [ -z "$shared_buffers" ] || opts="$opts -c shared_buffers=$shared_buffers"
   [ -z "$work_mem" ] || opts="$opts -c work_mem=$work_mem"
+  [ -z "$standby_opts" ] || opts="$opts $standby_opts"
   if [ $throwaway = 1 ]; then
     opts="$opts -c fsync=off -c synchronous_commit=off -c full_page_writes=off"
   fi
@@ -228,6 +231,9 @@ standby() {
   if [ -z "$max_connections" ]; then
     max_connections=$("$pgbin/psql" -X -q -h "$primary/run" -p "$primary_port" -U postgres -d postgres -tAc "show max_connections")
   fi
+  # The month-end batch reads the standby in one long transaction: the primary's vacuum keeps
+  # the rows it may still read, rather than the standby ending its session ("conflict with recovery").
+  standby_opts="-c hot_standby_feedback=on"
   start
 }
 
