@@ -209,22 +209,46 @@ inline QStringList clusterProcesses(const QSqlDatabase& db)
     return QStringList{postmaster} + QString::fromLatin1(children.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
+/// Processor ticks from a process's /proc/PID/stat (PID 0: this process, all its threads): its
+/// own, and with children those of its children that have ended and been waited for.
+inline double processTicks(qint64 pid, bool withChildren)
+{
+    QFile f(pid ? QStringLiteral("/proc/%1/stat").arg(pid) : QStringLiteral("/proc/self/stat"));
+    if (!f.open(QIODevice::ReadOnly)) return 0;
+    const QByteArray stat = f.readAll();
+    // After the name in parentheses: the state, then utime, stime, cutime, cstime as the 12th to 15th.
+    const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
+    return fields.value(11).toDouble() + fields.value(12).toDouble() +
+           (withChildren ? fields.value(13).toDouble() + fields.value(14).toDouble() : 0);
+}
+
+/// Processor seconds a process has used (PID 0: this one), with its children that have ended unless
+/// told otherwise.
+inline double processCpuSeconds(qint64 pid, bool withChildren = true)
+{
+    return processTicks(pid, withChildren) / double(sysconf(_SC_CLK_TCK));
+}
+
 /// The processor time a cluster's processes have used, in seconds: the postmaster's own and, through
 /// it, that of every process of the cluster that has ended, and that of every one still running.
 /// The processes as clusterProcesses() gives them, the postmaster first.
 inline double clusterCpuSeconds(const QStringList& processes)
 {
     double ticks = 0;
-    for (qsizetype i = 0; i < processes.size(); ++i) {
-        QFile f(QStringLiteral("/proc/%1/stat").arg(processes.at(i)));
-        if (!f.open(QIODevice::ReadOnly)) continue;
-        const QByteArray stat = f.readAll();
-        // After the name in parentheses: state, then utime, stime, cutime, cstime as the 12th to 15th.
-        const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
-        ticks += fields.value(11).toDouble() + fields.value(12).toDouble();
-        if (i == 0) ticks += fields.value(13).toDouble() + fields.value(14).toDouble();
-    }
+    for (qsizetype i = 0; i < processes.size(); ++i) ticks += processTicks(processes.at(i).toLongLong(), i == 0);
     return ticks / double(sysconf(_SC_CLK_TCK));
+}
+
+/// Processor seconds the whole machine has been busy, all its cores and all its users together.
+inline double machineCpuSeconds()
+{
+    QFile f(QStringLiteral("/proc/stat"));
+    if (!f.open(QIODevice::ReadOnly)) return 0;
+    // cpu  user nice system idle iowait irq softirq steal
+    const QList<QByteArray> fields = f.readLine().simplified().split(' ');
+    double busy = 0;
+    for (int i : {1, 2, 3, 6, 7, 8}) busy += fields.value(i).toDouble();
+    return busy / double(sysconf(_SC_CLK_TCK));
 }
 
 /// The p-th percentile (0 < p < 100) of the values, the nearest rank; 0 for none.

@@ -30,16 +30,19 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QHash>
+#include <QRegularExpression>
 #include <QSqlRecord>
 #include <QTemporaryDir>
 #include <QThread>
 
+#include <array>
 #include <atomic>
 #include <cstdio>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <random>
+#include <sys/resource.h>
 
 namespace {
 
@@ -47,6 +50,8 @@ namespace {
 constexpr int kColourBase = 900000;
 // Every session of the run names itself so: the history rows of its writes are told by it.
 const QString kClientName = QStringLiteral("tabel bench load");
+// The clients' priority against the server's (0).
+constexpr int kClientsNice = 10;
 const QString kReopenReason = QStringLiteral("нагрузочный замер: закрытие месяца во время записи");
 
 struct Pace {
@@ -428,18 +433,24 @@ public:
     virtual void end() = 0;
     /// What it did, for the table's notes.
     virtual QString said() const = 0;
+    /// A process of its own running now (0: none), whose processor time counts with the clients'.
+    virtual qint64 process() const { return 0; }
 };
 
 /// The month-end batch of the month before, run by the program as a scheduled run starts it and
-/// started again whenever it ends, so that it runs all the while; the run still going at the end
-/// is waited for.
+/// started again whenever it ends, so that it runs all the while. A run still going when the
+/// clients stop is cut short, its sessions on the servers it reads ended with it.
 class Batch : public Beside {
 public:
-    Batch(const bench::Server& server, const QDate& month, const QStringList& more) : m_server(server), m_month(month), m_more(more) {}
+    Batch(const bench::Server& server, const QDate& month, const QStringList& more, const QList<QSqlDatabase>& servers)
+        : m_server(server), m_month(month), m_more(more), m_servers(servers)
+    {
+    }
     void start() override { launch(); }
     void poll() override
     {
         m_process.waitForFinished(1);
+        m_errors += m_process.readAllStandardError();
         if (m_process.state() == QProcess::NotRunning) {
             ended();
             launch();
@@ -447,24 +458,48 @@ public:
     }
     void end() override
     {
-        if (!m_process.waitForFinished(300000)) {
-            m_process.kill();
-            m_process.waitForFinished();
+        if (m_process.state() == QProcess::NotRunning) {
+            ended();
+            return;
         }
-        ended();
+        m_cutAfter = double(m_clock.nsecsElapsed()) / 1e9;
+        m_process.kill();
+        m_process.waitForFinished();
+        m_errors += m_process.readAllStandardError();
+        // "[5/13] workers-2026-11.pdf": the files the cut run had written.
+        static const QRegularExpression file(QStringLiteral("\\[(\\d+)/(\\d+)\\]"));
+        for (const QRegularExpressionMatch& m : file.globalMatch(QString::fromUtf8(m_errors)))
+            m_cutFiles = m.captured(1) + QLatin1Char('/') + m.captured(2);
+        for (const QSqlDatabase& db : std::as_const(m_servers)) {
+            const QString cli = QStringLiteral("datname = current_database() and application_name like 'tabel %-cli %'");
+            execSql(db, QStringLiteral("select pg_terminate_backend(pid) from pg_stat_activity where ") + cli);
+            const QDeadlineTimer gone(10000);
+            while (!gone.hasExpired()) {
+                QSqlQuery q = Statement(QStringLiteral("select count(*) from pg_stat_activity where ") + cli).exec(db);
+                if (q.next() && q.value(0).toInt() == 0) break;
+                QThread::msleep(50);
+            }
+        }
     }
+    qint64 process() const override { return m_process.state() == QProcess::NotRunning ? 0 : m_process.processId(); }
     QString said() const override
     {
-        return QStringLiteral("the month-end batch of %1: %2 runs, %3 s each%4")
-            .arg(month_close::monthText(m_month.month(), m_month.year()))
-            .arg(m_seconds.size())
-            .arg(bench::median(m_seconds), 0, 'f', 1)
-            .arg(m_failed ? QStringLiteral(", %1 failed").arg(m_failed) : QString());
+        QString text = QStringLiteral("the month-end batch of %1: %2 runs done")
+                           .arg(month_close::monthText(m_month.month(), m_month.year()))
+                           .arg(m_seconds.size());
+        if (!m_seconds.empty()) text += QStringLiteral(" in %1 s each").arg(bench::median(m_seconds), 0, 'f', 1);
+        if (m_failed) text += QStringLiteral(", %1 failed").arg(m_failed);
+        if (m_cutAfter > 0)
+            text += QStringLiteral(", one cut at the end after %1 s with %2 files written")
+                        .arg(m_cutAfter, 0, 'f', 0)
+                        .arg(m_cutFiles.isEmpty() ? QStringLiteral("no") : m_cutFiles);
+        return text;
     }
 
 private:
     void launch()
     {
+        m_errors.clear();
         m_clock.start();
         m_process.start(QStringLiteral(TABEL_BINARY),
                         bench::monthEndArguments(m_server, m_month, m_dir.filePath(QStringLiteral("run%1").arg(m_runs++))) + m_more);
@@ -474,21 +509,25 @@ private:
     {
         m_seconds.push_back(double(m_clock.nsecsElapsed()) / 1e9);
         m_process.readAllStandardOutput();
-        const QByteArray errors = m_process.readAllStandardError();
+        m_errors += m_process.readAllStandardError();
         if (m_process.exitStatus() != QProcess::NormalExit || m_process.exitCode() != 0) {
             ++m_failed;
-            std::fprintf(stderr, "month-end batch: %s\n", errors.right(2000).constData());
+            std::fprintf(stderr, "month-end batch: %s\n", m_errors.right(2000).constData());
         }
     }
 
     const bench::Server& m_server;
     QDate m_month;
     QStringList m_more;
+    QList<QSqlDatabase> m_servers;   // where its sessions are ended when a run is cut
     QTemporaryDir m_dir;
     QProcess m_process;
     QElapsedTimer m_clock;
+    QByteArray m_errors;             // the run's standard error: a line a file written
     int m_runs = 0;
     int m_failed = 0;
+    double m_cutAfter = 0;
+    QString m_cutFiles;
     std::vector<double> m_seconds;
 };
 
@@ -577,6 +616,8 @@ struct Result {
     int sessions = 0;        // connections to the database at the peak, the benchmark's own monitor left out
     double serverMb = 0;     // the primary's processes at the peak (proportional set)
     double serverCpu = 0;    // processor seconds the primary's processes used while the clients worked
+    double clientsCpu = 0;   // ... the clients and the batch program, which a plant runs on other machines
+    double othersCpu = 0;    // ... everything else on this machine (its other users, the standby)
     double seconds = 0;      // how long they worked
     double tempMb = 0;       // written to temporary files by sorts and hashes larger than work_mem
     QString notes;
@@ -611,7 +652,13 @@ Result scenario(const QString& name, const bench::Server& server, const Plant& p
         result.serverMb = std::max(result.serverMb, kb / 1024.0);
     };
     if (beside) beside->start();
-    const double cpu = bench::clusterCpuSeconds(bench::clusterProcesses(admin));
+    // Processor time of the server, of the clients with the work beside them, of the whole machine.
+    const auto cpuNow = [&] {
+        const qint64 batch = beside ? beside->process() : 0;
+        const double clients = bench::processCpuSeconds(0) + (batch ? bench::processCpuSeconds(batch, false) : 0);
+        return std::array<double, 3>{bench::clusterCpuSeconds(bench::clusterProcesses(admin)), clients, bench::machineCpuSeconds()};
+    };
+    const std::array<double, 3> cpu = cpuNow();
     const auto tempBytes = [&admin] {
         QSqlQuery q = Statement(QStringLiteral("select temp_bytes from pg_stat_database where datname = current_database()")).exec(admin);
         return q.next() ? q.value(0).toDouble() : 0.0;
@@ -626,7 +673,10 @@ Result scenario(const QString& name, const bench::Server& server, const Plant& p
         QThread::msleep(500);
     }
     run.stop = true;
-    result.serverCpu = bench::clusterCpuSeconds(bench::clusterProcesses(admin)) - cpu;
+    const std::array<double, 3> used = cpuNow();
+    result.serverCpu = used[0] - cpu[0];
+    result.clientsCpu = used[1] - cpu[1];
+    result.othersCpu = std::max(0.0, used[2] - cpu[2] - result.serverCpu - result.clientsCpu);
     result.seconds = double(clock.nsecsElapsed()) / 1e9;
     for (auto& t : threads) t->wait();
     if (beside) {
@@ -647,6 +697,9 @@ QString ms(double v) { return QString::number(v, 'f', v < 10 ? 1 : 0); }
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
+    // The clients and the batch program run on machines of their own in a plant: here they yield
+    // the processor to the server (every thread and child made from now on inherits it).
+    setpriority(PRIO_PROCESS, 0, kClientsNice);
     const std::optional<Options> options = readOptions(app.arguments());
     if (!options) {
         std::fprintf(stderr, "usage: bench_load [--clients N] [--seconds S] [--think MIN-MAX] [--sheet-every S]\n"
@@ -657,11 +710,14 @@ int main(int argc, char** argv)
     if (!server.given()) return 2;
     const int standbyPort = bench::standbyPort();
     if (!standbyPort) return 2;
-    const QString adminName = QStringLiteral("load_admin");
+    const QString adminName = QStringLiteral("load_admin"), standbyName = QStringLiteral("load_standby_admin");
     int status = 0;
     {
         const QSqlDatabase admin = openConnection(server.settings(), adminName);
         setClientName(admin, kClientName);
+        ConnectionSettings onStandby = server.settings();
+        onStandby.port = standbyPort;
+        const QSqlDatabase standbyAdmin = openConnection(onStandby, standbyName);
         const std::optional<Plant> plant = readPlant(admin);
         if (!plant) return 1;
         const QVariantList limits = rows(admin, QStringLiteral("select current_setting('max_connections'), current_setting('shared_buffers'), "
@@ -669,11 +725,12 @@ int main(int argc, char** argv)
                                          .value(0);
         std::printf("%d foremen at once on %s: they enter %s (%zu workers), the month before %s is closed in (e); "
                     "a foreman acts every %.0f–%.0f s, opens a sheet about every %d s; %d s a scenario; "
-                    "the server: %d cores shared with the clients, max_connections %s, shared_buffers %s, work_mem %s\n",
+                    "the server: %d cores shared with the clients (at nice %d) and whatever else runs, max_connections %s, "
+                    "shared_buffers %s, work_mem %s\n",
                     options->clients, qPrintable(server.db), qPrintable(month_close::monthText(plant->month.month(), plant->month.year())),
                     size_t(plant->workers.size()), qPrintable(month_close::monthText(plant->previous.month(), plant->previous.year())),
                     options->pace.thinkMin, options->pace.thinkMax, options->pace.sheetEvery, options->seconds,
-                    QThread::idealThreadCount(), qPrintable(limits.value(0).toString()), qPrintable(limits.value(1).toString()),
+                    QThread::idealThreadCount(), kClientsNice, qPrintable(limits.value(0).toString()), qPrintable(limits.value(1).toString()),
                     qPrintable(limits.value(2).toString()));
         std::fflush(stdout);
         const QVariantList last = rows(admin, QStringLiteral("select (select coalesce(max(id), 0) from accounts_dep.smena), "
@@ -692,13 +749,13 @@ int main(int argc, char** argv)
                                        options->seconds, colours, admin));
             results.push_back(scenario(QStringLiteral("(b) %1 clients").arg(n), server, *plant, n, pace, options->seconds, colours, admin));
             {
-                Batch batch(server, plant->previous, {});
+                Batch batch(server, plant->previous, {}, {admin});
                 results.push_back(scenario(QStringLiteral("(c) %1 + month-end batch on the primary").arg(n), server, *plant, n, pace,
                                            options->seconds, colours, admin, &batch));
             }
             {
-                Batch batch(server, plant->previous,
-                            {QStringLiteral("--read-server"), QStringLiteral("127.0.0.1:%1").arg(standbyPort)});
+                Batch batch(server, plant->previous, {QStringLiteral("--read-server"), QStringLiteral("127.0.0.1:%1").arg(standbyPort)},
+                            {admin, standbyAdmin});
                 results.push_back(scenario(QStringLiteral("(d) %1 + month-end batch on the standby").arg(n), server, *plant, n, pace,
                                            options->seconds, colours, admin, &batch));
             }
@@ -732,15 +789,18 @@ int main(int argc, char** argv)
             const Figures& alone = results.front().figures;
             const double aloneP95 = bench::percentile(alone.saves, 95), aloneP99 = bench::percentile(alone.saves, 99),
                          aloneReload = bench::percentile(alone.reloads, 95);
-            std::printf("\n%-44s %6s %9s %7s %7s %11s %7s %8s %9s %10s %11s\n", "", "saves", "save p50", "p95", "p99", "reload p95",
-                        "sheets", "refused", "sessions", "server MB", "server CPU");
+            std::printf("\n%-44s %6s %9s %7s %7s %11s %7s %8s %9s %10s  %s\n", "", "saves", "save p50", "p95", "p99", "reload p95",
+                        "sheets", "refused", "sessions", "server MB", "cores busy: server, clients, others");
             for (const Result& r : results) {
                 const Figures& f = r.figures;
-                std::printf("%-44s %6zu %6s ms %7s %7s %8s ms %7zu %8d %9d %10.0f %5.2f cores\n", qPrintable(r.name), f.saves.size(),
+                std::printf("%-44s %6zu %6s ms %7s %7s %8s ms %7zu %8d %9d %10.0f  %.2f, %.2f, %.2f\n", qPrintable(r.name), f.saves.size(),
                             qPrintable(ms(bench::percentile(f.saves, 50))), qPrintable(ms(bench::percentile(f.saves, 95))),
                             qPrintable(ms(bench::percentile(f.saves, 99))), qPrintable(ms(bench::percentile(f.reloads, 95))),
-                            f.sheets.size(), f.refused, r.sessions, r.serverMb, r.serverCpu / r.seconds);
+                            f.sheets.size(), f.refused, r.sessions, r.serverMb, r.serverCpu / r.seconds, r.clientsCpu / r.seconds,
+                            r.othersCpu / r.seconds);
             }
+            std::printf("(cores busy: the clients with the batch program, which a plant runs on machines of their own; "
+                        "the others are the standby and the machine's other work)\n");
             std::printf("\ngoals: save p95 < 100 ms, p99 < 250 ms, journal reload p95 < 200 ms\n");
             std::printf("%-44s %9s %9s %11s  %s\n", "against the client alone", "save p95", "save p99", "reload p95", "goals");
             for (const Result& r : results) {
@@ -777,5 +837,6 @@ int main(int argc, char** argv)
         }
     }
     QSqlDatabase::removeDatabase(adminName);
+    QSqlDatabase::removeDatabase(standbyName);
     return status;
 }
