@@ -458,6 +458,7 @@ public:
     }
     void end() override
     {
+        m_process.waitForFinished(1);
         if (m_process.state() == QProcess::NotRunning) {
             ended();
             return;
@@ -692,6 +693,16 @@ Result scenario(const QString& name, const bench::Server& server, const Plant& p
 
 QString ms(double v) { return QString::number(v, 'f', v < 10 ? 1 : 0); }
 
+/// A percentile of the times in ms, "-" when there are none.
+QString at(const std::vector<double>& times, double p) { return times.empty() ? QStringLiteral("-") : ms(bench::percentile(times, p)); }
+
+/// A percentile of the times against the same of the client alone, "-" when either has none.
+QString ratio(const std::vector<double>& times, const std::vector<double>& alone, double p)
+{
+    if (times.empty() || alone.empty()) return QStringLiteral("-");
+    return QString::number(bench::percentile(times, p) / bench::percentile(alone, p), 'f', 2) + QLatin1Char('x');
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -787,16 +798,13 @@ int main(int argc, char** argv)
 
         if (results.size() == 5) {
             const Figures& alone = results.front().figures;
-            const double aloneP95 = bench::percentile(alone.saves, 95), aloneP99 = bench::percentile(alone.saves, 99),
-                         aloneReload = bench::percentile(alone.reloads, 95);
             std::printf("\n%-44s %6s %9s %7s %7s %11s %7s %8s %9s %10s  %s\n", "", "saves", "save p50", "p95", "p99", "reload p95",
                         "sheets", "refused", "sessions", "server MB", "cores busy: server, clients, others");
             for (const Result& r : results) {
                 const Figures& f = r.figures;
                 std::printf("%-44s %6zu %6s ms %7s %7s %8s ms %7zu %8d %9d %10.0f  %.2f, %.2f, %.2f\n", qPrintable(r.name), f.saves.size(),
-                            qPrintable(ms(bench::percentile(f.saves, 50))), qPrintable(ms(bench::percentile(f.saves, 95))),
-                            qPrintable(ms(bench::percentile(f.saves, 99))), qPrintable(ms(bench::percentile(f.reloads, 95))),
-                            f.sheets.size(), f.refused, r.sessions, r.serverMb, r.serverCpu / r.seconds, r.clientsCpu / r.seconds,
+                            qPrintable(at(f.saves, 50)), qPrintable(at(f.saves, 95)), qPrintable(at(f.saves, 99)),
+                            qPrintable(at(f.reloads, 95)), f.sheets.size(), f.refused, r.sessions, r.serverMb, r.serverCpu / r.seconds, r.clientsCpu / r.seconds,
                             r.othersCpu / r.seconds);
             }
             std::printf("(cores busy: the clients with the batch program, which a plant runs on machines of their own; "
@@ -805,13 +813,14 @@ int main(int argc, char** argv)
             std::printf("%-44s %9s %9s %11s  %s\n", "against the client alone", "save p95", "save p99", "reload p95", "goals");
             for (const Result& r : results) {
                 const Figures& f = r.figures;
-                const double p95 = bench::percentile(f.saves, 95), p99 = bench::percentile(f.saves, 99),
-                             reload = bench::percentile(f.reloads, 95);
                 QStringList missed;
-                if (p95 >= 100) missed << QStringLiteral("save p95");
-                if (p99 >= 250) missed << QStringLiteral("save p99");
-                if (reload >= 200) missed << QStringLiteral("reload p95");
-                std::printf("%-44s %8.2fx %8.2fx %10.2fx  %s\n", qPrintable(r.name), p95 / aloneP95, p99 / aloneP99, reload / aloneReload,
+                if (f.saves.empty()) missed << QStringLiteral("no save done");
+                if (f.reloads.empty()) missed << QStringLiteral("no reload done");
+                if (bench::percentile(f.saves, 95) >= 100) missed << QStringLiteral("save p95");
+                if (bench::percentile(f.saves, 99) >= 250) missed << QStringLiteral("save p99");
+                if (bench::percentile(f.reloads, 95) >= 200) missed << QStringLiteral("reload p95");
+                std::printf("%-44s %9s %9s %11s  %s\n", qPrintable(r.name), qPrintable(ratio(f.saves, alone.saves, 95)),
+                            qPrintable(ratio(f.saves, alone.saves, 99)), qPrintable(ratio(f.reloads, alone.reloads, 95)),
                             missed.isEmpty() ? "met" : qPrintable(QStringLiteral("missed: ") + missed.join(QStringLiteral(", "))));
             }
             std::printf("\n");
