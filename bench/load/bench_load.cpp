@@ -9,8 +9,9 @@
 // month-end batch of the month before reads the primary, (d) the same with the batch reading the
 // standby, (e) N clients while the month before is closed (month_close::close) and opened again
 // in a loop. Each prints the saves' p50, p95 and p99 and the journal reload's p95 against the
-// goals and as a ratio against the client alone, the sessions on the database at the peak and
-// the server's memory.
+// goals and as a ratio against the client alone; the connections at the peak, the server's memory,
+// the processor time of the server, of the clients and of the machine's other work, and the
+// temporary files the server wrote.
 //
 // The clients save into the latest month with entries, each on a day, a shift and workers of his
 // own. At the end the entries they saved are removed (by their colours and ids), the month's
