@@ -11,14 +11,17 @@
 
 #include <QByteArray>
 #include <QDate>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QStringList>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <vector>
+#include <unistd.h>
 
 namespace bench {
 
@@ -69,6 +72,25 @@ struct Server {
         return s;
     }
 };
+
+/// The port of the plant's streaming standby that bench/run.sh --plant starts; 0, with the reason
+/// on stderr, when there is none.
+inline int standbyPort()
+{
+    const int port = qEnvironmentVariableIntValue("TABEL_BENCH_STANDBY_PORT");
+    if (!port) std::fprintf(stderr, "no standby: run through bench/run.sh --plant\n");
+    return port;
+}
+
+/// The program's arguments for the month-end batch of the month of a date (every report and
+/// sheet, as a scheduled run starts it, with the full access code) writing into dir; more, such
+/// as a read server, is added by the caller.
+inline QStringList monthEndArguments(const Server& server, const QDate& month, const QString& dir)
+{
+    return {server.db, server.address(), QStringLiteral("--code"), QStringLiteral("3851"), QStringLiteral("--month-end"),
+            QStringLiteral("--month"), QString::number(month.month()), QStringLiteral("--year"), QString::number(month.year()),
+            QStringLiteral("--dir"), dir};
+}
 
 /// Errors and questions go to stderr (every question answered "no"); information is dropped.
 class QuietPrompts : public Prompts {
@@ -159,6 +181,83 @@ inline long statusKb(qint64 pid, const char* key)
     for (const QByteArray& line : f.readAll().split('\n'))
         if (line.startsWith(key)) return line.mid(qstrlen(key) + 1).trimmed().split(' ').value(0).toLong();
     return 0;
+}
+
+/// A process's proportional share of memory in KiB (its own pages whole, each shared page split
+/// among the processes that map it), so that a cluster's processes add up to what it takes
+/// without counting its shared buffers once for each; 0 when it cannot be read.
+inline long proportionalKb(qint64 pid)
+{
+    QFile f(QStringLiteral("/proc/%1/smaps_rollup").arg(pid));
+    if (!f.open(QIODevice::ReadOnly)) return 0;
+    for (const QByteArray& line : f.readAll().split('\n'))
+        if (line.startsWith("Pss:")) return line.mid(4).trimmed().split(' ').value(0).toLong();
+    return 0;
+}
+
+/// The processes of the connection's cluster: its postmaster (from the data directory's
+/// postmaster.pid, which the benchmarks' own superuser may read) and every process it started.
+inline QStringList clusterProcesses(const QSqlDatabase& db)
+{
+    QSqlQuery q = Statement(QStringLiteral("select current_setting('data_directory')")).exec(db);
+    QFile pidFile(QDir(q.next() ? q.value(0).toString() : QString()).filePath(QStringLiteral("postmaster.pid")));
+    if (!pidFile.open(QIODevice::ReadOnly)) return {};
+    const QString postmaster = QString::fromLatin1(pidFile.readLine().trimmed());
+    QProcess children;
+    children.start(QStringLiteral("pgrep"), {QStringLiteral("-P"), postmaster});
+    children.waitForFinished();
+    return QStringList{postmaster} + QString::fromLatin1(children.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+/// Processor ticks from a process's /proc/PID/stat (PID 0: this process, all its threads): its
+/// own, and with children those of its children that have ended and been waited for.
+inline double processTicks(qint64 pid, bool withChildren)
+{
+    QFile f(pid ? QStringLiteral("/proc/%1/stat").arg(pid) : QStringLiteral("/proc/self/stat"));
+    if (!f.open(QIODevice::ReadOnly)) return 0;
+    const QByteArray stat = f.readAll();
+    // After the name in parentheses: the state, then utime, stime, cutime, cstime as the 12th to 15th.
+    const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
+    return fields.value(11).toDouble() + fields.value(12).toDouble() +
+           (withChildren ? fields.value(13).toDouble() + fields.value(14).toDouble() : 0);
+}
+
+/// Processor seconds a process has used (PID 0: this one), with its children that have ended unless
+/// told otherwise.
+inline double processCpuSeconds(qint64 pid, bool withChildren = true)
+{
+    return processTicks(pid, withChildren) / double(sysconf(_SC_CLK_TCK));
+}
+
+/// The processor time a cluster's processes have used, in seconds: the postmaster's own and, through
+/// it, that of every process of the cluster that has ended, and that of every one still running.
+/// The processes as clusterProcesses() gives them, the postmaster first.
+inline double clusterCpuSeconds(const QStringList& processes)
+{
+    double ticks = 0;
+    for (qsizetype i = 0; i < processes.size(); ++i) ticks += processTicks(processes.at(i).toLongLong(), i == 0);
+    return ticks / double(sysconf(_SC_CLK_TCK));
+}
+
+/// Processor seconds the whole machine has been busy, all its cores and all its users together.
+inline double machineCpuSeconds()
+{
+    QFile f(QStringLiteral("/proc/stat"));
+    if (!f.open(QIODevice::ReadOnly)) return 0;
+    // cpu  user nice system idle iowait irq softirq steal
+    const QList<QByteArray> fields = f.readLine().simplified().split(' ');
+    double busy = 0;
+    for (int i : {1, 2, 3, 6, 7, 8}) busy += fields.value(i).toDouble();
+    return busy / double(sysconf(_SC_CLK_TCK));
+}
+
+/// The p-th percentile (0 < p < 100) of the values, the nearest rank; 0 for none.
+inline double percentile(std::vector<double> v, double p)
+{
+    if (v.empty()) return 0;
+    std::sort(v.begin(), v.end());
+    const size_t rank = size_t(std::ceil(p / 100.0 * double(v.size())));
+    return v[std::clamp<size_t>(rank, 1, v.size()) - 1];
 }
 
 inline double median(std::vector<double> v)

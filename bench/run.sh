@@ -2,22 +2,30 @@
 # Runs every benchmark against a throwaway PostgreSQL seeded with a large department.
 # Each benchmark prints its own figures and a ratio against a baseline measured in the same run.
 # With --plant: seeds a whole plant once (6,000 workers, 10 million journal entries over two
-# years; a few minutes) and runs the month-end benchmarks on it instead.
+# years; a few minutes) and runs the month-end benchmarks and the load of many clients at once
+# on it instead (--clients N: that many clients, 100 unless said; the server then takes twice as
+# many sessions and some more: each client's own and, at most, a background one).
 # The benchmarks change and delete data: they work only in the database seeded here, which the
 # seed marks, and refuse any other.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 plant=
-for arg in "$@"; do
-  case "$arg" in
-    --plant) plant=1 ;;
-    *) echo "usage: bash bench/run.sh [--plant]" >&2; exit 2 ;;
+clients=${TABEL_LOAD_CLIENTS:-100}
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --plant) plant=1; shift ;;
+    --clients) clients=${2:-}; shift 2 ;;
+    *) echo "usage: bash bench/run.sh [--plant [--clients N]]" >&2; exit 2 ;;
   esac
 done
+[[ "$clients" =~ ^[1-9][0-9]{0,3}$ ]] || { echo "bench: --clients takes a number from 1 to 9999, not '$clients'" >&2; exit 2; }
+export TABEL_LOAD_CLIENTS=$clients
 bash "$top/scripts/setup.sh"
 pgdir="$top/build/pgbench"
 port=${TABEL_BENCH_PORT:-55462}
-db() { bash "$top/db/localdb.sh" --dir "$pgdir" --port "$port" --throwaway "$@"; }
+limits=()
+[ -z "$plant" ] || limits=(--max-connections $((2 * clients + 20)))
+db() { bash "$top/db/localdb.sh" --dir "$pgdir" --port "$port" --throwaway "${limits[@]}" "$@"; }
 sql() { PGPASSWORD=tabel_test psql -X -q -v ON_ERROR_STOP=1 -h 127.0.0.1 -p "$port" -U tabel_test "$@"; }
 db start
 trap 'db stop' EXIT
@@ -54,7 +62,8 @@ seed() {
 if [ -n "$plant" ]; then
   seed tabel_plant "$top/bench/seed_plant.sql"
   benchdb=tabel_plant
-  programs=$(find "$top/build/bench" -maxdepth 2 -type f -executable \( -name 'bench_monthend' -o -name 'bench_month_end_batch' -o -name 'bench_journal' \) | sort)
+  programs=$(find "$top/build/bench" -maxdepth 2 -type f -executable \( -name 'bench_monthend' -o -name 'bench_month_end_batch' \
+             -o -name 'bench_journal' -o -name 'bench_load' \) | sort)
   # A streaming standby of the benchmarks' cluster, made afresh from it, for the batch to read.
   standbydir="$top/build/pgbench-standby"
   standby_port=$((port + 1))
@@ -68,9 +77,9 @@ if [ -n "$plant" ]; then
 else
   seed tabel_large "$top/bench/seed_large.sql"
   benchdb=tabel_large
-  # The month-end benchmarks need the plant and its standby: they run with --plant.
+  # The month-end benchmarks and the load need the plant and its standby: they run with --plant.
   programs=$(find "$top/build/bench" -maxdepth 2 -type f -executable -name 'bench_*' ! -name 'bench_monthend' \
-             ! -name 'bench_month_end_batch' | sort)
+             ! -name 'bench_month_end_batch' ! -name 'bench_load' | sort)
 fi
 export TABEL_BENCH_PORT=$port TABEL_BENCH_DB=$benchdb TABEL_TEST_PORT=$port TABEL_TEST_TEMPLATE=tabel_template
 export QT_QPA_PLATFORM=offscreen

@@ -34,6 +34,18 @@ struct BackgroundJob::Session {
         if (cancel) PQfreeCancel(cancel);
         cancel = handle;
     }
+
+    /// Ends the run's sessions on the job's thread, which opened them: closed, and no copy of
+    /// them left when their names are removed (Qt would keep a connection still in use).
+    void close()
+    {
+        setCancel(nullptr);
+        for (auto [session, connection] : {std::pair{&db, name}, std::pair{&readDb, name + QStringLiteral("_read")}}) {
+            if (session->isValid()) session->close();
+            *session = QSqlDatabase();
+            QSqlDatabase::removeDatabase(connection);
+        }
+    }
 };
 
 void JobContext::checkCancelled() const
@@ -57,24 +69,11 @@ BackgroundJob::BackgroundJob(const QSqlDatabase& source, QObject* parent)
 BackgroundJob::~BackgroundJob()
 {
     if (!m_thread) return;
+    // A run closes its sessions before it ends: once it has, none is left to close here.
     if (m_running) {
         cancel();
         m_shared->ended.acquire();
     }
-    // The session is closed on the thread that opened it.
-    const std::shared_ptr<Session> session = m_session;
-    QMetaObject::invokeMethod(
-        m_worker,
-        [session] {
-            session->setCancel(nullptr);
-            session->db.close();
-            session->db = QSqlDatabase();
-            QSqlDatabase::removeDatabase(session->name);
-            session->readDb.close();
-            session->readDb = QSqlDatabase();
-            QSqlDatabase::removeDatabase(session->name + QStringLiteral("_read"));
-        },
-        Qt::BlockingQueuedConnection);
     m_thread->quit();
     m_thread->wait();
     delete m_worker;
@@ -149,11 +148,7 @@ void BackgroundJob::run(const Work& work, Shared& shared, const read_server::Pri
             if (why.isEmpty()) db = &session.readDb;
             if (read_server::tellOnce(why)) shared.readOnPrimary = why;
         }
-        if (db == &session.db) {
-            // The first run opens the session; one the server dropped is opened again.
-            if (!session.db.isValid()) session.db = openCopy(m_sourceName, session.name, m_lockWaitMs);
-            else ensureConnected(session.db);
-        }
+        if (db == &session.db) session.db = openCopy(m_sourceName, session.name, m_lockWaitMs);
         // The cancel handle of the server process the session has now.
         const QVariant handle = db->driver()->handle();
         session.setCancel(handle.isValid() ? PQgetCancel(*static_cast<PGconn* const*>(handle.constData())) : nullptr);
@@ -171,6 +166,8 @@ void BackgroundJob::run(const Work& work, Shared& shared, const read_server::Pri
         shared.outcome = Outcome::Failed;
         shared.error = QString::fromUtf8(e.what());
     }
+    // The work and its context are gone by now: nothing of the run holds the sessions any more.
+    session.close();
 }
 
 void BackgroundJob::deliver()

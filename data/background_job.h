@@ -36,8 +36,9 @@ struct JobCancelled {};
 /// Long work (a month's rebuild, a sheet or report of a whole plant month, an export) run off
 /// the window's thread on a session of its own, so the window stays responsive, with its
 /// progress and a way to stop it. One run at a time: start() refuses a second while one runs.
-/// The thread and its session are made at the first run and kept for the next ones (a month
-/// chosen again costs no new connection); a session the server dropped is opened anew.
+/// Each run opens its session and closes it when the work ends, before its outcome is delivered:
+/// a client whose windows have finished their work holds only its main session on the server.
+/// The thread is made at the first run and kept for the next ones.
 ///
 /// cancel() asks the server to stop the statement running now and makes the job end at its
 /// next step: work that writes runs in one transaction, which then rolls back, so a stopped job

@@ -138,6 +138,16 @@ Dataset& TDataModule6::smenaQuery(int shift)
     }
 }
 
+void TDataModule6::openShifts(const QDate& day)
+{
+    for (int shift = 1; shift <= 4; ++shift) {
+        Dataset& q = smenaQuery(shift);
+        q.close();
+        q.setParam(QStringLiteral("DATA"), day);
+        q.open();
+    }
+}
+
 bool TDataModule6::CheckDuplicate(const QString& sql, const Params& params)
 {
     Control.close();

@@ -2,6 +2,7 @@
 #include "data/command.h"
 #include "data/dataset.h"
 
+#include <QDate>
 #include <QSqlDatabase>
 #include <QString>
 
@@ -34,6 +35,8 @@ public:
 
     /// The shift query of a shift number; anything but 2..4 gives shift 1's.
     Dataset& smenaQuery(int shift);
+    /// The journal of a date: the four shift queries closed and opened again on it.
+    void openShifts(const QDate& day);
 
     /// Runs a count statement in Control (its result has a column cnt) and tells whether cnt of
     /// its first row is above 0: a twin exists. Says nothing; the window tells the user.

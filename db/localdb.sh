@@ -14,7 +14,18 @@
 # Every step is idempotent: start on a running cluster and load of an existing
 # database (without --fresh) do nothing; --fresh with --keep-old renames the old database
 # (DBNAME_before_YYYYMMDDHHMMSS) instead of dropping it. standby makes DIR a hot standby of the cluster in
-# PRIMARY_DIR (a base backup streaming the primary's changes from then on) and starts it.
+# PRIMARY_DIR (a base backup streaming the primary's changes from then on) and starts it, with
+# hot_standby_feedback on, so that the primary's vacuum never ends a long read on the standby.
+#
+# The server's limits, taken by start and standby (a running server keeps its own until it is
+# stopped and started again; start says so when they differ):
+#   --max-connections N   or TABEL_PG_MAX_CONNECTIONS  sessions at once (default 100; a standby
+#                                                      takes its primary's unless told)
+#   --shared-buffers SIZE or TABEL_PG_SHARED_BUFFERS   the shared page cache, e.g. 256MB (default:
+#                                                      the server's own, 128MB)
+#   --work-mem SIZE       or TABEL_PG_WORK_MEM         memory of one sort or hash, e.g. 16MB
+#                                                      (default: the server's own, 4MB)
+# SIZE is a whole number with one of the server's units: kB, MB, GB, TB.
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -22,19 +33,37 @@ top=$(cd "$here/.." && pwd)
 dir="$top/.pgdata"
 port=5432
 throwaway=0
+max_connections=${TABEL_PG_MAX_CONNECTIONS:-}
+shared_buffers=${TABEL_PG_SHARED_BUFFERS:-}
+work_mem=${TABEL_PG_WORK_MEM:-}
+standby_opts=
 args=()
 while [ $# -gt 0 ]; do
   case "$1" in
     --dir) dir=$2; shift 2 ;;
     --port) port=$2; shift 2 ;;
     --throwaway) throwaway=1; shift ;;
+    --max-connections) max_connections=${2:-}; shift 2 ;;
+    --shared-buffers) shared_buffers=${2:-}; shift 2 ;;
+    --work-mem) work_mem=${2:-}; shift 2 ;;
     *) args+=("$1"); shift ;;
   esac
 done
 set -- "${args[@]}"
 cmd=${1:-}
-[ -n "$cmd" ] || { sed -n '2,14p' "$0" | sed 's/^# \{0,1\}//'; exit 2; }
+[ -n "$cmd" ] || { sed -n '2,28p' "$0" | sed 's/^# \{0,1\}//'; exit 2; }
 shift
+
+# The limits go onto the server's command line: only a number, or a number with a unit, passes.
+if [ -n "$max_connections" ] && ! [[ "$max_connections" =~ ^[1-9][0-9]{0,5}$ ]]; then
+  echo "localdb: --max-connections takes a whole number above 0, not '$max_connections'" >&2; exit 2
+fi
+for limit in "shared-buffers:$shared_buffers" "work-mem:$work_mem"; do
+  value=${limit#*:}
+  if [ -n "$value" ] && ! [[ "$value" =~ ^[1-9][0-9]{0,8}(kB|MB|GB|TB)$ ]]; then
+    echo "localdb: --${limit%%:*} takes a size such as 256MB (units kB, MB, GB, TB), not '$value'" >&2; exit 2
+  fi
+done
 
 pgbin=$(ls -d /usr/lib/postgresql/15/bin 2>/dev/null || true)
 [ -x "$pgbin/initdb" ] || { echo "localdb: PostgreSQL 15 is not installed (/usr/lib/postgresql/15/bin)" >&2; exit 1; }
@@ -74,11 +103,14 @@ start() {
       || { echo "localdb: initdb failed, see $dir/initdb.log" >&2; exit 1; }
   fi
   chown "$owner" "$sock" 2>/dev/null || true
-  if running; then logins; return 0; fi
+  if running; then logins; limits_kept; return 0; fi
   if port_taken; then
     echo "localdb: port $port on 127.0.0.1 is taken by another program; choose another with --port" >&2; exit 1
   fi
-  local opts="-c listen_addresses=127.0.0.1 -c port=$port -k $sock -c max_connections=100"
+  local opts="-c listen_addresses=127.0.0.1 -c port=$port -k $sock -c max_connections=${max_connections:-100}"
+  [ -z "$shared_buffers" ] || opts="$opts -c shared_buffers=$shared_buffers"
+  [ -z "$work_mem" ] || opts="$opts -c work_mem=$work_mem"
+  [ -z "$standby_opts" ] || opts="$opts $standby_opts"
   if [ $throwaway = 1 ]; then
     opts="$opts -c fsync=off -c synchronous_commit=off -c full_page_writes=off"
   fi
@@ -92,6 +124,23 @@ start() {
     exit 1
   fi
   logins
+}
+
+# A running server keeps the limits it was started with: says which of those asked for differ.
+limits_kept() {
+  local name value same
+  for limit in "max_connections:$max_connections" "shared_buffers:$shared_buffers" "work_mem:$work_mem"; do
+    name=${limit%%:*} value=${limit#*:}
+    [ -n "$value" ] || continue
+    same=$(psql_super -d postgres -tA -v name="$name" -v value="$value" <<'SQL'
+select case when :'name' = 'max_connections' then current_setting(:'name') = :'value'
+            else pg_size_bytes(current_setting(:'name')) = pg_size_bytes(:'value') end;
+SQL
+)
+    if [ "$same" != t ]; then
+      echo "localdb: the server in $dir runs with $name=$(psql_super -d postgres -tAc "show $name"); stop and start it to take $value" >&2
+    fi
+  done
 }
 
 logins() {
@@ -178,6 +227,13 @@ standby() {
     as_owner "$pgbin/pg_basebackup" -h "$primary/run" -p "$primary_port" -U postgres -D "$data" -R -X stream -c fast \
       >"$dir/basebackup.log" 2>&1 || { echo "localdb: the base backup failed, see $dir/basebackup.log" >&2; exit 1; }
   fi
+  # A hot standby refuses to start with fewer sessions than its primary allows.
+  if [ -z "$max_connections" ]; then
+    max_connections=$("$pgbin/psql" -X -q -h "$primary/run" -p "$primary_port" -U postgres -d postgres -tAc "show max_connections")
+  fi
+  # The month-end batch reads the standby in one long transaction: the primary's vacuum keeps
+  # the rows it may still read, rather than the standby ending its session ("conflict with recovery").
+  standby_opts="-c hot_standby_feedback=on"
   start
 }
 

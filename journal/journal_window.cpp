@@ -390,12 +390,7 @@ void TForm1::FormActivate()
 
 void TForm1::reopenShifts()
 {
-    for (int shift = 1; shift <= 4; ++shift) {
-        Dataset& q = shiftQuery(shift);
-        q.close();
-        q.setParam(QStringLiteral("DATA"), DateT->date());
-        q.open();
-    }
+    m_dm.openShifts(DateT->date());
     showMonthState();
 }
 

@@ -34,20 +34,6 @@ shift_entry::Entry entry(const QDate& month, int n)
     return e;
 }
 
-/// The processes of a cluster: its postmaster (from the data directory's postmaster.pid) and
-/// every process it started.
-QStringList clusterProcesses(const QSqlDatabase& db)
-{
-    QSqlQuery q = Statement(QStringLiteral("select current_setting('data_directory')")).exec(db);
-    QFile pidFile(QDir(q.next() ? q.value(0).toString() : QString()).filePath(QStringLiteral("postmaster.pid")));
-    if (!pidFile.open(QIODevice::ReadOnly)) return {};
-    const QString postmaster = QString::fromLatin1(pidFile.readLine().trimmed());
-    QProcess children;
-    children.start(QStringLiteral("pgrep"), {QStringLiteral("-P"), postmaster});
-    children.waitForFinished();
-    return QStringList{postmaster} + QString::fromLatin1(children.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-}
-
 /// Keeps processes to the given cores ("0", "1", "0-1").
 void pin(const QStringList& pids, const QString& cores)
 {
@@ -72,11 +58,8 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     const bench::Server server;
     if (!server.given()) return 2;
-    const int standbyPort = qEnvironmentVariableIntValue("TABEL_BENCH_STANDBY_PORT");
-    if (!standbyPort) {
-        std::fprintf(stderr, "no standby: run through bench/run.sh --plant\n");
-        return 2;
-    }
+    const int standbyPort = bench::standbyPort();
+    if (!standbyPort) return 2;
     const QString standby = QStringLiteral("127.0.0.1:%1").arg(standbyPort);
     bench::QuietPrompts prompts;
     TDataModule6 dm(openConnection(server.settings()), prompts);
@@ -111,15 +94,15 @@ int main(int argc, char** argv)
     const bool twoMachines = QThread::idealThreadCount() >= 2;
     QSqlDatabase standbyDb = QSqlDatabase::cloneDatabase(dm.ADO_DB, QStringLiteral("standby_probe"));
     standbyDb.setPort(standbyPort);
-    const QStringList primaryProcesses = clusterProcesses(dm.ADO_DB);
-    const QStringList standbyProcesses = standbyDb.open() ? clusterProcesses(standbyDb) : QStringList{};
+    const QStringList primaryProcesses = bench::clusterProcesses(dm.ADO_DB);
+    const QStringList standbyProcesses = standbyDb.open() ? bench::clusterProcesses(standbyDb) : QStringList{};
     const QString allCores = QStringLiteral("0-%1").arg(QThread::idealThreadCount() - 1);
     if (twoMachines) {
         pin(primaryProcesses, QStringLiteral("0"));
         pin(standbyProcesses, QStringLiteral("1"));
         pin({QString::number(QCoreApplication::applicationPid())}, QStringLiteral("0"));
         // The session already open was started before: it follows its postmaster's core now.
-        pin(clusterProcesses(dm.ADO_DB), QStringLiteral("0"));
+        pin(bench::clusterProcesses(dm.ADO_DB), QStringLiteral("0"));
     }
     // The batch as a scheduled run starts it; saves one after another while it runs.
     const auto batch = [&](const QStringList& more) {
@@ -127,11 +110,7 @@ int main(int argc, char** argv)
         QProcess p;
         QElapsedTimer t;
         t.start();
-        const QStringList args = QStringList{server.db, server.address(), QStringLiteral("--code"), QStringLiteral("3851"),
-                                                          QStringLiteral("--month-end"), QStringLiteral("--month"),
-                                                          QString::number(busy.first.month()), QStringLiteral("--year"),
-                                                          QString::number(busy.first.year()), QStringLiteral("--dir"),
-                                                          dir.filePath(QStringLiteral("run%1").arg(n))} + more;
+        const QStringList args = bench::monthEndArguments(server, busy.first, dir.filePath(QStringLiteral("run%1").arg(n))) + more;
         if (twoMachines)
             p.start(QStringLiteral("taskset"), QStringList{QStringLiteral("-c"), QStringLiteral("1"), QStringLiteral(TABEL_BINARY)} + args);
         else
@@ -164,8 +143,8 @@ int main(int argc, char** argv)
         failed = true;
     }
     if (twoMachines) {
-        pin(clusterProcesses(dm.ADO_DB), allCores);
-        if (standbyDb.isOpen()) pin(clusterProcesses(standbyDb), allCores);
+        pin(bench::clusterProcesses(dm.ADO_DB), allCores);
+        if (standbyDb.isOpen()) pin(bench::clusterProcesses(standbyDb), allCores);
         pin({QString::number(QCoreApplication::applicationPid())}, allCores);
     }
     standbyDb.close();
