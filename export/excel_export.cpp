@@ -634,7 +634,9 @@ int ExcelApp::WriteExcelRow(const QVariantList& values)
             if (text.size() > kMaxTextLength)
                 return fail(int(c + 1));
             e = worksheet_write_string(t.sheet, r, column, cellText(text).constData(), t.text);
-            width = contentWidth(text, false);
+            // A column as wide as a column gets needs no more measuring.
+            if (size_t(c) < t.widest.size() && t.widest[size_t(c)] < kMaxColumnWidth)
+                width = contentWidth(text, false);
         }
         if (e != LXW_NO_ERROR)
             return fail(int(c + 1));

@@ -44,7 +44,7 @@ const QString kAuthors = QStringLiteral(
     "select id, db_user, client from accounts_dep.change_author where id = any(cast(:ids as integer[]))");
 
 const QString kLayouts = QStringLiteral(R"(
-select l.id, c.name, c.type
+select l.id, l.tbl::text, c.name, c.type
   from accounts_dep.change_layout l, unnest(l.columns, l.types) with ordinality as c(name, type, n)
  where l.id = any(cast(:ids as integer[]))
  order by l.id, c.n)");
@@ -163,7 +163,11 @@ struct LayoutColumn {
     QString name;
     enum class Type { Text, Number, Truth } type = Type::Text;
 };
-using Layout = std::vector<LayoutColumn>;
+/// A layout's columns, and where in them each field the windows show stands (-1: nowhere).
+struct Layout {
+    std::vector<LayoutColumn> columns;
+    std::vector<int> shown;
+};
 
 LayoutColumn::Type typeOf(const QString& sqlType)
 {
@@ -184,6 +188,18 @@ QStringList recordFields(const QString& text)
     if (n < 2 || text.front() != QLatin1Char('(')) return out;
     qsizetype i = 1;
     while (i < n) {
+        // Most values are plain: taken whole, without a character at a time.
+        qsizetype end = i;
+        while (end < n && text.at(end) != QLatin1Char(',') && text.at(end) != QLatin1Char(')') && text.at(end) != QLatin1Char('"')
+               && text.at(end) != QLatin1Char('\\'))
+            ++end;
+        if (end < n && text.at(end) != QLatin1Char('"') && text.at(end) != QLatin1Char('\\')) {
+            out << (end > i ? text.mid(i, end - i) : QString());
+            i = end;
+            if (text.at(i) == QLatin1Char(')')) break;
+            ++i;
+            continue;
+        }
         QString value;
         bool any = false;
         bool quoted = false;
@@ -217,22 +233,14 @@ QStringList recordFields(const QString& text)
     return out;
 }
 
-/// A row kept as text, read by its layout into what a row's copy in jsonb would have read:
-/// numbers as numbers, truth values as such, NULL as null, the rest as text.
-QJsonObject rowOf(const QString& text, const Layout& layout)
+/// A field of a row kept as text as a row's copy in jsonb would have held it: a number as a
+/// number, a truth value as such, NULL as null, the rest as text.
+QJsonValue valueOf(const QString& v, LayoutColumn::Type type)
 {
-    QJsonObject row;
-    const QStringList values = recordFields(text);
-    for (size_t c = 0; c < layout.size() && c < size_t(values.size()); ++c) {
-        const QString& v = values.at(qsizetype(c));
-        QJsonValue value;
-        if (v.isNull()) value = QJsonValue(QJsonValue::Null);
-        else if (layout[c].type == LayoutColumn::Type::Number) value = v.toDouble();
-        else if (layout[c].type == LayoutColumn::Type::Truth) value = v == QLatin1String("t");
-        else value = v;
-        row.insert(layout[c].name, value);
-    }
-    return row;
+    if (v.isNull()) return QJsonValue(QJsonValue::Null);
+    if (type == LayoutColumn::Type::Number) return v.toDouble();
+    if (type == LayoutColumn::Type::Truth) return v == QLatin1String("t");
+    return v;
 }
 
 bool isReference(Kind kind) { return int(kind) >= int(Kind::Worker); }
@@ -287,7 +295,6 @@ void readChanges(RawRecord& raw, const Layout* layout)
     const Record& r = raw.record;
     const bool update = r.action == QLatin1String("update");
     const bool added = r.action == QLatin1String("insert") || r.action == QLatin1String("close");
-    const QJsonObject fields = !raw.entry.isEmpty() && layout ? rowOf(raw.entry, *layout) : parseObject(raw.fields);
     const auto change = [&](const QString& title, Kind kind, const QJsonValue& value) {
         const QJsonValue none(QJsonValue::Undefined);
         if (update) {
@@ -298,6 +305,16 @@ void readChanges(RawRecord& raw, const Layout* layout)
         }
     };
     const QList<FieldSpec>& specs = fieldsOf(r.table);
+    raw.changes.reserve(size_t(specs.size()));
+    if (!raw.entry.isEmpty() && layout) {
+        const QStringList values = recordFields(raw.entry);
+        for (qsizetype k = 0; k < specs.size() && size_t(k) < layout->shown.size(); ++k) {
+            const int c = layout->shown[size_t(k)];
+            if (c >= 0 && c < values.size()) change(specs.at(k).title, specs.at(k).kind, valueOf(values.at(c), layout->columns[size_t(c)].type));
+        }
+        return;
+    }
+    const QJsonObject fields = parseObject(raw.fields);
     for (const FieldSpec& f : specs)
         if (const auto it = fields.constFind(f.column); it != fields.constEnd()) change(f.title, f.kind, *it);
     if (update)
@@ -376,7 +393,19 @@ private:
             Statement s(kLayouts);
             s.setParam(QStringLiteral("ids"), idList(layouts));
             QSqlQuery q = s.exec(m_db);
-            while (q.next()) m_layouts[q.value(0).toInt()].push_back({q.value(1).toString(), typeOf(q.value(2).toString())});
+            QHash<int, QString> tables;
+            while (q.next()) {
+                m_layouts[q.value(0).toInt()].columns.push_back({q.value(2).toString(), typeOf(q.value(3).toString())});
+                tables.insert(q.value(0).toInt(), tableName(q.value(1).toString()));
+            }
+            for (auto it = tables.constBegin(); it != tables.constEnd(); ++it) {
+                Layout& layout = m_layouts[it.key()];
+                for (const FieldSpec& f : fieldsOf(it.value())) {
+                    const auto at = std::find_if(layout.columns.begin(), layout.columns.end(),
+                                                 [&](const LayoutColumn& c) { return c.name == f.column; });
+                    layout.shown.push_back(at == layout.columns.end() ? -1 : int(at - layout.columns.begin()));
+                }
+            }
         }
     }
 
@@ -535,16 +564,25 @@ QString Record::actionText() const
 
 QString Record::changesText() const
 {
+    // A month's records are hundreds of thousands: the line is put together in one piece.
     const bool update = action == QLatin1String("update");
-    QStringList parts;
-    parts.reserve(changes.size());
+    qsizetype size = 0;
+    for (const FieldChange& c : changes) size += c.field.size() + c.before.size() + c.after.size() + 7;
+    QString text;
+    text.reserve(size);
     for (const FieldChange& c : changes) {
-        if (update)
-            parts << QStringLiteral("%1: %2 → %3").arg(c.field, c.before, c.after);
-        else
-            parts << QStringLiteral("%1: %2").arg(c.field, c.after.isNull() ? c.before : c.after);
+        if (!text.isEmpty()) text += QLatin1String("; ");
+        text += c.field;
+        text += QLatin1String(": ");
+        if (update) {
+            text += c.before;
+            text += QStringView(u" → ");
+            text += c.after;
+        } else {
+            text += c.after.isNull() ? c.before : c.after;
+        }
     }
-    return parts.join(QStringLiteral("; "));
+    return text;
 }
 
 QList<Record> entryHistory(const QSqlDatabase& db, Table table, qlonglong rowId)
