@@ -12,6 +12,11 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+
 #include <xlsxwriter.h>
 
 #include <algorithm>
@@ -358,13 +363,149 @@ struct ExcelApp::RowTable {
     int sheets = 0;          // begun so far; the current one is the last
     int row = 0;             // rows of the current sheet written, its header's included
     std::vector<float> widest;
-    bool failed = false;
+    qint64 rowsTaken = 0;    // rows handed to the writer
+    bool failed = false;     // told, or to be told by the caller
     bool closed = false;
+
+    // The cells go into the file on a thread of their own while the caller reads the next rows:
+    // the rows wait in a short queue, and the writer's failure (a file that cannot be written)
+    // waits for the caller to tell it.
+    std::thread writer;
+    std::mutex lock;
+    std::condition_variable changed;
+    std::deque<QVariantList> queue;
+    bool ended = false;
+    bool writerFailed = false;
+    int failedSheet = 0, failedColumn = 0, failedRow = 0;
+    static constexpr size_t kQueued = 4096;
 
     ~RowTable()
     {
+        stop();
         if (book && !closed)
             workbook_close(book);
+    }
+
+    void start()
+    {
+        writer = std::thread([this] { writeRows(); });
+    }
+
+    /// Waits for the rows handed over to be written.
+    void stop()
+    {
+        if (!writer.joinable())
+            return;
+        {
+            std::lock_guard<std::mutex> guard(lock);
+            ended = true;
+        }
+        changed.notify_all();
+        writer.join();
+    }
+
+    void hand(QVariantList&& values)
+    {
+        std::unique_lock<std::mutex> guard(lock);
+        changed.wait(guard, [this] { return queue.size() < kQueued || writerFailed; });
+        queue.push_back(std::move(values));
+        guard.unlock();
+        changed.notify_all();
+    }
+
+    bool failedWriting()
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        return writerFailed;
+    }
+
+    void writeRows()
+    {
+        for (;;) {
+            std::unique_lock<std::mutex> guard(lock);
+            changed.wait(guard, [this] { return !queue.empty() || ended; });
+            if (queue.empty())
+                return;
+            QVariantList values = std::move(queue.front());
+            queue.pop_front();
+            const bool skip = writerFailed;
+            guard.unlock();
+            changed.notify_all();
+            if (skip)
+                continue;
+            int column = 0;
+            if (writeRow(values, &column) != LXW_NO_ERROR) {
+                std::lock_guard<std::mutex> failing(lock);
+                writerFailed = true;
+                failedSheet = sheets;
+                failedColumn = column;
+                failedRow = row + 1;
+            }
+        }
+    }
+
+    /// The next row into the current sheet, or the next sheet when this one is full.
+    lxw_error writeRow(const QVariantList& values, int* failedAt)
+    {
+        *failedAt = 1;
+        if (row >= rowsPerSheet) {
+            endSheet();
+            if (const lxw_error e = beginSheet())
+                return e;
+        }
+        const auto r = lxw_row_t(row);
+        for (qsizetype c = 0; c < values.size(); ++c) {
+            const QVariant& v = values.at(c);
+            const auto column = lxw_col_t(c);
+            lxw_error e = LXW_NO_ERROR;
+            float width = 0;
+            const bool measured = size_t(c) < widest.size() && widest[size_t(c)] < kMaxColumnWidth;
+            if (v.isNull()) {
+                continue;
+            } else if (v.typeId() == QMetaType::QDateTime) {
+                const QDateTime moment = v.toDateTime();
+                if (!moment.isValid())
+                    continue;
+                const QDate day = moment.date();
+                const QString shown = formats::dateTime(moment);
+                if (day.year() < 1900 || day.year() > 9999) {
+                    e = worksheet_write_string(sheet, r, column, cellText(shown).constData(), text);
+                } else {
+                    const QTime time = moment.time();
+                    lxw_datetime parts{day.year(), day.month(), day.day(), time.hour(), time.minute(), double(time.second())};
+                    e = worksheet_write_number(sheet, r, column, lxw_datetime_to_excel_datetime(&parts), this->moment);
+                }
+                if (measured)
+                    width = contentWidth(shown, false);
+            } else if (isNumber(v)) {
+                e = worksheet_write_number(sheet, r, column, v.toDouble(), nullptr);
+                if (measured)
+                    width = contentWidth(formats::general(v), false);
+            } else {
+                const QString value = v.toString();
+                if (value.isEmpty())
+                    continue;
+                e = worksheet_write_string(sheet, r, column, cellText(value).constData(), text);
+                // A column as wide as a column gets needs no more measuring.
+                if (measured)
+                    width = contentWidth(value, false);
+            }
+            if (e != LXW_NO_ERROR) {
+                *failedAt = int(c + 1);
+                return e;
+            }
+            if (measured)
+                widest[size_t(c)] = std::max(widest[size_t(c)], width);
+        }
+        ++row;
+        return LXW_NO_ERROR;
+    }
+
+    static bool isNumber(const QVariant& v)
+    {
+        const int type = v.typeId();
+        return type == QMetaType::Int || type == QMetaType::LongLong || type == QMetaType::UInt || type == QMetaType::ULongLong
+               || type == QMetaType::Double;
     }
 
     /// A new sheet with the header on its first row.
@@ -573,6 +714,7 @@ int ExcelApp::OpenExcelRows(const QString& sheet, const QStringList& header, int
         prompts_.error(kOpenFailed, kErrorTitle);
         return -1;
     }
+    table->start();
     auto book = std::make_unique<Workbook>();
     book->rows = std::move(table);
     book->changedSinceShown = true;
@@ -591,59 +733,23 @@ int ExcelApp::WriteExcelRow(const QVariantList& values)
     RowTable& t = *current_->rows;
     if (t.failed)
         return -1;
-    const auto fail = [&](int column) {
+    if (t.failedWriting()) {
         t.failed = true;
-        prompts_.error(cellError(t.sheets, column, t.row + 1), kCellTitle);
+        prompts_.error(cellError(t.failedSheet, t.failedColumn, t.failedRow), kCellTitle);
         return -1;
-    };
-    if (t.row >= t.rowsPerSheet) {
-        t.endSheet();
-        if (t.beginSheet() != LXW_NO_ERROR)
-            return fail(1);
     }
-    const auto r = lxw_row_t(t.row);
+    // What no cell can hold is refused here, for the row it is in.
     for (qsizetype c = 0; c < values.size(); ++c) {
         const QVariant& v = values.at(c);
-        const auto column = lxw_col_t(c);
-        lxw_error e = LXW_NO_ERROR;
-        float width = 0;
-        if (v.isNull()) {
-            continue;
-        } else if (v.typeId() == QMetaType::QDateTime) {
-            const QDateTime moment = v.toDateTime();
-            if (!moment.isValid())
-                continue;
-            const QDate day = moment.date();
-            const QString shown = formats::dateTime(moment);
-            if (day.year() < 1900 || day.year() > 9999) {
-                e = worksheet_write_string(t.sheet, r, column, cellText(shown).constData(), t.text);
-            } else {
-                const QTime time = moment.time();
-                lxw_datetime parts{day.year(), day.month(), day.day(), time.hour(), time.minute(), double(time.second())};
-                e = worksheet_write_number(t.sheet, r, column, lxw_datetime_to_excel_datetime(&parts), t.moment);
-            }
-            width = contentWidth(shown, false);
-        } else if (v.typeId() == QMetaType::Int || v.typeId() == QMetaType::LongLong || v.typeId() == QMetaType::UInt
-                   || v.typeId() == QMetaType::ULongLong || v.typeId() == QMetaType::Double) {
-            e = worksheet_write_number(t.sheet, r, column, v.toDouble(), nullptr);
-            width = contentWidth(formats::general(v), false);
-        } else {
-            const QString text = v.toString();
-            if (text.isEmpty())
-                continue;
-            if (text.size() > kMaxTextLength)
-                return fail(int(c + 1));
-            e = worksheet_write_string(t.sheet, r, column, cellText(text).constData(), t.text);
-            // A column as wide as a column gets needs no more measuring.
-            if (size_t(c) < t.widest.size() && t.widest[size_t(c)] < kMaxColumnWidth)
-                width = contentWidth(text, false);
+        if (v.typeId() == QMetaType::QString && v.toString().size() > kMaxTextLength) {
+            const qint64 perSheet = t.rowsPerSheet - 1;
+            t.failed = true;
+            prompts_.error(cellError(int(t.rowsTaken / perSheet) + 1, int(c + 1), int(t.rowsTaken % perSheet) + 2), kCellTitle);
+            return -1;
         }
-        if (e != LXW_NO_ERROR)
-            return fail(int(c + 1));
-        if (size_t(c) < t.widest.size())
-            t.widest[size_t(c)] = std::max(t.widest[size_t(c)], width);
     }
-    ++t.row;
+    ++t.rowsTaken;
+    t.hand(QVariantList(values));
     return 1;
 }
 
@@ -654,6 +760,11 @@ int ExcelApp::CloseExcelRows()
         return -1;
     }
     RowTable& t = *current_->rows;
+    t.stop();
+    if (!t.failed && t.writerFailed) {
+        t.failed = true;
+        prompts_.error(cellError(t.failedSheet, t.failedColumn, t.failedRow), kCellTitle);
+    }
     t.endSheet();
     errno = 0;
     const lxw_error e = workbook_close(t.book);
