@@ -48,8 +48,13 @@ const QList<SheetKind>& sheetKinds()
         // Every change of the period, as the history window shows them with its box unticked.
         {QStringLiteral("history"), PeriodKind::Range, {journalMenu("N20")},
          [](TDataModule6& dm, ExcelApp& excel, const ReportRequest& r) {
+             // A plant's month of changes goes from the server into the workbook's file a
+             // batch at a time.
              using namespace change_history;
-             return writeHistorySheet(periodChanges(dm.ADO_DB, r.from, r.to, Scope::Everything), excel);
+             HistorySheet sheet(excel);
+             if (!sheet.started()) return -1;
+             eachPeriodChange(dm.ADO_DB, r.from, r.to, Scope::Everything, [&](const Record& record) { sheet.add(record); });
+             return sheet.finish();
          },
          false},
     };

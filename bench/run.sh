@@ -2,9 +2,10 @@
 # Runs every benchmark against a throwaway PostgreSQL seeded with a large department.
 # Each benchmark prints its own figures and a ratio against a baseline measured in the same run.
 # With --plant: seeds a whole plant once (6,000 workers, 10 million journal entries over two
-# years; a few minutes) and runs the month-end benchmarks and the load of many clients at once
-# on it instead (--clients N: that many clients, 100 unless said; the server then takes twice as
-# many sessions and some more: each client's own and, at most, a background one).
+# years, the history of changes of their last four months; a few minutes) and runs the month-end
+# and history benchmarks and the load of many clients at once on it instead (--clients N: that
+# many clients, 100 unless said; the server then takes twice as many sessions and some more:
+# each client's own and, at most, a background one).
 # The benchmarks change and delete data: they work only in the database seeded here, which the
 # seed marks, and refuse any other.
 set -euo pipefail
@@ -45,8 +46,9 @@ else
   db load tabel_template --template
 fi
 seed() {
-  local name=$1 file=$2 sum
-  sum=$(cat "$file" "$top"/db/migrations/*.sql | sha256sum | cut -d' ' -f1)
+  local name=$1 sum file
+  shift
+  sum=$(cat "$@" "$top"/db/migrations/*.sql | sha256sum | cut -d' ' -f1)
   if [ "$(cat "$pgdir/$name.sha256" 2>/dev/null)" != "$sum" ]; then
     sql -d postgres -c "drop database if exists $name"
   fi
@@ -54,16 +56,16 @@ seed() {
     echo "seeding $name (once)…"
     local started=$SECONDS
     sql -d postgres -c "create database $name template tabel_template"
-    sql -d "$name" -f "$file"
+    for file in "$@"; do sql -d "$name" -f "$file"; done
     echo "$sum" > "$pgdir/$name.sha256"
     echo "seeded in $((SECONDS - started)) s"
   fi
 }
 if [ -n "$plant" ]; then
-  seed tabel_plant "$top/bench/seed_plant.sql"
+  seed tabel_plant "$top/bench/seed_plant.sql" "$top/bench/seed_plant_history.sql"
   benchdb=tabel_plant
   programs=$(find "$top/build/bench" -maxdepth 2 -type f -executable \( -name 'bench_monthend' -o -name 'bench_month_end_batch' \
-             -o -name 'bench_journal' -o -name 'bench_load' \) | sort)
+             -o -name 'bench_journal' -o -name 'bench_load' -o -name 'bench_history' \) | sort)
   # A streaming standby of the benchmarks' cluster, made afresh from it, for the batch to read.
   standbydir="$top/build/pgbench-standby"
   standby_port=$((port + 1))
@@ -77,9 +79,10 @@ if [ -n "$plant" ]; then
 else
   seed tabel_large "$top/bench/seed_large.sql"
   benchdb=tabel_large
-  # The month-end benchmarks and the load need the plant and its standby: they run with --plant.
+  # The month-end and history benchmarks and the load need the plant and its standby: they run
+  # with --plant.
   programs=$(find "$top/build/bench" -maxdepth 2 -type f -executable -name 'bench_*' ! -name 'bench_monthend' \
-             ! -name 'bench_month_end_batch' ! -name 'bench_load' | sort)
+             ! -name 'bench_month_end_batch' ! -name 'bench_load' ! -name 'bench_history' | sort)
 fi
 export TABEL_BENCH_PORT=$port TABEL_BENCH_DB=$benchdb TABEL_TEST_PORT=$port TABEL_TEST_TEMPLATE=tabel_template
 export QT_QPA_PLATFORM=offscreen

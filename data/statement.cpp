@@ -28,6 +28,8 @@ BindableText bindableText(const QString& text)
     BindableText out;
     QString& bindable = out.text;
     bindable.reserve(text.size());
+    QString& positional = out.positional;
+    positional.reserve(text.size());
     const int n = text.size();
     for (int i = 0; i < n;) {
         const QChar c = text.at(i);
@@ -43,6 +45,7 @@ BindableText bindableText(const QString& text)
             }
             j = qMin(j + 1, n);
             bindable += QStringView(text).mid(i, j - i);
+            positional += QStringView(text).mid(i, j - i);
             i = j;
             continue;
         }
@@ -50,6 +53,7 @@ BindableText bindableText(const QString& text)
             int j = text.indexOf(QLatin1Char('\n'), i);
             if (j < 0) j = n;
             bindable += QLatin1Char(' '); // the driver would take a :word in a comment for a parameter
+            positional += QLatin1Char(' ');
             i = j;
             continue;
         }
@@ -57,12 +61,14 @@ BindableText bindableText(const QString& text)
             int j = text.indexOf(QLatin1String("*/"), i + 2);
             j = j < 0 ? n : j + 2;
             bindable += QLatin1Char(' ');
+            positional += QLatin1Char(' ');
             i = j;
             continue;
         }
         if (c == QLatin1Char(':')) {
             if (i + 1 < n && text.at(i + 1) == QLatin1Char(':')) { // a cast
                 bindable += QLatin1String("::");
+                positional += QLatin1String("::");
                 i += 2;
                 continue;
             }
@@ -72,11 +78,13 @@ BindableText bindableText(const QString& text)
                 const QString name = text.mid(i + 1, j - i - 1).toLower();
                 if (!out.names.contains(name)) out.names << name;
                 bindable += QLatin1Char(':') + name;
+                positional += QLatin1Char('$') + QString::number(out.names.indexOf(name) + 1);
                 i = j;
                 continue;
             }
         }
         bindable += c;
+        positional += c;
         ++i;
     }
     return out;

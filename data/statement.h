@@ -18,6 +18,7 @@ using Params = QList<std::pair<QString, QVariant>>;
 struct BindableText {
     QString text;
     QStringList names;
+    QString positional;   ///< the same with each placeholder as $N, N its name's place in names
 };
 BindableText bindableText(const QString& text);
 
@@ -41,6 +42,8 @@ public:
     void setParam(const QString& name, const QVariant& value);
     void setParams(const Params& params);
     QVariant param(const QString& name) const;
+    /// Whether the parameter (any letter case) was given a value, NULL included.
+    bool isSet(const QString& name) const { return m_values.contains(name.toLower()); }
     void clearParams() { m_values.clear(); }
 
     /// Prepares and executes on the connection; throws DbError with the server's text on refusal,

@@ -10,6 +10,12 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
 
 #include <xlsxwriter.h>
 
@@ -342,12 +348,222 @@ void setWidth(Sheet& sheet, int column, Cell& cell, float width, bool autoFit)
 
 }  // namespace
 
+/// A table written into its workbook's file a row at a time (see OpenExcelRows).
+struct ExcelApp::RowTable {
+    QTemporaryDir dir;
+    QString path;
+    lxw_workbook* book = nullptr;
+    lxw_worksheet* sheet = nullptr;
+    lxw_format* bold = nullptr;
+    lxw_format* text = nullptr;
+    lxw_format* moment = nullptr;
+    QString name;
+    QStringList header;
+    int rowsPerSheet = ExcelApp::kSheetRows;
+    int sheets = 0;          // begun so far; the current one is the last
+    int row = 0;             // rows of the current sheet written, its header's included
+    std::vector<float> widest;
+    qint64 rowsTaken = 0;    // rows handed to the writer
+    bool failed = false;     // told, or to be told by the caller
+    bool closed = false;
+
+    // The cells go into the file on a thread of their own while the caller reads the next rows:
+    // the rows wait in a short queue, and the writer's failure (a file that cannot be written)
+    // waits for the caller to tell it.
+    std::thread writer;
+    std::mutex lock;
+    std::condition_variable changed;
+    std::deque<QVariantList> queue;
+    bool ended = false;
+    bool writerFailed = false;
+    int failedSheet = 0, failedColumn = 0, failedRow = 0;
+    static constexpr size_t kQueued = 4096;
+
+    ~RowTable()
+    {
+        stop();
+        if (book && !closed)
+            workbook_close(book);
+    }
+
+    void start()
+    {
+        writer = std::thread([this] { writeRows(); });
+    }
+
+    /// Waits for the rows handed over to be written.
+    void stop()
+    {
+        if (!writer.joinable())
+            return;
+        {
+            std::lock_guard<std::mutex> guard(lock);
+            ended = true;
+        }
+        changed.notify_all();
+        writer.join();
+    }
+
+    void hand(QVariantList&& values)
+    {
+        std::unique_lock<std::mutex> guard(lock);
+        changed.wait(guard, [this] { return queue.size() < kQueued || writerFailed; });
+        queue.push_back(std::move(values));
+        guard.unlock();
+        changed.notify_all();
+    }
+
+    bool failedWriting()
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        return writerFailed;
+    }
+
+    void writeRows()
+    {
+        for (;;) {
+            std::unique_lock<std::mutex> guard(lock);
+            changed.wait(guard, [this] { return !queue.empty() || ended; });
+            if (queue.empty())
+                return;
+            QVariantList values = std::move(queue.front());
+            queue.pop_front();
+            const bool skip = writerFailed;
+            guard.unlock();
+            changed.notify_all();
+            if (skip)
+                continue;
+            int column = 0;
+            if (writeRow(values, &column) != LXW_NO_ERROR) {
+                std::lock_guard<std::mutex> failing(lock);
+                writerFailed = true;
+                failedSheet = sheets;
+                failedColumn = column;
+                failedRow = row + 1;
+            }
+        }
+    }
+
+    /// The next row into the current sheet, or the next sheet when this one is full.
+    lxw_error writeRow(const QVariantList& values, int* failedAt)
+    {
+        *failedAt = 1;
+        if (row >= rowsPerSheet) {
+            endSheet();
+            if (const lxw_error e = beginSheet())
+                return e;
+        }
+        const auto r = lxw_row_t(row);
+        for (qsizetype c = 0; c < values.size(); ++c) {
+            const QVariant& v = values.at(c);
+            const auto column = lxw_col_t(c);
+            lxw_error e = LXW_NO_ERROR;
+            float width = 0;
+            const bool measured = size_t(c) < widest.size() && widest[size_t(c)] < kMaxColumnWidth;
+            if (v.isNull()) {
+                continue;
+            } else if (v.typeId() == QMetaType::QDateTime) {
+                const QDateTime moment = v.toDateTime();
+                if (!moment.isValid())
+                    continue;
+                const QDate day = moment.date();
+                const QString shown = formats::dateTime(moment);
+                if (day.year() < 1900 || day.year() > 9999) {
+                    e = worksheet_write_string(sheet, r, column, cellText(shown).constData(), text);
+                } else {
+                    const QTime time = moment.time();
+                    lxw_datetime parts{day.year(), day.month(), day.day(), time.hour(), time.minute(), double(time.second())};
+                    e = worksheet_write_number(sheet, r, column, lxw_datetime_to_excel_datetime(&parts), this->moment);
+                }
+                if (measured)
+                    width = contentWidth(shown, false);
+            } else if (isNumber(v)) {
+                e = worksheet_write_number(sheet, r, column, v.toDouble(), nullptr);
+                if (measured)
+                    width = contentWidth(formats::general(v), false);
+            } else {
+                const QString value = v.toString();
+                if (value.isEmpty())
+                    continue;
+                e = worksheet_write_string(sheet, r, column, cellText(value).constData(), text);
+                // A column as wide as a column gets needs no more measuring.
+                if (measured)
+                    width = contentWidth(value, false);
+            }
+            if (e != LXW_NO_ERROR) {
+                *failedAt = int(c + 1);
+                return e;
+            }
+            if (measured)
+                widest[size_t(c)] = std::max(widest[size_t(c)], width);
+        }
+        ++row;
+        return LXW_NO_ERROR;
+    }
+
+    static bool isNumber(const QVariant& v)
+    {
+        const int type = v.typeId();
+        return type == QMetaType::Int || type == QMetaType::LongLong || type == QMetaType::UInt || type == QMetaType::ULongLong
+               || type == QMetaType::Double;
+    }
+
+    /// A new sheet with the header on its first row.
+    lxw_error beginSheet()
+    {
+        ++sheets;
+        const QString title = sheets == 1 ? name : QStringLiteral("%1 (%2)").arg(name).arg(sheets);
+        sheet = workbook_add_worksheet(book, xmlText(title).constData());
+        if (!sheet)
+            return LXW_ERROR_MEMORY_MALLOC_FAILED;
+        row = 1;
+        widest.assign(size_t(header.size()), 0);
+        for (qsizetype c = 0; c < header.size(); ++c) {
+            // The filter's button sits beside the title.
+            widest[size_t(c)] = contentWidth(header.at(c), true) + kFilterButtonWidth;
+            if (const lxw_error e = worksheet_write_string(sheet, 0, lxw_col_t(c), cellText(header.at(c)).constData(), bold))
+                return e;
+        }
+        return LXW_NO_ERROR;
+    }
+
+    /// The current sheet's header row frozen, its filter over its rows, its columns fitted.
+    void endSheet()
+    {
+        worksheet_freeze_panes(sheet, 1, 0);
+        const auto last = lxw_col_t(std::max<qsizetype>(header.size(), 1) - 1);
+        worksheet_autofilter(sheet, 0, 0, lxw_row_t(row - 1), last);
+        for (size_t c = 0; c < widest.size(); ++c)
+            worksheet_set_column(sheet, lxw_col_t(c), lxw_col_t(c), std::min(kMaxColumnWidth, double(widest[c] + kColumnPadding)),
+                                 nullptr);
+    }
+};
+
 struct ExcelApp::Workbook {
     QString sourceFile;  // set for a workbook opened from an existing file
     std::vector<Sheet> sheets;
+    std::unique_ptr<RowTable> rows;  // a table written a row at a time, its file ready once closed
     bool shown = false;
     bool changedSinceShown = false;
 };
+
+namespace {
+
+/// Copies a finished file into an open device; the reason when it cannot.
+QString copyFile(const QString& from, QIODevice& to)
+{
+    QFile source(from);
+    if (!source.open(QIODevice::ReadOnly))
+        return source.errorString();
+    QByteArray chunk;
+    while (!(chunk = source.read(1 << 20)).isEmpty()) {
+        if (to.write(chunk) != chunk.size())
+            return to.errorString();
+    }
+    return source.error() == QFileDevice::NoError ? QString() : source.errorString();
+}
+
+}  // namespace
 
 bool DesktopSpreadsheetOpener::open(const QString& filePath)
 {
@@ -439,14 +655,130 @@ int ExcelApp::SaveAs(const QString& path)
                        kErrorTitle);
         return -1;
     };
-    if (!current_ || !current_->sourceFile.isEmpty())
+    if (!current_ || !current_->sourceFile.isEmpty() || (current_->rows && !current_->rows->closed))
         return fail(QStringLiteral("нет книги, в которую пишутся данные"));
-    const QString error = writeReplacing(current_->sheets, target.absoluteFilePath());
+    QString error;
+    if (current_->rows) {
+        ReplacingFile file(target.absoluteFilePath());
+        error = file.open() ? copyFile(current_->rows->path, file.device()) : file.errorString();
+        if (error.isEmpty() && !file.commit())
+            error = file.errorString();
+    } else {
+        error = writeReplacing(current_->sheets, target.absoluteFilePath());
+    }
     if (!error.isEmpty())
         return fail(error);
     current_->shown = true;
     current_->changedSinceShown = false;
     return 1;
+}
+
+int ExcelApp::OpenExcelRows(const QString& sheet, const QStringList& header, int rowsPerSheet)
+{
+    empty_ = false;
+    current_ = nullptr;
+    openFailed_ = true;
+    std::erase_if(workbooks_, [](const auto& book) { return book->shown && !book->changedSinceShown; });
+    if (opener_ && !ensureFolder()) {
+        prompts_.error(kOpenFailed, kErrorTitle);
+        return -1;
+    }
+    auto table = std::make_unique<RowTable>();
+    if (!table->dir.isValid()) {
+        prompts_.error(kOpenFailed, kErrorTitle);
+        return -1;
+    }
+    table->path = table->dir.filePath(QStringLiteral("table.xlsx"));
+    table->name = sheet;
+    table->header = header;
+    table->rowsPerSheet = std::clamp(rowsPerSheet, 2, kSheetRows);
+    // Rows go out in order, each row's cells straight to the file: the table takes the memory
+    // of a row, however many rows it has. The library's own files lie beside the workbook's.
+    const QByteArray fileName = QFile::encodeName(table->path);
+    const QByteArray tmpdir = QFile::encodeName(table->dir.path());
+    lxw_workbook_options options{};
+    options.constant_memory = LXW_TRUE;
+    options.tmpdir = const_cast<char*>(tmpdir.constData());
+    table->book = workbook_new_opt(fileName.constData(), &options);
+    if (!table->book) {
+        prompts_.error(kOpenFailed, kErrorTitle);
+        return -1;
+    }
+    table->bold = workbook_add_format(table->book);
+    format_set_bold(table->bold);
+    table->text = workbook_add_format(table->book);
+    format_set_num_format(table->text, "@");
+    table->moment = workbook_add_format(table->book);
+    format_set_num_format(table->moment, kDateTimeFormat.constData());
+    if (table->beginSheet() != LXW_NO_ERROR) {
+        prompts_.error(kOpenFailed, kErrorTitle);
+        return -1;
+    }
+    table->start();
+    auto book = std::make_unique<Workbook>();
+    book->rows = std::move(table);
+    book->changedSinceShown = true;
+    current_ = book.get();
+    workbooks_.push_back(std::move(book));
+    openFailed_ = false;
+    return 1;
+}
+
+int ExcelApp::WriteExcelRow(const QVariantList& values)
+{
+    if (!current_ || !current_->rows || current_->rows->closed) {
+        prompts_.error(cellError(1, 1, 1), kSheetTitle);
+        return -1;
+    }
+    RowTable& t = *current_->rows;
+    if (t.failed)
+        return -1;
+    if (t.failedWriting()) {
+        t.failed = true;
+        prompts_.error(cellError(t.failedSheet, t.failedColumn, t.failedRow), kCellTitle);
+        return -1;
+    }
+    // What no cell can hold is refused here, for the row it is in.
+    for (qsizetype c = 0; c < values.size(); ++c) {
+        const QVariant& v = values.at(c);
+        if (v.typeId() == QMetaType::QString && v.toString().size() > kMaxTextLength) {
+            const qint64 perSheet = t.rowsPerSheet - 1;
+            t.failed = true;
+            prompts_.error(cellError(int(t.rowsTaken / perSheet) + 1, int(c + 1), int(t.rowsTaken % perSheet) + 2), kCellTitle);
+            return -1;
+        }
+    }
+    ++t.rowsTaken;
+    t.hand(QVariantList(values));
+    return 1;
+}
+
+int ExcelApp::CloseExcelRows()
+{
+    if (!current_ || !current_->rows || current_->rows->closed) {
+        prompts_.error(cellError(1, 1, 1), kSheetTitle);
+        return -1;
+    }
+    RowTable& t = *current_->rows;
+    t.stop();
+    if (!t.failed && t.writerFailed) {
+        t.failed = true;
+        prompts_.error(cellError(t.failedSheet, t.failedColumn, t.failedRow), kCellTitle);
+    }
+    t.endSheet();
+    errno = 0;
+    const lxw_error e = workbook_close(t.book);
+    const int cause = errno;
+    t.closed = true;
+    t.book = nullptr;
+    if (e != LXW_NO_ERROR) {
+        const QString reason = QString::fromUtf8(lxw_strerror(e));
+        prompts_.error(QStringLiteral("Не удалось записать книгу Microsoft Excel:\n")
+                           + (cause == 0 ? reason : reason + QStringLiteral(" (") + QString::fromLocal8Bit(std::strerror(cause)) + QLatin1Char(')')),
+                       kErrorTitle);
+        t.failed = true;
+    }
+    return t.failed ? -1 : 1;
 }
 
 int ExcelApp::WriteExcelCell(int sheet, int column, int row, const QString& text)
@@ -530,7 +862,7 @@ bool ExcelApp::writable(int sheet, int column, int row)
         prompts_.error(cellError(sheet, column, row), kSheetTitle);
         return false;
     }
-    if (!current_->sourceFile.isEmpty() || row < 1 || row > int(LXW_ROW_MAX) || column < 1
+    if (!current_->sourceFile.isEmpty() || current_->rows || row < 1 || row > int(LXW_ROW_MAX) || column < 1
         || column > int(LXW_COL_MAX)) {
         prompts_.error(cellError(sheet, column, row), kCellTitle);
         return false;
@@ -651,7 +983,14 @@ bool ExcelApp::handOver(Workbook& book)
         QString error;
         path = reserveFileName(&error);
         if (!path.isEmpty()) {
-            error = writeReplacing(book.sheets, path);
+            if (book.rows) {
+                QFile file(path);
+                error = book.rows->closed ? (file.open(QIODevice::WriteOnly | QIODevice::Truncate) ? copyFile(book.rows->path, file)
+                                                                                                    : file.errorString())
+                                          : QStringLiteral("книга не дописана");
+            } else {
+                error = writeReplacing(book.sheets, path);
+            }
             if (!error.isEmpty())
                 QFile::remove(path);
         }

@@ -1,6 +1,8 @@
 #pragma once
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
+#include <QVariantList>
 #include <memory>
 #include <vector>
 
@@ -69,6 +71,31 @@ public:
     /// reason, and -1.
     int SaveAs(const QString& path);
 
+    /// The most rows a sheet holds, its header row included.
+    static constexpr int kSheetRows = 1048576;
+
+    /// Starts a new workbook whose one table goes into its file a row at a time as it comes, for
+    /// tables too long to hold (a plant month of history): the header in bold on row 1 of the
+    /// sheet named `sheet`, then each row WriteExcelRow writes. When a sheet has rowsPerSheet rows
+    /// (its header's included) the table goes on on a new sheet, "sheet (2)", "sheet (3)" …,
+    /// under the header again. Once CloseExcelRows has ended it, the workbook is shown
+    /// (SetExcelVisible) and saved (SaveAs) as any other. Its cells cannot be written otherwise.
+    /// Failure (the output folder or the temporary folder unusable): "Ошибка открытия файла
+    /// Microsoft Excel." and -1.
+    int OpenExcelRows(const QString& sheet, const QStringList& header, int rowsPerSheet = kSheetRows);
+
+    /// Writes the table's next row, a value a column: a moment as WriteExcelDateTime writes it,
+    /// a number as a number, null or an empty text as nothing, anything else as text (format
+    /// "@"). A row that cannot be written (a text over 32767 characters, a file that fails) is
+    /// told once, as WriteExcelCell tells a cell, and the table takes no more rows: -1.
+    int WriteExcelRow(const QVariantList& values);
+
+    /// Ends the table and its file: on each sheet the header row stays in place while the rows
+    /// scroll, its columns get filter buttons over its rows, and each column is as wide as its
+    /// widest content shows (as AutoFitExcelColumns fits them). -1, told, when the file could
+    /// not be written or the table took no rows after a failure.
+    int CloseExcelRows();
+
     /// Writes text into a cell of the current workbook, converted as a user would type it:
     /// numbers with a decimal comma or point become numbers (unless they have more than 15
     /// significant digits), anything else stays text. Formatting already on the cell stays.
@@ -122,6 +149,7 @@ private:
     bool writable(int sheet, int column, int row);
     bool ensureFolder() const;
     bool handOver(Workbook& book);
+    struct RowTable;
     QString reserveFileName(QString* error) const;
 
     Prompts& prompts_;

@@ -26,6 +26,8 @@ using change_history::Record;
 namespace {
 
 const QString kTitle = QStringLiteral("История изменений");
+// The sheet the records go on, and its continuations: "История (2)" ….
+const QString kSheetName = QStringLiteral("История");
 
 /// A column of the window and of its workbook: the field of the grid's rows, the title, the
 /// width in the grid, and the value a record shows there.
@@ -35,9 +37,6 @@ struct Column {
     int width;
     QVariant (*value)(const Record&);
 };
-
-// The row's place in the records read, for writing the rows as they are shown.
-const QString kRecordIndex = QStringLiteral("n");
 
 const QList<Column>& columns()
 {
@@ -80,23 +79,25 @@ QList<ColumnSpec> gridColumns()
     return specs;
 }
 
-Dataset::Snapshot snapshotOf(const QList<Record>& records)
+/// No rows yet, with the window's fields.
+Dataset::Snapshot emptySnapshot()
 {
     Dataset::Snapshot rows;
-    rows.fields << kRecordIndex;
-    rows.types.push_back(QMetaType::fromType<int>());
     for (const Column& c : columns()) {
         rows.fields << c.field;
         rows.types.push_back(c.value(Record()).metaType());
     }
-    rows.cells.reserve(size_t(records.size()) * rows.fields.size());
-    for (int i = 0; i < records.size(); ++i) {
-        rows.cells.push_back(i);
-        for (const Column& c : columns()) rows.cells.push_back(c.value(records.at(i)));
-    }
-    rows.rowCount = int(records.size());
     return rows;
 }
+
+void append(Dataset::Snapshot& rows, const Record& r)
+{
+    for (const Column& c : columns()) rows.cells.push_back(c.value(r));
+    ++rows.rowCount;
+}
+
+// Records read before the reading looks whether it was asked to stop.
+constexpr int kCheckEvery = 1000;
 
 } // namespace
 
@@ -198,7 +199,6 @@ void TForm30::openForEntry(change_history::Table table, qlonglong rowId, const Q
     RefreshButtonClick();
     exec();
     Changes.close();
-    m_records.clear();
 }
 
 void TForm30::openForPeriod(const QDate& today)
@@ -213,7 +213,6 @@ void TForm30::openForPeriod(const QDate& today)
     RefreshButtonClick();
     exec();
     Changes.close();
-    m_records.clear();
 }
 
 void TForm30::showEntryColumns(bool shown)
@@ -230,70 +229,89 @@ void TForm30::RefreshButtonClick()
         m_prompts.error(QStringLiteral("Дата «По» раньше даты «С»."), QStringLiteral("Ошибка"));
         return;
     }
-    // The period's changes may be many: they are read in the background; the day "По" is shown
-    // with its changes.
-    auto records = std::make_shared<QList<Record>>();
+    // The period's changes may be many: they are read in the background, a batch at a time,
+    // straight into the rows shown; the day "По" is shown with its changes.
+    auto rows = std::make_shared<Dataset::Snapshot>(emptySnapshot());
     BackgroundJob::Work read;
     if (m_rowId)
-        read = [records, table = m_table, id = m_rowId](JobContext& context) { *records = entryHistory(context.db(), table, id); };
+        read = [rows, table = m_table, id = m_rowId](JobContext& context) {
+            for (const Record& r : entryHistory(context.db(), table, id)) append(*rows, r);
+        };
     else
-        read = [records, from = FromDate->date(), to = ToDate->date().addDays(1),
+        read = [rows, from = FromDate->date(), to = ToDate->date().addDays(1),
                 scope = ApprovedOnly->isChecked() ? Scope::ApprovedEntries : Scope::Everything](JobContext& context) {
-            *records = periodChanges(context.db(), from, to, scope);
+            eachPeriodChange(context.db(), from, to, scope, [&](const Record& r) {
+                append(*rows, r);
+                if (rows->rowCount % kCheckEvery == 0) context.checkCancelled();
+            });
         };
     m_work->read(read,
-                [this, records](BackgroundJob::Outcome outcome) {
-                    if (outcome == BackgroundJob::Outcome::Done) showRecords(std::move(*records));
+                [this, rows](BackgroundJob::Outcome outcome) {
+                    if (outcome == BackgroundJob::Outcome::Done) Changes.adopt(std::move(*rows));
                 },
                 {m_period, RefreshButton, ExcelButton});
 }
 
-void TForm30::showRecords(QList<Record> records)
-{
-    m_records = std::move(records);
-    Changes.adopt(snapshotOf(m_records));
-}
-
 void TForm30::ExcelButtonClick()
 {
-    QList<Record> shown;
-    shown.reserve(Changes.recordCount());
-    for (int row = 0; row < Changes.recordCount(); ++row) shown << m_records.at(Dataset::toLongLong(Changes.valueAt(row, kRecordIndex)));
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const auto restore = qScopeGuard([this] {
         QApplication::restoreOverrideCursor();
         ExcelButton->setText(QStringLiteral("Excel"));
     });
-    const int opened = writeHistorySheet(shown, m_excel, [this](int written, int total) {
-        if (written % 500 != 0 && written != total) return;
-        ExcelButton->setText(QStringLiteral("Excel (") + QString::number(written) + QStringLiteral(" из ") +
-                             QString::number(total) + QLatin1Char(')'));
-    });
-    if (opened == -1) return;
+    // The rows as shown: their order and search.
+    HistorySheet sheet(m_excel);
+    const int total = Changes.recordCount();
+    QVariantList values;
+    for (int row = 0; row < total && sheet.started(); ++row) {
+        values.clear();
+        for (const Column& c : columns()) values << Changes.valueAt(row, c.field);
+        sheet.add(values);
+        const int written = row + 1;
+        if (written % 500 == 0 || written == total)
+            ExcelButton->setText(QStringLiteral("Excel (") + QString::number(written) + QStringLiteral(" из ") +
+                                 QString::number(total) + QLatin1Char(')'));
+    }
+    if (sheet.finish() == -1) return;
     m_excel.SetExcelVisible(true);
 }
 
-int writeHistorySheet(const QList<Record>& records, ExcelApp& excel, const std::function<void(int, int)>& progress)
+HistorySheet::HistorySheet(ExcelApp& excel, int rowsPerSheet) : m_excel(excel)
 {
-    if (excel.OpenExcel(QString()) == -1) return -1;
-    const QList<Column>& cols = columns();
-    for (int c = 0; c < cols.size(); ++c) excel.WriteExcelCell(1, c + 1, 1, cols.at(c).title, false, false, true);
+    QStringList titles;
+    for (const Column& c : columns()) titles << c.title;
+    m_started = m_excel.OpenExcelRows(kSheetName, titles, rowsPerSheet) == 1;
+}
+
+void HistorySheet::add(const Record& r)
+{
+    QVariantList values;
+    values.reserve(columns().size());
+    for (const Column& c : columns()) values << c.value(r);
+    add(values);
+}
+
+void HistorySheet::add(const QVariantList& values)
+{
+    if (m_started && !m_failed && m_excel.WriteExcelRow(values) == -1) m_failed = true;
+}
+
+int HistorySheet::finish()
+{
+    if (!m_started) return -1;
+    return m_excel.CloseExcelRows() == -1 || m_failed ? -1 : 1;
+}
+
+int writeHistorySheet(const QList<Record>& records, ExcelApp& excel, const std::function<void(int, int)>& progress, int rowsPerSheet)
+{
+    HistorySheet sheet(excel, rowsPerSheet);
+    if (!sheet.started()) return -1;
     const int total = int(records.size());
     if (progress) progress(0, total);
-    int row = 2;
+    int written = 0;
     for (const Record& r : records) {
-        for (int c = 0; c < cols.size(); ++c) {
-            const QVariant value = cols.at(c).value(r);
-            // The moment is a date-time the filter sorts by; texts stay texts, whatever they
-            // look like; the entry's number is a number.
-            if (value.userType() == QMetaType::QDateTime)
-                excel.WriteExcelDateTime(1, c + 1, row, value.toDateTime());
-            else
-                excel.WriteExcelCell(1, c + 1, row, shownText(value), value.userType() == QMetaType::QString, false, false);
-        }
-        if (progress) progress(row - 1, total);
-        ++row;
+        sheet.add(r);
+        if (progress) progress(++written, total);
     }
-    excel_table::finish(excel, 1, int(cols.size()), row - 1);
-    return 1;
+    return sheet.finish();
 }

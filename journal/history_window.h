@@ -1,12 +1,12 @@
 #pragma once
 #include "data/dataset.h"
+#include "export/excel_export.h"
 #include "rules/change_history.h"
 
 #include <QDialog>
 #include <functional>
 
 class TDataModule6;
-class ExcelApp;
 class Prompts;
 class DataGrid;
 class JobProgress;
@@ -56,7 +56,6 @@ protected:
     void done(int result) override;
 
 private:
-    void showRecords(QList<change_history::Record> records);
     /// Shows or hides the columns that say which entry a record is of.
     void showEntryColumns(bool shown);
 
@@ -68,14 +67,36 @@ private:
     // The entry shown, or none (rowId 0) for a period.
     change_history::Table m_table = change_history::Table::Journal;
     qlonglong m_rowId = 0;
-    QList<change_history::Record> m_records;
 };
 
-/// Starts a new workbook and writes the records into its sheet 1 as the window shows them: the
-/// window's column titles on row 1, from row 2 a row per record ("Когда" a date-time cell shown
-/// dd.mm.yyyy hh:mm:ss), the table finished by excel_table::finish. progress(written, total) is
-/// told before the first record and after each.
-/// Returns -1 when no workbook could be started (nothing written), otherwise 1; the workbook is
-/// not shown.
+/// The history's records written into a new workbook of the handle as the window shows them, a
+/// record at a time straight into the workbook's file (a plant's month takes the memory of a
+/// record): the window's column titles on row 1 of sheet "История", a row per record below ("Когда"
+/// a date-time cell shown dd.mm.yyyy hh:mm:ss, texts as texts, the entry's number a number), and
+/// when a sheet is full (rowsPerSheet rows, the titles' included) on sheet "История (2)" and on,
+/// under the titles again; each sheet's titles stay in place, with filter buttons, the columns as
+/// wide as what they show.
+class HistorySheet {
+public:
+    explicit HistorySheet(ExcelApp& excel, int rowsPerSheet = ExcelApp::kSheetRows);
+    /// Whether the workbook was started; when not, nothing is written and finish() gives -1.
+    bool started() const { return m_started; }
+    void add(const change_history::Record& record);
+    /// A row of the window's grid: its values in the order of its columns.
+    void add(const QVariantList& values);
+    /// Ends the workbook: -1 when it was not started or not written (the user has been told),
+    /// otherwise 1; it is not shown.
+    int finish();
+
+private:
+    ExcelApp& m_excel;
+    bool m_started = false;
+    bool m_failed = false;
+};
+
+/// The records written by a HistorySheet; progress(written, total) is told before the first
+/// record and after each. Returns -1 when no workbook could be started or written, otherwise 1;
+/// the workbook is not shown.
 int writeHistorySheet(const QList<change_history::Record>& records, ExcelApp& excel,
-                      const std::function<void(int written, int total)>& progress = {});
+                      const std::function<void(int written, int total)>& progress = {},
+                      int rowsPerSheet = ExcelApp::kSheetRows);

@@ -5,6 +5,8 @@
 #include <QSqlDatabase>
 #include <QString>
 
+#include <functional>
+
 /// The history the database keeps of every change of journal entries, hour entries and the
 /// closing of months (accounts_dep.change_log), read for people: when, by whom, what was done
 /// and which fields went from what to what. Only read here: the database alone writes it.
@@ -57,5 +59,12 @@ enum class Scope {
 /// The changes made on the days from up to, not including, the day to, oldest first.
 /// Throws DbError.
 QList<Record> periodChanges(const QSqlDatabase& db, const QDate& from, const QDate& to, Scope scope);
+
+/// The same changes handed to take one at a time as they are read, a batch at a time through a
+/// cursor of the server: a period of millions of changes takes the memory of a batch. Inside the
+/// connection's open transaction, if any (one snapshot with the rest of a run). Throws DbError,
+/// and whatever take throws (which stops the reading).
+void eachPeriodChange(const QSqlDatabase& db, const QDate& from, const QDate& to, Scope scope,
+                      const std::function<void(const Record&)>& take);
 
 } // namespace change_history

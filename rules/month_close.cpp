@@ -133,10 +133,11 @@ QList<ClosedMonth> closedMonths(const QSqlDatabase& db)
 
 std::optional<Reopening> lastReopening(const QSqlDatabase& db, int month, int year)
 {
-    Statement s(QStringLiteral("select at, db_user, coalesce(reason, '') from accounts_dep.change_log\n"
-                               "where table_name = 'closed_month' and action = 'reopen'\n"
-                               "and old_row->>'year' = :year and old_row->>'month' = :month order by id desc limit 1"));
-    s.setParams({{QStringLiteral("year"), QString::number(year)}, {QStringLiteral("month"), QString::number(month)}});
+    Statement s(QStringLiteral("select l.at, a.db_user, coalesce(l.reason, '') from accounts_dep.change_log l\n"
+                               "join accounts_dep.change_author a on a.id = l.author\n"
+                               "where l.tbl = 'm' and l.act = 'r' and l.in_year = :year and l.in_month = :month\n"
+                               "order by l.id desc limit 1"));
+    s.setParams({{QStringLiteral("year"), year}, {QStringLiteral("month"), month}});
     QSqlQuery q = s.exec(db);
     if (!q.next()) return std::nullopt;
     return Reopening{q.value(0).toDateTime(), q.value(1).toString(), q.value(2).toString()};

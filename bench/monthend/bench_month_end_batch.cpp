@@ -152,7 +152,8 @@ int main(int argc, char** argv)
             {{QStringLiteral("last"), lastEntry}});
     monthRows.restore();
     // Only the history rows of this run's own saves: its session names itself for them.
-    execSql(dm.ADO_DB, QStringLiteral("delete from accounts_dep.change_log where id > :last and client = :client"),
+    execSql(dm.ADO_DB, QStringLiteral("delete from accounts_dep.change_log where id > :last and author in "
+                                      "(select id from accounts_dep.change_author where client = :client)"),
             {{QStringLiteral("last"), lastLogged}, {QStringLiteral("client"), QStringLiteral("tabel bench month-end")}});
     if (failed) return 1;
     for (const auto& [what, r] : {std::pair{"on the primary", onPrimary}, std::pair{"on the standby", onStandby}})

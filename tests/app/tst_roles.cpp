@@ -125,8 +125,10 @@ void TestRoles::eachRoleMayDoExactlyWhatTheClientLetsIt_data()
     row("empty closed months", "truncate accounts_dep.closed_month", {});
     row("empty the timesheet", "truncate accounts_dep.h_tabel", {});
     row("read the history", "select count(*) from accounts_dep.change_log", all);
-    row("write the history", "insert into accounts_dep.change_log (table_name, action) values ('smena', 'insert')", {});
-    row("edit the history", "update accounts_dep.change_log set client = 'x'", {});
+    row("write the history", "insert into accounts_dep.change_log (tbl, act, author) values ('s', 'i', 1)", {});
+    row("edit the history", "update accounts_dep.change_log set reason = 'x'", {});
+    row("name another author", "update accounts_dep.change_author set db_user = 'x'", {});
+    row("make a month of the history", "select accounts_dep.add_change_log_months(current_date)", {});
     row("delete the history", "delete from accounts_dep.change_log", {});
     row("empty the history", "truncate accounts_dep.change_log", {});
     row("switch a trigger off", "alter table accounts_dep.smena disable trigger smena_changed", {});
@@ -158,7 +160,8 @@ void TestRoles::theHistoryNamesThePersonWhateverTheClientClaims()
         "insert into accounts_dep.smena (data, smena, w_id, i_id, o_id, cena, kol_vo, brak, time, ok) "
         "values ('2024-03-21', 1, 1, 10001, 1, 10, 1, 0, 1, 'no')")));
     QSqlQuery q(m_db->db());
-    QVERIFY(q.exec(QStringLiteral("select db_user, client from accounts_dep.change_log where new_row->>'data' = '2024-03-21'")));
+    QVERIFY(q.exec(QStringLiteral("select a.db_user, a.client from accounts_dep.change_log l join accounts_dep.change_author a "
+                                  "on a.id = l.author where l.day = '2024-03-21'")));
     QVERIFY(q.next());
     QCOMPARE(q.value(0).toString(), login(QStringLiteral("foremen")));
     QCOMPARE(q.value(1).toString(), QStringLiteral("tabel full admin@office"));
@@ -168,9 +171,9 @@ void TestRoles::theHistoryNamesThePersonWhateverTheClientClaims()
     QCOMPARE(m_db->scalar(QStringLiteral("select closed_by from accounts_dep.closed_month where year = 2031 and month = 2")).toString(),
              login(QStringLiteral("full")));
     m_db->exec(QStringLiteral("update accounts_dep.closed_month set month = 3 where year = 2031 and month = 2"));
-    QCOMPARE(m_db->scalar(QStringLiteral("select string_agg(action, ' ' order by id) from accounts_dep.change_log "
-                                         "where table_name = 'closed_month' and coalesce(new_row, old_row)->>'year' = '2031'")).toString(),
-             QStringLiteral("close update"));
+    QCOMPARE(m_db->scalar(QStringLiteral("select string_agg(act::text, ' ' order by id) from accounts_dep.change_log "
+                                         "where tbl = 'm' and in_year = 2031")).toString(),
+             QStringLiteral("c u"));
 }
 
 void TestRoles::nobodyWhoLogsInOwnsAnything()

@@ -4,10 +4,14 @@
 #include "app/command_line.h"
 #include "data/connection.h"
 #include "data/schema_upgrade.h"
+#include "rules/change_history.h"
+#include "tests/support/history_fixture.h"
 #include "tests/support/test_database.h"
 
 #include <QDir>
 #include <QFile>
+#include <QLocale>
+#include <QScopeGuard>
 #include <QProcess>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -33,10 +37,14 @@ private slots:
     void twoUpgradesNeverRunAtOnce();
     void theClientRefusesAnOldSchema_data();
     void theClientRefusesAnOldSchema();
+    void anEarlierHistoryReadsAsItDid();
 
 private:
     /// A new empty database of the test's own, dropped at cleanup; made from files run by psql.
     QString made(const QStringList& files);
+    /// A database as the build whose last migration was `last` made it: the migrations up to it
+    /// applied and recorded as its upgrade records them.
+    QString madeUpTo(int last);
     void psql(const QString& database, const QStringList& args) const;
     /// The schema as pg_dump writes it, without the lines that differ from run to run.
     QString schema(const QString& database) const;
@@ -101,6 +109,24 @@ QString TestSchemaUpgrade::made(const QStringList& files)
     return name;
 }
 
+QString TestSchemaUpgrade::madeUpTo(int last)
+{
+    QStringList files;
+    QString records = QStringLiteral(
+        "create table accounts_dep.schema_migrations (number integer primary key, name text not null, sha256 text not null, "
+        "applied_at timestamptz not null default now(), applied_by text not null default session_user, build text not null, "
+        "adopted boolean not null default false);\n");
+    for (const schema_upgrade::Migration& m : schema_upgrade::migrations()) {
+        if (m.number > last) continue;
+        files << QStringLiteral(TABEL_SOURCE_DIR "/db/migrations/%1.sql").arg(m.name);
+        records += QStringLiteral("insert into accounts_dep.schema_migrations (number, name, sha256, build) values (%1, '%2', '%3', 'earlier');\n")
+                       .arg(m.number).arg(m.name, m.sha256);
+    }
+    const QString db = made(files);
+    psql(db, {QStringLiteral("-c"), records});
+    return db;
+}
+
 void TestSchemaUpgrade::psql(const QString& database, const QStringList& args) const
 {
     QProcess p;
@@ -145,10 +171,14 @@ QString TestSchemaUpgrade::rows(const QString& database) const
         "from information_schema.tables where table_type = 'BASE TABLE'\n"
         "and table_schema not in ('pg_catalog', 'information_schema') and table_name <> 'schema_migrations'")).toString();
     QStringList sums;
+    // The history is converted record by record (what each reads as is tested on its own): it
+    // keeps its number of records.
     for (const QString& table : tables.split(QLatin1Char(','), Qt::SkipEmptyParts))
         sums << table + QLatin1Char(' ') +
-                    scalar(database, QStringLiteral("select count(*) || ' ' || coalesce(md5(string_agg(t::text, '|' order by t::text)), '') "
-                                                    "from %1 t").arg(table)).toString();
+                    scalar(database, table == QLatin1String("accounts_dep.change_log")
+                                         ? QStringLiteral("select count(*)::text from %1").arg(table)
+                                         : QStringLiteral("select count(*) || ' ' || coalesce(md5(string_agg(t::text, '|' order by t::text)), '') "
+                                                          "from %1 t").arg(table)).toString();
     return sums.join(QLatin1Char('\n'));
 }
 
@@ -320,6 +350,47 @@ void TestSchemaUpgrade::theClientRefusesAnOldSchema()
     QCOMPARE(exit, command_line_exit::kOldSchema);
     QVERIFY2(e.contains(QStringLiteral("0002_person_codes")) && e.contains(told), qPrintable(e));
     QVERIFY(!QFile::exists(QDir::temp().filePath(db + QStringLiteral(".pdf"))));
+}
+
+void TestSchemaUpgrade::anEarlierHistoryReadsAsItDid()
+{
+    // A database of the build before the history was made compact, its history written by that
+    // build's triggers as whole rows (an entry of a column since dropped among them), brought up
+    // to date: every record is kept, in the partition of its month, and reads as it did.
+    const QString db = madeUpTo(6);
+    psql(db, {QStringLiteral("-f"), history_fixture::kChanges});
+    QCOMPARE(scalar(db, QStringLiteral("select count(*) from accounts_dep.change_log")).toInt(), 16);
+    QString out, err;
+    QCOMPARE(run(db, {"--upgrade-database"}, &out, &err), command_line_exit::kOk);
+    QVERIFY2(out.contains(QStringLiteral("0008_compact_history: ")), qPrintable(out + err));
+    QCOMPARE(scalar(db, QStringLiteral("select string_agg(distinct tableoid::regclass::text, ' ') from accounts_dep.change_log")).toString(),
+             QStringLiteral("accounts_dep.change_log_2024_03"));
+    QStringList everything, approved, entries;
+    // Numbers as the windows show them.
+    const QLocale locale;
+    QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+    const auto restore = qScopeGuard([&] { QLocale::setDefault(locale); });
+    {
+        QSqlDatabase conn = openConnection(TestDatabase::adminSettings(db), QStringLiteral("upgraded_history"));
+        using namespace change_history;
+        const QDate day(2024, 3, 20);
+        everything = history_fixture::lines(periodChanges(conn, day, day.addDays(1), Scope::Everything));
+        approved = history_fixture::lines(periodChanges(conn, day, day.addDays(1), Scope::ApprovedEntries));
+        for (const qlonglong id : {9001, 9003, 9004}) entries += history_fixture::lines(entryHistory(conn, Table::Journal, id));
+        entries += history_fixture::lines(entryHistory(conn, Table::Hours, 9002));
+        conn.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("upgraded_history"));
+    QCOMPARE(everything, history_fixture::everythingShown());
+    QCOMPARE(approved, history_fixture::approvedShown());
+    using history_fixture::entryShown;
+    QCOMPARE(entries, entryShown(QStringLiteral("Журнал"), 9001) + entryShown(QStringLiteral("Журнал"), 9003) +
+                          entryShown(QStringLiteral("Журнал"), 9004) + entryShown(QStringLiteral("Часы"), 9002));
+    // The whole rows that read back as they were are kept as their text now; the one of a
+    // column since dropped stays as it was.
+    QCOMPARE(scalar(db, QStringLiteral("select string_agg(row_id || act, ' ' order by id) from accounts_dep.change_log "
+                                       "where act in ('i', 'd') and entry is null")).toString(),
+             QStringLiteral("9004i"));
 }
 
 QTEST_MAIN(TestSchemaUpgrade)

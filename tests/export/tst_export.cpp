@@ -63,6 +63,8 @@ private slots:
     void saveAsWritesTheWholeFileOrNothing();
     void desktopOpener_data();
     void desktopOpener();
+    void rowsGoOnOnTheNextSheet();
+    void aRowThatCannotBeWrittenIsToldOnce();
 };
 
 void TestExport::cellValues_data()
@@ -796,6 +798,55 @@ void TestExport::desktopOpener()
     if (!opensWith.isEmpty()) QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(book + opensWith), 10000);
     for (const QString& mark : {QStringLiteral(".opened"), QStringLiteral(".other")})
         if (mark != opensWith) QVERIFY2(!QFile::exists(book + mark), qPrintable(mark));
+}
+
+void TestExport::rowsGoOnOnTheNextSheet()
+{
+    // Sheets of four rows: seven rows on three sheets, each under the header, in their order, each
+    // frozen and filtered over its own rows; the cells as the table gives them.
+    Fixture f;
+    const QStringList header = {QStringLiteral("Когда"), QStringLiteral("№"), QStringLiteral("Что")};
+    QCOMPARE(f.excel.OpenExcelRows(QStringLiteral("Строки"), header, 4), 1);
+    const QDateTime moment(QDate(2024, 3, 15), QTime(10, 20, 30), Qt::UTC);
+    for (int n = 1; n <= 7; ++n)
+        QCOMPARE(f.excel.WriteExcelRow({moment.addDays(n), QVariant(qlonglong(n)), QStringLiteral("0%1").arg(n)}), 1);
+    // Not a table of cells.
+    QCOMPARE(f.excel.WriteExcelCell(1, 1, 9, QStringLiteral("x")), -1);
+    QCOMPARE(f.prompts.said().size(), 1);
+    QCOMPARE(f.excel.CloseExcelRows(), 1);
+    QCOMPARE(f.excel.SetExcelVisible(true), 1);
+    QStringList rows;
+    const QList<int> sizes = {4, 4, 2};
+    for (int sheet = 0; sheet < 3; ++sheet) {
+        Workbook book;
+        QVERIFY(readWorkbook(f.opener.opened.value(0), &book, sheet));
+        QCOMPARE(book.sheets, (QStringList{"Строки", "Строки (2)", "Строки (3)"}));
+        QCOMPARE(book.rows.size(), sizes[sheet]);
+        QCOMPARE(book.rows.value(0), header);
+        QCOMPARE(tableFaults(book, 1, 3, sizes[sheet]), QStringList());
+        QCOMPARE(cell(book, QStringLiteral("A2"))[QStringLiteral("format")].toString(), QStringLiteral("dd.mm.yyyy hh:mm:ss"));
+        QCOMPARE(cell(book, QStringLiteral("B2"))[QStringLiteral("type")].toString(), QStringLiteral("n"));
+        QCOMPARE(cell(book, QStringLiteral("C2"))[QStringLiteral("type")].toString(), QStringLiteral("s"));   // "01" stays text
+        for (const QStringList& row : book.rows.mid(1)) rows << row.mid(1).join(QLatin1Char('|'));
+    }
+    QCOMPARE(rows, (QStringList{"1|01", "2|02", "3|03", "4|04", "5|05", "6|06", "7|07"}));
+    // Saved as any workbook too.
+    const QString saved = f.dir.filePath(QStringLiteral("saved.xlsx"));
+    QCOMPARE(f.excel.SaveAs(saved), 1);
+    QCOMPARE(readSheet(saved).size(), 4);
+}
+
+void TestExport::aRowThatCannotBeWrittenIsToldOnce()
+{
+    // A text too long for a cell in the second row: told once, for its cell; the rows after it
+    // are not written, and the table is a failure.
+    Fixture f;
+    QCOMPARE(f.excel.OpenExcelRows(QStringLiteral("Строки"), {QStringLiteral("А"), QStringLiteral("Б")}, 3), 1);
+    QCOMPARE(f.excel.WriteExcelRow({QStringLiteral("a"), QStringLiteral("b")}), 1);
+    QCOMPARE(f.excel.WriteExcelRow({QStringLiteral("a"), QString(32768, u'ж')}), -1);
+    for (int n = 0; n < 100; ++n) QCOMPARE(f.excel.WriteExcelRow({QStringLiteral("a"), QStringLiteral("b")}), -1);
+    QCOMPARE(f.excel.CloseExcelRows(), -1);
+    QCOMPARE(f.prompts.texts(), QStringList{cellError(1, 2, 3)});
 }
 
 QTEST_MAIN(TestExport)

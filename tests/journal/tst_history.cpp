@@ -67,6 +67,7 @@ private slots:
     void anEntrysHistoryOpensFromItsWindow_data();
     void anEntrysHistoryOpensFromItsWindow();
     void aPeriodShowsApprovedEntriesOrEverything();
+    void aFullSheetGoesOnOnTheNextSheet();
 
 private:
     JournalTestData* m_data = nullptr;
@@ -226,6 +227,35 @@ void TestHistory::aPeriodShowsApprovedEntriesOrEverything()
         QCOMPARE(book.rows.at(r + 1).mid(1).join(QLatin1Char('|')), searched.at(r).section(QLatin1Char('|'), 1));
     }
     QCOMPARE(tableFaults(book, 1, int(titles.size()), 3), QStringList());
+}
+
+void TestHistory::aFullSheetGoesOnOnTheNextSheet()
+{
+    // Sheets of three rows: the March's eight records on four sheets of two, each under the
+    // titles again, in their order, each a table of its own.
+    using namespace change_history;
+    const QList<Record> records = periodChanges(m_data->db.db(), QDate(2024, 3, 20), QDate(2024, 3, 21), Scope::Everything);
+    QCOMPARE(records.size(), 8);
+    QCOMPARE(writeHistorySheet(records, *m_excel, {}, 3), 1);
+    QCOMPARE(m_excel->SetExcelVisible(true), 1);
+    QCOMPARE(m_opener.opened.size(), 1);
+    QStringList names, whats;
+    QStringList titles;
+    for (int sheet = 0; sheet < 4; ++sheet) {
+        Workbook book;
+        QVERIFY(readWorkbook(m_opener.opened.constFirst(), &book, sheet));
+        names = book.sheets;
+        if (titles.isEmpty()) titles = book.rows.value(0);
+        QCOMPARE(book.rows.value(0), titles);
+        QCOMPARE(book.rows.size(), 3);
+        QCOMPARE(tableFaults(book, 1, int(titles.size()), 3), QStringList());
+        for (const QStringList& row : book.rows.mid(1)) whats << row.mid(3, 4).join(QLatin1Char('|'));
+    }
+    QCOMPARE(names, (QStringList{"История", "История (2)", "История (3)", "История (4)"}));
+    QCOMPARE(titles.value(0), QStringLiteral("Когда"));
+    QStringList expected;
+    for (const QString& h : entries_fixture::historyOfMarchShown()) expected << h.section(QLatin1Char('|'), 0, 3);
+    QCOMPARE(whats, expected);
 }
 
 QTEST_MAIN(TestHistory)

@@ -884,7 +884,8 @@ void TestCommandLine::theMonthIsCheckedClosedAndOpened()
     QCOMPARE(run(reopen + QStringList{QStringLiteral("--reason"), QStringLiteral("ошибка в премии")}, &err, {}, &out),
              command_line_exit::kOk);
     QCOMPARE(out, QStringLiteral("Месяц 03.2024 открыт.\n"));
-    QCOMPARE(m_db->scalar(QStringLiteral("select reason || ' ' || client from accounts_dep.change_log where action='reopen' and old_row->>'year'='2024'")).toString().section(QLatin1Char(' '), 0, 4),
+    QCOMPARE(m_db->scalar(QStringLiteral("select l.reason || ' ' || a.client from accounts_dep.change_log l join accounts_dep.change_author a on a.id = l.author "
+                                         "where l.act = 'r' and l.in_year = 2024")).toString().section(QLatin1Char(' '), 0, 4),
              QStringLiteral("ошибка в премии tabel full-cli"));
 }
 

@@ -4,9 +4,12 @@
 #include "rules/change_history.h"
 #include "rules/journal_entries.h"
 #include "tests/support/entries_fixture.h"
+#include "tests/support/history_fixture.h"
 #include "tests/support/test_database.h"
 
+#include <QFile>
 #include <QLocale>
+#include <QSqlQuery>
 #include <QTest>
 
 using namespace change_history;
@@ -42,6 +45,10 @@ private slots:
     void aPeriodsChanges_data();
     void aPeriodsChanges();
     void anHourEntryIsShownByItsNames();
+    void everyKindOfChangeReadsAsItAlwaysDid_data();
+    void everyKindOfChangeReadsAsItAlwaysDid();
+    void anUpdateKeepsOnlyTheFieldsItChanged();
+    void aChangeInAMonthWithoutItsPartitionIsKept();
 
 private:
     TestDatabase* m_db = nullptr;
@@ -149,6 +156,87 @@ void TestChangeHistory::anHourEntryIsShownByItsNames()
     QCOMPARE(records.at(1).changesText(), QStringLiteral("Дата: 15.03.2024 → —; Работа: хоз. работы → ср. сдельная; Цена: 150 → 157,5; Кол-во: 8 → 6"));
     // Dated by its month alone, the entry is named by the month.
     QCOMPARE(records.at(1).subject, QStringLiteral("03.2024, 1 Иванов И.И."));
+}
+
+void TestChangeHistory::everyKindOfChangeReadsAsItAlwaysDid_data()
+{
+    QTest::addColumn<QString>("view");
+    QTest::addColumn<QStringList>("shown");
+    using namespace history_fixture;
+    QTest::newRow("the day, everything") << "everything" << everythingShown();
+    QTest::newRow("the day, approved entries") << "approved" << approvedShown();
+    QTest::newRow("an entry approved, moved, deleted") << "journal 9001" << entryShown(QStringLiteral("Журнал"), 9001);
+    QTest::newRow("an entry whose mark needs quotes") << "journal 9003" << entryShown(QStringLiteral("Журнал"), 9003);
+    QTest::newRow("an entry of a column since dropped") << "journal 9004" << entryShown(QStringLiteral("Журнал"), 9004);
+    QTest::newRow("an hour entry dated by its month") << "hours 9002" << entryShown(QStringLiteral("Часы"), 9002);
+}
+
+void TestChangeHistory::everyKindOfChangeReadsAsItAlwaysDid()
+{
+    // The changes recorded compact (the rows added and deleted as their text, an update's fields
+    // alone) read as the whole rows every earlier build kept read.
+    QFETCH(QString, view);
+    QFile changes(history_fixture::kChanges);
+    QVERIFY(changes.open(QIODevice::ReadOnly));
+    m_db->exec(QString::fromUtf8(changes.readAll()));
+    const QDate day(2024, 3, 20);
+    QList<Record> records;
+    if (view == QLatin1String("everything")) records = periodChanges(m_db->db(), day, day.addDays(1), Scope::Everything);
+    else if (view == QLatin1String("approved")) records = periodChanges(m_db->db(), day, day.addDays(1), Scope::ApprovedEntries);
+    else records = entryHistory(m_db->db(), view.startsWith(QLatin1String("hours")) ? Table::Hours : Table::Journal,
+                                view.section(QLatin1Char(' '), 1).toLongLong());
+    QTEST(history_fixture::lines(records), "shown");
+    // The same records handed over one at a time.
+    if (view == QLatin1String("everything")) {
+        QList<Record> each;
+        eachPeriodChange(m_db->db(), day, day.addDays(1), Scope::Everything, [&](const Record& r) { each << r; });
+        QTEST(history_fixture::lines(each), "shown");
+    }
+}
+
+void TestChangeHistory::anUpdateKeepsOnlyTheFieldsItChanged()
+{
+    QFile changes(history_fixture::kChanges);
+    QVERIFY(changes.open(QIODevice::ReadOnly));
+    m_db->exec(QString::fromUtf8(changes.readAll()));
+    // The move of entry 9001: four fields, the colour emptied; no row of it.
+    QCOMPARE(m_db->scalar(QStringLiteral("select fields::text from accounts_dep.change_log where row_id = 9001 and act = 'u' "
+                                         "and fields ? 'w_id'")).toString(),
+             QStringLiteral("{\"data\": [\"2024-03-18\", \"2024-03-19\"], \"w_id\": [901, 902], \"color\": [3005, null], "
+                            "\"kol_vo\": [10, 12]}"));
+    QCOMPARE(m_db->scalar(QStringLiteral("select count(*) from accounts_dep.change_log where act = 'u' and entry is not null")).toInt(), 0);
+    // An added entry is the text of its row.
+    QCOMPARE(m_db->scalar(QStringLiteral("select entry from accounts_dep.change_log where row_id = 9003 and act = 'i'")).toString(),
+             QStringLiteral("(9003,2024-03-20,1,902,90001,902,7,3,0,,2,\"\"\"(\",\"2024-03-20 08:00:00\",0,0,0,0,0,0)"));
+}
+
+void TestChangeHistory::aChangeInAMonthWithoutItsPartitionIsKept()
+{
+    // This month's part of the history is gone (as if nobody had made it): a save still goes
+    // through, its record waits in the default part, reads as any other, and the next closing
+    // of a month gives the month its part again with the record in it.
+    const QDate today = QDate::currentDate();
+    const QString part = QStringLiteral("accounts_dep.change_log_%1").arg(today.toString(QStringLiteral("yyyy_MM")));
+    m_db->exec(QStringLiteral("drop table %1").arg(part));
+    insertHourEntry(*m_db, 1, 7777, 8, 1, QStringLiteral("150"), today);
+    const auto where = [&] {
+        return m_db->scalar(QStringLiteral("select tableoid::regclass::text from accounts_dep.change_log where tbl = 'f'")).toString();
+    };
+    QCOMPARE(where(), QStringLiteral("accounts_dep.change_log_default"));
+    // The hour entry's records (the closing below has its own).
+    const auto shown = [&] {
+        return lines(periodChanges(m_db->db(), today, today.addDays(1), Scope::Everything)).filter(QStringLiteral("Часы|"));
+    };
+    const QStringList added = {QStringLiteral("Часы|Добавлена|1|%1, 1 Иванов И.И.|").arg(today.toString(QStringLiteral("dd.MM.yyyy")))};
+    QCOMPARE(shown(), added);
+    QCOMPARE(m_db->scalar(QStringLiteral("select accounts_dep.close_month(2001, 1)")).toBool(), true);
+    QCOMPARE(where(), part);
+    QCOMPARE(m_db->scalar(QStringLiteral("select count(*) from accounts_dep.change_log_default")).toInt(), 0);
+    QCOMPARE(shown(), added);
+    // A month far ahead has no part either until a closing reaches it: its records wait too.
+    m_db->exec(QStringLiteral("update accounts_dep.change_log set at = '2031-05-10 12:00+00' where tbl = 'f'"));
+    QCOMPARE(where(), QStringLiteral("accounts_dep.change_log_default"));
+    QCOMPARE(lines(periodChanges(m_db->db(), QDate(2031, 5, 10), QDate(2031, 5, 11), Scope::Everything)), added);
 }
 
 QTEST_GUILESS_MAIN(TestChangeHistory)

@@ -20,7 +20,7 @@ const char* const kReader = R"(
 import json, re, sys, openpyxl
 from openpyxl.utils import get_column_letter
 book = openpyxl.load_workbook(sys.argv[1])
-sheet = book.worksheets[0]
+sheet = book.worksheets[int(sys.argv[2]) if len(sys.argv) > 2 else 0]
 def text(v):
     if v is None: return ""
     if isinstance(v, float) and v.is_integer(): return str(int(v))
@@ -60,13 +60,13 @@ print(json.dumps({n: base64.b64encode(package.read(n)).decode()
 
 /// Runs a script of Debian's Python (where openpyxl is) on a workbook and reads what it prints
 /// as JSON; empty, with the complaint on the test log, when it fails.
-QJsonObject python(const char* script, const QString& path)
+QJsonObject python(const char* script, const QString& path, const QStringList& more = {})
 {
     QProcess python;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("PYTHONIOENCODING"), QStringLiteral("utf-8"));
     python.setProcessEnvironment(env);
-    python.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"), QString::fromUtf8(script), path});
+    python.start(QStringLiteral("/usr/bin/python3"), QStringList{QStringLiteral("-c"), QString::fromUtf8(script), path} + more);
     if (!python.waitForFinished(30000) || python.exitStatus() != QProcess::NormalExit || python.exitCode() != 0) {
         qWarning().noquote() << "reader failed:" << python.readAllStandardError();
         return {};
@@ -114,9 +114,9 @@ QStringList strings(const QJsonArray& a)
 
 } // namespace
 
-bool readWorkbook(const QString& path, Workbook* book)
+bool readWorkbook(const QString& path, Workbook* book, int sheet)
 {
-    const QJsonObject o = python(kReader, path);
+    const QJsonObject o = python(kReader, path, {QString::number(sheet)});
     if (o.isEmpty()) return false;
     *book = Workbook{};
     book->sheets = strings(o[QStringLiteral("sheets")].toArray());

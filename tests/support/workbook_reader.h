@@ -4,7 +4,8 @@
 #include <QMap>
 #include <QStringList>
 
-/// A workbook read back by openpyxl. Values of the first sheet by row and column as text: ""
+/// A workbook read back by openpyxl. Values of one sheet (the first, unless another is asked
+/// for; "the first sheet" below) by row and column as text: ""
 /// for an empty cell, whole numbers without ".0", decimals with a point.
 struct Workbook {
     QStringList sheets;        ///< the sheets' names, in order
@@ -46,9 +47,9 @@ QStringList tableFaults(const Workbook& book, int headerRow, int lastColumn, int
 /// number in format.
 QStringList notInFormat(const Workbook& book, int first, int last, int firstRow, int lastRow, const QString& format);
 
-/// Reads the workbook at path; false (with the reader's complaint on the test log) when it
-/// cannot be read.
-bool readWorkbook(const QString& path, Workbook* book);
+/// Reads the workbook at path, its sheet of that index (0 the first) as the first; false (with
+/// the reader's complaint on the test log) when it cannot be read.
+bool readWorkbook(const QString& path, Workbook* book, int sheet = 0);
 
 /// The first sheet's values, row by row (empty when the workbook cannot be read).
 QList<QStringList> readSheet(const QString& path);

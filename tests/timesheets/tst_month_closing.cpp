@@ -146,10 +146,10 @@ void TestMonthClosing::closingAndReopening()
         m_close->reject();
     });
     m_close->openFor(QDate(2024, 4, 10));
-    QCOMPARE(m_db->scalar(QStringLiteral("select string_agg(action || ':' || coalesce(reason, ''), ' ' order by id) "
-                                         "from accounts_dep.change_log where table_name='closed_month'"))
+    QCOMPARE(m_db->scalar(QStringLiteral("select string_agg(act::text || ':' || coalesce(reason, ''), ' ' order by id) "
+                                         "from accounts_dep.change_log where tbl = 'm'"))
                  .toString(),
-             QStringLiteral("close: reopen:забыли премию"));
+             QStringLiteral("c: r:забыли премию"));
     QVERIFY(m_prompts.nothingUnexpected());
 }
 
