@@ -1004,11 +1004,14 @@ bool ExcelApp::handOver(Workbook& book)
     book.shown = true;
     book.changedSinceShown = false;
     if (!opener_->open(path)) {
-        // The workbook is there all the same: the user is told where to find it.
-        prompts_.error(book.sourceFile.isEmpty() ? kNoApplication + QStringLiteral("\nКнига сохранена в файле:\n")
-                                                       + QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath())
-                                                 : kNoApplication,
-                       kErrorTitle);
+        // The workbook is there all the same: the user is told where to find it, as a notice
+        // rather than an error.
+        if (book.sourceFile.isEmpty())
+            prompts_.information(kNoApplication + QStringLiteral("\nКнига сохранена в файле:\n")
+                                     + QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()),
+                                 QStringLiteral("Книга сохранена"));
+        else
+            prompts_.error(kNoApplication, kErrorTitle);
         return false;
     }
     return true;

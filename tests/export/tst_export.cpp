@@ -599,12 +599,12 @@ void TestExport::noSpreadsheetProgram()
 
     QCOMPARE(f.opener.opened.size(), 1);
     const QString path = f.opener.opened[0];
-    // One box: what failed, then where the workbook is all the same.
+    // One notice, no error: what could not be done, then where the workbook is all the same.
     QCOMPARE(f.prompts.said().size(), 1);
-    QCOMPARE(f.prompts.said()[0].kind, ScriptedPrompts::Said::Error);
+    QCOMPARE(f.prompts.said()[0].kind, ScriptedPrompts::Said::Information);
     QCOMPARE(f.prompts.said()[0].text, QStringLiteral("Невозможно открыть Microsoft Excel.\nКнига сохранена в файле:\n")
                                            + QDir::toNativeSeparators(QDir(f.dir.path()).absoluteFilePath(QStringLiteral("Книга1.xlsx"))));
-    QCOMPARE(f.prompts.said()[0].title, QStringLiteral("Ошибка"));
+    QCOMPARE(f.prompts.said()[0].title, QStringLiteral("Книга сохранена"));
     QCOMPARE(QFileInfo(path).absoluteFilePath(), QDir(f.dir.path()).absoluteFilePath(QStringLiteral("Книга1.xlsx")));
 
     Workbook book;
