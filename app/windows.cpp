@@ -2,6 +2,7 @@
 #include "app/login_window.h"
 #include "data/data_module.h"
 #include "export/excel_export.h"
+#include "journal/brigade_dialog.h"
 #include "journal/history_window.h"
 #include "journal/journal_window.h"
 #include "journal/utility_works_dialog.h"
@@ -23,6 +24,8 @@
 #include "timesheets/month_closing.h"
 #include "timesheets/piecework_timesheet.h"
 #include "timesheets/time_timesheet.h"
+
+#include <QPushButton>
 
 Windows::Windows(TDataModule6& dm, TForm1& form1, TForm23& form23, const QString& spreadsheetProgram)
 {
@@ -89,6 +92,11 @@ Windows::Windows(TDataModule6& dm, TForm1& form1, TForm23& form23, const QString
     form1.Form30 = Form30.get();
     Form25->Form30 = Form30.get();
     form1.wire(form1.N20, [this, &form1] { Form30->openForPeriod(form1.today()); });
+
+    Form33 = std::make_unique<TForm33>(dm, &form1);
+    Form33->openOperationPick = [this](OperationPickTarget& target, int operationId) { Form4->openPick(target, operationId); };
+    form1.Form33 = Form33.get();
+    form1.BrigadeButton->setEnabled(true);
 }
 
 Windows::~Windows() = default;

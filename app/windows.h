@@ -28,6 +28,7 @@ class TForm30;
 class ExcelApp;
 class DesktopSpreadsheetOpener;
 class TForm11;
+class TForm33;
 
 /// The windows created after the login, each once for the whole run, and the journal's ways
 /// to them. Workbooks open in the desktop's program for .xlsx, or where it has none in
@@ -66,4 +67,5 @@ public:
     std::unique_ptr<TForm25> Form25;
     std::unique_ptr<TForm24> Form24;
     std::unique_ptr<TForm30> Form30;
+    std::unique_ptr<TForm33> Form33;            ///< "Добавить бригаду…"
 };

@@ -5,6 +5,7 @@
 #include "data/formats.h"
 #include "data/money.h"
 #include "data/prompts.h"
+#include "journal/brigade_dialog.h"
 #include "journal/history_window.h"
 #include "journal/shift_entry_dialog.h"
 #include "ui/date_picker.h"
@@ -208,6 +209,8 @@ TForm1::TForm1(TDataModule6& dm, QWidget* parent) : QDialog(parent), m_dm(dm), m
         return b;
     };
     Button1 = button("Button1", QStringLiteral("Добавить"));
+    BrigadeButton = button("BrigadeButton", QStringLiteral("Добавить бригаду…"));
+    BrigadeButton->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Insert));
     Button2 = button("Button2", QStringLiteral("Изменить"));
     Button3 = button("Button3", QStringLiteral("Удалить"));
     Button8 = button("Button8", QStringLiteral("Обновить"));
@@ -254,7 +257,8 @@ TForm1::TForm1(TDataModule6& dm, QWidget* parent) : QDialog(parent), m_dm(dm), m
     DBGrid2->addToContextMenu(HistoryButton, QStringLiteral("История изменений"));
     DBGrid2->installEventFilter(this);
     connect(DBGrid2->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { updateApprovalItems(); });
-    for (QPushButton* b : {Button1, Button2, Button5}) b->setEnabled(false);
+    for (QPushButton* b : {Button1, Button2, Button5, BrigadeButton}) b->setEnabled(false);
+    connect(BrigadeButton, &QPushButton::clicked, this, guarded(m_prompts, [this] { BrigadeButtonClick(); }));
     // Looking at an entry's history is no visit to another window: the journal stays on its date.
     connect(HistoryButton, &QPushButton::clicked, this, guarded(m_prompts, [this] { HistoryButtonClick(); }));
 
@@ -412,7 +416,7 @@ void TForm1::showMonthState()
 {
     const QDate day = DateT->date();
     const bool closed = month_close::isClosed(m_dm.ADO_DB, day.month(), day.year());
-    greyForClosedMonth({Button1, Button2, Button3}, closed);
+    greyForClosedMonth({Button1, Button2, Button3, BrigadeButton}, closed);
     m_monthLabel->setText(closed ? QStringLiteral("Месяц %1 закрыт").arg(month_close::monthText(day.month(), day.year()))
                                  : QString());
     m_monthLabel->setVisible(closed);
@@ -665,4 +669,29 @@ void TForm1::HistoryButtonClick()
                              .arg(q.asInt(QStringLiteral("id")))
                              .arg(q.asString(QStringLiteral("fio")).trimmed(), q.asString(QStringLiteral("marka")).trimmed(),
                                   formats::date(q.asDate(QStringLiteral("data")))));
+}
+
+void TForm1::BrigadeButtonClick()
+{
+    if (!Form33) return;
+    const TForm33::Added added = Form33->openForAdd(DateT->date(), CurrentShift, CBox1->isChecked(), today());
+    if (added.id == 0) FormActivate();
+    else goToEntry(added.id, added.day, added.shift);
+}
+
+void TForm1::goToEntry(int id, const QDate& day, int shift)
+{
+    {
+        const QSignalBlocker quiet(DateT);   // the shifts are reloaded below, once
+        DateT->setDate(day);
+    }
+    reloadForDate();
+    m_shiftButtons.at(std::clamp(shift, 1, 4) - 1)->setChecked(true);
+    RadioButtonClick(std::clamp(shift, 1, 4));
+    Dataset& q = shiftQuery(CurrentShift);
+    if (!q.locate(QStringLiteral("id"), id) && !SearchBox->text().isEmpty()) {
+        SearchBox->clear();
+        q.locate(QStringLiteral("id"), id);
+    }
+    DBGrid2->setFocus(Qt::OtherFocusReason);
 }

@@ -22,6 +22,7 @@ class QLineEdit;
 class QStatusBar;
 class TForm11;
 class TForm30;
+class TForm33;
 
 /// The working window: the production journal of one date and one shift, approving and
 /// deleting entries, and the way to every other window of the client.
@@ -46,6 +47,8 @@ public:
     QRadioButton* RadioButton4 = nullptr;
     DataGrid* DBGrid2 = nullptr;
     QPushButton* Button1 = nullptr;  // "Добавить"
+    /// "Добавить бригаду…" (Alt+Insert): entries of one operation for several workers.
+    QPushButton* BrigadeButton = nullptr;
     QPushButton* Button2 = nullptr;  // "Изменить"
     QPushButton* Button3 = nullptr;  // "Удалить"
     QPushButton* Button8 = nullptr;  // "Обновить"
@@ -72,6 +75,8 @@ public:
     TForm11* Form11 = nullptr;
     /// The history window that "История" opens.
     TForm30* Form30 = nullptr;
+    /// The brigade's dialog that "Добавить бригаду…" opens.
+    TForm33* Form33 = nullptr;
 
     /// The journal date.
     QDate date() const;
@@ -106,6 +111,12 @@ public:
     void Button3Click();
     /// "История": the history of changes of the current entry.
     void HistoryButtonClick();
+    /// "Добавить бригаду…": the brigade's dialog on the journal's date and shift; once it has
+    /// saved, the journal shows its entries, else it comes back as from any window.
+    void BrigadeButtonClick();
+    /// Shows the entry: its date and shift, the grid's current row on it (the search box
+    /// cleared when it hides the entry).
+    void goToEntry(int id, const QDate& day, int shift);
 
     /// Esc, "Выход" and the close box end the run: after asking, the answer "Нет" being the default.
     void reject() override;

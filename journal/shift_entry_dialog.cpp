@@ -1,5 +1,4 @@
 #include "journal/shift_entry_dialog.h"
-#include "data/codes.h"
 #include "data/data_module.h"
 #include "data/dataset.h"
 #include "data/formats.h"
@@ -24,18 +23,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
-#include <limits>
-
-namespace {
-
-const QString kIzdelMarka = QStringLiteral("select marka from accounts_dep.izdel where id=:id");
-const QString kPaint = QStringLiteral("КРАСКА");
-
-/// The largest value each typed number's column (or the timesheet cell it feeds) holds.
-constexpr qint64 kIntMax = std::numeric_limits<qint32>::max();
-constexpr qint64 kSmallIntMax = std::numeric_limits<qint16>::max();
-
-} // namespace
 
 TForm11::TForm11(TDataModule6& dm, TForm1& form1, QWidget* parent)
     : QDialog(parent), m_dm(dm), m_journal(form1), m_prompts(dm.prompts()), m_writer(dm.ADO_DB)
@@ -230,9 +217,8 @@ void TForm11::fillForChange(const Dataset& row)
     Edit9->setText(formats::general(Money::fromValue(entry_price::amount(row.asLongLong(QStringLiteral("kol_vo")), cur_price))));
     DTimeP->setDate(row.asDate(QStringLiteral("data")));
     Edit1->setText(row.asString(QStringLiteral("fio")).trimmed());
-    Edit2->setText(row.asString(QStringLiteral("marka")).trimmed() + QStringLiteral("; ") +
-                   row.asString(QStringLiteral("vid")).trimmed() + QStringLiteral("; ") +
-                   codes::productKindText(row.asInt(QStringLiteral("naimen"))));
+    Edit2->setText(shift_entry::operationCaption(row.asString(QStringLiteral("marka")), row.asString(QStringLiteral("vid")),
+                                                 row.asInt(QStringLiteral("naimen"))));
     Edit3->setText(row.asString(QStringLiteral("kol_vo")).trimmed());
     Edit4->setText(row.asString(QStringLiteral("brak")).trimmed());
     Edit6->setText(QString::number(row.asLongLong(QStringLiteral("time"))));
@@ -240,7 +226,7 @@ void TForm11::fillForChange(const Dataset& row)
     cur_i_id = row.asInt(QStringLiteral("i_id"));
     cur_o_id = row.asInt(QStringLiteral("o_id"));
     m_untypedZeros.clear();
-    if (row.asString(QStringLiteral("vid")).trimmed().toUpper().contains(kPaint)) {
+    if (shift_entry::takesColour(row.asString(QStringLiteral("vid")))) {
         Edit5->setEnabled(true);
         Label6->setEnabled(true);
         Edit5->setText(row.asString(QStringLiteral("color")));
@@ -343,16 +329,12 @@ void TForm11::takeOperation(const PickedOperation& operation)
     // Fixed now, from the journal's day-off box and shift as they stand at the pick.
     cur_price = entry_price::withSurcharges(operation.basePrice, m_journal.CBox1->isChecked(), m_journal.CurrentShift);
     m_picked = true;
-    Dataset marka(m_dm.ADO_DB, kIzdelMarka);
-    marka.setParam(QStringLiteral("id"), cur_i_id);
-    marka.open();
-    Edit2->setText(marka.asString(QStringLiteral("marka")).trimmed() + QStringLiteral("; ") + operation.vid.trimmed() +
-                   QStringLiteral("; ") + codes::productKindText(operation.naimen));
+    Edit2->setText(shift_entry::operationCaption(shift_entry::productMark(m_dm.ADO_DB, cur_i_id), operation.vid, operation.naimen));
     applyColourRule();
     Edit6Exit();
 }
 
-bool TForm11::paints() const { return Edit2->text().toUpper().contains(kPaint); }
+bool TForm11::paints() const { return shift_entry::takesColour(Edit2->text()); }
 
 void TForm11::applyColourRule()
 {
@@ -403,15 +385,14 @@ void TForm11::Button1Click()
     // Each number is checked here, whatever put it into its field (typing is filtered, text set
     // by other means is not): a whole number of 0 up to what its column holds, with the field
     // named, rather than refused by the server halfway through the save.
-    const std::tuple<QLineEdit*, QLabel*, qint64> limits[] = {
-        {Edit3, Label3, kIntMax}, {Edit4, Label4, kSmallIntMax}, {Edit5, Label6, kIntMax}, {Edit6, Label7, kSmallIntMax}};
+    const std::tuple<QLineEdit*, QLabel*, qint64> limits[] = {{Edit3, Label3, entry_limits::kQuantityMax},
+                                                              {Edit4, Label4, entry_limits::kDefectsMax},
+                                                              {Edit5, Label6, entry_limits::kColourMax},
+                                                              {Edit6, Label7, entry_limits::kHoursMax}};
     for (const auto& [e, l, max] : limits) {
-        const QString text = e->text().trimmed();
-        if (text.isEmpty() || entry_limits::wholeNumber(text, max)) continue;
-        m_prompts.error(entry_limits::allDigits(text)
-                            ? QStringLiteral("Слишком большое значение в поле «%1»: не больше %2.").arg(l->text()).arg(max)
-                            : QStringLiteral("В поле «%1» должно быть целое число не меньше 0.").arg(l->text()),
-                        QStringLiteral("Ошибка"));
+        const QString problem = entry_limits::numberProblem(l->text(), e->text(), max);
+        if (problem.isEmpty()) continue;
+        m_prompts.error(problem, QStringLiteral("Ошибка"));
         return;
     }
 

@@ -224,11 +224,8 @@ void TForm24::Button1Click()
     }
     // Checked whatever put the text into the field: typing is filtered, other means are not.
     const auto typed = entry_limits::wholeNumber(Edit6->text(), kEntryHours);
-    if (!typed && !Edit6->text().trimmed().isEmpty()) {
-        m_prompts.error(entry_limits::allDigits(Edit6->text())
-                            ? QStringLiteral("Слишком большое значение в поле «ч.»: не больше %1.").arg(kEntryHours)
-                            : QStringLiteral("В поле «ч.» должно быть целое число не меньше 0."),
-                        QStringLiteral("Ошибка"));
+    if (const QString problem = entry_limits::numberProblem(QStringLiteral("ч."), Edit6->text(), kEntryHours); !problem.isEmpty()) {
+        m_prompts.error(problem, QStringLiteral("Ошибка"));
         return;
     }
     const int hours = typed ? int(*typed) : 0;

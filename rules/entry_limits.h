@@ -14,6 +14,13 @@ inline constexpr qint64 kDayHours = std::numeric_limits<qint16>::max();
 /// night): ten million leaves room for both, and no real month comes near it.
 inline constexpr qint64 kMonthAmount = 10'000'000;
 
+/// The largest value each number typed into a journal entry holds: its column (quantity and
+/// colour are integers, defects a smallint) or the timesheet cell it feeds (hours).
+inline constexpr qint64 kQuantityMax = std::numeric_limits<qint32>::max();
+inline constexpr qint64 kColourMax = std::numeric_limits<qint32>::max();
+inline constexpr qint64 kDefectsMax = std::numeric_limits<qint16>::max();
+inline constexpr qint64 kHoursMax = std::numeric_limits<qint16>::max();
+
 /// A field's text read as a whole number of 0 … max: digits only, blanks around allowed. Nothing
 /// for a sign, a fraction, a letter, an empty text or a number beyond max.
 inline std::optional<qint64> wholeNumber(const QString& text, qint64 max)
@@ -37,6 +44,16 @@ inline bool allDigits(const QString& text)
     for (const QChar c : t)
         if (c < QLatin1Char('0') || c > QLatin1Char('9')) return false;
     return true;
+}
+
+/// What a save says of a field's text that is no whole number of 0 … max, naming the field by
+/// its caption; empty for such a number and for an empty text (which the completeness check
+/// answers).
+inline QString numberProblem(const QString& caption, const QString& text, qint64 max)
+{
+    if (text.trimmed().isEmpty() || wholeNumber(text, max)) return {};
+    return allDigits(text) ? QStringLiteral("Слишком большое значение в поле «%1»: не больше %2.").arg(caption).arg(max)
+                           : QStringLiteral("В поле «%1» должно быть целое число не меньше 0.").arg(caption);
 }
 
 /// kMonthAmount as a message writes it: digits in groups of three ("10 000 000").

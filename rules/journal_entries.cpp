@@ -33,7 +33,7 @@ const QString kDuplicateChange = QStringLiteral(
 const QString kSmenaInsert = QStringLiteral(
     "insert into accounts_dep.SMENA(w_id, i_id, o_id, cena, kol_vo, brak, data, smena, color, time, vvod,ok, "
     "prize, id_doc, id_doc_item, f_gds_qty_use, id_gds_use, id_cons_use) "
-    "values(:w_id, :i_id, :o_id, :cena, :kol_vo, :brak, :data, :smena, :color, :time, :vvod, :ok, 0, 0, 0, 0, 0, 0)");
+    "values(:w_id, :i_id, :o_id, :cena, :kol_vo, :brak, :data, :smena, :color, :time, :vvod, :ok, 0, 0, 0, 0, 0, 0) returning id");
 const QString kSmenaUpdate = QStringLiteral(
     "update accounts_dep.SMENA set w_id=:w_id, i_id=:i_id, o_id=:o_id, cena=:cena, kol_vo=:kol_vo, brak=:brak, "
     "data=:data, smena=:smena, color=:color, time=:time, vvod=:vvod, prize=0, id_doc=0, id_doc_item=0, "
@@ -99,6 +99,26 @@ QString outcomeMessage(Outcome outcome)
     return {};
 }
 
+namespace {
+const QString kIzdelMarka = QStringLiteral("select marka from accounts_dep.izdel where id=:id");
+const QString kPaint = QStringLiteral("КРАСКА");
+} // namespace
+
+QString operationCaption(const QString& marka, const QString& vid, int naimen)
+{
+    return marka.trimmed() + QStringLiteral("; ") + vid.trimmed() + QStringLiteral("; ") + codes::productKindText(naimen);
+}
+
+bool takesColour(const QString& operationCaption) { return operationCaption.toUpper().contains(kPaint); }
+
+QString productMark(const QSqlDatabase& db, int productId)
+{
+    Dataset marka(db, kIzdelMarka);
+    marka.setParam(QStringLiteral("id"), productId);
+    marka.open();
+    return marka.asString(QStringLiteral("marka"));
+}
+
 struct Writer::Statements {
     QSqlDatabase db;
     PreparedQuery holdWorker{db, references::holdText(references::Row::Worker)};
@@ -124,11 +144,13 @@ void Writer::renew(PreparedQuery::Renewal when)
     m->cells.renew(when);
 }
 
-Outcome Writer::save(const Entry& e)
+Outcome Writer::save(const Entry& e) { return saveAll({e}).outcome; }
+
+BatchOutcome Writer::saveAll(const QList<Entry>& entries)
 {
     renew();
     try {
-        return write(e);
+        return write(entries);
     } catch (const DbError& error) {
         // 26000: the server no longer knows a prepared statement, so it knows none of them.
         if (error.sqlState() == QLatin1String("26000")) renew(PreparedQuery::Renewal::Always);
@@ -146,61 +168,87 @@ bool holds(PreparedQuery& hold, int id)
     return held;
 }
 
+/// Where a changed entry stood before the save.
+struct Place {
+    int worker = 0;
+    int shift = 0;
+    QDate day;
+};
+
 } // namespace
 
-Outcome Writer::write(const Entry& e)
+BatchOutcome Writer::write(const QList<Entry>& entries)
 {
     Transaction tx(m->db);
-    if (!holds(m->holdWorker, e.workerId)) return Outcome::WorkerGone;
-    if (!holds(m->holdProduct, e.productId)) return Outcome::ProductGone;
-    if (!holds(m->holdOperation, e.operationId)) return Outcome::OperationGone;
-    QList<std::pair<int, QDate>> months = {{e.workerId, e.day}};
-    int oldWorker = 0, oldShift = 0;
-    QDate oldDay;
-    if (e.id != 0) {
+    for (int i = 0; i < entries.size(); ++i) {
+        const Entry& e = entries.at(i);
+        if (!holds(m->holdWorker, e.workerId)) return {Outcome::WorkerGone, i};
+        if (!holds(m->holdProduct, e.productId)) return {Outcome::ProductGone, i};
+        if (!holds(m->holdOperation, e.operationId)) return {Outcome::OperationGone, i};
+    }
+    QList<std::pair<int, QDate>> months;
+    QList<Place> old(entries.size());
+    for (int i = 0; i < entries.size(); ++i) {
+        const Entry& e = entries.at(i);
+        months.append({e.workerId, e.day});
+        if (e.id == 0) continue;
         QSqlQuery& stored = m->lockEntry.exec({{QStringLiteral("id"), e.id}});
-        if (!stored.next() || e.version.isEmpty() || stored.value(0).toString() != e.version) return Outcome::Stale;
-        oldWorker = stored.value(1).toInt();
-        oldShift = stored.value(2).toInt();
-        oldDay = stored.value(3).toDate();
+        if (!stored.next() || e.version.isEmpty() || stored.value(0).toString() != e.version) return {Outcome::Stale, i};
+        old[i] = {stored.value(1).toInt(), stored.value(2).toInt(), stored.value(3).toDate()};
         stored.finish();
-        months.append({oldWorker, oldDay});
+        months.append({old[i].worker, old[i].day});
     }
     // Under the same lock as the cell upkeep: two clients saving the same entry at once cannot
-    // both find no twin.
+    // both find no twin. All months at once, in the one order every client takes them.
     m->cells.lockMonths(tx, months);
 
-    Params values = {{QStringLiteral("w_id"), e.workerId},   {QStringLiteral("o_id"), e.operationId},
-                     {QStringLiteral("i_id"), e.productId},  {QStringLiteral("data"), e.day},
-                     {QStringLiteral("smena"), e.shift},     {QStringLiteral("color"), e.colour},
-                     {QStringLiteral("id"), e.id}};
-    QSqlQuery& twins = (e.id != 0 ? m->twinsOnChange : m->twinsOnAdd).exec(values);
-    const bool twin = twins.next() && twins.value(0).toLongLong() > 0;
-    twins.finish();
-    if (twin) return Outcome::Duplicate;
+    QList<int> ids;
+    for (int i = 0; i < entries.size(); ++i) {
+        const Entry& e = entries.at(i);
+        Params values = {{QStringLiteral("w_id"), e.workerId},   {QStringLiteral("o_id"), e.operationId},
+                         {QStringLiteral("i_id"), e.productId},  {QStringLiteral("data"), e.day},
+                         {QStringLiteral("smena"), e.shift},     {QStringLiteral("color"), e.colour},
+                         {QStringLiteral("id"), e.id}};
+        // An entry saved before it in the same transaction counts as a twin too.
+        QSqlQuery& twins = (e.id != 0 ? m->twinsOnChange : m->twinsOnAdd).exec(values);
+        const bool twin = twins.next() && twins.value(0).toLongLong() > 0;
+        twins.finish();
+        if (twin) return {Outcome::Duplicate, i};
 
-    values += {{QStringLiteral("cena"), e.price.toString()},   {QStringLiteral("kol_vo"), e.quantity},
-               {QStringLiteral("brak"), e.defects}, {QStringLiteral("time"), e.hours},
-               {QStringLiteral("vvod"), e.keyedIn}, {QStringLiteral("ok"), codes::kMarkNew}};
-    if ((e.id != 0 ? m->update : m->insert).exec(values).numRowsAffected() != 1) return Outcome::Stale;
+        values += {{QStringLiteral("cena"), e.price.toString()},   {QStringLiteral("kol_vo"), e.quantity},
+                   {QStringLiteral("brak"), e.defects}, {QStringLiteral("time"), e.hours},
+                   {QStringLiteral("vvod"), e.keyedIn}, {QStringLiteral("ok"), codes::kMarkNew}};
+        if (e.id != 0) {
+            if (m->update.exec(values).numRowsAffected() != 1) return {Outcome::Stale, i};
+            ids << e.id;
+        } else {
+            // The new entry's id comes back as its row (the query fetches row by row, so no count).
+            QSqlQuery& added = m->insert.exec(values);
+            const bool written = added.next();
+            if (written) ids << added.value(0).toInt();
+            added.finish();
+            if (!written) return {Outcome::Stale, i};
+        }
 
-    const QDate monthStart(e.day.year(), e.day.month(), 1);
-    QSqlQuery& totals = m->totals.exec({{QStringLiteral("w_id"), e.workerId}, {QStringLiteral("smena"), e.shift},
-                                        {QStringLiteral("data"), e.day}, {QStringLiteral("month_start"), monthStart},
-                                        {QStringLiteral("next_month"), monthStart.addMonths(1)}});
-    totals.next();
-    const qint64 dayHours = totals.value(0).toLongLong();
-    const Money monthAmount = Money::fromValue(totals.value(1));
-    totals.finish();
-    if (dayHours > entry_limits::kDayHours) return Outcome::DayHoursTooMany;
-    if (monthAmount >= Money::units(entry_limits::kMonthAmount)) return Outcome::MonthAmountTooLarge;
+        const QDate monthStart(e.day.year(), e.day.month(), 1);
+        QSqlQuery& totals = m->totals.exec({{QStringLiteral("w_id"), e.workerId}, {QStringLiteral("smena"), e.shift},
+                                            {QStringLiteral("data"), e.day}, {QStringLiteral("month_start"), monthStart},
+                                            {QStringLiteral("next_month"), monthStart.addMonths(1)}});
+        totals.next();
+        const qint64 dayHours = totals.value(0).toLongLong();
+        const Money monthAmount = Money::fromValue(totals.value(1));
+        totals.finish();
+        if (dayHours > entry_limits::kDayHours) return {Outcome::DayHoursTooMany, i};
+        if (monthAmount >= Money::units(entry_limits::kMonthAmount)) return {Outcome::MonthAmountTooLarge, i};
 
-    m->cells.sync(tx, e.workerId, e.shift, e.day);
-    // A change that moves the entry leaves hours behind in the cell it left.
-    if (e.id != 0 && (oldWorker != e.workerId || oldShift != e.shift || oldDay != e.day))
-        m->cells.sync(tx, oldWorker, oldShift, oldDay);
+        m->cells.sync(tx, e.workerId, e.shift, e.day);
+        // A change that moves the entry leaves hours behind in the cell it left.
+        const Place& was = old.at(i);
+        if (e.id != 0 && (was.worker != e.workerId || was.shift != e.shift || was.day != e.day))
+            m->cells.sync(tx, was.worker, was.shift, was.day);
+    }
     tx.commit();
-    return Outcome::Saved;
+    return {Outcome::Saved, -1, ids};
 }
 
 namespace {

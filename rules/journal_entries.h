@@ -3,6 +3,7 @@
 #include "data/prepared_query.h"
 
 #include <QDate>
+#include <QList>
 #include <QSqlDatabase>
 #include <QList>
 #include <QString>
@@ -47,6 +48,23 @@ enum class Outcome {
 /// What the user is told when a save ends in the outcome; empty for Saved.
 QString outcomeMessage(Outcome outcome);
 
+/// How a save of several entries ended: Saved, or the first entry (0-based, in the order given)
+/// that was refused and why.
+struct BatchOutcome {
+    Outcome outcome = Outcome::Saved;
+    int entry = -1;
+    QList<int> ids;   ///< when Saved: each entry's id, in the order given
+};
+
+/// An operation as the entry dialogs show it: "марка; вид; Готовая продукция" (mark and kind
+/// trimmed).
+QString operationCaption(const QString& marka, const QString& vid, int naimen);
+/// Whether an entry of the operation takes a colour: a painting, "КРАСКА" in the operation's
+/// caption (or its kind), letter case aside.
+bool takesColour(const QString& operationCaption);
+/// The product's mark as stored; empty for a product that is gone.
+QString productMark(const QSqlDatabase& db, int productId);
+
 /// The row version of the journal row the grid shows (its id), when the stored entry still holds
 /// what the grid shows; empty when it was changed or deleted since the grid was read.
 QString versionOf(const QSqlDatabase& db, const Dataset& journalRow);
@@ -65,10 +83,13 @@ public:
     /// the bounds of the worker's day and month, and the timesheet cells of the entry's old and
     /// new place. Nothing is written unless Saved; a refusal of the server throws DbError.
     Outcome save(const Entry& entry);
+    /// Saves the entries in one transaction, each as save() saves one, under the locks of all
+    /// their months at once; the first refusal writes none of them and names its entry.
+    BatchOutcome saveAll(const QList<Entry>& entries);
 
 private:
     void renew(PreparedQuery::Renewal when = PreparedQuery::Renewal::IfReconnected);
-    Outcome write(const Entry& entry);
+    BatchOutcome write(const QList<Entry>& entries);
 
     struct Statements;
     std::unique_ptr<Statements> m;

@@ -214,14 +214,14 @@ void TestLogin::rolesDisableTheirControls_data()
     QTest::addColumn<QString>("code");
     QTest::addColumn<QStringList>("journalOff");
     QTest::addColumn<QStringList>("hubOff");
-    const QStringList all = {"Button1", "Button2", "Button3", "RadioButton1", "RadioButton2", "RadioButton3",
-                             "RadioButton4", "CBox1", "Button8", "DBGrid2", "N2", "N11", "DateT"};
+    const QStringList all = {"Button1", "BrigadeButton", "Button2", "Button3", "RadioButton1", "RadioButton2",
+                             "RadioButton3", "RadioButton4", "CBox1", "Button8", "DBGrid2", "N2", "N11", "DateT"};
     const QStringList items = {"N1", "N3", "N4", "N6", "N8", "N9", "N13", "N14", "N15", "N17", "N18", "N19", "N20"};
     QTest::newRow("full") << "3851" << QStringList{} << QStringList{};
     QTest::newRow("planner") << " brivet " << all + items << QStringList{};
     QTest::newRow("foremen") << "kolpant" << QStringList{"Button2", "Button3", "N2", "N11"} + items
                              << QStringList{"Button1", "Button2", "Button4", "Button6"};
-    QTest::newRow("warehouse") << "frumo" << QStringList{"Button1", "Button2", "Button3", "N2", "N11"} + items
+    QTest::newRow("warehouse") << "frumo" << QStringList{"Button1", "BrigadeButton", "Button2", "Button3", "N2", "N11"} + items
                                << QStringList{"Button1", "Button2", "Button4", "Button6", "RadioGroup1"};
 }
 
@@ -232,9 +232,10 @@ void TestLogin::rolesDisableTheirControls()
     QFETCH(QStringList, hubOff);
     // "Ср.сд./хоз. работы" stays disabled until its window is wired; the add and change buttons are
     // enabled here as their windows will enable them.
-    const QStringList journalControls = {"Button1", "Button2", "Button3", "Button4", "Button8", "RadioButton1",
+    const QStringList journalControls = {"Button1", "BrigadeButton", "Button2", "Button3", "Button4", "Button8", "RadioButton1",
                                          "RadioButton2", "RadioButton3", "RadioButton4", "CBox1", "DBGrid2", "DateT"};
     m_form1->Button1->setEnabled(true);
+    m_form1->BrigadeButton->setEnabled(true);
     m_form1->Button2->setEnabled(true);
     // Every menu item as wired to its window; one that opens a window counts its openings.
     const QList<QAction*> items = {m_form1->N1, m_form1->N3, m_form1->N4, m_form1->N6, m_form1->N8, m_form1->N9,

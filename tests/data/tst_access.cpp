@@ -45,11 +45,11 @@ void TestAccess::restrictions_data()
     const QStringList hub = {"Button1", "Button2", "Button4", "Button6"};
     QTest::newRow("full") << Role::Full << QStringList{} << QStringList{};
     QTest::newRow("planner") << Role::Planner
-                             << QStringList{"Button1", "Button2", "Button3", "RadioButton1", "RadioButton2", "RadioButton3",
-                                            "RadioButton4", "CBox1", "Button8", "DBGrid2", "DateT"} + books + sheets
+                             << QStringList{"Button1", "BrigadeButton", "Button2", "Button3", "RadioButton1", "RadioButton2",
+                                            "RadioButton3", "RadioButton4", "CBox1", "Button8", "DBGrid2", "DateT"} + books + sheets
                              << QStringList{};
     QTest::newRow("foremen") << Role::Foremen << QStringList{"Button2", "Button3"} + books + sheets << hub;
-    QTest::newRow("warehouse") << Role::Warehouse << QStringList{"Button1", "Button2", "Button3"} + books + sheets
+    QTest::newRow("warehouse") << Role::Warehouse << QStringList{"Button1", "BrigadeButton", "Button2", "Button3"} + books + sheets
                                << hub + QStringList{"RadioGroup1"};
 }
 
