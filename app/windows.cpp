@@ -3,6 +3,7 @@
 #include "data/data_module.h"
 #include "export/excel_export.h"
 #include "journal/brigade_dialog.h"
+#include "journal/entry_search_window.h"
 #include "journal/history_window.h"
 #include "journal/journal_window.h"
 #include "journal/utility_works_dialog.h"
@@ -24,7 +25,9 @@
 #include "timesheets/month_closing.h"
 #include "timesheets/piecework_timesheet.h"
 #include "timesheets/time_timesheet.h"
+#include "ui/data_grid.h"
 
+#include <QAction>
 #include <QPushButton>
 
 Windows::Windows(TDataModule6& dm, TForm1& form1, TForm23& form23, const QString& spreadsheetProgram)
@@ -97,6 +100,10 @@ Windows::Windows(TDataModule6& dm, TForm1& form1, TForm23& form23, const QString
     Form33->openOperationPick = [this](OperationPickTarget& target, int operationId) { Form4->openPick(target, operationId); };
     form1.Form33 = Form33.get();
     form1.BrigadeButton->setEnabled(true);
+    searchExcel = std::make_unique<ExcelApp>(dm.prompts(), *Opener);
+    Form34 = std::make_unique<TForm34>(dm, *searchExcel, form1.DBGrid2->gridModel()->columns(), &form1);
+    form1.Form34 = Form34.get();
+    form1.FindEntriesAction->setEnabled(true);
 }
 
 Windows::~Windows() = default;

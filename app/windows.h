@@ -29,6 +29,7 @@ class ExcelApp;
 class DesktopSpreadsheetOpener;
 class TForm11;
 class TForm33;
+class TForm34;
 
 /// The windows created after the login, each once for the whole run, and the journal's ways
 /// to them. Workbooks open in the desktop's program for .xlsx, or where it has none in
@@ -68,4 +69,6 @@ public:
     std::unique_ptr<TForm24> Form24;
     std::unique_ptr<TForm30> Form30;
     std::unique_ptr<TForm33> Form33;            ///< "Добавить бригаду…"
+    std::unique_ptr<ExcelApp> searchExcel;      ///< the search's workbook handle
+    std::unique_ptr<TForm34> Form34;            ///< "Найти записи…"
 };

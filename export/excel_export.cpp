@@ -40,10 +40,12 @@ constexpr double kMaxColumnWidth = 255;
 constexpr float kColumnPadding = 0.75f;
 constexpr float kFilterButtonWidth = 2.3f;  // the drop-down at the right of a filter header
 
-// How a date-time cell shows: formats::dateTime in the spreadsheet's terms.
+// How a date-time cell and a date cell show: formats::dateTime and formats::date in the
+// spreadsheet's terms.
 const QByteArray kDateTimeFormat = QByteArrayLiteral("dd.mm.yyyy hh:mm:ss");
+const QByteArray kDateFormat = QByteArrayLiteral("dd.mm.yyyy");
 
-enum class Content : quint8 { None, Text, Number, DateTime };
+enum class Content : quint8 { None, Text, Number, DateTime, Date };
 
 struct Cell {
     QString text;
@@ -262,12 +264,14 @@ QString writeWorkbookFile(const std::vector<Sheet>& sheets, const QString& path)
             for (size_t c = 0; c < row.size(); ++c) {
                 const Cell& cell = row[c];
                 lxw_format* format = cell.content == Content::DateTime ? look(kDateTimeFormat, cell.bold)
+                                     : cell.content == Content::Date   ? look(kDateFormat, cell.bold)
                                      : cell.textFormat                 ? textLooks[cell.bold]
                                      : c < columnLooks.size()          ? columnLooks[c][cell.bold]
                                                                        : look(QByteArray(), cell.bold);
                 switch (cell.content) {
                 case Content::Number:
                 case Content::DateTime:
+                case Content::Date:
                     keep(worksheet_write_number(worksheet, lxw_row_t(r), lxw_col_t(c),
                                                 cell.number, format));
                     break;
@@ -832,11 +836,22 @@ int ExcelApp::writeCell(int sheet, int column, int row, const QString& text, Cel
 
 int ExcelApp::WriteExcelDateTime(int sheet, int column, int row, const QDateTime& moment)
 {
+    return writeMoment(sheet, column, row, moment, true);
+}
+
+int ExcelApp::WriteExcelDate(int sheet, int column, int row, const QDate& day)
+{
+    return writeMoment(sheet, column, row, QDateTime(day, QTime(0, 0)), false);
+}
+
+int ExcelApp::writeMoment(int sheet, int column, int row, const QDateTime& moment, bool withTime)
+{
     if (!moment.isValid())
         return 1;
     const QDate day = moment.date();
+    const QString shown = withTime ? formats::dateTime(moment) : formats::date(day);
     if (day.year() < 1900 || day.year() > 9999)  // the days a spreadsheet counts
-        return writeCell(sheet, column, row, formats::dateTime(moment), CellStyle::Keep, false, false, false);
+        return writeCell(sheet, column, row, shown, CellStyle::Keep, false, false, false);
     if (!writable(sheet, column, row))
         return -1;
     Sheet& target = current_->sheets[size_t(sheet - 1)];
@@ -845,10 +860,10 @@ int ExcelApp::WriteExcelDateTime(int sheet, int column, int row, const QDateTime
     const QTime time = moment.time();
     // Whole seconds, as the windows show the moment: the cell never shows a second more.
     lxw_datetime parts{day.year(), day.month(), day.day(), time.hour(), time.minute(), double(time.second())};
-    cell.content = Content::DateTime;
+    cell.content = withTime ? Content::DateTime : Content::Date;
     cell.number = lxw_datetime_to_excel_datetime(&parts);
     cell.text.clear();
-    setWidth(target, column, cell, contentWidth(formats::dateTime(moment), cell.bold), false);
+    setWidth(target, column, cell, contentWidth(shown, cell.bold), false);
     return 1;
 }
 

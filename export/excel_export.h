@@ -118,6 +118,10 @@ public:
     /// as that text. An invalid moment writes nothing and returns 1; failures as for WriteExcelCell.
     int WriteExcelDateTime(int sheet, int column, int row, const QDateTime& moment);
 
+    /// Writes a day as a date the spreadsheet sorts and filters by, shown dd.mm.yyyy whatever
+    /// the column's number format; otherwise as WriteExcelDateTime.
+    int WriteExcelDate(int sheet, int column, int row, const QDate& day);
+
     /// Gives a column a number format ("0.00", "0" …): its numbers, written before or after,
     /// show in it, except in cells of the text format, and so do numbers typed into its empty
     /// cells later. Widths fitted from then on count the numbers as they show. Failures as for
@@ -144,6 +148,7 @@ private:
     enum class CellStyle { Keep, Set };
     int writeCell(int sheet, int column, int row, const QString& text, CellStyle style,
                   bool asText, bool autoFit, bool bold);
+    int writeMoment(int sheet, int column, int row, const QDateTime& moment, bool withTime);
     /// Whether the current workbook has a sheet whose cell at (column, row) can be written;
     /// when not, the user has been told (a failed open only once, by OpenExcel).
     bool writable(int sheet, int column, int row);

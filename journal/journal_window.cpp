@@ -6,6 +6,7 @@
 #include "data/money.h"
 #include "data/prompts.h"
 #include "journal/brigade_dialog.h"
+#include "journal/entry_search_window.h"
 #include "journal/history_window.h"
 #include "journal/shift_entry_dialog.h"
 #include "ui/date_picker.h"
@@ -150,8 +151,10 @@ TForm1::TForm1(TDataModule6& dm, QWidget* parent) : QDialog(parent), m_dm(dm), m
     N7 = reports->menuAction();
     N7->setObjectName(QStringLiteral("N7"));
     N10 = item(reports, "N10", QStringLiteral("&Сводные отчеты"));
+    FindEntriesAction = item(reports, "FindEntriesAction", QStringLiteral("&Найти записи…"));
+    FindEntriesAction->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F));
     N5 = item(nullptr, "N5", QStringLiteral("&Выход"));
-    for (QAction* a : {N1, N3, N4, N6, N8, N9, N13, N14, N15, N17, N18, N19, N20, N10}) a->setEnabled(false);
+    for (QAction* a : {N1, N3, N4, N6, N8, N9, N13, N14, N15, N17, N18, N19, N20, N10, FindEntriesAction}) a->setEnabled(false);
     connect(N5, &QAction::triggered, this, &QDialog::reject);
     layout->setMenuBar(MainMenu1);
     openMenuBarOnF10(this, MainMenu1);
@@ -259,6 +262,7 @@ TForm1::TForm1(TDataModule6& dm, QWidget* parent) : QDialog(parent), m_dm(dm), m
     connect(DBGrid2->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { updateApprovalItems(); });
     for (QPushButton* b : {Button1, Button2, Button5, BrigadeButton}) b->setEnabled(false);
     connect(BrigadeButton, &QPushButton::clicked, this, guarded(m_prompts, [this] { BrigadeButtonClick(); }));
+    connect(FindEntriesAction, &QAction::triggered, this, guarded(m_prompts, [this] { FindEntriesActionClick(); }));
     // Looking at an entry's history is no visit to another window: the journal stays on its date.
     connect(HistoryButton, &QPushButton::clicked, this, guarded(m_prompts, [this] { HistoryButtonClick(); }));
 
@@ -677,6 +681,12 @@ void TForm1::BrigadeButtonClick()
     const TForm33::Added added = Form33->openForAdd(DateT->date(), CurrentShift, CBox1->isChecked(), today());
     if (added.id == 0) FormActivate();
     else goToEntry(added.id, added.day, added.shift);
+}
+
+void TForm1::FindEntriesActionClick()
+{
+    if (!Form34) return;
+    if (const auto found = Form34->openFor(today())) goToEntry(found->id, found->day, found->shift);
 }
 
 void TForm1::goToEntry(int id, const QDate& day, int shift)

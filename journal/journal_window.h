@@ -23,6 +23,7 @@ class QStatusBar;
 class TForm11;
 class TForm30;
 class TForm33;
+class TForm34;
 
 /// The working window: the production journal of one date and one shift, approving and
 /// deleting entries, and the way to every other window of the client.
@@ -60,6 +61,8 @@ public:
     QAction *N1, *N2, *N3, *N4, *N5, *N6, *N7, *N8, *N9, *N10, *N11, *N13, *N14, *N15, *N17, *N20;
     QAction* N18 = nullptr;  // "Закрытие месяца…"
     QAction* N19 = nullptr;  // "Проверка табеля"
+    /// "Отчеты" → "Найти записи…" (Ctrl+Shift+F): the entries of a period holding a text.
+    QAction* FindEntriesAction = nullptr;
     QTimer* Timer1 = nullptr;
     /// Shows only the entries holding its text.
     QLineEdit* SearchBox = nullptr;
@@ -77,6 +80,8 @@ public:
     TForm30* Form30 = nullptr;
     /// The brigade's dialog that "Добавить бригаду…" opens.
     TForm33* Form33 = nullptr;
+    /// The search window that "Найти записи…" opens.
+    TForm34* Form34 = nullptr;
 
     /// The journal date.
     QDate date() const;
@@ -114,6 +119,8 @@ public:
     /// "Добавить бригаду…": the brigade's dialog on the journal's date and shift; once it has
     /// saved, the journal shows its entries, else it comes back as from any window.
     void BrigadeButtonClick();
+    /// "Найти записи…": the search window; the entry chosen there is shown in the journal.
+    void FindEntriesActionClick();
     /// Shows the entry: its date and shift, the grid's current row on it (the search box
     /// cleared when it hides the entry).
     void goToEntry(int id, const QDate& day, int shift);

@@ -240,7 +240,7 @@ void TestLogin::rolesDisableTheirControls()
     // Every menu item as wired to its window; one that opens a window counts its openings.
     const QList<QAction*> items = {m_form1->N1, m_form1->N3, m_form1->N4, m_form1->N6, m_form1->N8, m_form1->N9,
                                    m_form1->N13, m_form1->N14, m_form1->N15, m_form1->N17, m_form1->N18,
-                                   m_form1->N19, m_form1->N20, m_form1->N10};
+                                   m_form1->N19, m_form1->N20, m_form1->N10, m_form1->FindEntriesAction};
     int opened = 0;
     for (QAction* item : items) {
         item->setEnabled(true);

@@ -62,7 +62,7 @@ void TestAccess::restrictions()
     QCOMPARE(sorted(access_rights::disabledControls(role, QStringLiteral("Form1"))), sorted(journalOff));
     QCOMPARE(sorted(access_rights::disabledControls(role, QStringLiteral("Form18"))), sorted(hubOff));
     // What every role keeps: the reports, the hour register, the way out.
-    for (const char* kept : {"N7", "N10", "N5", "Button4", "Button5"})
+    for (const char* kept : {"N7", "N10", "FindEntriesAction", "N5", "Button4", "Button5"})
         QVERIFY(access_rights::mayUse(role, QStringLiteral("Form1"), QLatin1String(kept)));
     QCOMPARE(access_rights::mayUseTimesheets(role), role == Role::Full);
     QVERIFY(!access_rights::mayUse(Role::None, QStringLiteral("Form1"), QStringLiteral("N10")));

@@ -235,16 +235,21 @@ void TestExport::dateTimesAreDates_data()
     QTest::addColumn<QString>("type");   // as the reader finds the cell: "d" a date-time
     QTest::addColumn<QString>("value");
     QTest::addColumn<QString>("format");
+    QTest::addColumn<bool>("day");       // written as a day alone (WriteExcelDate)
     const QString dateTime = QStringLiteral("dd.mm.yyyy hh:mm:ss");
     QTest::newRow("a day a text would sort after the 2nd")
-        << QDateTime(QDate(2024, 3, 10), QTime(9, 5, 7), Qt::UTC) << "d" << "2024-03-10 09:05:07" << dateTime;
+        << QDateTime(QDate(2024, 3, 10), QTime(9, 5, 7), Qt::UTC) << "d" << "2024-03-10 09:05:07" << dateTime << false;
     QTest::newRow("the zone's clock, not converted")
         << QDateTime(QDate(2024, 12, 31), QTime(23, 59, 59), Qt::OffsetFromUTC, 3 * 3600) << "d"
-        << "2024-12-31 23:59:59" << dateTime;
+        << "2024-12-31 23:59:59" << dateTime << false;
     QTest::newRow("to the whole second") << QDateTime(QDate(2024, 3, 1), QTime(10, 0, 0, 900), Qt::UTC) << "d"
-                                         << "2024-03-01 10:00:00" << dateTime;
+                                         << "2024-03-01 10:00:00" << dateTime << false;
     QTest::newRow("before the spreadsheet's days") << QDateTime(QDate(1899, 12, 31), QTime(12, 0), Qt::UTC) << "s"
-                                                   << "31.12.1899 12:00:00" << "0.00";  // a text, in the column's
+                                                   << "31.12.1899 12:00:00" << "0.00" << false;  // a text, in the column's
+    // A day alone is shown without a time.
+    QTest::newRow("a day") << QDateTime(QDate(2024, 3, 10), QTime(0, 0)) << "d" << "2024-03-10 00:00:00" << "dd.mm.yyyy" << true;
+    QTest::newRow("a day before the spreadsheet's days") << QDateTime(QDate(1899, 12, 31), QTime(0, 0)) << "s"
+                                                         << "31.12.1899" << "0.00" << true;
 }
 
 void TestExport::dateTimesAreDates()
@@ -253,12 +258,13 @@ void TestExport::dateTimesAreDates()
     QFETCH(QString, type);
     QFETCH(QString, value);
     QFETCH(QString, format);
+    QFETCH(bool, day);
     Fixture f;
     QCOMPARE(f.excel.OpenExcel(QString()), 1);
-    QCOMPARE(f.excel.WriteExcelDateTime(1, 1, 2, moment), 1);
+    QCOMPARE(day ? f.excel.WriteExcelDate(1, 1, 2, moment.date()) : f.excel.WriteExcelDateTime(1, 1, 2, moment), 1);
     // the column's number format is not the moment's; an invalid moment writes nothing
     QCOMPARE(f.excel.SetExcelNumberFormat(1, 1, excel_table::kMoney), 1);
-    QCOMPARE(f.excel.WriteExcelDateTime(1, 1, 3, QDateTime()), 1);
+    QCOMPARE(day ? f.excel.WriteExcelDate(1, 1, 3, QDate()) : f.excel.WriteExcelDateTime(1, 1, 3, QDateTime()), 1);
     QCOMPARE(f.excel.AutoFitExcelColumns(1), 1);
     QCOMPARE(f.excel.SetExcelVisible(true), 1);
     QVERIFY(f.prompts.said().isEmpty());
@@ -270,8 +276,9 @@ void TestExport::dateTimesAreDates()
     QCOMPARE(a2["value"].toString(), value);
     QCOMPARE(a2["format"].toString(), format);
     QCOMPARE(QStringList(book.cells.keys()), QStringList{QStringLiteral("A2")});
-    // as wide as the 19 characters it shows, not the serial number behind them
-    QVERIFY2(width(book, "A") >= 17 && width(book, "A") < 22, qPrintable(QString::number(width(book, "A"))));
+    // as wide as the 19 characters it shows (10 of a day), not the serial number behind them
+    const int shown = day ? 10 : 19;
+    QVERIFY2(width(book, "A") >= shown - 2 && width(book, "A") < shown + 3, qPrintable(QString::number(width(book, "A"))));
 }
 
 void TestExport::emptyTextWritesNothing_data()

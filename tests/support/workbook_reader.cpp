@@ -17,7 +17,7 @@
 namespace {
 
 const char* const kReader = R"(
-import json, re, sys, openpyxl
+import datetime, json, re, sys, openpyxl
 from openpyxl.utils import get_column_letter
 book = openpyxl.load_workbook(sys.argv[1])
 sheet = book.worksheets[int(sys.argv[2]) if len(sys.argv) > 2 else 0]
@@ -25,10 +25,13 @@ def text(v):
     if v is None: return ""
     if isinstance(v, float) and v.is_integer(): return str(int(v))
     return str(v)
+dates = {"dd.mm.yyyy": "%d.%m.%Y", "dd.mm.yyyy hh:mm:ss": "%d.%m.%Y %H:%M:%S"}
 def shown(c):
     fixed = re.fullmatch(r"0(?:\.(0+))?", c.number_format)
     if c.data_type == "n" and c.value is not None and fixed:
         return "%.*f" % (len(fixed.group(1) or ""), c.value)
+    if isinstance(c.value, datetime.datetime) and c.number_format in dates:
+        return c.value.strftime(dates[c.number_format])
     return text(c.value)
 rows, cells = [], {}
 for row in sheet.iter_rows():

@@ -12,7 +12,8 @@ struct Workbook {
     QList<QStringList> rows;   ///< the first sheet, row by row
     /// The first sheet's cells that hold a value, a number format or bold type, by coordinate
     /// ("B2"): {"value": as stored, "type": "s"/"n"/…, "shown": the text a number shows in a
-    /// format of fixed decimals ("0", "0.00"), else as in rows, "format": "General"/…,
+    /// format of fixed decimals ("0", "0.00") and a date or date-time in its format
+    /// ("15.03.2024", "15.03.2024 10:00:00"), else as in rows, "format": "General"/…,
     /// "bold": bool}.
     QJsonObject cells;
     /// The first sheet's column widths by letter, for the columns given a width of their own.
