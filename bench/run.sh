@@ -28,6 +28,9 @@ limits=()
 [ -z "$plant" ] || limits=(--max-connections $((2 * clients + 20)))
 db() { bash "$top/db/localdb.sh" --dir "$pgdir" --port "$port" --throwaway "${limits[@]}" "$@"; }
 sql() { PGPASSWORD=tabel_test psql -X -q -v ON_ERROR_STOP=1 -h 127.0.0.1 -p "$port" -U tabel_test "$@"; }
+# The cluster is the benchmarks' own: started afresh, so that it has the limits asked for here
+# whatever an earlier run left it with.
+db stop >/dev/null 2>&1 || true
 db start
 trap 'db stop' EXIT
 # Whatever is dropped or seeded below belongs to this script's own cluster, not to another

@@ -794,7 +794,8 @@ int main(int argc, char** argv)
             else month_close::reopen(admin, plant->previous.month(), plant->previous.year(), kReopenReason);
         }
         // Only the history rows of this run's own sessions: they name themselves for them.
-        execSql(admin, QStringLiteral("delete from accounts_dep.change_log where id > :last and client = :client"),
+        execSql(admin, QStringLiteral("delete from accounts_dep.change_log where id > :last and author in "
+                                      "(select id from accounts_dep.change_author where client = :client)"),
                 {{QStringLiteral("last"), last.value(2)}, {QStringLiteral("client"), kClientName}});
 
         if (results.size() == 5) {
