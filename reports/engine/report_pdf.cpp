@@ -26,26 +26,30 @@ constexpr int kCatalog = 1, kPages = 2, kInfo = 3, kResources = 4, kRegular = 5,
 /// A number in the page's units to a thousandth, as PDF writes it: no exponent, no trailing zeros.
 void appendNumber(QByteArray& out, double v)
 {
+    // Written into a buffer and appended at once: a byte appended alone costs an insert.
+    char text[32];
+    int n = 0;
     long long m = std::llround(v * 1000);
     if (m < 0) {
-        out.append('-');
+        text[n++] = '-';
         m = -m;
     }
     char digits[24];
-    int n = 0;
+    int d = 0;
     long long whole = m / 1000;
     do {
-        digits[n++] = char('0' + whole % 10);
+        digits[d++] = char('0' + whole % 10);
         whole /= 10;
     } while (whole);
-    while (n) out.append(digits[--n]);
-    int frac = int(m % 1000);
+    while (d) text[n++] = digits[--d];
+    const int frac = int(m % 1000);
     if (frac) {
-        out.append('.');
-        const char f[3] = {char('0' + frac / 100), char('0' + frac / 10 % 10), char('0' + frac % 10)};
-        const int len = f[2] != '0' ? 3 : f[1] != '0' ? 2 : 1;
-        out.append(f, len);
+        text[n++] = '.';
+        text[n++] = char('0' + frac / 100);
+        if (frac % 100) text[n++] = char('0' + frac / 10 % 10);
+        if (frac % 10) text[n++] = char('0' + frac % 10);
     }
+    out.append(text, n);
 }
 
 void appendNumbers(QByteArray& out, std::initializer_list<double> values, const char* op)

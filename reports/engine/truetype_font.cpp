@@ -130,10 +130,15 @@ bool TrueTypeFont::read(const QByteArray& head, const QByteArray& hhea, const QB
     m_cmapFormat = u16(cmap, best);
     const qsizetype length = m_cmapFormat == 12 ? qsizetype(u32(cmap, best + 4)) : u16(cmap, best + 2);
     m_cmap = cmap.mid(best, length);
+    // The characters of nearly every text (Latin, punctuation, Cyrillic) looked up once here.
+    m_common.resize(kCommon);
+    for (char32_t c = 0; c < kCommon; ++c) m_common[c] = quint16(lookUp(c));
     return true;
 }
 
-unsigned TrueTypeFont::glyph(char32_t c) const
+unsigned TrueTypeFont::glyph(char32_t c) const { return c < m_common.size() ? m_common[c] : lookUp(c); }
+
+unsigned TrueTypeFont::lookUp(char32_t c) const
 {
     const QByteArray& t = m_cmap;
     if (m_cmapFormat == 12) {

@@ -37,6 +37,9 @@ private:
     bool read(const QByteArray& head, const QByteArray& hhea, const QByteArray& maxp, const QByteArray& hmtx,
               const QByteArray& loca, const QByteArray& cmap);
     QByteArray glyphData(unsigned glyph) const;
+    unsigned lookUp(char32_t codePoint) const;   ///< through the character map
+
+    static constexpr char32_t kCommon = 0x500;   ///< up to the end of Cyrillic
 
     QByteArray m_name;
     int m_unitsPerEm = 1000;
@@ -46,5 +49,6 @@ private:
     std::vector<quint32> m_offsets;   ///< into glyf, one more than the glyphs
     QByteArray m_cmap;                ///< the chosen subtable
     int m_cmapFormat = 0;
+    std::vector<quint16> m_common;    ///< the glyphs of the code points below kCommon
     QByteArray m_head, m_hhea, m_maxp, m_hmtx, m_glyf, m_cvt, m_fpgm, m_prep;
 };
