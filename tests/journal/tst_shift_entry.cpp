@@ -708,6 +708,8 @@ void TestShiftEntry::pickWithoutLists(bool handBack, const PickedOperation& oper
 
 QString TestShiftEntry::focusedThenEscape() const
 {
+    // On a busy machine the dialog may become the active window only now: its focus is read then.
+    if (!QTest::qWaitForWindowActive(m_dialog)) return QStringLiteral("(the dialog never became active)");
     const QWidget* focus = QApplication::focusWidget();
     const QString name = focus ? focus->objectName() : QString();
     QTest::keyClick(m_dialog, Qt::Key_Escape);   // leaves without writing
