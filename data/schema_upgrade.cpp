@@ -197,7 +197,10 @@ Result upgrade(const QSqlDatabase& db, const QString& build, bool dryRun)
         result.totalMs = held.elapsed();
         return result;
     }
-    run(db, QStringLiteral("create schema if not exists accounts_dep"));
+    // Made only where missing: even "if not exists" asks for a right to create schemas in the
+    // database, which a member of the schema's owner need not have.
+    if (!run(db, QStringLiteral("select 1 from pg_namespace where nspname = 'accounts_dep'")).next())
+        run(db, QStringLiteral("create schema accounts_dep"));
     run(db, kRecord);
     if (s.kind == State::Kind::Untracked) record(db, migrations().constFirst(), build, true);
     for (const Migration& m : s.missing) {

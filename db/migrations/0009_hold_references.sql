@@ -21,7 +21,18 @@ begin
 end $$;
 
 -- Locking a row of the enterprise's books FOR KEY SHARE takes a right to update some column of
--- it; the owner gets it on the key alone, and only its functions run as the owner.
+-- it; the owner gets it on the key alone, and only its functions run as the owner. The right is
+-- given by whoever may give it (a superuser, the books' owner); anyone else would get a mere
+-- warning from GRANT and leave the foremen unable to save, so the upgrade stops and says why.
+do $$
+begin
+  if not (has_table_privilege('cmn_gds_and_srv.gds_and_srv', 'update with grant option')
+          and has_table_privilege('cmn_classifier.item', 'update with grant option')) then
+    raise exception 'the upgrade gives tabel_owner a right on cmn_gds_and_srv.gds_and_srv and cmn_classifier.item, '
+                    'which % may not give: run it as a superuser or as the owner of those tables', current_user
+      using errcode = '42501';
+  end if;
+end $$;
 grant update (id) on cmn_gds_and_srv.gds_and_srv, cmn_classifier.item to tabel_owner;
 
 revoke execute on function accounts_dep.hold_reference(text, bigint) from public;
