@@ -16,14 +16,23 @@ QString table(Row row)
     return {};
 }
 
-QString lockText(Row row, const char* mode)
+// The name the owner's hold_reference() knows the row's table by.
+QString kind(Row row)
 {
-    return QStringLiteral("select id from %1 where id=:id for %2").arg(table(row), QLatin1String(mode));
+    switch (row) {
+    case Row::Worker: return QStringLiteral("person");
+    case Row::Product: return QStringLiteral("product");
+    case Row::Group: return QStringLiteral("group");
+    case Row::OperationKind: return QStringLiteral("operation_kind");
+    case Row::Operation: return QStringLiteral("operation");
+    }
+    return {};
 }
 
-bool lock(const QSqlDatabase& db, Row row, qlonglong id, const char* mode)
+// Runs a locking statement of one row (parameter :id); true when it gave the row.
+bool lock(const QSqlDatabase& db, const QString& text, qlonglong id)
 {
-    Dataset held(db, lockText(row, mode));
+    Dataset held(db, text);
     held.setParam(QStringLiteral("id"), id);
     held.open();
     return !held.isEmpty();
@@ -31,11 +40,19 @@ bool lock(const QSqlDatabase& db, Row row, qlonglong id, const char* mode)
 
 } // namespace
 
-bool hold(const QSqlDatabase& db, Row row, qlonglong id) { return lock(db, row, id, "key share"); }
+bool hold(const QSqlDatabase& db, Row row, qlonglong id) { return lock(db, holdText(row), id); }
 
-QString holdText(Row row) { return lockText(row, "key share"); }
+// Through the owner's function: a lock FOR KEY SHARE asks for a right to update the table, which
+// those who only add entries do not have.
+QString holdText(Row row)
+{
+    return QStringLiteral("select 1 where accounts_dep.hold_reference('%1', :id)").arg(kind(row));
+}
 
-bool lockForDelete(const QSqlDatabase& db, Row row, qlonglong id) { return lock(db, row, id, "update"); }
+bool lockForDelete(const QSqlDatabase& db, Row row, qlonglong id)
+{
+    return lock(db, QStringLiteral("select id from %1 where id=:id for update").arg(table(row)), id);
+}
 
 void lockNames(const QSqlDatabase& db, const QString& book)
 {

@@ -11,7 +11,8 @@ namespace references {
 /// A reference-book row by the table it lives in.
 enum class Row { Worker, Product, Group, OperationKind, Operation };
 
-/// Holds the row until the caller's transaction ends; false when it is gone.
+/// Holds the row until the caller's transaction ends; false when it is gone. Anyone who may add
+/// entries may hold (through a function of the schema's owner), not only who may change the book.
 bool hold(const QSqlDatabase& db, Row row, qlonglong id);
 /// The statement hold() runs (one parameter, :id; a row when held), for a caller that prepares
 /// it once and runs it many times.

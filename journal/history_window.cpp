@@ -230,20 +230,25 @@ void TForm30::RefreshButtonClick()
         return;
     }
     // The period's changes may be many: they are read in the background, a batch at a time,
-    // straight into the rows shown; the day "По" is shown with its changes.
+    // straight into the rows shown; the day "По" is shown with its changes. The newest come first,
+    // as the user mostly looks for what was done last.
     auto rows = std::make_shared<Dataset::Snapshot>(emptySnapshot());
     BackgroundJob::Work read;
     if (m_rowId)
         read = [rows, table = m_table, id = m_rowId](JobContext& context) {
-            for (const Record& r : entryHistory(context.db(), table, id)) append(*rows, r);
+            const QList<Record> records = entryHistory(context.db(), table, id);
+            for (auto r = records.crbegin(); r != records.crend(); ++r) append(*rows, *r);
         };
     else
         read = [rows, from = FromDate->date(), to = ToDate->date().addDays(1),
                 scope = ApprovedOnly->isChecked() ? Scope::ApprovedEntries : Scope::Everything](JobContext& context) {
-            eachPeriodChange(context.db(), from, to, scope, [&](const Record& r) {
-                append(*rows, r);
-                if (rows->rowCount % kCheckEvery == 0) context.checkCancelled();
-            });
+            eachPeriodChange(
+                context.db(), from, to, scope,
+                [&](const Record& r) {
+                    append(*rows, r);
+                    if (rows->rowCount % kCheckEvery == 0) context.checkCancelled();
+                },
+                Order::NewestFirst);
         };
     m_work->read(read,
                 [this, rows](BackgroundJob::Outcome outcome) {

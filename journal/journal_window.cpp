@@ -42,6 +42,7 @@
 #include <QStyledItemDelegate>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <numeric>
 
 namespace {
 
@@ -484,18 +485,23 @@ QList<int> TForm1::selectedRows() const
     return rows;
 }
 
+TForm1::Marking TForm1::toMark(const QList<int>& among, bool approved) const
+{
+    const Dataset& q = *CurrentQuery;
+    Marking m;
+    for (const int row : among)
+        if (codes::isApproved(q.valueAt(row, QStringLiteral("ok")).toString()) != approved) {
+            m.rows << row;
+            m.sum += Money::fromValue(q.valueAt(row, QStringLiteral("summa")));
+        }
+    return m;
+}
+
 void TForm1::setApproval(bool approved)
 {
     if (!mayApprove()) return;
     CurrentQuery = &shiftQuery(CurrentShift);
-    const Dataset& q = *CurrentQuery;
-    QList<int> rows;
-    Money sum;
-    for (const int row : selectedRows())
-        if (codes::isApproved(q.valueAt(row, QStringLiteral("ok")).toString()) != approved) {
-            rows << row;
-            sum += Money::fromValue(q.valueAt(row, QStringLiteral("summa")));
-        }
+    const auto [rows, sum] = toMark(selectedRows(), approved);
     if (rows.isEmpty()) return;
     if (rows.size() == 1) {
         // One entry: as Space or a double-click on its mark.
@@ -516,14 +522,9 @@ void TForm1::approveAll()
 {
     if (!mayApprove()) return;
     CurrentQuery = &shiftQuery(CurrentShift);
-    const Dataset& q = *CurrentQuery;
-    QList<int> rows;
-    Money sum;
-    for (int row = 0; row < q.recordCount(); ++row)
-        if (!codes::isApproved(q.valueAt(row, QStringLiteral("ok")).toString())) {
-            rows << row;
-            sum += Money::fromValue(q.valueAt(row, QStringLiteral("summa")));
-        }
+    QList<int> all(CurrentQuery->recordCount());
+    std::iota(all.begin(), all.end(), 0);
+    const auto [rows, sum] = toMark(all, true);
     if (rows.isEmpty()) {
         StatusBar->showMessage(QStringLiteral("Все записи смены уже утверждены"));
         return;

@@ -1,5 +1,6 @@
 #pragma once
 #include "data/dataset.h"
+#include "data/money.h"
 #include "data/version_check.h"
 
 #include <QDialog>
@@ -107,6 +108,12 @@ public:
     void DBGrid2DblClick();
     /// Approves the selected entries (or withdraws their marks), those not yet so, after one
     /// question with their count and sum; says in the status bar what was done.
+    /// The rows among those given whose approval differs from the one asked, and their sum.
+    struct Marking {
+        QList<int> rows;
+        Money sum;
+    };
+    Marking toMark(const QList<int>& among, bool approved) const;
     void setApproval(bool approved);
     /// "Утвердить все записи смены": every entry the shift shows, as setApproval.
     void approveAll();

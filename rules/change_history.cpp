@@ -37,8 +37,9 @@ const QString kOfEntry = kSelect + QStringLiteral(R"(
 // The approvals are the database's: an entry marked "ok" or "да" before or after the change.
 const QString kOfPeriod = kSelect + QStringLiteral(R"(
  where l.at >= :date1 and l.at < :date2
-   and (cast(:everything as boolean) or l.tbl = 'm' or (l.tbl = 's' and (l.ok_before or l.ok_after)))
- order by l.at, l.id)");
+   and (cast(:everything as boolean) or l.tbl = 'm' or (l.tbl = 's' and (l.ok_before or l.ok_after))))");
+const QString kOldestFirst = QStringLiteral("\n order by l.at, l.id");
+const QString kNewestFirst = QStringLiteral("\n order by l.at desc, l.id desc");
 
 const QString kAuthors = QStringLiteral(
     "select id, db_user, client from accounts_dep.change_author where id = any(cast(:ids as integer[]))");
@@ -595,9 +596,9 @@ QList<Record> entryHistory(const QSqlDatabase& db, Table table, qlonglong rowId)
 
 namespace {
 
-Statement ofPeriod(const QDate& from, const QDate& to, Scope scope)
+Statement ofPeriod(const QDate& from, const QDate& to, Scope scope, Order order = Order::OldestFirst)
 {
-    Statement s(kOfPeriod);
+    Statement s(kOfPeriod + (order == Order::OldestFirst ? kOldestFirst : kNewestFirst));
     s.setParams({{QStringLiteral("date1"), from},
                  {QStringLiteral("date2"), to},
                  {QStringLiteral("everything"), scope == Scope::Everything}});
@@ -612,9 +613,9 @@ QList<Record> periodChanges(const QSqlDatabase& db, const QDate& from, const QDa
 }
 
 void eachPeriodChange(const QSqlDatabase& db, const QDate& from, const QDate& to, Scope scope,
-                      const std::function<void(const Record&)>& take)
+                      const std::function<void(const Record&)>& take, Order order)
 {
-    read(db, ofPeriod(from, to, scope), take);
+    read(db, ofPeriod(from, to, scope, order), take);
 }
 
 } // namespace change_history

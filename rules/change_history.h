@@ -60,11 +60,13 @@ enum class Scope {
 /// Throws DbError.
 QList<Record> periodChanges(const QSqlDatabase& db, const QDate& from, const QDate& to, Scope scope);
 
-/// The same changes handed to take one at a time as they are read, a batch at a time through a
+enum class Order { OldestFirst, NewestFirst };
+
+/// The same changes (in the order asked) handed to take one at a time as they are read, a batch at a time through a
 /// cursor of the server: a period of millions of changes takes the memory of a batch. Inside the
 /// connection's open transaction, if any (one snapshot with the rest of a run). Throws DbError,
 /// and whatever take throws (which stops the reading).
 void eachPeriodChange(const QSqlDatabase& db, const QDate& from, const QDate& to, Scope scope,
-                      const std::function<void(const Record&)>& take);
+                      const std::function<void(const Record&)>& take, Order order = Order::OldestFirst);
 
 } // namespace change_history

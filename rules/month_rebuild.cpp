@@ -39,16 +39,18 @@ QString rebuild(const QString& wanted, const QString& which, const QString& key,
                "keep as (select distinct on (%3) h.id, %4 from have h join wanted w on %5 and %6 and %7\n"
                "         order by %3, h.id),\n"
                "gone as (delete from accounts_dep.h_tabel t using have h where t.id=h.id\n"
-               "         and not exists (select 1 from keep k where k.id=h.id) returning t.id),\n"
+               "         and not exists (select 1 from keep k where k.id=h.id) returning %13),\n"
                "added as (insert into accounts_dep.h_tabel(%8, month, year, %9)\n"
                "          select %10, :month::integer, :year::integer, %11 from wanted w\n"
-               "          where not exists (select 1 from keep k where %12) returning id)\n"
-               "select (select count(*) from gone), (select count(*) from added)")
+               "          where not exists (select 1 from keep k where %12) returning %8),\n"
+               "changed as (select %8 from gone intersect select %8 from added)\n"
+               "select (select count(*) from changed), (select count(*) from added), (select count(*) from gone)")
         .arg(wanted, which, QStringLiteral("h.") + QString(key).replace(QStringLiteral(", "), QStringLiteral(", h.")),
              QStringLiteral("h.") + QString(key).replace(QStringLiteral(", "), QStringLiteral(", h.")), keyMatch.join(QStringLiteral(" and ")),
              kept, dayMatch)
         .arg(columns, kDayColumns, values, timesheet_days::dayLines(QStringLiteral("w.d%1"), QStringLiteral(", ")),
-             keptMatch.join(QStringLiteral(" and ")));
+             keptMatch.join(QStringLiteral(" and ")))
+        .arg(QStringLiteral("t.") + QString(columns).replace(QStringLiteral(", "), QStringLiteral(", t.")));
 }
 
 // Entries of shift 0 or below are left out: their rows would be taken for hour rows.
@@ -72,7 +74,7 @@ const QString kHourRows = rebuild(
     QStringLiteral("smena=0"), QStringLiteral("i_type, w_id, i_night"), QStringLiteral("true"),
     QStringLiteral("i_type, w_id, i_night"), QStringLiteral("w.i_type, w.w_id, w.i_night"));
 
-void replaceMonth(const QSqlDatabase& db, const QString& text, int month, int year, const Progress& progress)
+Changes replaceMonth(const QSqlDatabase& db, const QString& text, int month, int year, const Progress& progress)
 {
     const auto step = [&](int done) { if (progress) progress(done, 3); };
     const QDate first(year, month, 1);
@@ -80,24 +82,43 @@ void replaceMonth(const QSqlDatabase& db, const QString& text, int month, int ye
     Transaction tx(db);
     execSql(db, kLock, {{QStringLiteral("month"), month}, {QStringLiteral("year"), year}});
     step(1);
-    execSql(db, text,
-            {{QStringLiteral("month"), month}, {QStringLiteral("year"), year}, {QStringLiteral("date1"), first},
-             {QStringLiteral("date2"), first.addMonths(1)}});
+    Statement s(text);
+    s.setParams({{QStringLiteral("month"), month}, {QStringLiteral("year"), year}, {QStringLiteral("date1"), first},
+                 {QStringLiteral("date2"), first.addMonths(1)}});
+    QSqlQuery q = s.exec(db);
+    Changes changes;
+    if (q.next()) {
+        changes.changed = q.value(0).toInt();
+        changes.added = q.value(1).toInt() - changes.changed;
+        changes.removed = q.value(2).toInt() - changes.changed;
+    }
+    q.finish();
     step(2);
     tx.commit();
     step(3);
+    return changes;
 }
 
 } // namespace
 
-void shiftRows(const QSqlDatabase& db, int month, int year, const Progress& progress)
+Changes shiftRows(const QSqlDatabase& db, int month, int year, const Progress& progress)
 {
-    replaceMonth(db, kShiftRows, month, year, progress);
+    return replaceMonth(db, kShiftRows, month, year, progress);
 }
 
-void hourRows(const QSqlDatabase& db, int month, int year, const Progress& progress)
+Changes hourRows(const QSqlDatabase& db, int month, int year, const Progress& progress)
 {
-    replaceMonth(db, kHourRows, month, year, progress);
+    return replaceMonth(db, kHourRows, month, year, progress);
+}
+
+QString changesText(const Changes& c, const QString& month)
+{
+    if (!c.any()) return QStringLiteral("Табель за %1 перестроен: он уже совпадал с записями, ни одна строка не изменилась.").arg(month);
+    return QStringLiteral("Табель за %1 перестроен: строк изменено %2, добавлено %3, удалено %4.")
+        .arg(month)
+        .arg(c.changed)
+        .arg(c.added)
+        .arg(c.removed);
 }
 
 } // namespace month_rebuild

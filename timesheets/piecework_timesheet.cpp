@@ -305,9 +305,15 @@ void TForm27::Button5Click()
 
 void TForm27::Button3Click()
 {
-    rebuildInBackground(*m_work, QList<Dataset*>{CurrentTabel}, {Button2, Button5, Button3, ComboBox1, cb_year}, [month = month(), year = year()](const QSqlDatabase& db, const month_rebuild::Progress& progress) {
-        month_rebuild::hourRows(db, month, year, progress);
-    });
+    const QString shown = month_close::monthText(month(), year());
+    rebuildInBackground(*m_work, m_prompts,
+                        QStringLiteral("Перестроить табель за %1? Строки часов хоз. работ и среднесдельной оплаты будут "
+                                       "составлены заново по записям часов месяца; строки, совпадающие с записями, останутся как есть.")
+                            .arg(shown),
+                        shown, QList<Dataset*>{CurrentTabel}, {Button2, Button5, Button3, ComboBox1, cb_year},
+                        [month = month(), year = year()](const QSqlDatabase& db, const month_rebuild::Progress& progress) {
+                            return month_rebuild::hourRows(db, month, year, progress);
+                        });
 }
 
 void TForm27::Button2Click()

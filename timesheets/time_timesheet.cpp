@@ -236,9 +236,14 @@ void TForm19::Button5Click()
 
 void TForm19::Button1Click()
 {
-    rebuildInBackground(*m_work, shifts(), {Button1, Button2, Button5, Button6, ComboBox1, ComboBox2},
+    const QString shown = month_close::monthText(month(), year());
+    rebuildInBackground(*m_work, m_prompts,
+                        QStringLiteral("Перестроить табель за %1? Часы смен каждого работника будут составлены заново "
+                                       "по записям журнала месяца; строки, совпадающие с журналом, останутся как есть.")
+                            .arg(shown),
+                        shown, shifts(), {Button1, Button2, Button5, Button6, ComboBox1, ComboBox2},
                         [month = month(), year = year()](const QSqlDatabase& db, const month_rebuild::Progress& progress) {
-                            month_rebuild::shiftRows(db, month, year, progress);
+                            return month_rebuild::shiftRows(db, month, year, progress);
                         });
 }
 

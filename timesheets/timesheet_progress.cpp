@@ -1,4 +1,5 @@
 #include "timesheets/timesheet_progress.h"
+#include "data/prompts.h"
 #include "data/dataset.h"
 #include "data/db_error.h"
 #include "ui/guard.h"
@@ -10,6 +11,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <optional>
 
 namespace {
 
@@ -93,18 +95,26 @@ void openInBackground(JobProgress& work, const ShownSheets& shown, std::function
         });
 }
 
-void rebuildInBackground(JobProgress& work, const ShownSheets& shown, QList<QWidget*> locked,
-                         std::function<void(const QSqlDatabase& db, const month_rebuild::Progress&)> rebuild)
+void rebuildInBackground(JobProgress& work, Prompts& prompts, const QString& question, const QString& monthShown,
+                         const ShownSheets& shown, QList<QWidget*> locked,
+                         std::function<month_rebuild::Changes(const QSqlDatabase& db, const month_rebuild::Progress&)> rebuild)
 {
     if (work.isRunning()) return;
+    if (!prompts.question(question, QStringLiteral("Перестроить"))) return;
     for (Dataset* q : shown.sheets) q->close();
     auto read = std::make_shared<SheetRead>(shown);
+    // Set once the rebuild committed: told even if reading the month again fails or is stopped.
+    auto changes = std::make_shared<std::optional<month_rebuild::Changes>>();
     work.run(
-        [read, rebuild = std::move(rebuild)](JobContext& context) {
-            rebuild(context.db(), [&context](int done, int total) { context.progress(done, total); });
+        [read, changes, rebuild = std::move(rebuild)](JobContext& context) {
+            *changes = rebuild(context.db(), [&context](int done, int total) { context.progress(done, total); });
             read->fetch(context, false);
         },
-        [read](BackgroundJob::Outcome) { read->adoptOrOpen(); }, std::move(locked));
+        [read, changes, &prompts, monthShown](BackgroundJob::Outcome) {
+            read->adoptOrOpen();
+            if (*changes) prompts.information(month_rebuild::changesText(**changes, monthShown), QStringLiteral("Перестроить"));
+        },
+        std::move(locked));
 }
 
 void exportShowingProgress(QPushButton* button, const std::function<void(const ExportProgress&)>& write)

@@ -40,11 +40,14 @@ void openInBackground(JobProgress& work, const ShownSheets& sheets,
                       std::function<void(JobContext&)> extra = {}, std::function<void()> done = {});
 
 /// Runs a month's rebuild in the background on a session of its own, with the window's progress
-/// bar and "Отмена" shown and the controls given locked while it runs. The queries the window
-/// shows are closed first and read again when it ends, also when it fails (its error is shown)
-/// or is stopped (the month then stays as it was: the rebuild is one transaction).
-void rebuildInBackground(JobProgress& work, const ShownSheets& shown, QList<QWidget*> locked,
-                         std::function<void(const QSqlDatabase& db, const month_rebuild::Progress&)> rebuild);
+/// bar and "Отмена" shown and the controls given locked while it runs, once the user agreed to
+/// the question (what will be rebuilt; title "Перестроить"). The queries the window shows are
+/// closed first and read again when it ends, also when it fails (its error is shown) or is
+/// stopped (the month then stays as it was: the rebuild is one transaction); a rebuild that ends
+/// says how many rows of the month (monthShown, "MM.YYYY") it changed.
+void rebuildInBackground(JobProgress& work, Prompts& prompts, const QString& question, const QString& monthShown,
+                         const ShownSheets& shown, QList<QWidget*> locked,
+                         std::function<month_rebuild::Changes(const QSqlDatabase& db, const month_rebuild::Progress&)> rebuild);
 
 
 /// Runs a spreadsheet export under the hourglass, its progress in the button's caption

@@ -61,6 +61,7 @@ void DataGrid::setDataset(Dataset* dataset)
     disconnect(m_currentConnection);
     m_model->setDataset(dataset);
     if (dataset) {
+        applySearch();
         applySort();
         m_currentConnection = connect(dataset, &Dataset::currentChanged, this, &DataGrid::followDataset);
         followDataset(dataset->recNo() - 1);
@@ -146,15 +147,19 @@ QLineEdit* DataGrid::makeSearchBox(QWidget* parent)
         box->selectAll();
     });
     box->setToolTip(QStringLiteral("Поиск (%1)").arg(QKeySequence(QKeySequence::Find).toString(QKeySequence::NativeText)));
-    connect(box, &QLineEdit::textChanged, this, [this](const QString& text) {
-        Dataset* ds = m_model ? m_model->dataset() : nullptr;
-        if (!ds) return;
-        QStringList fields;
-        for (int c = 0; c < m_model->columns().size(); ++c)
-            if (!isColumnHidden(c) && !m_model->columns().at(c).field.isEmpty()) fields << m_model->columns().at(c).field;
-        ds->setSearch(text.trimmed(), fields);
-    });
+    m_searchBox = box;
+    connect(box, &QLineEdit::textChanged, this, &DataGrid::applySearch);
     return box;
+}
+
+void DataGrid::applySearch()
+{
+    Dataset* ds = m_model ? m_model->dataset() : nullptr;
+    if (!ds || !m_searchBox) return;
+    QStringList fields;
+    for (int c = 0; c < m_model->columns().size(); ++c)
+        if (!isColumnHidden(c) && !m_model->columns().at(c).field.isEmpty()) fields << m_model->columns().at(c).field;
+    ds->setSearch(m_searchBox->text().trimmed(), fields);
 }
 
 namespace {

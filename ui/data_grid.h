@@ -1,6 +1,7 @@
 #pragma once
 #include "ui/grid_model.h"
 
+#include <QPointer>
 #include <QTableView>
 
 class QAbstractButton;
@@ -33,7 +34,8 @@ public:
     void addToContextMenu(QAbstractButton* button, const QString& caption = {});
     void addToContextMenu(QAction* action);
     void addContextSeparator();
-    /// A box that shows only the rows holding its text in one of the shown columns.
+    /// A box that shows only the rows holding its text in one of the shown columns; the text goes
+    /// on applying to a dataset the grid is bound to later (another shift of the journal).
     QLineEdit* makeSearchBox(QWidget* parent);
 
     /// Keeps the first column in place while the others scroll across (a sheet's names beside
@@ -55,10 +57,12 @@ private:
     void applyColumns();
     void sortBy(int column);
     void applySort();
+    void applySearch();
     void showContextMenu(const QPoint& at);
     void placeFrozen();
 
     GridModel* m_model = nullptr;
+    QPointer<QLineEdit> m_searchBox;
     QMetaObject::Connection m_currentConnection;
     bool m_syncing = false;
     int m_sortColumn = -1;

@@ -12,6 +12,7 @@
 #include "ui/data_grid.h"
 #include "ui/job_progress.h"
 
+#include <algorithm>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -122,7 +123,8 @@ void TestHistory::anEntrysHistoryOpensFromItsWindow_data()
     QTest::addColumn<QString>("title");
     QTest::addColumn<QStringList>("rows");
     QTest::addColumn<QString>("change");
-    const QStringList rows = {"Добавлена|15.03.2024, 1 Иванов И.И.", "Изменена|15.03.2024, 1 Иванов И.И."};
+    // The newest first.
+    const QStringList rows = {"Изменена|15.03.2024, 1 Иванов И.И.", "Добавлена|15.03.2024, 1 Иванов И.И."};
     const QString journalTitle = QStringLiteral("История изменений — запись журнала №1: Иванов И.И., ДМ-1, 15.03.2024 (30)");
     QTest::newRow("journal, context menu") << "journal menu" << journalTitle << rows << "Кол-во: 10 → 12";
     QTest::newRow("journal, button") << "journal button" << journalTitle << rows << "Кол-во: 10 → 12";
@@ -153,7 +155,7 @@ void TestHistory::anEntrysHistoryOpensFromItsWindow()
         title = w->windowTitle();
         shown = shownRows(m_form30->HistoryGrid, {"action", "subject"});
         // The changes' whole text also on pointing at them.
-        const QModelIndex changes = m_form30->HistoryGrid->model()->index(1, m_form30->HistoryGrid->gridModel()->columnOf(QStringLiteral("changes")));
+        const QModelIndex changes = m_form30->HistoryGrid->model()->index(0, m_form30->HistoryGrid->gridModel()->columnOf(QStringLiteral("changes")));
         change = changes.data().toString();
         QCOMPARE(changes.data(Qt::ToolTipRole).toString(), change);
         periodShown = m_form30->FromDate->isVisibleTo(m_form30);
@@ -209,11 +211,13 @@ void TestHistory::aPeriodShowsApprovedEntriesOrEverything()
         w->close();
     });
     m_form30->openForPeriod(QDate(2024, 3, 20));
-    const QStringList h = entries_fixture::historyOfMarchShown();
-    QCOMPARE(approved, (QStringList{h[0], h[2], h[6], h[7]}));
+    // The newest first.
+    QStringList h = entries_fixture::historyOfMarchShown();
+    std::reverse(h.begin(), h.end());
+    QCOMPARE(approved, (QStringList{h[0], h[1], h[5], h[7]}));
     QCOMPARE(everything, h);
     QCOMPARE(searched.size(), 2);
-    QVERIFY(searched.constFirst().startsWith(QStringLiteral("20.03.2024 10:00:01|tabel_test|")));
+    QVERIFY(searched.constLast().startsWith(QStringLiteral("20.03.2024 10:00:01|tabel_test|")));
     QCOMPARE(book.rows.size(), 3);
     QCOMPARE(book.rows.at(0), titles);
     for (int r = 0; r < 2; ++r) {

@@ -818,6 +818,20 @@ void TestJournal::gridKeysSortCopyAndSearch()
     QCOMPARE(m_form->findChild<QLabel*>(QStringLiteral("TotalsLabel"))->text(), QStringLiteral("Записей: 1, на сумму 100"));
     m_form->SearchBox->clear();
     QCOMPARE(m_dm->Smena1.recordCount(), 4);
+    // The text goes on applying when another shift is shown, and leaves it when cleared there.
+    QTest::mouseClick(m_form->RadioButton2, Qt::LeftButton);
+    const int shift2 = m_dm->Smena2.recordCount();
+    QVERIFY(shift2 > 0);
+    QTest::mouseClick(m_form->RadioButton1, Qt::LeftButton);
+    m_form->SearchBox->setText(QStringLiteral("нет такого"));
+    QCOMPARE(m_dm->Smena1.recordCount(), 0);
+    QTest::mouseClick(m_form->RadioButton2, Qt::LeftButton);
+    QCOMPARE(m_dm->Smena2.recordCount(), 0);
+    QCOMPARE(m_form->findChild<QLabel*>(QStringLiteral("TotalsLabel"))->text(), QStringLiteral("Записей: 0, на сумму 0"));
+    m_form->SearchBox->clear();
+    QCOMPARE(m_dm->Smena2.recordCount(), shift2);
+    QTest::mouseClick(m_form->RadioButton1, Qt::LeftButton);
+    QCOMPARE(m_dm->Smena1.recordCount(), 4);
 }
 
 void TestJournal::theLastShiftComesBackNextRun()

@@ -294,14 +294,38 @@ void TestTimesheets::rebuildButton()
 {
     withForm19(QDate(2024, 3, 15), [this] {
         QCOMPARE(m_dm->H_Tabel_1.asInt(QStringLiteral("d1")), 99);   // a stale row of Иванов
+        // Asked first; "Нет" leaves the month alone.
+        m_prompts.answer(false);
+        QTest::mouseClick(m_form19->Button1, Qt::LeftButton);
+        QVERIFY(!m_form19->work()->isRunning());
+        QCOMPARE(m_prompts.said().size(), 1);
+        QCOMPARE(m_prompts.said().first().kind, ScriptedPrompts::Said::Question);
+        QCOMPARE(m_prompts.said().first().title, QStringLiteral("Перестроить"));
+        QVERIFY(m_prompts.said().first().text.startsWith(QStringLiteral("Перестроить табель за 03.2024?")));
+        QCOMPARE(m_dm->H_Tabel_1.asInt(QStringLiteral("d1")), 99);
+        m_prompts.clear();
+
+        m_prompts.answer(true);
         QTest::mouseClick(m_form19->Button1, Qt::LeftButton);
         QVERIFY(m_form19->work()->wait());
-        QVERIFY(m_prompts.said().isEmpty());
+        QCOMPARE(m_prompts.said().size(), 2);
+        QCOMPARE(m_prompts.said().at(1).kind, ScriptedPrompts::Said::Information);
+        // Иванов's stale row of shift 1 replaced; the rows of shifts without entries gone, the others new.
+        QCOMPARE(m_prompts.said().at(1).text,
+                 QStringLiteral("Табель за 03.2024 перестроен: строк изменено 1, добавлено 4, удалено 2."));
         QVERIFY(m_form19->PB->isHidden());
         QCOMPARE(m_dm->H_Tabel_1.recordCount(), 2);
         QCOMPARE(m_dm->H_Tabel_1.asInt(QStringLiteral("d1")), 10);
         m_dm->H_Tabel_1.last();
         QCOMPARE(m_dm->H_Tabel_1.asString(QStringLiteral("fio")), QStringLiteral("Петров П.П."));
+
+        // Again: nothing differs now, and it says so.
+        m_prompts.clear();
+        m_prompts.answer(true);
+        QTest::mouseClick(m_form19->Button1, Qt::LeftButton);
+        QVERIFY(m_form19->work()->wait());
+        QCOMPARE(m_prompts.texts().value(1),
+                 QStringLiteral("Табель за 03.2024 перестроен: он уже совпадал с записями, ни одна строка не изменилась."));
     });
     QCOMPARE(m_db->scalar("select count(*) from accounts_dep.h_tabel where month=3 and year=2024 and smena>0").toInt(), 5);
 }
@@ -311,10 +335,11 @@ void TestTimesheets::refusedRebuildInTheWindow()
     // The refusal is shown, the bar goes and the grids show the month as it was.
     const auto refusal = sheet_fixtures::refuseTimesheetRows(*m_db, QStringLiteral("true"));
     withForm19(QDate(2024, 3, 15), [this] {
+        m_prompts.answer(true);
         QTest::mouseClick(m_form19->Button1, Qt::LeftButton);
         QVERIFY(m_form19->work()->wait());
-        QCOMPARE(m_prompts.said().size(), 1);
-        QVERIFY(m_prompts.said().first().text.contains(QStringLiteral("refused")));
+        QCOMPARE(m_prompts.said().size(), 2);   // the question, then the refusal, and no report
+        QVERIFY(m_prompts.said().at(1).text.contains(QStringLiteral("refused")));
         QVERIFY(m_form19->PB->isHidden());
         QVERIFY(m_dm->H_Tabel_1.isOpen());
         QCOMPARE(m_dm->H_Tabel_1.asInt(QStringLiteral("d1")), 99);
@@ -333,6 +358,7 @@ void TestTimesheets::stoppedRebuildLeavesTheMonthAsItWas()
         m_form19->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(m_form19));
         m_form19->Button1->setFocus();
+        m_prompts.answer(true);
         QTest::keyClick(m_form19->Button1, Qt::Key_Space);
         QVERIFY(m_form19->work()->isRunning());
         QVERIFY(!m_form19->Button1->isEnabled());   // no second run beside the first
@@ -345,7 +371,7 @@ void TestTimesheets::stoppedRebuildLeavesTheMonthAsItWas()
         QTest::keyClick(cancel, Qt::Key_Space);
         QVERIFY(m_form19->work()->wait());
         QTRY_COMPARE(QApplication::focusWidget(), m_form19->Button1);
-        QVERIFY2(m_prompts.said().isEmpty(), qPrintable(m_prompts.said().value(0).text));
+        QCOMPARE(m_prompts.said().size(), 1);   // the question only: a stopped rebuild changed nothing
         QVERIFY(m_form19->PB->isHidden() && cancel->isHidden());
         QVERIFY(m_form19->Button1->isEnabled());
         QCOMPARE(m_dm->H_Tabel_1.asInt(QStringLiteral("d1")), 99);
@@ -601,9 +627,12 @@ void TestTimesheets::hourRowsRebuildButton()
 {
     withForm27(piecework_mode::kUtilityWorks, QDate(2024, 3, 1), [this] {
         QCOMPARE(m_form27->CurrentTabel->recordCount(), 1);
+        m_prompts.answer(true);
         QTest::mouseClick(m_form27->Button3, Qt::LeftButton);
         QVERIFY(m_form27->work()->wait());
-        QVERIFY(m_prompts.said().isEmpty());
+        QCOMPARE(m_prompts.said().size(), 2);
+        QVERIFY(m_prompts.said().first().text.contains(QStringLiteral("хоз. работ")));
+        QVERIFY(m_prompts.said().at(1).text.startsWith(QStringLiteral("Табель за 03.2024 перестроен: строк")));
         QVERIFY(m_form27->PB->isHidden());
         QCOMPARE(m_form27->CurrentTabel->recordCount(), 2);
     });
