@@ -2,7 +2,8 @@
 # Runs every benchmark against a throwaway PostgreSQL seeded with a large department.
 # Each benchmark prints its own figures and a ratio against a baseline measured in the same run.
 # With --plant: seeds a whole plant once (6,000 workers, 10 million journal entries over two
-# years, the history of changes of their last four months; a few minutes) and runs the month-end
+# years, the history of changes of their last four months, every month but the last two closed;
+# a few minutes) and runs the month-end
 # and history benchmarks, the month's summary and the load of many clients at once on it instead (--clients N: that
 # many clients, 100 unless said; the server then takes twice as many sessions and some more:
 # each client's own and, at most, a background one).
@@ -65,7 +66,7 @@ seed() {
   fi
 }
 if [ -n "$plant" ]; then
-  seed tabel_plant "$top/bench/seed_plant.sql" "$top/bench/seed_plant_history.sql"
+  seed tabel_plant "$top/bench/seed_plant.sql" "$top/bench/seed_plant_history.sql" "$top/bench/seed_plant_closed.sql"
   benchdb=tabel_plant
   programs=$(find "$top/build/bench" -maxdepth 2 -type f -executable \( -name 'bench_monthend' -o -name 'bench_month_end_batch' \
              -o -name 'bench_journal' -o -name 'bench_load' -o -name 'bench_history' -o -name 'bench_summary' \) | sort)

@@ -9,12 +9,15 @@
 namespace month_summary {
 
 // The month's journal read once: the entries of the product kind asked (the operation's naimen,
-// as the hub's filter has it) summed by day and shift, by the product's nomenclature group and
-// by the operation kind at the same time; the groups and kinds named afterwards, a few rows.
+// as the hub's filter has it) summed by day and shift, by the product's nomenclature group, by
+// the operation kind and by worker at the same time; the groups and kinds named afterwards, a few
+// rows; the workers' amounts each rounded to kopecks and added up into one row, the month's
+// piecework money as the piecework sheets reckon it.
 const QString kJournal = QStringLiteral(
     "with a as (\n"
     "  select extract(day from s.data)::int as day, s.smena as shift, g.id_class_item as grp, o.vid as kind,\n"
     "         grouping(extract(day from s.data)::int, s.smena) as not_day, grouping(g.id_class_item) as not_group,\n"
+    "         grouping(o.vid) as not_kind,\n"
     "         sum(s.kol_vo-s.brak) as pieces, sum((s.kol_vo-s.brak)*s.cena::numeric) as amount,\n"
     "         coalesce(sum(s.time),0) as hours, count(*) as entries,\n"
     "         count(*) filter (where s.ok in ('ok','да')) as approved\n"
@@ -22,13 +25,17 @@ const QString kJournal = QStringLiteral(
     "  left join accounts_dep.oper o on o.id=s.o_id\n"
     "  left join cmn_gds_and_srv.gds_and_srv g on g.id=s.i_id\n"
     "  where s.data>=:d_from and s.data<:d_to and (:kind=0 or o.naimen=:kind-1)\n"
-    "  group by grouping sets ((extract(day from s.data)::int, s.smena), (g.id_class_item), (o.vid)))\n"
+    "  group by grouping sets ((extract(day from s.data)::int, s.smena), (g.id_class_item), (o.vid), (s.w_id)))\n"
     "select case when a.not_day=0 then 1 when a.not_group=0 then 2 else 3 end as part,\n"
     "       a.day, a.shift, coalesce(i.s_caption, v.vid, '') as name,\n"
     "       a.pieces, a.amount, a.hours, a.entries, a.approved\n"
     "from a\n"
     "left join cmn_classifier.item i on a.not_day<>0 and a.not_group=0 and i.id=a.grp\n"
-    "left join accounts_dep.vid_oper v on a.not_day<>0 and a.not_group=1 and v.id=a.kind\n"
+    "left join accounts_dep.vid_oper v on a.not_day<>0 and a.not_group<>0 and a.not_kind=0 and v.id=a.kind\n"
+    "where a.not_day=0 or a.not_group=0 or a.not_kind=0\n"
+    "union all\n"
+    "select 4, null, null, '', null, sum(round(a.amount, 2)), null, null, null\n"
+    "from a where a.not_day<>0 and a.not_group<>0 and a.not_kind<>0\n"
     "order by 1, 2, 3");
 
 // The hour entries belong to no product kind: a month read for one has none.
@@ -38,20 +45,34 @@ const QString kHourEntries = QStringLiteral(
     "from accounts_dep.fatigue where d_date>=:d_from and d_date<:d_to and :kind=0\n"
     "group by 1, 2 order by 1, 2");
 
-// Each month's money as the piecework sheets reckon their totals: the journal's amount of each
-// worker rounded to kopecks, the hour entries' of each worker, kind and day/night; then added up.
+// The eleven months before the month asked, each's money as the piecework sheets reckon their
+// totals: the journal's amount of each worker rounded to kopecks, the hour entries' of each
+// worker, kind and day/night; then added up. A closed month's journal part is the one kept when
+// it was closed; only the months without one are read from their entries, each by the index on
+// the date. The hour entries (a few rows) are read for all twelve.
 const QString kMonths = QStringLiteral(
-    "with s as (select extract(year from s.data)::int*100+extract(month from s.data)::int as ym, s.w_id,\n"
-    "                  round(sum((s.kol_vo-s.brak)*s.cena::numeric), 2) as p, sum(s.time) as h\n"
-    "           from accounts_dep.smena s left join accounts_dep.oper o on o.id=s.o_id\n"
-    "           where s.data>=:h_from and s.data<:d_to and (:kind=0 or o.naimen=:kind-1) group by 1, 2),\n"
+    "with m as (select g.first::date as first, extract(year from g.first)::int as year,\n"
+    "                  extract(month from g.first)::int as month\n"
+    "           from generate_series(cast(:h_from as timestamp), cast(:d_from as timestamp) - interval '1 day',\n"
+    "                                  interval '1 month') g(first)),\n"
+    "k as (select m.year*100+m.month as ym, f.piecework, f.hours from m\n"
+    "      join accounts_dep.month_figures f on f.year=m.year and f.month=m.month and f.product_kind=:kind\n"
+    "      join accounts_dep.closed_month c on c.year=m.year and c.month=m.month),\n"
+    "s as (select m.year*100+m.month as ym, w.p, w.h\n"
+    "      from m cross join lateral (\n"
+    "        select round(sum((s.kol_vo-s.brak)*s.cena::numeric), 2) as p, sum(s.time) as h\n"
+    "        from accounts_dep.smena s left join accounts_dep.oper o on o.id=s.o_id\n"
+    "        where s.data>=m.first and s.data<(m.first + interval '1 month')::date and (:kind=0 or o.naimen=:kind-1)\n"
+    "        group by s.w_id) w\n"
+    "      where not exists (select 1 from k where k.ym=m.year*100+m.month)),\n"
     "f as (select extract(year from d_date)::int*100+extract(month from d_date)::int as ym,\n"
     "             round(sum(cnt*price), 2) as p, sum(cnt) as h\n"
     "      from accounts_dep.fatigue where d_date>=:h_from and d_date<:d_to and :kind=0\n"
     "      group by 1, id_p, id_o, i_night)\n"
     "select ym/100 as year, ym%100 as month, sum(sp) as piecework, sum(fp) as hour_paid,\n"
     "       coalesce(sum(sh),0)+coalesce(sum(fh),0) as hours\n"
-    "from (select ym, p as sp, null::numeric as fp, h as sh, null::bigint as fh from s\n"
+    "from (select ym, piecework as sp, null::numeric as fp, hours as sh, null::bigint as fh from k\n"
+    "      union all select ym, p, null, h, null from s\n"
     "      union all select ym, null, p, null, h from f) x\n"
     "group by ym order by ym");
 
@@ -85,11 +106,16 @@ Summary read(const QSqlDatabase& db, const Request& request)
     out.daysInMonth = QDate(request.year, request.month, 1).daysInMonth();
 
     QMap<QString, Money> groups, kinds;
+    Money piecework;   // the month's own, from its journal's pass
+    qint64 hours = 0;
     QSqlQuery journal = bound(kJournal, request).exec(db);
     while (journal.next()) {
         const int part = journal.value(0).toInt();
         const Money amount = Money::fromValue(journal.value(5));
-        if (part == 1) {
+        if (part == 4) {
+            piecework = amount;
+        } else if (part == 1) {
+            hours += journal.value(6).toLongLong();
             out.days << DayShift{journal.value(1).toInt(), journal.value(2).toInt(), journal.value(4).toLongLong(), amount,
                                  journal.value(6).toLongLong(), journal.value(7).toInt(), journal.value(8).toInt()};
         } else {
@@ -101,10 +127,10 @@ Summary read(const QSqlDatabase& db, const Request& request)
     out.groups = byName(groups);
     out.kinds = byName(kinds);
 
-    QSqlQuery hours = bound(kHourEntries, request).exec(db);
-    while (hours.next())
-        out.hourDays << HourDay{hours.value(0).toInt(), hours.value(1).toInt(), hours.value(2).toLongLong(),
-                                Money::fromValue(hours.value(3))};
+    QSqlQuery hourEntries = bound(kHourEntries, request).exec(db);
+    while (hourEntries.next())
+        out.hourDays << HourDay{hourEntries.value(0).toInt(), hourEntries.value(1).toInt(), hourEntries.value(2).toLongLong(),
+                                Money::fromValue(hourEntries.value(3))};
 
     // Every one of the twelve months, those without entries too.
     const QDate first(request.year, request.month, 1);
@@ -122,6 +148,8 @@ Summary read(const QSqlDatabase& db, const Request& request)
             f.hours = months.value(4).toLongLong();
         }
     }
+    out.months.last().piecework += piecework;
+    out.months.last().hours += hours;
     return out;
 }
 

@@ -20,6 +20,7 @@
 #include <QPushButton>
 #include <QStackedBarSeries>
 #include <QTabWidget>
+#include <QScopeGuard>
 #include <QTest>
 
 using namespace month_summary;
@@ -33,6 +34,8 @@ private slots:
 
     void figuresEqualTheSheets_data();
     void figuresEqualTheSheets();
+    void closedMonthsReadAsTheirEntries_data();
+    void closedMonthsReadAsTheirEntries();
     void largestKeepsTenAndTheRest_data();
     void largestKeepsTenAndTheRest();
     void windowByItsCaptions();
@@ -196,6 +199,64 @@ void TestMonthSummary::figuresEqualTheSheets()
     for (const HourDay& h : s.hourDays) ourHourPaid[size_t(h.day - 1)] += h.hours;
     QCOMPARE(ourPiecework, piecework);
     QCOMPARE(ourHourPaid, hourPaid);
+}
+
+// What happens after February and March are closed (their figures kept): an operation of theirs
+// made a blank, or an operation added that one of their entries named before it came.
+enum Change { None, Naimen, Added };
+
+void TestMonthSummary::closedMonthsReadAsTheirEntries_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<int>("month");
+    QTest::addColumn<int>("change");
+    QTest::addColumn<int>("kept");   // figures kept of the two months and three product kinds
+    QTest::newRow("all, April") << 0 << 4 << int(None) << 6;
+    QTest::newRow("finished products, April") << 1 << 4 << int(None) << 6;
+    QTest::newRow("blanks, April") << 2 << 4 << int(None) << 6;
+    QTest::newRow("March itself closed") << 0 << 3 << int(None) << 6;
+    QTest::newRow("finished products, an operation made a blank") << 1 << 4 << int(Naimen) << 2;
+    QTest::newRow("blanks, an operation made a blank") << 2 << 4 << int(Naimen) << 2;
+    QTest::newRow("all, an operation made a blank") << 0 << 4 << int(Naimen) << 2;
+    QTest::newRow("blanks, an operation added, February's only") << 2 << 4 << int(Added) << 4;
+}
+
+void TestMonthSummary::closedMonthsReadAsTheirEntries()
+{
+    QFETCH(int, kind);
+    QFETCH(int, month);
+    QFETCH(int, change);
+    QFETCH(int, kept);
+    const auto undo = qScopeGuard([&] {
+        m_db->exec(QStringLiteral("select accounts_dep.reopen_month(2024, m, 'проверка') from unnest(array[2, 3]) m;"
+                                  "update accounts_dep.oper set naimen = 0 where id = 1;"
+                                  "delete from accounts_dep.oper where id = 77; delete from accounts_dep.smena where o_id = 77"));
+    });
+    if (change == Added)
+        m_db->exec(QStringLiteral("insert into accounts_dep.smena (data, smena, w_id, i_id, o_id, cena, kol_vo, brak, color, time, ok)"
+                                  " values ('2024-02-20', 1, 2, 10003, 77, 3.333, 5, 0, 0, 4, 'ok')"));
+    m_db->exec(QStringLiteral("select accounts_dep.close_month(2024, 2), accounts_dep.close_month(2024, 3)"));
+    if (change == Naimen) m_db->exec(QStringLiteral("update accounts_dep.oper set naimen = 1 where id = 1"));
+    if (change == Added) m_db->exec(QStringLiteral("insert into accounts_dep.oper (id, vid, naimen, i_id) values (77, 1, 1, 10003)"));
+    QCOMPARE(m_db->scalar(QStringLiteral("select count(*) from accounts_dep.month_figures")).toInt(), kept);
+    const Summary stored = read(m_db->db(), {month, 2024, kind});
+
+    // Reopened, the months have no figures kept and are read from their entries.
+    m_db->exec(QStringLiteral("select accounts_dep.reopen_month(2024, m, 'проверка') from unnest(array[2, 3]) m"));
+    QCOMPARE(m_db->scalar(QStringLiteral("select count(*) from accounts_dep.month_figures")).toInt(), 0);
+    const Summary live = read(m_db->db(), {month, 2024, kind});
+    QCOMPARE(stored.months.size(), live.months.size());
+    for (qsizetype i = 0; i < live.months.size(); ++i) {
+        const MonthFigure &k = stored.months.at(i), &l = live.months.at(i);
+        QVERIFY2(k.piecework == l.piecework && k.hourPaid == l.hourPaid && k.hours == l.hours,
+                 qPrintable(QStringLiteral("%1.%2: %3 %4 %5 / %6 %7 %8").arg(l.month).arg(l.year)
+                                .arg(k.piecework.toString(), k.hourPaid.toString()).arg(k.hours)
+                                .arg(l.piecework.toString(), l.hourPaid.toString()).arg(l.hours)));
+    }
+    // February's figure is there to compare (it has no blanks of its own).
+    const MonthFigure& february = live.months.at(live.months.size() - month + 1);
+    QCOMPARE(february.month, 2);
+    QCOMPARE(february.piecework.isZero(), kind == 2 && change == None);
 }
 
 void TestMonthSummary::largestKeepsTenAndTheRest_data()
