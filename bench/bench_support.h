@@ -166,10 +166,10 @@ struct BusyMonth {
 };
 inline BusyMonth busiestMonth(const QSqlDatabase& db, bool open = false)
 {
-    Statement s(QStringLiteral("select extract(month from data)::integer as m, extract(year from data)::integer as y, "
-                               "count(*) as n from accounts_dep.smena group by 1, 2 having not :open or not exists "
-                               "(select 1 from accounts_dep.closed_month c where c.year = extract(year from data) "
-                               "and c.month = extract(month from data)) order by 3 desc, 2, 1 limit 1"));
+    Statement s(QStringLiteral("select m, y, n from (select extract(month from data)::integer as m, extract(year from data)::integer as y, "
+                               "count(*) as n from accounts_dep.smena group by 1, 2) t where not :open or not exists "
+                               "(select 1 from accounts_dep.closed_month c where c.year = t.y and c.month = t.m) "
+                               "order by 3 desc, 2, 1 limit 1"));
     s.setParam(QStringLiteral("open"), open);
     QSqlQuery q = s.exec(db);
     if (!q.next()) return {};

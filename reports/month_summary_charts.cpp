@@ -19,6 +19,7 @@
 #include <QPdfWriter>
 #include <QStackedBarSeries>
 #include <QToolTip>
+#include <QGraphicsLayout>
 #include <QValueAxis>
 
 using namespace month_summary;
@@ -90,6 +91,8 @@ std::unique_ptr<QChart> newChart(const QString& title)
     chart->setAnimationOptions(QChart::NoAnimation);
     chart->setBackgroundRoundness(0);
     chart->setMargins(QMargins(2, 2, 2, 2));
+    // No frame round the chart: on a screen of 768 lines its plot has those lines more.
+    chart->layout()->setContentsMargins(0, 0, 0, 0);
     chart->legend()->setAlignment(Qt::AlignBottom);
     chart->legend()->setFont(chartFont(7));
     return chart;
@@ -449,6 +452,8 @@ SummaryFigure approvalsFigure(const Summary& s)
     QValueAxis* y = valueAxis(*f.chart, QStringLiteral("записей"));
     attach(series, {x, y});
     fromZero(y);
+    // The bars carry their numbers; three marks are enough, and fit a low chart.
+    y->setTickCount(3);
     return f;
 }
 

@@ -38,7 +38,7 @@ QTableWidget* figureTable(const SummaryFigure& f, QWidget* parent)
     for (int r = 0; r < f.rows.size(); ++r)
         for (int c = 0; c < f.headings.size(); ++c) {
             auto* item = new QTableWidgetItem(f.rows.at(r).value(c));
-            item->setTextAlignment(int((c == 0 ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter));
+            item->setTextAlignment((c == 0 ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter);
             if (r == f.rows.size() - 1) {
                 QFont bold = item->font();
                 bold.setBold(true);

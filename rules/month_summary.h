@@ -77,9 +77,11 @@ Summary read(const QSqlDatabase& db, const Request& request);
 QList<Share> largest(const QList<Share>& shares, int n = 10);
 
 /// The statements, as read() runs them (the benchmarks run them through psql too): the journal of
-/// the month by day and shift, by nomenclature group and by operation kind in one pass; the
-/// hour entries by day and kind; the twelve months' money and hours. Parameters d_from, d_to (the
-/// month), h_from (the first day of the first of the twelve months) and kind.
+/// the month by day and shift, by nomenclature group, by operation kind and its piecework money
+/// by worker in one pass; the hour entries by day and kind; the eleven months before's piecework
+/// (a closed month's as kept when it was closed, accounts_dep.month_figures) and the twelve
+/// months' hour-paid money and hours. Parameters d_from, d_to (the month), h_from (the first day
+/// of the first of the twelve months) and kind.
 extern const QString kJournal, kHourEntries, kMonths;
 
 } // namespace month_summary
