@@ -60,7 +60,7 @@ const QString kUsage = QStringLiteral(
     "DATABASE SERVER можно не писать, если оба заданы в файле настроек (database, server в [connection]).\n"
     "PERIOD: --from YYYY-MM-DD --to YYYY-MM-DD [--kind all|finished|blanks]  или  --month M --year Y\n"
     "NAME (--report): products, workers, workers-detailed, products-detailed (за период);\n"
-    "    time-timesheet (за месяц)\n"
+    "    time-timesheet, summary (за месяц; summary — сводка за месяц в графиках)\n"
     "NAME (--export): output (за период); history (все изменения за период, без --kind);\n"
     "    operations (без периода); time-timesheet, piecework, utility-works, average-piecework,\n"
     "    general (за месяц)\n"
@@ -386,7 +386,7 @@ std::optional<Failure> applyRole(Job& job, access_rights::Role role)
         return Failure{kRefused, QStringLiteral("Введены неверные данные.")};
     }
     if (!job.allows(role)) return Failure{kRefused, job.what() + QStringLiteral(" %1 для этого кода доступа.").arg(job.unavailable())};
-    if (job.period() == PeriodKind::Range &&
+    if ((job.period() == PeriodKind::Range || (job.report && job.report->byProductKind)) &&
         !access_rights::mayUse(role, QStringLiteral("Form18"), QStringLiteral("RadioGroup1"))) {
         if (job.kindGiven && job.request.productKind != 1)
             return Failure{kRefused, QStringLiteral("--kind %1 недоступен для этого кода доступа: отчет строится только по "
@@ -453,6 +453,14 @@ std::optional<Failure> writeSheet(const SheetKind& sheet, const ReportRequest& r
 std::optional<Failure> writeReport(const ReportKind& report, const ReportRequest& request, const QString& target,
                                    TDataModule6& dm)
 {
+    if (report.writePdf) {
+        try {
+            report.writePdf(dm, request, target);
+        } catch (const ReportError& e) {
+            return Failure{kOutputError, e.text()};
+        }
+        return std::nullopt;
+    }
     const std::unique_ptr<ReportWindow> window = report.make(dm);
     // Written page by page as the rows arrive: a report of a whole plant's month takes the
     // memory of a page, not of the month.

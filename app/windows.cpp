@@ -20,6 +20,7 @@
 #include "refbooks/products_list.h"
 #include "refbooks/worker_dialog.h"
 #include "refbooks/workers_list.h"
+#include "reports/month_summary_window.h"
 #include "reports/reports_hub.h"
 #include "reports/time_timesheet_report.h"
 #include "timesheets/month_closing.h"
@@ -66,7 +67,11 @@ Windows::Windows(TDataModule6& dm, TForm1& form1, TForm23& form23, const QString
     Excel = std::make_unique<ExcelApp>(dm.prompts(), *Opener);
     Form18 = std::make_unique<TForm18>(dm, *Excel, &form1);
     form23.addRestrictedWindow(QStringLiteral("Form18"), Form18.get());
-    form23.onRoleChosen = [this](access_rights::Role role) { Form18->holdToRole(role); };
+    Form35 = std::make_unique<TForm35>(dm, &form1);
+    form23.onRoleChosen = [this](access_rights::Role role) {
+        Form18->holdToRole(role);
+        Form35->holdToRole(role);
+    };
     form1.wire(form1.N10, [this, &form1] { Form18->openFromMenu(form1.today()); });
 
     timesheetExcel = std::make_unique<ExcelApp>(dm.prompts(), *Opener);
@@ -104,6 +109,10 @@ Windows::Windows(TDataModule6& dm, TForm1& form1, TForm23& form23, const QString
     Form34 = std::make_unique<TForm34>(dm, *searchExcel, form1.DBGrid2->gridModel()->columns(), &form1);
     form1.Form34 = Form34.get();
     form1.FindEntriesAction->setEnabled(true);
+    // A day clicked in the month's summary is shown in the journal.
+    form1.wire(form1.SummaryAction, [this, &form1] {
+        if (const auto place = Form35->openFor(form1.today())) form1.goToEntry(0, place->day, place->shift);
+    });
 }
 
 Windows::~Windows() = default;

@@ -30,6 +30,7 @@ class DesktopSpreadsheetOpener;
 class TForm11;
 class TForm33;
 class TForm34;
+class TForm35;
 
 /// The windows created after the login, each once for the whole run, and the journal's ways
 /// to them. Workbooks open in the desktop's program for .xlsx, or where it has none in
@@ -71,4 +72,5 @@ public:
     std::unique_ptr<TForm33> Form33;            ///< "Добавить бригаду…"
     std::unique_ptr<ExcelApp> searchExcel;      ///< the search's workbook handle
     std::unique_ptr<TForm34> Form34;            ///< "Найти записи…"
+    std::unique_ptr<TForm35> Form35;            ///< "Сводка за месяц"
 };

@@ -158,16 +158,20 @@ inline PsqlRun psql(const Server& server, const QStringList& arguments, const QB
     return run;
 }
 
-/// The month with the most journal entries (the earliest of equals), and how many it has.
+/// The month with the most journal entries (the earliest of equals), and how many it has; with
+/// open, of the months not closed (those a benchmark may write into).
 struct BusyMonth {
     QDate first;
     int entries = 0;
 };
-inline BusyMonth busiestMonth(const QSqlDatabase& db)
+inline BusyMonth busiestMonth(const QSqlDatabase& db, bool open = false)
 {
-    QSqlQuery q = Statement(QStringLiteral("select extract(month from data)::integer as m, extract(year from data)::integer as y, "
-                                           "count(*) as n from accounts_dep.smena group by 1, 2 order by 3 desc, 2, 1 limit 1"))
-                      .exec(db);
+    Statement s(QStringLiteral("select m, y, n from (select extract(month from data)::integer as m, extract(year from data)::integer as y, "
+                               "count(*) as n from accounts_dep.smena group by 1, 2) t where not :open or not exists "
+                               "(select 1 from accounts_dep.closed_month c where c.year = t.y and c.month = t.m) "
+                               "order by 3 desc, 2, 1 limit 1"));
+    s.setParam(QStringLiteral("open"), open);
+    QSqlQuery q = s.exec(db);
     if (!q.next()) return {};
     return {QDate(q.value(1).toInt(), q.value(0).toInt(), 1), q.value(2).toInt()};
 }

@@ -2,8 +2,9 @@
 # Runs every benchmark against a throwaway PostgreSQL seeded with a large department.
 # Each benchmark prints its own figures and a ratio against a baseline measured in the same run.
 # With --plant: seeds a whole plant once (6,000 workers, 10 million journal entries over two
-# years, the history of changes of their last four months; a few minutes) and runs the month-end
-# and history benchmarks and the load of many clients at once on it instead (--clients N: that
+# years, the history of changes of their last four months, every month but the last two closed;
+# a few minutes) and runs the month-end
+# and history benchmarks, the month's summary and the load of many clients at once on it instead (--clients N: that
 # many clients, 100 unless said; the server then takes twice as many sessions and some more:
 # each client's own and, at most, a background one).
 # The benchmarks change and delete data: they work only in the database seeded here, which the
@@ -65,10 +66,10 @@ seed() {
   fi
 }
 if [ -n "$plant" ]; then
-  seed tabel_plant "$top/bench/seed_plant.sql" "$top/bench/seed_plant_history.sql"
+  seed tabel_plant "$top/bench/seed_plant.sql" "$top/bench/seed_plant_history.sql" "$top/bench/seed_plant_closed.sql"
   benchdb=tabel_plant
   programs=$(find "$top/build/bench" -maxdepth 2 -type f -executable \( -name 'bench_monthend' -o -name 'bench_month_end_batch' \
-             -o -name 'bench_journal' -o -name 'bench_load' -o -name 'bench_history' \) | sort)
+             -o -name 'bench_journal' -o -name 'bench_load' -o -name 'bench_history' -o -name 'bench_summary' \) | sort)
   # A streaming standby of the benchmarks' cluster, made afresh from it, for the batch to read.
   standbydir="$top/build/pgbench-standby"
   standby_port=$((port + 1))

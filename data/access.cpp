@@ -37,7 +37,7 @@ const QList<Restriction>& restrictions()
         {Role::Planner, QStringLiteral("Form1"),
          QStringList{"Button1", "BrigadeButton", "Button2", "Button3", "RadioButton1", "RadioButton2", "RadioButton3",
                      "RadioButton4", "CBox1", "Button8", "DBGrid2", "DateT"} + kRefBooks + kTimesheets},
-        {Role::Foremen, QStringLiteral("Form1"), QStringList{"Button2", "Button3"} + kRefBooks + kTimesheets},
+        {Role::Foremen, QStringLiteral("Form1"), QStringList{"Button2", "Button3", "SummaryAction"} + kRefBooks + kTimesheets},
         {Role::Foremen, QStringLiteral("Form18"), kHubRestricted},
         {Role::Warehouse, QStringLiteral("Form1"),
          QStringList{"Button1", "BrigadeButton", "Button2", "Button3"} + kRefBooks + kTimesheets},

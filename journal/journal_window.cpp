@@ -154,8 +154,9 @@ TForm1::TForm1(TDataModule6& dm, QWidget* parent) : QDialog(parent), m_dm(dm), m
     N10 = item(reports, "N10", QStringLiteral("&Сводные отчеты"));
     FindEntriesAction = item(reports, "FindEntriesAction", QStringLiteral("&Найти записи…"));
     FindEntriesAction->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F));
+    SummaryAction = item(reports, "SummaryAction", QStringLiteral("Сводка за &месяц"));
     N5 = item(nullptr, "N5", QStringLiteral("&Выход"));
-    for (QAction* a : {N1, N3, N4, N6, N8, N9, N13, N14, N15, N17, N18, N19, N20, N10, FindEntriesAction}) a->setEnabled(false);
+    for (QAction* a : {N1, N3, N4, N6, N8, N9, N13, N14, N15, N17, N18, N19, N20, N10, FindEntriesAction, SummaryAction}) a->setEnabled(false);
     connect(N5, &QAction::triggered, this, &QDialog::reject);
     layout->setMenuBar(MainMenu1);
     openMenuBarOnF10(this, MainMenu1);

@@ -64,6 +64,7 @@ public:
     QAction* N19 = nullptr;  // "Проверка табеля"
     /// "Отчеты" → "Найти записи…" (Ctrl+Shift+F): the entries of a period holding a text.
     QAction* FindEntriesAction = nullptr;
+    QAction* SummaryAction = nullptr;       // "Сводка за месяц"
     QTimer* Timer1 = nullptr;
     /// Shows only the entries holding its text.
     QLineEdit* SearchBox = nullptr;
@@ -129,7 +130,7 @@ public:
     /// "Найти записи…": the search window; the entry chosen there is shown in the journal.
     void FindEntriesActionClick();
     /// Shows the entry: its date and shift, the grid's current row on it (the search box
-    /// cleared when it hides the entry).
+    /// cleared when it hides the entry); with id 0, the date and shift alone.
     void goToEntry(int id, const QDate& day, int shift);
 
     /// Esc, "Выход" and the close box end the run: after asking, the answer "Нет" being the default.

@@ -1,5 +1,6 @@
 #include "reports/report_kinds.h"
 #include "reports/product_detailed_report.h"
+#include "reports/month_summary_charts.h"
 #include "reports/product_report.h"
 #include "reports/time_timesheet_report.h"
 #include "reports/worker_detailed_report.h"
@@ -25,6 +26,9 @@ const QList<ReportKind>& reportKinds()
         {QStringLiteral("products-detailed"), QStringLiteral("Form21"), PeriodKind::Range, {hub, QStringLiteral("Button3")}, &make<TForm21>},
         // Printed from the time timesheet, which the menu "Табель" opens.
         {QStringLiteral("time-timesheet"), QStringLiteral("Form15"), PeriodKind::Month, {QStringLiteral("Form1"), QStringLiteral("N11")}, &make<TForm15>},
+        // "Отчеты" → "Сводка за месяц": charts, no banded layout.
+        {QStringLiteral("summary"), QStringLiteral("Form35"), PeriodKind::Month, {QStringLiteral("Form1"), QStringLiteral("SummaryAction")},
+         nullptr, &writeSummaryPdfFor, true},
     };
     return kinds;
 }

@@ -1,5 +1,6 @@
 #pragma once
 #include "data/access.h"
+#include "rules/sheet_statements.h"
 
 #include <QList>
 #include <QString>
@@ -28,9 +29,15 @@ struct ReportKind {
     PeriodKind period;
     StartedBy startedBy;
     std::unique_ptr<ReportWindow> (*make)(TDataModule6& dm);
+    /// A report that is no banded layout (the month's summary of charts) reads and writes its PDF
+    /// itself: make is then nullptr. Throws DbError, ReportError.
+    int (*writePdf)(TDataModule6& dm, const ReportRequest& request, const QString& path) = nullptr;
+    /// Whether a month's report is held to the product kind a role is held to (the warehouse's
+    /// finished products), as the hub's period reports are.
+    bool byProductKind = false;
 };
 
-/// Every printed report, in the hub's order; the time timesheet's last.
+/// Every printed report, in the hub's order; then the time timesheet's and the month's summary.
 const QList<ReportKind>& reportKinds();
 /// The report of that command-line name, or nullptr.
 const ReportKind* findReportKind(const QString& name);

@@ -10,6 +10,13 @@ QString dayLines(const QString& pattern, const QString& separator)
     return lines.join(separator);
 }
 
+DayKind kindOf(int day, int month, int year)
+{
+    const QDate first(year, month, 1);
+    if (day > first.daysInMonth()) return DayKind::PastEnd;
+    return QDate(year, month, day).dayOfWeek() >= Qt::Saturday ? DayKind::Weekend : DayKind::Workday;
+}
+
 } // namespace timesheet_days
 
 QString sheet_statements::workerNameOf(const QString& idColumn)

@@ -17,6 +17,11 @@ namespace timesheet_days {
 /// The day fields of a statement, one line per day: pattern with %1 replaced by 1 … 31,
 /// lines joined by separator.
 QString dayLines(const QString& pattern, const QString& separator);
+
+enum class DayKind { Workday, Weekend, PastEnd };
+
+/// The kind of day d (1..31) of a month: Saturdays and Sundays are days off.
+DayKind kindOf(int day, int month, int year);
 } // namespace timesheet_days
 
 /// The four piecework timesheets, by the Tag their openers give the window; their statements

@@ -13,9 +13,10 @@ case "${1:-}" in
   *) echo "usage: scripts/setup.sh [--run]" >&2; exit 2 ;;
 esac
 
-# The build, the program and the demo database.
+# The build, the program and the demo database (the charts' CMake files need the OpenGL module's,
+# which Debian's qt6-charts-dev does not pull in).
 packages=(cmake g++ make pkg-config git
-          qt6-base-dev libqt6sql6-psql libpq-dev qt6-translations-l10n libxlsxwriter-dev zlib1g-dev
+          qt6-base-dev qt6-charts-dev libqt6opengl6-dev libqt6sql6-psql libpq-dev qt6-translations-l10n libxlsxwriter-dev zlib1g-dev
           postgresql-15 postgresql-client-15
           fonts-dejavu-core locales xdg-utils)
 # The tests, the benchmarks and the package's check.

@@ -7,13 +7,6 @@
 
 namespace timesheet_days {
 
-DayKind kindOf(int day, int month, int year)
-{
-    const QDate first(year, month, 1);
-    if (day > first.daysInMonth()) return DayKind::PastEnd;
-    return QDate(year, month, day).dayOfWeek() >= Qt::Saturday ? DayKind::Weekend : DayKind::Workday;
-}
-
 namespace {
 QColor columnColour(DayKind kind, const QPalette& palette)
 {

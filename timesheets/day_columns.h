@@ -16,11 +16,6 @@ inline const QColor kRed(0xFF, 0x00, 0x00);         ///< Saturdays and Sundays
 inline const QColor kLightBlue(0xE1, 0xE4, 0xFF);   ///< the totals columns
 inline const QColor kLightGreen(0xC0, 0xDC, 0xC0);  ///< days of more than 8 hours
 
-enum class DayKind { Workday, Weekend, PastEnd };
-
-/// The kind of day d (1..31) of a month.
-DayKind kindOf(int day, int month, int year);
-
 /// How one unselected day cell is drawn.
 struct CellLook {
     QColor text;

@@ -23,8 +23,6 @@
 
 namespace {
 
-const QString kQ_year = QStringLiteral("select distinct ht.year from accounts_dep.h_tabel ht order by year");
-
 struct ModeLook {
     int tag;
     QString caption;
@@ -237,18 +235,7 @@ int TForm27::year() const { return cb_year->currentText().toInt(); }
 
 void TForm27::fillYears()
 {
-    // Today's year is always offered, so a month of a year without rows can be rebuilt.
-    q_year.close();
-    q_year.open();
-    QList<int> years{today().year()};
-    for (q_year.first(); !q_year.eof(); q_year.next()) {
-        const int y = q_year.asInt(QStringLiteral("year"));
-        if (!years.contains(y)) years << y;
-    }
-    std::sort(years.begin(), years.end());
-    cb_year->clear();
-    for (int y : std::as_const(years)) cb_year->addItem(QString::number(y));
-    cb_year->setCurrentText(QString::number(today().year()));
+    fillYearChoice(cb_year, q_year, today().year());
 }
 
 void TForm27::setMode(int tag)

@@ -4,7 +4,6 @@
 #include "data/db_error.h"
 #include "ui/guard.h"
 #include "ui/job_progress.h"
-#include "ui/window_memory.h"
 
 #include <QComboBox>
 
@@ -117,19 +116,6 @@ void rebuildInBackground(JobProgress& work, Prompts& prompts, const QString& que
         },
         std::move(locked));
 }
-
-void keptPeriod(QComboBox* months, QComboBox* years)
-{
-    const QVariantList kept = WindowMemory::kept(QStringLiteral("sheets/period")).toList();
-    if (kept.size() != 2) return;
-    const int month = kept[0].toInt();
-    const int year = years->findText(QString::number(kept[1].toInt()));
-    if (month < 1 || month > 12 || year < 0) return;
-    months->setCurrentIndex(month - 1);
-    years->setCurrentIndex(year);
-}
-
-void keepPeriod(int month, int year) { WindowMemory::keep(QStringLiteral("sheets/period"), QVariantList{month, year}); }
 
 void exportShowingProgress(QPushButton* button, const std::function<void(const ExportProgress&)>& write)
 {

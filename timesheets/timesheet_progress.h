@@ -1,6 +1,7 @@
 #pragma once
 #include "timesheets/timesheet_export.h"
 #include "rules/month_rebuild.h"
+#include "ui/month_choice.h"
 
 #include <QList>
 #include <functional>
@@ -48,10 +49,6 @@ void rebuildInBackground(JobProgress& work, Prompts& prompts, const QString& que
                          const ShownSheets& shown, QList<QWidget*> locked,
                          std::function<month_rebuild::Changes(const QSqlDatabase& db, const month_rebuild::Progress&)> rebuild);
 
-/// The month a sheet window showed last (kept between runs, see WindowMemory), chosen in its
-/// month and year lists where the year is among them; the lists stay as they are otherwise.
-void keptPeriod(QComboBox* months, QComboBox* years);
-void keepPeriod(int month, int year);
 
 /// Runs a spreadsheet export under the hourglass, its progress in the button's caption
 /// ("Excel (k из N)") with the window repainted after each row.

@@ -23,6 +23,10 @@
 
 namespace {
 
+/// The month the saves go into: the seeds' last, which the plant keeps open (its older months are
+/// closed, and a closed month takes no entries).
+const QDate kSavedMonth(2026, 12, 1);
+
 /// psql runs the four statements `rounds` times in one session; milliseconds.
 double psqlMs(const bench::Server& server, const QDate& day, int rounds)
 {
@@ -40,14 +44,14 @@ shift_entry::Entry newEntry(int run, int n)
     e.workerId = 1 + (n * 7) % 320;
     e.productId = 10001 + n % 200;
     e.operationId = (n % 200) * 6 + 1 + n % 6;
-    e.day = QDate(2026, 6, 1).addDays(n % 28);
+    e.day = kSavedMonth.addDays(n % 28);
     e.shift = 1 + n % 4;
     e.price = *Money::parse(u"10.5");
     e.quantity = 12;
     e.defects = 1;
     e.colour = run * 1000 + n;
     e.hours = 2;
-    e.keyedIn = QDate(2026, 6, 30);
+    e.keyedIn = kSavedMonth.addDays(29);
     return e;
 }
 
@@ -64,8 +68,9 @@ QString saveScript(const shift_entry::Entry& e)
     // The id of the new entry goes to the output, to be removed by it afterwards.
     s += QStringLiteral("\\o\ninsert into accounts_dep.SMENA(w_id, i_id, o_id, cena, kol_vo, brak, data, smena, color, time, vvod,ok, "
                         "prize, id_doc, id_doc_item, f_gds_qty_use, id_gds_use, id_cons_use) values(%1, %2, %3, 10.5, 12, 1, '%4', "
-                        "%5, %6, 2, '2026-06-30', 'no', 0, 0, 0, 0, 0, 0) returning id;\n\\o /dev/null\n")
-             .arg(e.workerId).arg(e.productId).arg(e.operationId).arg(day).arg(e.shift).arg(e.colour);
+                        "%5, %6, 2, '%7', 'no', 0, 0, 0, 0, 0, 0) returning id;\n\\o /dev/null\n")
+             .arg(e.workerId).arg(e.productId).arg(e.operationId).arg(day).arg(e.shift).arg(e.colour)
+             .arg(e.keyedIn.toString(Qt::ISODate));
     s += QStringLiteral("select pg_advisory_xact_lock(%1, %2);\n").arg(e.workerId).arg(month);
     s += QStringLiteral("select sum(time) as tim from accounts_dep.smena where w_id=%1 and smena=%2 and data='%3' "
                         "group by w_id, smena, data;\n").arg(e.workerId).arg(e.shift).arg(day);
@@ -154,7 +159,8 @@ int main(int argc, char** argv)
     // the warm-up run makes the month's timesheet rows, so that both sides then update them.
     // Afterwards the entries go by their ids and the month's timesheet rows are put back.
     const int entries = 200;
-    bench::KeptRows monthRows(dm.ADO_DB, QStringLiteral("accounts_dep.h_tabel"), QStringLiteral("year = 2026 and month = 6"));
+    bench::KeptRows monthRows(dm.ADO_DB, QStringLiteral("accounts_dep.h_tabel"), QStringLiteral("year = :y and month = :m"),
+                              {{QStringLiteral("y"), kSavedMonth.year()}, {QStringLiteral("m"), kSavedMonth.month()}});
     QStringList saved;
     shift_entry::Writer writer(dm.ADO_DB);
     // The outcome of each save of the run in progress; a save not made counts as refused.

@@ -5,6 +5,7 @@
 // --plant); the entries it saved are removed by their ids and the month's timesheet rows put back.
 #include "bench/bench_support.h"
 #include "data/data_module.h"
+#include "rules/month_close.h"
 #include "rules/journal_entries.h"
 
 #include <QCoreApplication>
@@ -65,8 +66,10 @@ int main(int argc, char** argv)
     TDataModule6 dm(openConnection(server.settings()), prompts);
     setClientName(dm.ADO_DB, QStringLiteral("tabel bench month-end"));
     const bench::BusyMonth busy = bench::busiestMonth(dm.ADO_DB);
-    // The foremen enter the month after the one being closed.
-    const QDate entered = busy.first.addMonths(1);
+    // The foremen enter the month after the one being closed, or the busiest still open when that
+    // one is closed too.
+    QDate entered = busy.first.addMonths(1);
+    if (month_close::isClosed(dm.ADO_DB, entered.month(), entered.year())) entered = bench::busiestMonth(dm.ADO_DB, true).first;
     std::printf("month-end of %s: %d journal entries; foremen save entries of %s meanwhile\n",
                 qPrintable(busy.first.toString(QStringLiteral("MM.yyyy"))), busy.entries,
                 qPrintable(entered.toString(QStringLiteral("MM.yyyy"))));

@@ -128,6 +128,10 @@ void TestRoles::eachRoleMayDoExactlyWhatTheClientLetsIt_data()
     row("write a nomenclature group", "insert into cmn_classifier.item (id, s_caption) values (9001, 'новая')", {"full"});
     row("close a month", "select accounts_dep.close_month(2031, 1)", {"full"});
     row("reopen a month", "select accounts_dep.reopen_month(2024, 2, 'ошибка')", {"full"});
+    row("change an operation's product kind", "update accounts_dep.oper set naimen = naimen where id = 1", {"full"});
+    row("read a closed month's figures", "select count(*) from accounts_dep.month_figures", kGroups);
+    row("write a closed month's figures", "insert into accounts_dep.month_figures (year, month, product_kind) values (2024, 2, 0)", {});
+    row("keep a month's figures past the closing", "select accounts_dep.keep_month_figures(2024, 3)", {});
     row("close a month past the function", "insert into accounts_dep.closed_month (year, month) values (2031, 1)", {});
     row("reopen a month by an update", "update accounts_dep.closed_month set month = 12 where year = 2024", {});
     row("reopen a month by a delete", "delete from accounts_dep.closed_month", {});

@@ -39,6 +39,7 @@ private slots:
     void theClientRefusesAnOldSchema();
     void anEarlierHistoryReadsAsItDid();
     void aRightOnTheBooksIsGivenOnlyByWhoMay();
+    void monthsClosedEarlierKeepTheirFigures();
 
 private:
     /// A new empty database of the test's own, dropped at cleanup; made from files run by psql.
@@ -296,6 +297,11 @@ void TestSchemaUpgrade::aRightOnTheBooksIsGivenOnlyByWhoMay()
     // A superuser gives it.
     QCOMPARE(run(db, {"--upgrade-database"}, &out, &err), 0);
     QVERIFY(scalar(db, QStringLiteral("select has_column_privilege('tabel_owner', 'cmn_classifier.item', 'id', 'update')")).toBool());
+    // The later migrations change the department's schema alone: the member brings a database
+    // past that one up to date himself.
+    const QString later = madeUpTo(9);
+    QVERIFY2(runAs(login, QStringLiteral("secret"), later, {"--upgrade-database"}, &out, &err) == 0, qPrintable(err));
+    QCOMPARE(schema(later), m_fresh);
 }
 
 void TestSchemaUpgrade::changedOrUnknownMigrationsAreRefused_data()
@@ -422,6 +428,24 @@ void TestSchemaUpgrade::anEarlierHistoryReadsAsItDid()
     QCOMPARE(scalar(db, QStringLiteral("select string_agg(row_id || act, ' ' order by id) from accounts_dep.change_log "
                                        "where act in ('i', 'd') and entry is null")).toString(),
              QStringLiteral("9004i"));
+}
+
+void TestSchemaUpgrade::monthsClosedEarlierKeepTheirFigures()
+{
+    // March closed by the build before: the upgrade keeps its figures as a closing now would, each
+    // worker's amount rounded to kopecks (3.015 and 1.005) before they are added up.
+    const QString db = madeUpTo(9);
+    psql(db, {QStringLiteral("-c"), QStringLiteral(
+        "insert into accounts_dep.oper (id, vid, naimen, i_id) values (1, 1, 0, 10001);"
+        "insert into accounts_dep.smena (data, smena, w_id, i_id, o_id, cena, kol_vo, brak, color, time, ok) values"
+        " ('2024-03-02', 4, 1, 10001, 1, 1.005, 3, 0, 0, 3, 'ok'), ('2024-03-02', 4, 2, 10001, 1, 1.005, 1, 0, 0, 2, 'ok');"
+        "select accounts_dep.close_month(2024, 3);")});
+    QString out, err;
+    QCOMPARE(run(db, {"--upgrade-database"}, &out, &err), command_line_exit::kOk);
+    QVERIFY2(out.contains(QStringLiteral("0010_month_figures: ")), qPrintable(out + err));
+    QCOMPARE(scalar(db, QStringLiteral("select string_agg(concat_ws(' ', year, month, product_kind, piecework, hours), ', ' "
+                                       "order by product_kind) from accounts_dep.month_figures")).toString(),
+             QStringLiteral("2024 3 0 4.03 5, 2024 3 1 4.03 5, 2024 3 2"));
 }
 
 QTEST_MAIN(TestSchemaUpgrade)

@@ -388,6 +388,7 @@ void TestCommandLine::refusals_data()
     const QStringList warehouseProducts = db + QStringList{"--code", "frumo", "--report", "products-detailed"} + march + pdf;
     QTest::newRow("warehouse, blanks") << (warehouseProducts + QStringList{"--kind", "blanks"}) << 2 << "--kind blanks недоступен";
     QTest::newRow("warehouse, all kinds") << (warehouseProducts + QStringList{"--kind", "all"}) << 2 << "--kind all недоступен";
+    QTest::newRow("foremen, summary") << (db + QStringList{"--code", "kolpant", "--report", "summary", "--month", "3", "--year", "2024"} + pdf) << 2 << "summary";
     QTest::newRow("planner, timesheet") << (db + QStringList{"--code", "brivet", "--report", "time-timesheet", "--month", "3", "--year", "2024"} + pdf) << 2 << "time-timesheet";
     // the target ("@" stands for the test's folder)
     QTest::newRow("no such folder") << (db + products + QStringList{"--pdf", "/no/such/folder/x.pdf"}) << 5 << "/no/such/folder";
@@ -486,6 +487,17 @@ void TestCommandLine::reportsTheRoleMayRun_data()
                                                             << QStringList{"Заготовки"};
     QTest::newRow("time-timesheet") << "3851" << QStringList{"--report", "time-timesheet", "--month", "3", "--year", "2024"}
                                     << QStringList{"Март 2024 г.", "Антонов А.А.", "Итого"} << QStringList{};
+    // The month's charts: full access all of it, the warehouse its finished products without hours paid by the hour.
+    const QStringList summary = {"--report", "summary", "--month", "3", "--year", "2024"};
+    QTest::newRow("summary") << "3851" << summary
+                             << QStringList{"Сводка за месяц: Март 2024 — По дням", "Выпуск по дням", "Двери", "Сварка",
+                                            "Почасовые", "Утверждение записей месяца по сменам", "Стр. 4 из 4"}
+                             << QStringList{"готовая продукция"};
+    QTest::newRow("summary, planner") << "brivet" << summary << QStringList{"Сводка за месяц: Март 2024", "Почасовые"}
+                                      << QStringList{};
+    QTest::newRow("summary, warehouse") << "frumo" << summary
+                                        << QStringList{"Сводка за месяц: Март 2024 (готовая продукция)", "Двери", "Покраска"}
+                                        << QStringList{"Почасовые", "Ворота"};
 }
 
 void TestCommandLine::reportsTheRoleMayRun()

@@ -18,6 +18,7 @@
 #include <QScopeGuard>
 #include <QSqlQuery>
 #include <QTemporaryDir>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTextStream>
 
@@ -131,12 +132,12 @@ void TestMonthEnd::everyFileOfTheRoleAndAManifest_data()
     const QStringList sheets = {"output", "operations", "time-timesheet", "piecework", "utility-works", "average-piecework",
                                 "general", "history"};
     QStringList all;
-    for (const char* r : {"products", "workers", "workers-detailed", "products-detailed", "time-timesheet"})
+    for (const char* r : {"products", "workers", "workers-detailed", "products-detailed", "time-timesheet", "summary"})
         all << QStringLiteral("%1-2024-03.pdf").arg(QLatin1String(r));
     for (const QString& s : sheets) all << s + QStringLiteral("-2024-03.xlsx");
     QTest::newRow("full access") << "3851" << all;
     QTest::newRow("foremen") << "kolpant" << QStringList{"products-detailed-2024-03.pdf", "operations-2024-03.xlsx"};
-    QTest::newRow("warehouse") << "frumo" << QStringList{"products-detailed-2024-03.pdf"};
+    QTest::newRow("warehouse") << "frumo" << QStringList{"products-detailed-2024-03.pdf", "summary-2024-03.pdf"};
 }
 
 void TestMonthEnd::everyFileOfTheRoleAndAManifest()
@@ -192,7 +193,11 @@ void TestMonthEnd::theStandbyGivesTheSameFiles()
         if (name.endsWith(QLatin1String(".pdf"))) {
             QFile a(QDir(primary).filePath(name)), b(QDir(fromStandby).filePath(name));
             QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
-            QVERIFY2(a.readAll() == b.readAll(), qPrintable(name));
+            // Qt's PDF writer (the summary's charts) stamps the time of writing; the rest is the same.
+            const auto content = [](QFile& f) {
+                return QString::fromLatin1(f.readAll()).remove(QRegularExpression(QStringLiteral("/CreationDate \\(D:[^)]*\\)")));
+            };
+            QVERIFY2(content(a) == content(b), qPrintable(name));
         } else {
             // A workbook carries the time it was made; its cells are the same.
             Workbook x, y;
