@@ -273,4 +273,18 @@ inline double median(std::vector<double> v)
 /// The best time: on a shared machine, the round least disturbed.
 inline double best(const std::vector<double>& v) { return v.empty() ? 0 : *std::min_element(v.begin(), v.end()); }
 
+/// The best of rounds runs of f, in milliseconds.
+template <typename F>
+double bestMs(int rounds, F f)
+{
+    std::vector<double> times;
+    for (int r = 0; r < rounds; ++r) {
+        QElapsedTimer t;
+        t.start();
+        f();
+        times.push_back(double(t.nsecsElapsed()) / 1e6);
+    }
+    return best(times);
+}
+
 } // namespace bench

@@ -85,14 +85,7 @@ double psqlMs(const bench::Server& server, const QDate& first, const QStringList
 template <typename F>
 double bestMs(F f)
 {
-    std::vector<double> times;
-    for (int r = 0; r < kRounds; ++r) {
-        QElapsedTimer t;
-        t.start();
-        f();
-        times.push_back(t.nsecsElapsed() / 1e6);
-    }
-    return bench::best(times);
+    return bench::bestMs(kRounds, f);
 }
 
 void ratio(const QString& what, double ours, double psql, double goal, double underMs = 0)

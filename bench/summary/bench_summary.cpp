@@ -19,14 +19,7 @@ constexpr int kRounds = 3;
 template <typename F>
 double bestMs(F f)
 {
-    std::vector<double> times;
-    for (int r = 0; r < kRounds; ++r) {
-        QElapsedTimer t;
-        t.start();
-        f();
-        times.push_back(t.nsecsElapsed() / 1e6);
-    }
-    return bench::best(times);
+    return bench::bestMs(kRounds, f);
 }
 
 /// The statements as psql runs them: the dates as quoted psql variables, the product kind as it is.
