@@ -528,6 +528,27 @@ std::vector<SummaryPage> summaryPages(const Summary& s, const DayClick& onDay)
     return pages;
 }
 
+QString summaryTotals(const Summary& s)
+{
+    const MonthFigure& m = s.thisMonth();
+    qint64 pieces = 0;
+    int waiting = 0;
+    Money entries;
+    for (const DayShift& d : s.days) {
+        pieces += d.pieces;
+        waiting += d.entries - d.approved;
+        entries += d.amount;
+    }
+    QString totals = QStringLiteral("Штук: %1; сделка: %2 р.").arg(pieces).arg(rubles(m.piecework));
+    // The timesheet rounds each worker's month to kopecks, the reports and the tables here the
+    // entries' sum: where the two differ, both are said, so that neither looks like a mistake.
+    if (rubles(entries) != rubles(m.piecework))
+        totals += QStringLiteral(" (по табелю сдельщины, с округлением по каждому работнику; по записям %1 р.)").arg(rubles(entries));
+    if (s.withHours()) totals += QStringLiteral("; почасовые: %1 р.").arg(rubles(m.hourPaid));
+    totals += QStringLiteral("; часов: %1; ждут утверждения: %2").arg(m.hours).arg(waiting);
+    return totals;
+}
+
 QString summaryTitle(const Request& r)
 {
     QString title = QStringLiteral("Сводка за месяц: %1 %2").arg(formats::monthName(r.month)).arg(r.year);
@@ -553,6 +574,7 @@ void paintSummary(QPainter& painter, QPagedPaintDevice& device, const Summary& s
         painter.setFont(chartFont(7));
         painter.drawText(head, int(Qt::AlignRight | Qt::AlignTop),
                          QStringLiteral("Стр. %1 из %2").arg(p + 1).arg(pages.size()));
+        painter.drawText(head, int(Qt::AlignLeft | Qt::AlignBottom), summaryTotals(summary));
         const QRectF body = area.adjusted(0, kTitleMm, 0, 0);
         const int n = int(page.figures.size());
         for (int i = 0; i < n; ++i) {

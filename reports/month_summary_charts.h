@@ -40,6 +40,9 @@ std::vector<SummaryPage> summaryPages(const month_summary::Summary& summary, con
 
 /// "Сводка за месяц: Март 2024", with " (готовая продукция)" or " (заготовки)" for a product kind.
 QString summaryTitle(const month_summary::Request& request);
+/// The month's totals in one line: pieces, piecework money (the timesheet's, and the entries' sum
+/// where it differs by the rounding), hour-paid money, hours, entries still to approve.
+QString summaryTotals(const month_summary::Summary& summary);
 
 /// Paints the summary's pages on a printer or a PDF writer set to A4 landscape, a page each, the
 /// title on each; the charts drawn by the toolkit's own painter, the tables under them.

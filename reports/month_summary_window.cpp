@@ -170,17 +170,7 @@ void TForm35::ComboBox1Change()
 void TForm35::showFigures(const month_summary::Summary& summary)
 {
     m_summary = summary;
-    const month_summary::MonthFigure& m = summary.thisMonth();
-    qint64 pieces = 0;
-    int waiting = 0;
-    for (const month_summary::DayShift& d : summary.days) {
-        pieces += d.pieces;
-        waiting += d.entries - d.approved;
-    }
-    QString totals = QStringLiteral("Штук: %1; сделка: %2 р.").arg(pieces).arg(formats::general(m.piecework));
-    if (summary.withHours()) totals += QStringLiteral("; почасовые: %1 р.").arg(formats::general(m.hourPaid));
-    totals += QStringLiteral("; часов: %1; ждут утверждения: %2").arg(m.hours).arg(waiting);
-    TotalsLabel->setText(totals);
+    TotalsLabel->setText(summaryTotals(summary));
     for (SummaryPage& page : summaryPages(summary, [this](int day, int shift) { chooseDay(day, shift); })) {
         auto* tab = new QWidget(Pages);
         QBoxLayout* box = page.sideBySide ? static_cast<QBoxLayout*>(new QHBoxLayout(tab)) : new QVBoxLayout(tab);

@@ -48,7 +48,7 @@ void TestAccess::restrictions_data()
                              << QStringList{"Button1", "BrigadeButton", "Button2", "Button3", "RadioButton1", "RadioButton2",
                                             "RadioButton3", "RadioButton4", "CBox1", "Button8", "DBGrid2", "DateT"} + books + sheets
                              << QStringList{};
-    QTest::newRow("foremen") << Role::Foremen << QStringList{"Button2", "Button3"} + books + sheets << hub;
+    QTest::newRow("foremen") << Role::Foremen << QStringList{"Button2", "Button3", "SummaryAction"} + books + sheets << hub;
     QTest::newRow("warehouse") << Role::Warehouse << QStringList{"Button1", "BrigadeButton", "Button2", "Button3"} + books + sheets
                                << hub + QStringList{"RadioGroup1"};
 }

@@ -1,6 +1,7 @@
 #include "data/codes.h"
 #include "data/data_module.h"
 #include "data/dataset.h"
+#include "reports/month_summary_charts.h"
 #include "reports/month_summary_window.h"
 #include "rules/month_rebuild.h"
 #include "rules/month_summary.h"
@@ -38,6 +39,8 @@ private slots:
     void closedMonthsReadAsTheirEntries();
     void largestKeepsTenAndTheRest_data();
     void largestKeepsTenAndTheRest();
+    void totalsSayBothRoundingsWhereTheyDiffer_data();
+    void totalsSayBothRoundingsWhereTheyDiffer();
     void windowByItsCaptions();
 
 private:
@@ -282,6 +285,32 @@ void TestMonthSummary::largestKeepsTenAndTheRest()
     for (const Share& sh : kept) got << sh.name;
     QCOMPARE(got, names);
     if (!rest.isEmpty()) QCOMPARE(kept.last().amount.toString(), rest);
+}
+
+void TestMonthSummary::totalsSayBothRoundingsWhereTheyDiffer_data()
+{
+    QTest::addColumn<QString>("timesheet");   // the month's piecework as the timesheet rounds it, per worker
+    QTest::addColumn<QStringList>("entries"); // the exact amounts of the days
+    QTest::addColumn<QString>("said");
+    QTest::newRow("the same") << "100,5" << QStringList{"40,25", "60,25"} << "сделка: 100,5 р.; почасовые";
+    // Two workers of 0,005 р. each: 0,01 р. by the timesheet, 0,01 р. by the entries (0,010) too.
+    QTest::newRow("the same after rounding") << "0,01" << QStringList{"0,005", "0,005"} << "сделка: 0,01 р.; почасовые";
+    QTest::newRow("two kopecks apart") << "480382,95" << QStringList{"480000,004", "382,926"}
+                                       << "сделка: 480382,95 р. (по табелю сдельщины, с округлением по каждому работнику; "
+                                          "по записям 480382,93 р.); почасовые";
+}
+
+void TestMonthSummary::totalsSayBothRoundingsWhereTheyDiffer()
+{
+    QFETCH(QString, timesheet);
+    QFETCH(QStringList, entries);
+    QFETCH(QString, said);
+    month_summary::Summary s;
+    s.request = {3, 2024, 0};
+    int day = 0;
+    for (const QString& amount : entries) s.days << month_summary::DayShift{++day, 1, 1, *Money::parse(amount), 8, 1, 1};
+    s.months << month_summary::MonthFigure{3, 2024, *Money::parse(timesheet), {}, 16};
+    QVERIFY2(summaryTotals(s).contains(said), qPrintable(summaryTotals(s)));
 }
 
 void TestMonthSummary::windowByItsCaptions()
