@@ -23,18 +23,17 @@ constexpr double kPointsPerMm = 72 / 25.4;
 // The objects every file has, numbered first; the pages and the faces' parts follow.
 constexpr int kCatalog = 1, kPages = 2, kInfo = 3, kResources = 4, kRegular = 5, kBold = 6, kFirstFree = 7;
 
-/// A number in the page's units to a thousandth, as PDF writes it: no exponent, no trailing zeros.
-void appendNumber(QByteArray& out, double v)
+/// A number in the page's units to a thousandth, as PDF writes it: no exponent, no trailing zeros;
+/// written at text, which has room for 24 characters. Returns the characters written.
+int writeNumber(char* text, double v)
 {
-    // Written into a buffer and appended at once: a byte appended alone costs an insert.
-    char text[32];
     int n = 0;
     long long m = std::llround(v * 1000);
     if (m < 0) {
         text[n++] = '-';
         m = -m;
     }
-    char digits[24];
+    char digits[20];
     int d = 0;
     long long whole = m / 1000;
     do {
@@ -49,17 +48,27 @@ void appendNumber(QByteArray& out, double v)
         if (frac % 100) text[n++] = char('0' + frac / 10 % 10);
         if (frac % 10) text[n++] = char('0' + frac % 10);
     }
-    out.append(text, n);
+    return n;
+}
+
+// Lines are made in a buffer and appended at once: a byte appended alone costs an insert.
+void appendNumber(QByteArray& out, double v)
+{
+    char text[24];
+    out.append(text, writeNumber(text, v));
 }
 
 void appendNumbers(QByteArray& out, std::initializer_list<double> values, const char* op)
 {
+    char line[200];
+    int n = 0;
     for (double v : values) {
-        appendNumber(out, v);
-        out.append(' ');
+        n += writeNumber(line + n, v);
+        line[n++] = ' ';
     }
+    out.append(line, n);
     out.append(op);
-    out.append('\n');
+    out.append("\n", 1);
 }
 
 void appendHex16(QByteArray& out, unsigned v)
