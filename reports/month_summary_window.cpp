@@ -132,6 +132,7 @@ void TForm35::holdToRole(access_rights::Role role)
 {
     // As the hub: a role that may not choose the product kind there sees finished products only.
     m_productKind = access_rights::mayUse(role, QStringLiteral("Form18"), QStringLiteral("RadioGroup1")) ? 0 : 1;
+
 }
 
 std::optional<TForm35::Place> TForm35::openFor(const QDate& todayDate)
@@ -170,7 +171,8 @@ void TForm35::ComboBox1Change()
 void TForm35::showFigures(const month_summary::Summary& summary)
 {
     m_summary = summary;
-    TotalsLabel->setText(summaryTotals(summary));
+    // A role held to finished products is told so, as its printed pages' title does.
+    TotalsLabel->setText((summary.request.productKind == 1 ? QStringLiteral("Готовая продукция. ") : QString()) + summaryTotals(summary));
     for (SummaryPage& page : summaryPages(summary, [this](int day, int shift) { chooseDay(day, shift); })) {
         auto* tab = new QWidget(Pages);
         QBoxLayout* box = page.sideBySide ? static_cast<QBoxLayout*>(new QHBoxLayout(tab)) : new QVBoxLayout(tab);
