@@ -440,6 +440,9 @@ SummaryFigure approvalsFigure(const Summary& s)
     series->setLabelsPrecision(12);
     QBarSet* a = barSet(QStringLiteral("Утверждено"), 1, yes);
     QBarSet* b = barSet(QStringLiteral("Ждут утверждения"), 3, waiting);
+    // Their counts are read on the hatching: single lines leave them room, the set's colour stays.
+    b->setBrush(QBrush(kLooks[3].colour, Qt::BDiagPattern));
+    b->setLabelFont(chartFont(6.5, true));
     const auto tip = [categories, yes, waiting](int i) {
         return QStringLiteral("%1: утверждено %2, ждут %3").arg(categories.value(i)).arg(yes.value(i)).arg(waiting.value(i));
     };
