@@ -158,10 +158,7 @@ TForm34::TForm34(TDataModule6& dm, ExcelApp& excel, const QList<ColumnSpec>& jou
     };
     GoButton = button("GoButton", QStringLiteral("Перейти"));
     ExcelButton = button("ExcelButton", kExcel);
-    m_bar = new QProgressBar(this);
-    m_bar->setObjectName(QStringLiteral("PB"));
-    m_bar->setMinimum(1);
-    m_bar->hide();
+    m_bar = JobProgress::newBar(this);
     bottom->addWidget(m_bar);
     TotalsLabel = new QLabel(this);
     TotalsLabel->setObjectName(QStringLiteral("TotalsLabel"));

@@ -148,10 +148,7 @@ TForm30::TForm30(TDataModule6& dm, ExcelApp& excel, QWidget* parent)
     };
     RefreshButton = button("RefreshButton", QStringLiteral("Обновить"));
     ExcelButton = button("ExcelButton", QStringLiteral("Excel"));
-    m_bar = new QProgressBar(this);
-    m_bar->setObjectName(QStringLiteral("PB"));
-    m_bar->setMinimum(1);
-    m_bar->hide();
+    m_bar = JobProgress::newBar(this);
     bar->addWidget(m_bar);
     CountLabel = new QLabel(this);
     CountLabel->setObjectName(QStringLiteral("CountLabel"));

@@ -96,10 +96,7 @@ TForm35::TForm35(TDataModule6& dm, QWidget* parent)
     };
     PrintButton = button(QStringLiteral("Печать"), "PrintButton");
     PdfButton = button(QStringLiteral("PDF"), "PdfButton");
-    PB = new QProgressBar(this);
-    PB->setObjectName(QStringLiteral("PB"));
-    PB->setMinimum(1);
-    PB->hide();
+    PB = JobProgress::newBar(this);
     buttons->addWidget(PB, 1);
     buttons->addStretch();
     CloseButton = button(QStringLiteral("Выход"), "CloseButton");

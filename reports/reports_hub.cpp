@@ -79,10 +79,7 @@ TForm18::TForm18(TDataModule6& dm, ExcelApp& excel, QWidget* parent)
 
     auto* buttons = new QVBoxLayout;
     for (QPushButton* b : {Button2, Button4, Button1, Button3, Button6}) buttons->addWidget(b);
-    PB = new QProgressBar(this);
-    PB->setObjectName(QStringLiteral("PB"));
-    PB->setMinimum(1);
-    PB->hide();
+    PB = JobProgress::newBar(this);
     buttons->addWidget(PB);
     buttons->addStretch();
     buttons->addWidget(Button5);

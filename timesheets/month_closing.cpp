@@ -54,10 +54,7 @@ namespace {
 
 QProgressBar* progressBar(QWidget* parent, QBoxLayout* into)
 {
-    auto* bar = new QProgressBar(parent);
-    bar->setObjectName(QStringLiteral("PB"));
-    bar->setMinimum(1);
-    bar->hide();
+    auto* bar = JobProgress::newBar(parent);
     into->addWidget(bar, 1);
     return bar;
 }

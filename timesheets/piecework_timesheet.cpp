@@ -199,10 +199,7 @@ TForm27::TForm27(TDataModule6& dm, SpreadsheetOpener& opener, QString excelFolde
     Button2 = button(QStringLiteral("Excel"), "Button2");
     Button5 = button(QStringLiteral("Обновить"), "Button5");
     Button3 = button(QStringLiteral("Перестроить"), "Button3");
-    PB = new QProgressBar(this);
-    PB->setObjectName(QStringLiteral("PB"));
-    PB->setMinimum(1);
-    PB->hide();
+    PB = JobProgress::newBar(this);
     buttons->addWidget(PB, 1);
     buttons->addStretch();
     Button4 = button(QStringLiteral("Печать"), "Button4");

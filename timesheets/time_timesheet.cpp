@@ -103,10 +103,7 @@ TForm19::TForm19(TDataModule6& dm, ExcelApp& excel, TForm15& form15, QWidget* pa
             auto* row = new QHBoxLayout;
             Button1 = new QPushButton(QStringLiteral("Перестроить"), tab);
             Button1->setObjectName(QStringLiteral("Button1"));
-            PB = new QProgressBar(tab);
-            PB->setObjectName(QStringLiteral("PB"));
-            PB->setMinimum(1);
-            PB->hide();
+            PB = JobProgress::newBar(tab);
             Button2 = new QPushButton(QStringLiteral("Excel"), tab);
             Button2->setObjectName(QStringLiteral("Button2"));
             row->addWidget(Button1);

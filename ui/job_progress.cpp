@@ -7,6 +7,15 @@
 #include <QProgressBar>
 #include <QPushButton>
 
+QProgressBar* JobProgress::newBar(QWidget* parent)
+{
+    auto* bar = new QProgressBar(parent);
+    bar->setObjectName(QStringLiteral("PB"));
+    bar->setMinimum(1);
+    bar->hide();
+    return bar;
+}
+
 JobProgress::JobProgress(const QSqlDatabase& db, Prompts& prompts, QProgressBar* bar, QObject* parent)
     : QObject(parent), m_job(db), m_prompts(prompts), m_bar(bar)
 {

@@ -19,6 +19,10 @@ class QWidget;
 class JobProgress : public QObject {
     Q_OBJECT
 public:
+    /// A window's bar for its background work ("PB", hidden until work runs), to hand to the
+    /// constructor below.
+    static QProgressBar* newBar(QWidget* parent);
+
     using Done = std::function<void(BackgroundJob::Outcome)>;
 
     /// The bar belongs to the window; the "Отмена" button is made here, placed right after the
