@@ -310,6 +310,12 @@ void setInTransaction(const QSqlDatabase& db, bool inside)
     if (QSqlDriver* d = db.driver()) d->setProperty(kInTransactionProperty, inside);
 }
 
+bool isInTransaction(const QSqlDatabase& db)
+{
+    const QSqlDriver* d = db.driver();
+    return d && d->property(kInTransactionProperty).toBool();
+}
+
 void setClientName(const QSqlDatabase& db, const QString& name)
 {
     QString ascii;

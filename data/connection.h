@@ -140,3 +140,5 @@ QString clientName(const QString& role, const QString& build);
 /// Marks the connection as inside a transaction (or out of it again): a connection lost inside
 /// one is not silently opened again for the rest of its statements.
 void setInTransaction(const QSqlDatabase& db, bool inside);
+/// Whether the connection was marked as inside a transaction.
+bool isInTransaction(const QSqlDatabase& db);

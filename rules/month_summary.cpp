@@ -1,10 +1,12 @@
 #include "rules/month_summary.h"
 #include "data/dataset.h"
 #include "data/statement.h"
+#include "data/transaction.h"
 
 #include <QDate>
 #include <QMap>
 #include <algorithm>
+#include <optional>
 
 namespace month_summary {
 
@@ -104,6 +106,13 @@ Summary read(const QSqlDatabase& db, const Request& request)
     Summary out;
     out.request = request;
     out.daysInMonth = QDate(request.year, request.month, 1).daysInMonth();
+    // The statements read one snapshot, so that the charts agree with each other while entries
+    // are saved; inside a caller's transaction (the month-end set's), its own.
+    std::optional<Transaction> snapshot;
+    if (!isInTransaction(db)) {
+        snapshot.emplace(db);
+        execSql(db, QStringLiteral("set transaction isolation level repeatable read, read only"));
+    }
 
     QMap<QString, Money> groups, kinds;
     Money piecework;   // the month's own, from its journal's pass
@@ -150,6 +159,8 @@ Summary read(const QSqlDatabase& db, const Request& request)
     }
     out.months.last().piecework += piecework;
     out.months.last().hours += hours;
+    months.finish();
+    if (snapshot) snapshot->commit();
     return out;
 }
 
